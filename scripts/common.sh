@@ -1,0 +1,57 @@
+# Shared by ./run and ./test: packages, build, throw-away PostgreSQL.
+SUITE_PACKAGES="g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libgl-dev libcpp-httplib-dev libssl-dev zlib1g-dev libbrotli-dev postgresql sqlite3 xvfb xauth x11-apps imagemagick fonts-dejavu-core poppler-utils"
+
+suite_install() {
+    local missing=()
+    for p in $SUITE_PACKAGES; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "Missing packages. Run as root:" >&2
+        echo "  apt-get update && apt-get install -y ${missing[*]}" >&2
+        return 1
+    fi
+    echo "Installing: ${missing[*]}"
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+suite_build() {   # suite_build DIR [cmake args...]
+    local dir=$1; shift
+    cmake -S "$SUITE_ROOT" -B "$dir" -G Ninja "$@" >/dev/null
+    cmake --build "$dir" -j "$(nproc)"
+}
+
+suite_free_port() {
+    python3 - <<'PY' 2>/dev/null || echo $((20000 + RANDOM % 20000))
+import socket
+s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1]); s.close()
+PY
+}
+
+# Starts PostgreSQL in a temp dir on a free loopback port; exports SUITE_TEST_PG_URL.
+suite_pg_start() {
+    local bin=/usr/lib/postgresql/15/bin
+    SUITE_PG_DIR=$(mktemp -d /tmp/suite-pg.XXXXXX)
+    SUITE_PG_PORT=$(suite_free_port)
+    local as=()
+    if [ "$(id -u)" -eq 0 ]; then
+        chown postgres: "$SUITE_PG_DIR"
+        as=(runuser -u postgres --)
+    fi
+    "${as[@]}" "$bin/initdb" -D "$SUITE_PG_DIR/data" -A trust -U postgres -E UTF8 --locale=C.UTF-8 >/dev/null
+    mkdir -p "$SUITE_PG_DIR/sock"; [ "$(id -u)" -eq 0 ] && chown postgres: "$SUITE_PG_DIR/sock"
+    "${as[@]}" "$bin/pg_ctl" -D "$SUITE_PG_DIR/data" -l "$SUITE_PG_DIR/log" -w \
+        -o "-p $SUITE_PG_PORT -k $SUITE_PG_DIR/sock -c listen_addresses=127.0.0.1 -c fsync=off -c max_connections=200" start >/dev/null
+    export SUITE_TEST_PG_URL="postgresql://postgres@127.0.0.1:$SUITE_PG_PORT/postgres"
+    SUITE_PG_AS=("${as[@]}")
+    echo "PostgreSQL for tests on 127.0.0.1:$SUITE_PG_PORT"
+}
+
+suite_pg_stop() {
+    [ -n "${SUITE_PG_DIR:-}" ] || return 0
+    "${SUITE_PG_AS[@]}" /usr/lib/postgresql/15/bin/pg_ctl -D "$SUITE_PG_DIR/data" -m immediate stop >/dev/null 2>&1 || true
+    rm -rf "$SUITE_PG_DIR"
+    SUITE_PG_DIR=
+}
