@@ -1,5 +1,5 @@
 # Shared by ./run and ./test: packages, build, throw-away PostgreSQL.
-SUITE_PACKAGES="g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libgl-dev libcpp-httplib-dev libssl-dev zlib1g-dev libbrotli-dev postgresql sqlite3 xvfb xauth x11-apps imagemagick fonts-dejavu-core poppler-utils"
+SUITE_PACKAGES="g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libgl-dev libcpp-httplib-dev libssl-dev zlib1g-dev libbrotli-dev postgresql sqlite3 curl xvfb xauth x11-apps imagemagick fonts-dejavu-core poppler-utils"
 
 suite_install() {
     local missing=()
@@ -23,11 +23,22 @@ suite_build() {   # suite_build DIR [cmake args...]
     cmake --build "$dir" -j "$(nproc)"
 }
 
-suite_free_port() {
-    python3 - <<'PY' 2>/dev/null || echo $((20000 + RANDOM % 20000))
-import socket
-s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1]); s.close()
-PY
+suite_free_port() {   # a loopback port nobody answers on
+    local p
+    for _ in $(seq 1 50); do
+        p=$((20000 + RANDOM % 30000))
+        (exec 3<>"/dev/tcp/127.0.0.1/$p") 2>/dev/null || { echo "$p"; return 0; }
+    done
+    return 1
+}
+
+suite_wait_http() {   # suite_wait_http URL SECONDS
+    local i
+    for i in $(seq 1 $(( $2 * 5 ))); do
+        curl -fsS -o /dev/null "$1" 2>/dev/null && return 0
+        sleep 0.2
+    done
+    return 1
 }
 
 # Starts PostgreSQL in a temp dir on a free loopback port; exports SUITE_TEST_PG_URL.
