@@ -1,0 +1,113 @@
+#include "database.h"
+
+#include "dburl.h"
+#include "logging.h"
+#include "sqlrun.h"
+
+#include <QSqlError>
+
+namespace suite::db {
+
+namespace {
+
+// Writers wait for each other instead of failing at once; an integration of millions of
+// lines may hold the write lock for many seconds.
+constexpr int kSqliteBusyTimeoutMs = 30000;
+
+QString driverFor(Dialect dialect)
+{
+    return dialect == Dialect::SQLite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL");
+}
+
+void configure(QSqlDatabase& db, const DbUrl& url)
+{
+    if (url.dialect() == Dialect::SQLite) {
+        db.setDatabaseName(url.filePath());
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kSqliteBusyTimeoutMs));
+        return;
+    }
+    db.setHostName(url.host());
+    db.setPort(url.port());
+    db.setUserName(url.user());
+    db.setPassword(url.password());
+    db.setDatabaseName(url.databaseName());
+    db.setConnectOptions(QStringLiteral("connect_timeout=10"));
+}
+
+void prepareSession(const QSqlDatabase& db, Dialect dialect)
+{
+    if (dialect == Dialect::SQLite) {
+        // Foreign keys are off by default in SQLite. WAL lets readers (the desktop's look-ups,
+        // the other workers) go on while one integration writes; synchronous=NORMAL is crash
+        // safe under WAL (a killed process loses nothing committed).
+        execStatement(db, QStringLiteral("PRAGMA foreign_keys = ON"), QStringLiteral("enabling foreign keys"));
+        QSqlQuery mode = execStatement(db, QStringLiteral("PRAGMA journal_mode = WAL"), QStringLiteral("choosing the journal mode"));
+        execStatement(db, QStringLiteral("PRAGMA synchronous = NORMAL"), QStringLiteral("choosing the sync mode"));
+        execStatement(db, QStringLiteral("PRAGMA cache_size = -65536"), QStringLiteral("sizing the page cache"));
+        execStatement(db, QStringLiteral("PRAGMA temp_store = MEMORY"), QStringLiteral("keeping temporary tables in memory"));
+        return;
+    }
+    execStatement(db, QStringLiteral("SET client_min_messages TO WARNING"), QStringLiteral("quieting server notices"));
+}
+
+} // namespace
+
+QSqlDatabase openDatabase(const QString& url, const QString& connectionName)
+{
+    const DbUrl parsed = DbUrl::parse(url);
+    if (connectionName.isEmpty())
+        throw DbError(QStringLiteral("opening %1: empty connection name").arg(parsed.display()));
+    if (QSqlDatabase::contains(connectionName))
+        throw DbError(QStringLiteral("opening %1: connection name \"%2\" is already in use")
+                          .arg(parsed.display(), connectionName));
+    const QString driver = driverFor(parsed.dialect());
+    if (!QSqlDatabase::isDriverAvailable(driver)) {
+        throw DbError(QStringLiteral("opening %1: Qt SQL driver %2 is not installed (Debian: %3)")
+                          .arg(parsed.display(), driver,
+                               parsed.dialect() == Dialect::SQLite ? QStringLiteral("libqt6sql6-sqlite")
+                                                                    : QStringLiteral("libqt6sql6-psql")));
+    }
+
+    QString failure;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(driver, connectionName);
+        configure(db, parsed);
+        if (db.open()) {
+            try {
+                prepareSession(db, parsed.dialect());
+                qCDebug(lcDb) << "opened" << parsed.display() << "as" << connectionName;
+                return db;
+            } catch (const DbError& e) {
+                failure = QStringLiteral("opening %1: %2").arg(parsed.display(), e.message());
+            }
+        } else {
+            failure = QStringLiteral("cannot open %1: %2").arg(parsed.display(), db.lastError().text().trimmed());
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connectionName);
+    throw DbError(failure);
+}
+
+void closeDatabase(const QString& connectionName)
+{
+    if (!QSqlDatabase::contains(connectionName))
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(connectionName, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connectionName);
+}
+
+Dialect dialectOf(const QSqlDatabase& db)
+{
+    const QString driver = db.driverName();
+    if (driver == QLatin1String("QSQLITE"))
+        return Dialect::SQLite;
+    if (driver == QLatin1String("QPSQL"))
+        return Dialect::PostgreSQL;
+    throw DbError(QStringLiteral("unsupported database driver \"%1\"").arg(driver));
+}
+
+} // namespace suite::db

@@ -1,0 +1,76 @@
+// hashPassword / verifyPassword: PBKDF2-HMAC-SHA256 strings stored in OPERADOR.DSSENHA.
+#include "database.h"
+
+#include <QCryptographicHash>
+#include <QPasswordDigestor>
+#include <QRandomGenerator>
+#include <QStringList>
+
+namespace suite::db {
+
+namespace {
+
+const QLatin1String kScheme("pbkdf2-sha256");
+constexpr int kIterations = 100000;
+constexpr int kSaltBytes = 16;
+constexpr int kHashBytes = 32;
+// A stored hash is data, not code: refuse iteration counts that would stall a login.
+constexpr int kMaxIterations = 5000000;
+
+QByteArray derive(const QString& plain, const QByteArray& salt, int iterations)
+{
+    return QPasswordDigestor::deriveKeyPbkdf2(QCryptographicHash::Sha256, plain.toUtf8(), salt, iterations, kHashBytes);
+}
+
+// Compares every byte whatever the first difference, so timing reveals nothing.
+bool sameBytes(const QByteArray& a, const QByteArray& b)
+{
+    if (a.size() != b.size())
+        return false;
+    unsigned char diff = 0;
+    for (qsizetype i = 0; i < a.size(); ++i)
+        diff |= static_cast<unsigned char>(a[i] ^ b[i]);
+    return diff == 0;
+}
+
+bool decodeBase64(const QString& text, QByteArray* out)
+{
+    const auto result = QByteArray::fromBase64Encoding(text.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+    if (!result)
+        return false;
+    *out = result.decoded;
+    return true;
+}
+
+} // namespace
+
+QString hashPassword(const QString& plain)
+{
+    QByteArray salt(kSaltBytes, Qt::Uninitialized);
+    QRandomGenerator::system()->generate(salt.begin(), salt.end());
+    const QByteArray hash = derive(plain, salt, kIterations);
+    return QStringLiteral("%1$%2$%3$%4")
+        .arg(kScheme)
+        .arg(kIterations)
+        .arg(QString::fromLatin1(salt.toBase64()), QString::fromLatin1(hash.toBase64()));
+}
+
+bool verifyPassword(const QString& plain, const QString& stored)
+{
+    const QStringList parts = stored.split(QLatin1Char('$'));
+    if (parts.size() != 4 || parts[0] != kScheme)
+        return false;
+    bool ok = false;
+    const int iterations = parts[1].toInt(&ok);
+    if (!ok || iterations < 1 || iterations > kMaxIterations)
+        return false;
+    QByteArray salt;
+    QByteArray expected;
+    if (!decodeBase64(parts[2], &salt) || !decodeBase64(parts[3], &expected))
+        return false;
+    if (salt.isEmpty() || expected.size() != kHashBytes)
+        return false;
+    return sameBytes(derive(plain, salt, iterations), expected);
+}
+
+} // namespace suite::db

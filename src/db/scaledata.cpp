@@ -1,0 +1,192 @@
+// loadScale: benchmark data generated set-based inside the database (millions of rows).
+#include "database.h"
+
+#include "sqlrun.h"
+#include "transaction.h"
+
+namespace suite::db {
+
+namespace {
+
+// Products used by the benchmark recipes; prime to the stride below so that the lines of one
+// recipe never repeat a product.
+constexpr int kProducts = 500;
+constexpr int kProductStride = 37;
+constexpr int kDishesPerGroup = 100; // level-3 codes have 3 digits; keep them readable
+constexpr int kGroupsPerLevel = 99;  // 2-digit level-1 and level-2 codes
+constexpr int kServiceRecipeDishes = 20;
+
+class ScaleLoader
+{
+public:
+    ScaleLoader(QSqlDatabase& db, int branches, int dishes, int lines)
+        : m_db(db), m_dialect(dialectOf(db)), m_branches(branches), m_dishes(dishes), m_lines(lines)
+    {
+    }
+
+    void run()
+    {
+        Transaction transaction(m_db, QStringLiteral("loading benchmark data"));
+        createNumbers();
+        loadReferenceData();
+        loadBranches();
+        loadDishes();
+        loadProducts();
+        loadRecipes();
+        loadOperator();
+        dropNumbers();
+        transaction.commit();
+        exec(QStringLiteral("ANALYZE"), QStringLiteral("updating planner statistics"));
+    }
+
+private:
+    // Zero-padded text of an integer SQL expression, in the connection's dialect.
+    QString pad(const QString& expr, int width) const
+    {
+        if (m_dialect == Dialect::SQLite)
+            return QStringLiteral("substr('%1' || (%2), -%3)").arg(QString(width, QLatin1Char('0')), expr).arg(width);
+        return QStringLiteral("lpad(CAST((%1) AS VARCHAR), %2, '0')").arg(expr).arg(width);
+    }
+
+    void exec(const QString& sql, const QString& purpose) { execStatement(m_db, sql, purpose); }
+
+    void createNumbers()
+    {
+        const int top = std::max({m_branches, m_dishes, m_lines, kProducts});
+        if (m_dialect == Dialect::SQLite) {
+            exec(QStringLiteral("CREATE TEMP TABLE SUITE_NUMS (N INTEGER PRIMARY KEY)"), QStringLiteral("creating a numbers table"));
+            exec(QStringLiteral("INSERT INTO SUITE_NUMS (N) WITH RECURSIVE C(X) AS (SELECT 1 UNION ALL SELECT X + 1 FROM C WHERE X < %1) SELECT X FROM C").arg(top),
+                 QStringLiteral("filling the numbers table"));
+        } else {
+            exec(QStringLiteral("CREATE TEMP TABLE SUITE_NUMS (N INTEGER PRIMARY KEY) ON COMMIT DROP"), QStringLiteral("creating a numbers table"));
+            exec(QStringLiteral("INSERT INTO SUITE_NUMS (N) SELECT generate_series(1, %1)").arg(top),
+                 QStringLiteral("filling the numbers table"));
+        }
+    }
+
+    void dropNumbers()
+    {
+        if (m_dialect == Dialect::SQLite)
+            exec(QStringLiteral("DROP TABLE SUITE_NUMS"), QStringLiteral("dropping the numbers table"));
+    }
+
+    void loadReferenceData()
+    {
+        exec(QStringLiteral("INSERT INTO PICTURE (TPPICTURE, DSPICTURE) VALUES (1, '99.99.999')"), QStringLiteral("loading the dish-code picture"));
+        exec(QStringLiteral("INSERT INTO TIPOPRAT (CDTIPOPRAT, NMTIPOPRAT) VALUES ('01', 'Prato principal')"), QStringLiteral("loading dish types"));
+        exec(QStringLiteral("INSERT INTO SERVPADR (CDSERVPADR, NMSERVPADR) VALUES ('00002', 'Almoço'), ('00004', 'Jantar')"),
+             QStringLiteral("loading service patterns"));
+    }
+
+    void loadBranches()
+    {
+        exec(QStringLiteral("INSERT INTO FILIAL (CDFILIAL, NMFILIAL, IDMATRIZ, IDCNTRRESC) "
+                            "SELECT %1, CASE WHEN N = 1 THEN 'Matriz' ELSE 'Filial ' || %1 END, "
+                            "CASE WHEN N = 1 THEN 'S' ELSE 'N' END, 'N' FROM SUITE_NUMS WHERE N <= %2 ORDER BY N")
+                 .arg(pad(QStringLiteral("N"), 4)).arg(m_branches),
+             QStringLiteral("loading branches"));
+        exec(QStringLiteral("INSERT INTO GRUPFILI (CDGRUPFILI, NMGRUPFILI) VALUES ('0000000001', 'Todas as filiais')"),
+             QStringLiteral("loading the grouping"));
+        exec(QStringLiteral("INSERT INTO FILIGRUP (CDGRUPFILI, CDFILIAL) SELECT '0000000001', CDFILIAL FROM FILIAL"),
+             QStringLiteral("loading the grouping's branches"));
+        exec(QStringLiteral("INSERT INTO SERVICO (CDFILIAL, CDSERVFILI, NMSERVICO, CDSERVPADR) "
+                            "SELECT CDFILIAL, '00002', 'Almoço', '00002' FROM FILIAL "
+                            "UNION ALL SELECT CDFILIAL, '00004', 'Jantar', '00004' FROM FILIAL"),
+             QStringLiteral("loading services"));
+    }
+
+    void loadDishes()
+    {
+        const int groups2 = (m_dishes + kDishesPerGroup - 1) / kDishesPerGroup;
+        const int groups1 = (groups2 + kGroupsPerLevel - 1) / kGroupsPerLevel;
+        exec(QStringLiteral("INSERT INTO PRATO (CDFILAUXPRAT, CDPRATO, NMPRATO, CDNVPRATO, CDTIPOPRAT) "
+                            "SELECT 'P', %1, 'Grupo ' || %1, 1, NULL FROM SUITE_NUMS WHERE N <= %2 ORDER BY N")
+                 .arg(pad(QStringLiteral("N"), 2)).arg(groups1),
+             QStringLiteral("loading level-1 dish groups"));
+        const QString level2 = pad(QStringLiteral("(N - 1) / %1 + 1").arg(kGroupsPerLevel), 2) + QStringLiteral(" || ")
+                               + pad(QStringLiteral("(N - 1) % %1 + 1").arg(kGroupsPerLevel), 2);
+        exec(QStringLiteral("INSERT INTO PRATO (CDFILAUXPRAT, CDPRATO, NMPRATO, CDNVPRATO, CDTIPOPRAT) "
+                            "SELECT 'P', %1, 'Subgrupo ' || %1, 2, NULL FROM SUITE_NUMS WHERE N <= %2 ORDER BY N")
+                 .arg(level2).arg(groups2),
+             QStringLiteral("loading level-2 dish groups"));
+        const QString perLevel1 = QString::number(kDishesPerGroup * kGroupsPerLevel);
+        const QString level3 = pad(QStringLiteral("(N - 1) / %1 + 1").arg(perLevel1), 2) + QStringLiteral(" || ")
+                               + pad(QStringLiteral("((N - 1) / %1) % %2 + 1").arg(kDishesPerGroup).arg(kGroupsPerLevel), 2)
+                               + QStringLiteral(" || ") + pad(QStringLiteral("(N - 1) % %1 + 1").arg(kDishesPerGroup), 3);
+        exec(QStringLiteral("INSERT INTO PRATO (CDFILAUXPRAT, CDPRATO, NMPRATO, CDNVPRATO, CDTIPOPRAT) "
+                            "SELECT 'P', %1, 'Prato ' || %1, 3, '01' FROM SUITE_NUMS WHERE N <= %2 ORDER BY N")
+                 .arg(level3).arg(m_dishes),
+             QStringLiteral("loading dishes"));
+    }
+
+    void loadProducts()
+    {
+        exec(QStringLiteral("INSERT INTO PRODUTO (CDARVPROD, NMPRODUTO, SGUNIDADE) "
+                            "SELECT %1, 'Produto ' || %1, 'KG' FROM SUITE_NUMS WHERE N <= %2 ORDER BY N")
+                 .arg(pad(QStringLiteral("N"), 8)).arg(kProducts),
+             QStringLiteral("loading products"));
+        exec(QStringLiteral("INSERT INTO PRODFILI (CDFILIAL, CDARVPROD) "
+                            "SELECT F.CDFILIAL, P.CDARVPROD FROM FILIAL F CROSS JOIN PRODUTO P ORDER BY F.CDFILIAL, P.CDARVPROD"),
+             QStringLiteral("enabling products at every branch"));
+    }
+
+    // Product of line S.N of a dish: spread over the catalogue, distinct within one recipe.
+    QString productOfLine() const
+    {
+        return pad(QStringLiteral("(CAST(D.CDPRATO AS INTEGER) + S.N * %1) % %2 + 1").arg(kProductStride).arg(kProducts), 8);
+    }
+
+    void loadRecipes()
+    {
+        // Rows go in primary-key order: appending to the index is what keeps millions fast.
+        exec(QStringLiteral("INSERT INTO RECEITA (CDFILIAL, CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE) "
+                            "SELECT F.CDFILIAL, D.CDFILAUXPRAT, D.CDPRATO, S.N, %1, (S.N % 7 + 1) * 0.0125, 'KG' "
+                            "FROM FILIAL F CROSS JOIN PRATO D CROSS JOIN SUITE_NUMS S "
+                            "WHERE D.CDFILAUXPRAT = 'P' AND D.CDNVPRATO = 3 AND S.N <= %2 "
+                            "ORDER BY F.CDFILIAL, D.CDPRATO, S.N")
+                 .arg(productOfLine()).arg(m_lines),
+             QStringLiteral("loading local recipes"));
+        exec(QStringLiteral("INSERT INTO RECEITASERV (CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE) "
+                            "SELECT V.CDFILIAL, V.CDSERVFILI, D.CDFILAUXPRAT, D.CDPRATO, S.N, %1, (S.N % 5 + 1) * 0.01, 'KG' "
+                            "FROM SERVICO V CROSS JOIN PRATO D CROSS JOIN SUITE_NUMS S "
+                            "WHERE D.CDFILAUXPRAT = 'P' AND D.CDNVPRATO = 3 AND D.CDPRATO IN "
+                            "(SELECT CDPRATO FROM PRATO WHERE CDFILAUXPRAT = 'P' AND CDNVPRATO = 3 ORDER BY CDPRATO LIMIT %3) "
+                            "AND S.N <= %2 ORDER BY V.CDFILIAL, V.CDSERVFILI, D.CDPRATO, S.N")
+                 .arg(productOfLine()).arg(m_lines).arg(kServiceRecipeDishes),
+             QStringLiteral("loading per-service recipes"));
+    }
+
+    void loadOperator()
+    {
+        QSqlQuery insert = prepareQuery(m_db, QStringLiteral("INSERT INTO OPERADOR (CDOPERADOR, NMOPERADOR, DSSENHA, IDATIVO) VALUES (?, ?, ?, 'S')"),
+                                        QStringLiteral("loading the demo operator"));
+        insert.addBindValue(QStringLiteral("demo"));
+        insert.addBindValue(QStringLiteral("Operador Demonstração"));
+        insert.addBindValue(hashPassword(QStringLiteral("demo")));
+        execPrepared(insert, QStringLiteral("loading the demo operator"));
+        exec(QStringLiteral("INSERT INTO OPERFILI (CDOPERADOR, CDFILIAL) SELECT 'demo', CDFILIAL FROM FILIAL"),
+             QStringLiteral("allowing the demo operator on every branch"));
+    }
+
+    QSqlDatabase& m_db;
+    Dialect m_dialect;
+    int m_branches;
+    int m_dishes;
+    int m_lines;
+};
+
+} // namespace
+
+void loadScale(QSqlDatabase& db, int branches, int dishes, int lines)
+{
+    if (branches < 1 || branches > 9999)
+        throw DbError(QStringLiteral("benchmark data: branches must be 1 to 9999 (4-character codes), not %1").arg(branches));
+    if (dishes < 1 || dishes > kDishesPerGroup * kGroupsPerLevel * kGroupsPerLevel)
+        throw DbError(QStringLiteral("benchmark data: dishes must be 1 to %1, not %2")
+                          .arg(kDishesPerGroup * kGroupsPerLevel * kGroupsPerLevel).arg(dishes));
+    if (lines < 1 || lines > kProducts)
+        throw DbError(QStringLiteral("benchmark data: lines must be 1 to %1, not %2").arg(kProducts).arg(lines));
+    ScaleLoader(db, branches, dishes, lines).run();
+}
+
+} // namespace suite::db
