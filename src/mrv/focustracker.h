@@ -1,0 +1,52 @@
+// Enter/exit events for controls and containers, which Qt does not have.
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <functional>
+
+class QWidget;
+
+namespace mrv {
+
+// Watches QApplication::focusChanged. A move of the focus inside one screen (a window or
+// an MDI sub-window) runs the exit handlers of every widget the focus left, innermost
+// first, then the enter handlers of every widget it entered, outermost first. Focus that
+// goes to another window, a dialog, a popup or nowhere, and comes back, runs nothing.
+// A handler that fails (EAbort or an error) cancels the move: the remaining handlers do
+// not run and, unless the handler moved the focus itself, the focus goes back to the
+// control being left; neither that return nor the handler's own move runs handlers.
+class FocusTracker : public QObject {
+    Q_OBJECT
+public:
+    using Handler = std::function<void()>;
+
+    static FocusTracker& instance();
+
+    void addEnter(QWidget* widget, Handler handler);
+    void addExit(QWidget* widget, Handler handler);
+
+    // The window or MDI sub-window a widget belongs to.
+    static QWidget* screenOf(QWidget* widget);
+
+private:
+    explicit FocusTracker(QObject* parent = nullptr);
+    struct Handlers {
+        QList<Handler> enter;
+        QList<Handler> exit;
+    };
+
+    void watch(QWidget* widget);
+    void focusChanged(QWidget* old, QWidget* now);
+    void settle(QWidget* screen, QWidget* target);
+    bool runMove(QWidget* from, QWidget* to);
+    bool runHandlers(QWidget* widget, bool enter);
+
+    QHash<QWidget*, Handlers> m_handlers;
+    QHash<QWidget*, QPointer<QWidget>> m_current;   // screen -> where its focus logically is
+    bool m_dispatching = false;
+};
+
+} // namespace mrv
