@@ -1,0 +1,15 @@
+// Failure types of the kit.
+#include "errors.h"
+
+namespace mrv {
+
+const char* EAbort::what() const noexcept { return "Operação interrompida"; }
+
+Exception::Exception(const QString& message)
+    : std::runtime_error(message.toStdString())
+{
+}
+
+QString Exception::message() const { return QString::fromUtf8(what()); }
+
+} // namespace mrv

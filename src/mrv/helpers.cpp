@@ -1,0 +1,86 @@
+// Shared routines: code normalisation, branch validation, service answers.
+#include "helpers.h"
+
+#include "errors.h"
+#include "hostservices.h"
+
+#include <QJsonValue>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace mrv {
+
+QString Ajusta(const QString& text, int width)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.size() >= width)
+        return trimmed;
+    return QString(width - trimmed.size(), QLatin1Char('0')) + trimmed;
+}
+
+bool EmptyString(const QString& text)
+{
+    return text.trimmed().isEmpty();
+}
+
+QString iif(bool condition, const QString& a, const QString& b)
+{
+    return condition ? a : b;
+}
+
+namespace {
+
+QSqlQuery runLookup(const QString& statement, const QVariantList& values, const QString& purpose)
+{
+    QSqlQuery query(sharedDatabase());
+    query.setForwardOnly(true);
+    if (!query.prepare(statement))
+        throw Exception(QStringLiteral("Falha ao preparar %1: %2").arg(purpose, query.lastError().text()));
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    if (!query.exec())
+        throw Exception(QStringLiteral("Falha ao %1: %2").arg(purpose, query.lastError().text()));
+    return query;
+}
+
+} // namespace
+
+QString ValidaFilial(const QString& code, const QString& operador, bool checkOperator)
+{
+    QSqlQuery branch = runLookup(QStringLiteral("SELECT NMFILIAL FROM FILIAL WHERE CDFILIAL = ?"), {code},
+                                 QStringLiteral("ler a filial"));
+    if (!branch.next())
+        throw Exception(QStringLiteral("Filial não cadastrada."));
+    const QString name = branch.value(0).toString();
+
+    if (checkOperator) {
+        QSqlQuery rights = runLookup(
+            QStringLiteral("SELECT CDFILIAL FROM OPERFILI WHERE CDOPERADOR = ? AND CDFILIAL = ?"), {operador, code},
+            QStringLiteral("ler as filiais do operador"));
+        if (!rights.next())
+            throw Exception(QStringLiteral("Operador sem permissão de acesso à filial %1.").arg(code));
+    }
+    return name;
+}
+
+QJsonObject CheckResultServ(const QJsonObject& answer, bool raise, int)
+{
+    const QJsonValue error = answer.value(QLatin1String("error"));
+    if (!error.isUndefined() && !error.isNull()) {
+        if (!raise)
+            return {};
+        QString message = error.toObject().value(QLatin1String("message")).toString();
+        if (message.isEmpty())
+            message = QStringLiteral("O servidor de aplicação informou um erro sem mensagem.");
+        throw Exception(message);
+    }
+    const QJsonValue result = answer.value(QLatin1String("result"));
+    if (!result.isObject()) {
+        if (!raise)
+            return {};
+        throw Exception(QStringLiteral("Resposta do servidor de aplicação sem pacote de dados."));
+    }
+    return result.toObject();
+}
+
+} // namespace mrv

@@ -1,0 +1,3 @@
+#include "mrvlogging.h"
+
+Q_LOGGING_CATEGORY(lcMrv, "suite.mrv")

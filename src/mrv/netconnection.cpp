@@ -1,0 +1,158 @@
+// Connection to a remote service: /connect on open, late-bound calls through /call.
+#include "netconnection.h"
+
+#include "datapacket.h"
+#include "errors.h"
+#include "httpexchange.h"
+#include "logincontext.h"
+
+#include <QJsonArray>
+#include <QNetworkAccessManager>
+#include <QNetworkProxy>
+
+namespace mrv {
+
+using Internal::HttpAnswer;
+
+namespace {
+
+// /connect answers at once; a slow answer means a stuck server, not a long job.
+constexpr int connectAnswerTimeoutMs = 60 * 1000;
+
+QNetworkAccessManager* newManager(QObject* parent)
+{
+    auto* manager = new QNetworkAccessManager(parent);
+    // The application server sits on the LAN or loopback: never through a proxy.
+    manager->setProxy(QNetworkProxy::NoProxy);
+    return manager;
+}
+
+// HTTP statuses other than 200, said in the user's words.
+[[noreturn]] void raiseStatus(const HttpAnswer& answer, const QString& notFound)
+{
+    const QString detail = Internal::serverMessage(answer);
+    switch (answer.status) {
+    case 400:
+        throw Exception(detail.isEmpty() ? QStringLiteral("Pedido recusado pelo servidor de aplicação: dados inválidos.")
+                                         : QStringLiteral("Pedido recusado pelo servidor de aplicação: %1").arg(detail));
+    case 401:
+        throw Exception(QStringLiteral("Sessão expirada ou inválida no servidor de aplicação. Entre novamente no sistema."));
+    case 404:
+        throw Exception(notFound);
+    case 413:
+        throw Exception(QStringLiteral("Os dados enviados excedem o limite aceito pelo servidor de aplicação."));
+    default:
+        break;
+    }
+    if (answer.status >= 500)
+        throw Exception(detail.isEmpty()
+                            ? QStringLiteral("Erro interno no servidor de aplicação (HTTP %1).").arg(answer.status)
+                            : QStringLiteral("Erro interno no servidor de aplicação: %1").arg(detail));
+    throw Exception(QStringLiteral("Resposta inesperada do servidor de aplicação (HTTP %1).").arg(answer.status));
+}
+
+} // namespace
+
+TNetConnection::TNetConnection(QObject* parent)
+    : QObject(parent)
+{
+}
+
+TNetConnection::~TNetConnection() = default;
+
+QNetworkAccessManager* TNetConnection::manager()
+{
+    if (!m_manager)
+        m_manager = newManager(this);
+    return m_manager;
+}
+
+void TNetConnection::Open()
+{
+    if (m_connected)
+        return;
+    emit BeforeConnect(this);
+    if (OnBeforeConnect)
+        OnBeforeConnect(this);
+    if (ServerName.trimmed().isEmpty())
+        throw Exception(QStringLiteral("Nome do servidor remoto não informado em %1.").arg(objectName()));
+
+    const HttpAnswer answer
+        = Internal::postJson(*manager(), Internal::serverUrl(Host, Port, QStringLiteral("/connect")),
+                             {{QStringLiteral("server"), ServerName}}, AuthToken(),
+                             {ConnectTimeoutMs, std::min(CallTimeoutMs, connectAnswerTimeoutMs)});
+    if (answer.status != 200)
+        raiseStatus(answer, QStringLiteral("Servidor remoto \"%1\" não encontrado no servidor de aplicação.").arg(ServerName));
+
+    const QString canonical = answer.body.value(QLatin1String("server")).toString();
+    m_canonicalServer = canonical.isEmpty() ? ServerName : canonical;
+    m_connected = true;
+    emit connectedChanged(true);
+}
+
+void TNetConnection::Close()
+{
+    // The server keeps no session per connection: closing is forgetting.
+    if (!m_connected)
+        return;
+    m_connected = false;
+    emit connectedChanged(false);
+}
+
+void TNetConnection::setConnected(bool connected)
+{
+    if (connected)
+        Open();
+    else
+        Close();
+}
+
+QJsonObject TNetConnection::call(const QString& method, const QVariantList& args)
+{
+    if (!m_connected)
+        Open();
+
+    QJsonArray jsonArgs;
+    for (const QVariant& arg : args)
+        jsonArgs.append(DataPacket::argumentToJson(arg));
+    const QJsonObject body{{QStringLiteral("server"), m_canonicalServer},
+                           {QStringLiteral("method"), method},
+                           {QStringLiteral("args"), jsonArgs}};
+
+    const HttpAnswer answer = Internal::postJson(*manager(), Internal::serverUrl(Host, Port, QStringLiteral("/call")),
+                                                 body, AuthToken(), {ConnectTimeoutMs, CallTimeoutMs});
+    if (answer.status == 401)
+        Close();   // the next call connects again with the current token
+    if (answer.status != 200)
+        raiseStatus(answer, QStringLiteral("Método \"%1\" não encontrado no servidor remoto \"%2\".").arg(method, m_canonicalServer));
+
+    if (ThrowException && answer.body.value(QLatin1String("error")).isObject()) {
+        const QString message = Internal::serverMessage(answer);
+        throw Exception(message.isEmpty() ? QStringLiteral("O servidor remoto informou um erro sem mensagem.") : message);
+    }
+    return answer.body;
+}
+
+LoginResult TNetConnection::login(const QString& host, int port, const QString& user, const QString& password,
+                                  int timeoutMs)
+{
+    QObject owner;
+    QNetworkAccessManager* manager = newManager(&owner);
+    const HttpAnswer answer = Internal::postJson(*manager, Internal::serverUrl(host, port, QStringLiteral("/login")),
+                                                 {{QStringLiteral("user"), user}, {QStringLiteral("password"), password}},
+                                                 {}, {std::min(timeoutMs, 5000), timeoutMs});
+    if (answer.status == 401)
+        throw Exception(QStringLiteral("Usuário ou senha inválidos."));
+    if (answer.status != 200)
+        raiseStatus(answer, QStringLiteral("O servidor em %1:%2 não oferece entrada no sistema.").arg(host).arg(port));
+
+    LoginResult result;
+    result.token = answer.body.value(QLatin1String("token")).toString();
+    result.operador = answer.body.value(QLatin1String("operator")).toString();
+    result.nome = answer.body.value(QLatin1String("name")).toString();
+    if (result.token.isEmpty())
+        throw Exception(QStringLiteral("Resposta de entrada no sistema sem sessão."));
+    return result;
+}
+
+} // namespace mrv
