@@ -1,0 +1,373 @@
+#include "integrationrun.h"
+#include "servererrors.h"
+#include "sqlrunner.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+
+namespace suite::server {
+
+namespace {
+
+// Work tables of one run; they live inside its transaction and are dropped before it commits.
+const char *const kWorkTables[] = {"TT_PRATO", "TT_MARCA", "TT_DEST", "TT_MAPA", "TT_OBS", "TT_ORIG_L",
+                                   "TT_ORIG_S", "TT_FALTA", "TT_OK_L", "TT_MAPA_S", "TT_OK_S"};
+
+const char *const kCreateWorkTables[] = {
+    "CREATE TEMP TABLE TT_PRATO (TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL, PRIMARY KEY (TREE, CDPRATO))",
+    "CREATE TEMP TABLE TT_MARCA (CDFILIAL TEXT NOT NULL PRIMARY KEY)",
+    "CREATE TEMP TABLE TT_DEST (CDFILIAL TEXT NOT NULL PRIMARY KEY)",
+    "CREATE TEMP TABLE TT_MAPA (CDFILIAL TEXT NOT NULL, TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL,"
+    " DSTTREE TEXT NOT NULL, PRIMARY KEY (TREE, CDPRATO, CDFILIAL))",
+    "CREATE TEMP TABLE TT_OBS (IDNUMEROERRO TEXT NOT NULL, IDTIPORECELOG TEXT NOT NULL, CDFILIAL TEXT NOT NULL,"
+    " TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL, CDARVPROD TEXT NOT NULL, CDSERVFILI TEXT NOT NULL)",
+    "CREATE TEMP TABLE TT_ORIG_L (TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL, NRSEQ INTEGER NOT NULL,"
+    " CDARVPROD TEXT NOT NULL, QTPRODUTO NUMERIC NOT NULL, SGUNIDADE TEXT NOT NULL,"
+    " PRIMARY KEY (TREE, CDPRATO, NRSEQ))",
+    "CREATE TEMP TABLE TT_ORIG_S (CDSERVFILI TEXT NOT NULL, TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL,"
+    " NRSEQ INTEGER NOT NULL, CDARVPROD TEXT NOT NULL, QTPRODUTO NUMERIC NOT NULL, SGUNIDADE TEXT NOT NULL,"
+    " PRIMARY KEY (TREE, CDPRATO, CDSERVFILI, NRSEQ))",
+    "CREATE TEMP TABLE TT_FALTA (CDFILIAL TEXT NOT NULL, CDARVPROD TEXT NOT NULL, PRIMARY KEY (CDFILIAL, CDARVPROD))",
+    "CREATE TEMP TABLE TT_OK_L (CDFILIAL TEXT NOT NULL, TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL,"
+    " DSTTREE TEXT NOT NULL, PRIMARY KEY (CDFILIAL, DSTTREE, CDPRATO))",
+    "CREATE TEMP TABLE TT_MAPA_S (CDFILIAL TEXT NOT NULL, CDSERVFILI TEXT NOT NULL, TREE TEXT NOT NULL,"
+    " CDPRATO TEXT NOT NULL, DSTTREE TEXT NOT NULL, PRIMARY KEY (CDFILIAL, CDSERVFILI, TREE, CDPRATO))",
+    "CREATE TEMP TABLE TT_OK_S (CDFILIAL TEXT NOT NULL, CDSERVFILI TEXT NOT NULL, TREE TEXT NOT NULL,"
+    " CDPRATO TEXT NOT NULL, DSTTREE TEXT NOT NULL, PRIMARY KEY (CDFILIAL, CDSERVFILI, DSTTREE, CDPRATO))",
+};
+
+QString timestampText(const QDateTime &t) { return t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")); }
+QString logTimeText(const QDateTime &t) { return t.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")); }
+
+QVariant dateOrNull(const std::optional<QDate> &date)
+{
+    return date ? QVariant(date->toString(Qt::ISODate)) : QVariant(QMetaType::fromType<QString>());
+}
+
+} // namespace
+
+IntegrationRun::IntegrationRun(QSqlDatabase db, QString operatorCode)
+    : m_db(std::move(db)), m_operator(std::move(operatorCode))
+{
+}
+
+Packet IntegrationRun::emptyLog()
+{
+    return Packet::ofStrings({{"DTINICIAL", 32}, {"DTFINAL", 32}, {"CDFAPRAORIGLOG", 4}, {"CDFILORIGLOGREC", 4},
+                              {"CDFILDESTLOG", 4}, {"CDPRATOLOG", 10}, {"CDARVPROD", 20}, {"IDNUMEROERRO", 1},
+                              {"NMPRODUTO", 50}, {"NMPRATO", 40}, {"NMFILIORIG", 30}, {"NMFILIDEST", 30},
+                              {"IDTIPORECELOG", 1}});
+}
+
+Packet IntegrationRun::run(const IntegrationRequest &request)
+{
+    m_counts = {};
+    const SqlRunner sql(m_db);
+    const QDateTime started = QDateTime::currentDateTime();
+    WriteTransaction transaction(sql);
+
+    QSqlQuery source = sql.run(QStringLiteral("ler a filial de origem"),
+                               QStringLiteral("SELECT NMFILIAL FROM FILIAL WHERE CDFILIAL = :origem"),
+                               {{":origem", request.source}});
+    if (!source.next())
+        throw ServiceError(QStringLiteral("Filial de origem não cadastrada: %1.").arg(request.source.left(20)));
+    source.finish();
+
+    for (const char *statement : kCreateWorkTables)
+        sql.run(QStringLiteral("preparar as tabelas de trabalho"), QString::fromLatin1(statement));
+
+    prepareDishesAndDestinations(sql, request);
+    startRecord(sql, request, started);
+    observeDestinations(sql, request);
+    readSourceRecipes(sql, request);
+    if (request.local)
+        replaceLocalRecipes(sql);
+    if (request.perService)
+        replaceServiceRecipes(sql);
+
+    const QDateTime finished = QDateTime::currentDateTime();
+    Packet log = logRows(sql, request, started, finished);
+    finishRecord(sql, finished);
+    for (const char *table : kWorkTables)
+        sql.run(QStringLiteral("descartar as tabelas de trabalho"), QStringLiteral("DROP TABLE %1").arg(QLatin1String(table)));
+    transaction.commit();
+    return log;
+}
+
+void IntegrationRun::analyze(const SqlRunner &sql, const char *table)
+{
+    // PostgreSQL keeps no statistics of temporary tables unless asked; without them it guesses join plans.
+    if (sql.isPostgres())
+        sql.run(QStringLiteral("analisar as tabelas de trabalho"), QStringLiteral("ANALYZE %1").arg(QLatin1String(table)));
+}
+
+void IntegrationRun::prepareDishesAndDestinations(const SqlRunner &sql, const IntegrationRequest &request)
+{
+    QJsonArray dishes;
+    for (const DishKey &dish : request.dishes)
+        dishes.append(QJsonArray{dish.tree, dish.code});
+    sql.run(QStringLiteral("registrar os pratos da integração"),
+            QStringLiteral("INSERT INTO TT_PRATO (TREE, CDPRATO) SELECT DISTINCT a, b FROM (%1) x")
+                .arg(sql.jsonPairs(QStringLiteral(":pratos"))),
+            {{":pratos", QString::fromUtf8(QJsonDocument(dishes).toJson(QJsonDocument::Compact))}});
+    sql.run(QStringLiteral("registrar as filiais destino"),
+            QStringLiteral("INSERT INTO TT_MARCA (CDFILIAL) SELECT DISTINCT value FROM (%1) x")
+                .arg(sql.jsonTexts(QStringLiteral(":destinos"))),
+            {{":destinos", QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(request.destinations))
+                                                 .toJson(QJsonDocument::Compact))}});
+
+    QSqlQuery unknown = sql.run(QStringLiteral("verificar as filiais destino"),
+                                QStringLiteral("SELECT m.CDFILIAL FROM TT_MARCA m WHERE NOT EXISTS "
+                                               "(SELECT 1 FROM FILIAL f WHERE f.CDFILIAL = m.CDFILIAL) ORDER BY 1"));
+    if (unknown.next())
+        throw ServiceError(QStringLiteral("Filial destino não cadastrada: %1.").arg(unknown.value(0).toString().left(20)));
+    unknown.finish();
+
+    if (sql.isPostgres()) {
+        // Runs sharing a destination wait for each other here; taking the locks in code order avoids deadlocks.
+        sql.run(QStringLiteral("reservar as filiais destino"),
+                QStringLiteral("SELECT f.CDFILIAL FROM FILIAL f WHERE f.CDFILIAL IN (SELECT CDFILIAL FROM TT_MARCA) "
+                               "ORDER BY f.CDFILIAL FOR NO KEY UPDATE"));
+    }
+}
+
+void IntegrationRun::startRecord(const SqlRunner &sql, const IntegrationRequest &request, const QDateTime &started)
+{
+    QSqlQuery q = sql.run(
+        QStringLiteral("registrar a integração"),
+        QStringLiteral("INSERT INTO INTGCENTRAL (CDOPERADOR, DTINICIO, CDFILIORIG, IDTIPORECE, DSPRATOS, DSDESTINOS,"
+                       " DTINICARD, DTFINCARD) VALUES (:operador, %1, :origem, :tipos, :pratos, :destinos, %2, %3)"
+                       " RETURNING NRINTG")
+            .arg(sql.typed(QStringLiteral(":inicio"), QStringLiteral("timestamp")),
+                 sql.typed(QStringLiteral(":dtinicard"), QStringLiteral("date")),
+                 sql.typed(QStringLiteral(":dtfincard"), QStringLiteral("date"))),
+        {{":operador", m_operator},
+         {":inicio", timestampText(started)},
+         {":origem", request.source},
+         {":tipos", request.kinds},
+         {":pratos", request.dishListText},
+         {":destinos", request.destinations.join(QLatin1Char('_')) + QLatin1Char('_')},
+         {":dtinicard", dateOrNull(request.menuStart)},
+         {":dtfincard", dateOrNull(request.menuEnd)}});
+    if (!q.next())
+        throw DatabaseError(QStringLiteral("Erro ao registrar a integração: número não devolvido."));
+    m_counts.run = q.value(0).toLongLong();
+}
+
+void IntegrationRun::observeDestinations(const SqlRunner &sql, const IntegrationRequest &request)
+{
+    const QVariantMap source{{":origem", request.source}};
+    sql.run(QStringLiteral("registrar destinos iguais à origem"),
+            QStringLiteral("INSERT INTO TT_OBS SELECT '4', '', m.CDFILIAL, '', '', '', '' FROM TT_MARCA m"
+                           " WHERE m.CDFILIAL = :origem"),
+            source);
+    sql.run(QStringLiteral("registrar destinos com contrato rescindido"),
+            QStringLiteral("INSERT INTO TT_OBS SELECT '5', '', m.CDFILIAL, '', '', '', '' FROM TT_MARCA m"
+                           " JOIN FILIAL f ON f.CDFILIAL = m.CDFILIAL WHERE f.IDCNTRRESC = 'S' AND m.CDFILIAL <> :origem"),
+            source);
+    sql.run(QStringLiteral("selecionar as filiais destino"),
+            QStringLiteral("INSERT INTO TT_DEST (CDFILIAL) SELECT m.CDFILIAL FROM TT_MARCA m"
+                           " JOIN FILIAL f ON f.CDFILIAL = m.CDFILIAL WHERE f.IDCNTRRESC <> 'S' AND m.CDFILIAL <> :origem"),
+            source);
+
+    // The standard tree is shared; a local-tree dish maps to the destination's own tree, same dish code.
+    sql.run(QStringLiteral("relacionar os pratos dos destinos"),
+            QStringLiteral("INSERT INTO TT_MAPA (CDFILIAL, TREE, CDPRATO, DSTTREE)"
+                           " SELECT d.CDFILIAL, p.TREE, p.CDPRATO, CASE WHEN p.TREE = 'P' THEN 'P' ELSE d.CDFILIAL END"
+                           " FROM TT_DEST d CROSS JOIN TT_PRATO p WHERE EXISTS (SELECT 1 FROM PRATO x"
+                           " WHERE x.CDFILAUXPRAT = CASE WHEN p.TREE = 'P' THEN 'P' ELSE d.CDFILIAL END"
+                           " AND x.CDPRATO = p.CDPRATO)"));
+    analyze(sql, "TT_MAPA");
+
+    QStringList kinds;
+    if (request.local)
+        kinds << QStringLiteral("L");
+    if (request.perService)
+        kinds << QStringLiteral("S");
+    for (const QString &kind : kinds) {
+        sql.run(QStringLiteral("registrar pratos não cadastrados no destino"),
+                QStringLiteral("INSERT INTO TT_OBS SELECT '1', :tipo, d.CDFILIAL, p.TREE, p.CDPRATO, '', ''"
+                               " FROM TT_DEST d CROSS JOIN TT_PRATO p WHERE NOT EXISTS (SELECT 1 FROM TT_MAPA m"
+                               " WHERE m.TREE = p.TREE AND m.CDPRATO = p.CDPRATO AND m.CDFILIAL = d.CDFILIAL)"),
+                {{":tipo", kind}});
+    }
+}
+
+void IntegrationRun::readSourceRecipes(const SqlRunner &sql, const IntegrationRequest &request)
+{
+    const QVariantMap source{{":origem", request.source}};
+    if (request.local) {
+        sql.run(QStringLiteral("ler as receitas locais da origem"),
+                QStringLiteral("INSERT INTO TT_ORIG_L SELECT r.CDFILAUXPRAT, r.CDPRATO, r.NRSEQ, r.CDARVPROD,"
+                               " r.QTPRODUTO, r.SGUNIDADE FROM RECEITA r JOIN TT_PRATO p"
+                               " ON r.CDFILAUXPRAT = p.TREE AND r.CDPRATO = p.CDPRATO WHERE r.CDFILIAL = :origem"),
+                source);
+        analyze(sql, "TT_ORIG_L");
+    }
+    if (request.perService) {
+        sql.run(QStringLiteral("ler as receitas por serviço da origem"),
+                QStringLiteral("INSERT INTO TT_ORIG_S SELECT r.CDSERVFILI, r.CDFILAUXPRAT, r.CDPRATO, r.NRSEQ,"
+                               " r.CDARVPROD, r.QTPRODUTO, r.SGUNIDADE FROM RECEITASERV r JOIN TT_PRATO p"
+                               " ON r.CDFILAUXPRAT = p.TREE AND r.CDPRATO = p.CDPRATO WHERE r.CDFILIAL = :origem"),
+                source);
+        analyze(sql, "TT_ORIG_S");
+    }
+    // Destination x product pairs that block a copy: few, so the per-line checks below stay cheap.
+    sql.run(QStringLiteral("verificar os produtos habilitados nos destinos"),
+            QStringLiteral("INSERT INTO TT_FALTA (CDFILIAL, CDARVPROD) SELECT d.CDFILIAL, s.CDARVPROD FROM TT_DEST d"
+                           " CROSS JOIN (SELECT CDARVPROD FROM TT_ORIG_L UNION SELECT CDARVPROD FROM TT_ORIG_S) s"
+                           " WHERE NOT EXISTS (SELECT 1 FROM PRODFILI pf WHERE pf.CDFILIAL = d.CDFILIAL"
+                           " AND pf.CDARVPROD = s.CDARVPROD)"));
+    analyze(sql, "TT_FALTA");
+}
+
+void IntegrationRun::replaceLocalRecipes(const SqlRunner &sql)
+{
+    sql.run(QStringLiteral("registrar pratos sem receita local na origem"),
+            QStringLiteral("INSERT INTO TT_OBS SELECT '6', 'L', m.CDFILIAL, m.TREE, m.CDPRATO, '', '' FROM TT_MAPA m"
+                           " WHERE NOT EXISTS (SELECT 1 FROM TT_ORIG_L s WHERE s.TREE = m.TREE AND s.CDPRATO = m.CDPRATO)"));
+    sql.run(QStringLiteral("registrar produtos não habilitados no destino"),
+            QStringLiteral("INSERT INTO TT_OBS SELECT DISTINCT '2', 'L', m.CDFILIAL, m.TREE, m.CDPRATO, s.CDARVPROD, ''"
+                           " FROM TT_MAPA m JOIN TT_ORIG_L s ON s.TREE = m.TREE AND s.CDPRATO = m.CDPRATO"
+                           " JOIN TT_FALTA f ON f.CDFILIAL = m.CDFILIAL AND f.CDARVPROD = s.CDARVPROD"));
+    sql.run(QStringLiteral("selecionar as receitas locais a substituir"),
+            QStringLiteral("INSERT INTO TT_OK_L (CDFILIAL, TREE, CDPRATO, DSTTREE)"
+                           " SELECT m.CDFILIAL, m.TREE, m.CDPRATO, m.DSTTREE FROM TT_MAPA m"
+                           " WHERE EXISTS (SELECT 1 FROM TT_ORIG_L s WHERE s.TREE = m.TREE AND s.CDPRATO = m.CDPRATO)"
+                           " AND NOT EXISTS (SELECT 1 FROM TT_ORIG_L s JOIN TT_FALTA f ON f.CDARVPROD = s.CDARVPROD"
+                           " WHERE s.TREE = m.TREE AND s.CDPRATO = m.CDPRATO AND f.CDFILIAL = m.CDFILIAL)"));
+    analyze(sql, "TT_OK_L");
+
+    const QVariantMap run{{":nrintg", m_counts.run}};
+    sql.run(QStringLiteral("guardar as receitas locais substituídas"),
+            QStringLiteral("INSERT INTO INTGCENTRALANT (NRINTG, IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO,"
+                           " NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE) SELECT :nrintg, 'L', r.CDFILIAL, '', r.CDFILAUXPRAT,"
+                           " r.CDPRATO, r.NRSEQ, r.CDARVPROD, r.QTPRODUTO, r.SGUNIDADE FROM TT_OK_L k JOIN RECEITA r"
+                           " ON r.CDFILIAL = k.CDFILIAL AND r.CDFILAUXPRAT = k.DSTTREE AND r.CDPRATO = k.CDPRATO"),
+            run);
+    m_counts.deleted += sql.change(
+        QStringLiteral("apagar as receitas locais substituídas"),
+        sql.isPostgres()
+            ? QStringLiteral("DELETE FROM RECEITA r USING TT_OK_L k WHERE r.CDFILIAL = k.CDFILIAL"
+                             " AND r.CDFILAUXPRAT = k.DSTTREE AND r.CDPRATO = k.CDPRATO")
+            : QStringLiteral("DELETE FROM RECEITA WHERE (CDFILIAL, CDFILAUXPRAT, CDPRATO) IN"
+                             " (SELECT CDFILIAL, DSTTREE, CDPRATO FROM TT_OK_L)"));
+    // Inserting in destination key order keeps the index writes local.
+    m_counts.inserted += sql.change(
+        QStringLiteral("copiar as receitas locais"),
+        QStringLiteral("INSERT INTO RECEITA (CDFILIAL, CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE)"
+                       " SELECT k.CDFILIAL, k.DSTTREE, s.CDPRATO, s.NRSEQ, s.CDARVPROD, s.QTPRODUTO, s.SGUNIDADE"
+                       " FROM TT_OK_L k JOIN TT_ORIG_L s ON s.TREE = k.TREE AND s.CDPRATO = k.CDPRATO"
+                       " ORDER BY k.CDFILIAL, k.DSTTREE, s.CDPRATO, s.NRSEQ"));
+}
+
+void IntegrationRun::replaceServiceRecipes(const SqlRunner &sql)
+{
+    sql.run(QStringLiteral("registrar pratos sem receita por serviço na origem"),
+            QStringLiteral("INSERT INTO TT_OBS SELECT '6', 'S', m.CDFILIAL, m.TREE, m.CDPRATO, '', '' FROM TT_MAPA m"
+                           " WHERE NOT EXISTS (SELECT 1 FROM TT_ORIG_S s WHERE s.TREE = m.TREE AND s.CDPRATO = m.CDPRATO)"));
+    sql.run(QStringLiteral("relacionar os serviços dos destinos"),
+            QStringLiteral("INSERT INTO TT_MAPA_S (CDFILIAL, CDSERVFILI, TREE, CDPRATO, DSTTREE)"
+                           " SELECT m.CDFILIAL, s.CDSERVFILI, m.TREE, m.CDPRATO, m.DSTTREE FROM TT_MAPA m"
+                           " JOIN (SELECT DISTINCT CDSERVFILI, TREE, CDPRATO FROM TT_ORIG_S) s"
+                           " ON s.TREE = m.TREE AND s.CDPRATO = m.CDPRATO"));
+    analyze(sql, "TT_MAPA_S");
+    sql.run(QStringLiteral("registrar serviços ausentes no destino"),
+            QStringLiteral("INSERT INTO TT_OBS SELECT '3', 'S', ms.CDFILIAL, ms.TREE, ms.CDPRATO, '', ms.CDSERVFILI"
+                           " FROM TT_MAPA_S ms WHERE NOT EXISTS (SELECT 1 FROM SERVICO sv"
+                           " WHERE sv.CDFILIAL = ms.CDFILIAL AND sv.CDSERVFILI = ms.CDSERVFILI)"));
+    sql.run(QStringLiteral("registrar produtos não habilitados no destino"),
+            QStringLiteral("INSERT INTO TT_OBS SELECT DISTINCT '2', 'S', ms.CDFILIAL, ms.TREE, ms.CDPRATO, s.CDARVPROD, ''"
+                           " FROM TT_MAPA_S ms JOIN TT_ORIG_S s ON s.TREE = ms.TREE AND s.CDPRATO = ms.CDPRATO"
+                           " AND s.CDSERVFILI = ms.CDSERVFILI"
+                           " JOIN TT_FALTA f ON f.CDFILIAL = ms.CDFILIAL AND f.CDARVPROD = s.CDARVPROD"
+                           " WHERE EXISTS (SELECT 1 FROM SERVICO sv WHERE sv.CDFILIAL = ms.CDFILIAL"
+                           " AND sv.CDSERVFILI = ms.CDSERVFILI)"));
+    sql.run(QStringLiteral("selecionar as receitas por serviço a substituir"),
+            QStringLiteral("INSERT INTO TT_OK_S (CDFILIAL, CDSERVFILI, TREE, CDPRATO, DSTTREE)"
+                           " SELECT ms.CDFILIAL, ms.CDSERVFILI, ms.TREE, ms.CDPRATO, ms.DSTTREE FROM TT_MAPA_S ms"
+                           " WHERE EXISTS (SELECT 1 FROM SERVICO sv WHERE sv.CDFILIAL = ms.CDFILIAL"
+                           " AND sv.CDSERVFILI = ms.CDSERVFILI)"
+                           " AND NOT EXISTS (SELECT 1 FROM TT_ORIG_S s JOIN TT_FALTA f ON f.CDARVPROD = s.CDARVPROD"
+                           " WHERE s.TREE = ms.TREE AND s.CDPRATO = ms.CDPRATO AND s.CDSERVFILI = ms.CDSERVFILI"
+                           " AND f.CDFILIAL = ms.CDFILIAL)"));
+    analyze(sql, "TT_OK_S");
+
+    const QVariantMap run{{":nrintg", m_counts.run}};
+    sql.run(QStringLiteral("guardar as receitas por serviço substituídas"),
+            QStringLiteral("INSERT INTO INTGCENTRALANT (NRINTG, IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO,"
+                           " NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE) SELECT :nrintg, 'S', r.CDFILIAL, r.CDSERVFILI,"
+                           " r.CDFILAUXPRAT, r.CDPRATO, r.NRSEQ, r.CDARVPROD, r.QTPRODUTO, r.SGUNIDADE FROM TT_OK_S k"
+                           " JOIN RECEITASERV r ON r.CDFILIAL = k.CDFILIAL AND r.CDSERVFILI = k.CDSERVFILI"
+                           " AND r.CDFILAUXPRAT = k.DSTTREE AND r.CDPRATO = k.CDPRATO"),
+            run);
+    m_counts.deleted += sql.change(
+        QStringLiteral("apagar as receitas por serviço substituídas"),
+        sql.isPostgres()
+            ? QStringLiteral("DELETE FROM RECEITASERV r USING TT_OK_S k WHERE r.CDFILIAL = k.CDFILIAL"
+                             " AND r.CDSERVFILI = k.CDSERVFILI AND r.CDFILAUXPRAT = k.DSTTREE AND r.CDPRATO = k.CDPRATO")
+            : QStringLiteral("DELETE FROM RECEITASERV WHERE (CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO) IN"
+                             " (SELECT CDFILIAL, CDSERVFILI, DSTTREE, CDPRATO FROM TT_OK_S)"));
+    m_counts.inserted += sql.change(
+        QStringLiteral("copiar as receitas por serviço"),
+        QStringLiteral("INSERT INTO RECEITASERV (CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD,"
+                       " QTPRODUTO, SGUNIDADE) SELECT k.CDFILIAL, k.CDSERVFILI, k.DSTTREE, s.CDPRATO, s.NRSEQ,"
+                       " s.CDARVPROD, s.QTPRODUTO, s.SGUNIDADE FROM TT_OK_S k JOIN TT_ORIG_S s"
+                       " ON s.TREE = k.TREE AND s.CDPRATO = k.CDPRATO AND s.CDSERVFILI = k.CDSERVFILI"
+                       " ORDER BY k.CDFILIAL, k.CDSERVFILI, k.DSTTREE, s.CDPRATO, s.NRSEQ"));
+}
+
+Packet IntegrationRun::logRows(const SqlRunner &sql, const IntegrationRequest &request, const QDateTime &started,
+                               const QDateTime &finished)
+{
+    QSqlQuery origin = sql.run(QStringLiteral("ler a filial de origem"),
+                               QStringLiteral("SELECT NMFILIAL FROM FILIAL WHERE CDFILIAL = :origem"),
+                               {{":origem", request.source}});
+    const QString originName = origin.next() ? origin.value(0).toString() : QString();
+    origin.finish();
+
+    QSqlQuery q = sql.run(
+        QStringLiteral("montar o log da integração"),
+        QStringLiteral("SELECT o.IDNUMEROERRO, o.IDTIPORECELOG, o.CDFILIAL, o.TREE, o.CDPRATO, o.CDARVPROD,"
+                       " pr.NMPRODUTO, pt.NMPRATO, fd.NMFILIAL, o.CDSERVFILI, sv.NMSERVICO FROM TT_OBS o"
+                       " LEFT JOIN FILIAL fd ON fd.CDFILIAL = o.CDFILIAL"
+                       " LEFT JOIN PRODUTO pr ON pr.CDARVPROD = o.CDARVPROD"
+                       " LEFT JOIN PRATO pt ON pt.CDFILAUXPRAT = o.TREE AND pt.CDPRATO = o.CDPRATO"
+                       " LEFT JOIN SERVICO sv ON sv.CDFILIAL = :origem AND sv.CDSERVFILI = o.CDSERVFILI"
+                       " ORDER BY o.CDFILIAL, o.CDPRATO, o.TREE, o.IDTIPORECELOG, o.IDNUMEROERRO, o.CDARVPROD,"
+                       " o.CDSERVFILI"),
+        {{":origem", request.source}});
+
+    Packet log = emptyLog();
+    const QString start = logTimeText(started);
+    const QString end = logTimeText(finished);
+    while (q.next()) {
+        const QString code = q.value(0).toString();
+        QString itemName = q.value(6).toString();
+        if (code == QLatin1String("3")) {
+            // The log has no service column: the missing service is named where a product would be.
+            itemName = QStringLiteral("Serviço %1 - %2").arg(q.value(9).toString(), q.value(10).toString());
+        }
+        log.addRow({start, end, q.value(3).toString(), request.source, q.value(2).toString(), q.value(4).toString(),
+                    q.value(5).toString(), code, itemName.left(50), q.value(7).toString(), originName,
+                    q.value(8).toString(), q.value(1).toString()});
+    }
+    m_counts.observations = log.rows().size();
+    return log;
+}
+
+void IntegrationRun::finishRecord(const SqlRunner &sql, const QDateTime &finished)
+{
+    sql.run(QStringLiteral("concluir o registro da integração"),
+            QStringLiteral("UPDATE INTGCENTRAL SET DTFIM = %1, QTAPAGADAS = :apagadas, QTINSERIDAS = :inseridas,"
+                           " QTOBSERV = :observ WHERE NRINTG = :nrintg")
+                .arg(sql.typed(QStringLiteral(":fim"), QStringLiteral("timestamp"))),
+            {{":fim", timestampText(finished)},
+             {":apagadas", m_counts.deleted},
+             {":inseridas", m_counts.inserted},
+             {":observ", m_counts.observations},
+             {":nrintg", m_counts.run}});
+}
+
+} // namespace suite::server

@@ -1,0 +1,74 @@
+#include "sqlrunner.h"
+#include "serverlog.h"
+
+#include <QSqlError>
+
+namespace suite::server {
+
+SqlRunner::SqlRunner(QSqlDatabase db)
+    : m_db(std::move(db)), m_dialect(db::dialectOf(m_db))
+{
+}
+
+QSqlQuery SqlRunner::run(const QString &purpose, const QString &sql, const QVariantMap &binds) const
+{
+    QSqlQuery query(m_db);
+    query.setForwardOnly(true);
+    if (!query.prepare(sql))
+        throw DatabaseError(QStringLiteral("Erro ao %1: %2").arg(purpose, query.lastError().text()));
+    for (auto it = binds.cbegin(); it != binds.cend(); ++it)
+        query.bindValue(it.key(), it.value());
+    if (!query.exec())
+        throw DatabaseError(QStringLiteral("Erro ao %1: %2").arg(purpose, query.lastError().text()));
+    return query;
+}
+
+int SqlRunner::change(const QString &purpose, const QString &sql, const QVariantMap &binds) const
+{
+    return run(purpose, sql, binds).numRowsAffected();
+}
+
+QString SqlRunner::typed(const QString &placeholder, const QString &sqlType) const
+{
+    return isPostgres() ? QStringLiteral("CAST(%1 AS %2)").arg(placeholder, sqlType) : placeholder;
+}
+
+QString SqlRunner::jsonTexts(const QString &placeholder) const
+{
+    return isPostgres()
+        ? QStringLiteral("SELECT value FROM json_array_elements_text(CAST(%1 AS json)) AS j(value)").arg(placeholder)
+        : QStringLiteral("SELECT value FROM json_each(%1)").arg(placeholder);
+}
+
+QString SqlRunner::jsonPairs(const QString &placeholder) const
+{
+    return isPostgres()
+        ? QStringLiteral("SELECT e->>0 AS a, e->>1 AS b FROM json_array_elements(CAST(%1 AS json)) AS j(e)").arg(placeholder)
+        : QStringLiteral("SELECT json_extract(value, '$[0]') AS a, json_extract(value, '$[1]') AS b FROM json_each(%1)")
+              .arg(placeholder);
+}
+
+WriteTransaction::WriteTransaction(const SqlRunner &sql) : m_sql(sql)
+{
+    // IMMEDIATE: two SQLite writers would otherwise both read, then one fails to upgrade its lock.
+    m_sql.run(QStringLiteral("iniciar a transação"),
+              m_sql.isPostgres() ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"));
+    m_open = true;
+}
+
+WriteTransaction::~WriteTransaction()
+{
+    if (!m_open)
+        return;
+    QSqlQuery rollback(m_sql.database());
+    if (!rollback.exec(QStringLiteral("ROLLBACK")))
+        qCWarning(lcServer) << "rollback failed:" << rollback.lastError().text();
+}
+
+void WriteTransaction::commit()
+{
+    m_sql.run(QStringLiteral("confirmar a transação"), QStringLiteral("COMMIT"));
+    m_open = false;
+}
+
+} // namespace suite::server

@@ -1,0 +1,62 @@
+// Runs statements on one connection, binding every value and raising with the statement's purpose.
+#pragma once
+
+#include "servererrors.h"
+
+#include <database.h>
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QVariantMap>
+
+namespace suite::server {
+
+// A failed statement: shown to the caller as a service error naming what was being done.
+class DatabaseError : public ServiceError
+{
+public:
+    using ServiceError::ServiceError;
+};
+
+class SqlRunner
+{
+public:
+    explicit SqlRunner(QSqlDatabase db);
+
+    db::Dialect dialect() const { return m_dialect; }
+    bool isPostgres() const { return m_dialect == db::Dialect::PostgreSQL; }
+    QSqlDatabase database() const { return m_db; }
+
+    // Prepares, binds (":name" -> value) and runs; the query is positioned before its first row.
+    QSqlQuery run(const QString &purpose, const QString &sql, const QVariantMap &binds = {}) const;
+    // Runs and returns how many rows the statement changed.
+    int change(const QString &purpose, const QString &sql, const QVariantMap &binds = {}) const;
+    // A placeholder that the dialect reads as the given SQL type (PostgreSQL needs the cast).
+    QString typed(const QString &placeholder, const QString &sqlType) const;
+    // A sub-select of the texts of a bound JSON array (column "value"): one parameter for a whole list.
+    QString jsonTexts(const QString &placeholder) const;
+    // A sub-select of the pairs of a bound JSON array of two-text arrays (columns "a", "b").
+    QString jsonPairs(const QString &placeholder) const;
+
+private:
+    QSqlDatabase m_db;
+    db::Dialect m_dialect;
+};
+
+// Opens a transaction and rolls it back unless commit() ran; SQLite takes the write lock at once.
+class WriteTransaction
+{
+public:
+    explicit WriteTransaction(const SqlRunner &sql);
+    ~WriteTransaction();
+    WriteTransaction(const WriteTransaction &) = delete;
+    WriteTransaction &operator=(const WriteTransaction &) = delete;
+
+    void commit();
+
+private:
+    const SqlRunner &m_sql;
+    bool m_open = false;
+};
+
+} // namespace suite::server
