@@ -1,0 +1,119 @@
+// Command line of suite-host.
+#include "hostoptions.h"
+
+#include <QCommandLineParser>
+
+namespace suite::host {
+
+namespace {
+
+struct OptionSpec {
+    const char* name;
+    const char* valueName;   // nullptr for a flag
+    const char* help;
+};
+
+constexpr OptionSpec kOptions[] = {
+    {"user", "OPERADOR", "Operador (com --password e --branch, entra sem o diálogo)."},
+    {"password", "SENHA", "Senha do operador."},
+    {"branch", "FILIAL", "Filial de trabalho."},
+    {"server", "HOST:PORTA", "Servidor de aplicação (padrão do suite.ini ou 127.0.0.1:8211)."},
+    {"database", "BANCO", "Arquivo SQLite ou postgresql://usuario@host:porta/banco."},
+    {"branch-mode", nullptr, "Instalação de filial (modo filial)."},
+    {"config", "ARQUIVO", "Arquivo de configuração (padrão: suite.ini)."},
+    {"modules-dir", "DIR", "Diretório dos módulos (lib<modulo>.so)."},
+    {"open", "MODULO", "Abre o módulo após o login, como o menu (repetível)."},
+    {"dump-ui", "ARQUIVO", "Grava as janelas abertas em JSON e sai."},
+    {"automate", "ROTEIRO", "Executa um roteiro JSON contra as janelas abertas e sai."},
+    {"help", nullptr, "Mostra esta ajuda."},
+};
+
+void addOptions(QCommandLineParser& parser)
+{
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    for (const auto& spec : kOptions) {
+        QCommandLineOption option(QString::fromLatin1(spec.name), QString::fromUtf8(spec.help));
+        if (spec.valueName)
+            option.setValueName(QString::fromLatin1(spec.valueName));
+        parser.addOption(option);
+    }
+}
+
+std::optional<QString> valueOf(const QCommandLineParser& parser, const QString& name)
+{
+    if (!parser.isSet(name))
+        return std::nullopt;
+    return parser.value(name);
+}
+
+} // namespace
+
+std::optional<ServerAddress> ServerAddress::parse(const QString& text)
+{
+    const QString trimmed = text.trimmed();
+    const qsizetype colon = trimmed.lastIndexOf(u':');
+    ServerAddress address;
+    address.host = colon < 0 ? trimmed : trimmed.left(colon);
+    if (address.host.startsWith(u'[') && address.host.endsWith(u']'))
+        address.host = address.host.mid(1, address.host.size() - 2);
+    if (address.host.isEmpty())
+        return std::nullopt;
+    if (colon >= 0) {
+        bool ok = false;
+        address.port = trimmed.mid(colon + 1).toInt(&ok);
+        if (!ok || address.port < 1 || address.port > 65535)
+            return std::nullopt;
+    }
+    return address;
+}
+
+HostOptions HostOptions::parse(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    addOptions(parser);
+    HostOptions options;
+    if (!parser.parse(arguments)) {
+        const QStringList unknown = parser.unknownOptionNames();
+        options.error = unknown.isEmpty()
+            ? QStringLiteral("Linha de comando inválida: %1").arg(parser.errorText())
+            : QStringLiteral("Opção desconhecida: %1").arg(unknown.first());
+        return options;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        options.error = QStringLiteral("Argumento inesperado: %1").arg(parser.positionalArguments().first());
+        return options;
+    }
+    options.help = parser.isSet(QStringLiteral("help"));
+    options.user = valueOf(parser, QStringLiteral("user"));
+    options.password = valueOf(parser, QStringLiteral("password"));
+    options.branch = valueOf(parser, QStringLiteral("branch"));
+    options.database = valueOf(parser, QStringLiteral("database"));
+    options.config = valueOf(parser, QStringLiteral("config"));
+    options.modulesDir = valueOf(parser, QStringLiteral("modules-dir"));
+    options.branchMode = parser.isSet(QStringLiteral("branch-mode"));
+    options.openModules = parser.values(QStringLiteral("open"));
+    options.dumpUiFile = parser.value(QStringLiteral("dump-ui"));
+    options.automateScript = parser.value(QStringLiteral("automate"));
+    if (const auto server = valueOf(parser, QStringLiteral("server"))) {
+        options.server = ServerAddress::parse(*server);
+        if (!options.server)
+            options.error = QStringLiteral("Servidor inválido: \"%1\" (use HOST:PORTA).").arg(*server);
+    }
+    for (const QString& module : std::as_const(options.openModules)) {
+        if (module.isEmpty() || module.contains(u'/'))
+            options.error = QStringLiteral("Nome de módulo inválido: \"%1\".").arg(module);
+    }
+    if (!options.dumpUiFile.isEmpty() && !options.automateScript.isEmpty())
+        options.error = QStringLiteral("Use --dump-ui ou --automate, não os dois.");
+    return options;
+}
+
+QString HostOptions::usage()
+{
+    QCommandLineParser parser;
+    addOptions(parser);
+    parser.setApplicationDescription(QStringLiteral("Suíte: aplicação principal (login, janelas, módulos)."));
+    return parser.helpText();
+}
+
+} // namespace suite::host

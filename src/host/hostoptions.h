@@ -1,0 +1,36 @@
+// Command line of suite-host.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace suite::host {
+
+// HOST:PORT of the application server.
+struct ServerAddress {
+    QString host;
+    int port = 8211;
+    QString text() const { return host + u':' + QString::number(port); }
+    static std::optional<ServerAddress> parse(const QString& text);
+};
+
+// What was given on the command line; absent values fall back to suite.ini.
+struct HostOptions {
+    std::optional<QString> user, password, branch, database, config, modulesDir;
+    std::optional<ServerAddress> server;
+    bool branchMode = false;
+    QStringList openModules;
+    QString dumpUiFile;
+    QString automateScript;
+    bool help = false;
+    QString error;               // non-empty when the command line is wrong
+
+    bool autoLogin() const { return user && password && branch; }
+    bool scripted() const { return !dumpUiFile.isEmpty() || !automateScript.isEmpty(); }
+
+    static HostOptions parse(const QStringList& arguments);   // arguments[0] is the program
+    static QString usage();
+};
+
+} // namespace suite::host
