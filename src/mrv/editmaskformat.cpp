@@ -60,14 +60,15 @@ EditMaskFormat::EditMaskFormat(const QString& mask)
         if (c == QLatin1Char('\\') && i + 1 < end) {
             m_positions.append({mask.at(++i), true, caseMode});
         } else if (c == QLatin1Char('>')) {
-            if (i + 1 < end && mask.at(i + 1) == QLatin1Char('<')) {
+            caseMode = Case::Upper;
+        } else if (c == QLatin1Char('<')) {
+            // "<>" switches case conversion off
+            if (i + 1 < end && mask.at(i + 1) == QLatin1Char('>')) {
                 caseMode = Case::None;
                 ++i;
             } else {
-                caseMode = Case::Upper;
+                caseMode = Case::Lower;
             }
-        } else if (c == QLatin1Char('<')) {
-            caseMode = Case::Lower;
         } else if (c == QLatin1Char('!')) {
             // blank-side marker: no effect on the shown text
         } else if (c == QLatin1Char('_')) {
