@@ -1,0 +1,69 @@
+// The package Pkg_rci06000: its entry, its exported globals and its load steps.
+#include "pkg_rci06000.h"
+
+#include "host/screenwindow.h"
+#include "screen/intgcentral.h"
+
+#include <cursorguard.h>
+#include <hostservices.h>
+
+TfrmIntgCentral* frmIntgCentral = nullptr;
+bool boIdCriado = false;
+TfrmLogIntg* frmLogIntg = nullptr;
+bool boStCriado = false;
+
+namespace rci06000 {
+
+void IniProc()
+{
+    // The hourglass goes away on every way out, also when creation fails.
+    mrv::CursorGuard cursor;
+    if (!boIdCriado) {
+        try {
+            mrv::CreateForm(frmIntgCentral);
+        } catch (...) {
+            // A half-created screen would otherwise stay behind; the next call tries again.
+            DiscardScreen(frmIntgCentral);
+            frmIntgCentral = nullptr;
+            throw;
+        }
+        boIdCriado = true;
+    }
+    if (frmIntgCentral)
+        ShowNormal(frmIntgCentral);
+}
+
+SourceModule& Cli_rci06000()
+{
+    // The integration screen's module keeps nothing that needs preparing or releasing.
+    static SourceModule module("Cli_rci06000");
+    return module;
+}
+
+SourceModule& Cli_rci06001()
+{
+    static SourceModule module("Cli_rci06001", [] { boStCriado = false; });
+    return module;
+}
+
+void PackageLoad()
+{
+    // The required kit has no start-up steps of its own to run first.
+    Cli_rci06000().startUp();
+    Cli_rci06001().startUp();
+}
+
+void PackageUnload()
+{
+    Cli_rci06001().shutDown();
+    Cli_rci06000().shutDown();
+}
+
+const char* PackageInfo()
+{
+    return R"({"name":"rci06000","title":"Integração de Receitas - Centralizada",)"
+           R"("requires":["mrv"],"contains":["Pkg_rci06000","Cli_rci06000","Cli_rci06001"],)"
+           R"("entries":["IniProc"]})";
+}
+
+} // namespace rci06000

@@ -1,0 +1,31 @@
+// The package Pkg_rci06000: its entry, its exported globals and its load steps.
+#pragma once
+
+#include "sourcemodule.h"
+
+#include <QtGlobal>
+
+class TfrmIntgCentral;
+class TfrmLogIntg;
+
+// Exported by name so the host can see the single instances and their flags.
+extern Q_DECL_EXPORT TfrmIntgCentral* frmIntgCentral;  // the live integration screen, or null
+extern Q_DECL_EXPORT bool boIdCriado;                  // the screen was created during this load
+extern Q_DECL_EXPORT TfrmLogIntg* frmLogIntg;          // the last log report screen
+extern Q_DECL_EXPORT bool boStCriado;                  // a log report screen exists
+
+namespace rci06000 {
+
+// Opens the integration screen, or brings the existing one back in its normal state.
+void IniProc();
+
+// The package's source modules, in the order loading starts them.
+SourceModule& Cli_rci06000();
+SourceModule& Cli_rci06001();
+
+// The host's package entry points.
+void PackageLoad();
+void PackageUnload();
+const char* PackageInfo();   // JSON: name, title, required packages, contained modules, entries
+
+} // namespace rci06000

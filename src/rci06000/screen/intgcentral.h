@@ -1,0 +1,175 @@
+// TfrmIntgCentral: the centralised recipe integration screen (source module Cli_rci06000).
+#pragma once
+
+#include <rotigeral.h>
+
+#include <QString>
+
+class QLabel;
+class QLineEdit;
+class QWidget;
+
+namespace mrv {
+class TADOIBQuery;
+class TBtnPesquisa;
+class TButtonFlat;
+class TCheckBox;
+class TClientDataSet;
+class TDataSource;
+class TDateEditPlus;
+class TDBGrid;
+class TGroupBox;
+class TImage;
+class TMaskEdit;
+class TNetConnection;
+class TNotebook;
+class TPanel;
+class TRadioButton;
+}
+
+class TfrmIntgCentralProbe;
+
+class TfrmIntgCentral : public mrv::TfrmRotiGeral {
+    Q_OBJECT
+public:
+    explicit TfrmIntgCentral(QWidget* parent = nullptr);
+    ~TfrmIntgCentral() override;
+
+    // Frame (intgcentral.cpp)
+    void FormCreate(QObject* Sender) override;
+    void FormActivate(QObject* Sender) override;
+    void FormClose(QObject* Sender, mrv::TCloseAction& Action) override;
+    void FormKeyDown(QObject* Sender, int& Key, Qt::KeyboardModifiers Shift) override;
+    void netIntgCentralBeforeConnect(QObject* Sender);
+
+    // Source branch (intgcentral_source.cpp)
+    void medCdFilialChange(QObject* Sender);
+
+    // Menu filters (intgcentral_filters.cpp)
+    void chbCicloCardClick(QObject* Sender);
+    void chbDadoCardClick(QObject* Sender);
+
+    // Right-hand column (the base screen adds sbtConfirma to panBotoes)
+    mrv::TPanel* Panel1;
+    mrv::TButtonFlat* sbtProcurar;
+    mrv::TImage* imgCheck;
+    mrv::TImage* imgUncheck;
+
+    mrv::TPanel* Panel2;
+
+    // Source
+    mrv::TGroupBox* grbOrigem;
+    mrv::TPanel* panFilial;
+    QLabel* lblFilial;
+    mrv::TMaskEdit* medCdFilial;
+    mrv::TBtnPesquisa* sbtFilial;
+    QLineEdit* edtNmFilial;
+
+    // Menu-cycle filter
+    mrv::TGroupBox* grbCicloCard;
+    mrv::TCheckBox* chbCicloCard;
+    mrv::TGroupBox* grbCiclo;
+    mrv::TRadioButton* rbtTodosCiclo;
+    mrv::TRadioButton* rbtListaCiclo;
+    mrv::TButtonFlat* sbtCiclo;
+    mrv::TGroupBox* grbPadroServCiclo;
+    mrv::TRadioButton* rbtTodosServCiclo;
+    mrv::TRadioButton* rbtListaServCiclo;
+    mrv::TButtonFlat* sbtPadraoServCiclo;
+    mrv::TGroupBox* grbTipoPratCiclo;
+    mrv::TRadioButton* rbtTodosTpPratCiclo;
+    mrv::TRadioButton* rbtListaTpPratCiclo;
+    mrv::TButtonFlat* sbtTpPratCiclo;
+
+    // Menu-data filter
+    mrv::TGroupBox* grbDadoCard;
+    mrv::TCheckBox* chbDadoCard;
+    mrv::TGroupBox* grbData;
+    QLabel* lblDataInic;
+    mrv::TDateEditPlus* depDataInic;
+    QLabel* lblDataFina;
+    mrv::TDateEditPlus* depDataFina;
+    mrv::TGroupBox* grbServ;
+    mrv::TRadioButton* rbtTodosServ;
+    mrv::TRadioButton* rbtListaServ;
+    mrv::TButtonFlat* sbtServico;
+    mrv::TGroupBox* grbTipoPrato;
+    mrv::TRadioButton* rbtTodosPrato;
+    mrv::TRadioButton* rbtListaPrato;
+    mrv::TButtonFlat* sbtPrato;
+
+    // Dishes: trees, recipe kinds, scope
+    mrv::TGroupBox* grbPratos;
+    mrv::TGroupBox* grbArvore;
+    mrv::TCheckBox* chbArvPadrao;
+    mrv::TCheckBox* chbArvLocal;
+    mrv::TGroupBox* grbReceita;
+    mrv::TCheckBox* chbLocal;
+    mrv::TCheckBox* chbServico;
+    mrv::TGroupBox* grbPrato;
+    mrv::TRadioButton* rbtTodosPrat;
+    mrv::TRadioButton* rbtListaPrat;
+    mrv::TButtonFlat* sbtPesqPrat;
+
+    // Destination
+    mrv::TGroupBox* grbDestino;
+    mrv::TNotebook* nbkFiliDest;
+    mrv::TPanel* panAgrupFili;
+    QLabel* lblGrupFili;
+    mrv::TMaskEdit* medAgrupFilial;
+    mrv::TBtnPesquisa* sbtAgrupFilial;
+    QLineEdit* edtAgrupFilial;
+    mrv::TPanel* panAgrupFilial;
+    mrv::TDBGrid* dbgFiliGrup;
+
+    // Integration service
+    mrv::TNetConnection* netIntgCentral;
+
+    // Look-up queries on the shared database
+    mrv::TADOIBQuery* qryFilial;
+    mrv::TADOIBQuery* qryPesqPratos;
+    mrv::TADOIBQuery* qryServico;
+    mrv::TADOIBQuery* qryTipoPrato;
+    mrv::TADOIBQuery* qryCiclo;
+    mrv::TADOIBQuery* qryServPadr;
+
+    // Packets returned by the service
+    mrv::TClientDataSet* cdsGrupFili;
+    mrv::TClientDataSet* cdsFiliGrup;
+    mrv::TClientDataSet* cdsPesqPratoDadoCard;
+    mrv::TClientDataSet* cdsLogIntCent;
+
+    mrv::TDataSource* dtsFilial;
+    mrv::TDataSource* dtsPesqPrato;
+    mrv::TDataSource* dtsServico;
+    mrv::TDataSource* dtsTipoPrato;
+    mrv::TDataSource* dtsCiclo;
+    mrv::TDataSource* dtsServPadr;
+    mrv::TDataSource* dtsGrupFili;
+    mrv::TDataSource* dtsFiliGrup;
+
+private:
+    friend class TfrmIntgCentralProbe;   // lets the tests read the private fields
+
+    // Construction steps (intgcentral.cpp, intgcentral_model.cpp)
+    void createMenuColumn();
+    void createSource();
+    void createCycleFilter();
+    void createDataFilter();
+    void createDishes();
+    void createDestination();
+    void createMarkImages();
+    void createTabOrder();
+    void createCatalogue();
+    void createDataSets();
+    void bindEvents();
+
+    QString stListaServ;
+    QString stListaTpPrat;
+    QString stListaCiclo;
+    QString stListaServPadr;
+    QString stListaTpPratCiclo;
+    QString stListaPrato;
+    bool boPrimAtivacao = false;
+    bool boTodosMarcados = false;
+};

@@ -1,0 +1,162 @@
+// What the module's tests stand on: a host that records what reaches it, a real
+// suite-server on a loopback port, and the login context of the demo operator.
+#pragma once
+
+#include "../common/testdb.h"
+
+#include "package/pkg_rci06000.h"
+#include "screen/intgcentral.h"
+
+#include <dialogs.h>
+#include <hostservices.h>
+#include <logincontext.h>
+#include <netconnection.h>
+#include <scripteddialogs.h>
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSqlQuery>
+#include <QTcpServer>
+#include <QWidget>
+#include <memory>
+
+namespace rci06000::test {
+
+// The host as the module sees it; screens stay top-level windows.
+class RecordingHost : public mrv::HostServices {
+public:
+    RecordingHost() : m_main(std::make_unique<QWidget>()) { m_main->resize(800, 600); }
+
+    QWidget* mainWindow() override { return m_main.get(); }
+    void addScreen(QWidget* form) override { ++screensAdded; Q_UNUSED(form); }
+    void refreshLocalCache(const QStringList& names, QWidget*, bool, const QString&) override
+    { cacheRefreshes << names; }
+    void handleException(const QString& message) override { errors << message; }
+    QString reportsDir() override { return {}; }
+
+    QWidget* main() const { return m_main.get(); }
+    QStringList errors;
+    QStringList cacheRefreshes;
+    int screensAdded = 0;
+
+private:
+    std::unique_ptr<QWidget> m_main;
+};
+
+// suite-server serving a database on a free loopback port, stopped by the destructor.
+class SuiteServer {
+public:
+    ~SuiteServer()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.terminate();
+            if (!m_process.waitForFinished(5000))
+                m_process.kill();
+            m_process.waitForFinished(2000);
+        }
+    }
+
+    // Empty on success, else why the server did not come up.
+    QString start(const QString& databaseUrl)
+    {
+        const QString bin = qEnvironmentVariable("SUITE_BIN_DIR");
+        if (bin.isEmpty())
+            return QStringLiteral("SUITE_BIN_DIR is not set");
+        m_process.setProgram(bin + QStringLiteral("/suite-server"));
+        m_process.setArguments({QStringLiteral("serve"), QStringLiteral("--database"), databaseUrl,
+                                QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")});
+        m_process.start();
+        if (!m_process.waitForStarted(10000))
+            return QStringLiteral("suite-server did not start: ") + m_process.errorString();
+        const QRegularExpression listening(QStringLiteral("listening on ([0-9.]+):(\\d+)"));
+        QByteArray seen;
+        const QDeadlineTimer deadline(30000);
+        while (!deadline.hasExpired()) {
+            if (!m_process.waitForReadyReadStandardError(200)) {
+                if (m_process.state() == QProcess::NotRunning)
+                    return QStringLiteral("suite-server ended: ") + QString::fromUtf8(seen);
+                continue;
+            }
+            seen += m_process.readAllStandardError();
+            const auto match = listening.match(QString::fromUtf8(seen));
+            if (match.hasMatch()) {
+                m_port = match.captured(2).toInt();
+                return {};
+            }
+        }
+        return QStringLiteral("suite-server did not report its port: ") + QString::fromUtf8(seen);
+    }
+
+    int port() const { return m_port; }
+
+private:
+    QProcess m_process;
+    int m_port = 0;
+};
+
+// A loopback port nothing listens on.
+inline int closedPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const int port = probe.serverPort();
+    probe.close();
+    return port;
+}
+
+inline QString branchName(QSqlDatabase& db, const QString& code)
+{
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("SELECT NMFILIAL FROM FILIAL WHERE CDFILIAL = ?"));
+    q.addBindValue(code);
+    return q.exec() && q.next() ? q.value(0).toString() : QString();
+}
+
+// Logged in as the demo operator on head office "0001" against host:port.
+inline mrv::LoginContext demoLogin(QSqlDatabase& db, const QString& databaseUrl, int port, bool moduFili = false)
+{
+    mrv::LoginContext context;
+    context.filiProc = QStringLiteral("0001");
+    context.nomeFiliProc = branchName(db, context.filiProc);
+    context.operador = QStringLiteral("demo");
+    context.webUrl = QStringLiteral("127.0.0.1");
+    context.webPort = port;
+    context.database = databaseUrl;
+    context.moduFili = moduFili;
+    return context;
+}
+
+// Forgets the screen, as a reload of the module would.
+inline void resetModule()
+{
+    if (frmIntgCentral) {
+        TfrmIntgCentral* form = frmIntgCentral;
+        form->close();
+        delete form;
+    }
+    frmIntgCentral = nullptr;
+    boIdCriado = false;
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+inline QList<TfrmIntgCentral*> liveScreens()
+{
+    QList<TfrmIntgCentral*> screens;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* s = qobject_cast<TfrmIntgCentral*>(w))
+            screens << s;
+    return screens;
+}
+
+} // namespace rci06000::test
+
+// Reads the screen's private fields for the tests.
+class TfrmIntgCentralProbe {
+public:
+    static QString stListaPrato(const TfrmIntgCentral* f) { return f->stListaPrato; }
+    static QString stListaCiclo(const TfrmIntgCentral* f) { return f->stListaCiclo; }
+    static bool boPrimAtivacao(const TfrmIntgCentral* f) { return f->boPrimAtivacao; }
+    static void setStListaPrato(TfrmIntgCentral* f, const QString& v) { f->stListaPrato = v; }
+};
