@@ -37,14 +37,14 @@ void configure(QSqlDatabase& db, const DbUrl& url)
 void prepareSession(const QSqlDatabase& db, Dialect dialect)
 {
     if (dialect == Dialect::SQLite) {
-        // Foreign keys are off by default in SQLite. WAL lets readers (the desktop's look-ups,
-        // the other workers) go on while one integration writes; synchronous=NORMAL is crash
-        // safe under WAL (a killed process loses nothing committed).
+        // Foreign keys are off by default in SQLite. WAL made bulk loads somewhat slower here,
+        // but without it a long integration locks out every reader (the desktop's look-ups,
+        // the other workers) once its changes outgrow the page cache. synchronous=NORMAL is
+        // safe under WAL against a killed process: only power loss can drop the last commit.
         execStatement(db, QStringLiteral("PRAGMA foreign_keys = ON"), QStringLiteral("enabling foreign keys"));
-        QSqlQuery mode = execStatement(db, QStringLiteral("PRAGMA journal_mode = WAL"), QStringLiteral("choosing the journal mode"));
+        execStatement(db, QStringLiteral("PRAGMA journal_mode = WAL"), QStringLiteral("choosing the journal mode"));
         execStatement(db, QStringLiteral("PRAGMA synchronous = NORMAL"), QStringLiteral("choosing the sync mode"));
         execStatement(db, QStringLiteral("PRAGMA cache_size = -65536"), QStringLiteral("sizing the page cache"));
-        execStatement(db, QStringLiteral("PRAGMA temp_store = MEMORY"), QStringLiteral("keeping temporary tables in memory"));
         return;
     }
     execStatement(db, QStringLiteral("SET client_min_messages TO WARNING"), QStringLiteral("quieting server notices"));
