@@ -57,9 +57,12 @@ ModuleManager::ModuleManager(QString modulesDir, QObject* parent)
 
 ModuleManager::~ModuleManager()
 {
-    // The windows went with the main window; what remains is code.
-    for (auto& entry : m_modules)
+    // The windows went with the main window; what remains is the packages' shut-down and code.
+    for (auto& entry : m_modules) {
+        if (entry.second.packageUnload)
+            mrv::invokeGuarded(entry.second.packageUnload);
         entry.second.library->unload();
+    }
 }
 
 QString ModuleManager::libraryPath(const QString& name) const
@@ -92,10 +95,17 @@ ModuleManager::Module& ModuleManager::load(const QString& name)
     Module module;
     module.name = key;
     module.iniProc = iniProc;
+    module.packageUnload = reinterpret_cast<EntryPoint>(library->resolve("PackageUnload"));
     module.base = imageOf(reinterpret_cast<const void*>(iniProc));
+    using InfoEntry = const char* (*)();
+    if (const auto info = reinterpret_cast<InfoEntry>(library->resolve("PackageInfo")))
+        qCInfo(lcHost).noquote() << "module" << key << info();
     module.library = std::move(library);
     qCInfo(lcHost) << "loaded module" << key << "from" << path;
     auto& stored = m_modules.emplace(key, std::move(module)).first->second;
+    // The package's start-up steps run once per load, before any of its screens.
+    if (const auto packageLoad = reinterpret_cast<EntryPoint>(stored.library->resolve("PackageLoad")))
+        packageLoad();
     emit moduleLoaded(key);
     return stored;
 }
@@ -185,6 +195,8 @@ void ModuleManager::unloadIdleModules()
 void ModuleManager::unload(Module& module)
 {
     const QString path = module.library->fileName();
+    if (module.packageUnload)
+        mrv::invokeGuarded(module.packageUnload);
     module.library->unload();
     module.library.reset();
     // A library with unique symbols stays mapped after dlclose; its globals then keep their values.

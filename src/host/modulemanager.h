@@ -41,6 +41,7 @@ private:
         QString name;
         std::unique_ptr<QLibrary> library;
         EntryPoint iniProc = nullptr;
+        EntryPoint packageUnload = nullptr;
         const void* base = nullptr;             // load address, to recognise the module's objects
         QList<QPointer<QWidget>> forms;
     };

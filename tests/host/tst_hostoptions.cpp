@@ -1,0 +1,125 @@
+// Command line and suite.ini of suite-host.
+#include "hostconfig.h"
+#include "hostoptions.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using suite::host::HostConfig;
+using suite::host::HostOptions;
+
+class tst_HostOptions : public QObject {
+    Q_OBJECT
+private slots:
+    void parses_data();
+    void parses();
+    void refuses_data();
+    void refuses();
+    void configFileAndCommandLine();
+    void missingConfigFile();
+};
+
+void tst_HostOptions::parses_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("autoLogin");
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QStringList>("modules");
+    QTest::addColumn<bool>("scripted");
+
+    QTest::newRow("nothing: the dialog asks") << QStringList{} << false << QString() << QStringList{} << false;
+    QTest::newRow("all three credentials")
+        << QStringList{"--user", "demo", "--password", "demo", "--branch", "1"} << true << QString() << QStringList{} << false;
+    QTest::newRow("password missing") << QStringList{"--user", "demo", "--branch", "0001"} << false << QString()
+                                      << QStringList{} << false;
+    QTest::newRow("empty password is still given")
+        << QStringList{"--user", "demo", "--password=", "--branch", "0001"} << true << QString() << QStringList{} << false;
+    QTest::newRow("server with port") << QStringList{"--server", "10.0.0.5:9000"} << false << "10.0.0.5:9000"
+                                      << QStringList{} << false;
+    QTest::newRow("server without port") << QStringList{"--server", "appserver"} << false << "appserver:8211"
+                                         << QStringList{} << false;
+    QTest::newRow("open twice, dump") << QStringList{"--open", "rci06000", "--open", "rci06001", "--dump-ui", "ui.json"}
+                                      << false << QString() << QStringList{"rci06000", "rci06001"} << true;
+    QTest::newRow("automate") << QStringList{"--automate", "script.json"} << false << QString() << QStringList{} << true;
+}
+
+void tst_HostOptions::parses()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, autoLogin);
+    QFETCH(QString, server);
+    QFETCH(QStringList, modules);
+    QFETCH(bool, scripted);
+
+    const HostOptions options = HostOptions::parse(QStringList{"suite-host"} + arguments);
+    QVERIFY2(options.error.isEmpty(), qPrintable(options.error));
+    QCOMPARE(options.autoLogin(), autoLogin);
+    QCOMPARE(options.server ? options.server->text() : QString(), server);
+    QCOMPARE(options.openModules, modules);
+    QCOMPARE(options.scripted(), scripted);
+}
+
+void tst_HostOptions::refuses_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("unknown option") << QStringList{"--usr", "demo"} << "Opção desconhecida: usr";
+    QTest::newRow("port out of range") << QStringList{"--server", "localhost:70000"} << "Servidor inválido";
+    QTest::newRow("port not a number") << QStringList{"--server", "localhost:http"} << "Servidor inválido";
+    QTest::newRow("no host") << QStringList{"--server", ":8211"} << "Servidor inválido";
+    QTest::newRow("value missing") << QStringList{"--user"} << "Linha de comando inválida";
+    QTest::newRow("module as a path") << QStringList{"--open", "../evil"} << "Nome de módulo inválido";
+    QTest::newRow("dump and automate") << QStringList{"--dump-ui", "a.json", "--automate", "b.json"} << "não os dois";
+    QTest::newRow("stray argument") << QStringList{"demo"} << "Argumento inesperado";
+}
+
+void tst_HostOptions::refuses()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, message);
+    const HostOptions options = HostOptions::parse(QStringList{"suite-host"} + arguments);
+    QVERIFY2(options.error.contains(message), qPrintable(options.error));
+}
+
+void tst_HostOptions::configFileAndCommandLine()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString ini = dir.filePath("suite.ini");
+    QFile file(ini);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[server]\nhost=app.local\nport=9100\n[database]\nurl=var/demo.db\n"
+               "[host]\nbranchMode=true\nmodulesDir=mods\nreportsDir=/srv/reports\n");
+    file.close();
+
+    const HostConfig fromFile = HostConfig::load(HostOptions::parse({"suite-host", "--config", ini}), "/opt/suite/bin");
+    QVERIFY2(fromFile.error.isEmpty(), qPrintable(fromFile.error));
+    QCOMPARE(fromFile.server.text(), QString("app.local:9100"));
+    QCOMPARE(fromFile.databaseUrl, dir.filePath("var/demo.db"));   // relative to the file
+    QVERIFY(fromFile.branchMode);
+    QCOMPARE(fromFile.modulesDir, dir.filePath("mods"));
+    QCOMPARE(fromFile.reportsDir, QString("/srv/reports"));
+
+    const HostConfig overridden = HostConfig::load(
+        HostOptions::parse({"suite-host", "--config", ini, "--server", "127.0.0.1:8300", "--database",
+                            "postgresql://suite@db:5432/suite"}),
+        "/opt/suite/bin");
+    QCOMPARE(overridden.server.text(), QString("127.0.0.1:8300"));
+    QCOMPARE(overridden.databaseUrl, QString("postgresql://suite@db:5432/suite"));
+    QVERIFY(overridden.branchMode);   // a file setting the command line does not switch off
+
+    const HostConfig noFile = HostConfig::load(HostOptions::parse({"suite-host"}), dir.filePath("bin"));
+    QCOMPARE(noFile.modulesDir, dir.filePath("lib"));   // next to bin/
+    QCOMPARE(noFile.server.text(), QString("127.0.0.1:8211"));
+}
+
+void tst_HostOptions::missingConfigFile()
+{
+    const HostConfig config = HostConfig::load(HostOptions::parse({"suite-host", "--config", "/nonexistent/suite.ini"}), "/tmp");
+    QVERIFY2(config.error.contains("não encontrado"), qPrintable(config.error));
+}
+
+QTEST_GUILESS_MAIN(tst_HostOptions)
+#include "tst_hostoptions.moc"
