@@ -155,18 +155,25 @@ void TDataSet::setData(const QJsonObject& packet)
         rows.append(std::move(row));
     }
 
-    // Loading replaces the content as a close and an open would, with their notifications.
-    DisableControls();
-    struct Resume {
-        TDataSet* ds;
-        ~Resume() { ds->EnableControls(); }
-    } resume{this};
-    Close();
-    loadRows(columns, std::move(rows));
+    // A load is an opening, also of an open data set: state followers re-evaluate
+    // (row count may have changed), and views repaint once.
+    const bool wasActive = Active();
+    m_buffer.clear();
+    if (wasActive)
+        m_state = dsBrowse;
+    try {
+        loadRows(columns, std::move(rows));
+    } catch (...) {
+        Close();
+        throw;
+    }
     m_eof = m_rows.isEmpty();
     m_bof = true;
     m_current = m_rows.isEmpty() ? -1 : 0;
-    setState(dsBrowse);
+    m_state = dsBrowse;
+    if (!ControlsDisabled())
+        emit stateChanged();
+    notifyData();
     notifyCurrent();
 }
 
