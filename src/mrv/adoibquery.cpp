@@ -129,7 +129,7 @@ void TADOIBQuery::doOpen()
     QSqlQuery query(sharedDatabase());
     query.setForwardOnly(true);
     if (!query.prepare(positional.text))
-        throw Exception(QStringLiteral("Falha ao preparar a consulta %1: %2").arg(objectName(), query.lastError().text()));
+        throw Exception(QStringLiteral("Falha ao abrir a consulta %1: %2").arg(objectName(), query.lastError().text()));
     for (const QString& name : positional.names) {
         auto it = m_params.constFind(name);
         if (it == m_params.constEnd())
