@@ -28,6 +28,9 @@ private:
     void textWasEdited(const QString& text);
     void refreshLook();
     void showCalendar();
+
+    qsizetype m_length = 0;          // lengths before and after the last change, so
+    qsizetype m_lengthBefore = 0;    // typing (not deleting) adds the separator
 };
 
 } // namespace mrv

@@ -1,7 +1,10 @@
 // Data grid: a table view over a data source with Delphi-like events and options.
 #pragma once
 
+#include "column.h"
+
 #include <QFlags>
+#include <QPainter>
 #include <QPointer>
 #include <QTableView>
 #include <memory>
@@ -9,7 +12,6 @@
 
 namespace mrv {
 
-class TColumn;
 class TDataSource;
 class TField;
 namespace Internal { class DataSourceModel; }
@@ -65,6 +67,7 @@ protected:
 private:
     friend class Internal::DataSourceModel;
     void columnsChanged();
+    void rebuildAutoColumns();
     void followDataSet();
     void applyColumnWidths();
 
@@ -73,6 +76,7 @@ private:
     std::vector<std::unique_ptr<TColumn>> m_autoColumns;
     Options m_options;
     bool m_following = false;
+    int m_lastColumn = 0;
     int m_repaints = 0;
 };
 

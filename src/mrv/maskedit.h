@@ -15,10 +15,7 @@ public:
     QString EditMask() const { return m_mask; }
 
 private:
-    void applyCase(const QString& text);
-
     QString m_mask;
-    int m_case = 0;    // 1 upper, -1 lower, 0 as typed
 };
 
 } // namespace mrv

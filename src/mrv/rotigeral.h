@@ -6,6 +6,7 @@
 
 #include <QWidget>
 
+class QEventLoop;
 class QLabel;
 class QVBoxLayout;
 
@@ -67,8 +68,8 @@ private:
     QWidget* m_client;
     QVBoxLayout* m_buttons;
     bool m_active = false;
-    bool m_created = false;
     bool m_watchingSubWindow = false;
+    QEventLoop* m_modalLoop = nullptr;
 };
 
 } // namespace mrv

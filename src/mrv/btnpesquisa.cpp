@@ -1,0 +1,67 @@
+// Search button: the look-up flow around dialogs().lookup.
+#include "btnpesquisa.h"
+
+#include "binding.h"
+#include "dialogs.h"
+#include "errors.h"
+
+#include <QPainter>
+#include <QPixmap>
+
+namespace mrv {
+
+namespace {
+
+QIcon magnifier()
+{
+    QPixmap pm(16, 16);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(40, 40, 40), 1.6));
+    p.drawEllipse(QRectF(2, 2, 8, 8));
+    p.setPen(QPen(QColor(40, 40, 40), 2.4, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(9.5, 9.5), QPointF(14, 14));
+    return QIcon(pm);
+}
+
+} // namespace
+
+TBtnPesquisa::TBtnPesquisa(QWidget* parent)
+    : QToolButton(parent)
+{
+    setIcon(magnifier());
+    setAutoRaise(true);
+    setFocusPolicy(Qt::NoFocus);
+    setToolTip(QStringLiteral("Pesquisar"));
+    connect(this, &QToolButton::clicked, this, [this] { invokeGuarded([this] { Pesquisa(); }); });
+}
+
+void TBtnPesquisa::Pesquisa()
+{
+    bool ok = true;
+    if (OnBeforePesq)
+        OnBeforePesq(this, ok);
+    emit beforePesq(ok);
+    if (!ok)
+        return;
+    if (!m_dataSource || !m_dataSource->DataSet())
+        throw Exception(QStringLiteral("O botão de pesquisa \"%1\" não tem lista associada.").arg(objectName()));
+    TDataSet* ds = m_dataSource->DataSet();
+    if (!ds->Active())
+        ds->Open();
+    if (ds->IsEmpty())
+        MensErro(EmptyError.isEmpty() ? QStringLiteral("Não há registros.") : EmptyError, true);
+    if (!dialogs().lookup(m_dataSource, Title))
+        return;
+    if (m_associate && !ds->fields().isEmpty()) {
+        m_associate->setText(ds->fields().first()->AsString().trimmed());
+        if (m_associate->isEnabled())
+            m_associate->setFocus(Qt::OtherFocusReason);
+    }
+    if (OnAfterPesq)
+        OnAfterPesq(this);
+    emit afterPesq();
+}
+
+} // namespace mrv

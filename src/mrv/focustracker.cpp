@@ -1,0 +1,166 @@
+// Enter/exit dispatch on focus moves inside one screen.
+#include "focustracker.h"
+
+#include "binding.h"
+
+#include <QApplication>
+#include <QMdiSubWindow>
+#include <QWidget>
+
+namespace mrv {
+
+namespace {
+
+// The widgets from w up to (not including) the screen, innermost first.
+QList<QPointer<QWidget>> chain(QWidget* w, QWidget* screen)
+{
+    QList<QPointer<QWidget>> list;
+    for (; w && w != screen; w = w->parentWidget())
+        list << w;
+    return list;
+}
+
+bool contains(QWidget* outer, QWidget* inner)
+{
+    return outer == inner || outer->isAncestorOf(inner);
+}
+
+// Where the focus of the screen is, also while its window is not active.
+QWidget* focusOf(QWidget* screen)
+{
+    QWidget* f = screen->window()->focusWidget();
+    return f && FocusTracker::screenOf(f) == screen ? f : nullptr;
+}
+
+} // namespace
+
+FocusTracker::FocusTracker(QObject* parent)
+    : QObject(parent)
+{
+    connect(qApp, &QApplication::focusChanged, this, &FocusTracker::focusChanged);
+}
+
+FocusTracker& FocusTracker::instance()
+{
+    static FocusTracker* tracker = new FocusTracker(qApp);
+    return *tracker;
+}
+
+QWidget* FocusTracker::screenOf(QWidget* widget)
+{
+    for (QWidget* w = widget; w; w = w->parentWidget()) {
+        if (w->isWindow() || qobject_cast<QMdiSubWindow*>(w))
+            return w;
+    }
+    return nullptr;
+}
+
+void FocusTracker::watch(QWidget* widget)
+{
+    if (m_handlers.contains(widget))
+        return;
+    m_handlers.insert(widget, {});
+    connect(widget, &QObject::destroyed, this, [this, widget] { m_handlers.remove(widget); });
+    // A screen whose focus is already inside when it gets its first handler starts there.
+    if (QWidget* screen = screenOf(widget)) {
+        if (!m_current.value(screen))
+            m_current.insert(screen, focusOf(screen));
+    }
+}
+
+void FocusTracker::addEnter(QWidget* widget, Handler handler)
+{
+    watch(widget);
+    m_handlers[widget].enter << std::move(handler);
+}
+
+void FocusTracker::addExit(QWidget* widget, Handler handler)
+{
+    watch(widget);
+    m_handlers[widget].exit << std::move(handler);
+}
+
+void FocusTracker::focusChanged(QWidget*, QWidget* now)
+{
+    // Moves made while handlers run are settled when they return.
+    if (m_dispatching || !now)
+        return;
+    QWidget* screen = screenOf(now);
+    if (!screen)
+        return;
+    QPointer<QWidget>& current = m_current[screen];
+    if (!current || screenOf(current) != screen) {
+        current = now;     // first focus in this screen: nothing was left
+        return;
+    }
+    if (current == now)
+        return;            // back from a dialog or another window to where it was
+    settle(screen, now);
+}
+
+void FocusTracker::settle(QWidget* screen, QWidget* target)
+{
+    m_dispatching = true;
+    // A handler may move the focus on; that is a move of its own. The bound keeps a
+    // pair of handlers that send the focus back and forth from looping for ever.
+    for (int hop = 0; hop < 16 && target; ++hop) {
+        QPointer<QWidget> from = m_current.value(screen);
+        if (!from || from == target)
+            break;
+        const bool completed = runMove(from, target);
+        QWidget* actual = focusOf(screen);
+        if (!completed) {
+            if ((!actual || actual == target) && from && from->isEnabled() && from->isVisible()) {
+                from->setFocus(Qt::OtherFocusReason);
+                actual = focusOf(screen);
+            }
+            m_current[screen] = actual ? actual : from.data();
+            break;
+        }
+        m_current[screen] = target;
+        target = (actual && actual != target) ? actual : nullptr;
+    }
+    m_dispatching = false;
+}
+
+bool FocusTracker::runMove(QWidget* fromWidget, QWidget* to)
+{
+    const QPointer<QWidget> from = fromWidget;
+    QWidget* screen = screenOf(to);
+    const QList<QPointer<QWidget>> left = chain(fromWidget, screen);
+    const QList<QPointer<QWidget>> entered = chain(to, screen);
+    for (const QPointer<QWidget>& w : left) {
+        if (!w)
+            continue;
+        if (contains(w, to))
+            break;
+        if (!runHandlers(w, false))
+            return false;
+    }
+    QList<QPointer<QWidget>> enters;
+    for (const QPointer<QWidget>& w : entered) {
+        if (!w || (from && contains(w, from)))
+            break;
+        enters.prepend(w);
+    }
+    for (const QPointer<QWidget>& w : enters) {
+        if (w && !runHandlers(w, true))
+            return false;
+    }
+    return true;
+}
+
+bool FocusTracker::runHandlers(QWidget* widget, bool enter)
+{
+    const auto it = m_handlers.constFind(widget);
+    if (it == m_handlers.constEnd())
+        return true;
+    const QList<Handler> handlers = enter ? it->enter : it->exit;   // a handler may bind more
+    for (const Handler& h : handlers) {
+        if (!invokeGuarded(h))
+            return false;
+    }
+    return true;
+}
+
+} // namespace mrv
