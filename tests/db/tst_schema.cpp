@@ -1,9 +1,12 @@
-// Schema creation on both dialects.
+// Schema creation and the session settings openDatabase applies, on both dialects.
 #include "database.h"
+#include "sqlrun.h"
 #include "testdb.h"
 
 #include <QSqlQuery>
 #include <QtTest>
+
+using namespace suite::db;
 
 class tst_Schema : public QObject
 {
@@ -11,23 +14,73 @@ class tst_Schema : public QObject
 private slots:
     void createsEveryTable_data() { suite::test::addDialectRows(); }
     void createsEveryTable();
+    void secondCreationFailsWithPurpose_data() { suite::test::addDialectRows(); }
+    void secondCreationFailsWithPurpose();
+    void keysAreEnforced_data();
+    void keysAreEnforced();
 };
 
 void tst_Schema::createsEveryTable()
 {
     QFETCH(QString, dialect);
     SUITE_TEST_DATABASE(tdb, dialect);
-    QVERIFY(!suite::db::hasSchema(tdb.db()));
-    suite::db::createSchema(tdb.db());
-    QVERIFY(suite::db::hasSchema(tdb.db()));
+    QVERIFY(!hasSchema(tdb.db()));
+    createSchema(tdb.db());
+    QVERIFY(hasSchema(tdb.db()));
     const QStringList expected = {"FILIAL", "GRUPFILI", "FILIGRUP", "PICTURE", "TIPOPRAT", "PRATO", "SERVPADR",
                                   "SERVICO", "CARDCICLO", "CARDCICLOITEM", "CARDAPIO", "PRODUTO", "PRODFILI",
                                   "RECEITA", "RECEITASERV", "OPERADOR", "OPERFILI", "CONFIGSERV", "INTGCENTRAL",
                                   "INTGCENTRALANT"};
-    for (const QString& table : expected) {
-        QSqlQuery q(tdb.db());
-        QVERIFY2(q.exec(QStringLiteral("SELECT COUNT(*) FROM %1").arg(table)), qPrintable(table));
+    for (const QString& table : expected)
+        QCOMPARE(queryValue(tdb.db(), QStringLiteral("SELECT COUNT(*) FROM %1").arg(table), table).toInt(), 0);
+}
+
+void tst_Schema::secondCreationFailsWithPurpose()
+{
+    QFETCH(QString, dialect);
+    SUITE_TEST_DATABASE(tdb, dialect, suite::test::TestDatabase::Schema);
+    try {
+        createSchema(tdb.db());
+        QFAIL("creating the schema twice succeeded");
+    } catch (const DbError& e) {
+        QVERIFY2(e.message().startsWith(QLatin1String("creating table FILIAL: ")), e.what());
     }
+    // The failed attempt rolled back and left the first schema usable.
+    QVERIFY(hasSchema(tdb.db()));
+    execStatement(tdb.db(), QStringLiteral("INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES ('0001', 'Matriz')"), QStringLiteral("insert"));
+}
+
+void tst_Schema::keysAreEnforced_data()
+{
+    QTest::addColumn<QString>("dialect");
+    QTest::addColumn<QString>("statement");
+    for (const QString& d : suite::test::dialects()) {
+        QTest::addRow("%s duplicate recipe line", qPrintable(d))
+            << d << "INSERT INTO RECEITA VALUES ('0001', 'P', '0101001', 1, '01000001', 2, 'KG')";
+        QTest::addRow("%s grouping of unknown branch", qPrintable(d))
+            << d << "INSERT INTO FILIGRUP (CDGRUPFILI, CDFILIAL) VALUES ('0000000001', '9999')";
+        QTest::addRow("%s product enabled at unknown branch", qPrintable(d))
+            << d << "INSERT INTO PRODFILI (CDFILIAL, CDARVPROD) VALUES ('9999', '01000001')";
+        QTest::addRow("%s invalid head-office flag", qPrintable(d))
+            << d << "INSERT INTO FILIAL (CDFILIAL, NMFILIAL, IDMATRIZ) VALUES ('0002', 'Filial', 'X')";
+    }
+}
+
+void tst_Schema::keysAreEnforced()
+{
+    QFETCH(QString, dialect);
+    QFETCH(QString, statement);
+    SUITE_TEST_DATABASE(tdb, dialect, suite::test::TestDatabase::Schema);
+    const QStringList setup = {
+        "INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES ('0001', 'Matriz')",
+        "INSERT INTO GRUPFILI (CDGRUPFILI, NMGRUPFILI) VALUES ('0000000001', 'Todas')",
+        "INSERT INTO PRODUTO (CDARVPROD, NMPRODUTO) VALUES ('01000001', 'Arroz tipo 1')",
+        "INSERT INTO RECEITA VALUES ('0001', 'P', '0101001', 1, '01000001', 1, 'KG')",
+    };
+    for (const QString& s : setup)
+        execStatement(tdb.db(), s, QStringLiteral("setting up"));
+    QSqlQuery q(tdb.db());
+    QVERIFY2(!q.exec(statement), "the database accepted a row its keys forbid");
 }
 
 QTEST_GUILESS_MAIN(tst_Schema)
