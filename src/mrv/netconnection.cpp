@@ -5,6 +5,7 @@
 #include "errors.h"
 #include "httpexchange.h"
 #include "logincontext.h"
+#include "mrvlogging.h"
 
 #include <QJsonArray>
 #include <QNetworkAccessManager>
@@ -27,14 +28,16 @@ QNetworkAccessManager* newManager(QObject* parent)
     return manager;
 }
 
-// HTTP statuses other than 200, said in the user's words.
+// HTTP statuses other than 200, said in the user's words; the server's own (technical)
+// detail goes to the log for support.
 [[noreturn]] void raiseStatus(const HttpAnswer& answer, const QString& notFound)
 {
     const QString detail = Internal::serverMessage(answer);
+    if (!detail.isEmpty())
+        qCWarning(lcMrv).noquote() << "application server answered" << answer.status << detail;
     switch (answer.status) {
     case 400:
-        throw Exception(detail.isEmpty() ? QStringLiteral("Pedido recusado pelo servidor de aplicação: dados inválidos.")
-                                         : QStringLiteral("Pedido recusado pelo servidor de aplicação: %1").arg(detail));
+        throw Exception(QStringLiteral("O servidor de aplicação recusou o pedido: dados inválidos ou incompletos."));
     case 401:
         throw Exception(QStringLiteral("Sessão expirada ou inválida no servidor de aplicação. Entre novamente no sistema."));
     case 404:
@@ -45,9 +48,8 @@ QNetworkAccessManager* newManager(QObject* parent)
         break;
     }
     if (answer.status >= 500)
-        throw Exception(detail.isEmpty()
-                            ? QStringLiteral("Erro interno no servidor de aplicação (HTTP %1).").arg(answer.status)
-                            : QStringLiteral("Erro interno no servidor de aplicação: %1").arg(detail));
+        throw Exception(QStringLiteral("Erro interno no servidor de aplicação (HTTP %1). Consulte o registro do servidor.")
+                            .arg(answer.status));
     throw Exception(QStringLiteral("Resposta inesperada do servidor de aplicação (HTTP %1).").arg(answer.status));
 }
 
@@ -124,7 +126,7 @@ QJsonObject TNetConnection::call(const QString& method, const QVariantList& args
     if (answer.status == 401)
         Close();   // the next call connects again with the current token
     if (answer.status != 200)
-        raiseStatus(answer, QStringLiteral("Método \"%1\" não encontrado no servidor remoto \"%2\".").arg(method, m_canonicalServer));
+        raiseStatus(answer, QStringLiteral("Método \"%1\" não encontrado no servidor remoto \"%2\".").arg(method, ServerName));
 
     if (ThrowException && answer.body.value(QLatin1String("error")).isObject()) {
         const QString message = Internal::serverMessage(answer);

@@ -1,0 +1,333 @@
+// The connection against a real application server on a loopback port, and against
+// servers that are down or never answer.
+#include "clientdataset.h"
+#include "errors.h"
+#include "helpers.h"
+#include "logincontext.h"
+#include "netconnection.h"
+
+#include <QDate>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+using namespace mrv;
+
+namespace {
+
+QString failureOf(const std::function<void()>& op)
+{
+    try {
+        op();
+    } catch (const Exception& e) {
+        return e.message();
+    }
+    return {};
+}
+
+// Accepts connections and reads requests, but never answers.
+class SilentServer : public QTcpServer {
+public:
+    SilentServer()
+    {
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = nextPendingConnection())
+                connect(socket, &QTcpSocket::readyRead, socket, [socket] { socket->readAll(); });
+        });
+        listen(QHostAddress::LocalHost);
+    }
+};
+
+// A port nothing listens on.
+int closedPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    return probe.serverPort();
+}
+
+} // namespace
+
+class tst_NetConnection : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+
+    void login_data();
+    void login();
+    void callLoadsPacket();
+    void serviceError_data();
+    void serviceError();
+    void refusedRequests_data();
+    void refusedRequests();
+    void beforeConnectRunsBeforeEveryConnect();
+    void serverDown();
+    void loginWithServerDown();
+    void timeOut_data();
+    void timeOut();
+    void bodyTooLarge();
+
+private:
+    TNetConnection* integrationConnection();
+
+    QTemporaryDir m_dir;
+    QProcess m_server;
+    int m_port = 0;
+    QString m_token;
+    std::unique_ptr<TNetConnection> m_connection;
+};
+
+void tst_NetConnection::initTestCase()
+{
+    const QString binary = qEnvironmentVariable("SUITE_BIN_DIR") + "/suite-server";
+    if (!QFileInfo::exists(binary))
+        QSKIP(qPrintable("no application server binary at " + binary));
+    QVERIFY(m_dir.isValid());
+    const QString database = m_dir.filePath("demo.db");
+
+    QProcess init;
+    init.start(binary, {"init", "--database", database, "--demo"});
+    QVERIFY(init.waitForFinished(120000));
+    QVERIFY2(init.exitCode() == 0, init.readAllStandardError().constData());
+
+    m_server.start(binary, {"serve", "--database", database, "--listen", "127.0.0.1:0"});
+    m_server.setReadChannel(QProcess::StandardError);
+    QVERIFY(m_server.waitForStarted());
+    QByteArray said;
+    const QRegularExpression ready(R"(listening on [^:\s]+:(\d+))");
+    QRegularExpressionMatch match;
+    while (!(match = ready.match(QString::fromUtf8(said))).hasMatch()) {
+        QVERIFY2(m_server.state() == QProcess::Running && m_server.waitForReadyRead(30000), said.constData());
+        said += m_server.readAllStandardError();
+    }
+    m_port = match.captured(1).toInt();
+
+    m_token = TNetConnection::login("127.0.0.1", m_port, "demo", "demo").token;
+    QVERIFY(!m_token.isEmpty());
+}
+
+void tst_NetConnection::cleanupTestCase()
+{
+    if (m_server.state() != QProcess::NotRunning) {
+        m_server.terminate();
+        if (!m_server.waitForFinished(10000))
+            m_server.kill();
+    }
+}
+
+void tst_NetConnection::init()
+{
+    LoginContext context;
+    context.webUrl = "127.0.0.1";
+    context.webPort = m_port;
+    context.token = m_token;
+    context.operador = "demo";
+    setLoginContext(context);
+    m_connection.reset();
+}
+
+// netIntgCentral as the screen sets it up: host and port from the login context at every connect.
+TNetConnection* tst_NetConnection::integrationConnection()
+{
+    m_connection = std::make_unique<TNetConnection>();
+    m_connection->setObjectName("netIntgCentral");
+    m_connection->ServerName = "Rci06000.rdmIntgCentral";
+    m_connection->OnBeforeConnect = [this](QObject*) {
+        m_connection->Host = WebURL();
+        m_connection->Port = WebPort();
+    };
+    return m_connection.get();
+}
+
+void tst_NetConnection::login_data()
+{
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("right password") << "demo" << "demo" << "";
+    QTest::newRow("wrong password") << "demo" << "errada" << "Usuário ou senha inválidos.";
+    QTest::newRow("unknown operator") << "ninguem" << "demo" << "Usuário ou senha inválidos.";
+}
+
+void tst_NetConnection::login()
+{
+    QFETCH(QString, user);
+    QFETCH(QString, password);
+    QFETCH(QString, error);
+    LoginResult result;
+    QCOMPARE(failureOf([&] { result = TNetConnection::login("127.0.0.1", m_port, user, password); }), error);
+    QCOMPARE(result.token.isEmpty(), !error.isEmpty());
+    if (error.isEmpty())
+        QCOMPARE(result.operador, user);
+}
+
+void tst_NetConnection::callLoadsPacket()
+{
+    TNetConnection* net = integrationConnection();
+    net->Open();
+    QVERIFY(net->Connected());
+    QCOMPARE(net->canonicalServerName().toLower(), QStringLiteral("rci06000.rdmintgcentral"));
+
+    TClientDataSet cdsGrupFili;
+    cdsGrupFili.setObjectName("cdsGrupFili");
+    cdsGrupFili.setData(CheckResultServ(net->call("GetGrupFili", {QString()}), true, 0));
+    QVERIFY(cdsGrupFili.RecordCount() > 0);
+    QCOMPARE(cdsGrupFili.FieldByName("CDGRUPFILI")->AsString().size(), 10);
+
+    TClientDataSet cdsFiliGrup;
+    cdsFiliGrup.setObjectName("cdsFiliGrup");
+    cdsFiliGrup.setData(CheckResultServ(net->call("GetFiliGrup", {"T", "0001"}), true, 0));
+    QVERIFY(cdsFiliGrup.RecordCount() > 0);
+    QVERIFY(!cdsFiliGrup.Locate("CDFILIAL", "0001"));   // the source is never its own destination
+    QVERIFY(cdsFiliGrup.FindField("IDMARCADO"));
+}
+
+void tst_NetConnection::serviceError_data()
+{
+    QTest::addColumn<bool>("throwException");
+    QTest::newRow("raised by CheckResultServ") << false;
+    QTest::newRow("raised by the call") << true;
+}
+
+void tst_NetConnection::serviceError()
+{
+    QFETCH(bool, throwException);
+    TNetConnection* net = integrationConnection();
+    net->ThrowException = throwException;
+    const QVariantList args{"0001", "0001", "P", 3, "T", "T", QDate(2024, 3, 10), QDate(2024, 3, 1), "", "", ""};
+    const QString expected = QStringLiteral("Data inicial maior que a data final.");
+    if (throwException) {
+        QCOMPARE(failureOf([&] { net->call("GetPesqPrato", args); }), expected);
+    } else {
+        const QJsonObject answer = net->call("GetPesqPrato", args);
+        QCOMPARE(failureOf([&] { CheckResultServ(answer, true, 0); }), expected);
+    }
+    QVERIFY(net->Connected());   // a service error leaves the connection usable
+}
+
+void tst_NetConnection::refusedRequests_data()
+{
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<QVariantList>("args");
+    QTest::addColumn<QString>("token");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("unknown server") << "RCI99999.rdmNada" << "" << QVariantList{} << m_token
+                                    << "Servidor remoto \"RCI99999.rdmNada\" não encontrado no servidor de aplicação.";
+    QTest::newRow("unknown method") << "Rci06000.rdmIntgCentral" << "ApagaTudo" << QVariantList{} << m_token
+                                    << "Método \"ApagaTudo\" não encontrado no servidor remoto \"Rci06000.rdmIntgCentral\".";
+    QTest::newRow("wrong argument count") << "Rci06000.rdmIntgCentral" << "GetFiliGrup" << QVariantList{"T"} << m_token
+                                          << "O servidor de aplicação recusou o pedido: dados inválidos ou incompletos.";
+    QTest::newRow("forged token") << "Rci06000.rdmIntgCentral" << "" << QVariantList{} << "abc.def"
+                                  << "Sessão expirada ou inválida no servidor de aplicação. Entre novamente no sistema.";
+}
+
+void tst_NetConnection::refusedRequests()
+{
+    QFETCH(QString, server);
+    QFETCH(QString, method);
+    QFETCH(QVariantList, args);
+    QFETCH(QString, token);
+    QFETCH(QString, error);
+    LoginContext context = loginContext();
+    context.token = token;
+    setLoginContext(context);
+
+    TNetConnection* net = integrationConnection();
+    net->ServerName = server;
+    QCOMPARE(failureOf([&] {
+                 if (method.isEmpty())
+                     net->Open();
+                 else
+                     net->call(method, args);
+             }),
+             error);
+}
+
+void tst_NetConnection::beforeConnectRunsBeforeEveryConnect()
+{
+    TNetConnection* net = integrationConnection();
+    int connects = 0;
+    connect(net, &TNetConnection::BeforeConnect, net, [&] { ++connects; });
+    net->Host = "host.invalido";   // replaced by the before-connect hook
+    net->Open();
+    net->Close();
+    QVERIFY(!net->Connected());
+    net->setConnected(true);
+    QCOMPARE(connects, 2);
+    QVERIFY(net->Connected());
+}
+
+void tst_NetConnection::serverDown()
+{
+    LoginContext context = loginContext();
+    context.webPort = closedPort();
+    setLoginContext(context);
+    TNetConnection* net = integrationConnection();
+    const QString error = failureOf([&] { net->Open(); });
+    QCOMPARE(error, QStringLiteral("Não foi possível conectar ao servidor de aplicação em 127.0.0.1:%1: conexão recusada. "
+                                   "Verifique se o servidor está em execução.")
+                        .arg(WebPort()));
+    QVERIFY(!net->Connected());
+}
+
+void tst_NetConnection::loginWithServerDown()
+{
+    const int port = closedPort();
+    QCOMPARE(failureOf([&] { TNetConnection::login("127.0.0.1", port, "demo", "demo"); }),
+             QStringLiteral("Não foi possível conectar ao servidor de aplicação em 127.0.0.1:%1: conexão recusada. "
+                            "Verifique se o servidor está em execução.")
+                 .arg(port));
+}
+
+void tst_NetConnection::timeOut_data()
+{
+    QTest::addColumn<bool>("connectFirst");
+    QTest::newRow("connecting") << false;
+    QTest::newRow("calling") << true;
+}
+
+void tst_NetConnection::timeOut()
+{
+    QFETCH(bool, connectFirst);
+    SilentServer silent;
+    QVERIFY(silent.isListening());
+    TNetConnection* net = integrationConnection();
+    net->CallTimeoutMs = 400;
+    if (connectFirst) {
+        net->Open();
+        net->Port = silent.serverPort();   // the server stops answering after the connect
+    } else {
+        LoginContext context = loginContext();
+        context.webPort = silent.serverPort();
+        setLoginContext(context);
+    }
+
+    // The window keeps painting while the caller waits.
+    int ticks = 0;
+    QTimer painter;
+    connect(&painter, &QTimer::timeout, this, [&] { ++ticks; });
+    painter.start(20);
+
+    const QString error = failureOf([&] { net->call("GetGrupFili", {QString()}); });
+    QCOMPARE(error, QStringLiteral("Tempo de espera esgotado: o servidor de aplicação em 127.0.0.1:%1 não respondeu em 0.4 s.")
+                        .arg(silent.serverPort()));
+    QVERIFY(ticks > 0);
+}
+
+void tst_NetConnection::bodyTooLarge()
+{
+    TNetConnection* net = integrationConnection();
+    net->Open();
+    const QString huge(33 * 1024 * 1024, QLatin1Char('P'));
+    QCOMPARE(failureOf([&] { net->call("GetFiliGrup", {huge, "0001"}); }),
+             QStringLiteral("Os dados enviados excedem o limite aceito pelo servidor de aplicação."));
+}
+
+QTEST_GUILESS_MAIN(tst_NetConnection)
+#include "tst_netconnection.moc"
