@@ -37,6 +37,9 @@ const char *const kCreateWorkTables[] = {
     " CDPRATO TEXT NOT NULL, DSTTREE TEXT NOT NULL, PRIMARY KEY (CDFILIAL, CDSERVFILI, DSTTREE, CDPRATO))",
 };
 
+const IntegrationRun::RecipeTable kLocal{"RECEITA", "L", "TT_OK_L", "TT_ORIG_L", false};
+const IntegrationRun::RecipeTable kPerService{"RECEITASERV", "S", "TT_OK_S", "TT_ORIG_S", true};
+
 QString timestampText(const QDateTime &t) { return t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")); }
 QString logTimeText(const QDateTime &t) { return t.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")); }
 
@@ -239,27 +242,7 @@ void IntegrationRun::replaceLocalRecipes(const SqlRunner &sql)
                            " WHERE s.TREE = m.TREE AND s.CDPRATO = m.CDPRATO AND f.CDFILIAL = m.CDFILIAL)"));
     analyze(sql, "TT_OK_L");
 
-    const QVariantMap run{{":nrintg", m_counts.run}};
-    sql.run(QStringLiteral("guardar as receitas locais substituídas"),
-            QStringLiteral("INSERT INTO INTGCENTRALANT (NRINTG, IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO,"
-                           " NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE) SELECT :nrintg, 'L', r.CDFILIAL, '', r.CDFILAUXPRAT,"
-                           " r.CDPRATO, r.NRSEQ, r.CDARVPROD, r.QTPRODUTO, r.SGUNIDADE FROM TT_OK_L k JOIN RECEITA r"
-                           " ON r.CDFILIAL = k.CDFILIAL AND r.CDFILAUXPRAT = k.DSTTREE AND r.CDPRATO = k.CDPRATO"),
-            run);
-    m_counts.deleted += sql.change(
-        QStringLiteral("apagar as receitas locais substituídas"),
-        sql.isPostgres()
-            ? QStringLiteral("DELETE FROM RECEITA r USING TT_OK_L k WHERE r.CDFILIAL = k.CDFILIAL"
-                             " AND r.CDFILAUXPRAT = k.DSTTREE AND r.CDPRATO = k.CDPRATO")
-            : QStringLiteral("DELETE FROM RECEITA WHERE (CDFILIAL, CDFILAUXPRAT, CDPRATO) IN"
-                             " (SELECT CDFILIAL, DSTTREE, CDPRATO FROM TT_OK_L)"));
-    // Inserting in destination key order keeps the index writes local.
-    m_counts.inserted += sql.change(
-        QStringLiteral("copiar as receitas locais"),
-        QStringLiteral("INSERT INTO RECEITA (CDFILIAL, CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE)"
-                       " SELECT k.CDFILIAL, k.DSTTREE, s.CDPRATO, s.NRSEQ, s.CDARVPROD, s.QTPRODUTO, s.SGUNIDADE"
-                       " FROM TT_OK_L k JOIN TT_ORIG_L s ON s.TREE = k.TREE AND s.CDPRATO = k.CDPRATO"
-                       " ORDER BY k.CDFILIAL, k.DSTTREE, s.CDPRATO, s.NRSEQ"));
+    replaceRecipes(sql, kLocal);
 }
 
 void IntegrationRun::replaceServiceRecipes(const SqlRunner &sql)
@@ -294,28 +277,58 @@ void IntegrationRun::replaceServiceRecipes(const SqlRunner &sql)
                            " AND f.CDFILIAL = ms.CDFILIAL)"));
     analyze(sql, "TT_OK_S");
 
-    const QVariantMap run{{":nrintg", m_counts.run}};
-    sql.run(QStringLiteral("guardar as receitas por serviço substituídas"),
-            QStringLiteral("INSERT INTO INTGCENTRALANT (NRINTG, IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO,"
-                           " NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE) SELECT :nrintg, 'S', r.CDFILIAL, r.CDSERVFILI,"
-                           " r.CDFILAUXPRAT, r.CDPRATO, r.NRSEQ, r.CDARVPROD, r.QTPRODUTO, r.SGUNIDADE FROM TT_OK_S k"
-                           " JOIN RECEITASERV r ON r.CDFILIAL = k.CDFILIAL AND r.CDSERVFILI = k.CDSERVFILI"
-                           " AND r.CDFILAUXPRAT = k.DSTTREE AND r.CDPRATO = k.CDPRATO"),
-            run);
+    replaceRecipes(sql, kPerService);
+}
+
+void IntegrationRun::replaceRecipes(const SqlRunner &sql, const RecipeTable &t)
+{
+    const QString table = QLatin1String(t.table);
+    const QString ok = QLatin1String(t.chosen);
+    const QString orig = QLatin1String(t.source);
+    const auto serv = [&t](const char *alias) {
+        return t.perService ? QStringLiteral("%1.CDSERVFILI, ").arg(QLatin1String(alias)) : QString();
+    };
+    const auto sameServ = [&t](const char *a, const char *b) {
+        return t.perService ? QStringLiteral(" AND %1.CDSERVFILI = %2.CDSERVFILI").arg(QLatin1String(a), QLatin1String(b))
+                            : QString();
+    };
+    const QString recipeOfK = QStringLiteral("r.CDFILIAL = k.CDFILIAL%1 AND r.CDFILAUXPRAT = k.DSTTREE AND r.CDPRATO = k.CDPRATO")
+                                  .arg(sameServ("r", "k"));
+    const QString sourceLineOfR = QStringLiteral("SELECT 1 FROM %1 s WHERE s.TREE = k.TREE AND s.CDPRATO = k.CDPRATO%2"
+                                                 " AND s.NRSEQ = r.NRSEQ").arg(orig, sameServ("s", "k"));
+
     m_counts.deleted += sql.change(
-        QStringLiteral("apagar as receitas por serviço substituídas"),
-        sql.isPostgres()
-            ? QStringLiteral("DELETE FROM RECEITASERV r USING TT_OK_S k WHERE r.CDFILIAL = k.CDFILIAL"
-                             " AND r.CDSERVFILI = k.CDSERVFILI AND r.CDFILAUXPRAT = k.DSTTREE AND r.CDPRATO = k.CDPRATO")
-            : QStringLiteral("DELETE FROM RECEITASERV WHERE (CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO) IN"
-                             " (SELECT CDFILIAL, CDSERVFILI, DSTTREE, CDPRATO FROM TT_OK_S)"));
+        QStringLiteral("guardar as receitas substituídas"),
+        QStringLiteral("INSERT INTO INTGCENTRALANT (NRINTG, IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO,"
+                       " NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE) SELECT :nrintg, '%1', r.CDFILIAL, %2 r.CDFILAUXPRAT,"
+                       " r.CDPRATO, r.NRSEQ, r.CDARVPROD, r.QTPRODUTO, r.SGUNIDADE FROM %3 k JOIN %4 r ON %5")
+            .arg(QLatin1String(t.kind), t.perService ? QStringLiteral("r.CDSERVFILI,") : QStringLiteral("'',"), ok,
+                 table, recipeOfK),
+        {{":nrintg", m_counts.run}});
+
+    // Lines the source's recipe does not have go; the others are overwritten in place below.
+    sql.run(QStringLiteral("apagar as linhas que a origem não tem"),
+            sql.isPostgres()
+                ? QStringLiteral("DELETE FROM %1 r USING %2 k WHERE %3 AND NOT EXISTS (%4)")
+                      .arg(table, ok, recipeOfK, sourceLineOfR)
+                : QStringLiteral("DELETE FROM %1 WHERE (CDFILIAL, %2CDFILAUXPRAT, CDPRATO, NRSEQ) IN"
+                                 " (SELECT r.CDFILIAL, %3r.CDFILAUXPRAT, r.CDPRATO, r.NRSEQ FROM %4 k JOIN %1 r ON %5"
+                                 " WHERE NOT EXISTS (%6))")
+                      .arg(table, t.perService ? QStringLiteral("CDSERVFILI, ") : QString(), serv("r"), ok, recipeOfK,
+                           sourceLineOfR));
+
+    // An upsert touches each destination line once and leaves its key, so the primary-key index is not rewritten.
+    // "WHERE true" keeps SQLite from reading ON CONFLICT as a join constraint.
     m_counts.inserted += sql.change(
-        QStringLiteral("copiar as receitas por serviço"),
-        QStringLiteral("INSERT INTO RECEITASERV (CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD,"
-                       " QTPRODUTO, SGUNIDADE) SELECT k.CDFILIAL, k.CDSERVFILI, k.DSTTREE, s.CDPRATO, s.NRSEQ,"
-                       " s.CDARVPROD, s.QTPRODUTO, s.SGUNIDADE FROM TT_OK_S k JOIN TT_ORIG_S s"
-                       " ON s.TREE = k.TREE AND s.CDPRATO = k.CDPRATO AND s.CDSERVFILI = k.CDSERVFILI"
-                       " ORDER BY k.CDFILIAL, k.CDSERVFILI, k.DSTTREE, s.CDPRATO, s.NRSEQ"));
+        QStringLiteral("copiar as receitas da origem"),
+        QStringLiteral("INSERT INTO %1 (CDFILIAL, %2CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE)"
+                       " SELECT k.CDFILIAL, %3k.DSTTREE, s.CDPRATO, s.NRSEQ, s.CDARVPROD, s.QTPRODUTO, s.SGUNIDADE"
+                       " FROM %4 k JOIN %5 s ON s.TREE = k.TREE AND s.CDPRATO = k.CDPRATO%6 WHERE true"
+                       " ORDER BY k.CDFILIAL, %3k.DSTTREE, s.CDPRATO, s.NRSEQ"
+                       " ON CONFLICT (CDFILIAL, %2CDFILAUXPRAT, CDPRATO, NRSEQ) DO UPDATE SET"
+                       " CDARVPROD = excluded.CDARVPROD, QTPRODUTO = excluded.QTPRODUTO, SGUNIDADE = excluded.SGUNIDADE")
+            .arg(table, t.perService ? QStringLiteral("CDSERVFILI, ") : QString(), serv("k"), ok, orig,
+                 sameServ("s", "k")));
 }
 
 Packet IntegrationRun::logRows(const SqlRunner &sql, const IntegrationRequest &request, const QDateTime &started,

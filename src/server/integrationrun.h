@@ -13,8 +13,8 @@ class SqlRunner;
 struct IntegrationCounts
 {
     qint64 run = 0;           // INTGCENTRAL.NRINTG
-    int deleted = 0;          // destination lines overwritten (kept as before-images)
-    int inserted = 0;         // lines copied from the source
+    int deleted = 0;          // destination lines overwritten or removed (kept as before-images)
+    int inserted = 0;         // source lines written over or added to the destinations
     int observations = 0;
 };
 
@@ -27,7 +27,18 @@ public:
     Packet run(const IntegrationRequest &request);
     IntegrationCounts counts() const { return m_counts; }
 
+    // A recipe table and the work tables of its run: the rows to replace and the source's lines.
+    struct RecipeTable
+    {
+        const char *table;
+        const char *kind;
+        const char *chosen;
+        const char *source;
+        bool perService;
+    };
+
 private:
+    void replaceRecipes(const SqlRunner &sql, const RecipeTable &table);
     void prepareDishesAndDestinations(const SqlRunner &sql, const IntegrationRequest &request);
     void startRecord(const SqlRunner &sql, const IntegrationRequest &request, const QDateTime &started);
     void observeDestinations(const SqlRunner &sql, const IntegrationRequest &request);

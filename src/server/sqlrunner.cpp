@@ -1,6 +1,7 @@
 #include "sqlrunner.h"
 #include "serverlog.h"
 
+#include <QElapsedTimer>
 #include <QSqlError>
 
 namespace suite::server {
@@ -14,13 +15,30 @@ QSqlQuery SqlRunner::run(const QString &purpose, const QString &sql, const QVari
 {
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
+    QElapsedTimer timer;
+    timer.start();
+    // A statement without values runs as it is: PostgreSQL cannot prepare DDL, and nothing needs binding.
+    if (binds.isEmpty()) {
+        if (!query.exec(sql))
+            throw DatabaseError(QStringLiteral("Erro ao %1: %2").arg(purpose, query.lastError().text()));
+        qCDebug(lcServerSql).noquote() << timer.elapsed() << "ms" << purpose;
+        return query;
+    }
     if (!query.prepare(sql))
         throw DatabaseError(QStringLiteral("Erro ao %1: %2").arg(purpose, query.lastError().text()));
     for (auto it = binds.cbegin(); it != binds.cend(); ++it)
         query.bindValue(it.key(), it.value());
     if (!query.exec())
         throw DatabaseError(QStringLiteral("Erro ao %1: %2").arg(purpose, query.lastError().text()));
+    qCDebug(lcServerSql).noquote() << timer.elapsed() << "ms" << purpose;
     return query;
+}
+
+void SqlRunner::direct(const QString &purpose, const QString &sql) const
+{
+    QSqlQuery query(m_db);
+    if (!query.exec(sql))
+        throw DatabaseError(QStringLiteral("Erro ao %1: %2").arg(purpose, query.lastError().text()));
 }
 
 int SqlRunner::change(const QString &purpose, const QString &sql, const QVariantMap &binds) const
@@ -51,8 +69,8 @@ QString SqlRunner::jsonPairs(const QString &placeholder) const
 WriteTransaction::WriteTransaction(const SqlRunner &sql) : m_sql(sql)
 {
     // IMMEDIATE: two SQLite writers would otherwise both read, then one fails to upgrade its lock.
-    m_sql.run(QStringLiteral("iniciar a transação"),
-              m_sql.isPostgres() ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"));
+    m_sql.direct(QStringLiteral("iniciar a transação"),
+                 m_sql.isPostgres() ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"));
     m_open = true;
 }
 
@@ -67,7 +85,7 @@ WriteTransaction::~WriteTransaction()
 
 void WriteTransaction::commit()
 {
-    m_sql.run(QStringLiteral("confirmar a transação"), QStringLiteral("COMMIT"));
+    m_sql.direct(QStringLiteral("confirmar a transação"), QStringLiteral("COMMIT"));
     m_open = false;
 }
 

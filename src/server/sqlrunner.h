@@ -29,6 +29,8 @@ public:
 
     // Prepares, binds (":name" -> value) and runs; the query is positioned before its first row.
     QSqlQuery run(const QString &purpose, const QString &sql, const QVariantMap &binds = {}) const;
+    // Runs a fixed statement without preparing it (transaction control cannot be prepared).
+    void direct(const QString &purpose, const QString &sql) const;
     // Runs and returns how many rows the statement changed.
     int change(const QString &purpose, const QString &sql, const QVariantMap &binds = {}) const;
     // A placeholder that the dialect reads as the given SQL type (PostgreSQL needs the cast).

@@ -1,0 +1,196 @@
+// integration_bench: times one full IntgCentral against a plain INSERT ... SELECT of the same rows.
+#include "integrationrequest.h"
+#include "integrationrun.h"
+#include "intgcentralservice.h"
+#include "sqlrunner.h"
+
+#include <database.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QSqlQuery>
+
+#include <cstdio>
+
+using namespace suite;
+
+namespace {
+
+constexpr const char *kSource = "0001";
+
+const char *const kCopyTable =
+    "CREATE TABLE RECEITA_COPIA (CDFILIAL VARCHAR NOT NULL, CDFILAUXPRAT VARCHAR NOT NULL, CDPRATO VARCHAR NOT NULL,"
+    " NRSEQ INTEGER NOT NULL, CDARVPROD VARCHAR NOT NULL, QTPRODUTO NUMERIC(12,4) NOT NULL,"
+    " SGUNIDADE VARCHAR NOT NULL, PRIMARY KEY (CDFILIAL, CDFILAUXPRAT, CDPRATO, NRSEQ))";
+
+struct Options
+{
+    QString database;
+    int branches = 200;
+    int dishes = 2000;
+    int lines = 10;
+};
+
+bool parse(const QStringList &args, Options &o)
+{
+    for (int i = 1; i + 1 < args.size(); i += 2) {
+        if (args.at(i) == QLatin1String("--database")) {
+            o.database = args.at(i + 1);
+        } else if (args.at(i) == QLatin1String("--scale")) {
+            const QStringList p = args.at(i + 1).split(QLatin1Char(','));
+            bool a = false, b = false, c = false;
+            if (p.size() != 3)
+                return false;
+            o.branches = p.at(0).toInt(&a);
+            o.dishes = p.at(1).toInt(&b);
+            o.lines = p.at(2).toInt(&c);
+            if (!a || !b || !c)
+                return false;
+        } else {
+            return false;
+        }
+    }
+    return !o.database.isEmpty() && args.size() % 2 == 1;
+}
+
+double seconds(const QElapsedTimer &t) { return t.nsecsElapsed() / 1e9; }
+
+// Every level-3 dish of the standard tree, as the screen sends them under "Todos".
+QString allDishes(const server::SqlRunner &sql)
+{
+    QSqlQuery q = sql.run(QStringLiteral("ler os pratos"),
+                          QStringLiteral("SELECT CDFILAUXPRAT || CDPRATO FROM PRATO WHERE CDFILAUXPRAT = 'P'"
+                                         " AND CDNVPRATO = 3 ORDER BY CDPRATO"));
+    QString list;
+    while (q.next())
+        list += q.value(0).toString() + QLatin1Char('_');
+    return list;
+}
+
+// The destination grid with every row marked.
+QJsonObject allMarked(QSqlDatabase db)
+{
+    QJsonObject packet = server::IntgCentralService(db, QStringLiteral("demo"))
+                             .GetFiliGrup(QStringLiteral("T"), QLatin1String(kSource))
+                             .toJson();
+    QJsonArray rows;
+    for (const QJsonValue &row : packet.value("rows").toArray()) {
+        QJsonArray cells = row.toArray();
+        cells[0] = QStringLiteral("S");
+        rows.append(cells);
+    }
+    packet.insert("rows", rows);
+    return packet;
+}
+
+qint64 count(const server::SqlRunner &sql, const QString &statement)
+{
+    QSqlQuery q = sql.run(QStringLiteral("contar"), statement);
+    return q.next() ? q.value(0).toLongLong() : -1;
+}
+
+int run(const Options &o)
+{
+    QSqlDatabase db = db::openDatabase(o.database, QStringLiteral("bench"));
+    if (db::hasSchema(db)) {
+        std::fprintf(stderr, "integration_bench: %s already holds a suite database; give a new one\n",
+                     qPrintable(o.database));
+        return 1;
+    }
+    const server::SqlRunner sql(db);
+    std::printf("database: %s (%s)\n", qPrintable(o.database), sql.isPostgres() ? "PostgreSQL" : "SQLite");
+    std::printf("scale: %d branches, %d dishes, %d lines per recipe\n", o.branches, o.dishes, o.lines);
+    std::fflush(stdout);
+
+    QElapsedTimer timer;
+    timer.start();
+    db::createSchema(db);
+    db::loadScale(db, o.branches, o.dishes, o.lines);
+    std::printf("data built in %.1f s: %lld local recipe lines\n", seconds(timer),
+                count(sql, QStringLiteral("SELECT COUNT(*) FROM RECEITA")));
+    std::fflush(stdout);
+
+    const server::IntegrationRequest request = server::IntegrationRequest::parse(
+        QLatin1String(kSource), allDishes(sql), QStringLiteral("FX"), allMarked(db), QString(), QString());
+    server::IntegrationRun integration(db, QStringLiteral("demo"));
+    timer.restart();
+    const server::Packet log = integration.run(request);
+    const double integrationTime = seconds(timer);
+    const server::IntegrationCounts counts = integration.counts();
+    std::printf("integration: %d dishes x %lld destinations, %d lines replaced, %d inserted, %d observations\n",
+                int(request.dishes.size()), qint64(request.destinations.size()), counts.deleted, counts.inserted,
+                counts.observations);
+    std::printf("integration: %.2f s, %.0f rows/s\n", integrationTime, counts.inserted / integrationTime);
+    std::fflush(stdout);
+
+    // The same rows, copied by one statement into a table of RECEITA's shape, in one transaction.
+    sql.run(QStringLiteral("criar a tabela de cópia"), QLatin1String(kCopyTable));
+    timer.restart();
+    {
+        server::WriteTransaction transaction(sql);
+        const int copied = sql.change(
+            QStringLiteral("copiar as linhas"),
+            QStringLiteral("INSERT INTO RECEITA_COPIA SELECT * FROM RECEITA WHERE CDFILIAL <> :origem"
+                           " ORDER BY CDFILIAL, CDFILAUXPRAT, CDPRATO, NRSEQ"),
+            {{":origem", QLatin1String(kSource)}});
+        transaction.commit();
+        const double copyTime = seconds(timer);
+        std::printf("plain INSERT ... SELECT: %d rows, %.2f s, %.0f rows/s\n", copied, copyTime, copied / copyTime);
+
+        // The naive way, one prepared INSERT per line, on a sample of the same rows, extrapolated.
+        const int sample = std::min(copied, sql.isPostgres() ? 20000 : 100000);
+        sql.run(QStringLiteral("esvaziar a tabela de cópia"), QStringLiteral("DELETE FROM RECEITA_COPIA"));
+        QSqlQuery rows = sql.run(QStringLiteral("ler a amostra"),
+                                 QStringLiteral("SELECT CDFILIAL, CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD, QTPRODUTO,"
+                                                " SGUNIDADE FROM RECEITA WHERE CDFILIAL <> :origem"
+                                                " ORDER BY CDFILIAL, CDFILAUXPRAT, CDPRATO, NRSEQ LIMIT %1").arg(sample),
+                                 {{":origem", QLatin1String(kSource)}});
+        QList<QVariantList> lines;
+        while (rows.next())
+            lines.append({rows.value(0), rows.value(1), rows.value(2), rows.value(3), rows.value(4), rows.value(5),
+                          rows.value(6)});
+        rows.finish();
+        timer.restart();
+        server::WriteTransaction naive(sql);
+        QSqlQuery insert(db);
+        insert.prepare(QStringLiteral("INSERT INTO RECEITA_COPIA VALUES (?, ?, ?, ?, ?, ?, ?)"));
+        for (const QVariantList &line : std::as_const(lines)) {
+            for (int i = 0; i < line.size(); ++i)
+                insert.bindValue(i, line.at(i));
+            if (!insert.exec()) {
+                std::fprintf(stderr, "integration_bench: naive insert failed\n");
+                return 1;
+            }
+        }
+        naive.commit();
+        const double naiveTime = seconds(timer) * copied / std::max<qsizetype>(1, lines.size());
+        std::printf("one prepared INSERT per line: %lld-row sample, extrapolated to %d rows: %.2f s, %.0f rows/s\n",
+                    qint64(lines.size()), copied, naiveTime, copied / naiveTime);
+        std::printf("one-statement-per-line/plain-copy ratio: %.2f\n", naiveTime / copyTime);
+        sql.run(QStringLiteral("descartar a tabela de cópia"), QStringLiteral("DROP TABLE RECEITA_COPIA"));
+        std::printf("integration/plain-copy ratio: %.2f\n", integrationTime / copyTime);
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    Options options;
+    if (!parse(QCoreApplication::arguments(), options)) {
+        std::fprintf(stderr, "usage: integration_bench --database DB [--scale BRANCHES,DISHES,LINES]\n"
+                             "default scale 200,2000,10; DB must be new (SQLite path or postgresql:// URL)\n");
+        return 2;
+    }
+    int status = 1;
+    try {
+        status = run(options);
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "integration_bench: %s\n", e.what());
+    }
+    db::closeDatabase(QStringLiteral("bench"));
+    return status;
+}

@@ -1,0 +1,386 @@
+// The integration service called directly: what IntgCentral replaces, what it observes, what it refuses.
+#include "integrationrun.h"
+#include "intgcentralservice.h"
+#include "servererrors.h"
+#include "servertestkit.h"
+
+#include <QtTest>
+
+using namespace suite;
+using namespace suite::test;
+
+class tst_IntegrationService : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void replacesOnlyListedDishesKindsAndMarkedDestinations_data();
+    void replacesOnlyListedDishesKindsAndMarkedDestinations();
+    void observationsSayWhyNothingChanged_data() { addDialectRows(); }
+    void observationsSayWhyNothingChanged();
+    void sourceAsDestinationKeepsItsRecipes_data() { addDialectRows(); }
+    void sourceAsDestinationKeepsItsRecipes();
+    void keepsBeforeImagesOfEveryOverwrittenLine_data() { addDialectRows(); }
+    void keepsBeforeImagesOfEveryOverwrittenLine();
+    void badInputChangesNothing_data();
+    void badInputChangesNothing();
+    void longDishListOfUnknownDishes_data() { addDialectRows(); }
+    void longDishListOfUnknownDishes();
+    void branchesOfAGrouping_data() { addDialectRows(); }
+    void branchesOfAGrouping();
+    void dishSearchByMenuAndCycle_data();
+    void dishSearchByMenuAndCycle();
+
+private:
+    // One fixture database per dialect for the many rows that must leave it unchanged.
+    TestDatabase *sharedDatabase(const QString &dialect)
+    {
+        auto &slot = m_shared[dialect];
+        if (!slot) {
+            slot = std::make_unique<TestDatabase>(dialect, TestDatabase::Schema);
+            if (slot->isOpen())
+                loadFixture(slot->db());
+        }
+        return slot->isOpen() ? slot.get() : nullptr;
+    }
+
+    std::map<QString, std::unique_ptr<TestDatabase>> m_shared;
+
+    static QJsonArray intgArgs(const QString &dishes, const QString &kinds, const QJsonObject &packet,
+                               const QString &source = QStringLiteral("0001"))
+    {
+        return {source, dishes, kinds, packet, "", ""};
+    }
+};
+
+void tst_IntegrationService::replacesOnlyListedDishesKindsAndMarkedDestinations_data()
+{
+    QTest::addColumn<QString>("dialect");
+    QTest::addColumn<QString>("kinds");
+    for (const QString &d : dialects()) {
+        for (const char *kinds : {"FS", "FX", "XS", "XX"})
+            QTest::newRow(qPrintable(d + QLatin1Char(' ') + QLatin1String(kinds))) << d << QString::fromLatin1(kinds);
+    }
+}
+
+void tst_IntegrationService::replacesOnlyListedDishesKindsAndMarkedDestinations()
+{
+    QFETCH(QString, dialect);
+    QFETCH(QString, kinds);
+    SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
+    loadFixture(tdb.db());
+    const QStringList localBefore = recipeRows(tdb.db());
+    const QStringList serviceBefore = serviceRecipeRows(tdb.db());
+
+    server::IntgCentralService service(tdb.db(), QStringLiteral("demo"));
+    service.call(QStringLiteral("IntgCentral"),
+                 intgArgs(QStringLiteral("P0101001_"), kinds, destinationPacket({"0002"}, {"0003", "0006"})));
+
+    const bool local = kinds.at(0) == QLatin1Char('F');
+    const bool perService = kinds.at(1) == QLatin1Char('S');
+    // The listed dish at the marked destination now holds exactly the source's lines.
+    const QString source = QStringLiteral("CDFILIAL = '0001' AND CDFILAUXPRAT = 'P' AND CDPRATO = '0101001'");
+    const QString target = QStringLiteral("CDFILIAL = '0002' AND CDFILAUXPRAT = 'P' AND CDPRATO = '0101001'");
+    const auto withoutBranch = [](QStringList rows) {
+        for (QString &row : rows)
+            row = row.section(QLatin1Char('|'), 1);
+        return rows;
+    };
+    QCOMPARE(withoutBranch(recipeRows(tdb.db(), target)) == withoutBranch(recipeRows(tdb.db(), source)), local);
+    QCOMPARE(withoutBranch(serviceRecipeRows(tdb.db(), target)) == withoutBranch(serviceRecipeRows(tdb.db(), source)),
+             perService);
+
+    // Everything else is as it was: other dishes, other branches, the kinds not asked for.
+    const auto outside = [&](const QStringList &rows) {
+        QStringList kept;
+        for (const QString &row : rows) {
+            if (!row.startsWith(QLatin1String("0002|P|0101001|")) && !row.startsWith(QLatin1String("0002|00001|P|0101001|"))
+                && !row.startsWith(QLatin1String("0002|00002|P|0101001|")))
+                kept << row;
+        }
+        return kept;
+    };
+    QCOMPARE(outside(recipeRows(tdb.db())), outside(localBefore));
+    QCOMPARE(outside(serviceRecipeRows(tdb.db())), outside(serviceBefore));
+    if (!local)
+        QCOMPARE(recipeRows(tdb.db()), localBefore);
+    if (!perService)
+        QCOMPARE(serviceRecipeRows(tdb.db()), serviceBefore);
+}
+
+void tst_IntegrationService::observationsSayWhyNothingChanged()
+{
+    QFETCH(QString, dialect);
+    SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
+    loadFixture(tdb.db());
+    const QStringList before = recipeRows(tdb.db());
+
+    server::IntgCentralService service(tdb.db(), QStringLiteral("demo"));
+    const server::Packet log = service.call(
+        QStringLiteral("IntgCentral"),
+        intgArgs(QStringLiteral("P0101001_P0101002_P0101003_00010101901_"), QStringLiteral("FS"),
+                 destinationPacket({"0001", "0002", "0003", "0004", "0005", "0006"}, {"0007"})));
+
+    // code|destination|tree|dish|kind|product
+    QStringList observed;
+    for (const QVariantList &row : log.rows()) {
+        observed << QStringList{row.at(7).toString(), row.at(4).toString(), row.at(2).toString(), row.at(5).toString(),
+                                row.at(12).toString(), row.at(6).toString()}
+                        .join(QLatin1Char('|'));
+        QCOMPARE(row.at(3).toString(), QStringLiteral("0001"));
+        QCOMPARE(row.at(10).toString(), QStringLiteral("Matriz"));
+    }
+    const QStringList golden{
+        "4|0001||||",
+        "6|0002|P|0101002|L|", "6|0002|P|0101002|S|", "6|0002|P|0101003|S|", "6|0002|0001|0101901|S|",
+        "6|0003|P|0101002|L|", "6|0003|P|0101002|S|", "6|0003|P|0101003|S|", "1|0003|0001|0101901|L|",
+        "1|0003|0001|0101901|S|",
+        "5|0004||||",
+        "2|0005|P|0101001|L|0000000003", "6|0005|P|0101002|L|", "6|0005|P|0101002|S|", "6|0005|P|0101003|S|",
+        "6|0005|0001|0101901|S|",
+        "3|0006|P|0101001|S|", "6|0006|P|0101002|L|", "6|0006|P|0101002|S|", "6|0006|P|0101003|S|",
+        "1|0006|0001|0101901|L|", "1|0006|0001|0101901|S|",
+    };
+    QCOMPARE(observed, golden);
+
+    // What an observation names was left as it was; dish 0101002 (no source recipe) still has its lines at 0002.
+    const QStringList after = recipeRows(tdb.db());
+    for (const QString &keep : {QStringLiteral("0005|P|0101001|"), QStringLiteral("0002|P|0101002|"),
+                                QStringLiteral("0004|"), QStringLiteral("0007|")}) {
+        QCOMPARE(after.filter(QRegularExpression(QLatin1Char('^') + QRegularExpression::escape(keep))),
+                 before.filter(QRegularExpression(QLatin1Char('^') + QRegularExpression::escape(keep))));
+    }
+    QVERIFY(!after.filter(QRegularExpression(QStringLiteral("^0002\\|P\\|0101002\\|"))).isEmpty());
+    // The missing service's recipe was not created; the present one was replaced.
+    QCOMPARE(serviceRecipeRows(tdb.db(), QStringLiteral("CDFILIAL = '0006'")),
+             QStringList({"0006|00001|P|0101001|1|0000000001|1|KG", "0006|00001|P|0101001|2|0000000002|1|KG"}));
+    // Local-tree dishes map to the destination's own tree.
+    QCOMPARE(recipeRows(tdb.db(), QStringLiteral("CDFILIAL = '0005' AND CDPRATO = '0101901'")),
+             QStringList({"0005|0005|0101901|1|0000000001|3|KG", "0005|0005|0101901|2|0000000006|4|KG"}));
+}
+
+void tst_IntegrationService::sourceAsDestinationKeepsItsRecipes()
+{
+    QFETCH(QString, dialect);
+    SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
+    loadFixture(tdb.db());
+    const QString ofSource = QStringLiteral("CDFILIAL = '0001'");
+    const QStringList local = recipeRows(tdb.db(), ofSource);
+    const QStringList perService = serviceRecipeRows(tdb.db(), ofSource);
+
+    server::IntgCentralService service(tdb.db(), QStringLiteral("demo"));
+    const server::Packet log = service.call(
+        QStringLiteral("IntgCentral"),
+        intgArgs(QStringLiteral("P0101001_P0101003_00010101901_"), QStringLiteral("FS"), destinationPacket({"0001"})));
+
+    QCOMPARE(recipeRows(tdb.db(), ofSource), local);
+    QCOMPARE(serviceRecipeRows(tdb.db(), ofSource), perService);
+    QCOMPARE(log.rows().size(), 1);
+    QCOMPARE(log.rows().first().at(7).toString(), QStringLiteral("4"));
+}
+
+void tst_IntegrationService::keepsBeforeImagesOfEveryOverwrittenLine()
+{
+    QFETCH(QString, dialect);
+    SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
+    loadFixture(tdb.db());
+    const QStringList before = recipeRows(tdb.db(), QStringLiteral("CDFILIAL = '0002' AND CDPRATO = '0101001'"));
+
+    server::IntgCentralService service(tdb.db(), QStringLiteral("demo"));
+    service.call(QStringLiteral("IntgCentral"),
+                 {"0001", "P0101001_", "FX", destinationPacket({"0002"}), "01/01/2026", "31/01/2026"});
+
+    // The four overwritten lines, exactly as they were, so the run can be undone.
+    QCOMPARE(rowsOf(tdb.db(), QStringLiteral("SELECT CDFILIAL, CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD,"
+                                             " CAST(QTPRODUTO AS FLOAT), SGUNIDADE FROM INTGCENTRALANT"
+                                             " WHERE IDTIPORECE = 'L' ORDER BY NRSEQ")),
+             before);
+    QCOMPARE(rowsOf(tdb.db(), QStringLiteral("SELECT CDOPERADOR, CDFILIORIG, IDTIPORECE, DSPRATOS, DSDESTINOS,"
+                                             " QTAPAGADAS, QTINSERIDAS, QTOBSERV FROM INTGCENTRAL")),
+             QStringList{"demo|0001|FX|P0101001_|0002_|4|3|0"});
+    QCOMPARE(rowsOf(tdb.db(), QStringLiteral("SELECT COUNT(*) FROM INTGCENTRAL WHERE DTFIM IS NOT NULL"
+                                             " AND DTINICARD IS NOT NULL AND DTFINCARD IS NOT NULL")),
+             QStringList{"1"});
+}
+
+void tst_IntegrationService::badInputChangesNothing_data()
+{
+    QTest::addColumn<QString>("dialect");
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<QJsonArray>("args");
+    QTest::addColumn<int>("status");   // 0: a service error; else the protocol status
+
+    const QJsonObject good = destinationPacket({"0002", "0003"});
+    const QString evil = QStringLiteral("0001'; DELETE FROM RECEITA; --");
+    QString hundredThousand;
+    for (int i = 0; i < 100000; ++i)
+        hundredThousand += QStringLiteral("P%1_").arg(i, 7, 10, QLatin1Char('0'));
+    QJsonObject badMark = destinationPacket({"0002"});
+    QJsonArray rows = badMark.value("rows").toArray();
+    rows.append(QJsonArray{"X", "0003", "Filial 0003", "N"});
+    badMark.insert("rows", rows);
+    QJsonObject ragged = good;
+    ragged.insert("rows", QJsonArray{QJsonArray{"S", "0002"}});
+
+    struct Case { const char *name; QString method; QJsonArray args; int status; };
+    const QList<Case> cases{
+        {"too few arguments", "IntgCentral", {"0001", "P0101001_", "FX", good, ""}, 400},
+        {"too many arguments", "IntgCentral", {"0001", "P0101001_", "FX", good, "", "", ""}, 400},
+        {"number for a text", "IntgCentral", {1, "P0101001_", "FX", good, "", ""}, 400},
+        {"text for the packet", "IntgCentral", {"0001", "P0101001_", "FX", "S0002", "", ""}, 400},
+        {"unknown method", "DropEverything", {}, 404},
+        {"quote in source", "IntgCentral", {evil, "P0101001_", "FX", good, "", ""}, 0},
+        {"quote in dish list", "IntgCentral", {"0001", "P0101001'); DELETE FROM RECEITA; --_", "FX", good, "", ""}, 0},
+        {"quote in kinds", "IntgCentral", {"0001", "P0101001_", "F'", good, "", ""}, 0},
+        {"quote in start date", "IntgCentral", {"0001", "P0101001_", "FX", good, "01/01/2026' OR '1'='1", ""}, 0},
+        {"quote in end date", "IntgCentral", {"0001", "P0101001_", "FX", good, "", "'; DROP TABLE RECEITA; --"}, 0},
+        {"quote in destination code", "IntgCentral", {"0001", "P0101001_", "FX", destinationPacket({evil}), "", ""}, 0},
+        {"100,000 keys, one malformed", "IntgCentral", {"0001", hundredThousand + "P01x_", "FX", good, "", ""}, 0},
+        {"dish list without separator", "IntgCentral", {"0001", "P0101001", "FX", good, "", ""}, 0},
+        {"empty dish list", "IntgCentral", {"0001", "", "FX", good, "", ""}, 0},
+        {"unknown kinds", "IntgCentral", {"0001", "P0101001_", "FF", good, "", ""}, 0},
+        {"unknown mark", "IntgCentral", {"0001", "P0101001_", "FX", badMark, "", ""}, 0},
+        {"no marked destination", "IntgCentral", {"0001", "P0101001_", "FX", destinationPacket({}, {"0002"}), "", ""}, 0},
+        {"empty packet", "IntgCentral", {"0001", "P0101001_", "FX", destinationPacket({}), "", ""}, 0},
+        {"packet without columns", "IntgCentral", {"0001", "P0101001_", "FX", QJsonObject{{"rows", QJsonArray{}}}, "", ""}, 0},
+        {"ragged packet", "IntgCentral", {"0001", "P0101001_", "FX", ragged, "", ""}, 0},
+        {"unknown destination", "IntgCentral", {"0001", "P0101001_", "FX", destinationPacket({"0002", "9999"}), "", ""}, 0},
+        {"unknown source", "IntgCentral", {"9999", "P0101001_", "FX", good, "", ""}, 0},
+        {"impossible date", "IntgCentral", {"0001", "P0101001_", "FX", good, "31/02/2026", ""}, 0},
+        {"ISO date for a text date", "IntgCentral", {"0001", "P0101001_", "FX", good, "2026-01-01", ""}, 0},
+        {"start after end", "IntgCentral", {"0001", "P0101001_", "FX", good, "02/01/2026", "01/01/2026"}, 0},
+        {"quote in grouping", "GetFiliGrup", {"T' OR '1'='1", evil}, -1},
+        {"quote in search lists", "GetPesqPrato",
+         {evil, evil, "P' OR '1'='1", 3, "'_", "T'_", QJsonValue(), QJsonValue(), "1'OR'1'='1_", "'--_", "x'_"}, -1},
+        {"malformed date in search", "GetPesqPrato", {"0001", "X", "P", 3, "", "", "10/01/2026", QJsonValue(), "", "", ""}, 400},
+    };
+    for (const QString &d : dialects()) {
+        for (const Case &c : cases)
+            QTest::newRow(qPrintable(d + QLatin1Char(' ') + QLatin1String(c.name))) << d << c.method << c.args << c.status;
+    }
+}
+
+void tst_IntegrationService::badInputChangesNothing()
+{
+    QFETCH(QString, dialect);
+    QFETCH(QString, method);
+    QFETCH(QJsonArray, args);
+    QFETCH(int, status);
+    const QString why = TestDatabase::unavailable(dialect);
+    if (!why.isEmpty())
+        QSKIP(qPrintable(why));
+    TestDatabase *shared = sharedDatabase(dialect);
+    QVERIFY2(shared, "the fixture database could not be opened");
+    TestDatabase &tdb = *shared;
+    const QStringList before = everythingWritten(tdb.db());
+
+    server::IntgCentralService service(tdb.db(), QStringLiteral("demo"));
+    int got = -1;   // -1: answered normally
+    QString message;
+    try {
+        const server::Packet result = service.call(method, args);
+        if (method == QLatin1String("GetFiliGrup") || method == QLatin1String("GetPesqPrato"))
+            QCOMPARE(result.rows().size(), 0);   // the metacharacters matched nothing, as plain text
+    } catch (const server::RequestError &e) {
+        got = e.status();
+        message = e.message();
+    } catch (const server::ServiceError &e) {
+        got = 0;
+        message = e.message();
+    }
+    QCOMPARE(got, status);
+    if (got >= 0)
+        QVERIFY2(!message.isEmpty(), "an error must say what is wrong");
+    QCOMPARE(everythingWritten(tdb.db()), before);
+}
+
+void tst_IntegrationService::longDishListOfUnknownDishes()
+{
+    QFETCH(QString, dialect);
+    SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
+    loadFixture(tdb.db());
+    const QStringList before = recipeRows(tdb.db()) + serviceRecipeRows(tdb.db());
+    QString dishes;
+    for (int i = 0; i < 100000; ++i)
+        dishes += QStringLiteral("P9%1_").arg(i, 6, 10, QLatin1Char('0'));
+
+    server::IntgCentralService service(tdb.db(), QStringLiteral("demo"));
+    const server::Packet log = service.call(QStringLiteral("IntgCentral"),
+                                            intgArgs(dishes, QStringLiteral("FX"), destinationPacket({"0002"})));
+    QCOMPARE(log.rows().size(), 100000);   // each one "not registered at the destination"
+    QCOMPARE(log.rows().first().at(7).toString(), QStringLiteral("1"));
+    QCOMPARE(recipeRows(tdb.db()) + serviceRecipeRows(tdb.db()), before);
+}
+
+void tst_IntegrationService::branchesOfAGrouping()
+{
+    QFETCH(QString, dialect);
+    SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
+    loadFixture(tdb.db());
+    server::IntgCentralService service(tdb.db(), QStringLiteral("demo"));
+    const auto codes = [](const server::Packet &p) {
+        QStringList list;
+        for (const QVariantList &row : p.rows()) {
+            QStringList cells;
+            for (const QVariant &cell : row)
+                cells << cell.toString();
+            list << cells.join(QLatin1Char('|'));
+        }
+        return list;
+    };
+    QCOMPARE(codes(service.call(QStringLiteral("GetFiliGrup"), {"0000000002", "0001"})),
+             QStringList({"N|0005|Filial Sul|N", "N|0006|Filial Leste|N"}));
+    const QStringList all = codes(service.call(QStringLiteral("getfiligrup"), {"T", "0002"}));
+    QCOMPARE(all.size(), 6);
+    QVERIFY(all.contains(QStringLiteral("N|0004|Filial Rescindida|S")));
+    QVERIFY(all.filter(QStringLiteral("|0002|")).isEmpty());
+    QCOMPARE(codes(service.call(QStringLiteral("GetGrupFili"), {""})),
+             QStringList({"0000000001|Grupo A", "0000000002|Grupo B"}));
+}
+
+void tst_IntegrationService::dishSearchByMenuAndCycle_data()
+{
+    QTest::addColumn<QString>("dialect");
+    QTest::addColumn<QJsonArray>("args");
+    QTest::addColumn<QStringList>("keys");
+    const QJsonValue none;
+    struct Case { const char *name; QJsonArray args; QStringList keys; };
+    const QList<Case> cases{
+        {"no filter: every top-level dish of both trees",
+         {"0001", "0001", "P", 3, "", "", none, none, "", "", ""}, {"P0101001", "P0101002", "P0101003", "00010101901"}},
+        {"standard tree only", {"0001", "X", "P", 3, "", "", none, none, "", "", ""}, {"P0101001", "P0101002", "P0101003"}},
+        {"menu: all services and types in January",
+         {"0001", "0001", "P", 3, "T", "T", "2026-01-01", "2026-01-31", "", "", ""}, {"P0101001", "00010101901"}},
+        {"menu: dinner service only", {"0001", "0001", "P", 3, "00002_", "T", none, none, "", "", ""}, {"P0101003"}},
+        {"menu: dessert type in January", {"0001", "0001", "P", 3, "T", "02_", "2026-01-01", "2026-01-31", "", "", ""}, {}},
+        {"cycle: all", {"0001", "0001", "P", 3, "", "", none, none, "T", "T", "T"}, {"P0101002"}},
+        {"both filters must hold", {"0001", "0001", "P", 3, "T", "T", none, none, "T", "T", "T"}, {}},
+        {"cycle: another pattern", {"0001", "0001", "P", 3, "", "", none, none, "00001_", "00002_", "T"}, {}},
+    };
+    for (const QString &d : dialects()) {
+        for (const Case &c : cases)
+            QTest::newRow(qPrintable(d + QLatin1Char(' ') + QLatin1String(c.name))) << d << c.args << c.keys;
+    }
+}
+
+void tst_IntegrationService::dishSearchByMenuAndCycle()
+{
+    QFETCH(QString, dialect);
+    QFETCH(QJsonArray, args);
+    QFETCH(QStringList, keys);
+    const QString why = TestDatabase::unavailable(dialect);
+    if (!why.isEmpty())
+        QSKIP(qPrintable(why));
+    TestDatabase *tdb = sharedDatabase(dialect);
+    QVERIFY2(tdb, "the fixture database could not be opened");
+    const server::Packet result = server::IntgCentralService(tdb->db(), QStringLiteral("demo"))
+                                      .call(QStringLiteral("GetPesqPrato"), args);
+    QStringList found;
+    for (const QVariantList &row : result.rows())
+        found << row.at(0).toString();
+    QCOMPARE(found, keys);
+    QCOMPARE(result.columns().size(), 5);
+}
+
+QTEST_GUILESS_MAIN(tst_IntegrationService)
+#include "tst_integrationservice.moc"
