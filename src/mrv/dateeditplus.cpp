@@ -50,7 +50,6 @@ TDateEditPlus::TDateEditPlus(QWidget* parent)
     setMaxLength(10);
     setValidator(new PartialDateValidator(this));
     setPlaceholderText(QStringLiteral("dd/mm/aaaa"));
-    connect(this, &QLineEdit::textEdited, this, &TDateEditPlus::textWasEdited);
     connect(this, &QLineEdit::textChanged, this, &TDateEditPlus::refreshLook);
 }
 
@@ -86,19 +85,8 @@ void TDateEditPlus::CheckValidDate() const
         throw Exception(QStringLiteral("\"%1\" não é uma data válida. Informe a data no formato dd/mm/aaaa.").arg(text()));
 }
 
-void TDateEditPlus::textWasEdited(const QString& edited)
-{
-    // Typing the day or the month adds the separator, as a date mask would show it.
-    const qsizetype grown = edited.size() - m_lengthBefore;
-    if (grown == 1 && cursorPosition() == edited.size() && (edited.size() == 2 || edited.size() == 5)
-        && edited.back().isDigit())
-        setText(edited + QLatin1Char('/'));
-}
-
 void TDateEditPlus::refreshLook()
 {
-    m_lengthBefore = m_length;
-    m_length = text().size();
     const QDate d = GetDate();
     QPalette pal = palette();
     pal.setColor(QPalette::Text, d.isValid() ? QColor(Qt::blue) : QApplication::palette(this).color(QPalette::Text));
@@ -130,6 +118,11 @@ void TDateEditPlus::keyPressEvent(QKeyEvent* event)
         showCalendar();
         return;
     }
+    // A digit typed after the day or the month brings its separator, as a date mask would.
+    const QString t = text();
+    if (event->text().size() == 1 && event->text().front().isDigit() && !hasSelectedText()
+        && cursorPosition() == t.size() && (t.size() == 2 || t.size() == 5) && t.back().isDigit())
+        insert(QStringLiteral("/"));
     QLineEdit::keyPressEvent(event);
 }
 

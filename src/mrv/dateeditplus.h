@@ -25,12 +25,8 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void textWasEdited(const QString& text);
     void refreshLook();
     void showCalendar();
-
-    qsizetype m_length = 0;          // lengths before and after the last change, so
-    qsizetype m_lengthBefore = 0;    // typing (not deleting) adds the separator
 };
 
 } // namespace mrv
