@@ -1,4 +1,7 @@
 // Checked execution of SQL: every failure becomes a DbError naming the statement's purpose.
+// The queries are forward-only. On PostgreSQL (QPSQL) that streams rows, so read a result to
+// its end (or finish() it) before running another statement on the same connection: a second
+// statement silently discards the rows not yet read.
 #pragma once
 
 #include "dberror.h"

@@ -10,7 +10,15 @@ namespace suite::db {
 class Transaction
 {
 public:
-    Transaction(QSqlDatabase& db, const QString& purpose);
+    enum Mode {
+        /// Will write: on SQLite takes the write lock at once (BEGIN IMMEDIATE), so two writers
+        /// queue on the busy timeout instead of one failing when it upgrades from reading.
+        Write,
+        /// Reads only: a consistent view without blocking writers.
+        Read,
+    };
+
+    Transaction(QSqlDatabase& db, const QString& purpose, Mode mode = Write);
     ~Transaction();
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
