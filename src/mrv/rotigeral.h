@@ -3,19 +3,18 @@
 #pragma once
 
 #include "binding.h"
+#include "buttonflat.h"
+#include "groupbox.h"
+#include "messages.h"
+#include "panel.h"
 
+#include <QLabel>
 #include <QWidget>
 
 class QEventLoop;
-class QLabel;
 class QVBoxLayout;
 
 namespace mrv {
-
-class TButtonFlat;
-class TGroupBox;
-class TMessages;
-class TPanel;
 
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
 
