@@ -1,0 +1,111 @@
+// Base report screen: the definition look-up and the outputs of the one document.
+#include "kittesthost.h"
+
+#include "dadosgerrel.h"
+#include "errors.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTextDocument>
+#include <QtTest>
+
+using namespace mrv;
+
+class tst_DadosGerRel : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_scripted = kittest::installScripted();
+        m_host.errors.clear();
+        QVERIFY(m_dir.isValid());
+        m_host.reports = m_dir.path();
+        m_ds.setData(kittest::branchPacket({{"0001", "Matriz; São Paulo"}, {"0002", "Filial \"Campinas\""}}));
+        m_src.setDataSet(&m_ds);
+    }
+
+    void missingDefinition();
+    void previewShowsTheRows();
+    void csvAndPdf();
+
+private:
+    void writeDefinition(const QByteArray& json)
+    {
+        QFile f(m_dir.filePath("RCI060.json"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(json);
+    }
+
+    kittest::RecordingHost m_host;
+    ScriptedDialogs* m_scripted = nullptr;
+    QTemporaryDir m_dir;
+    TClientDataSet m_ds;
+    TDataSource m_src;
+};
+
+void tst_DadosGerRel::missingDefinition()
+{
+    TfrmDadosGerRel report;
+    report.setReportCode("RCI060");
+    report.setReportSource(&m_src);
+    report.sbtVisualizar->click();
+    QCOMPARE(m_host.errors,
+             QStringList{QString("O arquivo contendo a definição do relatório de código 'RCI060' não foi encontrado "
+                                 "no diretório '%1'.").arg(QDir(m_dir.path()).absolutePath())});
+    // A screen's own catalogue line wins over the base's text.
+    report.msgPadrao->setLines({"Arq_Rel_Err|Relatório %s ausente em %s."});
+    m_host.errors.clear();
+    report.sbtVisualizar->click();
+    QCOMPARE(m_host.errors, QStringList{QString("Relatório RCI060 ausente em %1.").arg(QDir(m_dir.path()).absolutePath())});
+}
+
+void tst_DadosGerRel::previewShowsTheRows()
+{
+    writeDefinition(R"({"title": "Log de Integração", "orientation": "landscape",
+        "columns": [{"field": "CDFILIAL", "title": "Filial", "width": 6},
+                    {"field": "NMFILIAL", "title": "Nome", "width": 30},
+                    {"field": "NAOEXISTE", "title": "Some", "width": 5}]})");
+    TfrmDadosGerRel report;
+    report.setWindowTitle("Log");
+    report.setReportCode("RCI060");
+    report.setReportSource(&m_src);
+    report.sbtVisualizar->click();
+    QVERIFY2(m_host.errors.isEmpty(), qPrintable(m_host.errors.join('\n')));
+    const ScriptedDialogs::Shown& shown = m_scripted->shown().last();
+    QCOMPARE(shown.kind, QString("preview"));
+    for (const char* text : {"Log de Integração", "Filial", "Nome", "0001", "Matriz; São Paulo", "Filial \"Campinas\""})
+        QVERIFY2(shown.text.contains(QString::fromUtf8(text)), text);
+    QVERIFY(!shown.text.contains("Some"));
+
+    m_scripted->queueInputText(QString("Integração de março"));
+    report.sbtTitulo->click();
+    report.sbtVisualizar->click();
+    QVERIFY(m_scripted->shown().last().text.contains("Integração de março"));
+}
+
+void tst_DadosGerRel::csvAndPdf()
+{
+    writeDefinition(R"({"title": "Filiais", "columns": [{"field": "CDFILIAL", "title": "Filial"},
+        {"field": "NMFILIAL", "title": "Nome"}]})");
+    TfrmDadosGerRel report;
+    report.setReportCode("RCI060");
+    report.setReportSource(&m_src);
+
+    const QString csv = m_dir.filePath("out.csv");
+    report.saveCsv(csv);
+    QFile f(csv);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QString content = QString::fromUtf8(f.readAll());
+    QCOMPARE(content, QString("\uFEFFFilial;Nome\r\n0001;\"Matriz; São Paulo\"\r\n0002;\"Filial \"\"Campinas\"\"\"\r\n"));
+
+    const QString pdf = m_dir.filePath("out.pdf");
+    m_scripted->queueSavePath(pdf);
+    report.mniSalvarPdfClick(report.sbtSalvar);
+    QFile p(pdf);
+    QVERIFY(p.open(QIODevice::ReadOnly));
+    QVERIFY(p.read(5) == "%PDF-");
+}
+
+QTEST_MAIN(tst_DadosGerRel)
+#include "tst_dadosgerrel.moc"
