@@ -5,6 +5,8 @@
 #include "errors.h"
 
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextDocument>
 #include <QtTest>
@@ -105,6 +107,14 @@ void tst_DadosGerRel::csvAndPdf()
     QFile p(pdf);
     QVERIFY(p.open(QIODevice::ReadOnly));
     QVERIFY(p.read(5) == "%PDF-");
+    const QString pdftotext = QStandardPaths::findExecutable("pdftotext");
+    if (pdftotext.isEmpty())
+        QSKIP("pdftotext is not installed; the PDF's text was not read back");
+    QProcess read;
+    read.start(pdftotext, {pdf, "-"});
+    QVERIFY(read.waitForFinished(30000));
+    const QString text = QString::fromUtf8(read.readAllStandardOutput());
+    QVERIFY2(text.contains("Matriz; São Paulo") && text.contains("0002"), qPrintable(text));
 }
 
 QTEST_MAIN(tst_DadosGerRel)
