@@ -65,6 +65,8 @@ public:
         if (bin.isEmpty())
             return QStringLiteral("SUITE_BIN_DIR is not set");
         m_process.setProgram(bin + QStringLiteral("/suite-server"));
+        m_process.setStandardOutputFile(QProcess::nullDevice());
+        m_process.setReadChannel(QProcess::StandardError);
         m_process.setArguments({QStringLiteral("serve"), QStringLiteral("--database"), databaseUrl,
                                 QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")});
         m_process.start();
@@ -74,7 +76,7 @@ public:
         QByteArray seen;
         const QDeadlineTimer deadline(30000);
         while (!deadline.hasExpired()) {
-            if (!m_process.waitForReadyReadStandardError(200)) {
+            if (!m_process.waitForReadyRead(200)) {
                 if (m_process.state() == QProcess::NotRunning)
                     return QStringLiteral("suite-server ended: ") + QString::fromUtf8(seen);
                 continue;

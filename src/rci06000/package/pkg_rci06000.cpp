@@ -1,7 +1,6 @@
 // The package Pkg_rci06000: its entry, its exported globals and its load steps.
 #include "pkg_rci06000.h"
 
-#include "host/screenwindow.h"
 #include "screen/intgcentral.h"
 
 #include <cursorguard.h>
@@ -23,14 +22,15 @@ void IniProc()
             mrv::CreateForm(frmIntgCentral);
         } catch (...) {
             // A half-created screen would otherwise stay behind; the next call tries again.
-            DiscardScreen(frmIntgCentral);
+            if (frmIntgCentral)
+                frmIntgCentral->deleteLater();
             frmIntgCentral = nullptr;
             throw;
         }
         boIdCriado = true;
     }
     if (frmIntgCentral)
-        ShowNormal(frmIntgCentral);
+        frmIntgCentral->ShowNormal();
 }
 
 SourceModule& Cli_rci06000()

@@ -21,7 +21,28 @@
 #include <panel.h>
 
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
+#include <QVBoxLayout>
+
+namespace {
+
+// Takes a widget out of whatever layout of the tree holds it; it keeps its own geometry.
+bool takeOutOfLayout(QLayout* layout, QWidget* widget)
+{
+    for (int i = 0; i < layout->count(); ++i) {
+        QLayoutItem* item = layout->itemAt(i);
+        if (item->widget() == widget) {
+            delete layout->takeAt(i);
+            return true;
+        }
+        if (item->layout() && takeOutOfLayout(item->layout(), widget))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
 
 TfrmIntgCentral::TfrmIntgCentral(QWidget* parent)
     : mrv::TfrmRotiGeral(parent)
@@ -29,8 +50,10 @@ TfrmIntgCentral::TfrmIntgCentral(QWidget* parent)
     setObjectName(QStringLiteral("frmIntgCentral"));
     setWindowTitle(QStringLiteral("Integração de Receitas - Centralizada"));
     lblCodTela->setText(QStringLiteral("RCI06000"));
-    // The base screen's report group has no use here.
-    grbDadosRel->resize(437, 17);
+    // The base screen's report group has no use here: shrunk, left where it is, and
+    // covered by the main area.
+    takeOutOfLayout(layout(), grbDadosRel);
+    grbDadosRel->setGeometry(0, 0, 437, 17);
 
     netIntgCentral = new mrv::TNetConnection(this);
     netIntgCentral->setObjectName(QStringLiteral("netIntgCentral"));
@@ -41,13 +64,14 @@ TfrmIntgCentral::TfrmIntgCentral(QWidget* parent)
     createDataSets();
 
     createMenuColumn();
-    Panel2 = new mrv::TPanel(this);
+    Panel2 = new mrv::TPanel(clientArea());
     Panel2->setObjectName(QStringLiteral("Panel2"));
-    Panel2->setGeometry(0, 0, 439, 487);
+    auto* fill = new QVBoxLayout(clientArea());
+    fill->setContentsMargins(0, 0, 0, 0);
+    fill->addWidget(Panel2);
     createSource();
     createDestination();
     createTabOrder();
-    Panel2->raise();
 
     // Fixed single border: the client area never changes size.
     setFixedSize(486, 487);

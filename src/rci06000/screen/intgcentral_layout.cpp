@@ -273,6 +273,13 @@ void TfrmIntgCentral::createTabOrder()
         sbtPadraoServCiclo, rbtTodosTpPratCiclo, rbtListaTpPratCiclo, sbtTpPratCiclo,
         medAgrupFilial, sbtAgrupFilial, edtAgrupFilial, dbgFiliGrup,
     };
-    for (qsizetype i = 1; i < order.size(); ++i)
-        QWidget::setTabOrder(order[i - 1], order[i]);
+    // Buttons that take no focus stay out of the chain.
+    QWidget* previous = nullptr;
+    for (QWidget* widget : order) {
+        if (!(widget->focusPolicy() & Qt::TabFocus))
+            continue;
+        if (previous)
+            QWidget::setTabOrder(previous, widget);
+        previous = widget;
+    }
 }
