@@ -1,0 +1,171 @@
+// The wire protocol over a real loopback server: log-in, tokens, status codes, limits, concurrent runs.
+#include "authservice.h"
+#include "servertestkit.h"
+#include "tokensigner.h"
+
+#include <QtTest>
+#include <future>
+
+using namespace suite;
+using namespace suite::test;
+
+class tst_HttpServer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void loginAndConnect_data() { addDialectRows(); }
+    void loginAndConnect();
+    void refusedCallsChangeNothing_data() { addDialectRows(); }
+    void refusedCallsChangeNothing();
+    void concurrentRunsOnOverlappingDestinations_data() { addDialectRows(); }
+    void concurrentRunsOnOverlappingDestinations();
+};
+
+void tst_HttpServer::loginAndConnect()
+{
+    QFETCH(QString, dialect);
+    SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
+    loadFixture(tdb.db());
+    RunningServer server(tdb.url());
+    QVERIFY(server.isRunning());
+
+    httplib::Client client("127.0.0.1", server.port());
+    const auto health = client.Get("/health");
+    QVERIFY(health);
+    QCOMPARE(health->status, 200);
+    QCOMPARE(QByteArray::fromStdString(health->body), QByteArray(R"({"status":"ok"})"));
+
+    const HttpAnswer ok = post(server.port(), "/login", json({{"user", "demo"}, {"password", "demo"}}));
+    QCOMPARE(ok.status, 200);
+    QCOMPARE(ok.body.value("operator").toString(), QStringLiteral("demo"));
+    QCOMPARE(ok.body.value("name").toString(), QStringLiteral("Operador"));
+    const QString token = ok.body.value("token").toString();
+    QVERIFY(!token.isEmpty());
+
+    // Nothing tells an unknown operator from a wrong password.
+    const HttpAnswer badPassword = post(server.port(), "/login", json({{"user", "demo"}, {"password", "x"}}));
+    const HttpAnswer unknownUser = post(server.port(), "/login", json({{"user", "ghost' OR '1'='1"}, {"password", "demo"}}));
+    QCOMPARE(badPassword.status, 401);
+    QCOMPARE(unknownUser.status, 401);
+    QCOMPARE(badPassword.body, unknownUser.body);
+    QCOMPARE(post(server.port(), "/login", "{\"user\": 1}").status, 400);
+
+    const HttpAnswer connected = post(server.port(), "/connect", json({{"server", "RCI06000.RDMINTGCENTRAL"}}), token);
+    QCOMPARE(connected.status, 200);
+    QCOMPARE(connected.body.value("server").toString(), QStringLiteral("Rci06000.rdmIntgCentral"));
+    QCOMPARE(post(server.port(), "/connect", json({{"server", "Rci07000.rdmOutro"}}), token).status, 404);
+    QCOMPARE(post(server.port(), "/connect", json({{"server", "Rci06000.rdmIntgCentral"}})).status, 401);
+
+    const HttpAnswer groups = post(server.port(), "/call", callBody("GetGrupFili", {""}), token);
+    QCOMPARE(groups.status, 200);
+    QCOMPARE(groups.body.value("result").toObject().value("rows").toArray().size(), 2);
+}
+
+void tst_HttpServer::refusedCallsChangeNothing()
+{
+    QFETCH(QString, dialect);
+    SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
+    loadFixture(tdb.db());
+    const QStringList before = everythingWritten(tdb.db());
+    RunningServer server(tdb.url());
+    const QString token = login(server.port());
+    QVERIFY(!token.isEmpty());
+
+    const server::TokenSigner signer(server::AuthService::loadOrCreateSecret(tdb.db()));
+    const QString expired = signer.issue(QStringLiteral("demo"), QDateTime::currentDateTimeUtc().addSecs(-1));
+    const QString forged = server::TokenSigner("another secret").issue(QStringLiteral("demo"),
+                                                                       QDateTime::currentDateTimeUtc().addSecs(3600));
+    const QJsonObject packet = destinationPacket({"0002", "0003"});
+    const QByteArray good = callBody("IntgCentral", {"0001", "P0101001_", "FX", packet, "", ""});
+
+    struct Case { const char *name; QByteArray body; QString token; int status; };
+    const QList<Case> cases{
+        {"no token", good, QString(), 401},
+        {"garbage token", good, QStringLiteral("abc.def"), 401},
+        {"expired token", good, expired, 401},
+        {"token of another secret", good, forged, 401},
+        {"malformed JSON", "{\"server\": \"Rci06000.rdmIntgCentral\", \"method\": ", token, 400},
+        {"body not an object", "[1, 2]", token, 400},
+        {"args not an array", json({{"server", "Rci06000.rdmIntgCentral"}, {"method", "IntgCentral"}, {"args", "x"}}), token, 400},
+        {"wrong argument count", callBody("IntgCentral", {"0001", "P0101001_", "FX", packet}), token, 400},
+        {"wrong argument type", callBody("IntgCentral", {"0001", 101001, "FX", packet, "", ""}), token, 400},
+        {"unknown server", json({{"server", "Rci06000.rdmOutro"}, {"method", "IntgCentral"}, {"args", QJsonArray{}}}), token, 404},
+        {"unknown method", callBody("ApagaTudo", {}), token, 404},
+        {"body over the limit", QByteArray(33 * 1024 * 1024, ' '), token, 413},
+    };
+    for (const Case &c : cases) {
+        const HttpAnswer answer = post(server.port(), "/call", c.body, c.token);
+        QVERIFY2(answer.status == c.status,
+                 qPrintable(QStringLiteral("%1: status %2, expected %3").arg(QLatin1String(c.name)).arg(answer.status).arg(c.status)));
+        QVERIFY2(!answer.body.value("error").toObject().value("message").toString().isEmpty() || c.status == 413,
+                 c.name);
+    }
+
+    // A service error is an answer, not a failure of the protocol.
+    const HttpAnswer refused = post(server.port(), "/call",
+                                    callBody("IntgCentral", {"0001", "P0101001_", "QQ", packet, "", ""}), token);
+    QCOMPARE(refused.status, 200);
+    QVERIFY(refused.body.value("error").toObject().value("message").toString().contains(QStringLiteral("Tipo de receita")));
+    QCOMPARE(everythingWritten(tdb.db()), before);
+
+    // A 100,000-key list fits the limit and runs.
+    QString dishes;
+    for (int i = 0; i < 100000; ++i)
+        dishes += QStringLiteral("P9%1_").arg(i, 6, 10, QLatin1Char('0'));
+    const HttpAnswer large = post(server.port(), "/call",
+                                  callBody("IntgCentral", {"0001", dishes, "FX", destinationPacket({"0002"}), "", ""}), token);
+    QCOMPARE(large.status, 200);
+    // One "not registered" row per dish; the recipes are as they were.
+    QCOMPARE(large.body.value("result").toObject().value("rows").toArray().size(), 100000);
+    QCOMPARE(recipeRows(tdb.db()) + serviceRecipeRows(tdb.db()), before.mid(0, before.size() - 2));
+}
+
+void tst_HttpServer::concurrentRunsOnOverlappingDestinations()
+{
+    QFETCH(QString, dialect);
+    SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
+    loadFixture(tdb.db());
+    RunningServer server(tdb.url());
+    const QString token = login(server.port());
+    QVERIFY(!token.isEmpty());
+
+    const auto recipeOf = [&](const QString &branch) {
+        QStringList lines = recipeRows(tdb.db(), QStringLiteral("CDFILIAL = '%1' AND CDFILAUXPRAT = 'P'"
+                                                                " AND CDPRATO = '0101001'").arg(branch));
+        for (QString &line : lines)
+            line = line.section(QLatin1Char('|'), 1);
+        return lines;
+    };
+    const QStringList fromMatriz = recipeOf(QStringLiteral("0001"));
+    const QStringList fromOeste = recipeOf(QStringLiteral("0007"));
+    QVERIFY(fromMatriz != fromOeste);
+
+    // Two operators' screens integrating different sources into overlapping destinations, several times.
+    constexpr int kRounds = 4;
+    const auto client = [&](const QString &source, const QStringList &destinations) {
+        int failures = 0;
+        for (int i = 0; i < kRounds; ++i) {
+            const HttpAnswer a = post(server.port(), "/call",
+                                      callBody("IntgCentral", {source, "P0101001_", "FX", destinationPacket(destinations), "", ""}),
+                                      token);
+            if (a.status != 200 || !a.body.contains("result"))
+                ++failures;
+        }
+        return failures;
+    };
+    auto first = std::async(std::launch::async, client, QStringLiteral("0001"), QStringList{"0002", "0003", "0006"});
+    auto second = std::async(std::launch::async, client, QStringLiteral("0007"), QStringList{"0006", "0003", "0002"});
+    QCOMPARE(first.get(), 0);
+    QCOMPARE(second.get(), 0);
+
+    for (const QString &destination : {QStringLiteral("0002"), QStringLiteral("0003"), QStringLiteral("0006")}) {
+        const QStringList now = recipeOf(destination);
+        QVERIFY2(now == fromMatriz || now == fromOeste,
+                 qPrintable(destination + QStringLiteral(": ") + now.join(QStringLiteral("; "))));
+    }
+    QCOMPARE(rowsOf(tdb.db(), QStringLiteral("SELECT COUNT(*) FROM INTGCENTRAL")), QStringList{QString::number(2 * kRounds)});
+}
+
+QTEST_GUILESS_MAIN(tst_HttpServer)
+#include "tst_httpserver.moc"
