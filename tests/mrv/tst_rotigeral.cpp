@@ -6,6 +6,8 @@
 #include "rotigeral.h"
 
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPointer>
 #include <QVBoxLayout>
 #include <QtTest>
@@ -65,6 +67,7 @@ private slots:
     void closeActions();
     void closingWhileBeingCreated();
     void activationRunsFormActivate();
+    void mdiChild();
 
 private:
     kittest::RecordingHost m_host;
@@ -158,6 +161,41 @@ void tst_RotiGeral::activationRunsFormActivate()
     s.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&s));
     QCOMPARE(s.log.count("activate"), 2);
+}
+
+void tst_RotiGeral::mdiChild()
+{
+    QMdiArea area;
+    area.resize(800, 600);
+    auto* first = new Screen;
+    auto* second = new Screen;
+    QMdiSubWindow* sub1 = area.addSubWindow(first);
+    area.addSubWindow(second);
+    area.show();
+    area.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&area));
+    first->show();
+    second->show();
+    area.setActiveSubWindow(sub1);
+    QTRY_VERIFY(sub1->windowState() & Qt::WindowActive);
+    const qsizetype firstBefore = first->log.count("activate");
+    const qsizetype secondBefore = second->log.count("activate");
+    area.setActiveSubWindow(area.subWindowList().at(1));
+    QTRY_COMPARE(second->log.count("activate"), secondBefore + 1);
+    area.setActiveSubWindow(sub1);
+    QTRY_COMPARE(first->log.count("activate"), firstBefore + 1);
+    QCOMPARE(second->log.count("activate"), secondBefore + 1);
+
+    sub1->showMinimized();
+    first->ShowNormal();
+    QVERIFY(!(sub1->windowState() & Qt::WindowMinimized));
+
+    // caFree closes the sub-window with the screen.
+    QPointer<QMdiSubWindow> guard(sub1);
+    first->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(guard.isNull());
+    QCOMPARE(area.subWindowList().size(), 1);
 }
 
 QTEST_MAIN(tst_RotiGeral)
