@@ -1,0 +1,76 @@
+// Time from IniProc to the end of the integration screen's first activation (connected,
+// source branch preset, dish-code masks set), against a loopback suite-server.
+//   startup_bench [runs]        SUITE_BIN_DIR must point at the directory of suite-server.
+#include "modulefixture.h"
+
+#include <adoibquery.h>
+#include <clientdataset.h>
+
+#include <QElapsedTimer>
+#include <algorithm>
+#include <cstdio>
+
+using namespace rci06000::test;
+
+namespace {
+
+bool firstActivationDone(const TfrmIntgCentral* form, const RecordingHost& host)
+{
+    return !host.errors.isEmpty()
+           || !form->cdsPesqPratoDadoCard->FieldByName(QStringLiteral("CDPRATO"))->EditMask.isEmpty();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 20;
+
+    RecordingHost host;
+    mrv::setHostServices(&host);
+    mrv::setDialogs(std::make_unique<mrv::ScriptedDialogs>());
+    suite::test::TestDatabase db(QStringLiteral("sqlite"), suite::test::TestDatabase::Demo);
+    if (!db.isOpen()) {
+        std::fprintf(stderr, "demo database: %s\n", qPrintable(db.error()));
+        return 1;
+    }
+    SuiteServer server;
+    if (const QString why = server.start(db.url()); !why.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(why));
+        return 1;
+    }
+    mrv::openSharedDatabase(db.url());
+    mrv::LoginContext context = demoLogin(db.db(), db.url(), server.port());
+    context.token = mrv::TNetConnection::login(context.webUrl, context.webPort, "demo", "demo").token;
+    mrv::setLoginContext(context);
+
+    QList<double> times;
+    for (int run = 0; run < runs; ++run) {
+        resetModule();
+        QElapsedTimer timer;
+        timer.start();
+        rci06000::IniProc();
+        TfrmIntgCentral* form = frmIntgCentral;
+        while (!firstActivationDone(form, host))
+            QCoreApplication::processEvents();
+        times << timer.nsecsElapsed() / 1e6;
+        if (!host.errors.isEmpty()) {
+            std::fprintf(stderr, "first activation failed: %s\n", qPrintable(host.errors.join('\n')));
+            return 1;
+        }
+    }
+    resetModule();
+
+    const double first = times.first();
+    QList<double> warm = times.mid(1);
+    std::sort(warm.begin(), warm.end());
+    std::printf("IniProc -> end of first activation, %d runs (goal < 150 ms)\n", runs);
+    std::printf("  first run (cold): %.1f ms\n", first);
+    if (!warm.isEmpty())
+        std::printf("  later runs: median %.1f ms, min %.1f ms, max %.1f ms\n", warm[warm.size() / 2], warm.first(),
+                    warm.last());
+    return 0;
+}
