@@ -9,6 +9,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QtTest>
 
@@ -68,6 +69,7 @@ private slots:
     void closingWhileBeingCreated();
     void activationRunsFormActivate();
     void mdiChild();
+    void showModalReturnsWhenClosed();
 
 private:
     kittest::RecordingHost m_host;
@@ -196,6 +198,22 @@ void tst_RotiGeral::mdiChild()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(guard.isNull());
     QCOMPARE(area.subWindowList().size(), 1);
+}
+
+void tst_RotiGeral::showModalReturnsWhenClosed()
+{
+    QPointer<Screen> s = new Screen;
+    s->closeAction = caHide;
+    bool wasModal = false;
+    QTimer::singleShot(0, s, [&] {
+        wasModal = QApplication::activeModalWidget() == s.data() || s->isModal();
+        s->close();
+    });
+    s->ShowModal();
+    QVERIFY(wasModal);
+    QVERIFY(!s->isVisible());
+    QVERIFY(!s->isModal());
+    delete s;
 }
 
 QTEST_MAIN(tst_RotiGeral)
