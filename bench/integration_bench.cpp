@@ -3,6 +3,7 @@
 #include "integrationrun.h"
 #include "intgcentralservice.h"
 #include "sqlrunner.h"
+#include "threadconnection.h"
 
 #include <database.h>
 
@@ -92,7 +93,7 @@ qint64 count(const server::SqlRunner &sql, const QString &statement)
 
 int run(const Options &o)
 {
-    QSqlDatabase db = db::openDatabase(o.database, QStringLiteral("bench"));
+    QSqlDatabase db = server::openServerConnection(o.database, QStringLiteral("bench"));
     if (db::hasSchema(db)) {
         std::fprintf(stderr, "integration_bench: %s already holds a suite database; give a new one\n",
                      qPrintable(o.database));

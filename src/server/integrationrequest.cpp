@@ -58,11 +58,10 @@ QStringList markedDestinations(const QJsonValue &packetValue)
         const QVariant mark = row.at(markColumn);
         const QVariant code = row.at(codeColumn);
         // The grid draws a null mark as unmarked, so null counts as "N".
+        const bool isText = mark.isNull() || mark.typeId() == QMetaType::QString;
         const QString markText = mark.isNull() ? QStringLiteral("N") : mark.toString();
-        if (mark.isValid() && !mark.isNull() && mark.typeId() != QMetaType::QString)
-            throw ServiceError(QStringLiteral("Marca de filial destino inválida."));
-        if (markText != QLatin1String("S") && markText != QLatin1String("N"))
-            throw ServiceError(QStringLiteral("Marca de filial destino inválida: \"%1\".").arg(markText));
+        if (!isText || (markText != QLatin1String("S") && markText != QLatin1String("N")))
+            throw ServiceError(QStringLiteral("Marca de filial destino inválida: \"%1\".").arg(markText.left(20)));
         if (code.typeId() != QMetaType::QString || code.toString().isEmpty())
             throw ServiceError(QStringLiteral("Código de filial destino inválido."));
         if (markText == QLatin1String("S") && !seen.contains(code.toString())) {

@@ -297,6 +297,29 @@ void IntegrationRun::replaceRecipes(const SqlRunner &sql, const RecipeTable &t)
     const QString sourceLineOfR = QStringLiteral("SELECT 1 FROM %1 s WHERE s.TREE = k.TREE AND s.CDPRATO = k.CDPRATO%2"
                                                  " AND s.NRSEQ = r.NRSEQ").arg(orig, sameServ("s", "k"));
 
+    const QString columns = QStringLiteral("CDFILIAL, %1CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE")
+                                .arg(t.perService ? QStringLiteral("CDSERVFILI, ") : QString());
+    if (sql.isPostgres()) {
+        // One pass deletes the old lines and keeps them as before-images; PostgreSQL deletes cheaply, so the
+        // new lines then go in whole, in key order (much faster than in the order the join yields them).
+        m_counts.deleted += sql.change(
+            QStringLiteral("guardar e apagar as receitas substituídas"),
+            QStringLiteral("WITH old AS (DELETE FROM %1 r USING %2 k WHERE %3 RETURNING r.*)"
+                           " INSERT INTO INTGCENTRALANT (NRINTG, IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO,"
+                           " NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE) SELECT :nrintg, '%4', old.CDFILIAL, %5"
+                           " old.CDFILAUXPRAT, old.CDPRATO, old.NRSEQ, old.CDARVPROD, old.QTPRODUTO, old.SGUNIDADE FROM old")
+                .arg(table, ok, recipeOfK, QLatin1String(t.kind),
+                     t.perService ? QStringLiteral("old.CDSERVFILI,") : QStringLiteral("'',")),
+            {{":nrintg", m_counts.run}});
+        m_counts.inserted += sql.change(
+            QStringLiteral("copiar as receitas da origem"),
+            QStringLiteral("INSERT INTO %1 (%2) SELECT k.CDFILIAL, %3k.DSTTREE, s.CDPRATO, s.NRSEQ, s.CDARVPROD,"
+                           " s.QTPRODUTO, s.SGUNIDADE FROM %4 k JOIN %5 s ON s.TREE = k.TREE AND s.CDPRATO = k.CDPRATO%6"
+                           " ORDER BY k.CDFILIAL, %3k.DSTTREE, s.CDPRATO, s.NRSEQ")
+                .arg(table, columns, serv("k"), ok, orig, sameServ("s", "k")));
+        return;
+    }
+
     m_counts.deleted += sql.change(
         QStringLiteral("guardar as receitas substituídas"),
         QStringLiteral("INSERT INTO INTGCENTRALANT (NRINTG, IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO,"
@@ -306,29 +329,26 @@ void IntegrationRun::replaceRecipes(const SqlRunner &sql, const RecipeTable &t)
                  table, recipeOfK),
         {{":nrintg", m_counts.run}});
 
-    // Lines the source's recipe does not have go; the others are overwritten in place below.
+    // SQLite: lines the source's recipe does not have go; the others are overwritten in place below.
     sql.run(QStringLiteral("apagar as linhas que a origem não tem"),
-            sql.isPostgres()
-                ? QStringLiteral("DELETE FROM %1 r USING %2 k WHERE %3 AND NOT EXISTS (%4)")
-                      .arg(table, ok, recipeOfK, sourceLineOfR)
-                : QStringLiteral("DELETE FROM %1 WHERE (CDFILIAL, %2CDFILAUXPRAT, CDPRATO, NRSEQ) IN"
-                                 " (SELECT r.CDFILIAL, %3r.CDFILAUXPRAT, r.CDPRATO, r.NRSEQ FROM %4 k JOIN %1 r ON %5"
-                                 " WHERE NOT EXISTS (%6))")
-                      .arg(table, t.perService ? QStringLiteral("CDSERVFILI, ") : QString(), serv("r"), ok, recipeOfK,
-                           sourceLineOfR));
+            QStringLiteral("DELETE FROM %1 WHERE (CDFILIAL, %2CDFILAUXPRAT, CDPRATO, NRSEQ) IN"
+                           " (SELECT r.CDFILIAL, %3r.CDFILAUXPRAT, r.CDPRATO, r.NRSEQ FROM %4 k JOIN %1 r ON %5"
+                           " WHERE NOT EXISTS (%6))")
+                .arg(table, t.perService ? QStringLiteral("CDSERVFILI, ") : QString(), serv("r"), ok, recipeOfK,
+                     sourceLineOfR));
 
     // An upsert touches each destination line once and leaves its key, so the primary-key index is not rewritten.
     // "WHERE true" keeps SQLite from reading ON CONFLICT as a join constraint.
     m_counts.inserted += sql.change(
         QStringLiteral("copiar as receitas da origem"),
-        QStringLiteral("INSERT INTO %1 (CDFILIAL, %2CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE)"
+        QStringLiteral("INSERT INTO %1 (%7)"
                        " SELECT k.CDFILIAL, %3k.DSTTREE, s.CDPRATO, s.NRSEQ, s.CDARVPROD, s.QTPRODUTO, s.SGUNIDADE"
                        " FROM %4 k JOIN %5 s ON s.TREE = k.TREE AND s.CDPRATO = k.CDPRATO%6 WHERE true"
                        " ORDER BY k.CDFILIAL, %3k.DSTTREE, s.CDPRATO, s.NRSEQ"
                        " ON CONFLICT (CDFILIAL, %2CDFILAUXPRAT, CDPRATO, NRSEQ) DO UPDATE SET"
                        " CDARVPROD = excluded.CDARVPROD, QTPRODUTO = excluded.QTPRODUTO, SGUNIDADE = excluded.SGUNIDADE")
             .arg(table, t.perService ? QStringLiteral("CDSERVFILI, ") : QString(), serv("k"), ok, orig,
-                 sameServ("s", "k")));
+                 sameServ("s", "k"), columns));
 }
 
 Packet IntegrationRun::logRows(const SqlRunner &sql, const IntegrationRequest &request, const QDateTime &started,
