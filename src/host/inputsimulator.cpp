@@ -4,10 +4,14 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QCheckBox>
 #include <QKeyEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMouseEvent>
+#include <QRadioButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 
 namespace suite::host {
 
@@ -57,6 +61,40 @@ QString textOfKey(Qt::Key key, Qt::KeyboardModifiers modifiers)
     return {};
 }
 
+// Check boxes and radio buttons only react on their indicator and caption, not on the
+// empty part of a stretched widget.
+QPoint clickPoint(QWidget* widget)
+{
+    QStyle::SubElement element;
+    if (qobject_cast<QCheckBox*>(widget))
+        element = QStyle::SE_CheckBoxClickRect;
+    else if (qobject_cast<QRadioButton*>(widget))
+        element = QStyle::SE_RadioButtonClickRect;
+    else
+        return widget->rect().center();
+    const auto* button = static_cast<QAbstractButton*>(widget);
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.text = button->text();
+    option.icon = button->icon();
+    option.iconSize = button->iconSize();
+    return widget->style()->subElementRect(element, &option, widget).center();
+}
+
+// Qt gives the focus on a press only to window-system events; a synthetic press gets the
+// same rule here: the first widget up the chain that takes focus on a click.
+void focusOnPress(QWidget* widget)
+{
+    for (QWidget* w = widget; w != nullptr; w = w->parentWidget()) {
+        if (w->isEnabled() && (w->focusPolicy() & Qt::ClickFocus)) {
+            w->setFocus(Qt::MouseFocusReason);
+            return;
+        }
+        if (w->isWindow())
+            return;
+    }
+}
+
 } // namespace
 
 void InputSimulator::activate(QWidget* widget)
@@ -102,9 +140,10 @@ void InputSimulator::pressKey(QWidget* widget, Qt::Key key, Qt::KeyboardModifier
 void InputSimulator::click(QWidget* widget)
 {
     activate(widget);
-    const QPoint centre = widget->rect().center();
-    sendMouse(widget, QEvent::MouseButtonPress, centre, Qt::LeftButton);
-    sendMouse(widget, QEvent::MouseButtonRelease, centre, Qt::NoButton);
+    const QPoint point = clickPoint(widget);
+    focusOnPress(widget);
+    sendMouse(widget, QEvent::MouseButtonPress, point, Qt::LeftButton);
+    sendMouse(widget, QEvent::MouseButtonRelease, point, Qt::NoButton);
     QApplication::processEvents();
 }
 
@@ -117,6 +156,7 @@ bool InputSimulator::doubleClickRow(QAbstractItemView* view, int row, int column
     view->scrollTo(index);
     const QPoint centre = view->visualRect(index).center();
     QWidget* viewport = view->viewport();
+    focusOnPress(viewport);
     sendMouse(viewport, QEvent::MouseButtonPress, centre, Qt::LeftButton);
     sendMouse(viewport, QEvent::MouseButtonRelease, centre, Qt::NoButton);
     sendMouse(viewport, QEvent::MouseButtonDblClick, centre, Qt::LeftButton);

@@ -16,7 +16,7 @@ public:
     static void focus(QWidget* widget);
     static void typeText(QWidget* widget, const QString& text);
     static void pressKey(QWidget* widget, Qt::Key key, Qt::KeyboardModifiers modifiers);
-    // Left button press and release in the middle of the widget.
+    // Left button press and release where the widget reacts (the middle, or a check indicator).
     static void click(QWidget* widget);
     // False when the row or column does not exist.
     static bool doubleClickRow(QAbstractItemView* view, int row, int column);

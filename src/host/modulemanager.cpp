@@ -112,6 +112,11 @@ ModuleManager::Module& ModuleManager::load(const QString& name)
 
 bool ModuleManager::open(const QString& name)
 {
+    // A screen closed just before must not leave its old module (and its "created" flag) in place.
+    if (m_unloadTimer.isActive() && m_opening == nullptr) {
+        m_unloadTimer.stop();
+        unloadIdleModules();
+    }
     const bool completed = mrv::invokeGuarded([this, &name] {
         Module& module = load(name);
         const auto restore = qScopeGuard([this, previous = m_opening] { m_opening = previous; });
