@@ -2,6 +2,8 @@
 #include "busyoverlay.h"
 
 #include <QEvent>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QPainter>
 #include <QPainterPath>
 #include <QtMath>
@@ -24,6 +26,8 @@ BusyOverlay::BusyOverlay(QWidget* covered)
         covered->installEventFilter(this);
     } else {
         resize(cardSize);
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            move(screen->availableGeometry().center() - rect().center());
     }
     fitToCovered();
     // Timers still fire while a synchronous call runs its local event loop, so the
