@@ -329,13 +329,23 @@ void IntegrationRun::replaceRecipes(const SqlRunner &sql, const RecipeTable &t)
                  table, recipeOfK),
         {{":nrintg", m_counts.run}});
 
-    // SQLite: lines the source's recipe does not have go; the others are overwritten in place below.
-    sql.run(QStringLiteral("apagar as linhas que a origem não tem"),
-            QStringLiteral("DELETE FROM %1 WHERE (CDFILIAL, %2CDFILAUXPRAT, CDPRATO, NRSEQ) IN"
-                           " (SELECT r.CDFILIAL, %3r.CDFILAUXPRAT, r.CDPRATO, r.NRSEQ FROM %4 k JOIN %1 r ON %5"
-                           " WHERE NOT EXISTS (%6))")
-                .arg(table, t.perService ? QStringLiteral("CDSERVFILI, ") : QString(), serv("r"), ok, recipeOfK,
-                     sourceLineOfR));
+    // SQLite: lines the source's recipe does not have go; the others are overwritten in place below. Source
+    // recipes numbered 1..n (the usual case) need only a range seek per destination recipe, not a line-by-line look.
+    const QString sourceRecipe = QStringLiteral("SELECT TREE, CDPRATO, %1MIN(NRSEQ) AS MINSEQ, MAX(NRSEQ) AS MAXSEQ,"
+                                                " COUNT(*) AS QTLINHAS FROM %2 GROUP BY TREE, CDPRATO%3")
+                                     .arg(t.perService ? QStringLiteral("CDSERVFILI, ") : QString(), orig,
+                                          t.perService ? QStringLiteral(", CDSERVFILI") : QString());
+    const QString extraLines = QStringLiteral("DELETE FROM %1 WHERE (CDFILIAL, %2CDFILAUXPRAT, CDPRATO, NRSEQ) IN"
+                                              " (SELECT r.CDFILIAL, %3r.CDFILAUXPRAT, r.CDPRATO, r.NRSEQ FROM %4 k"
+                                              " JOIN (%5) q ON q.TREE = k.TREE AND q.CDPRATO = k.CDPRATO%6"
+                                              " JOIN %1 r ON %7 WHERE %8)")
+                                   .arg(table, t.perService ? QStringLiteral("CDSERVFILI, ") : QString(), serv("r"), ok,
+                                        sourceRecipe, sameServ("q", "k"), recipeOfK);
+    const QString purpose = QStringLiteral("apagar as linhas que a origem não tem");
+    sql.run(purpose, extraLines.arg(QStringLiteral("r.NRSEQ > q.MAXSEQ")));
+    sql.run(purpose, extraLines.arg(QStringLiteral("r.NRSEQ < q.MINSEQ")));
+    sql.run(purpose, extraLines.arg(QStringLiteral("q.QTLINHAS < q.MAXSEQ - q.MINSEQ + 1 AND NOT EXISTS (%1)")
+                                        .arg(sourceLineOfR)));
 
     // An upsert touches each destination line once and leaves its key, so the primary-key index is not rewritten.
     // "WHERE true" keeps SQLite from reading ON CONFLICT as a join constraint.

@@ -154,6 +154,9 @@ void tst_IntegrationService::observationsSayWhyNothingChanged()
     // The missing service's recipe was not created; the present one was replaced.
     QCOMPARE(serviceRecipeRows(tdb.db(), QStringLiteral("CDFILIAL = '0006'")),
              QStringList({"0006|00001|P|0101001|1|0000000001|1|KG", "0006|00001|P|0101001|2|0000000002|1|KG"}));
+    // A replaced recipe has exactly the source's lines, also when the source numbers them with gaps.
+    QCOMPARE(recipeRows(tdb.db(), QStringLiteral("CDFILIAL = '0005' AND CDPRATO = '0101003'")),
+             QStringList({"0005|P|0101003|1|0000000004|1|LT", "0005|P|0101003|3|0000000005|0.5|KG"}));
     // Local-tree dishes map to the destination's own tree.
     QCOMPARE(recipeRows(tdb.db(), QStringLiteral("CDFILIAL = '0005' AND CDPRATO = '0101901'")),
              QStringList({"0005|0005|0101901|1|0000000001|3|KG", "0005|0005|0101901|2|0000000006|4|KG"}));
