@@ -66,8 +66,9 @@ TfrmRotiGeral::TfrmRotiGeral(QWidget* parent)
     sbtAjuda->setFixedSize(40, 24);
     connect(sbtAjuda, &QToolButton::clicked, this, [this] { invokeGuarded([this] { showHelp(); }); });
 
+    // Screen codes are 8 characters; they must fit the 47-pixel column.
     QFont codeFont = lblCodTela->font();
-    codeFont.setPointSizeF(codeFont.pointSizeF() * 0.8);
+    codeFont.setPixelSize(9);
     lblCodTela->setFont(codeFont);
     lblCodTela->setAlignment(Qt::AlignCenter);
 
