@@ -5,7 +5,6 @@
 #include <buttonflat.h>
 #include <checkbox.h>
 #include <clientdataset.h>
-#include <datasource.h>
 #include <image.h>
 #include <maskedit.h>
 #include <messages.h>
@@ -55,8 +54,6 @@ private slots:
     void catalogue_data();
     void catalogue();
     void catalogueStoredOrder();
-    void dataSetsClosedAndLinked_data();
-    void dataSetsClosedAndLinked();
     void typedCodes_data();
     void typedCodes();
     void branchCodeInGridIsUpperCase();
@@ -169,10 +166,6 @@ void tst_IntgCentral::checkedDefaults()
     QCOMPARE(form.nbkFiliDest->currentWidget()->objectName(), QString("pgListaFili"));
     QVERIFY(TfrmIntgCentralProbe::stListaPrato(&form).isEmpty());
     QVERIFY(TfrmIntgCentralProbe::boPrimAtivacao(&form));
-    QCOMPARE(form.windowTitle(), QString("Integração de Receitas - Centralizada"));
-    QCOMPARE(form.lblCodTela->text(), QString("RCI06000"));
-    QCOMPARE(form.netIntgCentral->ServerName, QString("Rci06000.rdmIntgCentral"));
-    QVERIFY(!form.netIntgCentral->ThrowException);
 }
 
 void tst_IntgCentral::geometry_data()
@@ -277,35 +270,6 @@ void tst_IntgCentral::catalogueStoredOrder()
     QCOMPARE(keys.indexOf("conf_op"), 12);
     QCOMPARE(keys.indexOf("Intg_Mat"), 29);
     QCOMPARE(keys.last(), QString("N_CAD_FILILOC"));
-}
-
-void tst_IntgCentral::dataSetsClosedAndLinked_data()
-{
-    QTest::addColumn<QString>("source");
-    QTest::addColumn<QString>("dataSet");
-    QTest::newRow("dtsFilial") << "dtsFilial" << "qryFilial";
-    QTest::newRow("dtsPesqPrato") << "dtsPesqPrato" << "qryPesqPratos";
-    QTest::newRow("dtsServico") << "dtsServico" << "qryServico";
-    QTest::newRow("dtsTipoPrato") << "dtsTipoPrato" << "qryTipoPrato";
-    QTest::newRow("dtsCiclo") << "dtsCiclo" << "qryCiclo";
-    QTest::newRow("dtsServPadr") << "dtsServPadr" << "qryServPadr";
-    QTest::newRow("dtsGrupFili") << "dtsGrupFili" << "cdsGrupFili";
-    QTest::newRow("dtsFiliGrup") << "dtsFiliGrup" << "cdsFiliGrup";
-}
-
-void tst_IntgCentral::dataSetsClosedAndLinked()
-{
-    QFETCH(QString, source);
-    QFETCH(QString, dataSet);
-    TfrmIntgCentral form;
-    form.runCreate();
-    auto* dts = form.findChild<mrv::TDataSource*>(source);
-    QVERIFY(dts && dts->DataSet());
-    QCOMPARE(dts->DataSet()->objectName(), dataSet);
-    QVERIFY(!dts->DataSet()->Active());
-    QVERIFY(!form.cdsPesqPratoDadoCard->Active());
-    QVERIFY(!form.cdsLogIntCent->Active());
-    QCOMPARE(form.cdsLogIntCent->fields().size(), 13);
 }
 
 void tst_IntgCentral::typedCodes_data()

@@ -70,6 +70,20 @@ TRadioButton* radio(const char* name, const QString& text, bool checked, QWidget
     return button;
 }
 
+// A check box that stands in for its group's caption looks like one.
+TCheckBox* captionCheck(const char* name, const QString& text, QGroupBox* box)
+{
+    auto* check = new TCheckBox(text, box);
+    check->setObjectName(QLatin1String(name));
+    QFont bold = check->font();
+    bold.setBold(true);
+    check->setFont(bold);
+    // Covers the frame line only as far as its own text goes.
+    check->setAutoFillBackground(true);
+    check->setGeometry(QRect(QPoint(11, -1), check->sizeHint()));
+    return check;
+}
+
 TButtonFlat* flat(const char* name, const QString& hint, QWidget* parent, const QRect& geometry)
 {
     return place(new TButtonFlat(rci06000::searchGlyph(), hint, parent), name, geometry);
@@ -152,8 +166,7 @@ void TfrmIntgCentral::createCycleFilter()
     // The check box stands in for the caption: it sits on the frame line, over the
     // blank caption that keeps the line open behind it.
     grbCicloCard = group("grbCicloCard", QString(23, QLatin1Char(' ')), grbOrigem, QRect(6, 47, 427, 93));
-    chbCicloCard = check("chbCicloCard", QStringLiteral("Ciclo de Cardápio"), false, grbCicloCard,
-                         QRect(11, -1, 130, 17));
+    chbCicloCard = captionCheck("chbCicloCard", QStringLiteral("Ciclo de Cardápio"), grbCicloCard);
 
     grbCiclo = group("grbCiclo", QStringLiteral("Ciclo"), grbCicloCard, QRect(6, 20, 135, 65));
     const Choice ciclo = choice(grbCiclo, "rbtTodosCiclo", "rbtListaCiclo", "sbtCiclo");
@@ -181,8 +194,7 @@ void TfrmIntgCentral::createCycleFilter()
 void TfrmIntgCentral::createDataFilter()
 {
     grbDadoCard = group("grbDadoCard", QString(23, QLatin1Char(' ')), grbOrigem, QRect(6, 143, 427, 93));
-    chbDadoCard = check("chbDadoCard", QStringLiteral("Dados do Cardápio"), false, grbDadoCard,
-                        QRect(11, -1, 130, 17));
+    chbDadoCard = captionCheck("chbDadoCard", QStringLiteral("Dados do Cardápio"), grbDadoCard);
 
     grbData = group("grbData", QStringLiteral("Data"), grbDadoCard, QRect(6, 20, 152, 65));
     lblDataInic = label("lblDataInic", QStringLiteral("de"), grbData, QPoint(8, 21));
@@ -234,14 +246,14 @@ void TfrmIntgCentral::createDestination()
 
     panAgrupFili = panel("panAgrupFili", pgListaFili, QRect(0, 0, 435, 37));
     lblGrupFili = label("lblGrupFili", QStringLiteral("Agrup. de Filiais"), panAgrupFili, QPoint(6, 11));
-    medAgrupFilial = place(new TMaskEdit(panAgrupFili), "medAgrupFilial", QRect(100, 8, 78, 21));
+    medAgrupFilial = place(new TMaskEdit(panAgrupFili), "medAgrupFilial", QRect(108, 8, 78, 21));
     medAgrupFilial->setMaxLength(10);
-    sbtAgrupFilial = search("sbtAgrupFilial", panAgrupFili, QRect(180, 8, 21, 21));
+    sbtAgrupFilial = search("sbtAgrupFilial", panAgrupFili, QRect(188, 8, 21, 21));
     sbtAgrupFilial->setAssociate(medAgrupFilial);
     sbtAgrupFilial->Title = QStringLiteral("Agrupamento de Filiais");
     sbtAgrupFilial->setDataSource(dtsGrupFili);
     sbtAgrupFilial->EmptyError = QStringLiteral("Não há agrupamento de filiais cadastrado.");
-    edtAgrupFilial = place(new QLineEdit(panAgrupFili), "edtAgrupFilial", QRect(204, 8, 209, 21));
+    edtAgrupFilial = place(new QLineEdit(panAgrupFili), "edtAgrupFilial", QRect(212, 8, 209, 21));
     edtAgrupFilial->setEnabled(false);
 
     panAgrupFilial = panel("panAgrupFilial", pgListaFili, QRect(0, 37, 435, 86));
