@@ -7,6 +7,9 @@
 #include <clientdataset.h>
 
 #include <QElapsedTimer>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
 #include <algorithm>
 #include <cstdio>
 
@@ -47,12 +50,23 @@ int main(int argc, char** argv)
     context.token = mrv::TNetConnection::login(context.webUrl, context.webPort, "demo", "demo").token;
     mrv::setLoginContext(context);
 
+    // In the host the main window and the login dialog are up before any module opens,
+    // so the toolkit's fonts and style are loaded already.
+    {
+        auto* layout = new QFormLayout(host.main());
+        layout->addRow(new QLabel(QStringLiteral("Operador")), new QLineEdit);
+        host.main()->show();
+        QCoreApplication::processEvents();
+    }
+
     QList<double> times;
+    QList<double> creation;
     for (int run = 0; run < runs; ++run) {
         resetModule();
         QElapsedTimer timer;
         timer.start();
         rci06000::IniProc();
+        creation << timer.nsecsElapsed() / 1e6;
         TfrmIntgCentral* form = frmIntgCentral;
         while (!firstActivationDone(form, host))
             QCoreApplication::processEvents();
@@ -68,9 +82,12 @@ int main(int argc, char** argv)
     QList<double> warm = times.mid(1);
     std::sort(warm.begin(), warm.end());
     std::printf("IniProc -> end of first activation, %d runs (goal < 150 ms)\n", runs);
-    std::printf("  first run (cold): %.1f ms\n", first);
-    if (!warm.isEmpty())
-        std::printf("  later runs: median %.1f ms, min %.1f ms, max %.1f ms\n", warm[warm.size() / 2], warm.first(),
-                    warm.last());
+    std::printf("  first run (cold): %.1f ms, of which IniProc itself %.1f ms\n", first, creation.first());
+    if (!warm.isEmpty()) {
+        QList<double> warmCreation = creation.mid(1);
+        std::sort(warmCreation.begin(), warmCreation.end());
+        std::printf("  later runs: median %.1f ms (IniProc itself %.1f ms), min %.1f ms, max %.1f ms\n",
+                    warm[warm.size() / 2], warmCreation[warmCreation.size() / 2], warm.first(), warm.last());
+    }
     return 0;
 }
