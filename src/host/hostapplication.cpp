@@ -85,6 +85,7 @@ int HostApplication::run()
         mrv::setDialogs(std::move(scripted));
     }
 
+    QApplication::setWindowIcon(MainWindow::suiteIcon());
     mrv::LoginContext context;
     if (!logIn(context))
         return m_exitCode;
@@ -92,7 +93,7 @@ int HostApplication::run()
 
     m_session = std::make_unique<HostSession>(m_config, context);
     MainWindow* window = m_session->window();
-    window->show();
+    window->showMaximized();
     window->activateWindow();
     QTimer::singleShot(0, this, &HostApplication::afterShown);
     const int code = QApplication::exec();
@@ -103,19 +104,18 @@ int HostApplication::run()
 bool HostApplication::logIn(mrv::LoginContext& context)
 {
     const LoginService service(m_config);
-    QString firstError;
+    std::optional<LoginFailure> firstFailure;
     if (m_options.autoLogin()) {
         try {
             context = service.login(*m_options.user, *m_options.password, *m_options.branch);
             return true;
         } catch (const LoginFailure& failure) {
-            firstError = failure.message();
+            firstFailure = failure;
         }
     }
     if (m_options.scripted()) {
-        printLine(stderr, firstError.isEmpty()
-                              ? QStringLiteral("--dump-ui e --automate precisam de --user, --password e --branch.")
-                              : firstError);
+        printLine(stderr, firstFailure ? firstFailure->message()
+                                       : QStringLiteral("--dump-ui e --automate precisam de --user, --password e --branch."));
         m_exitCode = 1;
         return false;
     }
@@ -123,8 +123,8 @@ bool HostApplication::logIn(mrv::LoginContext& context)
     dialog.setUser(m_options.user.value_or(QString()));
     dialog.setPassword(m_options.password.value_or(QString()));
     dialog.setBranch(m_options.branch.value_or(QString()));
-    if (!firstError.isEmpty())
-        dialog.showError(firstError);
+    if (firstFailure)
+        dialog.showFailure(*firstFailure);
     if (dialog.exec() != QDialog::Accepted) {
         m_exitCode = 0;
         return false;

@@ -79,10 +79,11 @@ void LoginDialog::setUser(const QString& user) { m_user->setText(user); }
 void LoginDialog::setPassword(const QString& password) { m_password->setText(password); }
 void LoginDialog::setBranch(const QString& branch) { m_branch->setText(branch.toUpper()); }
 
-void LoginDialog::showError(const QString& message)
+void LoginDialog::showFailure(const LoginFailure& failure)
 {
-    m_error->setText(message);
+    m_error->setText(failure.message());
     m_error->show();
+    focusField(failure.field());
 }
 
 void LoginDialog::focusField(LoginFailure::Field field)
@@ -114,8 +115,7 @@ void LoginDialog::tryLogin()
         m_context = m_service.login(m_user->text(), m_password->text(), m_branch->text());
     } catch (const LoginFailure& failure) {
         m_ok->setEnabled(true);
-        showError(failure.message());
-        focusField(failure.field());
+        showFailure(failure);
         return;
     }
     m_ok->setEnabled(true);

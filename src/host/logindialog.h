@@ -19,7 +19,8 @@ public:
     void setUser(const QString& user);
     void setPassword(const QString& password);
     void setBranch(const QString& branch);
-    void showError(const QString& message);
+    // Shows why a login was refused and puts the cursor where the operator should correct.
+    void showFailure(const LoginFailure& failure);
 
     const mrv::LoginContext& context() const { return m_context; }
 

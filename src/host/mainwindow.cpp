@@ -2,14 +2,19 @@
 #include "mainwindow.h"
 
 #include <QAction>
-#include <algorithm>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QGuiApplication>
+#include <QIcon>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QPainter>
+#include <QScreen>
 #include <QStatusBar>
+
+#include <algorithm>
 
 namespace suite::host {
 
@@ -32,6 +37,28 @@ QString windowTitleFor(const mrv::LoginContext& context)
     return QStringLiteral("Suíte - Filial %1 %2 - Operador %3 (%4)")
         .arg(context.filiProc, context.nomeFiliProc, context.operador, mode);
 }
+
+} // namespace
+
+QIcon MainWindow::suiteIcon()
+{
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0x1f, 0x6f, 0x5c));
+    painter.drawRoundedRect(QRectF(1, 1, 30, 30), 6, 6);
+    painter.setPen(Qt::white);
+    QFont font = painter.font();
+    font.setBold(true);
+    font.setPixelSize(20);
+    painter.setFont(font);
+    painter.drawText(QRect(0, 0, 32, 32), Qt::AlignCenter, QStringLiteral("S"));
+    return QIcon(pixmap);
+}
+
+namespace {
 
 bool wantsOwnWindow(const QWidget* form)
 {
@@ -59,7 +86,9 @@ MainWindow::MainWindow(const mrv::LoginContext& context, QWidget* parent)
     statusBar()->setObjectName(QStringLiteral("stbPrincipal"));
     statusBar()->addWidget(m_cache, 1);
     statusBar()->addPermanentWidget(session);
-    resize(1180, 740);
+    // Most of the screen, for a window manager that does not honour the maximised state.
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        resize(screen->availableGeometry().size() * 0.9);
 }
 
 void MainWindow::buildMenus()

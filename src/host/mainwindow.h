@@ -3,6 +3,7 @@
 
 #include <logincontext.h>
 
+#include <QIcon>
 #include <QMainWindow>
 
 class QLabel;
@@ -24,6 +25,9 @@ public:
     QList<QWidget*> screens() const;
 
     void setCacheSummary(const QString& text);
+
+    // The suite's mark for its windows and MDI frames, instead of the toolkit's.
+    static QIcon suiteIcon();
 
 signals:
     void openModuleRequested(const QString& module);
