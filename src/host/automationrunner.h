@@ -27,6 +27,8 @@ public:
 
     // Starts on the event loop; finished() follows the last step or the first failure.
     void start();
+    // Steps not started yet (the application may end before the script does).
+    qsizetype remaining() const { return m_steps.size() - m_next; }
 
 signals:
     void finished(int exitCode);

@@ -96,7 +96,12 @@ int HostApplication::run()
     window->showMaximized();
     window->activateWindow();
     QTimer::singleShot(0, this, &HostApplication::afterShown);
-    const int code = QApplication::exec();
+    int code = QApplication::exec();
+    if (m_runner && m_runner->remaining() > 0 && code == 0) {
+        printLine(stdout, QStringLiteral("Roteiro interrompido: a aplicação terminou com %1 passo(s) por executar.")
+                              .arg(m_runner->remaining()));
+        code = 1;
+    }
     m_session.reset();
     return code;
 }
@@ -191,9 +196,9 @@ void HostApplication::startAutomation()
     environment.openModule = [this](const QString& module) { return m_session->openModule(module); };
     environment.dialogs = m_scripted;
     environment.print = [](const QString& line) { printLine(stdout, line); };
-    auto* runner = new AutomationRunner(*m_steps, environment, this);
-    connect(runner, &AutomationRunner::finished, this, [](int code) { QCoreApplication::exit(code); });
-    runner->start();
+    m_runner = new AutomationRunner(*m_steps, environment, this);
+    connect(m_runner, &AutomationRunner::finished, this, [](int code) { QCoreApplication::exit(code); });
+    m_runner->start();
 }
 
 void HostApplication::fail(const QString& message, int exitCode)

@@ -17,6 +17,7 @@ class ScriptedDialogs;
 
 namespace suite::host {
 
+class AutomationRunner;
 class HostSession;
 
 class HostApplication : public QObject {
@@ -41,6 +42,7 @@ private:
     std::optional<QList<AutomationStep>> m_steps;
     mrv::ScriptedDialogs* m_scripted = nullptr;   // owned by the kit once installed
     int m_exitCode = 0;
+    AutomationRunner* m_runner = nullptr;
     std::unique_ptr<HostSession> m_session;
 };
 
