@@ -22,6 +22,9 @@
 #include <QWidget>
 #include <memory>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 namespace rci06000::test {
 
 // The host as the module sees it; screens stay top-level windows.
@@ -65,6 +68,8 @@ public:
         if (bin.isEmpty())
             return QStringLiteral("SUITE_BIN_DIR is not set");
         m_process.setProgram(bin + QStringLiteral("/suite-server"));
+        // A test that crashes must not leave its server behind.
+        m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
         m_process.setStandardOutputFile(QProcess::nullDevice());
         m_process.setReadChannel(QProcess::StandardError);
         m_process.setArguments({QStringLiteral("serve"), QStringLiteral("--database"), databaseUrl,
