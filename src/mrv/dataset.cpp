@@ -6,6 +6,8 @@
 
 #include <QJsonArray>
 
+#include <algorithm>
+
 namespace mrv {
 
 TDataSet::TDataSet(QObject* parent)
