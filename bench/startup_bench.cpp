@@ -35,20 +35,12 @@ int main(int argc, char** argv)
     RecordingHost host;
     mrv::setHostServices(&host);
     mrv::setDialogs(std::make_unique<mrv::ScriptedDialogs>());
-    suite::test::TestDatabase db(QStringLiteral("sqlite"), suite::test::TestDatabase::Demo);
-    if (!db.isOpen()) {
-        std::fprintf(stderr, "demo database: %s\n", qPrintable(db.error()));
-        return 1;
-    }
-    SuiteServer server;
-    if (const QString why = server.start(db.url()); !why.isEmpty()) {
+    DemoBackend backend;
+    if (const QString why = backend.start(); !why.isEmpty()) {
         std::fprintf(stderr, "%s\n", qPrintable(why));
         return 1;
     }
-    mrv::openSharedDatabase(db.url());
-    mrv::LoginContext context = demoLogin(db.db(), db.url(), server.port());
-    context.token = mrv::TNetConnection::login(context.webUrl, context.webPort, "demo", "demo").token;
-    mrv::setLoginContext(context);
+    mrv::setLoginContext(backend.login(backend.server().port()));
 
     // In the host the main window and the login dialog are up before any module opens,
     // so the toolkit's fonts and style are loaded already.

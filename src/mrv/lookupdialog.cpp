@@ -1,4 +1,5 @@
 #include "lookupdialog.h"
+#include "choiceview.h"
 
 #include <QCoreApplication>
 #include <QDialogButtonBox>
@@ -40,14 +41,7 @@ LookupDialog::LookupDialog(const QString& title, const RowSnapshot& rows, int cu
     m_search->installEventFilter(this);
     connect(m_search, &QLineEdit::textEdited, this, &LookupDialog::search);
 
-    m_view->setObjectName(QStringLiteral("grdPesquisa"));
-    m_view->setModel(m_model);
-    m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_view->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_view->verticalHeader()->hide();
-    m_view->horizontalHeader()->setStretchLastSection(true);
-    m_view->resizeColumnsToContents();
+    Internal::setUpChoiceView(m_view, QStringLiteral("grdPesquisa"), m_model);
     connect(m_view, &QTableView::doubleClicked, this, &QDialog::accept);
     // A click on a title searches that column instead.
     connect(m_view->horizontalHeader(), &QHeaderView::sectionClicked, this, [this, rows](int section) {

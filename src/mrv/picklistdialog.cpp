@@ -1,4 +1,5 @@
 #include "picklistdialog.h"
+#include "choiceview.h"
 
 #include <QCoreApplication>
 #include <QDialogButtonBox>
@@ -54,14 +55,7 @@ PickListDialog::PickListDialog(const QString& title, const RowSnapshot& rows, co
     connect(filter, &QLineEdit::textChanged, m_proxy, &QSortFilterProxyModel::setFilterFixedString);
     filter->installEventFilter(this);
 
-    m_view->setObjectName(QStringLiteral("grdLista"));
-    m_view->setModel(m_proxy);
-    m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_view->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_view->verticalHeader()->hide();
-    m_view->horizontalHeader()->setStretchLastSection(true);
-    m_view->resizeColumnsToContents();
+    Internal::setUpChoiceView(m_view, QStringLiteral("grdLista"), m_proxy);
     m_view->installEventFilter(this);
     connect(m_view, &QTableView::doubleClicked, this, &PickListDialog::toggleCurrent);
 

@@ -1,4 +1,5 @@
 // Multi-dialect queries opened into memory through the shared connection.
+#include "kittestutil.h"
 #include "adoibquery.h"
 #include "errors.h"
 #include "hostservices.h"
@@ -46,24 +47,6 @@ void definePesqPratos(TADOIBQuery& q)
     q.addField("NMPRATO", FieldType::String, 30, "Nome");
     q.addField("CDFILAUXPRAT", FieldType::String, 10, "Árvore", 10);
     q.addField("CDPESQPRAT", FieldType::String, 0, {}, 0, false);
-}
-
-QStringList column(TDataSet& ds, const char* field)
-{
-    QStringList values;
-    for (ds.First(); !ds.Eof(); ds.Next())
-        values << ds.FieldByName(field)->AsString();
-    return values;
-}
-
-QString failureOf(const std::function<void()>& op)
-{
-    try {
-        op();
-    } catch (const Exception& e) {
-        return e.message();
-    }
-    return {};
 }
 
 } // namespace
@@ -115,7 +98,7 @@ void tst_ADOIBQuery::dishSearch()
     q.setParam("P_CDFILIAL", localTree);
     q.Open();
     QVERIFY(q.Active());
-    QCOMPARE(column(q, "CDPESQPRAT"), keys);
+    QCOMPARE(kittest::column(q, "CDPESQPRAT"), keys);
     QCOMPARE(q.fields().size(), 4);
     QCOMPARE(q.FieldByName("CDFILAUXPRAT")->DisplayLabel, QStringLiteral("Árvore"));
     if (!keys.isEmpty()) {
@@ -154,7 +137,7 @@ void tst_ADOIBQuery::parametersAreData()
     q.setParam("p_cdfilial", branch);
     QCOMPARE(q.param("P_CDFILIAL"), branch);
     q.Open();
-    QCOMPARE(column(q, "NMFILIAL"), names);
+    QCOMPARE(kittest::column(q, "NMFILIAL"), names);
     if (!names.isEmpty())
         QCOMPARE(q.FieldByName("DSROTA")->AsString(), QStringLiteral("de:para"));
 
@@ -191,16 +174,16 @@ void tst_ADOIBQuery::parameterRules()
         q.Open();
         if (step == "open-close-set")
             q.Close();
-        got = failureOf([&] { q.setParam("P_CDFILIAL", "0002"); });
+        got = kittest::failureOf([&] { q.setParam("P_CDFILIAL", "0002"); });
         QCOMPARE(q.param("P_CDFILIAL"), step == "open-close-set" ? QStringLiteral("0002") : QStringLiteral("0001"));
     } else if (step == "set-unknown") {
-        got = failureOf([&] { q.setParam("P_CDSERVICO", "1"); });
+        got = kittest::failureOf([&] { q.setParam("P_CDSERVICO", "1"); });
     } else if (step == "open-unset") {
-        got = failureOf([&] { q.Open(); });
+        got = kittest::failureOf([&] { q.Open(); });
     } else {
         q.SQL.replace("SERVICO WHERE", "SERVICOS WHERE");
         q.setParam("P_CDFILIAL", "0001");
-        got = failureOf([&] { q.Open(); }).left(error.size());
+        got = kittest::failureOf([&] { q.Open(); }).left(error.size());
     }
     QCOMPARE(got, error);
     if (!error.isEmpty() && step != "open-then-set")
@@ -221,7 +204,7 @@ void tst_ADOIBQuery::unboundColumnsGetFields()
     // PostgreSQL reports folded lower-case names; the suite's names stay upper case.
     QCOMPARE(q.fields().size(), 2);
     QCOMPARE(q.fields().at(0)->name(), QStringLiteral("CDFILIAL"));
-    QCOMPARE(column(q, "CDFILIAL"), (QStringList{"0001", "0002"}));
+    QCOMPARE(kittest::column(q, "CDFILIAL"), (QStringList{"0001", "0002"}));
 
     // Reopening reads the table afresh.
     exec(tdb.db(), {"INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES ('0003', 'Nova')"});

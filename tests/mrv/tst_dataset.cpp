@@ -1,4 +1,5 @@
 // Data sets: cursor, editing, locate, suspended display, packets, display text, data sources.
+#include "kittestutil.h"
 #include "clientdataset.h"
 #include "datasource.h"
 #include "errors.h"
@@ -37,24 +38,6 @@ void defineBranchFields(TDataSet& ds)
     ds.addField("CDFILIAL", FieldType::String, 4, "Código", 7)->EditMask = ">aaaa;0; ";
     ds.addField("NMFILIAL", FieldType::String, 30, "Nome");
     ds.addField("IDCNTRRESC", FieldType::String, 1, {}, 0, false);
-}
-
-QStringList walk(TDataSet& ds, const char* field)
-{
-    QStringList seen;
-    for (ds.First(); !ds.Eof(); ds.Next())
-        seen << ds.FieldByName(field)->AsString();
-    return seen;
-}
-
-QString failureOf(const std::function<void()>& op)
-{
-    try {
-        op();
-    } catch (const Exception& e) {
-        return e.message();
-    }
-    return {};
 }
 
 } // namespace
@@ -100,7 +83,7 @@ void tst_DataSet::cursorWalks()
     QCOMPARE(ds.RecordCount(), rows);
     QCOMPARE(ds.IsEmpty(), rows == 0);
     QCOMPARE(ds.RecNo(), rows ? 0 : -1);
-    QCOMPARE(walk(ds, "CDFILIAL"), forward);
+    QCOMPARE(kittest::column(ds, "CDFILIAL"), forward);
 
     QStringList backward;
     for (ds.Last(); !ds.Bof(); ds.Prior())
@@ -155,12 +138,12 @@ void tst_DataSet::closedDataSetRefusesWork()
     TClientDataSet ds;
     defineBranchFields(ds);
     QVERIFY(!ds.Active());
-    QVERIFY(!failureOf([&] { ds.First(); }).isEmpty());
-    QVERIFY(!failureOf([&] { ds.Edit(); }).isEmpty());
+    QVERIFY(!kittest::failureOf([&] { ds.First(); }).isEmpty());
+    QVERIFY(!kittest::failureOf([&] { ds.Edit(); }).isEmpty());
     ds.setData(branchPacket(1));
-    QCOMPARE(failureOf([&] { ds.FieldByName("IDMARCADO")->setAsString("S"); }),
+    QCOMPARE(kittest::failureOf([&] { ds.FieldByName("IDMARCADO")->setAsString("S"); }),
              QStringLiteral("cdsFiliGrup não está em edição."));
-    QCOMPARE(failureOf([&] { ds.FieldByName("NMPRATO"); }), QStringLiteral("Campo NMPRATO não encontrado em cdsFiliGrup."));
+    QCOMPARE(kittest::failureOf([&] { ds.FieldByName("NMPRATO"); }), QStringLiteral("Campo NMPRATO não encontrado em cdsFiliGrup."));
     QCOMPARE(ds.FieldByName("cdfilial")->name(), QStringLiteral("CDFILIAL"));
 }
 
@@ -218,7 +201,7 @@ void tst_DataSet::suspendedDisplayNotifiesOnce()
     QCOMPARE(data.count(), 1);
     QCOMPARE(current.count(), 1);
     QCOMPARE(states.count(), 0);   // browse before and after
-    QCOMPARE(walk(ds, "IDMARCADO"), QStringList(4, "S"));
+    QCOMPARE(kittest::column(ds, "IDMARCADO"), QStringList(4, "S"));
 
     // Without suspension every post is seen.
     data.clear();
@@ -327,7 +310,7 @@ void tst_DataSet::badPackets()
     QFETCH(QString, error);
     TClientDataSet ds;
     defineBranchFields(ds);
-    QCOMPARE(failureOf([&] { ds.setData(packet); }), error);
+    QCOMPARE(kittest::failureOf([&] { ds.setData(packet); }), error);
     QVERIFY(!ds.Active());
 }
 
@@ -381,7 +364,7 @@ void tst_DataSet::appendAndDelete()
     QCOMPARE(ds.RecNo(), 2);
     ds.First();
     ds.Delete();
-    QCOMPARE(walk(ds, "CDFILIAL"), (QStringList{"0002", "0010"}));
+    QCOMPARE(kittest::column(ds, "CDFILIAL"), (QStringList{"0002", "0010"}));
 }
 
 void tst_DataSet::dataSourceFollowsItsDataSet()

@@ -1,4 +1,5 @@
 // Shared routines: code normalisation, branch validation, key pictures, service answers.
+#include "kittestutil.h"
 #include "errors.h"
 #include "helpers.h"
 #include "hostservices.h"
@@ -30,16 +31,6 @@ void fillCatalogue(QSqlDatabase& db)
         if (!q.exec(sql))
             QFAIL(qPrintable(q.lastError().text()));
     }
-}
-
-QString failureOf(const std::function<void()>& op)
-{
-    try {
-        op();
-    } catch (const Exception& e) {
-        return e.message();
-    }
-    return {};
 }
 
 } // namespace
@@ -145,7 +136,7 @@ void tst_Helpers::validaFilial()
     openSharedDatabase(tdb.url());
 
     QString got;
-    QCOMPARE(failureOf([&] { got = ValidaFilial(code, operador, checkOperator); }), error);
+    QCOMPARE(kittest::failureOf([&] { got = ValidaFilial(code, operador, checkOperator); }), error);
     QCOMPARE(got, name);
 }
 
@@ -176,7 +167,7 @@ void tst_Helpers::picture()
     fillCatalogue(tdb.db());
     openSharedDatabase(tdb.url());
 
-    QCOMPARE(failureOf([&] { QCOMPARE(DBPict(kind), picture); }), error);
+    QCOMPARE(kittest::failureOf([&] { QCOMPARE(DBPict(kind), picture); }), error);
     if (!error.isEmpty())
         return;
     QCOMPARE(DBPictObj(kind).GetTtNiveis(), int(levels.size()));
@@ -222,15 +213,15 @@ void tst_Helpers::checkResultServ()
     QFETCH(QJsonObject, expected);
     QFETCH(QString, error);
     QJsonObject got;
-    QCOMPARE(failureOf([&] { got = CheckResultServ(answer, raise, 0); }), error);
+    QCOMPARE(kittest::failureOf([&] { got = CheckResultServ(answer, raise, 0); }), error);
     QCOMPARE(got, expected);
 }
 
 void tst_Helpers::sharedDatabaseMissing()
 {
-    QCOMPARE(failureOf([] { ValidaFilial("0001", "ana", true); }),
+    QCOMPARE(kittest::failureOf([] { ValidaFilial("0001", "ana", true); }),
              QStringLiteral("A conexão com o banco de dados não está aberta."));
-    QVERIFY(!failureOf([] { openSharedDatabase("postgresql://nobody@127.0.0.1:1/none"); }).isEmpty());
+    QVERIFY(!kittest::failureOf([] { openSharedDatabase("postgresql://nobody@127.0.0.1:1/none"); }).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_Helpers)

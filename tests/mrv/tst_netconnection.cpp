@@ -1,5 +1,6 @@
 // The connection against a real application server on a loopback port, and against
 // servers that are down or never answer.
+#include "kittestutil.h"
 #include "clientdataset.h"
 #include "errors.h"
 #include "helpers.h"
@@ -17,16 +18,6 @@
 using namespace mrv;
 
 namespace {
-
-QString failureOf(const std::function<void()>& op)
-{
-    try {
-        op();
-    } catch (const Exception& e) {
-        return e.message();
-    }
-    return {};
-}
 
 // Accepts connections and reads requests, but never answers.
 class SilentServer : public QTcpServer {
@@ -160,7 +151,7 @@ void tst_NetConnection::login()
     QFETCH(QString, password);
     QFETCH(QString, error);
     LoginResult result;
-    QCOMPARE(failureOf([&] { result = TNetConnection::login("127.0.0.1", m_port, user, password); }), error);
+    QCOMPARE(kittest::failureOf([&] { result = TNetConnection::login("127.0.0.1", m_port, user, password); }), error);
     QCOMPARE(result.token.isEmpty(), !error.isEmpty());
     if (error.isEmpty())
         QCOMPARE(result.operador, user);
@@ -202,10 +193,10 @@ void tst_NetConnection::serviceError()
     const QVariantList args{"0001", "0001", "P", 3, "T", "T", QDate(2024, 3, 10), QDate(2024, 3, 1), "", "", ""};
     const QString expected = QStringLiteral("Data inicial maior que a data final.");
     if (throwException) {
-        QCOMPARE(failureOf([&] { net->call("GetPesqPrato", args); }), expected);
+        QCOMPARE(kittest::failureOf([&] { net->call("GetPesqPrato", args); }), expected);
     } else {
         const QJsonObject answer = net->call("GetPesqPrato", args);
-        QCOMPARE(failureOf([&] { CheckResultServ(answer, true, 0); }), expected);
+        QCOMPARE(kittest::failureOf([&] { CheckResultServ(answer, true, 0); }), expected);
     }
     QVERIFY(net->Connected());   // a service error leaves the connection usable
 }
@@ -240,7 +231,7 @@ void tst_NetConnection::refusedRequests()
 
     TNetConnection* net = integrationConnection();
     net->ServerName = server;
-    QCOMPARE(failureOf([&] {
+    QCOMPARE(kittest::failureOf([&] {
                  if (method.isEmpty())
                      net->Open();
                  else
@@ -269,7 +260,7 @@ void tst_NetConnection::serverDown()
     context.webPort = closedPort();
     setLoginContext(context);
     TNetConnection* net = integrationConnection();
-    const QString error = failureOf([&] { net->Open(); });
+    const QString error = kittest::failureOf([&] { net->Open(); });
     QCOMPARE(error, QStringLiteral("Não foi possível conectar ao servidor de aplicação em 127.0.0.1:%1: conexão recusada. "
                                    "Verifique se o servidor está em execução.")
                         .arg(WebPort()));
@@ -279,7 +270,7 @@ void tst_NetConnection::serverDown()
 void tst_NetConnection::loginWithServerDown()
 {
     const int port = closedPort();
-    QCOMPARE(failureOf([&] { TNetConnection::login("127.0.0.1", port, "demo", "demo"); }),
+    QCOMPARE(kittest::failureOf([&] { TNetConnection::login("127.0.0.1", port, "demo", "demo"); }),
              QStringLiteral("Não foi possível conectar ao servidor de aplicação em 127.0.0.1:%1: conexão recusada. "
                             "Verifique se o servidor está em execução.")
                  .arg(port));
@@ -314,7 +305,7 @@ void tst_NetConnection::timeOut()
     connect(&painter, &QTimer::timeout, this, [&] { ++ticks; });
     painter.start(20);
 
-    const QString error = failureOf([&] { net->call("GetGrupFili", {QString()}); });
+    const QString error = kittest::failureOf([&] { net->call("GetGrupFili", {QString()}); });
     QCOMPARE(error, QStringLiteral("Tempo de espera esgotado: o servidor de aplicação em 127.0.0.1:%1 não respondeu em 0.4 s.")
                         .arg(silent.serverPort()));
     QVERIFY(ticks > 0);
@@ -325,7 +316,7 @@ void tst_NetConnection::bodyTooLarge()
     TNetConnection* net = integrationConnection();
     net->Open();
     const QString huge(33 * 1024 * 1024, QLatin1Char('P'));
-    QCOMPARE(failureOf([&] { net->call("GetFiliGrup", {huge, "0001"}); }),
+    QCOMPARE(kittest::failureOf([&] { net->call("GetFiliGrup", {huge, "0001"}); }),
              QStringLiteral("Os dados enviados excedem o limite aceito pelo servidor de aplicação."));
 }
 

@@ -135,6 +135,40 @@ inline mrv::LoginContext demoLogin(QSqlDatabase& db, const QString& databaseUrl,
     return context;
 }
 
+// A demo database served by a real suite-server, opened as the shared connection,
+// with the demo operator logged in.
+class DemoBackend {
+public:
+    // Empty on success, otherwise why it could not start.
+    QString start()
+    {
+        m_db = std::make_unique<suite::test::TestDatabase>(QStringLiteral("sqlite"), suite::test::TestDatabase::Demo);
+        if (!m_db->isOpen())
+            return QStringLiteral("demo database: ") + m_db->error();
+        if (const QString why = m_server.start(m_db->url()); !why.isEmpty())
+            return why;
+        mrv::openSharedDatabase(m_db->url());
+        m_token = mrv::TNetConnection::login(QStringLiteral("127.0.0.1"), m_server.port(), "demo", "demo").token;
+        return m_token.isEmpty() ? QStringLiteral("the demo operator could not log in") : QString();
+    }
+
+    // The demo operator's context against port (the backend's own, or another to test failures).
+    mrv::LoginContext login(int port, bool moduFili = false) const
+    {
+        mrv::LoginContext context = demoLogin(m_db->db(), m_db->url(), port, moduFili);
+        context.token = m_token;
+        return context;
+    }
+
+    suite::test::TestDatabase& database() { return *m_db; }
+    SuiteServer& server() { return m_server; }
+
+private:
+    std::unique_ptr<suite::test::TestDatabase> m_db;
+    SuiteServer m_server;
+    QString m_token;
+};
+
 // Forgets the screen, as a reload of the module would.
 inline void resetModule()
 {

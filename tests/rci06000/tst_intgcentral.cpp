@@ -76,21 +76,15 @@ private:
 
     RecordingHost m_host;
     mrv::ScriptedDialogs* m_dialogs = nullptr;
-    std::unique_ptr<suite::test::TestDatabase> m_db;
-    SuiteServer m_server;
+    DemoBackend m_backend;
 };
 
 void tst_IntgCentral::initTestCase()
 {
     mrv::setHostServices(&m_host);
-    m_db = std::make_unique<suite::test::TestDatabase>(QStringLiteral("sqlite"), suite::test::TestDatabase::Demo);
-    QVERIFY2(m_db->isOpen(), qPrintable(m_db->error()));
-    const QString why = m_server.start(m_db->url());
+    const QString why = m_backend.start();
     QVERIFY2(why.isEmpty(), qPrintable(why));
-    mrv::openSharedDatabase(m_db->url());
-    mrv::LoginContext context = demoLogin(m_db->db(), m_db->url(), m_server.port());
-    context.token = mrv::TNetConnection::login(context.webUrl, context.webPort, "demo", "demo").token;
-    mrv::setLoginContext(context);
+    mrv::setLoginContext(m_backend.login(m_backend.server().port()));
 }
 
 void tst_IntgCentral::init()

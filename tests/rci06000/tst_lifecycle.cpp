@@ -38,21 +38,14 @@ private:
 
     RecordingHost m_host;
     mrv::ScriptedDialogs* m_dialogs = nullptr;
-    std::unique_ptr<suite::test::TestDatabase> m_db;
-    SuiteServer m_server;
-    QString m_token;
+    DemoBackend m_backend;
 };
 
 void tst_Lifecycle::initTestCase()
 {
     mrv::setHostServices(&m_host);
-    m_db = std::make_unique<suite::test::TestDatabase>(QStringLiteral("sqlite"), suite::test::TestDatabase::Demo);
-    QVERIFY2(m_db->isOpen(), qPrintable(m_db->error()));
-    const QString why = m_server.start(m_db->url());
+    const QString why = m_backend.start();
     QVERIFY2(why.isEmpty(), qPrintable(why));
-    mrv::openSharedDatabase(m_db->url());
-    m_token = mrv::TNetConnection::login(QStringLiteral("127.0.0.1"), m_server.port(), "demo", "demo").token;
-    QVERIFY(!m_token.isEmpty());
 }
 
 void tst_Lifecycle::init()
@@ -62,7 +55,7 @@ void tst_Lifecycle::init()
     mrv::setDialogs(std::move(dialogs));
     m_host.errors.clear();
     m_host.screensAdded = 0;
-    login(m_server.port());
+    login(m_backend.server().port());
 }
 
 void tst_Lifecycle::cleanup()
@@ -73,8 +66,7 @@ void tst_Lifecycle::cleanup()
 
 void tst_Lifecycle::login(int port, bool moduFili)
 {
-    mrv::LoginContext context = demoLogin(m_db->db(), m_db->url(), port, moduFili);
-    context.token = m_token;
+    mrv::LoginContext context = m_backend.login(port, moduFili);
     mrv::setLoginContext(context);
 }
 
@@ -133,7 +125,7 @@ void tst_Lifecycle::secondIniProcRestores()
 
 void tst_Lifecycle::branchInstallation()
 {
-    login(m_server.port(), true);
+    login(m_backend.server().port(), true);
     const QString intgMat = "Integração de Receitas Centralizada só pode ser realizada em modo matriz.";
     rci06000::IniProc();
     QCOMPARE(m_dialogs->shownTexts(), QStringList{intgMat});
@@ -157,9 +149,9 @@ void tst_Lifecycle::firstActivationConnectsAndPresets()
     QTRY_VERIFY_WITH_TIMEOUT(form->netIntgCentral->Connected() || !m_host.errors.isEmpty(), 10000);
     QVERIFY2(m_host.errors.isEmpty(), qPrintable(m_host.errors.join('\n')));
     QCOMPARE(form->netIntgCentral->Host, QString("127.0.0.1"));
-    QCOMPARE(form->netIntgCentral->Port, m_server.port());
+    QCOMPARE(form->netIntgCentral->Port, m_backend.server().port());
     QCOMPARE(form->medCdFilial->text(), QString("0001"));
-    QCOMPARE(form->edtNmFilial->text(), branchName(m_db->db(), "0001"));
+    QCOMPARE(form->edtNmFilial->text(), branchName(m_backend.database().db(), "0001"));
     QVERIFY(!form->edtNmFilial->text().isEmpty());
     QCOMPARE(form->qryPesqPratos->FieldByName("CDPRATO")->EditMask, QString("99.99.999"));
     QCOMPARE(form->cdsPesqPratoDadoCard->FieldByName("CDPRATO")->EditMask, QString("99.99.999"));
