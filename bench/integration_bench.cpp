@@ -31,6 +31,7 @@ struct Options
     int branches = 200;
     int dishes = 2000;
     int lines = 10;
+    int runs = 3;
 };
 
 bool parse(const QStringList &args, Options &o)
@@ -47,6 +48,11 @@ bool parse(const QStringList &args, Options &o)
             o.dishes = p.at(1).toInt(&b);
             o.lines = p.at(2).toInt(&c);
             if (!a || !b || !c)
+                return false;
+        } else if (args.at(i) == QLatin1String("--runs")) {
+            bool ok = false;
+            o.runs = args.at(i + 1).toInt(&ok);
+            if (!ok || o.runs < 1)
                 return false;
         } else {
             return false;
@@ -85,6 +91,15 @@ QJsonObject allMarked(QSqlDatabase db)
     return packet;
 }
 
+// Both timed phases start with the log written back, so neither pays for the other's (or the load's) writes.
+void settle(const server::SqlRunner &sql)
+{
+    if (sql.isPostgres())
+        sql.direct(QStringLiteral("gravar o log"), QStringLiteral("CHECKPOINT"));
+    else
+        sql.run(QStringLiteral("gravar o log"), QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")).finish();
+}
+
 qint64 count(const server::SqlRunner &sql, const QString &statement)
 {
     QSqlQuery q = sql.run(QStringLiteral("contar"), statement);
@@ -114,64 +129,80 @@ int run(const Options &o)
 
     const server::IntegrationRequest request = server::IntegrationRequest::parse(
         QLatin1String(kSource), allDishes(sql), QStringLiteral("FX"), allMarked(db), QString(), QString());
-    server::IntegrationRun integration(db, QStringLiteral("demo"));
-    timer.restart();
-    const server::Packet log = integration.run(request);
-    const double integrationTime = seconds(timer);
-    const server::IntegrationCounts counts = integration.counts();
-    std::printf("integration: %d dishes x %lld destinations, %d lines replaced, %d inserted, %d observations\n",
-                int(request.dishes.size()), qint64(request.destinations.size()), counts.deleted, counts.inserted,
-                counts.observations);
-    std::printf("integration: %.2f s, %.0f rows/s\n", integrationTime, counts.inserted / integrationTime);
-    std::fflush(stdout);
 
-    // The same rows, copied by one statement into a table of RECEITA's shape, in one transaction.
-    sql.run(QStringLiteral("criar a tabela de cópia"), QLatin1String(kCopyTable));
-    timer.restart();
-    {
-        server::WriteTransaction transaction(sql);
-        const int copied = sql.change(
-            QStringLiteral("copiar as linhas"),
-            QStringLiteral("INSERT INTO RECEITA_COPIA SELECT * FROM RECEITA WHERE CDFILIAL <> :origem"
-                           " ORDER BY CDFILIAL, CDFILAUXPRAT, CDPRATO, NRSEQ"),
-            {{":origem", QLatin1String(kSource)}});
-        transaction.commit();
-        const double copyTime = seconds(timer);
-        std::printf("plain INSERT ... SELECT: %d rows, %.2f s, %.0f rows/s\n", copied, copyTime, copied / copyTime);
-
-        // The naive way, one prepared INSERT per line, on a sample of the same rows, extrapolated.
-        const int sample = std::min(copied, sql.isPostgres() ? 20000 : 100000);
-        sql.run(QStringLiteral("esvaziar a tabela de cópia"), QStringLiteral("DELETE FROM RECEITA_COPIA"));
-        QSqlQuery rows = sql.run(QStringLiteral("ler a amostra"),
-                                 QStringLiteral("SELECT CDFILIAL, CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD, QTPRODUTO,"
-                                                " SGUNIDADE FROM RECEITA WHERE CDFILIAL <> :origem"
-                                                " ORDER BY CDFILIAL, CDFILAUXPRAT, CDPRATO, NRSEQ LIMIT %1").arg(sample),
-                                 {{":origem", QLatin1String(kSource)}});
-        QList<QVariantList> lines;
-        while (rows.next())
-            lines.append({rows.value(0), rows.value(1), rows.value(2), rows.value(3), rows.value(4), rows.value(5),
-                          rows.value(6)});
-        rows.finish();
+    // Rounds of one integration and one plain copy each; the best of each side is compared, so a stall of a
+    // shared machine in one round does not decide the ratio. Later rounds rewrite what the first one wrote.
+    double bestIntegration = 0;
+    double bestCopy = 0;
+    int copied = 0;
+    for (int round = 1; round <= o.runs; ++round) {
+        server::IntegrationRun integration(db, QStringLiteral("demo"));
+        settle(sql);
         timer.restart();
-        server::WriteTransaction naive(sql);
-        QSqlQuery insert(db);
-        insert.prepare(QStringLiteral("INSERT INTO RECEITA_COPIA VALUES (?, ?, ?, ?, ?, ?, ?)"));
-        for (const QVariantList &line : std::as_const(lines)) {
-            for (int i = 0; i < line.size(); ++i)
-                insert.bindValue(i, line.at(i));
-            if (!insert.exec()) {
-                std::fprintf(stderr, "integration_bench: naive insert failed\n");
-                return 1;
-            }
+        integration.run(request);
+        const double integrationTime = seconds(timer);
+        const server::IntegrationCounts counts = integration.counts();
+        std::printf("round %d: integration of %d dishes x %lld destinations, %d lines replaced, %d written,"
+                    " %d observations: %.2f s, %.0f rows/s\n",
+                    round, int(request.dishes.size()), qint64(request.destinations.size()), counts.deleted,
+                    counts.inserted, counts.observations, integrationTime, counts.inserted / integrationTime);
+        std::fflush(stdout);
+
+        // The same rows, copied by one statement into a new table of RECEITA's shape, in one transaction.
+        sql.run(QStringLiteral("criar a tabela de cópia"), QLatin1String(kCopyTable));
+        settle(sql);
+        timer.restart();
+        {
+            server::WriteTransaction transaction(sql);
+            copied = sql.change(QStringLiteral("copiar as linhas"),
+                                QStringLiteral("INSERT INTO RECEITA_COPIA SELECT * FROM RECEITA WHERE CDFILIAL <> :origem"
+                                               " ORDER BY CDFILIAL, CDFILAUXPRAT, CDPRATO, NRSEQ"),
+                                {{":origem", QLatin1String(kSource)}});
+            transaction.commit();
         }
-        naive.commit();
-        const double naiveTime = seconds(timer) * copied / std::max<qsizetype>(1, lines.size());
-        std::printf("one prepared INSERT per line: %lld-row sample, extrapolated to %d rows: %.2f s, %.0f rows/s\n",
-                    qint64(lines.size()), copied, naiveTime, copied / naiveTime);
-        std::printf("one-statement-per-line/plain-copy ratio: %.2f\n", naiveTime / copyTime);
-        sql.run(QStringLiteral("descartar a tabela de cópia"), QStringLiteral("DROP TABLE RECEITA_COPIA"));
-        std::printf("integration/plain-copy ratio: %.2f\n", integrationTime / copyTime);
+        const double copyTime = seconds(timer);
+        std::printf("round %d: plain INSERT ... SELECT of %d rows: %.2f s, %.0f rows/s\n", round, copied, copyTime,
+                    copied / copyTime);
+        std::fflush(stdout);
+        if (round < o.runs)
+            sql.run(QStringLiteral("descartar a tabela de cópia"), QStringLiteral("DROP TABLE RECEITA_COPIA"));
+        bestIntegration = round == 1 ? integrationTime : std::min(bestIntegration, integrationTime);
+        bestCopy = round == 1 ? copyTime : std::min(bestCopy, copyTime);
     }
+
+    // The naive way, one prepared INSERT per line, on a sample of the same rows, extrapolated.
+    const int sample = std::min(copied, sql.isPostgres() ? 20000 : 100000);
+    sql.run(QStringLiteral("esvaziar a tabela de cópia"), QStringLiteral("DELETE FROM RECEITA_COPIA"));
+    QSqlQuery rows = sql.run(QStringLiteral("ler a amostra"),
+                             QStringLiteral("SELECT CDFILIAL, CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD, QTPRODUTO,"
+                                            " SGUNIDADE FROM RECEITA WHERE CDFILIAL <> :origem"
+                                            " ORDER BY CDFILIAL, CDFILAUXPRAT, CDPRATO, NRSEQ LIMIT %1").arg(sample),
+                             {{":origem", QLatin1String(kSource)}});
+    QList<QVariantList> lines;
+    while (rows.next())
+        lines.append({rows.value(0), rows.value(1), rows.value(2), rows.value(3), rows.value(4), rows.value(5),
+                      rows.value(6)});
+    rows.finish();
+    timer.restart();
+    server::WriteTransaction naive(sql);
+    QSqlQuery insert(db);
+    insert.prepare(QStringLiteral("INSERT INTO RECEITA_COPIA VALUES (?, ?, ?, ?, ?, ?, ?)"));
+    for (const QVariantList &line : std::as_const(lines)) {
+        for (int i = 0; i < line.size(); ++i)
+            insert.bindValue(i, line.at(i));
+        if (!insert.exec()) {
+            std::fprintf(stderr, "integration_bench: naive insert failed\n");
+            return 1;
+        }
+    }
+    naive.commit();
+    const double naiveTime = seconds(timer) * copied / std::max<qsizetype>(1, lines.size());
+    std::printf("one prepared INSERT per line: %lld-row sample, extrapolated to %d rows: %.2f s, %.0f rows/s\n",
+                qint64(lines.size()), copied, naiveTime, copied / naiveTime);
+    std::printf("one-statement-per-line/plain-copy ratio: %.2f\n", naiveTime / bestCopy);
+    sql.run(QStringLiteral("descartar a tabela de cópia"), QStringLiteral("DROP TABLE RECEITA_COPIA"));
+    std::printf("best of %d rounds: integration %.2f s, plain copy %.2f s\n", o.runs, bestIntegration, bestCopy);
+    std::printf("integration/plain-copy ratio: %.2f\n", bestIntegration / bestCopy);
     return 0;
 }
 
@@ -182,8 +213,8 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     Options options;
     if (!parse(QCoreApplication::arguments(), options)) {
-        std::fprintf(stderr, "usage: integration_bench --database DB [--scale BRANCHES,DISHES,LINES]\n"
-                             "default scale 200,2000,10; DB must be new (SQLite path or postgresql:// URL)\n");
+        std::fprintf(stderr, "usage: integration_bench --database DB [--scale BRANCHES,DISHES,LINES] [--runs N]\n"
+                             "default scale 200,2000,10, 3 runs; DB must be new (SQLite path or postgresql:// URL)\n");
         return 2;
     }
     int status = 1;

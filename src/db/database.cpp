@@ -48,6 +48,8 @@ void prepareSession(const QSqlDatabase& db, Dialect dialect)
         return;
     }
     execStatement(db, QStringLiteral("SET client_min_messages TO WARNING"), QStringLiteral("quieting server notices"));
+    // Our statements are set-based but short; compiling them cost more than it saved (0.4 s of a 1.6 s pass).
+    execStatement(db, QStringLiteral("SET jit = off"), QStringLiteral("turning off query compilation"));
 }
 
 } // namespace

@@ -12,14 +12,15 @@ namespace {
 
 // Work tables of one run; they live inside its transaction and are dropped before it commits.
 const char *const kWorkTables[] = {"TT_PRATO", "TT_MARCA", "TT_DEST", "TT_MAPA", "TT_OBS", "TT_ORIG_L",
-                                   "TT_ORIG_S", "TT_FALTA", "TT_OK_L", "TT_MAPA_S", "TT_OK_S"};
+                                   "TT_ORIG_S", "TT_FALTA", "TT_OK_L", "TT_MAPA_S", "TT_OK_S", "TT_FORMA_L",
+                                   "TT_FORMA_S"};
 
 const char *const kCreateWorkTables[] = {
     "CREATE TEMP TABLE TT_PRATO (TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL, PRIMARY KEY (TREE, CDPRATO))",
     "CREATE TEMP TABLE TT_MARCA (CDFILIAL TEXT NOT NULL PRIMARY KEY)",
     "CREATE TEMP TABLE TT_DEST (CDFILIAL TEXT NOT NULL PRIMARY KEY)",
     "CREATE TEMP TABLE TT_MAPA (CDFILIAL TEXT NOT NULL, TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL,"
-    " DSTTREE TEXT NOT NULL, PRIMARY KEY (TREE, CDPRATO, CDFILIAL))",
+    " DSTTREE TEXT NOT NULL, PRIMARY KEY (CDFILIAL, TREE, CDPRATO))",
     "CREATE TEMP TABLE TT_OBS (IDNUMEROERRO TEXT NOT NULL, IDTIPORECELOG TEXT NOT NULL, CDFILIAL TEXT NOT NULL,"
     " TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL, CDARVPROD TEXT NOT NULL, CDSERVFILI TEXT NOT NULL)",
     "CREATE TEMP TABLE TT_ORIG_L (TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL, NRSEQ INTEGER NOT NULL,"
@@ -35,10 +36,14 @@ const char *const kCreateWorkTables[] = {
     " CDPRATO TEXT NOT NULL, DSTTREE TEXT NOT NULL, PRIMARY KEY (CDFILIAL, CDSERVFILI, TREE, CDPRATO))",
     "CREATE TEMP TABLE TT_OK_S (CDFILIAL TEXT NOT NULL, CDSERVFILI TEXT NOT NULL, TREE TEXT NOT NULL,"
     " CDPRATO TEXT NOT NULL, DSTTREE TEXT NOT NULL, PRIMARY KEY (CDFILIAL, CDSERVFILI, DSTTREE, CDPRATO))",
+    "CREATE TEMP TABLE TT_FORMA_L (CDFILIAL TEXT NOT NULL, TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL,"
+    " DSTTREE TEXT NOT NULL, PRIMARY KEY (CDFILIAL, DSTTREE, CDPRATO))",
+    "CREATE TEMP TABLE TT_FORMA_S (CDFILIAL TEXT NOT NULL, CDSERVFILI TEXT NOT NULL, TREE TEXT NOT NULL,"
+    " CDPRATO TEXT NOT NULL, DSTTREE TEXT NOT NULL, PRIMARY KEY (CDFILIAL, CDSERVFILI, DSTTREE, CDPRATO))",
 };
 
-const IntegrationRun::RecipeTable kLocal{"RECEITA", "L", "TT_OK_L", "TT_ORIG_L", false};
-const IntegrationRun::RecipeTable kPerService{"RECEITASERV", "S", "TT_OK_S", "TT_ORIG_S", true};
+const RecipeTable kLocal{"RECEITA", "L", "TT_OK_L", "TT_ORIG_L", "TT_FORMA_L", false};
+const RecipeTable kPerService{"RECEITASERV", "S", "TT_OK_S", "TT_ORIG_S", "TT_FORMA_S", true};
 
 QString timestampText(const QDateTime &t) { return t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")); }
 QString logTimeText(const QDateTime &t) { return t.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")); }
@@ -69,6 +74,10 @@ Packet IntegrationRun::run(const IntegrationRequest &request)
     const SqlRunner sql(m_db);
     const QDateTime started = QDateTime::currentDateTime();
     WriteTransaction transaction(sql);
+    if (sql.isPostgres()) {
+        // The before-images of a large run pass through memory once; at the default size they spill to disk.
+        sql.direct(QStringLiteral("reservar memória de trabalho"), QStringLiteral("SET LOCAL work_mem = '64MB'"));
+    }
 
     QSqlQuery source = sql.run(QStringLiteral("ler a filial de origem"),
                                QStringLiteral("SELECT NMFILIAL FROM FILIAL WHERE CDFILIAL = :origem"),
@@ -77,8 +86,12 @@ Packet IntegrationRun::run(const IntegrationRequest &request)
         throw ServiceError(QStringLiteral("Filial de origem não cadastrada: %1.").arg(request.source.left(20)));
     source.finish();
 
-    for (const char *statement : kCreateWorkTables)
-        sql.run(QStringLiteral("preparar as tabelas de trabalho"), QString::fromLatin1(statement));
+    for (const char *statement : kCreateWorkTables) {
+        // SQLite: the key is the table, so lookups and key-order scans skip a second tree.
+        const QString create = QString::fromLatin1(statement);
+        const bool keyed = !sql.isPostgres() && create.contains(QLatin1String("PRIMARY KEY"));
+        sql.run(QStringLiteral("preparar as tabelas de trabalho"), keyed ? create + QLatin1String(" WITHOUT ROWID") : create);
+    }
 
     prepareDishesAndDestinations(sql, request);
     startRecord(sql, request, started);
@@ -174,13 +187,18 @@ void IntegrationRun::observeDestinations(const SqlRunner &sql, const Integration
                            " JOIN FILIAL f ON f.CDFILIAL = m.CDFILIAL WHERE f.IDCNTRRESC <> 'S' AND m.CDFILIAL <> :origem"),
             source);
 
-    // The standard tree is shared; a local-tree dish maps to the destination's own tree, same dish code.
-    sql.run(QStringLiteral("relacionar os pratos dos destinos"),
-            QStringLiteral("INSERT INTO TT_MAPA (CDFILIAL, TREE, CDPRATO, DSTTREE)"
-                           " SELECT d.CDFILIAL, p.TREE, p.CDPRATO, CASE WHEN p.TREE = 'P' THEN 'P' ELSE d.CDFILIAL END"
-                           " FROM TT_DEST d CROSS JOIN TT_PRATO p WHERE EXISTS (SELECT 1 FROM PRATO x"
-                           " WHERE x.CDFILAUXPRAT = CASE WHEN p.TREE = 'P' THEN 'P' ELSE d.CDFILIAL END"
-                           " AND x.CDPRATO = p.CDPRATO)"));
+    // The standard tree is shared, so whether one of its dishes exists is asked once per dish; a local-tree
+    // dish maps to each destination's own tree, same dish code, and is asked per destination.
+    const QString standard = QStringLiteral("p.TREE = 'P' AND p.CDPRATO %1 (SELECT x.CDPRATO FROM PRATO x"
+                                            " WHERE x.CDFILAUXPRAT = 'P')");
+    const QString local = QStringLiteral("p.TREE <> 'P' AND %1 (SELECT 1 FROM PRATO x WHERE x.CDFILAUXPRAT = d.CDFILIAL"
+                                         " AND x.CDPRATO = p.CDPRATO)");
+    const QString mapped = QStringLiteral("INSERT INTO TT_MAPA (CDFILIAL, TREE, CDPRATO, DSTTREE)"
+                                          " SELECT d.CDFILIAL, p.TREE, p.CDPRATO, %1 FROM TT_DEST d CROSS JOIN TT_PRATO p"
+                                          " WHERE %2");
+    const QString purpose = QStringLiteral("relacionar os pratos dos destinos");
+    sql.run(purpose, mapped.arg(QStringLiteral("'P'"), standard.arg(QStringLiteral("IN"))));
+    sql.run(purpose, mapped.arg(QStringLiteral("d.CDFILIAL"), local.arg(QStringLiteral("EXISTS"))));
     analyze(sql, "TT_MAPA");
 
     QStringList kinds;
@@ -188,12 +206,12 @@ void IntegrationRun::observeDestinations(const SqlRunner &sql, const Integration
         kinds << QStringLiteral("L");
     if (request.perService)
         kinds << QStringLiteral("S");
+    const QString unregistered = QStringLiteral("INSERT INTO TT_OBS SELECT '1', :tipo, d.CDFILIAL, p.TREE, p.CDPRATO,"
+                                                " '', '' FROM TT_DEST d CROSS JOIN TT_PRATO p WHERE %1");
     for (const QString &kind : kinds) {
-        sql.run(QStringLiteral("registrar pratos não cadastrados no destino"),
-                QStringLiteral("INSERT INTO TT_OBS SELECT '1', :tipo, d.CDFILIAL, p.TREE, p.CDPRATO, '', ''"
-                               " FROM TT_DEST d CROSS JOIN TT_PRATO p WHERE NOT EXISTS (SELECT 1 FROM TT_MAPA m"
-                               " WHERE m.TREE = p.TREE AND m.CDPRATO = p.CDPRATO AND m.CDFILIAL = d.CDFILIAL)"),
-                {{":tipo", kind}});
+        for (const QString &condition : {standard.arg(QStringLiteral("NOT IN")), local.arg(QStringLiteral("NOT EXISTS"))})
+            sql.run(QStringLiteral("registrar pratos não cadastrados no destino"), unregistered.arg(condition),
+                    {{":tipo", kind}});
     }
 }
 
@@ -232,14 +250,15 @@ void IntegrationRun::replaceLocalRecipes(const SqlRunner &sql)
                            " WHERE NOT EXISTS (SELECT 1 FROM TT_ORIG_L s WHERE s.TREE = m.TREE AND s.CDPRATO = m.CDPRATO)"));
     sql.run(QStringLiteral("registrar produtos não habilitados no destino"),
             QStringLiteral("INSERT INTO TT_OBS SELECT DISTINCT '2', 'L', m.CDFILIAL, m.TREE, m.CDPRATO, s.CDARVPROD, ''"
-                           " FROM TT_MAPA m JOIN TT_ORIG_L s ON s.TREE = m.TREE AND s.CDPRATO = m.CDPRATO"
-                           " JOIN TT_FALTA f ON f.CDFILIAL = m.CDFILIAL AND f.CDARVPROD = s.CDARVPROD"));
+                           " FROM TT_FALTA f %1 TT_ORIG_L s ON s.CDARVPROD = f.CDARVPROD"
+                           " %1 TT_MAPA m ON m.CDFILIAL = f.CDFILIAL AND m.TREE = s.TREE AND m.CDPRATO = s.CDPRATO")
+                .arg(sql.fixedJoin()));
     sql.run(QStringLiteral("selecionar as receitas locais a substituir"),
             QStringLiteral("INSERT INTO TT_OK_L (CDFILIAL, TREE, CDPRATO, DSTTREE)"
                            " SELECT m.CDFILIAL, m.TREE, m.CDPRATO, m.DSTTREE FROM TT_MAPA m"
                            " WHERE EXISTS (SELECT 1 FROM TT_ORIG_L s WHERE s.TREE = m.TREE AND s.CDPRATO = m.CDPRATO)"
-                           " AND NOT EXISTS (SELECT 1 FROM TT_ORIG_L s JOIN TT_FALTA f ON f.CDARVPROD = s.CDARVPROD"
-                           " WHERE s.TREE = m.TREE AND s.CDPRATO = m.CDPRATO AND f.CDFILIAL = m.CDFILIAL)"));
+                           " AND NOT EXISTS (SELECT 1 FROM TT_FALTA f WHERE f.CDFILIAL = m.CDFILIAL AND f.CDARVPROD IN"
+                           " (SELECT s.CDARVPROD FROM TT_ORIG_L s WHERE s.TREE = m.TREE AND s.CDPRATO = m.CDPRATO))"));
     analyze(sql, "TT_OK_L");
 
     replaceRecipes(sql, kLocal);
@@ -262,103 +281,30 @@ void IntegrationRun::replaceServiceRecipes(const SqlRunner &sql)
                            " WHERE sv.CDFILIAL = ms.CDFILIAL AND sv.CDSERVFILI = ms.CDSERVFILI)"));
     sql.run(QStringLiteral("registrar produtos não habilitados no destino"),
             QStringLiteral("INSERT INTO TT_OBS SELECT DISTINCT '2', 'S', ms.CDFILIAL, ms.TREE, ms.CDPRATO, s.CDARVPROD, ''"
-                           " FROM TT_MAPA_S ms JOIN TT_ORIG_S s ON s.TREE = ms.TREE AND s.CDPRATO = ms.CDPRATO"
-                           " AND s.CDSERVFILI = ms.CDSERVFILI"
-                           " JOIN TT_FALTA f ON f.CDFILIAL = ms.CDFILIAL AND f.CDARVPROD = s.CDARVPROD"
+                           " FROM TT_FALTA f %1 TT_ORIG_S s ON s.CDARVPROD = f.CDARVPROD %1 TT_MAPA_S ms"
+                           " ON ms.CDFILIAL = f.CDFILIAL AND ms.CDSERVFILI = s.CDSERVFILI AND ms.TREE = s.TREE"
+                           " AND ms.CDPRATO = s.CDPRATO"
                            " WHERE EXISTS (SELECT 1 FROM SERVICO sv WHERE sv.CDFILIAL = ms.CDFILIAL"
-                           " AND sv.CDSERVFILI = ms.CDSERVFILI)"));
+                           " AND sv.CDSERVFILI = ms.CDSERVFILI)")
+                .arg(sql.fixedJoin()));
     sql.run(QStringLiteral("selecionar as receitas por serviço a substituir"),
             QStringLiteral("INSERT INTO TT_OK_S (CDFILIAL, CDSERVFILI, TREE, CDPRATO, DSTTREE)"
                            " SELECT ms.CDFILIAL, ms.CDSERVFILI, ms.TREE, ms.CDPRATO, ms.DSTTREE FROM TT_MAPA_S ms"
                            " WHERE EXISTS (SELECT 1 FROM SERVICO sv WHERE sv.CDFILIAL = ms.CDFILIAL"
                            " AND sv.CDSERVFILI = ms.CDSERVFILI)"
-                           " AND NOT EXISTS (SELECT 1 FROM TT_ORIG_S s JOIN TT_FALTA f ON f.CDARVPROD = s.CDARVPROD"
-                           " WHERE s.TREE = ms.TREE AND s.CDPRATO = ms.CDPRATO AND s.CDSERVFILI = ms.CDSERVFILI"
-                           " AND f.CDFILIAL = ms.CDFILIAL)"));
+                           " AND NOT EXISTS (SELECT 1 FROM TT_FALTA f WHERE f.CDFILIAL = ms.CDFILIAL AND f.CDARVPROD IN"
+                           " (SELECT s.CDARVPROD FROM TT_ORIG_S s WHERE s.TREE = ms.TREE AND s.CDPRATO = ms.CDPRATO"
+                           " AND s.CDSERVFILI = ms.CDSERVFILI))"));
     analyze(sql, "TT_OK_S");
 
     replaceRecipes(sql, kPerService);
 }
 
-void IntegrationRun::replaceRecipes(const SqlRunner &sql, const RecipeTable &t)
+void IntegrationRun::replaceRecipes(const SqlRunner &sql, const RecipeTable &table)
 {
-    const QString table = QLatin1String(t.table);
-    const QString ok = QLatin1String(t.chosen);
-    const QString orig = QLatin1String(t.source);
-    const auto serv = [&t](const char *alias) {
-        return t.perService ? QStringLiteral("%1.CDSERVFILI, ").arg(QLatin1String(alias)) : QString();
-    };
-    const auto sameServ = [&t](const char *a, const char *b) {
-        return t.perService ? QStringLiteral(" AND %1.CDSERVFILI = %2.CDSERVFILI").arg(QLatin1String(a), QLatin1String(b))
-                            : QString();
-    };
-    const QString recipeOfK = QStringLiteral("r.CDFILIAL = k.CDFILIAL%1 AND r.CDFILAUXPRAT = k.DSTTREE AND r.CDPRATO = k.CDPRATO")
-                                  .arg(sameServ("r", "k"));
-    const QString sourceLineOfR = QStringLiteral("SELECT 1 FROM %1 s WHERE s.TREE = k.TREE AND s.CDPRATO = k.CDPRATO%2"
-                                                 " AND s.NRSEQ = r.NRSEQ").arg(orig, sameServ("s", "k"));
-
-    const QString columns = QStringLiteral("CDFILIAL, %1CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE")
-                                .arg(t.perService ? QStringLiteral("CDSERVFILI, ") : QString());
-    if (sql.isPostgres()) {
-        // One pass deletes the old lines and keeps them as before-images; PostgreSQL deletes cheaply, so the
-        // new lines then go in whole, in key order (much faster than in the order the join yields them).
-        m_counts.deleted += sql.change(
-            QStringLiteral("guardar e apagar as receitas substituídas"),
-            QStringLiteral("WITH old AS (DELETE FROM %1 r USING %2 k WHERE %3 RETURNING r.*)"
-                           " INSERT INTO INTGCENTRALANT (NRINTG, IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO,"
-                           " NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE) SELECT :nrintg, '%4', old.CDFILIAL, %5"
-                           " old.CDFILAUXPRAT, old.CDPRATO, old.NRSEQ, old.CDARVPROD, old.QTPRODUTO, old.SGUNIDADE FROM old")
-                .arg(table, ok, recipeOfK, QLatin1String(t.kind),
-                     t.perService ? QStringLiteral("old.CDSERVFILI,") : QStringLiteral("'',")),
-            {{":nrintg", m_counts.run}});
-        m_counts.inserted += sql.change(
-            QStringLiteral("copiar as receitas da origem"),
-            QStringLiteral("INSERT INTO %1 (%2) SELECT k.CDFILIAL, %3k.DSTTREE, s.CDPRATO, s.NRSEQ, s.CDARVPROD,"
-                           " s.QTPRODUTO, s.SGUNIDADE FROM %4 k JOIN %5 s ON s.TREE = k.TREE AND s.CDPRATO = k.CDPRATO%6"
-                           " ORDER BY k.CDFILIAL, %3k.DSTTREE, s.CDPRATO, s.NRSEQ")
-                .arg(table, columns, serv("k"), ok, orig, sameServ("s", "k")));
-        return;
-    }
-
-    m_counts.deleted += sql.change(
-        QStringLiteral("guardar as receitas substituídas"),
-        QStringLiteral("INSERT INTO INTGCENTRALANT (NRINTG, IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO,"
-                       " NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE) SELECT :nrintg, '%1', r.CDFILIAL, %2 r.CDFILAUXPRAT,"
-                       " r.CDPRATO, r.NRSEQ, r.CDARVPROD, r.QTPRODUTO, r.SGUNIDADE FROM %3 k JOIN %4 r ON %5")
-            .arg(QLatin1String(t.kind), t.perService ? QStringLiteral("r.CDSERVFILI,") : QStringLiteral("'',"), ok,
-                 table, recipeOfK),
-        {{":nrintg", m_counts.run}});
-
-    // SQLite: lines the source's recipe does not have go; the others are overwritten in place below. Source
-    // recipes numbered 1..n (the usual case) need only a range seek per destination recipe, not a line-by-line look.
-    const QString sourceRecipe = QStringLiteral("SELECT TREE, CDPRATO, %1MIN(NRSEQ) AS MINSEQ, MAX(NRSEQ) AS MAXSEQ,"
-                                                " COUNT(*) AS QTLINHAS FROM %2 GROUP BY TREE, CDPRATO%3")
-                                     .arg(t.perService ? QStringLiteral("CDSERVFILI, ") : QString(), orig,
-                                          t.perService ? QStringLiteral(", CDSERVFILI") : QString());
-    const QString extraLines = QStringLiteral("DELETE FROM %1 WHERE (CDFILIAL, %2CDFILAUXPRAT, CDPRATO, NRSEQ) IN"
-                                              " (SELECT r.CDFILIAL, %3r.CDFILAUXPRAT, r.CDPRATO, r.NRSEQ FROM %4 k"
-                                              " JOIN (%5) q ON q.TREE = k.TREE AND q.CDPRATO = k.CDPRATO%6"
-                                              " JOIN %1 r ON %7 WHERE %8)")
-                                   .arg(table, t.perService ? QStringLiteral("CDSERVFILI, ") : QString(), serv("r"), ok,
-                                        sourceRecipe, sameServ("q", "k"), recipeOfK);
-    const QString purpose = QStringLiteral("apagar as linhas que a origem não tem");
-    sql.run(purpose, extraLines.arg(QStringLiteral("r.NRSEQ > q.MAXSEQ")));
-    sql.run(purpose, extraLines.arg(QStringLiteral("r.NRSEQ < q.MINSEQ")));
-    sql.run(purpose, extraLines.arg(QStringLiteral("q.QTLINHAS < q.MAXSEQ - q.MINSEQ + 1 AND NOT EXISTS (%1)")
-                                        .arg(sourceLineOfR)));
-
-    // An upsert touches each destination line once and leaves its key, so the primary-key index is not rewritten.
-    // "WHERE true" keeps SQLite from reading ON CONFLICT as a join constraint.
-    m_counts.inserted += sql.change(
-        QStringLiteral("copiar as receitas da origem"),
-        QStringLiteral("INSERT INTO %1 (%7)"
-                       " SELECT k.CDFILIAL, %3k.DSTTREE, s.CDPRATO, s.NRSEQ, s.CDARVPROD, s.QTPRODUTO, s.SGUNIDADE"
-                       " FROM %4 k JOIN %5 s ON s.TREE = k.TREE AND s.CDPRATO = k.CDPRATO%6 WHERE true"
-                       " ORDER BY k.CDFILIAL, %3k.DSTTREE, s.CDPRATO, s.NRSEQ"
-                       " ON CONFLICT (CDFILIAL, %2CDFILAUXPRAT, CDPRATO, NRSEQ) DO UPDATE SET"
-                       " CDARVPROD = excluded.CDARVPROD, QTPRODUTO = excluded.QTPRODUTO, SGUNIDADE = excluded.SGUNIDADE")
-            .arg(table, t.perService ? QStringLiteral("CDSERVFILI, ") : QString(), serv("k"), ok, orig,
-                 sameServ("s", "k"), columns));
+    const RecipeChanges changes = RecipeWriter(sql, table, m_counts.run).replace();
+    m_counts.deleted += changes.replaced;
+    m_counts.inserted += changes.written;
 }
 
 Packet IntegrationRun::logRows(const SqlRunner &sql, const IntegrationRequest &request, const QDateTime &started,

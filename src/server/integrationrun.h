@@ -3,6 +3,7 @@
 
 #include "integrationrequest.h"
 #include "packet.h"
+#include "recipewriter.h"
 
 #include <QSqlDatabase>
 
@@ -27,15 +28,6 @@ public:
     Packet run(const IntegrationRequest &request);
     IntegrationCounts counts() const { return m_counts; }
 
-    // A recipe table and the work tables of its run: the rows to replace and the source's lines.
-    struct RecipeTable
-    {
-        const char *table;
-        const char *kind;
-        const char *chosen;
-        const char *source;
-        bool perService;
-    };
 
 private:
     void replaceRecipes(const SqlRunner &sql, const RecipeTable &table);

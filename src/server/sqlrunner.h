@@ -35,6 +35,8 @@ public:
     int change(const QString &purpose, const QString &sql, const QVariantMap &binds = {}) const;
     // A placeholder that the dialect reads as the given SQL type (PostgreSQL needs the cast).
     QString typed(const QString &placeholder, const QString &sqlType) const;
+    // A join that SQLite runs in the written table order (it has no statistics of work tables to choose by).
+    QString fixedJoin() const { return isPostgres() ? QStringLiteral("JOIN") : QStringLiteral("CROSS JOIN"); }
     // A sub-select of the texts of a bound JSON array (column "value"): one parameter for a whole list.
     QString jsonTexts(const QString &placeholder) const;
     // A sub-select of the pairs of a bound JSON array of two-text arrays (columns "a", "b").

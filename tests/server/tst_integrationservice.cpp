@@ -22,6 +22,8 @@ private slots:
     void sourceAsDestinationKeepsItsRecipes();
     void keepsBeforeImagesOfEveryOverwrittenLine_data() { addDialectRows(); }
     void keepsBeforeImagesOfEveryOverwrittenLine();
+    void countsTheRun_data();
+    void countsTheRun();
     void badInputChangesNothing_data();
     void badInputChangesNothing();
     void longDishListOfUnknownDishes_data() { addDialectRows(); }
@@ -182,28 +184,98 @@ void tst_IntegrationService::sourceAsDestinationKeepsItsRecipes()
     QCOMPARE(log.rows().first().at(7).toString(), QStringLiteral("4"));
 }
 
+namespace {
+
+// Recipe lines keyed kind|branch|service|tree|dish, the rest of the line after it.
+QMultiMap<QString, QString> linesByRecipe(const QStringList &local, const QStringList &perService)
+{
+    QMultiMap<QString, QString> lines;
+    for (const QString &row : local)
+        lines.insert(QStringLiteral("L|%1||%2").arg(row.section(QLatin1Char('|'), 0, 0), row.section(QLatin1Char('|'), 1, 2)),
+                     row.section(QLatin1Char('|'), 3));
+    for (const QString &row : perService)
+        lines.insert(QLatin1String("S|") + row.section(QLatin1Char('|'), 0, 3), row.section(QLatin1Char('|'), 4));
+    return lines;
+}
+
+QStringList sorted(QStringList list)
+{
+    list.sort();
+    return list;
+}
+
+} // namespace
+
 void tst_IntegrationService::keepsBeforeImagesOfEveryOverwrittenLine()
 {
     QFETCH(QString, dialect);
     SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
     loadFixture(tdb.db());
-    const QStringList before = recipeRows(tdb.db(), QStringLiteral("CDFILIAL = '0002' AND CDPRATO = '0101001'"));
+    const QMultiMap<QString, QString> before = linesByRecipe(recipeRows(tdb.db()), serviceRecipeRows(tdb.db()));
 
+    // Recipes with more, fewer and renumbered lines than the source's, a missing one, local and per service.
     server::IntgCentralService service(tdb.db(), QStringLiteral("demo"));
     service.call(QStringLiteral("IntgCentral"),
-                 {"0001", "P0101001_", "FX", destinationPacket({"0002"}), "01/01/2026", "31/01/2026"});
+                 {"0001", "P0101001_P0101003_00010101901_", "FS", destinationPacket({"0002", "0005", "0006"}),
+                  "01/01/2026", "31/01/2026"});
+    const QMultiMap<QString, QString> after = linesByRecipe(recipeRows(tdb.db()), serviceRecipeRows(tdb.db()));
 
-    // The four overwritten lines, exactly as they were, so the run can be undone.
-    QCOMPARE(rowsOf(tdb.db(), QStringLiteral("SELECT CDFILIAL, CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD,"
-                                             " CAST(QTPRODUTO AS FLOAT), SGUNIDADE FROM INTGCENTRALANT"
-                                             " WHERE IDTIPORECE = 'L' ORDER BY NRSEQ")),
-             before);
-    QCOMPARE(rowsOf(tdb.db(), QStringLiteral("SELECT CDOPERADOR, CDFILIORIG, IDTIPORECE, DSPRATOS, DSDESTINOS,"
-                                             " QTAPAGADAS, QTINSERIDAS, QTOBSERV FROM INTGCENTRAL")),
-             QStringList{"demo|0001|FX|P0101001_|0002_|4|3|0"});
+    // One before-image per replaced recipe, holding exactly the lines it had ("[]" when it had none).
+    const QString lines = dialect == QLatin1String("sqlite")
+        ? QStringLiteral("SELECT a.IDTIPORECE || '|' || a.CDFILIAL || '|' || a.CDSERVFILI || '|' || a.CDFILAUXPRAT"
+                         " || '|' || a.CDPRATO, json_extract(j.value, '$[0]'), json_extract(j.value, '$[1]'),"
+                         " CAST(json_extract(j.value, '$[2]') AS FLOAT), json_extract(j.value, '$[3]')"
+                         " FROM INTGCENTRALANT a, json_each(a.DSLINHAS) j")
+        : QStringLiteral("SELECT a.IDTIPORECE || '|' || a.CDFILIAL || '|' || a.CDSERVFILI || '|' || a.CDFILAUXPRAT"
+                         " || '|' || a.CDPRATO, CAST(j.e->>0 AS INTEGER), j.e->>1, CAST(j.e->>2 AS FLOAT), j.e->>3"
+                         " FROM INTGCENTRALANT a, json_array_elements(CAST(a.DSLINHAS AS json)) AS j(e)");
+    QMultiMap<QString, QString> images;
+    for (const QString &row : rowsOf(tdb.db(), lines))
+        images.insert(row.section(QLatin1Char('|'), 0, 4), row.section(QLatin1Char('|'), 5));
+    const QStringList recipes = rowsOf(tdb.db(), QStringLiteral("SELECT IDTIPORECE || '|' || CDFILIAL || '|' ||"
+                                                                " CDSERVFILI || '|' || CDFILAUXPRAT || '|' || CDPRATO,"
+                                                                " QTLINHAS FROM INTGCENTRALANT ORDER BY 1"));
+    QSet<QString> imaged;
+    for (const QString &row : recipes) {
+        const QString recipe = row.section(QLatin1Char('|'), 0, 4);
+        QVERIFY2(!imaged.contains(recipe), qPrintable(recipe));
+        imaged.insert(recipe);
+        QCOMPARE(sorted(images.values(recipe)), sorted(before.values(recipe)));
+        QCOMPARE(row.section(QLatin1Char('|'), 5).toInt(), before.count(recipe));
+    }
+    // Every recipe the run changed can be put back, and the run did change some, including one that was new.
+    QStringList changed;
+    for (const QString &recipe : QSet<QString>(before.keyBegin(), before.keyEnd()) | QSet<QString>(after.keyBegin(), after.keyEnd())) {
+        if (sorted(before.values(recipe)) != sorted(after.values(recipe)))
+            changed << recipe;
+    }
+    QVERIFY(changed.size() >= 4);
+    for (const QString &recipe : std::as_const(changed))
+        QVERIFY2(imaged.contains(recipe), qPrintable(recipe));
+    QVERIFY(std::any_of(recipes.cbegin(), recipes.cend(), [](const QString &row) { return row.endsWith(QLatin1String("|0")); }));
+
     QCOMPARE(rowsOf(tdb.db(), QStringLiteral("SELECT COUNT(*) FROM INTGCENTRAL WHERE DTFIM IS NOT NULL"
                                              " AND DTINICARD IS NOT NULL AND DTFINCARD IS NOT NULL")),
              QStringList{"1"});
+}
+
+void tst_IntegrationService::countsTheRun_data()
+{
+    addDialectRows();
+}
+
+void tst_IntegrationService::countsTheRun()
+{
+    QFETCH(QString, dialect);
+    SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
+    loadFixture(tdb.db());
+    server::IntgCentralService service(tdb.db(), QStringLiteral("demo"));
+    service.call(QStringLiteral("IntgCentral"), intgArgs(QStringLiteral("P0101001_"), QStringLiteral("FX"),
+                                                         destinationPacket({"0002"})));
+    // Four destination lines replaced by the source's three.
+    QCOMPARE(rowsOf(tdb.db(), QStringLiteral("SELECT CDOPERADOR, CDFILIORIG, IDTIPORECE, DSPRATOS, DSDESTINOS,"
+                                             " QTAPAGADAS, QTINSERIDAS, QTOBSERV FROM INTGCENTRAL")),
+             QStringList{"demo|0001|FX|P0101001_|0002_|4|3|0"});
 }
 
 void tst_IntegrationService::badInputChangesNothing_data()

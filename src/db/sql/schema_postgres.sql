@@ -97,7 +97,7 @@ CREATE TABLE RECEITA (
   QTPRODUTO    NUMERIC(12,4) NOT NULL,
   SGUNIDADE    VARCHAR NOT NULL,
   PRIMARY KEY (CDFILIAL, CDFILAUXPRAT, CDPRATO, NRSEQ)
-)
+) WITH (fillfactor = 50)  -- integrations rewrite whole recipes: the free half lets a page's lines be updated in place
 ;
 CREATE TABLE RECEITASERV (
   CDFILIAL     VARCHAR NOT NULL,
@@ -109,7 +109,7 @@ CREATE TABLE RECEITASERV (
   QTPRODUTO    NUMERIC(12,4) NOT NULL,
   SGUNIDADE    VARCHAR NOT NULL,
   PRIMARY KEY (CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO, NRSEQ)
-)
+) WITH (fillfactor = 50)
 ;
 CREATE TABLE OPERADOR (
   CDOPERADOR  VARCHAR NOT NULL PRIMARY KEY,
@@ -145,6 +145,9 @@ CREATE TABLE INTGCENTRAL (
   QTOBSERV     INTEGER NOT NULL DEFAULT 0
 )
 ;
+-- One row per recipe a run replaced: its lines as they were, as a JSON array of
+-- [NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE] ("[]" when the destination had no such recipe).
+-- One row per recipe, not per line, keeps the undo record a fraction of the copy itself.
 CREATE TABLE INTGCENTRALANT (
   NRINTG       BIGINT NOT NULL,  -- written with its INTGCENTRAL row in one transaction; a per-row check would double the cost
   IDTIPORECE   VARCHAR NOT NULL CHECK (IDTIPORECE IN ('L','S')),
@@ -152,10 +155,10 @@ CREATE TABLE INTGCENTRALANT (
   CDSERVFILI   VARCHAR NOT NULL,
   CDFILAUXPRAT VARCHAR NOT NULL,
   CDPRATO      VARCHAR NOT NULL,
-  NRSEQ        INTEGER NOT NULL,
-  CDARVPROD    VARCHAR NOT NULL,
-  QTPRODUTO    NUMERIC(12,4) NOT NULL,
-  SGUNIDADE    VARCHAR NOT NULL
+  QTLINHAS     INTEGER NOT NULL,
+  DSLINHAS     TEXT NOT NULL
 )
 ;
+-- Unique by construction (one row per recipe of a run); a key over six columns would cost a third of the write.
 CREATE INDEX IX_INTGCENTRALANT ON INTGCENTRALANT (NRINTG)
+

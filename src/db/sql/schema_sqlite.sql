@@ -146,6 +146,9 @@ CREATE TABLE INTGCENTRAL (
   QTOBSERV     INTEGER NOT NULL DEFAULT 0
 )
 ;
+-- One row per recipe a run replaced: its lines as they were, as a JSON array of
+-- [NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE] ("[]" when the destination had no such recipe).
+-- One row per recipe, not per line, keeps the undo record a fraction of the copy itself.
 CREATE TABLE INTGCENTRALANT (
   NRINTG       INTEGER NOT NULL,  -- written with its INTGCENTRAL row in one transaction; a per-row check would double the cost
   IDTIPORECE   TEXT NOT NULL CHECK (IDTIPORECE IN ('L','S')),
@@ -153,10 +156,10 @@ CREATE TABLE INTGCENTRALANT (
   CDSERVFILI   TEXT NOT NULL,
   CDFILAUXPRAT TEXT NOT NULL,
   CDPRATO      TEXT NOT NULL,
-  NRSEQ        INTEGER NOT NULL,
-  CDARVPROD    TEXT NOT NULL,
-  QTPRODUTO    NUMERIC NOT NULL,
-  SGUNIDADE    TEXT NOT NULL
+  QTLINHAS     INTEGER NOT NULL,
+  DSLINHAS     TEXT NOT NULL
 )
 ;
+-- Unique by construction (one row per recipe of a run); a key over six columns would cost a third of the write.
 CREATE INDEX IX_INTGCENTRALANT ON INTGCENTRALANT (NRINTG)
+

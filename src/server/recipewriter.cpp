@@ -1,0 +1,155 @@
+#include "recipewriter.h"
+#include "sqlrunner.h"
+
+namespace suite::server {
+
+RecipeWriter::RecipeWriter(const SqlRunner &sql, const RecipeTable &table, qint64 run)
+    : m_sql(sql), m_t(table), m_run(run)
+{
+}
+
+RecipeChanges RecipeWriter::replace() const
+{
+    keepBeforeImages();
+    // SQLite rewrites a B-tree row no faster than it deletes and re-appends it, and the delete is one range
+    // per recipe. PostgreSQL updates in place within the page (the tables keep free space for it), which
+    // spares the key index; re-inserting deleted keys would make every index insert check the dead rows.
+    return m_sql.isPostgres() ? rewriteInPlace() : deleteAndCopy();
+}
+
+QString RecipeWriter::serv(const char *alias) const
+{
+    return m_t.perService ? QStringLiteral("%1.CDSERVFILI, ").arg(QLatin1String(alias)) : QString();
+}
+
+QString RecipeWriter::sameServ(const char *a, const char *b) const
+{
+    return m_t.perService ? QStringLiteral(" AND %1.CDSERVFILI = %2.CDSERVFILI").arg(QLatin1String(a), QLatin1String(b))
+                          : QString();
+}
+
+QString RecipeWriter::recipeOfK(const char *alias) const
+{
+    return QStringLiteral("%1.CDFILIAL = k.CDFILIAL%2 AND %1.CDFILAUXPRAT = k.DSTTREE AND %1.CDPRATO = k.CDPRATO")
+        .arg(QLatin1String(alias), sameServ(alias, "k"));
+}
+
+QString RecipeWriter::sourceJoin() const
+{
+    return QStringLiteral("s.TREE = k.TREE AND s.CDPRATO = k.CDPRATO%1").arg(sameServ("s", "k"));
+}
+
+QString RecipeWriter::columns() const
+{
+    return QStringLiteral("CDFILIAL, %1CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE")
+        .arg(m_t.perService ? QStringLiteral("CDSERVFILI, ") : QString());
+}
+
+QString RecipeWriter::lineValues() const
+{
+    return QStringLiteral("k.CDFILIAL, %1k.DSTTREE, s.CDPRATO, s.NRSEQ, s.CDARVPROD, s.QTPRODUTO, s.SGUNIDADE")
+        .arg(serv("k"));
+}
+
+QString RecipeWriter::keyOrder() const
+{
+    return QStringLiteral("k.CDFILIAL, %1k.DSTTREE, s.CDPRATO, s.NRSEQ").arg(serv("k"));
+}
+
+QString RecipeWriter::sourceShapes() const
+{
+    const QString servColumn = m_t.perService ? QStringLiteral(", CDSERVFILI") : QString();
+    return QStringLiteral("SELECT TREE, CDPRATO%1, COUNT(*) AS QTLINHAS, MIN(NRSEQ) AS MINSEQ, MAX(NRSEQ) AS MAXSEQ"
+                          " FROM %2 GROUP BY TREE, CDPRATO%1")
+        .arg(servColumn, QLatin1String(m_t.source));
+}
+
+void RecipeWriter::keepBeforeImages() const
+{
+    const QString insert = QStringLiteral("INSERT INTO INTGCENTRALANT (NRINTG, IDTIPORECE, CDFILIAL, CDSERVFILI,"
+                                          " CDFILAUXPRAT, CDPRATO, QTLINHAS, DSLINHAS)");
+    const QString servOrEmpty = m_t.perService ? QStringLiteral("k.CDSERVFILI") : QStringLiteral("''");
+    const QVariantMap binds{{":nrintg", m_run}, {":tipo", QLatin1String(m_t.kind)}};
+    const QString purpose = QStringLiteral("guardar as receitas substituídas");
+    if (!m_sql.isPostgres()) {
+        // k drives the join in its key order, so the grouping needs no sort.
+        m_sql.run(purpose,
+                  QStringLiteral("%1 SELECT :nrintg, :tipo, k.CDFILIAL, %2, k.DSTTREE, k.CDPRATO, COUNT(r.NRSEQ),"
+                                 " CASE WHEN COUNT(r.NRSEQ) = 0 THEN '[]' ELSE json_group_array(json_array(r.NRSEQ,"
+                                 " r.CDARVPROD, r.QTPRODUTO, r.SGUNIDADE)) END"
+                                 " FROM %3 k LEFT JOIN %4 r ON %5 GROUP BY k.CDFILIAL, %6k.DSTTREE, k.CDPRATO")
+                      .arg(insert, servOrEmpty, QLatin1String(m_t.chosen), QLatin1String(m_t.table), recipeOfK("r"),
+                           serv("k")),
+                  binds);
+        return;
+    }
+    // One pass reads each old recipe for its before-image and for its line numbers; recipes numbered as the
+    // source's are rewritten line by line, the rest (few) also lose or gain lines.
+    m_sql.run(purpose,
+              QStringLiteral("WITH ant AS (SELECT k.CDFILIAL, %8k.TREE, k.CDPRATO, k.DSTTREE, x.QTLINHAS, x.MINSEQ,"
+                             " x.MAXSEQ, x.DSLINHAS FROM %2 k CROSS JOIN LATERAL (SELECT COUNT(*) AS QTLINHAS,"
+                             " MIN(r.NRSEQ) AS MINSEQ, MAX(r.NRSEQ) AS MAXSEQ, '[' || string_agg('[' || r.NRSEQ || ','"
+                             " || to_json(r.CDARVPROD) || ',' || r.QTPRODUTO || ',' || to_json(r.SGUNIDADE) || ']', ',')"
+                             " || ']' AS DSLINHAS FROM %3 r WHERE %4) x),"
+                             " gravadas AS (%5 SELECT :nrintg, :tipo, k.CDFILIAL, %6, k.DSTTREE, k.CDPRATO, k.QTLINHAS,"
+                             " COALESCE(k.DSLINHAS, '[]') FROM ant k)"
+                             " INSERT INTO %7 (CDFILIAL, %1TREE, CDPRATO, DSTTREE)"
+                             " SELECT k.CDFILIAL, %8k.TREE, k.CDPRATO, k.DSTTREE FROM ant k JOIN (%9) s ON %10"
+                             " WHERE NOT (k.QTLINHAS = s.QTLINHAS AND k.MINSEQ = s.MINSEQ AND k.MAXSEQ = s.MAXSEQ"
+                             " AND s.QTLINHAS = s.MAXSEQ - s.MINSEQ + 1)")
+                  .arg(m_t.perService ? QStringLiteral("CDSERVFILI, ") : QString(), QLatin1String(m_t.chosen),
+                       QLatin1String(m_t.table), recipeOfK("r"), insert, servOrEmpty, QLatin1String(m_t.reshaped),
+                       serv("k"), sourceShapes(), sourceJoin()),
+              binds);
+    m_sql.run(QStringLiteral("analisar as tabelas de trabalho"),
+              QStringLiteral("ANALYZE %1").arg(QLatin1String(m_t.reshaped)));
+}
+
+RecipeChanges RecipeWriter::deleteAndCopy() const
+{
+    RecipeChanges changes;
+    changes.replaced = m_sql.change(
+        QStringLiteral("apagar as receitas substituídas"),
+        QStringLiteral("DELETE FROM %1 WHERE (CDFILIAL, %2CDFILAUXPRAT, CDPRATO) IN"
+                       " (SELECT CDFILIAL, %2DSTTREE, CDPRATO FROM %3)")
+            .arg(QLatin1String(m_t.table), m_t.perService ? QStringLiteral("CDSERVFILI, ") : QString(),
+                 QLatin1String(m_t.chosen)));
+    // CROSS JOIN makes SQLite walk k and then s by their keys, which is the table's key order: the freed
+    // ranges refill page by page, without the sort an ORDER BY would add.
+    changes.written = m_sql.change(
+        QStringLiteral("copiar as receitas da origem"),
+        QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %4 k CROSS JOIN %5 s ON %6")
+            .arg(QLatin1String(m_t.table), columns(), lineValues(), QLatin1String(m_t.chosen),
+                 QLatin1String(m_t.source), sourceJoin()));
+    return changes;
+}
+
+RecipeChanges RecipeWriter::rewriteInPlace() const
+{
+    const QString table = QLatin1String(m_t.table);
+    const QString reshaped = QLatin1String(m_t.reshaped);
+    RecipeChanges changes;
+    m_sql.run(QStringLiteral("apagar as linhas que a origem não tem"),
+              QStringLiteral("DELETE FROM %1 r USING %2 k WHERE %3 AND NOT EXISTS (SELECT 1 FROM %4 s WHERE %5"
+                             " AND s.NRSEQ = r.NRSEQ)")
+                  .arg(table, reshaped, recipeOfK("r"), QLatin1String(m_t.source), sourceJoin()));
+    changes.written = m_sql.change(
+        QStringLiteral("copiar as receitas da origem"),
+        QStringLiteral("UPDATE %1 r SET CDARVPROD = s.CDARVPROD, QTPRODUTO = s.QTPRODUTO, SGUNIDADE = s.SGUNIDADE"
+                       " FROM %2 k JOIN %3 s ON %4 WHERE %5 AND r.NRSEQ = s.NRSEQ")
+            .arg(table, QLatin1String(m_t.chosen), QLatin1String(m_t.source), sourceJoin(), recipeOfK("r")));
+    changes.written += m_sql.change(
+        QStringLiteral("copiar as linhas que o destino não tem"),
+        QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %4 k JOIN %5 s ON %6 WHERE NOT EXISTS (SELECT 1 FROM %1 r"
+                       " WHERE %7 AND r.NRSEQ = s.NRSEQ) ORDER BY %8")
+            .arg(table, columns(), lineValues(), reshaped, QLatin1String(m_t.source), sourceJoin(), recipeOfK("r"),
+                 keyOrder()));
+    QSqlQuery replaced = m_sql.run(QStringLiteral("contar as linhas substituídas"),
+                                   QStringLiteral("SELECT COALESCE(SUM(QTLINHAS), 0) FROM INTGCENTRALANT"
+                                                  " WHERE NRINTG = :nrintg AND IDTIPORECE = :tipo"),
+                                   {{":nrintg", m_run}, {":tipo", QLatin1String(m_t.kind)}});
+    changes.replaced = replaced.next() ? replaced.value(0).toInt() : 0;
+    return changes;
+}
+
+} // namespace suite::server
