@@ -77,7 +77,7 @@ void RecipeWriter::keepBeforeImages() const
                   QStringLiteral("%1 SELECT :nrintg, :tipo, k.CDFILIAL, %2, k.DSTTREE, k.CDPRATO, COUNT(r.NRSEQ),"
                                  " CASE WHEN COUNT(r.NRSEQ) = 0 THEN '[]' ELSE json_group_array(json_array(r.NRSEQ,"
                                  " r.CDARVPROD, r.QTPRODUTO, r.SGUNIDADE)) END"
-                                 " FROM %3 k LEFT JOIN %4 r ON %5 GROUP BY k.CDFILIAL, %6k.DSTTREE, k.CDPRATO")
+                                 " FROM %3 k LEFT JOIN %4 r ON %5 GROUP BY k.CDFILIAL, %6k.TREE, k.CDPRATO")
                       .arg(insert, servOrEmpty, QLatin1String(m_t.chosen), QLatin1String(m_t.table), recipeOfK("r"),
                            serv("k")),
                   binds);
