@@ -66,43 +66,25 @@ QString RecipeWriter::sourceShapes() const
 
 void RecipeWriter::keepBeforeImages() const
 {
-    const QString insert = QStringLiteral("INSERT INTO INTGCENTRALANT (NRINTG, IDTIPORECE, CDFILIAL, CDSERVFILI,"
-                                          " CDFILAUXPRAT, CDPRATO, QTLINHAS, DSLINHAS)");
+    // SQLite: k drives the join in its key order, so the grouping needs no sort. PostgreSQL: one small aggregate
+    // per recipe (a grouped join read the whole table), and the JSON text built by hand, as json_build_array per
+    // line cost three times as much.
     const QString servOrEmpty = m_t.perService ? QStringLiteral("k.CDSERVFILI") : QStringLiteral("''");
-    const QVariantMap binds{{":nrintg", m_run}, {":tipo", QLatin1String(m_t.kind)}};
-    const QString purpose = QStringLiteral("guardar as receitas substituídas");
-    if (!m_sql.isPostgres()) {
-        // k drives the join in its key order, so the grouping needs no sort.
-        m_sql.run(purpose,
-                  QStringLiteral("%1 SELECT :nrintg, :tipo, k.CDFILIAL, %2, k.DSTTREE, k.CDPRATO, COUNT(r.NRSEQ),"
-                                 " CASE WHEN COUNT(r.NRSEQ) = 0 THEN '[]' ELSE json_group_array(json_array(r.NRSEQ,"
-                                 " r.CDARVPROD, r.QTPRODUTO, r.SGUNIDADE)) END"
-                                 " FROM %3 k LEFT JOIN %4 r ON %5 GROUP BY k.CDFILIAL, %6k.TREE, k.CDPRATO")
-                      .arg(insert, servOrEmpty, QLatin1String(m_t.chosen), QLatin1String(m_t.table), recipeOfK("r"),
-                           serv("k")),
-                  binds);
-        return;
-    }
-    // One pass reads each old recipe for its before-image and for its line numbers; recipes numbered as the
-    // source's are rewritten line by line, the rest (few) also lose or gain lines.
-    m_sql.run(purpose,
-              QStringLiteral("WITH ant AS (SELECT k.CDFILIAL, %8k.TREE, k.CDPRATO, k.DSTTREE, x.QTLINHAS, x.MINSEQ,"
-                             " x.MAXSEQ, x.DSLINHAS FROM %2 k CROSS JOIN LATERAL (SELECT COUNT(*) AS QTLINHAS,"
-                             " MIN(r.NRSEQ) AS MINSEQ, MAX(r.NRSEQ) AS MAXSEQ, '[' || string_agg('[' || r.NRSEQ || ','"
-                             " || to_json(r.CDARVPROD) || ',' || r.QTPRODUTO || ',' || to_json(r.SGUNIDADE) || ']', ',')"
-                             " || ']' AS DSLINHAS FROM %3 r WHERE %4) x),"
-                             " gravadas AS (%5 SELECT :nrintg, :tipo, k.CDFILIAL, %6, k.DSTTREE, k.CDPRATO, k.QTLINHAS,"
-                             " COALESCE(k.DSLINHAS, '[]') FROM ant k)"
-                             " INSERT INTO %7 (CDFILIAL, %1TREE, CDPRATO, DSTTREE)"
-                             " SELECT k.CDFILIAL, %8k.TREE, k.CDPRATO, k.DSTTREE FROM ant k JOIN (%9) s ON %10"
-                             " WHERE NOT (k.QTLINHAS = s.QTLINHAS AND k.MINSEQ = s.MINSEQ AND k.MAXSEQ = s.MAXSEQ"
-                             " AND s.QTLINHAS = s.MAXSEQ - s.MINSEQ + 1)")
-                  .arg(m_t.perService ? QStringLiteral("CDSERVFILI, ") : QString(), QLatin1String(m_t.chosen),
-                       QLatin1String(m_t.table), recipeOfK("r"), insert, servOrEmpty, QLatin1String(m_t.reshaped),
-                       serv("k"), sourceShapes(), sourceJoin()),
-              binds);
-    m_sql.run(QStringLiteral("analisar as tabelas de trabalho"),
-              QStringLiteral("ANALYZE %1").arg(QLatin1String(m_t.reshaped)));
+    const QString images = m_sql.isPostgres()
+        ? QStringLiteral("SELECT :nrintg, :tipo, k.CDFILIAL, %1, k.DSTTREE, k.CDPRATO, x.QTLINHAS, x.DSLINHAS FROM %2 k"
+                         " CROSS JOIN LATERAL (SELECT COUNT(*) AS QTLINHAS, COALESCE('[' || string_agg('[' || r.NRSEQ"
+                         " || ',' || to_json(r.CDARVPROD) || ',' || r.QTPRODUTO || ',' || to_json(r.SGUNIDADE) || ']',"
+                         " ',') || ']', '[]') AS DSLINHAS FROM %3 r WHERE %4) x")
+              .arg(servOrEmpty, QLatin1String(m_t.chosen), QLatin1String(m_t.table), recipeOfK("r"))
+        : QStringLiteral("SELECT :nrintg, :tipo, k.CDFILIAL, %1, k.DSTTREE, k.CDPRATO, COUNT(r.NRSEQ),"
+                         " CASE WHEN COUNT(r.NRSEQ) = 0 THEN '[]' ELSE json_group_array(json_array(r.NRSEQ,"
+                         " r.CDARVPROD, r.QTPRODUTO, r.SGUNIDADE)) END FROM %2 k LEFT JOIN %3 r ON %4"
+                         " GROUP BY k.CDFILIAL, %5k.TREE, k.CDPRATO")
+              .arg(servOrEmpty, QLatin1String(m_t.chosen), QLatin1String(m_t.table), recipeOfK("r"), serv("k"));
+    m_sql.run(QStringLiteral("guardar as receitas substituídas"),
+              QStringLiteral("INSERT INTO INTGCENTRALANT (NRINTG, IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO,"
+                             " QTLINHAS, DSLINHAS) ") + images,
+              {{":nrintg", m_run}, {":tipo", QLatin1String(m_t.kind)}});
 }
 
 RecipeChanges RecipeWriter::deleteAndCopy() const
@@ -127,29 +109,53 @@ RecipeChanges RecipeWriter::deleteAndCopy() const
 RecipeChanges RecipeWriter::rewriteInPlace() const
 {
     const QString table = QLatin1String(m_t.table);
-    const QString reshaped = QLatin1String(m_t.reshaped);
+    const QString chosen = QLatin1String(m_t.chosen);
+    const QString source = QLatin1String(m_t.source);
     RecipeChanges changes;
-    m_sql.run(QStringLiteral("apagar as linhas que a origem não tem"),
-              QStringLiteral("DELETE FROM %1 r USING %2 k WHERE %3 AND NOT EXISTS (SELECT 1 FROM %4 s WHERE %5"
-                             " AND s.NRSEQ = r.NRSEQ)")
-                  .arg(table, reshaped, recipeOfK("r"), QLatin1String(m_t.source), sourceJoin()));
     changes.written = m_sql.change(
         QStringLiteral("copiar as receitas da origem"),
         QStringLiteral("UPDATE %1 r SET CDARVPROD = s.CDARVPROD, QTPRODUTO = s.QTPRODUTO, SGUNIDADE = s.SGUNIDADE"
                        " FROM %2 k JOIN %3 s ON %4 WHERE %5 AND r.NRSEQ = s.NRSEQ")
-            .arg(table, QLatin1String(m_t.chosen), QLatin1String(m_t.source), sourceJoin(), recipeOfK("r")));
+            .arg(table, chosen, source, sourceJoin(), recipeOfK("r")));
+    changes.replaced = count(QStringLiteral("SELECT COALESCE(SUM(QTLINHAS), 0) FROM INTGCENTRALANT"
+                                            " WHERE NRINTG = :nrintg AND IDTIPORECE = :tipo"));
+    const int sourceLines = count(QStringLiteral("SELECT COALESCE(SUM(s.QTLINHAS), 0) FROM %1 k JOIN (%2) s ON %3")
+                                      .arg(chosen, sourceShapes(), sourceJoin()));
+    // Each recipe matched at most min(old, new) lines; if the totals of all three agree, every recipe already
+    // had exactly the source's line numbers and the update was the whole job.
+    if (changes.written == changes.replaced && changes.written == sourceLines)
+        return changes;
+
+    m_sql.run(QStringLiteral("comparar a numeração das linhas"),
+              QStringLiteral("INSERT INTO %1 (CDFILIAL, %2TREE, CDPRATO, DSTTREE) SELECT k.CDFILIAL, %3k.TREE, k.CDPRATO,"
+                             " k.DSTTREE FROM %4 k CROSS JOIN LATERAL (SELECT COUNT(*) AS QTLINHAS, MIN(r.NRSEQ) AS MINSEQ,"
+                             " MAX(r.NRSEQ) AS MAXSEQ FROM %5 r WHERE %6) d JOIN (%7) s ON %8"
+                             " WHERE NOT (d.QTLINHAS = s.QTLINHAS AND d.MINSEQ = s.MINSEQ AND d.MAXSEQ = s.MAXSEQ"
+                             " AND s.QTLINHAS = s.MAXSEQ - s.MINSEQ + 1)")
+                  .arg(QLatin1String(m_t.reshaped), m_t.perService ? QStringLiteral("CDSERVFILI, ") : QString(),
+                       serv("k"), chosen, table, recipeOfK("r"), sourceShapes(), sourceJoin()));
+    m_sql.run(QStringLiteral("analisar as tabelas de trabalho"),
+              QStringLiteral("ANALYZE %1").arg(QLatin1String(m_t.reshaped)));
+    const QString reshaped = QLatin1String(m_t.reshaped);
+    m_sql.run(QStringLiteral("apagar as linhas que a origem não tem"),
+              QStringLiteral("DELETE FROM %1 r USING %2 k WHERE %3 AND NOT EXISTS (SELECT 1 FROM %4 s WHERE %5"
+                             " AND s.NRSEQ = r.NRSEQ)")
+                  .arg(table, reshaped, recipeOfK("r"), source, sourceJoin()));
     changes.written += m_sql.change(
         QStringLiteral("copiar as linhas que o destino não tem"),
         QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %4 k JOIN %5 s ON %6 WHERE NOT EXISTS (SELECT 1 FROM %1 r"
                        " WHERE %7 AND r.NRSEQ = s.NRSEQ) ORDER BY %8")
-            .arg(table, columns(), lineValues(), reshaped, QLatin1String(m_t.source), sourceJoin(), recipeOfK("r"),
-                 keyOrder()));
-    QSqlQuery replaced = m_sql.run(QStringLiteral("contar as linhas substituídas"),
-                                   QStringLiteral("SELECT COALESCE(SUM(QTLINHAS), 0) FROM INTGCENTRALANT"
-                                                  " WHERE NRINTG = :nrintg AND IDTIPORECE = :tipo"),
-                                   {{":nrintg", m_run}, {":tipo", QLatin1String(m_t.kind)}});
-    changes.replaced = replaced.next() ? replaced.value(0).toInt() : 0;
+            .arg(table, columns(), lineValues(), reshaped, source, sourceJoin(), recipeOfK("r"), keyOrder()));
     return changes;
+}
+
+int RecipeWriter::count(const QString &select) const
+{
+    QSqlQuery q = m_sql.run(QStringLiteral("contar as linhas substituídas"), select,
+                            select.contains(QLatin1String(":nrintg"))
+                                ? QVariantMap{{":nrintg", m_run}, {":tipo", QLatin1String(m_t.kind)}}
+                                : QVariantMap{});
+    return q.next() ? q.value(0).toInt() : 0;
 }
 
 } // namespace suite::server

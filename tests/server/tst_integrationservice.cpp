@@ -22,6 +22,8 @@ private slots:
     void sourceAsDestinationKeepsItsRecipes();
     void keepsBeforeImagesOfEveryOverwrittenLine_data() { addDialectRows(); }
     void keepsBeforeImagesOfEveryOverwrittenLine();
+    void rewritesRecipesOfAnyNumbering_data();
+    void rewritesRecipesOfAnyNumbering();
     void countsTheRun_data();
     void countsTheRun();
     void badInputChangesNothing_data();
@@ -204,6 +206,23 @@ QStringList sorted(QStringList list)
     return list;
 }
 
+// The lines kept by before-images, keyed as linesByRecipe keys them.
+QMultiMap<QString, QString> beforeImages(QSqlDatabase &db, const QString &dialect)
+{
+    const QString lines = dialect == QLatin1String("sqlite")
+        ? QStringLiteral("SELECT a.IDTIPORECE || '|' || a.CDFILIAL || '|' || a.CDSERVFILI || '|' || a.CDFILAUXPRAT"
+                         " || '|' || a.CDPRATO, json_extract(j.value, '$[0]'), json_extract(j.value, '$[1]'),"
+                         " CAST(json_extract(j.value, '$[2]') AS FLOAT), json_extract(j.value, '$[3]')"
+                         " FROM INTGCENTRALANT a, json_each(a.DSLINHAS) j")
+        : QStringLiteral("SELECT a.IDTIPORECE || '|' || a.CDFILIAL || '|' || a.CDSERVFILI || '|' || a.CDFILAUXPRAT"
+                         " || '|' || a.CDPRATO, CAST(j.e->>0 AS INTEGER), j.e->>1, CAST(j.e->>2 AS FLOAT), j.e->>3"
+                         " FROM INTGCENTRALANT a, json_array_elements(CAST(a.DSLINHAS AS json)) AS j(e)");
+    QMultiMap<QString, QString> images;
+    for (const QString &row : rowsOf(db, lines))
+        images.insert(row.section(QLatin1Char('|'), 0, 4), row.section(QLatin1Char('|'), 5));
+    return images;
+}
+
 } // namespace
 
 void tst_IntegrationService::keepsBeforeImagesOfEveryOverwrittenLine()
@@ -221,17 +240,7 @@ void tst_IntegrationService::keepsBeforeImagesOfEveryOverwrittenLine()
     const QMultiMap<QString, QString> after = linesByRecipe(recipeRows(tdb.db()), serviceRecipeRows(tdb.db()));
 
     // One before-image per replaced recipe, holding exactly the lines it had ("[]" when it had none).
-    const QString lines = dialect == QLatin1String("sqlite")
-        ? QStringLiteral("SELECT a.IDTIPORECE || '|' || a.CDFILIAL || '|' || a.CDSERVFILI || '|' || a.CDFILAUXPRAT"
-                         " || '|' || a.CDPRATO, json_extract(j.value, '$[0]'), json_extract(j.value, '$[1]'),"
-                         " CAST(json_extract(j.value, '$[2]') AS FLOAT), json_extract(j.value, '$[3]')"
-                         " FROM INTGCENTRALANT a, json_each(a.DSLINHAS) j")
-        : QStringLiteral("SELECT a.IDTIPORECE || '|' || a.CDFILIAL || '|' || a.CDSERVFILI || '|' || a.CDFILAUXPRAT"
-                         " || '|' || a.CDPRATO, CAST(j.e->>0 AS INTEGER), j.e->>1, CAST(j.e->>2 AS FLOAT), j.e->>3"
-                         " FROM INTGCENTRALANT a, json_array_elements(CAST(a.DSLINHAS AS json)) AS j(e)");
-    QMultiMap<QString, QString> images;
-    for (const QString &row : rowsOf(tdb.db(), lines))
-        images.insert(row.section(QLatin1Char('|'), 0, 4), row.section(QLatin1Char('|'), 5));
+    const QMultiMap<QString, QString> images = beforeImages(tdb.db(), dialect);
     const QStringList recipes = rowsOf(tdb.db(), QStringLiteral("SELECT IDTIPORECE || '|' || CDFILIAL || '|' ||"
                                                                 " CDSERVFILI || '|' || CDFILAUXPRAT || '|' || CDPRATO,"
                                                                 " QTLINHAS FROM INTGCENTRALANT ORDER BY 1"));
@@ -257,6 +266,65 @@ void tst_IntegrationService::keepsBeforeImagesOfEveryOverwrittenLine()
     QCOMPARE(rowsOf(tdb.db(), QStringLiteral("SELECT COUNT(*) FROM INTGCENTRAL WHERE DTFIM IS NOT NULL"
                                              " AND DTINICARD IS NOT NULL AND DTFINCARD IS NOT NULL")),
              QStringList{"1"});
+}
+
+void tst_IntegrationService::rewritesRecipesOfAnyNumbering_data()
+{
+    QTest::addColumn<QString>("dialect");
+    QTest::addColumn<QList<int>>("source");
+    QTest::addColumn<QList<int>>("destination");
+    const QList<std::tuple<const char *, QList<int>, QList<int>>> cases{
+        {"same numbering", {1, 2, 3}, {1, 2, 3}},
+        {"destination has more lines", {1, 2, 3}, {1, 2, 3, 4, 5}},
+        {"destination has fewer lines", {1, 2, 3, 4}, {1, 2}},
+        {"source numbered with gaps", {1, 3, 7}, {1, 2, 3}},
+        {"destination had none", {1, 2}, {}},
+        {"no number in common", {4, 5, 6}, {1, 2, 3}},
+        {"same count, shifted", {2, 3, 4}, {1, 2, 3}},
+        {"same count, first and last", {1, 4, 5}, {1, 3, 5}},
+    };
+    for (const QString &d : dialects()) {
+        for (const auto &[name, source, destination] : cases)
+            QTest::newRow(qPrintable(d + QLatin1Char(' ') + QLatin1String(name))) << d << source << destination;
+    }
+}
+
+void tst_IntegrationService::rewritesRecipesOfAnyNumbering()
+{
+    QFETCH(QString, dialect);
+    QFETCH(QList<int>, source);
+    QFETCH(QList<int>, destination);
+    SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
+    loadFixture(tdb.db());
+    const QString recipe = QStringLiteral("CDFILAUXPRAT = 'P' AND CDPRATO = '0101001'");
+    QSqlQuery q(tdb.db());
+    QVERIFY(q.exec(QStringLiteral("DELETE FROM RECEITA WHERE CDFILIAL IN ('0001', '0002') AND %1").arg(recipe)));
+    const auto addLines = [&](const char *branch, const QList<int> &seqs, int product, const char *unit) {
+        for (const int seq : seqs) {
+            QVERIFY(q.exec(QStringLiteral("INSERT INTO RECEITA (CDFILIAL, CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD,"
+                                          " QTPRODUTO, SGUNIDADE) VALUES ('%1', 'P', '0101001', %2, '000000000%3', %4, '%5')")
+                               .arg(QLatin1String(branch)).arg(seq).arg((seq + product) % 6 + 1).arg(seq * product)
+                               .arg(QLatin1String(unit))));
+        }
+    };
+    addLines("0001", source, 1, "KG");
+    addLines("0002", destination, 10, "LT");
+    const QStringList old = recipeRows(tdb.db(), QStringLiteral("CDFILIAL = '0002' AND %1").arg(recipe));
+
+    server::IntgCentralService service(tdb.db(), QStringLiteral("demo"));
+    service.call(QStringLiteral("IntgCentral"),
+                 intgArgs(QStringLiteral("P0101001_"), QStringLiteral("FX"), destinationPacket({"0002"})));
+
+    QStringList expected = recipeRows(tdb.db(), QStringLiteral("CDFILIAL = '0001' AND %1").arg(recipe));
+    for (QString &row : expected)
+        row.replace(0, 4, QStringLiteral("0002"));
+    QCOMPARE(recipeRows(tdb.db(), QStringLiteral("CDFILIAL = '0002' AND %1").arg(recipe)), expected);
+    QStringList kept;
+    for (const QString &row : old)
+        kept << row.section(QLatin1Char('|'), 3);
+    QCOMPARE(sorted(beforeImages(tdb.db(), dialect).values(QStringLiteral("L|0002||P|0101001"))), sorted(kept));
+    QCOMPARE(rowsOf(tdb.db(), QStringLiteral("SELECT QTAPAGADAS, QTINSERIDAS FROM INTGCENTRAL")),
+             QStringList{QStringLiteral("%1|%2").arg(destination.size()).arg(source.size())});
 }
 
 void tst_IntegrationService::countsTheRun_data()
