@@ -45,6 +45,7 @@ void prepareSession(const QSqlDatabase& db, Dialect dialect)
         execStatement(db, QStringLiteral("PRAGMA journal_mode = WAL"), QStringLiteral("choosing the journal mode"));
         execStatement(db, QStringLiteral("PRAGMA synchronous = NORMAL"), QStringLiteral("choosing the sync mode"));
         execStatement(db, QStringLiteral("PRAGMA cache_size = -65536"), QStringLiteral("sizing the page cache"));
+        execStatement(db, QStringLiteral("PRAGMA temp_store = MEMORY"), QStringLiteral("keeping work tables in memory"));
         return;
     }
     execStatement(db, QStringLiteral("SET client_min_messages TO WARNING"), QStringLiteral("quieting server notices"));

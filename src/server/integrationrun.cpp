@@ -45,6 +45,17 @@ const char *const kCreateWorkTables[] = {
 const RecipeTable kLocal{"RECEITA", "L", "TT_MAPA", "TT_ORIG_L", "TT_FORMA_L", false};
 const RecipeTable kPerService{"RECEITASERV", "S", "TT_OK_S", "TT_ORIG_S", "TT_FORMA_S", true};
 
+// Observation 6 rows of one kind. The dish is asked once (SQLite tests a condition on the outer table there), and
+// only its destinations are looked up, so the cost follows the number of rows observed.
+QString withoutSourceRecipe(const SqlRunner &sql, const RecipeTable &t)
+{
+    return QStringLiteral("INSERT INTO TT_OBS SELECT '6', '%1', m.CDFILIAL, m.TREE, m.CDPRATO, '', ''"
+                          " FROM TT_PRATO p CROSS JOIN TT_DEST d %2 TT_MAPA m ON m.CDFILIAL = d.CDFILIAL AND m.TREE = p.TREE"
+                          " AND m.CDPRATO = p.CDPRATO"
+                          " WHERE NOT EXISTS (SELECT 1 FROM %3 s WHERE s.TREE = p.TREE AND s.CDPRATO = p.CDPRATO)")
+        .arg(QLatin1String(t.kind), sql.fixedJoin(), QLatin1String(t.source));
+}
+
 QString timestampText(const QDateTime &t) { return t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")); }
 QString logTimeText(const QDateTime &t) { return t.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")); }
 
@@ -210,7 +221,7 @@ void IntegrationRun::observeDestinations(const SqlRunner &sql, const Integration
     if (request.perService)
         kinds << QStringLiteral("S");
     const QString unregistered = QStringLiteral("INSERT INTO TT_OBS SELECT '1', :tipo, d.CDFILIAL, p.TREE, p.CDPRATO,"
-                                                " '', '' FROM TT_DEST d CROSS JOIN TT_PRATO p WHERE %1");
+                                                " '', '' FROM TT_PRATO p CROSS JOIN TT_DEST d WHERE %1");
     for (const QString &kind : kinds) {
         for (const QString &condition : {standard.arg(QStringLiteral("NOT IN")), local.arg(QStringLiteral("NOT EXISTS"))})
             sql.run(QStringLiteral("registrar pratos não cadastrados no destino"), unregistered.arg(condition),
@@ -248,9 +259,7 @@ void IntegrationRun::readSourceRecipes(const SqlRunner &sql, const IntegrationRe
 
 void IntegrationRun::replaceLocalRecipes(const SqlRunner &sql)
 {
-    sql.run(QStringLiteral("registrar pratos sem receita local na origem"),
-            QStringLiteral("INSERT INTO TT_OBS SELECT '6', 'L', m.CDFILIAL, m.TREE, m.CDPRATO, '', '' FROM TT_MAPA m"
-                           " WHERE NOT EXISTS (SELECT 1 FROM TT_ORIG_L s WHERE s.TREE = m.TREE AND s.CDPRATO = m.CDPRATO)"));
+    sql.run(QStringLiteral("registrar pratos sem receita local na origem"), withoutSourceRecipe(sql, kLocal));
     sql.run(QStringLiteral("registrar produtos não habilitados no destino"),
             QStringLiteral("INSERT INTO TT_OBS SELECT DISTINCT '2', 'L', m.CDFILIAL, m.TREE, m.CDPRATO, s.CDARVPROD, ''"
                            " FROM TT_FALTA f %1 TT_ORIG_L s ON s.CDARVPROD = f.CDARVPROD"
@@ -266,9 +275,7 @@ void IntegrationRun::replaceLocalRecipes(const SqlRunner &sql)
 
 void IntegrationRun::replaceServiceRecipes(const SqlRunner &sql)
 {
-    sql.run(QStringLiteral("registrar pratos sem receita por serviço na origem"),
-            QStringLiteral("INSERT INTO TT_OBS SELECT '6', 'S', m.CDFILIAL, m.TREE, m.CDPRATO, '', '' FROM TT_MAPA m"
-                           " WHERE NOT EXISTS (SELECT 1 FROM TT_ORIG_S s WHERE s.TREE = m.TREE AND s.CDPRATO = m.CDPRATO)"));
+    sql.run(QStringLiteral("registrar pratos sem receita por serviço na origem"), withoutSourceRecipe(sql, kPerService));
     sql.run(QStringLiteral("relacionar os serviços dos destinos"),
             QStringLiteral("INSERT INTO TT_MAPA_S (CDFILIAL, CDSERVFILI, TREE, CDPRATO, DSTTREE)"
                            " SELECT m.CDFILIAL, s.CDSERVFILI, m.TREE, m.CDPRATO, m.DSTTREE FROM TT_MAPA m"
