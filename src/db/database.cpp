@@ -34,6 +34,19 @@ void configure(QSqlDatabase& db, const DbUrl& url)
     db.setConnectOptions(QStringLiteral("connect_timeout=10"));
 }
 
+void restrictToReading(const QSqlDatabase& db, Dialect dialect)
+{
+    if (dialect == Dialect::SQLite) {
+        execStatement(db, QStringLiteral("PRAGMA query_only = ON"), QStringLiteral("refusing writes"));
+        return;
+    }
+    execStatement(db, QStringLiteral("SET ROLE %1").arg(QLatin1String(kReaderRole)),
+                  QStringLiteral("taking the reader role %1 (created by suite-server init; the user must be a member)")
+                      .arg(QLatin1String(kReaderRole)));
+    execStatement(db, QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"),
+                  QStringLiteral("making transactions read-only"));
+}
+
 void prepareSession(const QSqlDatabase& db, Dialect dialect)
 {
     if (dialect == Dialect::SQLite) {
@@ -55,7 +68,7 @@ void prepareSession(const QSqlDatabase& db, Dialect dialect)
 
 } // namespace
 
-QSqlDatabase openDatabase(const QString& url, const QString& connectionName)
+QSqlDatabase openDatabase(const QString& url, const QString& connectionName, Access access)
 {
     const DbUrl parsed = DbUrl::parse(url);
     if (connectionName.isEmpty())
@@ -78,6 +91,8 @@ QSqlDatabase openDatabase(const QString& url, const QString& connectionName)
         if (db.open()) {
             try {
                 prepareSession(db, parsed.dialect());
+                if (access == Access::ReadOnly)
+                    restrictToReading(db, parsed.dialect());
                 qCDebug(lcDb) << "opened" << parsed.display() << "as" << connectionName;
                 return db;
             } catch (const DbError& e) {

@@ -76,7 +76,8 @@ void openSharedDatabase(const QString& url)
 {
     closeSharedDatabase();
     try {
-        suite::db::openDatabase(url, QLatin1String(sharedConnectionName));
+        // Screens only look things up here; every change goes through the application server.
+        suite::db::openDatabase(url, QLatin1String(sharedConnectionName), suite::db::Access::ReadOnly);
     } catch (const std::exception& e) {
         throw Exception(QStringLiteral("Não foi possível abrir o banco de dados: %1").arg(QString::fromUtf8(e.what())));
     }

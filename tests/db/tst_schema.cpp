@@ -18,6 +18,8 @@ private slots:
     void secondCreationFailsWithPurpose();
     void keysAreEnforced_data();
     void keysAreEnforced();
+    void readingConnectionOnlyReads_data();
+    void readingConnectionOnlyReads();
 };
 
 void tst_Schema::createsEveryTable()
@@ -48,6 +50,41 @@ void tst_Schema::secondCreationFailsWithPurpose()
     // The failed attempt rolled back and left the first schema usable.
     QVERIFY(hasSchema(tdb.db()));
     execStatement(tdb.db(), QStringLiteral("INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES ('0001', 'Matriz')"), QStringLiteral("insert"));
+}
+
+void tst_Schema::readingConnectionOnlyReads_data()
+{
+    QTest::addColumn<QString>("dialect");
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<bool>("allowed");
+    for (const QString& d : suite::test::dialects()) {
+        QTest::addRow("%s reads branches", qPrintable(d)) << d << "SELECT COUNT(*) FROM FILIAL" << true;
+        QTest::addRow("%s reads recipes", qPrintable(d)) << d << "SELECT COUNT(*) FROM RECEITA" << true;
+        QTest::addRow("%s adds a branch", qPrintable(d))
+            << d << "INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES ('0099', 'Nova')" << false;
+        QTest::addRow("%s changes recipes", qPrintable(d)) << d << "UPDATE RECEITA SET QTPRODUTO = 0" << false;
+        QTest::addRow("%s drops the run history", qPrintable(d)) << d << "DROP TABLE INTGCENTRALANT" << false;
+    }
+    // A SQLite file is readable by whoever can open it; PostgreSQL keeps these from the reader.
+    QTest::addRow("postgres reads the token key") << "postgres" << "SELECT VLCHAVE FROM CONFIGSERV" << false;
+    QTest::addRow("postgres reads password hashes") << "postgres" << "SELECT DSSENHA FROM OPERADOR" << false;
+}
+
+void tst_Schema::readingConnectionOnlyReads()
+{
+    QFETCH(QString, dialect);
+    QFETCH(QString, statement);
+    QFETCH(bool, allowed);
+    SUITE_TEST_DATABASE(tdb, dialect, suite::test::TestDatabase::Schema);
+    const QString name = QStringLiteral("reader");
+    {
+        QSqlDatabase reader = openDatabase(tdb.url(), name, Access::ReadOnly);
+        QSqlQuery q(reader);
+        QCOMPARE(q.exec(statement), allowed);
+    }
+    closeDatabase(name);
+    QVERIFY(hasSchema(tdb.db()));
+    QCOMPARE(queryValue(tdb.db(), QStringLiteral("SELECT COUNT(*) FROM FILIAL"), QStringLiteral("count")).toInt(), 0);
 }
 
 void tst_Schema::keysAreEnforced_data()

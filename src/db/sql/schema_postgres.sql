@@ -161,4 +161,26 @@ CREATE TABLE INTGCENTRALANT (
 ;
 -- Unique by construction (one row per recipe of a run); a key over six columns would cost a third of the write.
 CREATE INDEX IX_INTGCENTRALANT ON INTGCENTRALANT (NRINTG)
-
+;
+-- The desktop reads its look-ups as this role, which can only SELECT. Roles belong to the whole
+-- cluster: another database may have created it already, maybe at this very moment.
+DO $$
+BEGIN
+  CREATE ROLE suite_consulta NOLOGIN;
+EXCEPTION WHEN duplicate_object OR unique_violation THEN
+  NULL;
+END
+$$
+;
+GRANT SELECT ON ALL TABLES IN SCHEMA public TO suite_consulta
+;
+-- Password hashes and the key that signs the service's tokens stay with the server.
+REVOKE SELECT ON OPERADOR, CONFIGSERV FROM suite_consulta
+;
+DO $$
+BEGIN
+  IF NOT pg_has_role(current_user, 'suite_consulta', 'MEMBER') THEN
+    EXECUTE format('GRANT suite_consulta TO %I', current_user);
+  END IF;
+END
+$$
