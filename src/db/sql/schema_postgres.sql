@@ -142,7 +142,8 @@ CREATE TABLE INTGCENTRAL (
   DTFINCARD    DATE,
   QTAPAGADAS   INTEGER NOT NULL DEFAULT 0,
   QTINSERIDAS  INTEGER NOT NULL DEFAULT 0,
-  QTOBSERV     INTEGER NOT NULL DEFAULT 0
+  QTOBSERV     INTEGER NOT NULL DEFAULT 0,
+  DTDESFEITA   TIMESTAMP  -- when the run was undone from its before-images
 )
 ;
 -- One row per recipe a run replaced: its lines as they were, as a JSON array of

@@ -143,7 +143,8 @@ CREATE TABLE INTGCENTRAL (
   DTFINCARD    TEXT,
   QTAPAGADAS   INTEGER NOT NULL DEFAULT 0,
   QTINSERIDAS  INTEGER NOT NULL DEFAULT 0,
-  QTOBSERV     INTEGER NOT NULL DEFAULT 0
+  QTOBSERV     INTEGER NOT NULL DEFAULT 0,
+  DTDESFEITA   TEXT  -- when the run was undone from its before-images
 )
 ;
 -- One row per recipe a run replaced: its lines as they were, as a JSON array of

@@ -1,0 +1,139 @@
+// Undoing a run from its before-images: everything it replaced comes back, and what would lose work is refused.
+#include "integrationundo.h"
+#include "intgcentralservice.h"
+#include "servererrors.h"
+#include "servertestkit.h"
+
+#include <QProcess>
+#include <QtTest>
+
+using namespace suite;
+using namespace suite::test;
+
+class tst_IntegrationUndo : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void putsBackWhatTheRunReplaced_data();
+    void putsBackWhatTheRunReplaced();
+    void refusesWhatWouldLoseWork_data() { addDialectRows(); }
+    void refusesWhatWouldLoseWork();
+    void commandLine();
+
+private:
+    // Runs an integration of three dishes from 0001 and returns its number.
+    static qint64 integrate(QSqlDatabase &db, const QString &kinds, const QStringList &destinations)
+    {
+        server::IntgCentralService(db, QStringLiteral("demo"))
+            .call(QStringLiteral("IntgCentral"), {"0001", "P0101001_P0101003_00010101901_", kinds,
+                                                  destinationPacket(destinations), "", ""});
+        return rowsOf(db, QStringLiteral("SELECT MAX(NRINTG) FROM INTGCENTRAL")).value(0).toLongLong();
+    }
+
+    static QStringList recipes(QSqlDatabase &db) { return recipeRows(db) + serviceRecipeRows(db); }
+
+    static QString undoFailure(QSqlDatabase &db, qint64 run)
+    {
+        try {
+            server::IntegrationUndo(db).undo(run);
+        } catch (const server::ServiceError &e) {
+            return e.message();
+        }
+        return {};
+    }
+};
+
+void tst_IntegrationUndo::putsBackWhatTheRunReplaced_data()
+{
+    QTest::addColumn<QString>("dialect");
+    QTest::addColumn<QString>("kinds");
+    for (const QString &d : dialects()) {
+        for (const char *kinds : {"FS", "FX", "XS"})
+            QTest::newRow(qPrintable(d + QLatin1Char(' ') + QLatin1String(kinds))) << d << QString::fromLatin1(kinds);
+    }
+}
+
+void tst_IntegrationUndo::putsBackWhatTheRunReplaced()
+{
+    QFETCH(QString, dialect);
+    QFETCH(QString, kinds);
+    SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
+    loadFixture(tdb.db());
+    const QStringList before = recipes(tdb.db());
+
+    // Recipes overwritten, shortened, renumbered and created, at several destinations.
+    const qint64 run = integrate(tdb.db(), kinds, {"0002", "0003", "0005", "0006"});
+    QVERIFY(recipes(tdb.db()) != before);
+
+    QVERIFY(server::IntegrationUndo(tdb.db()).undo(run) > 0);
+    QCOMPARE(recipes(tdb.db()), before);
+    QCOMPARE(rowsOf(tdb.db(), QStringLiteral("SELECT COUNT(*) FROM INTGCENTRAL WHERE DTDESFEITA IS NOT NULL")),
+             QStringList{"1"});
+}
+
+void tst_IntegrationUndo::refusesWhatWouldLoseWork()
+{
+    QFETCH(QString, dialect);
+    SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
+    loadFixture(tdb.db());
+    // The destinations' recipes; the source's are changed by hand below, which no undo touches.
+    const QString destinations = QStringLiteral("CDFILIAL <> '0001'");
+    const auto destinationRecipes = [&] {
+        return recipeRows(tdb.db(), destinations) + serviceRecipeRows(tdb.db(), destinations);
+    };
+    const QStringList original = destinationRecipes();
+
+    QCOMPARE(undoFailure(tdb.db(), 99), QStringLiteral("Integração 99 não encontrada."));
+
+    const qint64 first = integrate(tdb.db(), QStringLiteral("FS"), {"0002", "0005"});
+    const QStringList afterFirst = destinationRecipes();
+    // A second run that shares destination 0002 and copies different quantities.
+    QSqlQuery q(tdb.db());
+    QVERIFY(q.exec(QStringLiteral("UPDATE RECEITA SET QTPRODUTO = 42 WHERE CDFILIAL = '0001'")));
+    const qint64 second = integrate(tdb.db(), QStringLiteral("FX"), {"0002"});
+    const QStringList afterSecond = destinationRecipes();
+    QVERIFY(afterSecond != afterFirst);
+
+    QCOMPARE(undoFailure(tdb.db(), first),
+             QStringLiteral("A integração %1 não pode ser desfeita: a integração %2, posterior, substituiu receitas dela. "
+                            "Desfaça primeiro a %2.").arg(first).arg(second));
+    QCOMPARE(destinationRecipes(), afterSecond);
+
+    // Newest first, then the older one, brings back each state in turn.
+    QCOMPARE(undoFailure(tdb.db(), second), QString());
+    QCOMPARE(destinationRecipes(), afterFirst);
+    QCOMPARE(undoFailure(tdb.db(), second), QStringLiteral("A integração %1 já foi desfeita.").arg(second));
+    QCOMPARE(undoFailure(tdb.db(), first), QString());
+    QCOMPARE(destinationRecipes(), original);
+}
+
+void tst_IntegrationUndo::commandLine()
+{
+    const QString program = qEnvironmentVariable("SUITE_BIN_DIR") + QStringLiteral("/suite-server");
+    if (!QFile::exists(program))
+        QSKIP("SUITE_BIN_DIR does not hold suite-server");
+    SUITE_TEST_DATABASE(tdb, QStringLiteral("sqlite"), TestDatabase::Schema);
+    loadFixture(tdb.db());
+    const QStringList before = recipes(tdb.db());
+    const qint64 run = integrate(tdb.db(), QStringLiteral("FS"), {"0002", "0006"});
+
+    const auto undo = [&](const QString &number) {
+        QProcess process;
+        process.start(program, {"undo", "--database", tdb.url(), "--run", number});
+        process.waitForFinished(30000);
+        return std::pair{process.exitCode(), QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError())};
+    };
+    const auto [status, output] = undo(QString::number(run));
+    QCOMPARE(status, 0);
+    QVERIFY2(output.startsWith(QStringLiteral("run %1 undone: ").arg(run)), qPrintable(output));
+    QCOMPARE(recipes(tdb.db()), before);
+
+    const auto [again, refusal] = undo(QString::number(run));
+    QCOMPARE(again, 1);
+    QVERIFY2(refusal.contains(QStringLiteral("já foi desfeita")), qPrintable(refusal));
+    QCOMPARE(undo(QStringLiteral("abc")).first, 2);
+}
+
+QTEST_GUILESS_MAIN(tst_IntegrationUndo)
+#include "tst_integrationundo.moc"
