@@ -34,6 +34,12 @@ void createSchema(QSqlDatabase& db);
 /// True when the suite's tables exist already (e.g. to decide whether a database needs init).
 bool hasSchema(const QSqlDatabase& db);
 
+/// The schema this build creates and serves; createSchema records it in CONFIGSERV.
+inline constexpr int kSchemaVersion = 2;
+
+/// The schema version a database records: 0 without a schema or for one made before versions were recorded.
+int schemaVersion(const QSqlDatabase& db);
+
 /// Realistic, deterministic pt-BR demo data (branches, dish trees, menus, products, recipes,
 /// operators "demo"/"demo" and "nutri"/"nutri"). Expects an empty schema; one transaction.
 void loadDemo(QSqlDatabase& db);

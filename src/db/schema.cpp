@@ -58,6 +58,8 @@ QString purposeOf(const QString& statement)
     return QStringLiteral("creating the schema");
 }
 
+constexpr const char* kSchemaVersionKey = "VERSAO_ESQUEMA";
+
 } // namespace
 
 void createSchema(QSqlDatabase& db)
@@ -70,7 +72,22 @@ void createSchema(QSqlDatabase& db)
     Transaction transaction(db, QStringLiteral("creating the schema"));
     for (const QString& statement : statements)
         execStatement(db, statement, purposeOf(statement));
+    execStatement(db,
+                  QStringLiteral("INSERT INTO CONFIGSERV (CDCHAVE, VLCHAVE) VALUES ('%1', '%2')")
+                      .arg(QLatin1String(kSchemaVersionKey))
+                      .arg(kSchemaVersion),
+                  QStringLiteral("recording the schema version"));
     transaction.commit();
+}
+
+int schemaVersion(const QSqlDatabase& db)
+{
+    if (!hasSchema(db))
+        return 0;
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("SELECT VLCHAVE FROM CONFIGSERV WHERE CDCHAVE = ?"));
+    q.addBindValue(QLatin1String(kSchemaVersionKey));
+    return q.exec() && q.next() ? q.value(0).toInt() : 0;
 }
 
 bool hasSchema(const QSqlDatabase& db)

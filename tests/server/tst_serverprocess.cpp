@@ -52,6 +52,8 @@ private slots:
     void initServeAndStop();
     void killedMidRunChangesNothing_data() { addDialectRows(); }
     void killedMidRunChangesNothing();
+    void servesOnlyItsOwnSchema_data() { addDialectRows(); }
+    void servesOnlyItsOwnSchema();
 };
 
 void tst_ServerProcess::initTestCase()
@@ -71,6 +73,8 @@ void tst_ServerProcess::commandLineErrors_data()
     QTest::newRow("bad scale") << QStringList{"init", "--database", "x.db", "--scale", "1,a,1"};
     QTest::newRow("bad listen") << QStringList{"serve", "--database", "x.db", "--listen", "localhost"};
     QTest::newRow("unknown option") << QStringList{"serve", "--database", "x.db", "--verbose", "yes"};
+    QTest::newRow("undo without a run") << QStringList{"undo", "--database", "x.db"};
+    QTest::newRow("undo of no number") << QStringList{"undo", "--database", "x.db", "--run", "0"};
 }
 
 void tst_ServerProcess::commandLineErrors()
@@ -84,6 +88,32 @@ void tst_ServerProcess::commandLineErrors()
     QCOMPARE(process.exitCode(), 2);
     QVERIFY(process.readAllStandardError().contains("usage:"));
     QVERIFY(QDir(dir.path()).entryList(QDir::Files).isEmpty());   // nothing created
+}
+
+void tst_ServerProcess::servesOnlyItsOwnSchema()
+{
+    QFETCH(QString, dialect);
+    SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
+    const auto run = [&](const QString &command) {
+        QStringList args{command, "--database", tdb.url()};
+        if (command == QLatin1String("serve"))
+            args << "--listen" << "127.0.0.1:0";
+        QProcess process;
+        process.start(serverProgram(), args);
+        process.waitForFinished(30000);
+        return std::pair{process.exitCode(), QString::fromUtf8(process.readAllStandardError())};
+    };
+    QCOMPARE(run(QStringLiteral("check")).first, 0);
+
+    // A database made before this build's schema: both refuse, and say what to do, before touching it.
+    QSqlQuery q(tdb.db());
+    QVERIFY(q.exec(QStringLiteral("DELETE FROM CONFIGSERV")));
+    for (const QString &command : {QStringLiteral("check"), QStringLiteral("serve")}) {
+        const auto [status, message] = run(command);
+        QCOMPARE(status, 3);
+        QVERIFY2(message.contains(QLatin1String("suite-server init")), qPrintable(message));
+    }
+    QVERIFY(rowsOf(tdb.db(), QStringLiteral("SELECT COUNT(*) FROM CONFIGSERV")) == QStringList{"0"});
 }
 
 void tst_ServerProcess::initServeAndStop()
