@@ -1,6 +1,7 @@
 // integration_bench: times one full IntgCentral against a plain INSERT ... SELECT of the same rows.
 #include "integrationrequest.h"
 #include "integrationrun.h"
+#include "integrationundo.h"
 #include "intgcentralservice.h"
 #include "sqlrunner.h"
 #include "threadconnection.h"
@@ -135,6 +136,7 @@ int run(const Options &o)
     double bestIntegration = 0;
     double bestCopy = 0;
     int copied = 0;
+    qint64 lastRun = 0;
     for (int round = 1; round <= o.runs; ++round) {
         server::IntegrationRun integration(db, QStringLiteral("demo"));
         settle(sql);
@@ -142,6 +144,7 @@ int run(const Options &o)
         integration.run(request);
         const double integrationTime = seconds(timer);
         const server::IntegrationCounts counts = integration.counts();
+        lastRun = counts.run;
         std::printf("round %d: integration of %d dishes x %lld destinations, %d lines replaced, %d written,"
                     " %d observations: %.2f s, %.0f rows/s\n",
                     round, int(request.dishes.size()), qint64(request.destinations.size()), counts.deleted,
@@ -201,6 +204,11 @@ int run(const Options &o)
                 qint64(lines.size()), copied, naiveTime, copied / naiveTime);
     std::printf("one-statement-per-line/plain-copy ratio: %.2f\n", naiveTime / bestCopy);
     sql.run(QStringLiteral("descartar a tabela de cópia"), QStringLiteral("DROP TABLE RECEITA_COPIA"));
+    // Not part of the ratio: what putting the last run back costs.
+    settle(sql);
+    timer.restart();
+    const int restored = server::IntegrationUndo(db).undo(lastRun);
+    std::printf("undo of the last run: %d recipes put back in %.2f s\n", restored, seconds(timer));
     std::printf("best of %d rounds: integration %.2f s, plain copy %.2f s\n", o.runs, bestIntegration, bestCopy);
     std::printf("integration/plain-copy ratio: %.2f\n", bestIntegration / bestCopy);
     return 0;
