@@ -17,6 +17,13 @@ int IntegrationUndo::undo(qint64 run)
     const QVariantMap ofRun{{":nrintg", run}};
     checkRun(sql, run);
     if (sql.isPostgres()) {
+        // As in an integration: joins on unique keys never hit a lookup cache, and the lines pass through memory.
+        sql.direct(QStringLiteral("ajustar o planejador"), QStringLiteral("SET LOCAL enable_memoize = off"));
+        sql.direct(QStringLiteral("reservar memória de trabalho"), QStringLiteral("SET LOCAL work_mem = '64MB'"));
+        sql.run(QStringLiteral("preparar as tabelas de trabalho"),
+                QStringLiteral("CREATE TEMP TABLE TT_LINHAS (CDFILIAL TEXT NOT NULL, CDSERVFILI TEXT NOT NULL,"
+                               " CDFILAUXPRAT TEXT NOT NULL, CDPRATO TEXT NOT NULL, NRSEQ INTEGER NOT NULL,"
+                               " CDARVPROD TEXT NOT NULL, QTPRODUTO NUMERIC NOT NULL, SGUNIDADE TEXT NOT NULL)"));
         // The same locks, in the same order, as an integration into these branches takes.
         sql.run(QStringLiteral("reservar as filiais"),
                 QStringLiteral("SELECT f.CDFILIAL FROM FILIAL f WHERE f.CDFILIAL IN (SELECT a.CDFILIAL FROM INTGCENTRALANT a"
@@ -40,6 +47,8 @@ int IntegrationUndo::undo(qint64 run)
             {{":nrintg", run},
              {":agora", QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))}});
     sql.run(QStringLiteral("descartar as tabelas de trabalho"), QStringLiteral("DROP TABLE TT_DESFAZ"));
+    if (sql.isPostgres())
+        sql.run(QStringLiteral("descartar as tabelas de trabalho"), QStringLiteral("DROP TABLE TT_LINHAS"));
     transaction.commit();
     return recipes;
 }
@@ -77,25 +86,71 @@ void IntegrationUndo::restore(const SqlRunner &sql, qint64 run, bool perService)
 {
     const QString table = perService ? QStringLiteral("RECEITASERV") : QStringLiteral("RECEITA");
     const QString serv = perService ? QStringLiteral("CDSERVFILI, ") : QString();
-    const QVariantMap binds{{":nrintg", run}, {":tipo", perService ? QStringLiteral("S") : QStringLiteral("L")}};
-    sql.run(QStringLiteral("apagar as receitas da integração"),
-            QStringLiteral("DELETE FROM %1 WHERE (CDFILIAL, %2CDFILAUXPRAT, CDPRATO) IN (SELECT CDFILIAL, %2CDFILAUXPRAT,"
-                           " CDPRATO FROM TT_DESFAZ WHERE IDTIPORECE = :tipo)")
-                .arg(table, serv),
-            {{":tipo", binds.value(QStringLiteral(":tipo"))}});
-    // Each before-image is a JSON array of [NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE].
-    const QString lines = sql.isPostgres()
-        ? QStringLiteral("SELECT a.CDFILIAL, %1a.CDFILAUXPRAT, a.CDPRATO, CAST(j.e->>0 AS INTEGER), j.e->>1,"
-                         " CAST(j.e->>2 AS NUMERIC), j.e->>3 FROM INTGCENTRALANT a CROSS JOIN LATERAL"
-                         " json_array_elements(CAST(a.DSLINHAS AS json)) AS j(e)")
-        : QStringLiteral("SELECT a.CDFILIAL, %1a.CDFILAUXPRAT, a.CDPRATO, json_extract(j.value, '$[0]'),"
-                         " json_extract(j.value, '$[1]'), json_extract(j.value, '$[2]'), json_extract(j.value, '$[3]')"
-                         " FROM INTGCENTRALANT a, json_each(a.DSLINHAS) j");
-    sql.run(QStringLiteral("restaurar as receitas anteriores"),
-            QStringLiteral("INSERT INTO %1 (CDFILIAL, %2CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE) %3"
-                           " WHERE a.NRINTG = :nrintg AND a.IDTIPORECE = :tipo")
-                .arg(table, serv, lines.arg(perService ? QStringLiteral("a.CDSERVFILI, ") : QString())),
+    const QVariantMap kind{{":tipo", perService ? QStringLiteral("S") : QStringLiteral("L")}};
+    QVariantMap binds = kind;
+    binds.insert(QStringLiteral(":nrintg"), run);
+    const QString columns = QStringLiteral("CDFILIAL, %1CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE")
+                                .arg(serv);
+    if (!sql.isPostgres()) {
+        sql.run(QStringLiteral("apagar as receitas da integração"),
+                QStringLiteral("DELETE FROM %1 WHERE (CDFILIAL, %2CDFILAUXPRAT, CDPRATO) IN (SELECT CDFILIAL,"
+                               " %2CDFILAUXPRAT, CDPRATO FROM TT_DESFAZ WHERE IDTIPORECE = :tipo)")
+                    .arg(table, serv),
+                kind);
+        sql.run(QStringLiteral("restaurar as receitas anteriores"),
+                QStringLiteral("INSERT INTO %1 (%2) SELECT a.CDFILIAL, %3a.CDFILAUXPRAT, a.CDPRATO,"
+                               " json_extract(j.value, '$[0]'), json_extract(j.value, '$[1]'),"
+                               " json_extract(j.value, '$[2]'), json_extract(j.value, '$[3]')"
+                               " FROM INTGCENTRALANT a, json_each(a.DSLINHAS) j WHERE a.NRINTG = :nrintg AND a.IDTIPORECE = :tipo")
+                    .arg(table, columns, perService ? QStringLiteral("a.CDSERVFILI, ") : QString()),
+                binds);
+        return;
+    }
+
+    // PostgreSQL: lines that kept their number are updated in place, as the integration wrote them, which
+    // leaves the key index alone; only lines the run added or renumbered go, and lines it removed come back.
+    sql.run(QStringLiteral("ler as linhas anteriores"),
+            QStringLiteral("INSERT INTO TT_LINHAS SELECT a.CDFILIAL, a.CDSERVFILI, a.CDFILAUXPRAT, a.CDPRATO,"
+                           " CAST(j.e->>0 AS INTEGER), j.e->>1, CAST(j.e->>2 AS NUMERIC), j.e->>3 FROM INTGCENTRALANT a"
+                           " CROSS JOIN LATERAL json_array_elements(CAST(a.DSLINHAS AS json)) AS j(e)"
+                           " WHERE a.NRINTG = :nrintg AND a.IDTIPORECE = :tipo"),
             binds);
+    sql.run(QStringLiteral("analisar as tabelas de trabalho"), QStringLiteral("ANALYZE TT_LINHAS"));
+    const QString sameLine = QStringLiteral("l.CDFILIAL = r.CDFILIAL AND l.CDSERVFILI = %1 AND l.CDFILAUXPRAT ="
+                                            " r.CDFILAUXPRAT AND l.CDPRATO = r.CDPRATO AND l.NRSEQ = r.NRSEQ")
+                                 .arg(perService ? QStringLiteral("r.CDSERVFILI") : QStringLiteral("''"));
+    const int updated = sql.change(
+        QStringLiteral("restaurar as receitas anteriores"),
+        QStringLiteral("UPDATE %1 r SET CDARVPROD = l.CDARVPROD, QTPRODUTO = l.QTPRODUTO, SGUNIDADE = l.SGUNIDADE"
+                       " FROM TT_LINHAS l WHERE %2")
+            .arg(table, sameLine));
+    const auto count = [&](const QString &select, const QVariantMap &values) {
+        QSqlQuery q = sql.run(QStringLiteral("contar as linhas"), select, values);
+        return q.next() ? q.value(0).toLongLong() : -1;
+    };
+    const qint64 before = count(QStringLiteral("SELECT COUNT(*) FROM TT_LINHAS"), {});
+    const qint64 now = count(QStringLiteral("SELECT COUNT(*) FROM %1 r JOIN TT_DESFAZ t ON t.IDTIPORECE = :tipo"
+                                            " AND r.CDFILIAL = t.CDFILIAL%2 AND r.CDFILAUXPRAT = t.CDFILAUXPRAT"
+                                            " AND r.CDPRATO = t.CDPRATO")
+                                 .arg(table, perService ? QStringLiteral(" AND r.CDSERVFILI = t.CDSERVFILI") : QString()),
+                             kind);
+    // Every line matched one of the same number, before and now: nothing was added or removed.
+    if (updated == before && updated == now) {
+        sql.run(QStringLiteral("esvaziar as tabelas de trabalho"), QStringLiteral("TRUNCATE TT_LINHAS"));
+        return;
+    }
+    sql.run(QStringLiteral("apagar as linhas que a integração criou"),
+            QStringLiteral("DELETE FROM %1 r USING TT_DESFAZ t WHERE t.IDTIPORECE = :tipo AND r.CDFILIAL = t.CDFILIAL%2"
+                           " AND r.CDFILAUXPRAT = t.CDFILAUXPRAT AND r.CDPRATO = t.CDPRATO"
+                           " AND NOT EXISTS (SELECT 1 FROM TT_LINHAS l WHERE %3)")
+                .arg(table, perService ? QStringLiteral(" AND r.CDSERVFILI = t.CDSERVFILI") : QString(), sameLine),
+            kind);
+    sql.run(QStringLiteral("restaurar as linhas que a integração apagou"),
+            QStringLiteral("INSERT INTO %1 (%2) SELECT l.CDFILIAL, %3l.CDFILAUXPRAT, l.CDPRATO, l.NRSEQ, l.CDARVPROD,"
+                           " l.QTPRODUTO, l.SGUNIDADE FROM TT_LINHAS l WHERE NOT EXISTS (SELECT 1 FROM %1 r WHERE %4)"
+                           " ORDER BY 1, 2, 3, 4")
+                .arg(table, columns, perService ? QStringLiteral("l.CDSERVFILI, ") : QString(), sameLine));
+    sql.run(QStringLiteral("esvaziar as tabelas de trabalho"), QStringLiteral("TRUNCATE TT_LINHAS"));
 }
 
 } // namespace suite::server
