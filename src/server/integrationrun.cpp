@@ -1,4 +1,5 @@
 #include "integrationrun.h"
+#include "branchlock.h"
 #include "servererrors.h"
 #include "sqlrunner.h"
 
@@ -85,12 +86,7 @@ Packet IntegrationRun::run(const IntegrationRequest &request)
     const SqlRunner sql(m_db);
     const QDateTime started = QDateTime::currentDateTime();
     WriteTransaction transaction(sql);
-    if (sql.isPostgres()) {
-        // The before-images of a large run pass through memory once; at the default size they spill to disk.
-        sql.direct(QStringLiteral("reservar memória de trabalho"), QStringLiteral("SET LOCAL work_mem = '64MB'"));
-        // Every join of a run is on unique keys, so caching inner lookups never hits; it cost a third of the rewrite.
-        sql.direct(QStringLiteral("ajustar o planejador"), QStringLiteral("SET LOCAL enable_memoize = off"));
-    }
+    tuneForBulkRewrite(sql);
 
     QSqlQuery source = sql.run(QStringLiteral("ler a filial de origem"),
                                QStringLiteral("SELECT NMFILIAL FROM FILIAL WHERE CDFILIAL = :origem"),
@@ -154,12 +150,8 @@ void IntegrationRun::prepareDishesAndDestinations(const SqlRunner &sql, const In
         throw ServiceError(QStringLiteral("Filial destino não cadastrada: %1.").arg(unknown.value(0).toString().left(20)));
     unknown.finish();
 
-    if (sql.isPostgres()) {
-        // Runs sharing a destination wait for each other here; taking the locks in code order avoids deadlocks.
-        sql.run(QStringLiteral("reservar as filiais destino"),
-                QStringLiteral("SELECT f.CDFILIAL FROM FILIAL f WHERE f.CDFILIAL IN (SELECT CDFILIAL FROM TT_MARCA) "
-                               "ORDER BY f.CDFILIAL FOR NO KEY UPDATE"));
-    }
+    // Runs sharing a destination wait for each other here.
+    lockBranches(sql, QStringLiteral("SELECT CDFILIAL FROM TT_MARCA"));
 }
 
 void IntegrationRun::startRecord(const SqlRunner &sql, const IntegrationRequest &request, const QDateTime &started)

@@ -1,4 +1,5 @@
 #include "integrationundo.h"
+#include "branchlock.h"
 #include "servererrors.h"
 #include "sqlrunner.h"
 
@@ -16,19 +17,13 @@ int IntegrationUndo::undo(qint64 run)
     WriteTransaction transaction(sql);
     const QVariantMap ofRun{{":nrintg", run}};
     checkRun(sql, run);
+    tuneForBulkRewrite(sql);
+    lockBranches(sql, QStringLiteral("SELECT a.CDFILIAL FROM INTGCENTRALANT a WHERE a.NRINTG = :nrintg"), ofRun);
     if (sql.isPostgres()) {
-        // As in an integration: joins on unique keys never hit a lookup cache, and the lines pass through memory.
-        sql.direct(QStringLiteral("ajustar o planejador"), QStringLiteral("SET LOCAL enable_memoize = off"));
-        sql.direct(QStringLiteral("reservar memória de trabalho"), QStringLiteral("SET LOCAL work_mem = '64MB'"));
         sql.run(QStringLiteral("preparar as tabelas de trabalho"),
                 QStringLiteral("CREATE TEMP TABLE TT_LINHAS (CDFILIAL TEXT NOT NULL, CDSERVFILI TEXT NOT NULL,"
                                " CDFILAUXPRAT TEXT NOT NULL, CDPRATO TEXT NOT NULL, NRSEQ INTEGER NOT NULL,"
                                " CDARVPROD TEXT NOT NULL, QTPRODUTO NUMERIC NOT NULL, SGUNIDADE TEXT NOT NULL)"));
-        // The same locks, in the same order, as an integration into these branches takes.
-        sql.run(QStringLiteral("reservar as filiais"),
-                QStringLiteral("SELECT f.CDFILIAL FROM FILIAL f WHERE f.CDFILIAL IN (SELECT a.CDFILIAL FROM INTGCENTRALANT a"
-                               " WHERE a.NRINTG = :nrintg) ORDER BY f.CDFILIAL FOR NO KEY UPDATE"),
-                ofRun);
     }
     sql.run(QStringLiteral("preparar as tabelas de trabalho"),
             QStringLiteral("CREATE TEMP TABLE TT_DESFAZ (IDTIPORECE TEXT NOT NULL, CDFILIAL TEXT NOT NULL, CDSERVFILI TEXT"

@@ -1,0 +1,20 @@
+// Serialises the runs (and undos) that write the same branches' recipes.
+#pragma once
+
+#include <QString>
+#include <QVariantMap>
+
+namespace suite::server {
+
+class SqlRunner;
+
+// Locks the FILIAL rows of the branches `branches` (a sub-select of CDFILIAL) until the transaction ends, on
+// PostgreSQL; SQLite already holds the one write lock. Taken in code order, so two runs never deadlock.
+void lockBranches(const SqlRunner &sql, const QString &branches, const QVariantMap &binds = {});
+
+// Settings for the rest of a transaction that rewrites many recipe lines (PostgreSQL): every join is on unique
+// keys, so caching inner lookups never hits (it cost a third of a rewrite), and before-images and restored lines
+// pass through memory instead of spilling to disk.
+void tuneForBulkRewrite(const SqlRunner &sql);
+
+} // namespace suite::server
