@@ -57,7 +57,6 @@ QString withoutSourceRecipe(const SqlRunner &sql, const RecipeTable &t)
         .arg(QLatin1String(t.kind), sql.fixedJoin(), QLatin1String(t.source));
 }
 
-QString timestampText(const QDateTime &t) { return t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")); }
 QString logTimeText(const QDateTime &t) { return t.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")); }
 
 QVariant dateOrNull(const std::optional<QDate> &date)
@@ -165,7 +164,7 @@ void IntegrationRun::startRecord(const SqlRunner &sql, const IntegrationRequest 
                  sql.typed(QStringLiteral(":dtinicard"), QStringLiteral("date")),
                  sql.typed(QStringLiteral(":dtfincard"), QStringLiteral("date"))),
         {{":operador", m_operator},
-         {":inicio", timestampText(started)},
+         {":inicio", SqlRunner::timestamp(started)},
          {":origem", request.source},
          {":tipos", request.kinds},
          {":pratos", request.dishListText},
@@ -351,7 +350,7 @@ void IntegrationRun::finishRecord(const SqlRunner &sql, const QDateTime &finishe
             QStringLiteral("UPDATE INTGCENTRAL SET DTFIM = %1, QTAPAGADAS = :apagadas, QTINSERIDAS = :inseridas,"
                            " QTOBSERV = :observ WHERE NRINTG = :nrintg")
                 .arg(sql.typed(QStringLiteral(":fim"), QStringLiteral("timestamp"))),
-            {{":fim", timestampText(finished)},
+            {{":fim", SqlRunner::timestamp(finished)},
              {":apagadas", m_counts.deleted},
              {":inseridas", m_counts.inserted},
              {":observ", m_counts.observations},

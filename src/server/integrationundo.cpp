@@ -39,8 +39,7 @@ int IntegrationUndo::undo(qint64 run)
     sql.run(QStringLiteral("registrar que a integração foi desfeita"),
             QStringLiteral("UPDATE INTGCENTRAL SET DTDESFEITA = %1 WHERE NRINTG = :nrintg")
                 .arg(sql.typed(QStringLiteral(":agora"), QStringLiteral("timestamp"))),
-            {{":nrintg", run},
-             {":agora", QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))}});
+            {{":nrintg", run}, {":agora", SqlRunner::timestamp(QDateTime::currentDateTime())}});
     sql.run(QStringLiteral("descartar as tabelas de trabalho"), QStringLiteral("DROP TABLE TT_DESFAZ"));
     if (sql.isPostgres())
         sql.run(QStringLiteral("descartar as tabelas de trabalho"), QStringLiteral("DROP TABLE TT_LINHAS"));
@@ -104,6 +103,8 @@ void IntegrationUndo::restore(const SqlRunner &sql, qint64 run, bool perService)
 
     // PostgreSQL: lines that kept their number are updated in place, as the integration wrote them, which
     // leaves the key index alone; only lines the run added or renumbered go, and lines it removed come back.
+    // The table serves each kind in turn.
+    sql.run(QStringLiteral("esvaziar as tabelas de trabalho"), QStringLiteral("TRUNCATE TT_LINHAS"));
     sql.run(QStringLiteral("ler as linhas anteriores"),
             QStringLiteral("INSERT INTO TT_LINHAS SELECT a.CDFILIAL, a.CDSERVFILI, a.CDFILAUXPRAT, a.CDPRATO,"
                            " CAST(j.e->>0 AS INTEGER), j.e->>1, CAST(j.e->>2 AS NUMERIC), j.e->>3 FROM INTGCENTRALANT a"
@@ -119,33 +120,27 @@ void IntegrationUndo::restore(const SqlRunner &sql, qint64 run, bool perService)
         QStringLiteral("UPDATE %1 r SET CDARVPROD = l.CDARVPROD, QTPRODUTO = l.QTPRODUTO, SGUNIDADE = l.SGUNIDADE"
                        " FROM TT_LINHAS l WHERE %2")
             .arg(table, sameLine));
-    const auto count = [&](const QString &select, const QVariantMap &values) {
-        QSqlQuery q = sql.run(QStringLiteral("contar as linhas"), select, values);
-        return q.next() ? q.value(0).toLongLong() : -1;
-    };
-    const qint64 before = count(QStringLiteral("SELECT COUNT(*) FROM TT_LINHAS"), {});
-    const qint64 now = count(QStringLiteral("SELECT COUNT(*) FROM %1 r JOIN TT_DESFAZ t ON t.IDTIPORECE = :tipo"
-                                            " AND r.CDFILIAL = t.CDFILIAL%2 AND r.CDFILAUXPRAT = t.CDFILAUXPRAT"
-                                            " AND r.CDPRATO = t.CDPRATO")
-                                 .arg(table, perService ? QStringLiteral(" AND r.CDSERVFILI = t.CDSERVFILI") : QString()),
-                             kind);
+    // A current line r of a recipe the run replaced (t).
+    const QString ofRunRecipe = QStringLiteral("t.IDTIPORECE = :tipo AND r.CDFILIAL = t.CDFILIAL%1"
+                                               " AND r.CDFILAUXPRAT = t.CDFILAUXPRAT AND r.CDPRATO = t.CDPRATO")
+                                    .arg(perService ? QStringLiteral(" AND r.CDSERVFILI = t.CDSERVFILI") : QString());
+    const QString purpose = QStringLiteral("contar as linhas");
+    const qint64 before = sql.number(purpose, QStringLiteral("SELECT COUNT(*) FROM TT_LINHAS"));
+    const qint64 now = sql.number(purpose, QStringLiteral("SELECT COUNT(*) FROM %1 r JOIN TT_DESFAZ t ON %2")
+                                               .arg(table, ofRunRecipe),
+                                  kind);
     // Every line matched one of the same number, before and now: nothing was added or removed.
-    if (updated == before && updated == now) {
-        sql.run(QStringLiteral("esvaziar as tabelas de trabalho"), QStringLiteral("TRUNCATE TT_LINHAS"));
+    if (updated == before && updated == now)
         return;
-    }
     sql.run(QStringLiteral("apagar as linhas que a integração criou"),
-            QStringLiteral("DELETE FROM %1 r USING TT_DESFAZ t WHERE t.IDTIPORECE = :tipo AND r.CDFILIAL = t.CDFILIAL%2"
-                           " AND r.CDFILAUXPRAT = t.CDFILAUXPRAT AND r.CDPRATO = t.CDPRATO"
-                           " AND NOT EXISTS (SELECT 1 FROM TT_LINHAS l WHERE %3)")
-                .arg(table, perService ? QStringLiteral(" AND r.CDSERVFILI = t.CDSERVFILI") : QString(), sameLine),
+            QStringLiteral("DELETE FROM %1 r USING TT_DESFAZ t WHERE %2 AND NOT EXISTS (SELECT 1 FROM TT_LINHAS l WHERE %3)")
+                .arg(table, ofRunRecipe, sameLine),
             kind);
     sql.run(QStringLiteral("restaurar as linhas que a integração apagou"),
             QStringLiteral("INSERT INTO %1 (%2) SELECT l.CDFILIAL, %3l.CDFILAUXPRAT, l.CDPRATO, l.NRSEQ, l.CDARVPROD,"
                            " l.QTPRODUTO, l.SGUNIDADE FROM TT_LINHAS l WHERE NOT EXISTS (SELECT 1 FROM %1 r WHERE %4)"
                            " ORDER BY 1, 2, 3, 4")
                 .arg(table, columns, perService ? QStringLiteral("l.CDSERVFILI, ") : QString(), sameLine));
-    sql.run(QStringLiteral("esvaziar as tabelas de trabalho"), QStringLiteral("TRUNCATE TT_LINHAS"));
 }
 
 } // namespace suite::server

@@ -117,10 +117,14 @@ RecipeChanges RecipeWriter::rewriteInPlace() const
         QStringLiteral("UPDATE %1 r SET CDARVPROD = s.CDARVPROD, QTPRODUTO = s.QTPRODUTO, SGUNIDADE = s.SGUNIDADE"
                        " FROM %2 k JOIN %3 s ON %4 WHERE %5 AND r.NRSEQ = s.NRSEQ")
             .arg(table, chosen, source, sourceJoin(), recipeOfK("r")));
-    changes.replaced = count(QStringLiteral("SELECT COALESCE(SUM(QTLINHAS), 0) FROM INTGCENTRALANT"
-                                            " WHERE NRINTG = :nrintg AND IDTIPORECE = :tipo"));
-    const int sourceLines = count(QStringLiteral("SELECT COALESCE(SUM(s.QTLINHAS), 0) FROM %1 k JOIN (%2) s ON %3")
-                                      .arg(chosen, sourceShapes(), sourceJoin()));
+    const QString purpose = QStringLiteral("contar as linhas substituídas");
+    changes.replaced = int(m_sql.number(purpose,
+                                        QStringLiteral("SELECT COALESCE(SUM(QTLINHAS), 0) FROM INTGCENTRALANT"
+                                                       " WHERE NRINTG = :nrintg AND IDTIPORECE = :tipo"),
+                                        {{":nrintg", m_run}, {":tipo", QLatin1String(m_t.kind)}}));
+    const qint64 sourceLines = m_sql.number(purpose, QStringLiteral("SELECT COALESCE(SUM(s.QTLINHAS), 0) FROM %1 k"
+                                                                    " JOIN (%2) s ON %3")
+                                                         .arg(chosen, sourceShapes(), sourceJoin()));
     // Each recipe matched at most min(old, new) lines; if the totals of all three agree, every recipe already
     // had exactly the source's line numbers and the update was the whole job.
     if (changes.written == changes.replaced && changes.written == sourceLines)
@@ -147,15 +151,6 @@ RecipeChanges RecipeWriter::rewriteInPlace() const
                        " WHERE %7 AND r.NRSEQ = s.NRSEQ) ORDER BY %8")
             .arg(table, columns(), lineValues(), reshaped, source, sourceJoin(), recipeOfK("r"), keyOrder()));
     return changes;
-}
-
-int RecipeWriter::count(const QString &select) const
-{
-    QSqlQuery q = m_sql.run(QStringLiteral("contar as linhas substituídas"), select,
-                            select.contains(QLatin1String(":nrintg"))
-                                ? QVariantMap{{":nrintg", m_run}, {":tipo", QLatin1String(m_t.kind)}}
-                                : QVariantMap{});
-    return q.next() ? q.value(0).toInt() : 0;
 }
 
 } // namespace suite::server

@@ -45,7 +45,6 @@ private:
     QString lineValues() const;
     QString keyOrder() const;
     QString sourceShapes() const;
-    int count(const QString &select) const;
 
     const SqlRunner &m_sql;
     const RecipeTable &m_t;

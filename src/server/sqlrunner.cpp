@@ -46,6 +46,17 @@ int SqlRunner::change(const QString &purpose, const QString &sql, const QVariant
     return run(purpose, sql, binds).numRowsAffected();
 }
 
+qint64 SqlRunner::number(const QString &purpose, const QString &sql, const QVariantMap &binds) const
+{
+    QSqlQuery query = run(purpose, sql, binds);
+    return query.next() ? query.value(0).toLongLong() : 0;
+}
+
+QString SqlRunner::timestamp(const QDateTime &moment)
+{
+    return moment.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
 QString SqlRunner::typed(const QString &placeholder, const QString &sqlType) const
 {
     return isPostgres() ? QStringLiteral("CAST(%1 AS %2)").arg(placeholder, sqlType) : placeholder;

@@ -5,6 +5,7 @@
 
 #include <database.h>
 
+#include <QDateTime>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QVariantMap>
@@ -33,6 +34,10 @@ public:
     void direct(const QString &purpose, const QString &sql) const;
     // Runs and returns how many rows the statement changed.
     int change(const QString &purpose, const QString &sql, const QVariantMap &binds = {}) const;
+    // Runs a query of one number (a count, a sum) and returns it; 0 when it yields no row.
+    qint64 number(const QString &purpose, const QString &sql, const QVariantMap &binds = {}) const;
+    // A moment as the text a placeholder typed "timestamp" takes.
+    static QString timestamp(const QDateTime &moment);
     // A placeholder that the dialect reads as the given SQL type (PostgreSQL needs the cast).
     QString typed(const QString &placeholder, const QString &sqlType) const;
     // A join that SQLite runs in the written table order (it has no statistics of work tables to choose by).
