@@ -1,4 +1,5 @@
 // integration_bench: times one full IntgCentral against a plain INSERT ... SELECT of the same rows.
+#include "bulkrewrite.h"
 #include "integrationrequest.h"
 #include "integrationrun.h"
 #include "integrationundo.h"
@@ -151,12 +152,14 @@ int run(const Options &o)
                     counts.inserted, counts.observations, integrationTime, counts.inserted / integrationTime);
         std::fflush(stdout);
 
-        // The same rows, copied by one statement into a new table of RECEITA's shape, in one transaction.
+        // The same rows, copied by one statement into a new table of RECEITA's shape, in one transaction with
+        // the session settings of a run.
         sql.run(QStringLiteral("criar a tabela de cópia"), QLatin1String(kCopyTable));
         settle(sql);
         timer.restart();
         {
             server::WriteTransaction transaction(sql);
+            const server::BulkRewrite bulk(sql);
             copied = sql.change(QStringLiteral("copiar as linhas"),
                                 QStringLiteral("INSERT INTO RECEITA_COPIA SELECT * FROM RECEITA WHERE CDFILIAL <> :origem"
                                                " ORDER BY CDFILIAL, CDFILAUXPRAT, CDPRATO, NRSEQ"),

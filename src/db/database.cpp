@@ -2,6 +2,7 @@
 
 #include "dburl.h"
 #include "logging.h"
+#include "sqlitefunctions.h"
 #include "sqlrun.h"
 
 #include <QSqlError>
@@ -59,6 +60,7 @@ void prepareSession(const QSqlDatabase& db, Dialect dialect)
         execStatement(db, QStringLiteral("PRAGMA synchronous = NORMAL"), QStringLiteral("choosing the sync mode"));
         execStatement(db, QStringLiteral("PRAGMA cache_size = -65536"), QStringLiteral("sizing the page cache"));
         execStatement(db, QStringLiteral("PRAGMA temp_store = MEMORY"), QStringLiteral("keeping work tables in memory"));
+        registerSqliteFunctions(db);
         return;
     }
     execStatement(db, QStringLiteral("SET client_min_messages TO WARNING"), QStringLiteral("quieting server notices"));

@@ -14,12 +14,4 @@ void lockBranches(const SqlRunner &sql, const QString &branches, const QVariantM
             binds);
 }
 
-void tuneForBulkRewrite(const SqlRunner &sql)
-{
-    if (!sql.isPostgres())
-        return;
-    sql.direct(QStringLiteral("ajustar o planejador"), QStringLiteral("SET LOCAL enable_memoize = off"));
-    sql.direct(QStringLiteral("reservar memória de trabalho"), QStringLiteral("SET LOCAL work_mem = '64MB'"));
-}
-
 } // namespace suite::server

@@ -12,9 +12,4 @@ class SqlRunner;
 // PostgreSQL; SQLite already holds the one write lock. Taken in code order, so two runs never deadlock.
 void lockBranches(const SqlRunner &sql, const QString &branches, const QVariantMap &binds = {});
 
-// Settings for the rest of a transaction that rewrites many recipe lines (PostgreSQL): every join is on unique
-// keys, so caching inner lookups never hits (it cost a third of a rewrite), and before-images and restored lines
-// pass through memory instead of spilling to disk.
-void tuneForBulkRewrite(const SqlRunner &sql);
-
 } // namespace suite::server

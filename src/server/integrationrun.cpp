@@ -1,5 +1,6 @@
 #include "integrationrun.h"
 #include "branchlock.h"
+#include "bulkrewrite.h"
 #include "servererrors.h"
 #include "sqlrunner.h"
 
@@ -85,7 +86,7 @@ Packet IntegrationRun::run(const IntegrationRequest &request)
     const SqlRunner sql(m_db);
     const QDateTime started = QDateTime::currentDateTime();
     WriteTransaction transaction(sql);
-    tuneForBulkRewrite(sql);
+    const BulkRewrite bulk(sql);
 
     QSqlQuery source = sql.run(QStringLiteral("ler a filial de origem"),
                                QStringLiteral("SELECT NMFILIAL FROM FILIAL WHERE CDFILIAL = :origem"),

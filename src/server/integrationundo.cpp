@@ -1,5 +1,6 @@
 #include "integrationundo.h"
 #include "branchlock.h"
+#include "bulkrewrite.h"
 #include "servererrors.h"
 #include "sqlrunner.h"
 
@@ -17,7 +18,7 @@ int IntegrationUndo::undo(qint64 run)
     WriteTransaction transaction(sql);
     const QVariantMap ofRun{{":nrintg", run}};
     checkRun(sql, run);
-    tuneForBulkRewrite(sql);
+    const BulkRewrite bulk(sql);
     lockBranches(sql, QStringLiteral("SELECT a.CDFILIAL FROM INTGCENTRALANT a WHERE a.NRINTG = :nrintg"), ofRun);
     if (sql.isPostgres()) {
         sql.run(QStringLiteral("preparar as tabelas de trabalho"),

@@ -37,8 +37,11 @@ QSqlQuery SqlRunner::run(const QString &purpose, const QString &sql, const QVari
 void SqlRunner::direct(const QString &purpose, const QString &sql) const
 {
     QSqlQuery query(m_db);
+    QElapsedTimer timer;
+    timer.start();
     if (!query.exec(sql))
         throw DatabaseError(QStringLiteral("Erro ao %1: %2").arg(purpose, query.lastError().text()));
+    qCDebug(lcServerSql).noquote() << timer.elapsed() << "ms" << purpose;
 }
 
 int SqlRunner::change(const QString &purpose, const QString &sql, const QVariantMap &binds) const

@@ -1,0 +1,72 @@
+// The settings of a bulk rewrite hold for its transaction only: a run must not leave its connection (a worker's,
+// reused for every later call) with a gigabyte of page cache or a planner switched off.
+#include "bulkrewrite.h"
+#include "sqlrunner.h"
+#include "testdb.h"
+
+#include <QtTest>
+
+using namespace suite;
+using suite::test::TestDatabase;
+
+class tst_BulkRewrite : public QObject
+{
+    Q_OBJECT
+private slots:
+    void lastsForItsTransaction_data();
+    void lastsForItsTransaction();
+};
+
+namespace {
+
+// The setting a bulk rewrite changes, as the dialect reports it.
+QString setting(const server::SqlRunner &sql)
+{
+    QSqlQuery q = sql.run(QStringLiteral("ler"), sql.isPostgres()
+                                                     ? QStringLiteral("SELECT current_setting('enable_memoize') || ' '"
+                                                                      " || current_setting('work_mem')")
+                                                     : QStringLiteral("PRAGMA cache_size"));
+    return q.next() ? q.value(0).toString() : QString();
+}
+
+} // namespace
+
+void tst_BulkRewrite::lastsForItsTransaction_data()
+{
+    QTest::addColumn<QString>("dialect");
+    QTest::addColumn<bool>("fails");
+    QTest::addColumn<QString>("during");
+    for (const QString &d : test::dialects()) {
+        const QString during = d == QLatin1String("sqlite") ? QStringLiteral("-1048576") : QStringLiteral("off 64MB");
+        QTest::addRow("%s committed", qPrintable(d)) << d << false << during;
+        QTest::addRow("%s failed", qPrintable(d)) << d << true << during;
+    }
+}
+
+void tst_BulkRewrite::lastsForItsTransaction()
+{
+    QFETCH(QString, dialect);
+    QFETCH(bool, fails);
+    QFETCH(QString, during);
+    SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
+    const server::SqlRunner sql(tdb.db());
+    const QString before = setting(sql);
+    QVERIFY(!before.isEmpty());
+    QVERIFY(before != during);
+    try {
+        server::WriteTransaction transaction(sql);
+        const server::BulkRewrite bulk(sql);
+        QCOMPARE(setting(sql), during);
+        sql.run(QStringLiteral("gravar"), QStringLiteral("INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES ('0001', 'Matriz')"));
+        if (fails)
+            sql.run(QStringLiteral("falhar"), QStringLiteral("INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES ('0001', 'Outra')"));
+        transaction.commit();
+    } catch (const server::DatabaseError &e) {
+        QVERIFY2(fails, qPrintable(e.message()));
+    }
+    QCOMPARE(setting(sql), before);
+    QCOMPARE(sql.number(QStringLiteral("contar"), QStringLiteral("SELECT COUNT(*) FROM FILIAL")), fails ? 0 : 1);
+}
+
+QTEST_GUILESS_MAIN(tst_BulkRewrite)
+#include "tst_bulkrewrite.moc"
