@@ -15,6 +15,7 @@
 #include <QSqlQuery>
 
 #include <cstdio>
+#include <sys/resource.h>
 
 using namespace suite;
 
@@ -212,6 +213,9 @@ int run(const Options &o)
     timer.restart();
     const int restored = server::IntegrationUndo(db).undo(lastRun);
     std::printf("undo of the last run: %d recipes put back in %.2f s\n", restored, seconds(timer));
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("peak resident memory of the process: %ld MB\n", usage.ru_maxrss / 1024);
     std::printf("best of %d rounds: integration %.2f s, plain copy %.2f s\n", o.runs, bestIntegration, bestCopy);
     std::printf("integration/plain-copy ratio: %.2f\n", bestIntegration / bestCopy);
     return 0;

@@ -139,12 +139,13 @@ private:
         return pad(QStringLiteral("(CAST(D.CDPRATO AS INTEGER) + S.N * %1) % %2 + 1").arg(kProductStride).arg(kProducts), 8);
     }
 
-    // Quantities differ by branch, so that an integration over them really rewrites every line.
+    // Quantities differ by branch, so that an integration over them really rewrites every line; rounded to the
+    // four places a user enters (PostgreSQL's NUMERIC(12,4)), not left as SQLite's binary sums.
     void loadRecipes()
     {
         const QString localRecipes = QStringLiteral(
             "INSERT INTO RECEITA (CDFILIAL, CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE) "
-            "SELECT F.CDFILIAL, D.CDFILAUXPRAT, D.CDPRATO, S.N, %1, (S.N % 7 + 1) * 0.0125 + CAST(F.CDFILIAL AS INTEGER) * 0.0001, 'KG' "
+            "SELECT F.CDFILIAL, D.CDFILAUXPRAT, D.CDPRATO, S.N, %1, round((S.N % 7 + 1) * 0.0125 + CAST(F.CDFILIAL AS INTEGER) * 0.0001, 4), 'KG' "
             "FROM FILIAL F CROSS JOIN PRATO D CROSS JOIN SUITE_NUMS S "
             "WHERE D.CDFILAUXPRAT = 'P' AND D.CDNVPRATO = 3 AND S.N <= %2").arg(productOfLine()).arg(m_lines);
         const QString purpose = QStringLiteral("loading local recipes");
@@ -164,7 +165,7 @@ private:
             exec(QStringLiteral("ALTER TABLE RECEITA ADD CONSTRAINT %1").arg(key), QStringLiteral("rebuilding the recipe key"));
         }
         exec(QStringLiteral("INSERT INTO RECEITASERV (CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE) "
-                            "SELECT V.CDFILIAL, V.CDSERVFILI, D.CDFILAUXPRAT, D.CDPRATO, S.N, %1, (S.N % 5 + 1) * 0.01 + CAST(V.CDFILIAL AS INTEGER) * 0.0001, 'KG' "
+                            "SELECT V.CDFILIAL, V.CDSERVFILI, D.CDFILAUXPRAT, D.CDPRATO, S.N, %1, round((S.N % 5 + 1) * 0.01 + CAST(V.CDFILIAL AS INTEGER) * 0.0001, 4), 'KG' "
                             "FROM SERVICO V CROSS JOIN PRATO D CROSS JOIN SUITE_NUMS S "
                             "WHERE D.CDFILAUXPRAT = 'P' AND D.CDNVPRATO = 3 AND D.CDPRATO IN "
                             "(SELECT CDPRATO FROM PRATO WHERE CDFILAUXPRAT = 'P' AND CDNVPRATO = 3 ORDER BY CDPRATO LIMIT %3) "
