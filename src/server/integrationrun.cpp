@@ -137,6 +137,7 @@ void IntegrationRun::prepareDishesAndDestinations(const SqlRunner &sql, const In
             QStringLiteral("INSERT INTO TT_PRATO (TREE, CDPRATO) SELECT DISTINCT a, b FROM (%1) x")
                 .arg(sql.jsonPairs(QStringLiteral(":pratos"))),
             {{":pratos", QString::fromUtf8(QJsonDocument(dishes).toJson(QJsonDocument::Compact))}});
+    analyze(sql, "TT_PRATO");
     sql.run(QStringLiteral("registrar as filiais destino"),
             QStringLiteral("INSERT INTO TT_MARCA (CDFILIAL) SELECT DISTINCT value FROM (%1) x")
                 .arg(sql.jsonTexts(QStringLiteral(":destinos"))),
@@ -192,6 +193,7 @@ void IntegrationRun::observeDestinations(const SqlRunner &sql, const Integration
             QStringLiteral("INSERT INTO TT_DEST (CDFILIAL) SELECT m.CDFILIAL FROM TT_MARCA m"
                            " JOIN FILIAL f ON f.CDFILIAL = m.CDFILIAL WHERE f.IDCNTRRESC <> 'S' AND m.CDFILIAL <> :origem"),
             source);
+    analyze(sql, "TT_DEST");
 
     // The standard tree is shared, so whether one of its dishes exists is asked once per dish; a local-tree
     // dish maps to each destination's own tree, same dish code, and is asked per destination.

@@ -45,6 +45,8 @@ private:
     QString lineValues() const;
     QString keyOrder() const;
     QString sourceShapes() const;
+    // PostgreSQL: the JSON text of r's lines; unescaped, it is valid only for plain codes and numbers.
+    QString pgLinesText(bool escaped) const;
 
     const SqlRunner &m_sql;
     const RecipeTable &m_t;
