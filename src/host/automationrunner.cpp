@@ -3,7 +3,12 @@
 #include "inputsimulator.h"
 #include "uiinspector.h"
 
+#include <dataset.h>
+#include <datasource.h>
+#include <dbgrid.h>
 #include <dialogs.h>
+#include <field.h>
+#include <helpers.h>
 #include <scripteddialogs.h>
 
 #include <QAbstractItemView>
@@ -206,6 +211,13 @@ AutomationRunner::Outcome AutomationRunner::execute(const AutomationStep& step)
         const int row = args.value(QStringLiteral("row")).toInt();
         if (!InputSimulator::doubleClickRow(view, row, args.value(QStringLiteral("column")).toInt(0)))
             return {false, QStringLiteral("\"%1\" não tem a linha %2").arg(widget->objectName()).arg(row)};
+    } else if (action == QLatin1String("clickTitle")) {
+        auto* grid = qobject_cast<mrv::TDBGrid*>(widget);
+        if (grid == nullptr)
+            return {false, QStringLiteral("\"%1\" não é uma grade").arg(widget->objectName())};
+        const QString field = args.value(QStringLiteral("column")).toString();
+        if (!InputSimulator::clickTitle(grid, mrv::IndiceCol(grid, field)))
+            return {false, QStringLiteral("\"%1\" não mostra o título de %2").arg(widget->objectName(), field)};
     } else if (action == QLatin1String("activate")) {
         InputSimulator::activate(widget);
     } else if (action == QLatin1String("close")) {
@@ -260,10 +272,36 @@ AutomationRunner::Outcome AutomationRunner::expect(const QJsonObject& args)
     if (object == nullptr)
         return {false, QStringLiteral("\"%1\" não encontrado").arg(target)};
     const QString property = args.value(QStringLiteral("property")).toString();
+    if (property == QLatin1String("cell"))
+        return expectCell(object, args);
     const QVariant actual = UiInspector::property(object, property);
     if (matches(args.value(QStringLiteral("value")), actual))
         return {};
     return {false, QStringLiteral("%1.%2 é %3").arg(target, property, show(actual))};
+}
+
+AutomationRunner::Outcome AutomationRunner::expectCell(QObject* object, const QJsonObject& args)
+{
+    auto* grid = qobject_cast<mrv::TDBGrid*>(object);
+    mrv::TDataSet* dataSet = grid && grid->DataSource() ? grid->DataSource()->DataSet() : nullptr;
+    if (dataSet == nullptr || !dataSet->Active())
+        return {false, QStringLiteral("\"%1\" não é uma grade com dados").arg(object->objectName())};
+    const int row = args.value(QStringLiteral("row")).toInt(-1);
+    const QString fieldName = args.value(QStringLiteral("column")).toString();
+    mrv::TField* field = dataSet->FindField(fieldName);
+    if (field == nullptr)
+        return {false, QStringLiteral("\"%1\" não tem o campo %2").arg(object->objectName(), fieldName)};
+    if (row < 0 || row >= dataSet->RecordCount())
+        return {false, QStringLiteral("\"%1\" não tem a linha %2 (%3 linhas)")
+                           .arg(object->objectName())
+                           .arg(row)
+                           .arg(dataSet->RecordCount())};
+    // The stored value, as text; an empty value compares as "".
+    const QVariant stored = dataSet->valueAt(row, field->index());
+    const QString actual = stored.isNull() ? QString() : stored.toString();
+    if (matches(args.value(QStringLiteral("value")), actual))
+        return {};
+    return {false, QStringLiteral("%1[%2].%3 é %4").arg(object->objectName()).arg(row).arg(fieldName, show(actual))};
 }
 
 AutomationRunner::Outcome AutomationRunner::expectMessage(const QJsonObject& args)

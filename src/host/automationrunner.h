@@ -45,6 +45,7 @@ private:
     Outcome execute(const AutomationStep& step);
     Outcome answer(const QJsonObject& args);
     Outcome expect(const QJsonObject& args);
+    Outcome expectCell(QObject* object, const QJsonObject& args);
     Outcome expectMessage(const QJsonObject& args);
     Outcome triggerMenu(const QJsonObject& args);
     QWidget* widgetTarget(const QJsonObject& args, QString* problem);

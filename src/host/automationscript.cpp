@@ -25,6 +25,7 @@ const QList<ActionSpec>& actionSpecs()
         {"key", {"key"}},
         {"click", {"target"}},
         {"doubleClick", {"target", "row"}},
+        {"clickTitle", {"target", "column"}},
         {"expect", {"target", "property", "value"}},
         {"expectMessage", {}},
         {"answer", {"dialog"}},
@@ -62,6 +63,9 @@ QString checkStep(const QJsonObject& step)
     if (action == QLatin1String("expectMessage") && !step.contains(QStringLiteral("text"))
         && !step.contains(QStringLiteral("contains")))
         return QStringLiteral("\"expectMessage\" precisa de \"text\" ou \"contains\"");
+    if (action == QLatin1String("expect") && step.value(QStringLiteral("property")).toString() == QLatin1String("cell")
+        && !(step.contains(QStringLiteral("row")) && step.contains(QStringLiteral("column"))))
+        return QStringLiteral("\"expect\" de \"cell\" precisa de \"row\" e \"column\"");
     if (action == QLatin1String("menu") && !step.contains(QStringLiteral("text")) && !step.contains(QStringLiteral("target")))
         return QStringLiteral("\"menu\" precisa de \"text\" ou \"target\"");
     return {};
@@ -85,6 +89,13 @@ QString AutomationStep::description() const
         return QStringLiteral("key %1 %2").arg(args.value(QStringLiteral("key")).toString(), target).simplified();
     if (action == QLatin1String("doubleClick"))
         return QStringLiteral("doubleClick %1 linha %2").arg(target).arg(args.value(QStringLiteral("row")).toInt());
+    if (action == QLatin1String("clickTitle"))
+        return QStringLiteral("clickTitle %1.%2").arg(target, args.value(QStringLiteral("column")).toString());
+    if (action == QLatin1String("expect") && args.value(QStringLiteral("property")).toString() == QLatin1String("cell"))
+        return QStringLiteral("expect %1[%2].%3 = %4")
+            .arg(target)
+            .arg(args.value(QStringLiteral("row")).toInt())
+            .arg(args.value(QStringLiteral("column")).toString(), quoted(args.value(QStringLiteral("value"))));
     if (action == QLatin1String("expect"))
         return QStringLiteral("expect %1.%2 = %3")
             .arg(target, args.value(QStringLiteral("property")).toString(), quoted(args.value(QStringLiteral("value"))));

@@ -5,6 +5,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -12,6 +13,7 @@
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QTableView>
 
 namespace suite::host {
 
@@ -161,6 +163,20 @@ bool InputSimulator::doubleClickRow(QAbstractItemView* view, int row, int column
     sendMouse(viewport, QEvent::MouseButtonRelease, centre, Qt::NoButton);
     sendMouse(viewport, QEvent::MouseButtonDblClick, centre, Qt::LeftButton);
     sendMouse(viewport, QEvent::MouseButtonRelease, centre, Qt::NoButton);
+    QApplication::processEvents();
+    return true;
+}
+
+bool InputSimulator::clickTitle(QTableView* view, int column)
+{
+    QHeaderView* header = view->horizontalHeader();
+    if (column < 0 || column >= header->count() || header->isHidden())
+        return false;
+    activate(view);
+    view->scrollTo(view->model()->index(qMax(0, view->currentIndex().row()), column));
+    const QPoint centre(header->sectionViewportPosition(column) + header->sectionSize(column) / 2, header->height() / 2);
+    sendMouse(header->viewport(), QEvent::MouseButtonPress, centre, Qt::LeftButton);
+    sendMouse(header->viewport(), QEvent::MouseButtonRelease, centre, Qt::NoButton);
     QApplication::processEvents();
     return true;
 }

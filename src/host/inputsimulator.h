@@ -6,6 +6,7 @@
 #include <Qt>
 
 class QAbstractItemView;
+class QTableView;
 class QWidget;
 
 namespace suite::host {
@@ -20,6 +21,8 @@ public:
     static void click(QWidget* widget);
     // False when the row or column does not exist.
     static bool doubleClickRow(QAbstractItemView* view, int row, int column);
+    // Click on a column's title; false when the view shows no such title.
+    static bool clickTitle(QTableView* view, int column);
     static void activate(QWidget* widget);
 };
 

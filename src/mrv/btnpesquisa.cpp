@@ -54,11 +54,10 @@ void TBtnPesquisa::Pesquisa()
         MensErro(EmptyError.isEmpty() ? QStringLiteral("Não há registros.") : EmptyError, true);
     if (!dialogs().lookup(m_dataSource, Title))
         return;
-    if (m_associate && !ds->fields().isEmpty()) {
+    // The focus stays where it was: moving it would run the exit and enter events of
+    // other areas in the middle of a pick.
+    if (m_associate && !ds->fields().isEmpty())
         m_associate->setText(ds->fields().first()->AsString().trimmed());
-        if (m_associate->isEnabled())
-            m_associate->setFocus(Qt::OtherFocusReason);
-    }
     if (OnAfterPesq)
         OnAfterPesq(this);
     emit afterPesq();

@@ -208,6 +208,8 @@ QVariant TDataSet::valueAt(int row, int column) const
 
 QVariant TDataSet::currentValue(int column) const
 {
+    if (m_displayRow >= 0 && m_displayRow != m_current && m_displayRow < m_rows.size())
+        return m_rows.at(m_displayRow).value(column);
     if (m_state == dsEdit || m_state == dsInsert)
         return m_buffer.value(column);
     if (m_current < 0)

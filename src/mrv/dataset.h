@@ -64,6 +64,10 @@ public:
     // Row access for grids and models, without moving the cursor.
     QVariant valueAt(int row, int column) const;
 
+    // While a grid draws a row, the fields read that row as if it were current
+    // (-1: the current row again), so a draw-cell event reads the cell's own values.
+    void setDisplayRow(int row) { m_displayRow = row; }
+
 signals:
     void stateChanged();
     void dataChanged();
@@ -97,6 +101,7 @@ private:
     QVector<QVector<QVariant>> m_rows;
     QVector<QVariant> m_buffer;                          // edit/insert buffer
     int m_current = -1;
+    int m_displayRow = -1;
     bool m_eof = true;
     bool m_bof = true;
     State m_state = dsInactive;

@@ -45,7 +45,13 @@ public:
                                 : opt.palette.brush(QPalette::Active, QPalette::Base));
         painter->setPen(shown ? opt.palette.color(QPalette::Active, QPalette::HighlightedText)
                               : opt.palette.color(QPalette::Active, QPalette::Text));
+        TDataSource* source = m_grid->DataSource();
+        TDataSet* ds = source ? source->DataSet() : nullptr;
+        if (ds)
+            ds->setDisplayRow(index.row());
         emit m_grid->drawColumnCell(painter, opt.rect, index.column(), m_grid->Column(index.column()), state);
+        if (ds)
+            ds->setDisplayRow(-1);
         painter->restore();
     }
 

@@ -22,6 +22,7 @@ struct Cell {
     QString field;
     int state;
     QColor brush;
+    QString code;    // what the data set's field read while the cell was drawn
 };
 
 class Screen : public QWidget, public EventBinding {
@@ -50,7 +51,7 @@ public:
     void drawCell(QObject*, QPainter* p, const QRect& r, int dataCol, TColumn* column, int state)
     {
         const int row = grid->rowAt(r.center().y());
-        cells << Cell{row, dataCol, column->FieldName, state, p->brush().color()};
+        cells << Cell{row, dataCol, column->FieldName, state, p->brush().color(), ds->FieldByName("CDFILIAL")->AsString()};
     }
     void titleClick(TColumn* column) { log << "title:" + column->FieldName; }
     void dblClick(QObject*) { log << "dbl:" + ds->FieldByName("CDFILIAL")->AsString(); }
@@ -132,7 +133,10 @@ void tst_DBGrid::drawCellAfterDefaultDrawing()
         const bool selected = c.row == 1 && selectedShown;
         QCOMPARE(bool(c.state & gdSelected), selected);
         QCOMPARE(c.brush == highlight, selected);
+        // The event reads the drawn row's values, not the current row's.
+        QCOMPARE(c.code, s.ds->valueAt(c.row, 1).toString());
     }
+    QCOMPARE(s.ds->FieldByName("CDFILIAL")->AsString(), QString("0002"));
 }
 
 void tst_DBGrid::titleClick()

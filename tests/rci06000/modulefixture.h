@@ -19,6 +19,7 @@
 #include <QRegularExpression>
 #include <QSqlQuery>
 #include <QTcpServer>
+#include <QTest>
 #include <QWidget>
 #include <memory>
 
@@ -180,6 +181,16 @@ inline void resetModule()
     frmIntgCentral = nullptr;
     boIdCriado = false;
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// Opens the screen as the host's menu does and waits until its first activation has connected.
+inline TfrmIntgCentral* openScreen(const RecordingHost& host)
+{
+    rci06000::IniProc();
+    TfrmIntgCentral* form = frmIntgCentral;
+    if (form && QTest::qWaitForWindowActive(form))
+        (void)QTest::qWaitFor([&] { return form->netIntgCentral->Connected() || !host.errors.isEmpty(); }, 10000);
+    return form;
 }
 
 inline QList<TfrmIntgCentral*> liveScreens()

@@ -65,7 +65,6 @@ private slots:
     void markImages();
 
 private:
-    TfrmIntgCentral* openScreen();
     template<class T> T* control(QWidget* form, const char* name)
     {
         T* c = form->findChild<T*>(QLatin1String(name));
@@ -98,15 +97,6 @@ void tst_IntgCentral::init()
 void tst_IntgCentral::cleanup()
 {
     resetModule();
-}
-
-TfrmIntgCentral* tst_IntgCentral::openScreen()
-{
-    rci06000::IniProc();
-    TfrmIntgCentral* form = frmIntgCentral;
-    if (form && QTest::qWaitForWindowActive(form))
-        (void)QTest::qWaitFor([&] { return form->netIntgCentral->Connected() || !m_host.errors.isEmpty(); }, 10000);
-    return form;
 }
 
 void tst_IntgCentral::enabledBeforeAndAfterCreate_data()
@@ -193,7 +183,7 @@ void tst_IntgCentral::geometry()
     QFETCH(QString, name);
     QFETCH(QString, relativeTo);
     QFETCH(QRect, expected);
-    TfrmIntgCentral* form = openScreen();
+    TfrmIntgCentral* form = openScreen(m_host);
     QVERIFY(form);
     // The client area is fixed: 486 x 487.
     QCOMPARE(form->size(), QSize(486, 487));
@@ -282,7 +272,7 @@ void tst_IntgCentral::typedCodes()
     QFETCH(QString, edit);
     QFETCH(QString, typed);
     QFETCH(QString, shown);
-    TfrmIntgCentral* form = openScreen();
+    TfrmIntgCentral* form = openScreen(m_host);
     QVERIFY(form);
     auto* line = form->findChild<QLineEdit*>(edit);
     line->setFocus();
@@ -316,7 +306,7 @@ void tst_IntgCentral::keyShortcutsNeedEnabledButtons()
     QFETCH(int, key);
     QFETCH(QString, button);
     QFETCH(bool, enabled);
-    TfrmIntgCentral* form = openScreen();
+    TfrmIntgCentral* form = openScreen(m_host);
     QVERIFY(form);
     auto* target = form->findChild<QAbstractButton*>(button);
     target->setEnabled(enabled);
@@ -330,7 +320,7 @@ void tst_IntgCentral::keyShortcutsNeedEnabledButtons()
 
 void tst_IntgCentral::branchChangeResetsDependants()
 {
-    TfrmIntgCentral* form = openScreen();
+    TfrmIntgCentral* form = openScreen(m_host);
     QVERIFY(form);
     form->rbtTodosPrat->setChecked(true);
     form->cdsFiliGrup->setData(branchesPacket("0002"));

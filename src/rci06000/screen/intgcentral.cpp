@@ -10,6 +10,8 @@
 #include <buttonflat.h>
 #include <checkbox.h>
 #include <clientdataset.h>
+#include <datasource.h>
+#include <dbgrid.h>
 #include <dialogs.h>
 #include <groupbox.h>
 #include <helpers.h>
@@ -19,6 +21,7 @@
 #include <netconnection.h>
 #include <notebook.h>
 #include <panel.h>
+#include <radiobutton.h>
 
 #include <QLabel>
 #include <QLayout>
@@ -85,9 +88,36 @@ TfrmIntgCentral::~TfrmIntgCentral() = default;
 void TfrmIntgCentral::bindEvents()
 {
     onBeforeConnect(netIntgCentral, &TfrmIntgCentral::netIntgCentralBeforeConnect);
+
+    onBeforePesq(sbtFilial, &TfrmIntgCentral::sbtFilialBeforePesq);
+    onAfterPesq(sbtFilial, &TfrmIntgCentral::sbtFilialAfterPesq);
     onChange(medCdFilial, &TfrmIntgCentral::medCdFilialChange);
+    onExit(medCdFilial, &TfrmIntgCentral::medCdFilialExit);
+    onExit(grbOrigem, &TfrmIntgCentral::grbOrigemExit);
+    onExit(grbArvore, &TfrmIntgCentral::grbArvoreExit);
+    onClick(rbtTodosPrat, &TfrmIntgCentral::rbtTodosPratClick);
+    onClick(rbtListaPrat, &TfrmIntgCentral::rbtListaPratClick);
+
     onClick(chbCicloCard, &TfrmIntgCentral::chbCicloCardClick);
     onClick(chbDadoCard, &TfrmIntgCentral::chbDadoCardClick);
+    onExit(grbCicloCard, &TfrmIntgCentral::grbCicloCardExit);
+    onExit(grbDadoCard, &TfrmIntgCentral::grbDadoCardExit);
+
+    onBeforePesq(sbtAgrupFilial, &TfrmIntgCentral::sbtAgrupFilialBeforePesq);
+    onAfterPesq(sbtAgrupFilial, &TfrmIntgCentral::sbtAgrupFilialAfterPesq);
+    onChange(medAgrupFilial, &TfrmIntgCentral::medAgrupFilialChange);
+    onExit(medAgrupFilial, &TfrmIntgCentral::medAgrupFilialExit);
+    onEnter(grbDestino, &TfrmIntgCentral::grbDestinoEnter);
+    onEnter(panAgrupFilial, &TfrmIntgCentral::panAgrupFilialEnter);
+    onExit(panAgrupFilial, &TfrmIntgCentral::panAgrupFilialExit);
+    onDblClick(dbgFiliGrup, &TfrmIntgCentral::dbgFiliGrupDblClick);
+    onKeyDown(dbgFiliGrup, &TfrmIntgCentral::dbgFiliGrupKeyDown);
+    onTitleClick(dbgFiliGrup, &TfrmIntgCentral::dbgFiliGrupTitleClick);
+    onDrawColumnCell(dbgFiliGrup, &TfrmIntgCentral::dbgFiliGrupDrawColumnCell);
+    onStateChange(dtsFiliGrup, &TfrmIntgCentral::dtsFiliGrupStateChange);
+    onClick(sbtProcurar, &TfrmIntgCentral::sbtProcurarClick);
+
+    onClick(sbtConfirma, &TfrmIntgCentral::sbtConfirmaClick);
 }
 
 void TfrmIntgCentral::FormCreate(QObject* Sender)

@@ -7,6 +7,8 @@
 
 class QLabel;
 class QLineEdit;
+class QPainter;
+class QRect;
 class QWidget;
 
 namespace mrv {
@@ -15,6 +17,7 @@ class TBtnPesquisa;
 class TButtonFlat;
 class TCheckBox;
 class TClientDataSet;
+class TColumn;
 class TDataSource;
 class TDateEditPlus;
 class TDBGrid;
@@ -42,12 +45,47 @@ public:
     void FormKeyDown(QObject* Sender, int& Key, Qt::KeyboardModifiers Shift) override;
     void netIntgCentralBeforeConnect(QObject* Sender);
 
-    // Source branch (intgcentral_source.cpp)
+    // Source branch, trees, dish scope (intgcentral_source.cpp)
+    void sbtFilialBeforePesq(QObject* Sender, bool& Ok);
+    void sbtFilialAfterPesq(QObject* Sender);
     void medCdFilialChange(QObject* Sender);
+    void medCdFilialExit(QObject* Sender);
+    void grbOrigemExit(QObject* Sender);
+    void grbArvoreExit(QObject* Sender);
+    void rbtTodosPratClick(QObject* Sender);
+    void rbtListaPratClick(QObject* Sender);
 
     // Menu filters (intgcentral_filters.cpp)
     void chbCicloCardClick(QObject* Sender);
     void chbDadoCardClick(QObject* Sender);
+    void grbCicloCardExit(QObject* Sender);
+    void grbDadoCardExit(QObject* Sender);
+
+    // Destination grouping and grid (intgcentral_destination.cpp)
+    void sbtAgrupFilialBeforePesq(QObject* Sender, bool& Ok);
+    void sbtAgrupFilialAfterPesq(QObject* Sender);
+    void medAgrupFilialChange(QObject* Sender);
+    void medAgrupFilialExit(QObject* Sender);
+    void Vd_GrupFili();
+    void grbDestinoEnter(QObject* Sender);
+    void panAgrupFilialEnter(QObject* Sender);
+    void panAgrupFilialExit(QObject* Sender);
+    void dbgFiliGrupDblClick(QObject* Sender);
+    void dbgFiliGrupKeyDown(QObject* Sender, int& Key, Qt::KeyboardModifiers Shift);
+    void dbgFiliGrupTitleClick(mrv::TColumn* Column);
+    void dbgFiliGrupDrawColumnCell(QObject* Sender, QPainter* Canvas, const QRect& Rect, int DataCol,
+                                   mrv::TColumn* Column, int State);
+    void dtsFiliGrupStateChange(QObject* Sender);
+    void sbtProcurarClick(QObject* Sender);
+
+    // Checks and the integration request (intgcentral_run.cpp)
+    void Vd_Arvore();
+    void Vd_Prato();
+    void Vd_DadosCardapio();
+    void Vd_CicloCard();
+    void Vd_AgrupFili();
+    void Vd_FiliDest();
+    void sbtConfirmaClick(QObject* Sender);
 
     // Right-hand column (the base screen adds sbtConfirma to panBotoes)
     mrv::TPanel* Panel1;
@@ -163,6 +201,14 @@ private:
     void createCatalogue();
     void createDataSets();
     void bindEvents();
+
+    // Normalises the source code, validates it and shows its name; a refused code gets the focus back.
+    void validaFilialOrigem();
+    void carregaGrupFili();
+    // The destination grid counts as holding rows only while it is loaded.
+    bool temFiliais() const;
+    // Gives the focus to control (when it can take it) and stops the operation with the text of key.
+    [[noreturn]] void recusa(QWidget* control, const QString& key);
 
     QString stListaServ;
     QString stListaTpPrat;

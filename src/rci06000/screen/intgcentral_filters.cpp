@@ -50,3 +50,13 @@ void TfrmIntgCentral::chbDadoCardClick(QObject* /*Sender*/)
     rbtListaPrat->setChecked(true);
     stListaPrato.clear();
 }
+
+void TfrmIntgCentral::grbCicloCardExit(QObject* /*Sender*/)
+{
+    Vd_CicloCard();
+}
+
+void TfrmIntgCentral::grbDadoCardExit(QObject* /*Sender*/)
+{
+    Vd_DadosCardapio();
+}

@@ -263,11 +263,11 @@ void TfrmIntgCentral::createDestination()
                             | TDBGrid::dgRowLines | TDBGrid::dgTabs | TDBGrid::dgRowSelect
                             | TDBGrid::dgConfirmDelete | TDBGrid::dgCancelOnExit);
     dbgFiliGrup->setDataSource(dtsFiliGrup);
-    // The mark column's title "4" is a tick in the symbol font.
-    TColumn* mark = dbgFiliGrup->addColumn(QStringLiteral("IDMARCADO"));
-    QFont symbol(QStringLiteral("Wingdings"));
-    symbol.setBold(true);
-    mark->TitleFont = symbol;
+    // The field's label "4" is the tick of a symbol font; the title shows the tick itself.
+    TColumn* mark = dbgFiliGrup->addColumn(QStringLiteral("IDMARCADO"), QString(QChar(0x2714)));
+    QFont bold = dbgFiliGrup->font();
+    bold.setBold(true);
+    mark->TitleFont = bold;
     mark->TitleAlignment = Qt::AlignCenter;
     dbgFiliGrup->addColumn(QStringLiteral("CDFILIAL"));
     dbgFiliGrup->addColumn(QStringLiteral("NMFILIAL"));

@@ -1,0 +1,113 @@
+// TfrmIntgCentral: the checks that gate an integration, and the integration request.
+#include "intgcentral.h"
+
+#include <buttonflat.h>
+#include <checkbox.h>
+#include <clientdataset.h>
+#include <dateeditplus.h>
+#include <dbgrid.h>
+#include <dialogs.h>
+#include <displaysuspended.h>
+#include <errors.h>
+#include <helpers.h>
+#include <messages.h>
+#include <radiobutton.h>
+
+namespace {
+
+bool isS(mrv::TDataSet* dataSet, const QString& field)
+{
+    return dataSet->FieldByName(field)->AsString() == QLatin1String("S");
+}
+
+} // namespace
+
+void TfrmIntgCentral::recusa(QWidget* control, const QString& key)
+{
+    if (control && control->isEnabled() && control->isVisible())
+        control->setFocus(Qt::OtherFocusReason);
+    mrv::MensErro(msgPadrao->Msg(key), true);
+    throw mrv::EAbort();   // MensErro with abort never returns; this keeps the compiler sure of it
+}
+
+void TfrmIntgCentral::Vd_Arvore()
+{
+    if (!chbArvLocal->isChecked() && !chbArvPadrao->isChecked())
+        recusa(chbArvPadrao, QStringLiteral("arvore_inf"));
+}
+
+void TfrmIntgCentral::Vd_Prato()
+{
+    if (rbtListaPrat->isChecked() && mrv::EmptyString(stListaPrato))
+        recusa(rbtListaPrat, QStringLiteral("Prato_N_INF"));
+}
+
+void TfrmIntgCentral::Vd_DadosCardapio()
+{
+    if (!chbDadoCard->isChecked())
+        return;
+    // An empty date editor still shows its separators.
+    if (depDataInic->isEmptyDate())
+        recusa(depDataInic, QStringLiteral("DATAINIC_DEVE"));
+    if (depDataFina->isEmptyDate())
+        recusa(depDataFina, QStringLiteral("DATAFINA_DEVE"));
+    if (depDataFina->GetDate() < depDataInic->GetDate())
+        recusa(depDataInic, QStringLiteral("DATACARD_COMPARA"));
+    if (rbtListaServ->isChecked() && mrv::EmptyString(stListaServ))
+        recusa(rbtListaServ, QStringLiteral("SERV_DEVE"));
+    if (rbtListaPrato->isChecked() && mrv::EmptyString(stListaTpPrat))
+        recusa(rbtListaPrato, QStringLiteral("TIPOPRAT_DEVE"));
+}
+
+void TfrmIntgCentral::Vd_CicloCard()
+{
+    if (!chbCicloCard->isChecked())
+        return;
+    if (rbtListaCiclo->isChecked() && mrv::EmptyString(stListaCiclo))
+        recusa(rbtListaCiclo, QStringLiteral("CICLO_DEVE"));
+    if (rbtListaServCiclo->isChecked() && mrv::EmptyString(stListaServPadr))
+        recusa(rbtListaServCiclo, QStringLiteral("SERVPADR_DEVE"));
+    if (rbtListaTpPratCiclo->isChecked() && mrv::EmptyString(stListaTpPratCiclo))
+        recusa(rbtListaTpPratCiclo, QStringLiteral("TIPOPRAT_DEVE"));
+}
+
+void TfrmIntgCentral::Vd_AgrupFili()
+{
+    bool marked = false;
+    if (temFiliais()) {
+        mrv::DisplaySuspended suspended(cdsFiliGrup);
+        cdsFiliGrup->First();
+        while (!cdsFiliGrup->Eof() && !marked) {
+            marked = isS(cdsFiliGrup, QStringLiteral("IDMARCADO"));
+            cdsFiliGrup->Next();
+        }
+        cdsFiliGrup->First();
+    }
+    if (!marked)
+        recusa(dbgFiliGrup, QStringLiteral("filial_inf"));
+}
+
+void TfrmIntgCentral::Vd_FiliDest()
+{
+    if (!temFiliais())
+        return;
+    // The cursor is left where the scan stopped: on the refused branch, for the user to see.
+    mrv::DisplaySuspended suspended(cdsFiliGrup);
+    for (cdsFiliGrup->First(); !cdsFiliGrup->Eof(); cdsFiliGrup->Next()) {
+        if (isS(cdsFiliGrup, QStringLiteral("IDMARCADO")) && isS(cdsFiliGrup, QStringLiteral("IDCNTRRESC")))
+            recusa(nullptr, QStringLiteral("fili_contr_resc"));
+    }
+}
+
+void TfrmIntgCentral::sbtConfirmaClick(QObject* /*Sender*/)
+{
+    validaFilialOrigem();
+    // The cycle filter is checked first: an incomplete one would otherwise let "Todos"
+    // reach every dish of every marked branch.
+    Vd_CicloCard();
+    Vd_DadosCardapio();
+    Vd_Arvore();
+    Vd_AgrupFili();
+    Vd_FiliDest();
+    Vd_Prato();
+}
