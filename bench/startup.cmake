@@ -6,3 +6,9 @@ if(NOT SUITE_SERVER_ONLY)
   target_link_libraries(startup_bench PRIVATE rci06000core suitedb Qt6::Test)
   add_dependencies(startup_bench suite-server)
 endif()
+
+# The destination grid with a large grouping: load and mark-all times.
+if(NOT SUITE_SERVER_ONLY)
+  add_executable(grid_bench ${CMAKE_CURRENT_LIST_DIR}/grid_bench.cpp)
+  target_link_libraries(grid_bench PRIVATE rci06000core)
+endif()
