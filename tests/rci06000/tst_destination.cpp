@@ -222,6 +222,7 @@ void tst_Destination::groupingCode()
         QVERIFY(!form->sbtConfirma->isEnabled());
     }
     QVERIFY(!mrv::ShowAviActive());
+    QVERIFY(!QApplication::overrideCursor());
 }
 
 void tst_Destination::leavingTheGroupingWithoutTypingKeepsTheGrid()
@@ -254,6 +255,15 @@ void tst_Destination::leavingTheGroupingWithoutTypingKeepsTheGrid()
     QVERIFY(!form->cdsFiliGrup->Active());
     QVERIFY(!form->sbtConfirma->isEnabled());
     QVERIFY(form->edtAgrupFilial->text().isEmpty());
+
+    // The grouping list was read once for this screen: one added since is not known to it.
+    QSqlQuery q(m_backend.database().db());
+    QVERIFY(q.exec("INSERT INTO GRUPFILI (CDGRUPFILI, NMGRUPFILI) VALUES ('0000000088', 'Nova')"));
+    form->medAgrupFilial->selectAll();
+    QTest::keyClicks(form->medAgrupFilial, "88");
+    form->dbgFiliGrup->setFocus();
+    QVERIFY(q.exec("DELETE FROM GRUPFILI WHERE CDGRUPFILI = '0000000088'"));
+    QCOMPARE(m_dialogs->lastText(), QString("Agrupamento de filiais não cadastrado."));
 }
 
 void tst_Destination::markToggles_data()
