@@ -2,12 +2,15 @@
 #include "hostapplication.h"
 
 #include <QApplication>
+#include <QLocale>
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("suite-host"));
     QApplication::setOrganizationName(QStringLiteral("Suite"));
+    // The suite's users work in Brazilian Portuguese: dates, numbers and the toolkit's own texts.
+    QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
     suite::host::HostApplication host(QApplication::arguments(), QApplication::applicationDirPath());
     return host.run();
 }

@@ -94,6 +94,10 @@ ReportDefinition ReportDefinition::fromJson(const QString& code, const QJsonObje
     def.title = json.value(QLatin1String("title")).toString();
     def.landscape = json.value(QLatin1String("orientation")).toString() == QLatin1String("landscape");
     def.groupBy = json.value(QLatin1String("groupBy")).toString();
+    for (const QJsonValue& field : json.value(QLatin1String("groupTitle")).toArray())
+        def.groupTitle << field.toString();
+    if (def.groupTitle.isEmpty() && !def.groupBy.isEmpty())
+        def.groupTitle << def.groupBy;
     for (const QJsonValue& v : json.value(QLatin1String("columns")).toArray()) {
         const QJsonObject c = v.toObject();
         Column column;
@@ -101,6 +105,9 @@ ReportDefinition ReportDefinition::fromJson(const QString& code, const QJsonObje
         column.title = c.value(QLatin1String("title")).toString(column.field);
         column.width = qMax(1, c.value(QLatin1String("width")).toInt(10));
         column.align = alignmentOf(c.value(QLatin1String("align")).toString());
+        const QJsonObject values = c.value(QLatin1String("values")).toObject();
+        for (auto it = values.begin(); it != values.end(); ++it)
+            column.values.insert(it.key(), it.value().toString());
         if (!column.field.isEmpty())
             def.columns << column;
     }
@@ -138,18 +145,18 @@ TfrmDadosGerRel::TfrmDadosGerRel(QWidget* parent)
     buttonColumn()->addWidget(sbtTitulo, 0, Qt::AlignHCenter);
     buttonColumn()->addWidget(lblCodRel);
 
-    QAction* pdf = ppmSalvarRelatorio->addAction(QStringLiteral("Salvar como PDF..."));
-    pdf->setObjectName(QStringLiteral("mniSalvarPdf"));
-    QAction* csv = ppmSalvarRelatorio->addAction(QStringLiteral("Salvar como CSV..."));
-    csv->setObjectName(QStringLiteral("mniSalvarCsv"));
+    actSalvarPDF = ppmSalvarRelatorio->addAction(QStringLiteral("Salvar como PDF..."));
+    actSalvarPDF->setObjectName(QStringLiteral("actSalvarPDF"));
+    actSalvarCSV = ppmSalvarRelatorio->addAction(QStringLiteral("Salvar como CSV..."));
+    actSalvarCSV->setObjectName(QStringLiteral("actSalvarCSV"));
     sbtSalvar->setMenu(ppmSalvarRelatorio);
     sbtSalvar->setPopupMode(QToolButton::InstantPopup);
 
     onClick(sbtVisualizar, &TfrmDadosGerRel::sbtVisualizarClick);
     onClick(sbtImprimir, &TfrmDadosGerRel::sbtImprimirClick);
     onClick(sbtTitulo, &TfrmDadosGerRel::sbtTituloClick);
-    connect(pdf, &QAction::triggered, this, [this] { invokeGuarded([this] { mniSalvarPdfClick(sbtSalvar); }); });
-    connect(csv, &QAction::triggered, this, [this] { invokeGuarded([this] { mniSalvarCsvClick(sbtSalvar); }); });
+    connect(actSalvarPDF, &QAction::triggered, this, [this] { invokeGuarded([this] { actSalvarPDFExecute(sbtSalvar); }); });
+    connect(actSalvarCSV, &QAction::triggered, this, [this] { invokeGuarded([this] { actSalvarCSVExecute(sbtSalvar); }); });
 }
 
 QString TfrmDadosGerRel::ReportCode() const
@@ -193,6 +200,7 @@ struct ReportRows {
     QList<ReportDefinition::Column> columns;
     QList<QStringList> rows;
     QStringList groups;    // group value of every row ("" without grouping)
+    QStringList headings;  // the heading text of every row's group
 };
 
 ReportRows collect(const ReportDefinition& def, TDataSet* ds)
@@ -208,15 +216,26 @@ ReportRows collect(const ReportDefinition& def, TDataSet* ds)
     if (!ds || !ds->Active())
         return out;
     TField* group = def.groupBy.isEmpty() ? nullptr : ds->FindField(def.groupBy);
+    QList<TField*> heading;
+    for (const QString& name : def.groupTitle)
+        if (TField* f = ds->FindField(name))
+            heading << f;
     DisplaySuspended quiet(ds);
     const int keep = ds->RecNo();
     for (int row = 0; row < ds->RecordCount(); ++row) {
         ds->setRecNo(row);
         QStringList cells;
-        for (TField* f : fields)
-            cells << f->DisplayText();
+        for (qsizetype c = 0; c < fields.size(); ++c) {
+            const QString shown = fields[c]->DisplayText();
+            cells << out.columns[c].values.value(shown, shown);
+        }
         out.rows << cells;
+        QStringList title;
+        for (TField* f : heading)
+            title << f->DisplayText();
+        // A new heading starts where the grouping value changes; the heading shows its title fields.
         out.groups << (group ? group->DisplayText() : QString());
+        out.headings << title.join(QStringLiteral(" - "));
     }
     if (keep >= 0)
         ds->setRecNo(keep);
@@ -291,7 +310,7 @@ std::unique_ptr<QTextDocument> TfrmDadosGerRel::buildDocument() const
     for (qsizetype i = 0; i < data.rows.size(); ++i) {
         if (!def.groupBy.isEmpty() && (i == 0 || data.groups[i] != data.groups[i - 1])) {
             table->mergeCells(row, 0, 1, columns);
-            put(row, 0, data.groups[i], bold, Qt::AlignLeft);
+            put(row, 0, data.headings[i], bold, Qt::AlignLeft);
             ++row;
         }
         for (int c = 0; c < columns; ++c)
@@ -355,21 +374,30 @@ void TfrmDadosGerRel::sbtImprimirClick(QObject*)
         doc->print(&printer);
 }
 
-void TfrmDadosGerRel::sbtTituloClick(QObject*)
+bool TfrmDadosGerRel::askTitle()
 {
     QString title = ReportTitle.isEmpty() ? definition().title : ReportTitle;
-    if (dialogs().inputText(text(QStringLiteral("NovoCaption")), text(QStringLiteral("NovoPrompt")), title))
-        ReportTitle = title;
+    if (!dialogs().inputText(text(QStringLiteral("NovoCaption")), text(QStringLiteral("NovoPrompt")), title))
+        return false;
+    ReportTitle = title;
+    return true;
 }
 
-void TfrmDadosGerRel::mniSalvarPdfClick(QObject*)
+void TfrmDadosGerRel::sbtTituloClick(QObject*)
 {
+    askTitle();
+}
+
+void TfrmDadosGerRel::actSalvarPDFExecute(QObject*)
+{
+    if (!askTitle())
+        return;
     const QString path = dialogs().savePath(ReportCode() + QStringLiteral(".pdf"), QStringLiteral("PDF (*.pdf)"));
     if (!path.isEmpty())
         savePdf(path);
 }
 
-void TfrmDadosGerRel::mniSalvarCsvClick(QObject*)
+void TfrmDadosGerRel::actSalvarCSVExecute(QObject*)
 {
     const QString path = dialogs().savePath(ReportCode() + QStringLiteral(".csv"), QStringLiteral("CSV (*.csv)"));
     if (!path.isEmpty())

@@ -6,9 +6,11 @@
 #include "datasource.h"
 #include "rotigeral.h"
 
+#include <QHash>
 #include <QJsonObject>
 #include <QPointer>
 
+class QAction;
 class QFrame;
 class QMenu;
 class QTextDocument;
@@ -16,15 +18,25 @@ class QTextDocument;
 namespace mrv {
 
 // A report definition, reports/<code>.json:
-// {"title": "...", "orientation": "portrait"|"landscape", "groupBy": "FIELD" (optional),
-//  "columns": [{"field": "CDFILIAL", "title": "Filial", "width": 6, "align": "left"|"right"|"center"}]}
+// {"title": "...", "orientation": "portrait"|"landscape",
+//  "groupBy": "FIELD", "groupTitle": ["FIELD", "FIELD"] (optional: rows of one value of groupBy
+//  under a heading of the groupTitle fields, " - " between them; groupBy alone by default),
+//  "columns": [{"field": "CDFILIAL", "title": "Filial", "width": 6, "align": "left"|"right"|"center",
+//               "values": {"1": "text shown for 1"} (optional)}]}
 // width is relative (characters). Columns whose field the data set lacks are skipped.
 struct ReportDefinition {
-    struct Column { QString field; QString title; int width = 10; Qt::Alignment align = Qt::AlignLeft; };
+    struct Column {
+        QString field;
+        QString title;
+        int width = 10;
+        Qt::Alignment align = Qt::AlignLeft;
+        QHash<QString, QString> values;    // stored value -> text shown; others as they are
+    };
     QString code;
     QString title;
     bool landscape = false;
     QString groupBy;
+    QStringList groupTitle;
     QList<Column> columns;
 
     static ReportDefinition fromJson(const QString& code, const QJsonObject& json);
@@ -53,8 +65,9 @@ public:
     void sbtVisualizarClick(QObject* Sender);
     void sbtImprimirClick(QObject* Sender);
     void sbtTituloClick(QObject* Sender);
-    void mniSalvarPdfClick(QObject* Sender);
-    void mniSalvarCsvClick(QObject* Sender);
+    // Save menu: the PDF asks the title first, then the path; the CSV only the path.
+    void actSalvarPDFExecute(QObject* Sender);
+    void actSalvarCSVExecute(QObject* Sender);
 
     QFrame* bvlSeparator;
     TPanel* panRelat;
@@ -64,9 +77,13 @@ public:
     TButtonFlat* sbtSalvar;
     TButtonFlat* sbtTitulo;
     QMenu* ppmSalvarRelatorio;
+    QAction* actSalvarPDF;
+    QAction* actSalvarCSV;
 
 private:
     QString text(const QString& key) const;    // catalogue text, the base's own when missing
+    // The title prompt; false when the user cancels.
+    bool askTitle();
 
     QPointer<TDataSource> m_source;
 };

@@ -3,6 +3,8 @@
 #include "packet.h"
 #include "servererrors.h"
 
+#include <shortdate.h>
+
 #include <QSet>
 
 namespace suite::server {
@@ -34,7 +36,7 @@ std::optional<QDate> parseDate(const QString &text, const char *which)
 {
     if (text.isEmpty())
         return std::nullopt;
-    const QDate date = QDate::fromString(text, QStringLiteral("dd/MM/yyyy"));
+    const QDate date = suite::wire::ShortDate(text);
     if (!date.isValid())
         throw ServiceError(QStringLiteral("Data %1 inválida: \"%2\" (use dd/mm/aaaa).").arg(QLatin1String(which), text));
     return date;

@@ -4,6 +4,8 @@
 #include "servererrors.h"
 #include "sqlrunner.h"
 
+#include <logpacket.h>
+
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -74,10 +76,10 @@ IntegrationRun::IntegrationRun(QSqlDatabase db, QString operatorCode)
 
 Packet IntegrationRun::emptyLog()
 {
-    return Packet::ofStrings({{"DTINICIAL", 32}, {"DTFINAL", 32}, {"CDFAPRAORIGLOG", 4}, {"CDFILORIGLOGREC", 4},
-                              {"CDFILDESTLOG", 4}, {"CDPRATOLOG", 10}, {"CDARVPROD", 20}, {"IDNUMEROERRO", 1},
-                              {"NMPRODUTO", 50}, {"NMPRATO", 40}, {"NMFILIORIG", 30}, {"NMFILIDEST", 30},
-                              {"IDTIPORECELOG", 1}});
+    QList<PacketColumn> columns;
+    for (const suite::wire::StringColumn &column : suite::wire::logColumns())
+        columns.append({QLatin1String(column.name), QStringLiteral("string"), column.size});
+    return Packet(std::move(columns));
 }
 
 Packet IntegrationRun::run(const IntegrationRequest &request)

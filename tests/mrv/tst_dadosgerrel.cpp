@@ -102,8 +102,10 @@ void tst_DadosGerRel::csvAndPdf()
     QCOMPARE(content, QString("\uFEFFFilial;Nome\r\n0001;\"Matriz; São Paulo\"\r\n0002;\"Filial \"\"Campinas\"\"\"\r\n"));
 
     const QString pdf = m_dir.filePath("out.pdf");
+    m_scripted->queueInputText(QString("Filiais de março"));
     m_scripted->queueSavePath(pdf);
-    report.mniSalvarPdfClick(report.sbtSalvar);
+    report.actSalvarPDF->trigger();
+    QVERIFY2(m_host.errors.isEmpty(), qPrintable(m_host.errors.join('\n')));
     QFile p(pdf);
     QVERIFY(p.open(QIODevice::ReadOnly));
     QVERIFY(p.read(5) == "%PDF-");
@@ -114,7 +116,8 @@ void tst_DadosGerRel::csvAndPdf()
     read.start(pdftotext, {pdf, "-"});
     QVERIFY(read.waitForFinished(30000));
     const QString text = QString::fromUtf8(read.readAllStandardOutput());
-    QVERIFY2(text.contains("Matriz; São Paulo") && text.contains("0002"), qPrintable(text));
+    QVERIFY2(text.contains("Matriz; São Paulo") && text.contains("0002") && text.contains("Filiais de março"),
+             qPrintable(text));
 }
 
 QTEST_MAIN(tst_DadosGerRel)

@@ -11,6 +11,11 @@ Q_DECL_EXPORT void IniProc()
     mrv::invokeGuarded([] { rci06000::IniProc(); });
 }
 
+Q_DECL_EXPORT void CriaListServ()
+{
+    mrv::invokeGuarded([] { rci06000::CriaListServ(); });
+}
+
 Q_DECL_EXPORT void PackageLoad()
 {
     rci06000::PackageLoad();

@@ -1,6 +1,7 @@
 // The package Pkg_rci06000: its entry, its exported globals and its load steps.
 #include "pkg_rci06000.h"
 
+#include "logreport/logintg.h"
 #include "screen/intgcentral.h"
 
 #include <cursorguard.h>
@@ -8,7 +9,7 @@
 
 TfrmIntgCentral* frmIntgCentral = nullptr;
 bool boIdCriado = false;
-TfrmLogIntg* frmLogIntg = nullptr;
+QPointer<TfrmLogIntg> frmLogIntg;
 bool boStCriado = false;
 
 namespace rci06000 {
@@ -31,6 +32,27 @@ void IniProc()
     }
     if (frmIntgCentral)
         frmIntgCentral->ShowNormal();
+}
+
+void CriaListServ()
+{
+    if (!boStCriado) {
+        TfrmLogIntg* form = nullptr;
+        try {
+            mrv::CreateForm(form);
+        } catch (...) {
+            // Not created: the next call tries again with a fresh screen.
+            if (form)
+                form->deleteLater();
+            throw;
+        }
+        frmLogIntg = form;
+        boStCriado = true;
+    }
+    if (frmLogIntg) {
+        frmLogIntg->ShowNormal();
+        frmLogIntg->ShowModal();
+    }
 }
 
 SourceModule& Cli_rci06000()

@@ -3,6 +3,7 @@
 
 #include "sourcemodule.h"
 
+#include <QPointer>
 #include <QtGlobal>
 
 class TfrmIntgCentral;
@@ -11,13 +12,16 @@ class TfrmLogIntg;
 // Exported by name so the host can see the single instances and their flags.
 extern Q_DECL_EXPORT TfrmIntgCentral* frmIntgCentral;  // the live integration screen, or null
 extern Q_DECL_EXPORT bool boIdCriado;                  // the screen was created during this load
-extern Q_DECL_EXPORT TfrmLogIntg* frmLogIntg;          // the last log report screen
+// Guarded: it empties itself when the report screen is destroyed, so it never dangles.
+extern Q_DECL_EXPORT QPointer<TfrmLogIntg> frmLogIntg; // the last log report screen
 extern Q_DECL_EXPORT bool boStCriado;                  // a log report screen exists
 
 namespace rci06000 {
 
 // Opens the integration screen, or brings the existing one back in its normal state.
 void IniProc();
+// Shows the log report of the integration screen's last run, modally.
+void CriaListServ();
 
 // The package's source modules, in the order loading starts them.
 SourceModule& Cli_rci06000();

@@ -11,6 +11,10 @@ class QPainter;
 class QRect;
 class QWidget;
 
+namespace rci06000 {
+struct PesqPratoArgs;
+}
+
 namespace mrv {
 class TADOIBQuery;
 class TBtnPesquisa;
@@ -204,6 +208,15 @@ private:
 
     // Normalises the source code, validates it and shows its name; a refused code gets the focus back.
     void validaFilialOrigem();
+    // The tree values the dish searches take: "P" or "X", the source code or "X".
+    QString valorArvorePadrao() const;
+    QString valorArvoreLocal() const;
+    // The eleven arguments of the remote dish search, for the picker and for "Todos".
+    rci06000::PesqPratoArgs argumentosPesqPrato() const;
+    // Under "Todos": every dish the choices admit, as a choice list; searches the database,
+    // or the service when a menu filter is on.
+    QString listaTodosPratos();
+    QString tiposReceita() const;
     void carregaGrupFili();
     // The destination grid counts as holding rows only while it is loaded.
     bool temFiliais() const;

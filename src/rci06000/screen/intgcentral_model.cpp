@@ -2,6 +2,8 @@
 // and the data sources that link them to the controls.
 #include "intgcentral.h"
 
+#include "host/logcolumns.h"
+
 #include <adoibquery.h>
 #include <clientdataset.h>
 #include <datasource.h>
@@ -154,14 +156,7 @@ void TfrmIntgCentral::createDataSets()
     cdsPesqPratoDadoCard->addField("CDFILAUXPRAT", FieldType::String, 10, QStringLiteral("Àrvore"), 10);
 
     cdsLogIntCent = clientDataSet("cdsLogIntCent");
-    const struct { const char* name; int size; } logColumns[] = {
-        {"DTINICIAL", 32}, {"DTFINAL", 32}, {"CDFAPRAORIGLOG", 4}, {"CDFILORIGLOGREC", 4},
-        {"CDFILDESTLOG", 4}, {"CDPRATOLOG", 10}, {"CDARVPROD", 20}, {"IDNUMEROERRO", 1},
-        {"NMPRODUTO", 50}, {"NMPRATO", 40}, {"NMFILIORIG", 30}, {"NMFILIDEST", 30},
-        {"IDTIPORECELOG", 1},
-    };
-    for (const auto& column : logColumns)
-        cdsLogIntCent->addField(QLatin1String(column.name), FieldType::String, column.size);
+    rci06000::addLogColumns(cdsLogIntCent);
 
     dtsFilial = dataSource("dtsFilial", qryFilial);
     // Re-pointed by each dish search at the source it used.

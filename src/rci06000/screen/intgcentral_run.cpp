@@ -1,23 +1,42 @@
 // TfrmIntgCentral: the checks that gate an integration, and the integration request.
 #include "intgcentral.h"
 
+#include "host/intgcentralcalls.h"
+#include "package/pkg_rci06000.h"
+
+#include <adoibquery.h>
+#include <busyanimation.h>
 #include <buttonflat.h>
 #include <checkbox.h>
 #include <clientdataset.h>
+#include <datasource.h>
 #include <dateeditplus.h>
 #include <dbgrid.h>
 #include <dialogs.h>
 #include <displaysuspended.h>
 #include <errors.h>
 #include <helpers.h>
+#include <hostservices.h>
+#include <maskedit.h>
 #include <messages.h>
 #include <radiobutton.h>
+#include <shortdate.h>
 
 namespace {
 
 bool isS(mrv::TDataSet* dataSet, const QString& field)
 {
     return dataSet->FieldByName(field)->AsString() == QLatin1String("S");
+}
+
+// Every row's search key, each followed by "_", in row order.
+QString searchKeys(const mrv::TDataSet* dataSet)
+{
+    const int key = dataSet->FieldByName(QStringLiteral("CDPESQPRAT"))->index();
+    QString list;
+    for (int row = 0; row < dataSet->RecordCount(); ++row)
+        list += dataSet->valueAt(row, key).toString() + QLatin1Char('_');
+    return list;
 }
 
 } // namespace
@@ -99,6 +118,29 @@ void TfrmIntgCentral::Vd_FiliDest()
     }
 }
 
+QString TfrmIntgCentral::listaTodosPratos()
+{
+    if (chbDadoCard->isChecked() || chbCicloCard->isChecked()) {
+        dtsPesqPrato->setDataSet(cdsPesqPratoDadoCard);
+        const rci06000::PesqPratoArgs args = argumentosPesqPrato();
+        mrv::BusyAnimation busy(6, msgPadrao->Msg(QStringLiteral("getprato")));
+        cdsPesqPratoDadoCard->setData(mrv::CheckResultServ(rci06000::GetPesqPrato(netIntgCentral, args), true, 0));
+        return searchKeys(cdsPesqPratoDadoCard);
+    }
+    dtsPesqPrato->setDataSet(qryPesqPratos);
+    qryPesqPratos->Close();
+    qryPesqPratos->setParam(QStringLiteral("P_CDFILAUXPRAT"), valorArvorePadrao());
+    qryPesqPratos->setParam(QStringLiteral("P_CDFILIAL"), valorArvoreLocal());
+    qryPesqPratos->Open();
+    return searchKeys(qryPesqPratos);
+}
+
+QString TfrmIntgCentral::tiposReceita() const
+{
+    return QString(chbLocal->isChecked() ? QLatin1Char('F') : QLatin1Char('X'))
+           + (chbServico->isChecked() ? QLatin1Char('S') : QLatin1Char('X'));
+}
+
 void TfrmIntgCentral::sbtConfirmaClick(QObject* /*Sender*/)
 {
     validaFilialOrigem();
@@ -110,4 +152,30 @@ void TfrmIntgCentral::sbtConfirmaClick(QObject* /*Sender*/)
     Vd_AgrupFili();
     Vd_FiliDest();
     Vd_Prato();
+    if (msgPadrao->ShowMsg(QStringLiteral("conf_op"), mrv::mtConfirmation, mrv::mbYesNo, 0) != mrv::mrYes)
+        return;
+    repaint();
+
+    const QString pratos = rbtTodosPrat->isChecked() ? listaTodosPratos() : stListaPrato;
+    if (mrv::EmptyString(pratos))
+        mrv::MensErro(msgPadrao->Msg(QStringLiteral("N_CAD_FILILOC")), true);
+    const bool periodo = chbDadoCard->isChecked();
+    const QString inicio = periodo ? suite::wire::ShortDateText(depDataInic->GetDate()) : QString();
+    const QString fim = periodo ? suite::wire::ShortDateText(depDataFina->GetDate()) : QString();
+    {
+        // The previous log rows stay until a run has answered.
+        mrv::BusyAnimation busy(1);
+        const QJsonObject log = mrv::CheckResultServ(
+            rci06000::IntgCentral(netIntgCentral, medCdFilial->text(), pratos, tiposReceita(), cdsFiliGrup->Data(),
+                                  inicio, fim),
+            true, 0);
+        cdsLogIntCent->setData(log);
+    }
+
+    if (cdsLogIntCent->IsEmpty()) {
+        mrv::AtualizaLocalCache({QStringLiteral("PRATO")}, this, false, QString());
+        msgPadrao->ShowMsg(QStringLiteral("op_conc"), mrv::mtInformation, mrv::mbOK, 0);
+    } else if (msgPadrao->ShowMsg(QStringLiteral("v_log"), mrv::mtConfirmation, mrv::mbYesNo, 0) == mrv::mrYes) {
+        rci06000::CriaListServ();
+    }
 }

@@ -1,11 +1,15 @@
 // TfrmIntgCentral: the source branch row, the tree choice and the dish scope.
 #include "intgcentral.h"
 
+#include "host/intgcentralcalls.h"
+
 #include <adoibquery.h>
 #include <btnpesquisa.h>
 #include <buttonflat.h>
 #include <checkbox.h>
 #include <clientdataset.h>
+#include <dateeditplus.h>
+#include <dbpicture.h>
 #include <helpers.h>
 #include <logincontext.h>
 #include <maskedit.h>
@@ -77,4 +81,38 @@ void TfrmIntgCentral::rbtListaPratClick(QObject* /*Sender*/)
 {
     if (rbtListaPrat->isChecked())
         sbtPesqPrat->setEnabled(true);
+}
+
+QString TfrmIntgCentral::valorArvorePadrao() const
+{
+    return chbArvPadrao->isChecked() ? QStringLiteral("P") : QStringLiteral("X");
+}
+
+QString TfrmIntgCentral::valorArvoreLocal() const
+{
+    return chbArvLocal->isChecked() ? medCdFilial->text() : QStringLiteral("X");
+}
+
+rci06000::PesqPratoArgs TfrmIntgCentral::argumentosPesqPrato() const
+{
+    // A filter that is off sends empty lists, whatever its lists last held: the service
+    // then does not apply it, so a switched-off filter never narrows the dishes.
+    const bool dados = chbDadoCard->isChecked();
+    const bool ciclo = chbCicloCard->isChecked();
+    auto lista = [](bool on, const mrv::TRadioButton* todos, const QString& chosen) {
+        return !on ? QString() : todos->isChecked() ? QStringLiteral("T") : chosen;
+    };
+    rci06000::PesqPratoArgs args;
+    args.source = medCdFilial->text();
+    args.localTree = valorArvoreLocal();
+    args.standardTree = valorArvorePadrao();
+    args.levels = mrv::DBPictObj(1).GetTtNiveis();
+    args.services = lista(dados, rbtTodosServ, stListaServ);
+    args.dishTypes = lista(dados, rbtTodosPrato, stListaTpPrat);
+    args.start = depDataInic->GetDate();
+    args.end = depDataFina->GetDate();
+    args.cycles = lista(ciclo, rbtTodosCiclo, stListaCiclo);
+    args.servicePatterns = lista(ciclo, rbtTodosServCiclo, stListaServPadr);
+    args.cycleDishTypes = lista(ciclo, rbtTodosTpPratCiclo, stListaTpPratCiclo);
+    return args;
 }

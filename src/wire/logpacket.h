@@ -1,0 +1,16 @@
+// The integration log packet's columns, as the service sends them and the screens hold them.
+#pragma once
+
+#include <QList>
+
+namespace suite::wire {
+
+struct StringColumn {
+    const char* name;
+    int size;
+};
+
+// The thirteen string columns of a log row, in order.
+const QList<StringColumn>& logColumns();
+
+} // namespace suite::wire
