@@ -4,7 +4,29 @@
 #include <QElapsedTimer>
 #include <QSqlError>
 
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
 namespace suite::server {
+
+namespace {
+
+// For tests that kill the server at a known point of a run: with SUITE_TEST_PAUSE_AT set to a statement's purpose,
+// the thread that has just run that statement says "paused at PURPOSE" on stderr and then waits, inside its
+// transaction, until the process is killed. Unset (always, outside tests), nothing changes.
+void pauseIfAsked(const QString &purpose)
+{
+    static const QString pauseAt = qEnvironmentVariable("SUITE_TEST_PAUSE_AT");
+    if (pauseAt.isEmpty() || purpose != pauseAt)
+        return;
+    std::fprintf(stderr, "paused at %s\n", purpose.toUtf8().constData());
+    std::fflush(stderr);
+    for (;;)
+        std::this_thread::sleep_for(std::chrono::hours(1));
+}
+
+} // namespace
 
 SqlRunner::SqlRunner(QSqlDatabase db)
     : m_db(std::move(db)), m_dialect(db::dialectOf(m_db))
@@ -22,6 +44,7 @@ QSqlQuery SqlRunner::run(const QString &purpose, const QString &sql, const QVari
         if (!query.exec(sql))
             throw DatabaseError(QStringLiteral("Erro ao %1: %2").arg(purpose, query.lastError().text()));
         qCDebug(lcServerSql).noquote() << timer.elapsed() << "ms" << purpose;
+        pauseIfAsked(purpose);
         return query;
     }
     if (!query.prepare(sql))
@@ -31,6 +54,7 @@ QSqlQuery SqlRunner::run(const QString &purpose, const QString &sql, const QVari
     if (!query.exec())
         throw DatabaseError(QStringLiteral("Erro ao %1: %2").arg(purpose, query.lastError().text()));
     qCDebug(lcServerSql).noquote() << timer.elapsed() << "ms" << purpose;
+    pauseIfAsked(purpose);
     return query;
 }
 

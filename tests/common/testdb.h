@@ -90,6 +90,48 @@ public:
         db::closeDatabase(admin);
     }
 
+    /// Names the database a new TestDatabase copies (see the constructor taking it).
+    struct CopyOf
+    {
+        TestDatabase& original;
+    };
+
+    /// A new database holding what `original` holds now. PostgreSQL copies through a template, which no other
+    /// session may be using: `original`'s own connection is closed for it and reopened, and no server may have
+    /// it open at that moment.
+    explicit TestDatabase(CopyOf from)
+        : m_connection(uniqueName(QStringLiteral("testdb")))
+    {
+        TestDatabase& original = from.original;
+        try {
+            if (original.m_pgName.isEmpty()) {
+                if (!m_dir.isValid())
+                    throw db::DbError(QStringLiteral("no temporary directory: ") + m_dir.errorString());
+                m_url = m_dir.filePath(QStringLiteral("suite.db"));
+                QSqlQuery q(original.m_db);
+                q.prepare(QStringLiteral("VACUUM INTO ?"));
+                q.addBindValue(m_url);
+                if (!q.exec())
+                    throw db::DbError(QStringLiteral("copying %1: %2").arg(original.m_url, q.lastError().text()));
+            } else {
+                original.m_db = QSqlDatabase();
+                db::closeDatabase(original.m_connection);
+                QString why;
+                try {
+                    createPostgresDatabase(original.m_pgName);
+                } catch (const db::DbError& e) {
+                    why = e.message();
+                }
+                original.m_db = db::openDatabase(original.m_url, original.m_connection);
+                if (!why.isEmpty())
+                    throw db::DbError(why);
+            }
+            m_db = db::openDatabase(m_url, m_connection);
+        } catch (const db::DbError& e) {
+            m_error = e.message();
+        }
+    }
+
     TestDatabase(const TestDatabase&) = delete;
     TestDatabase& operator=(const TestDatabase&) = delete;
 
@@ -108,7 +150,8 @@ public:
     }
 
 private:
-    void createPostgresDatabase()
+    // An empty database, or a copy of `templateName` (a database of this server no one is connected to).
+    void createPostgresDatabase(const QString& templateName = {})
     {
         m_adminUrl = qEnvironmentVariable("SUITE_TEST_PG_URL");
         if (m_adminUrl.isEmpty())
@@ -120,7 +163,9 @@ private:
         {
             QSqlDatabase a = db::openDatabase(m_adminUrl, admin);
             QSqlQuery q(a);
-            const bool ok = q.exec(QStringLiteral("CREATE DATABASE %1").arg(name));
+            const bool ok = q.exec(templateName.isEmpty()
+                                       ? QStringLiteral("CREATE DATABASE %1").arg(name)
+                                       : QStringLiteral("CREATE DATABASE %1 TEMPLATE %2").arg(name, templateName));
             const QString why = q.lastError().text();
             q.finish();
             a = QSqlDatabase();
