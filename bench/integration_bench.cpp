@@ -4,10 +4,13 @@
 #include "integrationrun.h"
 #include "integrationundo.h"
 #include "intgcentralservice.h"
-#include "sqlrunner.h"
 #include "threadconnection.h"
 
 #include <database.h>
+#include <datasets.h>
+#include <schema.h>
+#include <sqlrunner.h>
+#include <transaction.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -30,30 +33,22 @@ const char *const kCopyTable =
     " NRSEQ INTEGER NOT NULL, CDARVPROD VARCHAR NOT NULL, QTPRODUTO NUMERIC(12,4) NOT NULL,"
     " SGUNIDADE VARCHAR NOT NULL, PRIMARY KEY (CDFILIAL, CDFILAUXPRAT, CDPRATO, NRSEQ))";
 
-struct Options
-{
+struct Options {
     QString database;
-    int branches = 200;
-    int dishes = 2000;
-    int lines = 10;
+    provision::Scale scale{200, 2000, 10};
     int runs = 5;
 };
 
-bool parse(const QStringList &args, Options &o)
+bool parse(const QStringList& args, Options& o)
 {
     for (int i = 1; i + 1 < args.size(); i += 2) {
         if (args.at(i) == QLatin1String("--database")) {
             o.database = args.at(i + 1);
         } else if (args.at(i) == QLatin1String("--scale")) {
-            const QStringList p = args.at(i + 1).split(QLatin1Char(','));
-            bool a = false, b = false, c = false;
-            if (p.size() != 3)
+            const std::optional<provision::Scale> scale = provision::Scale::parse(args.at(i + 1));
+            if (!scale)
                 return false;
-            o.branches = p.at(0).toInt(&a);
-            o.dishes = p.at(1).toInt(&b);
-            o.lines = p.at(2).toInt(&c);
-            if (!a || !b || !c)
-                return false;
+            o.scale = *scale;
         } else if (args.at(i) == QLatin1String("--runs")) {
             bool ok = false;
             o.runs = args.at(i + 1).toInt(&ok);
@@ -66,10 +61,10 @@ bool parse(const QStringList &args, Options &o)
     return !o.database.isEmpty() && args.size() % 2 == 1;
 }
 
-double seconds(const QElapsedTimer &t) { return t.nsecsElapsed() / 1e9; }
+double seconds(const QElapsedTimer& t) { return t.nsecsElapsed() / 1e9; }
 
 // Every level-3 dish of the standard tree, as the screen sends them under "Todos".
-QString allDishes(const server::SqlRunner &sql)
+QString allDishes(const db::SqlRunner& sql)
 {
     QSqlQuery q = sql.run(QStringLiteral("ler os pratos"),
                           QStringLiteral("SELECT CDFILAUXPRAT || CDPRATO FROM PRATO WHERE CDFILAUXPRAT = 'P'"
@@ -87,7 +82,7 @@ QJsonObject allMarked(QSqlDatabase db)
                              .GetFiliGrup(QStringLiteral("T"), QLatin1String(kSource))
                              .toJson();
     QJsonArray rows;
-    for (const QJsonValue &row : packet.value("rows").toArray()) {
+    for (const QJsonValue& row : packet.value("rows").toArray()) {
         QJsonArray cells = row.toArray();
         cells[0] = QStringLiteral("S");
         rows.append(cells);
@@ -99,11 +94,11 @@ QJsonObject allMarked(QSqlDatabase db)
 // Both timed phases start with the log written back, so neither pays for the other's (or the load's) writes.
 // On PostgreSQL the dead rows of the previous phase are vacuumed first, as the autovacuum would have done
 // between two real runs; left to it, it would start in the middle of the next timed phase, on a 2-core machine.
-void settle(const server::SqlRunner &sql)
+void settle(const db::SqlRunner& sql)
 {
     if (sql.isPostgres()) {
-        sql.direct(QStringLiteral("limpar as linhas mortas"), QStringLiteral("VACUUM"));
-        sql.direct(QStringLiteral("gravar o log"), QStringLiteral("CHECKPOINT"));
+        sql.run(QStringLiteral("limpar as linhas mortas"), QStringLiteral("VACUUM"));
+        sql.run(QStringLiteral("gravar o log"), QStringLiteral("CHECKPOINT"));
     } else {
         sql.run(QStringLiteral("gravar o log"), QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")).finish();
     }
@@ -116,35 +111,34 @@ double median(std::vector<double> values)
     return values.size() % 2 ? values[half] : (values[half - 1] + values[half]) / 2;
 }
 
-qint64 count(const server::SqlRunner &sql, const QString &statement)
+qint64 count(const db::SqlRunner& sql, const QString& statement)
 {
-    QSqlQuery q = sql.run(QStringLiteral("contar"), statement);
-    return q.next() ? q.value(0).toLongLong() : -1;
+    return sql.number(QStringLiteral("contar"), statement);
 }
 
-int run(const Options &o)
+int run(const Options& o)
 {
     QSqlDatabase db = server::openServerConnection(o.database, QStringLiteral("bench"));
-    if (db::hasSchema(db)) {
+    if (provision::hasSchema(db)) {
         std::fprintf(stderr, "integration_bench: %s already holds a suite database; give a new one\n",
                      qPrintable(o.database));
         return 1;
     }
-    const server::SqlRunner sql(db);
+    const db::SqlRunner sql(db);
     std::printf("database: %s (%s)\n", qPrintable(o.database), sql.isPostgres() ? "PostgreSQL" : "SQLite");
-    std::printf("scale: %d branches, %d dishes, %d lines per recipe\n", o.branches, o.dishes, o.lines);
+    std::printf("scale: %d branches, %d dishes, %d lines per recipe\n", o.scale.branches, o.scale.dishes, o.scale.lines);
     std::fflush(stdout);
 
     QElapsedTimer timer;
     timer.start();
-    db::createSchema(db);
-    db::loadScale(db, o.branches, o.dishes, o.lines);
+    provision::createSchema(db);
+    provision::loadScale(db, o.scale);
     std::printf("data built in %.1f s: %lld local recipe lines\n", seconds(timer),
                 count(sql, QStringLiteral("SELECT COUNT(*) FROM RECEITA")));
     std::fflush(stdout);
 
-    const server::IntegrationRequest request = server::IntegrationRequest::parse(
-        QLatin1String(kSource), allDishes(sql), QStringLiteral("FX"), allMarked(db), QString(), QString());
+    const server::IntegrationRequest request = server::IntegrationRequest::parse(wire::Arguments(
+        QStringLiteral("IntgCentral"), {QLatin1String(kSource), allDishes(sql), QStringLiteral("FX"), allMarked(db), "", ""}));
 
     // Rounds of one integration and one plain copy each, timed back to back. On a shared machine the speed drifts
     // by a fifth from minute to minute, so the ratio reported is the median of the rounds' own ratios; the best
@@ -175,7 +169,7 @@ int run(const Options &o)
         settle(sql);
         timer.restart();
         {
-            server::WriteTransaction transaction(sql);
+            db::Transaction transaction(sql);
             const server::BulkRewrite bulk(sql);
             copied = sql.change(QStringLiteral("copiar as linhas"),
                                 QStringLiteral("INSERT INTO RECEITA_COPIA SELECT * FROM RECEITA WHERE CDFILIAL <> :origem"
@@ -209,10 +203,10 @@ int run(const Options &o)
                       rows.value(6)});
     rows.finish();
     timer.restart();
-    server::WriteTransaction naive(sql);
+    db::Transaction naive(sql);
     QSqlQuery insert(db);
     insert.prepare(QStringLiteral("INSERT INTO RECEITA_COPIA VALUES (?, ?, ?, ?, ?, ?, ?)"));
-    for (const QVariantList &line : std::as_const(lines)) {
+    for (const QVariantList& line : std::as_const(lines)) {
         for (int i = 0; i < line.size(); ++i)
             insert.bindValue(i, line.at(i));
         if (!insert.exec()) {
@@ -242,7 +236,7 @@ int run(const Options &o)
 
 } // namespace
 
-int main(int argc, char *argv[])
+int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     Options options;
@@ -254,7 +248,7 @@ int main(int argc, char *argv[])
     int status = 1;
     try {
         status = run(options);
-    } catch (const std::exception &e) {
+    } catch (const std::exception& e) {
         std::fprintf(stderr, "integration_bench: %s\n", e.what());
     }
     db::closeDatabase(QStringLiteral("bench"));

@@ -3,7 +3,7 @@
 if(NOT SUITE_SERVER_ONLY)
   add_executable(startup_bench ${CMAKE_CURRENT_LIST_DIR}/startup_bench.cpp)
   target_include_directories(startup_bench PRIVATE ${CMAKE_SOURCE_DIR}/tests/rci06000)
-  target_link_libraries(startup_bench PRIVATE rci06000core suitedb Qt6::Test)
+  target_link_libraries(startup_bench PRIVATE rci06000core suitedb suiteprovision Qt6::Test)
   add_dependencies(startup_bench suite-server)
 endif()
 

@@ -1,24 +1,24 @@
-// Fast row-by-row loading: rows are gathered and sent as multi-row INSERT statements.
+// Row-by-row loading with few round trips: rows are gathered and sent as multi-row INSERT statements.
 #pragma once
 
-#include <QSqlDatabase>
+#include "sqlrunner.h"
+
 #include <QSqlQuery>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
-#include <QVector>
 
 #include <optional>
 
 namespace suite::db {
 
-/// Inserts rows into one table with few round trips (QPSQL has no native batch binding, so
-/// one prepared "INSERT ... VALUES (..),(..),..." carries many rows). Call finish() at the end;
-/// rows still pending when the object dies unfinished are dropped, as on any error path.
-class BulkInsert
-{
+/// Inserts rows into one table (QPSQL has no native batch binding, so one prepared "INSERT ... VALUES (..),(..),..."
+/// carries many rows). Call finish() at the end; rows still pending when the object dies unfinished are dropped,
+/// as on any error path.
+class BulkInsert {
 public:
-    BulkInsert(const QSqlDatabase& db, const QString& table, const QStringList& columns);
+    /// `purpose` names the load in errors and logs; by default "loading TABLE".
+    BulkInsert(const SqlRunner& sql, const QString& table, const QStringList& columns, const QString& purpose = {});
 
     void add(const QVariantList& row);
     void finish();
@@ -28,11 +28,12 @@ private:
     QString statement(int rows) const;
     void flush();
 
-    QSqlDatabase m_db;
+    const SqlRunner& m_sql;
     QString m_table;
     QStringList m_columns;
+    QString m_purpose;
     int m_rowsPerStatement;
-    QVector<QVariant> m_pending;
+    QVariantList m_pending;
     std::optional<QSqlQuery> m_fullQuery;
     qint64 m_rowCount = 0;
 };

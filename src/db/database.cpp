@@ -3,7 +3,7 @@
 #include "dburl.h"
 #include "logging.h"
 #include "sqlitefunctions.h"
-#include "sqlrun.h"
+#include "sqlrunner.h"
 
 #include <QSqlError>
 
@@ -35,37 +35,37 @@ void configure(QSqlDatabase& db, const DbUrl& url)
     db.setConnectOptions(QStringLiteral("connect_timeout=10"));
 }
 
-void restrictToReading(const QSqlDatabase& db, Dialect dialect)
+void restrictToReading(const SqlRunner& sql)
 {
-    if (dialect == Dialect::SQLite) {
-        execStatement(db, QStringLiteral("PRAGMA query_only = ON"), QStringLiteral("refusing writes"));
+    if (!sql.isPostgres()) {
+        sql.run(QStringLiteral("refusing writes"), QStringLiteral("PRAGMA query_only = ON"));
         return;
     }
-    execStatement(db, QStringLiteral("SET ROLE %1").arg(QLatin1String(kReaderRole)),
-                  QStringLiteral("taking the reader role %1 (created by suite-server init; the user must be a member)")
-                      .arg(QLatin1String(kReaderRole)));
-    execStatement(db, QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"),
-                  QStringLiteral("making transactions read-only"));
+    sql.run(QStringLiteral("taking the reader role %1 (created by suite-server init; the user must be a member)")
+                .arg(QLatin1String(kReaderRole)),
+            QStringLiteral("SET ROLE %1").arg(QLatin1String(kReaderRole)));
+    sql.run(QStringLiteral("making transactions read-only"),
+            QStringLiteral("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY"));
 }
 
-void prepareSession(const QSqlDatabase& db, Dialect dialect)
+void prepareSession(const SqlRunner& sql)
 {
-    if (dialect == Dialect::SQLite) {
-        // Foreign keys are off by default in SQLite. WAL made bulk loads somewhat slower here,
-        // but without it a long integration locks out every reader (the desktop's look-ups,
-        // the other workers) once its changes outgrow the page cache. synchronous=NORMAL is
-        // safe under WAL against a killed process: only power loss can drop the last commit.
-        execStatement(db, QStringLiteral("PRAGMA foreign_keys = ON"), QStringLiteral("enabling foreign keys"));
-        execStatement(db, QStringLiteral("PRAGMA journal_mode = WAL"), QStringLiteral("choosing the journal mode"));
-        execStatement(db, QStringLiteral("PRAGMA synchronous = NORMAL"), QStringLiteral("choosing the sync mode"));
-        execStatement(db, QStringLiteral("PRAGMA cache_size = -65536"), QStringLiteral("sizing the page cache"));
-        execStatement(db, QStringLiteral("PRAGMA temp_store = MEMORY"), QStringLiteral("keeping work tables in memory"));
-        registerSqliteFunctions(db);
+    if (!sql.isPostgres()) {
+        // Foreign keys are off by default in SQLite. WAL, although it slows bulk loads a little, keeps a long
+        // integration from locking out every reader (the desktop's look-ups, the other workers) once its changes
+        // outgrow the page cache. synchronous=NORMAL is safe under WAL against a killed process: only power loss
+        // can drop the last commit.
+        sql.run(QStringLiteral("enabling foreign keys"), QStringLiteral("PRAGMA foreign_keys = ON"));
+        sql.run(QStringLiteral("choosing the journal mode"), QStringLiteral("PRAGMA journal_mode = WAL"));
+        sql.run(QStringLiteral("choosing the sync mode"), QStringLiteral("PRAGMA synchronous = NORMAL"));
+        sql.run(QStringLiteral("sizing the page cache"), QStringLiteral("PRAGMA cache_size = -65536"));
+        sql.run(QStringLiteral("keeping work tables in memory"), QStringLiteral("PRAGMA temp_store = MEMORY"));
+        registerSqliteFunctions(sql.database());
         return;
     }
-    execStatement(db, QStringLiteral("SET client_min_messages TO WARNING"), QStringLiteral("quieting server notices"));
-    // Our statements are set-based but short; compiling them cost more than it saved (0.4 s of a 1.6 s pass).
-    execStatement(db, QStringLiteral("SET jit = off"), QStringLiteral("turning off query compilation"));
+    sql.run(QStringLiteral("quieting server notices"), QStringLiteral("SET client_min_messages TO WARNING"));
+    // Our statements are set-based but short: compiling them costs more than it saves.
+    sql.run(QStringLiteral("turning off query compilation"), QStringLiteral("SET jit = off"));
 }
 
 } // namespace
@@ -92,9 +92,10 @@ QSqlDatabase openDatabase(const QString& url, const QString& connectionName, Acc
         configure(db, parsed);
         if (db.open()) {
             try {
-                prepareSession(db, parsed.dialect());
+                const SqlRunner sql(db);
+                prepareSession(sql);
                 if (access == Access::ReadOnly)
-                    restrictToReading(db, parsed.dialect());
+                    restrictToReading(sql);
                 qCDebug(lcDb) << "opened" << parsed.display() << "as" << connectionName;
                 return db;
             } catch (const DbError& e) {

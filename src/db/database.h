@@ -1,4 +1,4 @@
-// The suite database: open it by URL, create its schema, fill it with demo or benchmark data.
+// The suite database as every process uses it: open it by URL, with the settings of its dialect.
 #pragma once
 
 #include "dberror.h"
@@ -27,31 +27,5 @@ void closeDatabase(const QString& connectionName);
 
 /// The dialect of an open connection; throws DbError for a driver suitedb does not know.
 Dialect dialectOf(const QSqlDatabase& db);
-
-/// Creates every table and index, in one transaction.
-void createSchema(QSqlDatabase& db);
-
-/// True when the suite's tables exist already (e.g. to decide whether a database needs init).
-bool hasSchema(const QSqlDatabase& db);
-
-/// The schema this build creates and serves; createSchema records it in CONFIGSERV.
-inline constexpr int kSchemaVersion = 2;
-
-/// The schema version a database records: 0 without a schema or for one made before versions were recorded.
-int schemaVersion(const QSqlDatabase& db);
-
-/// Realistic, deterministic pt-BR demo data (branches, dish trees, menus, products, recipes,
-/// operators "demo"/"demo" and "nutri"/"nutri"). Expects an empty schema; one transaction.
-void loadDemo(QSqlDatabase& db);
-
-/// Benchmark data: `branches` branches, `dishes` level-3 dishes in tree "P" and a local recipe
-/// of `lines` lines for every branch and dish, plus a few per-service recipes; operator demo.
-void loadScale(QSqlDatabase& db, int branches, int dishes, int lines);
-
-/// PBKDF2-HMAC-SHA256 with a random salt: "pbkdf2-sha256$ITER$SALT_B64$HASH_B64".
-QString hashPassword(const QString& plain);
-
-/// Checks `plain` against a string made by hashPassword; false for anything malformed.
-bool verifyPassword(const QString& plain, const QString& stored);
 
 } // namespace suite::db

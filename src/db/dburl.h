@@ -8,8 +8,7 @@
 namespace suite::db {
 
 /// A SQLite file path or a postgresql:// URL, split into what the Qt drivers need.
-class DbUrl
-{
+class DbUrl {
 public:
     /// Parses `text`; throws DbError saying what is wrong with a malformed URL.
     static DbUrl parse(const QString& text);

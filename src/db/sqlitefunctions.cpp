@@ -79,8 +79,7 @@ bool appendValue(sqlite3_str* out, sqlite3_value* value)
     }
 }
 
-struct LinesState
-{
+struct LinesState {
     sqlite3_str* text;
 };
 

@@ -1,40 +1,37 @@
 #include "transaction.h"
 
-#include "database.h"
 #include "logging.h"
+#include "sqlrunner.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
 
 namespace suite::db {
 
-Transaction::Transaction(QSqlDatabase& db, const QString& purpose, Mode mode)
-    : m_db(db), m_purpose(purpose)
+Transaction::Transaction(const SqlRunner& sql, Mode mode)
+    : m_sql(sql)
 {
-    if (mode == Write && dialectOf(m_db) == Dialect::SQLite) {
-        // QSQLITE's commit() and rollback() just run COMMIT/ROLLBACK, so an explicit BEGIN
-        // pairs with them.
-        QSqlQuery begin(m_db);
-        if (!begin.exec(QStringLiteral("BEGIN IMMEDIATE")))
-            throw DbError(QStringLiteral("%1: cannot begin a transaction: %2").arg(m_purpose, begin.lastError().text()));
-    } else if (!m_db.transaction()) {
-        throw DbError(QStringLiteral("%1: cannot begin a transaction: %2").arg(m_purpose, m_db.lastError().text()));
-    }
+    // Statements rather than QSqlDatabase::transaction(): the drivers run the same text, and this way BEGIN
+    // IMMEDIATE pairs with their commit and rollback on SQLite.
+    const bool immediate = mode == Write && !sql.isPostgres();
+    m_sql.run(QStringLiteral("beginning a transaction"), immediate ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"));
     m_open = true;
 }
 
 Transaction::~Transaction()
 {
-    // A destructor must not throw; a failed rollback is logged and the connection's own
-    // end (close or the server dropping it) discards the work anyway.
-    if (m_open && !m_db.rollback())
-        qCWarning(lcDb) << "rollback failed after" << m_purpose << ":" << m_db.lastError().text();
+    if (!m_open)
+        return;
+    // A destructor must not throw; a failed rollback is logged, and the end of the connection (closed, or dropped
+    // by the server) discards the work anyway.
+    QSqlQuery rollback(m_sql.database());
+    if (!rollback.exec(QStringLiteral("ROLLBACK")))
+        qCWarning(lcDb) << "rollback failed:" << rollback.lastError().text();
 }
 
 void Transaction::commit()
 {
-    if (!m_db.commit())
-        throw DbError(QStringLiteral("%1: commit failed: %2").arg(m_purpose, m_db.lastError().text()));
+    m_sql.run(QStringLiteral("committing"), QStringLiteral("COMMIT"));
     m_open = false;
 }
 

@@ -1,10 +1,9 @@
 // Cursor, edit buffer and change notification of a data set.
 #include "dataset.h"
 
-#include "datapacket.h"
 #include "errors.h"
 
-#include <QJsonArray>
+#include <packet.h>
 
 #include <algorithm>
 
@@ -128,34 +127,54 @@ void TDataSet::loadRows(const QVector<Column>& columns, QVector<QVector<QVariant
     m_rows = std::move(rows);
 }
 
+namespace {
+
+FieldType fieldTypeOf(suite::wire::ColumnType type)
+{
+    switch (type) {
+    case suite::wire::ColumnType::Integer: return FieldType::Integer;
+    case suite::wire::ColumnType::Float: return FieldType::Float;
+    case suite::wire::ColumnType::Date: return FieldType::Date;
+    case suite::wire::ColumnType::String: break;
+    }
+    return FieldType::String;
+}
+
+suite::wire::ColumnType columnTypeOf(FieldType type)
+{
+    switch (type) {
+    case FieldType::Integer: return suite::wire::ColumnType::Integer;
+    case FieldType::Float: return suite::wire::ColumnType::Float;
+    case FieldType::Date: return suite::wire::ColumnType::Date;
+    case FieldType::String: break;
+    }
+    return suite::wire::ColumnType::String;
+}
+
+} // namespace
+
 void TDataSet::setData(const QJsonObject& packet)
 {
-    const QJsonValue columnsValue = packet.value(QLatin1String("columns"));
-    const QJsonValue rowsValue = packet.value(QLatin1String("rows"));
-    if (!columnsValue.isArray() || !rowsValue.isArray())
-        throw Exception(QStringLiteral("Pacote de dados inválido para %1.").arg(objectName()));
-
-    QVector<Column> columns;
-    for (const QJsonValue& v : columnsValue.toArray()) {
-        const QJsonObject c = v.toObject();
-        const QString name = c.value(QLatin1String("name")).toString();
-        if (name.isEmpty())
+    using suite::wire::Packet;
+    Packet::Problem problem = Packet::Problem::NotAPacket;
+    std::optional<Packet> read = Packet::fromJson(packet, &problem);
+    if (!read) {
+        switch (problem) {
+        case Packet::Problem::UnnamedColumn:
             throw Exception(QStringLiteral("Pacote de dados para %1 com coluna sem nome.").arg(objectName()));
-        columns.append({name, fieldTypeFromName(c.value(QLatin1String("type")).toString()),
-                        c.value(QLatin1String("size")).toInt()});
-    }
-    QVector<QVector<QVariant>> rows;
-    const QJsonArray rowsArray = rowsValue.toArray();
-    rows.reserve(rowsArray.size());
-    for (const QJsonValue& v : rowsArray) {
-        const QJsonArray cells = v.toArray();
-        if (!v.isArray() || cells.size() != columns.size())
+        case Packet::Problem::RaggedRow:
             throw Exception(QStringLiteral("Pacote de dados para %1 com linha incompleta.").arg(objectName()));
-        QVector<QVariant> row(columns.size());
-        for (qsizetype c = 0; c < columns.size(); ++c)
-            row[c] = DataPacket::fromJson(cells.at(c), columns.at(c).type);
-        rows.append(std::move(row));
+        case Packet::Problem::NotAPacket:
+        case Packet::Problem::NestedCell:
+            break;
+        }
+        throw Exception(QStringLiteral("Pacote de dados inválido para %1.").arg(objectName()));
     }
+    QVector<Column> columns;
+    columns.reserve(read->columns().size());
+    for (const suite::wire::Column& c : read->columns())
+        columns.append({c.name, fieldTypeOf(c.type), c.size});
+    QVector<QVector<QVariant>> rows = read->takeRows();
 
     // A load is an opening, also of an open data set: state followers re-evaluate
     // (row count may have changed), and views repaint once.
@@ -181,20 +200,13 @@ void TDataSet::setData(const QJsonObject& packet)
 
 QJsonObject TDataSet::Data() const
 {
-    QJsonArray columns;
-    for (const TField* field : m_fields) {
-        columns.append(QJsonObject{{QStringLiteral("name"), field->name()},
-                                   {QStringLiteral("type"), fieldTypeName(field->type())},
-                                   {QStringLiteral("size"), field->size()}});
-    }
-    QJsonArray rows;
-    for (const QVector<QVariant>& row : m_rows) {
-        QJsonArray cells;
-        for (qsizetype c = 0; c < m_fields.size(); ++c)
-            cells.append(DataPacket::toJson(row.value(c), m_fields.at(c)->type()));
-        rows.append(cells);
-    }
-    return {{QStringLiteral("columns"), columns}, {QStringLiteral("rows"), rows}};
+    QList<suite::wire::Column> columns;
+    columns.reserve(m_fields.size());
+    for (const TField* field : m_fields)
+        columns.append({field->name(), columnTypeOf(field->type()), field->size()});
+    suite::wire::Packet packet(std::move(columns));
+    packet.setRows(m_rows);
+    return packet.toJson();
 }
 
 QVariant TDataSet::valueAt(int row, int column) const

@@ -1,11 +1,12 @@
 // Connection to a remote service: /connect on open, late-bound calls through /call.
 #include "netconnection.h"
 
-#include "datapacket.h"
 #include "errors.h"
 #include "httpexchange.h"
 #include "logincontext.h"
 #include "mrvlogging.h"
+
+#include <arguments.h>
 
 #include <QJsonArray>
 #include <QNetworkAccessManager>
@@ -116,7 +117,7 @@ QJsonObject TNetConnection::call(const QString& method, const QVariantList& args
 
     QJsonArray jsonArgs;
     for (const QVariant& arg : args)
-        jsonArgs.append(DataPacket::argumentToJson(arg));
+        jsonArgs.append(suite::wire::argumentToJson(arg));
     const QJsonObject body{{QStringLiteral("server"), m_canonicalServer},
                            {QStringLiteral("method"), method},
                            {QStringLiteral("args"), jsonArgs}};

@@ -6,17 +6,48 @@
 #include "serverlog.h"
 
 #include <QElapsedTimer>
+#include <QRandomGenerator>
 
 namespace suite::server {
+
+namespace {
+
+// Short enough to read out over the phone, random enough that two failures of a day do not share one.
+QString newIncidentId()
+{
+    return QStringLiteral("%1").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+}
+
+// Every route that names a server resolves it here: /connect once per connection, and /call every time, since a
+// call carries the name and the server keeps no session to remember it by.
+QString servedServer(const QString& name)
+{
+    const std::optional<QString> server = IntgCentralService::canonicalServer(name);
+    if (!server)
+        throw RequestError(404, QStringLiteral("unknown server %1").arg(name.left(60)));
+    return *server;
+}
+
+} // namespace
 
 ApiHandler::ApiHandler(QString databaseUrl, TokenSigner signer, std::chrono::seconds tokenLifetime)
     : m_connection(std::move(databaseUrl)), m_signer(std::move(signer)), m_tokenLifetime(tokenLifetime)
 {
 }
 
-ApiReply ApiHandler::error(int status, const QString &message)
+ApiReply ApiHandler::error(int status, const QString& message)
 {
     return {status, QJsonObject{{"error", QJsonObject{{"message", message}}}}};
+}
+
+ApiReply ApiHandler::internalError(const QString& route, const QString& detail)
+{
+    const QString id = newIncidentId();
+    qCCritical(lcServer).noquote() << route << "500 internal error" << id << detail;
+    return {500, QJsonObject{{"error", QJsonObject{{"message", QStringLiteral("internal error of the application server;"
+                                                                              " its log has the details under id %1")
+                                                                   .arg(id)},
+                                                   {"id", id}}}}};
 }
 
 ApiReply ApiHandler::health()
@@ -24,7 +55,7 @@ ApiReply ApiHandler::health()
     return {200, QJsonObject{{"status", "ok"}}};
 }
 
-QString ApiHandler::authorizedOperator(const QString &authorization) const
+QString ApiHandler::authorizedOperator(const QString& authorization) const
 {
     const QString token = bearerToken(authorization);
     const std::optional<QString> op = token.isEmpty()
@@ -35,7 +66,13 @@ QString ApiHandler::authorizedOperator(const QString &authorization) const
     return *op;
 }
 
-ApiReply ApiHandler::login(const QByteArray &body) const
+ApiReply ApiHandler::failed(const QString& route, const std::exception& e) const
+{
+    m_connection.discard();
+    return internalError(route, QString::fromUtf8(e.what()));
+}
+
+ApiReply ApiHandler::login(const QByteArray& body) const
 {
     try {
         const LoginRequest request = LoginRequest::parse(body);
@@ -46,55 +83,51 @@ ApiReply ApiHandler::login(const QByteArray &body) const
         }
         const QDateTime expires = QDateTime::currentDateTimeUtc().addSecs(m_tokenLifetime.count());
         return {200, QJsonObject{{"token", m_signer.issue(op->code, expires)}, {"operator", op->code}, {"name", op->name}}};
-    } catch (const RequestError &e) {
+    } catch (const RequestError& e) {
         return error(e.status(), e.message());
+    } catch (const std::exception& e) {
+        return failed(QStringLiteral("login"), e);
     }
 }
 
-ApiReply ApiHandler::connect(const QString &authorization, const QByteArray &body) const
+ApiReply ApiHandler::connect(const QString& authorization, const QByteArray& body) const
 {
     try {
         authorizedOperator(authorization);
-        const ConnectRequest request = ConnectRequest::parse(body);
-        const std::optional<QString> server = IntgCentralService::canonicalServer(request.server);
-        if (!server)
-            return error(404, QStringLiteral("unknown server %1").arg(request.server.left(60)));
-        return {200, QJsonObject{{"server", *server}}};
-    } catch (const RequestError &e) {
+        return {200, QJsonObject{{"server", servedServer(ConnectRequest::parse(body).server)}}};
+    } catch (const RequestError& e) {
         return error(e.status(), e.message());
     }
 }
 
-ApiReply ApiHandler::call(const QString &authorization, const QByteArray &body) const
+ApiReply ApiHandler::call(const QString& authorization, const QByteArray& body) const
 {
     QElapsedTimer timer;
     timer.start();
     QString method = QStringLiteral("-");
     QString op = QStringLiteral("-");
-    ApiReply reply;
-    QString outcome;
+    const auto logged = [&](const QString& outcome) {
+        qCInfo(lcServer).noquote() << "call" << method << "operator" << op << timer.elapsed() << "ms" << outcome;
+    };
     try {
         op = authorizedOperator(authorization);
         const CallRequest request = CallRequest::parse(body);
         method = request.method.left(60);
-        if (!IntgCentralService::canonicalServer(request.server))
-            throw RequestError(404, QStringLiteral("unknown server %1").arg(request.server.left(60)));
+        servedServer(request.server);
         IntgCentralService service(m_connection.database(), op);
-        reply = {200, QJsonObject{{"result", service.call(request.method, request.args).toJson()}}};
-        outcome = QStringLiteral("ok");
-    } catch (const RequestError &e) {
-        reply = error(e.status(), e.message());
-        outcome = QStringLiteral("%1 %2").arg(e.status()).arg(e.message());
-    } catch (const ServiceError &e) {
-        reply = error(200, e.message());
-        outcome = QStringLiteral("service error: %1").arg(e.message());
-    } catch (const std::exception &e) {
-        // A database that cannot be opened or a driver failure: the caller sees it, the log keeps it.
-        reply = error(500, QString::fromUtf8(e.what()));
-        outcome = QStringLiteral("500 %1").arg(QString::fromUtf8(e.what()));
+        const ApiReply reply{200, QJsonObject{{"result", service.call(request.method, request.args).toJson()}}};
+        logged(QStringLiteral("ok"));
+        return reply;
+    } catch (const RequestError& e) {
+        logged(QStringLiteral("%1 %2").arg(e.status()).arg(e.message()));
+        return error(e.status(), e.message());
+    } catch (const ServiceError& e) {
+        logged(QStringLiteral("service error: %1").arg(e.message()));
+        return error(200, e.message());
+    } catch (const std::exception& e) {
+        // A database that cannot be opened, a driver failure: the user did nothing wrong.
+        return failed(QStringLiteral("call %1 operator %2 %3 ms").arg(method, op).arg(timer.elapsed()), e);
     }
-    qCInfo(lcServer).noquote() << "call" << method << "operator" << op << timer.elapsed() << "ms" << outcome;
-    return reply;
 }
 
 } // namespace suite::server

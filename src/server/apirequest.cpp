@@ -6,7 +6,7 @@
 
 namespace suite::server {
 
-static QJsonObject parseObject(const QByteArray &body)
+static QJsonObject parseObject(const QByteArray& body)
 {
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(body, &error);
@@ -17,7 +17,7 @@ static QJsonObject parseObject(const QByteArray &body)
     return doc.object();
 }
 
-static QString requiredString(const QJsonObject &object, const char *field)
+static QString requiredString(const QJsonObject& object, const char* field)
 {
     const QJsonValue v = object.value(QLatin1String(field));
     if (!v.isString())
@@ -25,18 +25,18 @@ static QString requiredString(const QJsonObject &object, const char *field)
     return v.toString();
 }
 
-LoginRequest LoginRequest::parse(const QByteArray &body)
+LoginRequest LoginRequest::parse(const QByteArray& body)
 {
     const QJsonObject o = parseObject(body);
     return {requiredString(o, "user"), requiredString(o, "password")};
 }
 
-ConnectRequest ConnectRequest::parse(const QByteArray &body)
+ConnectRequest ConnectRequest::parse(const QByteArray& body)
 {
     return {requiredString(parseObject(body), "server")};
 }
 
-CallRequest CallRequest::parse(const QByteArray &body)
+CallRequest CallRequest::parse(const QByteArray& body)
 {
     const QJsonObject o = parseObject(body);
     CallRequest request{requiredString(o, "server"), requiredString(o, "method"), {}};
@@ -47,7 +47,7 @@ CallRequest CallRequest::parse(const QByteArray &body)
     return request;
 }
 
-QString bearerToken(const QString &authorization)
+QString bearerToken(const QString& authorization)
 {
     static const QString prefix = QStringLiteral("Bearer ");
     if (!authorization.startsWith(prefix, Qt::CaseInsensitive))

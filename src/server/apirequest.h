@@ -6,28 +6,25 @@
 
 namespace suite::server {
 
-struct LoginRequest
-{
+struct LoginRequest {
     QString user;
     QString password;
-    static LoginRequest parse(const QByteArray &body);
+    static LoginRequest parse(const QByteArray& body);
 };
 
-struct ConnectRequest
-{
+struct ConnectRequest {
     QString server;
-    static ConnectRequest parse(const QByteArray &body);
+    static ConnectRequest parse(const QByteArray& body);
 };
 
-struct CallRequest
-{
+struct CallRequest {
     QString server;
     QString method;
     QJsonArray args;
-    static CallRequest parse(const QByteArray &body);
+    static CallRequest parse(const QByteArray& body);
 };
 
 // The token of an "Authorization: Bearer ..." header, empty when there is none.
-QString bearerToken(const QString &authorization);
+QString bearerToken(const QString& authorization);
 
 } // namespace suite::server

@@ -8,20 +8,18 @@
 
 namespace suite::server {
 
-struct LoggedOperator
-{
+struct LoggedOperator {
     QString code;
     QString name;
 };
 
-class AuthService
-{
+class AuthService {
 public:
     // The signing secret, created and stored on first use so every server process shares it.
     static QByteArray loadOrCreateSecret(QSqlDatabase db);
 
     // nullopt for an unknown, inactive operator or a wrong password, with no hint which.
-    static std::optional<LoggedOperator> authenticate(QSqlDatabase db, const QString &user, const QString &password);
+    static std::optional<LoggedOperator> authenticate(QSqlDatabase db, const QString& user, const QString& password);
 };
 
 } // namespace suite::server

@@ -1,9 +1,10 @@
 #include "branchlock.h"
-#include "sqlrunner.h"
+
+#include <sqlrunner.h>
 
 namespace suite::server {
 
-void lockBranches(const SqlRunner &sql, const QString &branches, const QVariantMap &binds)
+void lockBranches(const db::SqlRunner& sql, const QString& branches, const QVariantMap& binds)
 {
     if (!sql.isPostgres())
         return;

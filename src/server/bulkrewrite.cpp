@@ -1,27 +1,28 @@
 #include "bulkrewrite.h"
 #include "serverlog.h"
-#include "sqlrunner.h"
+
+#include <sqlrunner.h>
 
 namespace suite::server {
 
 namespace {
 
-// In KiB, as PRAGMA cache_size takes a negative figure. SQLite takes only what the transaction touches
-// (a run over 4 million lines peaked at 707 MB of process memory) and one connection writes at a time.
+// In KiB, as PRAGMA cache_size takes a negative figure. SQLite takes only what the transaction touches, and one
+// connection writes at a time.
 constexpr int kBulkCacheKiB = 1024 * 1024;
 
 } // namespace
 
-BulkRewrite::BulkRewrite(const SqlRunner &sql) : m_sql(sql)
+BulkRewrite::BulkRewrite(const db::SqlRunner& sql) : m_sql(sql)
 {
     if (sql.isPostgres()) {
-        sql.direct(QStringLiteral("ajustar o planejador"), QStringLiteral("SET LOCAL enable_memoize = off"));
-        sql.direct(QStringLiteral("reservar memória de trabalho"), QStringLiteral("SET LOCAL work_mem = '64MB'"));
+        sql.run(QStringLiteral("ajustar o planejador"), QStringLiteral("SET LOCAL enable_memoize = off"));
+        sql.run(QStringLiteral("reservar memória de trabalho"), QStringLiteral("SET LOCAL work_mem = '64MB'"));
         return;
     }
     const QString purpose = QStringLiteral("ampliar o cache de páginas");
     m_ownCacheSize = sql.number(purpose, QStringLiteral("PRAGMA cache_size"));
-    sql.direct(purpose, QStringLiteral("PRAGMA cache_size = -%1").arg(kBulkCacheKiB));
+    sql.run(purpose, QStringLiteral("PRAGMA cache_size = -%1").arg(kBulkCacheKiB));
 }
 
 BulkRewrite::~BulkRewrite()
@@ -30,9 +31,8 @@ BulkRewrite::~BulkRewrite()
         return;
     // A destructor must not throw; a cache left large only costs memory until the connection closes.
     try {
-        m_sql.direct(QStringLiteral("restaurar o cache de páginas"),
-                     QStringLiteral("PRAGMA cache_size = %1").arg(m_ownCacheSize));
-    } catch (const ServiceError &e) {
+        m_sql.run(QStringLiteral("restaurar o cache de páginas"), QStringLiteral("PRAGMA cache_size = %1").arg(m_ownCacheSize));
+    } catch (const db::DbError& e) {
         qCWarning(lcServer).noquote() << e.message();
     }
 }

@@ -1,27 +1,27 @@
 // Session settings for a transaction that rewrites many recipe lines: a run, an undo.
 #pragma once
 
+namespace suite::db {
+class SqlRunner;
+}
+
 namespace suite::server {
 
-class SqlRunner;
-
 // Construct inside the transaction, after it began; lives until the transaction has ended.
-// PostgreSQL: every join is on unique keys, so caching inner lookups never hits (it cost a third of a rewrite),
+// PostgreSQL: every join is on unique keys, so caching inner lookups never hits and only costs time,
 // and before-images and restored lines pass through memory instead of spilling to disk; SET LOCAL ends with
 // the transaction.
 // SQLite: a page cache large enough to hold what the transaction changes, so pages are not spilled to the log
-// mid-way and then written again (a fifth of a full run); put back to the connection's own size afterwards,
-// which frees it.
-class BulkRewrite
-{
+// mid-way and then written again; put back to the connection's own size afterwards, which frees it.
+class BulkRewrite {
 public:
-    explicit BulkRewrite(const SqlRunner &sql);
+    explicit BulkRewrite(const db::SqlRunner& sql);
     ~BulkRewrite();
-    BulkRewrite(const BulkRewrite &) = delete;
-    BulkRewrite &operator=(const BulkRewrite &) = delete;
+    BulkRewrite(const BulkRewrite&) = delete;
+    BulkRewrite& operator=(const BulkRewrite&) = delete;
 
 private:
-    const SqlRunner &m_sql;
+    const db::SqlRunner& m_sql;
     long long m_ownCacheSize = 0;
 };
 

@@ -1,7 +1,12 @@
 #include "dishsearch.h"
-#include "sqlrunner.h"
+#include "servererrors.h"
+
+#include <sqlrunner.h>
 
 namespace suite::server {
+
+using db::SqlRunner;
+using wire::Packet;
 
 Packet DishSearch::emptyResult()
 {
@@ -11,9 +16,17 @@ Packet DishSearch::emptyResult()
 
 namespace {
 
+KeyList listArgument(const wire::Arguments& args, int index, const char* what)
+{
+    const std::optional<KeyList> list = KeyList::parse(args.text(index), true);
+    if (!list)
+        throw ServiceError(QStringLiteral("Lista de %1 inválida.").arg(QString::fromUtf8(what)));
+    return *list;
+}
+
 // Adds "AND column IN (list)" for a list that is not "T"; an empty list matches nothing.
-void restrictTo(const SqlRunner &sql, QString &where, QVariantMap &binds, const QString &column,
-                const KeyList &list, const QString &name)
+void restrictTo(const SqlRunner& sql, QString& where, QVariantMap& binds, const QString& column, const KeyList& list,
+                const QString& name)
 {
     if (list.all)
         return;
@@ -24,7 +37,26 @@ void restrictTo(const SqlRunner &sql, QString &where, QVariantMap &binds, const 
 
 } // namespace
 
-Packet DishSearch::run(const DishSearchRequest &r) const
+DishSearchRequest DishSearchRequest::parse(const wire::Arguments& args)
+{
+    args.expectCount(11);
+    DishSearchRequest r;
+    r.source = args.text(0);
+    r.localTree = args.text(1);
+    r.standardTree = args.text(2);
+    r.levels = args.integer(3);
+    r.services = listArgument(args, 4, "serviços");
+    r.dishTypes = listArgument(args, 5, "tipos de prato");
+    const std::optional<QDate> start = args.date(6);
+    const std::optional<QDate> end = args.date(7);
+    r.cycles = listArgument(args, 8, "ciclos");
+    r.servicePatterns = listArgument(args, 9, "serviços padrão");
+    r.cycleDishTypes = listArgument(args, 10, "tipos de prato do ciclo");
+    r.menu = Period::ordered(start, end);
+    return r;
+}
+
+Packet DishSearch::run(const DishSearchRequest& r) const
 {
     const SqlRunner sql(m_db);
     QVariantMap binds{{":padrao", r.standardTree}, {":local", r.localTree}, {":nivel", r.levels}};
@@ -37,13 +69,13 @@ Packet DishSearch::run(const DishSearchRequest &r) const
     if (menuFilter) {
         QString menu = QStringLiteral("c.CDFILIAL = :origem AND c.CDFILAUXPRAT = p.CDFILAUXPRAT AND c.CDPRATO = p.CDPRATO");
         binds.insert(QStringLiteral(":origem"), r.source);
-        if (r.start) {
+        if (r.menu.start) {
             menu += QStringLiteral(" AND c.DTCARDAPIO >= %1").arg(sql.typed(QStringLiteral(":inicio"), QStringLiteral("date")));
-            binds.insert(QStringLiteral(":inicio"), r.start->toString(Qt::ISODate));
+            binds.insert(QStringLiteral(":inicio"), r.menu.start->toString(Qt::ISODate));
         }
-        if (r.end) {
+        if (r.menu.end) {
             menu += QStringLiteral(" AND c.DTCARDAPIO <= %1").arg(sql.typed(QStringLiteral(":fim"), QStringLiteral("date")));
-            binds.insert(QStringLiteral(":fim"), r.end->toString(Qt::ISODate));
+            binds.insert(QStringLiteral(":fim"), r.menu.end->toString(Qt::ISODate));
         }
         restrictTo(sql, menu, binds, QStringLiteral("c.CDSERVFILI"), r.services, QStringLiteral("serv"));
         restrictTo(sql, menu, binds, QStringLiteral("c.CDTIPOPRAT"), r.dishTypes, QStringLiteral("tipo"));

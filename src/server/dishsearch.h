@@ -2,36 +2,38 @@
 #pragma once
 
 #include "keylist.h"
-#include "packet.h"
+#include "period.h"
 
-#include <QDate>
+#include <arguments.h>
+#include <packet.h>
+
 #include <QSqlDatabase>
-#include <optional>
 
 namespace suite::server {
 
-struct DishSearchRequest
-{
+struct DishSearchRequest {
     QString source;
     QString localTree;      // the source code, or "X"
     QString standardTree;   // "P", or "X"
     int levels = 0;
     KeyList services;
     KeyList dishTypes;
-    std::optional<QDate> start;
-    std::optional<QDate> end;
+    Period menu;
     KeyList cycles;
     KeyList servicePatterns;
     KeyList cycleDishTypes;
+
+    // GetPesqPrato(source, local tree, standard tree, level, services, dish types, start, end, cycles,
+    // service patterns, cycle dish types).
+    static DishSearchRequest parse(const wire::Arguments& args);
 };
 
-class DishSearch
-{
+class DishSearch {
 public:
     explicit DishSearch(QSqlDatabase db) : m_db(std::move(db)) {}
 
-    static Packet emptyResult();   // the columns of cdsPesqPratoDadoCard
-    Packet run(const DishSearchRequest &request) const;
+    static wire::Packet emptyResult();   // the columns of cdsPesqPratoDadoCard
+    wire::Packet run(const DishSearchRequest& request) const;
 
 private:
     QSqlDatabase m_db;

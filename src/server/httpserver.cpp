@@ -15,7 +15,7 @@ static constexpr std::chrono::hours kTokenLifetime{12};
 
 namespace {
 
-QByteArray readSecret(const QString &url)
+QByteArray readSecret(const QString& url)
 {
     const QString name = QStringLiteral("suite-server-setup");
     QByteArray secret;
@@ -29,26 +29,25 @@ QByteArray readSecret(const QString &url)
     return secret;
 }
 
-void send(httplib::Response &res, const ApiReply &reply)
+void send(httplib::Response& res, const ApiReply& reply)
 {
     res.status = reply.status;
     res.set_content(QJsonDocument(reply.body).toJson(QJsonDocument::Compact).toStdString(), "application/json");
 }
 
-QByteArray bodyOf(const httplib::Request &req)
+QByteArray bodyOf(const httplib::Request& req)
 {
     return QByteArray::fromStdString(req.body);
 }
 
-QString authorizationOf(const httplib::Request &req)
+QString authorizationOf(const httplib::Request& req)
 {
     return QString::fromStdString(req.get_header_value("Authorization"));
 }
 
 } // namespace
 
-struct HttpServer::Private
-{
+struct HttpServer::Private {
     Private(ServerOptions o) : options(std::move(o)), api(options.databaseUrl, TokenSigner(readSecret(options.databaseUrl)),
                                                           std::chrono::duration_cast<std::chrono::seconds>(kTokenLifetime)) {}
     ServerOptions options;
@@ -62,29 +61,29 @@ HttpServer::HttpServer(ServerOptions options) : d(std::make_unique<Private>(std:
     d->http.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
     d->http.set_payload_max_length(d->options.bodyLimit);
 
-    const ApiHandler &api = d->api;
-    d->http.Post("/login", [&api](const httplib::Request &req, httplib::Response &res) {
+    const ApiHandler& api = d->api;
+    d->http.Post("/login", [&api](const httplib::Request& req, httplib::Response& res) {
         send(res, api.login(bodyOf(req)));
     });
-    d->http.Post("/connect", [&api](const httplib::Request &req, httplib::Response &res) {
+    d->http.Post("/connect", [&api](const httplib::Request& req, httplib::Response& res) {
         send(res, api.connect(authorizationOf(req), bodyOf(req)));
     });
-    d->http.Post("/call", [&api](const httplib::Request &req, httplib::Response &res) {
+    d->http.Post("/call", [&api](const httplib::Request& req, httplib::Response& res) {
         send(res, api.call(authorizationOf(req), bodyOf(req)));
     });
-    d->http.Get("/health", [](const httplib::Request &, httplib::Response &res) { send(res, ApiHandler::health()); });
-    d->http.set_exception_handler([](const httplib::Request &, httplib::Response &res, std::exception_ptr ep) {
-        QString message = QStringLiteral("internal error");
+    d->http.Get("/health", [](const httplib::Request&, httplib::Response& res) { send(res, ApiHandler::health()); });
+    d->http.set_exception_handler([](const httplib::Request& req, httplib::Response& res, std::exception_ptr ep) {
+        QString detail = QStringLiteral("unknown exception");
         try {
             std::rethrow_exception(ep);
-        } catch (const std::exception &e) {
-            message = QString::fromUtf8(e.what());
+        } catch (const std::exception& e) {
+            detail = QString::fromUtf8(e.what());
         } catch (...) {
         }
-        send(res, ApiHandler::error(500, message));
+        send(res, ApiHandler::internalError(QString::fromStdString(req.path), detail));
     });
     // httplib answers an oversized body itself; give it the protocol's error shape.
-    d->http.set_error_handler([](const httplib::Request &, httplib::Response &res) {
+    d->http.set_error_handler([](const httplib::Request&, httplib::Response& res) {
         if (res.body.empty())
             send(res, ApiHandler::error(res.status, QStringLiteral("HTTP %1").arg(res.status)));
     });

@@ -6,8 +6,7 @@
 
 namespace suite::server {
 
-struct ServerOptions
-{
+struct ServerOptions {
     QString databaseUrl;
     QString host = QStringLiteral("127.0.0.1");
     int port = 8211;                                // 0 picks a free port
@@ -15,13 +14,12 @@ struct ServerOptions
     int threads = 8;
 };
 
-class HttpServer
-{
+class HttpServer {
 public:
     explicit HttpServer(ServerOptions options);   // reads the token secret; throws when the database fails
     ~HttpServer();
-    HttpServer(const HttpServer &) = delete;
-    HttpServer &operator=(const HttpServer &) = delete;
+    HttpServer(const HttpServer&) = delete;
+    HttpServer& operator=(const HttpServer&) = delete;
 
     int bind();       // binds the listening socket, returns the port; throws when it cannot
     void serve();     // answers requests until stop()

@@ -1,6 +1,5 @@
 #include "integrationrequest.h"
 #include "keylist.h"
-#include "packet.h"
 #include "servererrors.h"
 
 #include <shortdate.h>
@@ -11,7 +10,7 @@ namespace suite::server {
 
 namespace {
 
-bool allDigits(const QString &text)
+bool allDigits(const QString& text)
 {
     if (text.isEmpty())
         return false;
@@ -23,7 +22,7 @@ bool allDigits(const QString &text)
 }
 
 // A key is the tree code followed by the dish code; the local tree can only be the source's.
-std::optional<DishKey> splitKey(const QString &key, const QString &source)
+std::optional<DishKey> splitKey(const QString& key, const QString& source)
 {
     if (key.startsWith(source) && allDigits(key.mid(source.size())))
         return DishKey{source, key.mid(source.size())};
@@ -32,7 +31,7 @@ std::optional<DishKey> splitKey(const QString &key, const QString &source)
     return std::nullopt;
 }
 
-std::optional<QDate> parseDate(const QString &text, const char *which)
+std::optional<QDate> parseDate(const QString& text, const char* which)
 {
     if (text.isEmpty())
         return std::nullopt;
@@ -42,9 +41,8 @@ std::optional<QDate> parseDate(const QString &text, const char *which)
     return date;
 }
 
-QStringList markedDestinations(const QJsonValue &packetValue)
+QStringList markedDestinations(const std::optional<wire::Packet>& packet)
 {
-    const std::optional<Packet> packet = Packet::fromJson(packetValue);
     if (!packet)
         throw ServiceError(QStringLiteral("Pacote de filiais destino inválido."));
     const int markColumn = packet->columnIndex(QStringLiteral("IDMARCADO"));
@@ -56,7 +54,7 @@ QStringList markedDestinations(const QJsonValue &packetValue)
 
     QStringList marked;
     QSet<QString> seen;
-    for (const QVariantList &row : packet->rows()) {
+    for (const QVariantList& row : packet->rows()) {
         const QVariant mark = row.at(markColumn);
         const QVariant code = row.at(codeColumn);
         // The grid draws a null mark as unmarked, so null counts as "N".
@@ -78,10 +76,16 @@ QStringList markedDestinations(const QJsonValue &packetValue)
 
 } // namespace
 
-IntegrationRequest IntegrationRequest::parse(const QString &source, const QString &dishList, const QString &kinds,
-                                             const QJsonValue &destinationPacket, const QString &start,
-                                             const QString &end)
+IntegrationRequest IntegrationRequest::parse(const wire::Arguments& args)
 {
+    args.expectCount(6);
+    const QString source = args.text(0);
+    const QString dishList = args.text(1);
+    const QString kinds = args.text(2);
+    const std::optional<wire::Packet> destinationPacket = args.packet(3);
+    const QString start = args.text(4);
+    const QString end = args.text(5);
+
     IntegrationRequest r;
     if (source.isEmpty())
         throw ServiceError(QStringLiteral("Filial de origem não informada."));
@@ -101,7 +105,7 @@ IntegrationRequest IntegrationRequest::parse(const QString &source, const QStrin
         throw ServiceError(QStringLiteral("Nenhum prato informado."));
     r.dishListText = dishList;
     r.dishes.reserve(keys->keys.size());
-    for (const QString &key : keys->keys) {
+    for (const QString& key : keys->keys) {
         const std::optional<DishKey> dish = splitKey(key, source);
         if (!dish)
             throw ServiceError(QStringLiteral("Prato inválido na lista: \"%1\".").arg(key.left(40)));
@@ -110,10 +114,7 @@ IntegrationRequest IntegrationRequest::parse(const QString &source, const QStrin
 
     r.destinations = markedDestinations(destinationPacket);
 
-    r.menuStart = parseDate(start, "inicial");
-    r.menuEnd = parseDate(end, "final");
-    if (r.menuStart && r.menuEnd && *r.menuStart > *r.menuEnd)
-        throw ServiceError(QStringLiteral("Data inicial maior que a data final."));
+    r.menu = Period::ordered(parseDate(start, "inicial"), parseDate(end, "final"));
     return r;
 }
 

@@ -1,34 +1,32 @@
 // The arguments of IntgCentral, checked before anything is written; bad input is a service error.
 #pragma once
 
-#include <QDate>
-#include <QJsonValue>
+#include "period.h"
+
+#include <arguments.h>
+
 #include <QList>
 #include <QStringList>
-#include <optional>
 
 namespace suite::server {
 
-struct DishKey
-{
+struct DishKey {
     QString tree;   // "P" or the source branch code
     QString code;   // digits, as stored in PRATO
 };
 
-struct IntegrationRequest
-{
+struct IntegrationRequest {
     QString source;
     QString dishListText;
-    QList<DishKey> dishes;
+    QList<DishKey> dishes;      // each once
     QString kinds;
     bool local = false;
     bool perService = false;
     QStringList destinations;   // codes of the rows marked "S", each once
-    std::optional<QDate> menuStart;
-    std::optional<QDate> menuEnd;
+    Period menu;
 
-    static IntegrationRequest parse(const QString &source, const QString &dishList, const QString &kinds,
-                                    const QJsonValue &destinationPacket, const QString &start, const QString &end);
+    // IntgCentral(source, dish list, kinds, destination packet, menu start, menu end): dates are dd/mm/yyyy or "".
+    static IntegrationRequest parse(const wire::Arguments& args);
 };
 
 } // namespace suite::server

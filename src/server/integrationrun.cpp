@@ -2,26 +2,29 @@
 #include "branchlock.h"
 #include "bulkrewrite.h"
 #include "servererrors.h"
-#include "sqlrunner.h"
 
+#include <bulkinsert.h>
 #include <logpacket.h>
+#include <sqlrunner.h>
+#include <transaction.h>
 
 #include <QDateTime>
-#include <QJsonArray>
-#include <QJsonDocument>
 
 namespace suite::server {
+
+using db::SqlRunner;
+using wire::Packet;
 
 namespace {
 
 // Work tables of one run; they live inside its transaction and are dropped before it commits. Recipe keys are
 // (branch, [service,] source tree, dish): a destination's trees sort as the source's do ("P" after the local
 // tree's digits), so walking them in key order walks the destination's recipes in theirs.
-const char *const kWorkTables[] = {"TT_PRATO", "TT_MARCA", "TT_DEST", "TT_MAPA", "TT_OBS", "TT_ORIG_L",
+const char* const kWorkTables[] = {"TT_PRATO", "TT_MARCA", "TT_DEST", "TT_MAPA", "TT_OBS", "TT_ORIG_L",
                                    "TT_ORIG_S", "TT_FALTA", "TT_MAPA_S", "TT_OK_S", "TT_FORMA_L",
                                    "TT_FORMA_S"};
 
-const char *const kCreateWorkTables[] = {
+const char* const kCreateWorkTables[] = {
     "CREATE TEMP TABLE TT_PRATO (TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL, PRIMARY KEY (TREE, CDPRATO))",
     "CREATE TEMP TABLE TT_MARCA (CDFILIAL TEXT NOT NULL PRIMARY KEY)",
     "CREATE TEMP TABLE TT_DEST (CDFILIAL TEXT NOT NULL PRIMARY KEY)",
@@ -51,7 +54,7 @@ const RecipeTable kPerService{"RECEITASERV", "S", "TT_OK_S", "TT_ORIG_S", "TT_FO
 
 // Observation 6 rows of one kind. The dish is asked once (SQLite tests a condition on the outer table there), and
 // only its destinations are looked up, so the cost follows the number of rows observed.
-QString withoutSourceRecipe(const SqlRunner &sql, const RecipeTable &t)
+QString withoutSourceRecipe(const SqlRunner& sql, const RecipeTable& t)
 {
     return QStringLiteral("INSERT INTO TT_OBS SELECT '6', '%1', m.CDFILIAL, m.TREE, m.CDPRATO, '', ''"
                           " FROM TT_PRATO p CROSS JOIN TT_DEST d %2 TT_MAPA m ON m.CDFILIAL = d.CDFILIAL AND m.TREE = p.TREE"
@@ -60,9 +63,9 @@ QString withoutSourceRecipe(const SqlRunner &sql, const RecipeTable &t)
         .arg(QLatin1String(t.kind), sql.fixedJoin(), QLatin1String(t.source));
 }
 
-QString logTimeText(const QDateTime &t) { return t.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")); }
+QString logTimeText(const QDateTime& t) { return t.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")); }
 
-QVariant dateOrNull(const std::optional<QDate> &date)
+QVariant dateOrNull(const std::optional<QDate>& date)
 {
     return date ? QVariant(date->toString(Qt::ISODate)) : QVariant(QMetaType::fromType<QString>());
 }
@@ -74,20 +77,12 @@ IntegrationRun::IntegrationRun(QSqlDatabase db, QString operatorCode)
 {
 }
 
-Packet IntegrationRun::emptyLog()
-{
-    QList<PacketColumn> columns;
-    for (const suite::wire::StringColumn &column : suite::wire::logColumns())
-        columns.append({QLatin1String(column.name), QStringLiteral("string"), column.size});
-    return Packet(std::move(columns));
-}
-
-Packet IntegrationRun::run(const IntegrationRequest &request)
+Packet IntegrationRun::run(const IntegrationRequest& request)
 {
     m_counts = {};
     const SqlRunner sql(m_db);
     const QDateTime started = QDateTime::currentDateTime();
-    WriteTransaction transaction(sql);
+    db::Transaction transaction(sql);
     const BulkRewrite bulk(sql);
 
     QSqlQuery source = sql.run(QStringLiteral("ler a filial de origem"),
@@ -95,9 +90,10 @@ Packet IntegrationRun::run(const IntegrationRequest &request)
                                {{":origem", request.source}});
     if (!source.next())
         throw ServiceError(QStringLiteral("Filial de origem não cadastrada: %1.").arg(request.source.left(20)));
+    const QString sourceName = source.value(0).toString();
     source.finish();
 
-    for (const char *statement : kCreateWorkTables) {
+    for (const char* statement : kCreateWorkTables) {
         // SQLite: the key is the table, so lookups and key-order scans skip a second tree.
         const QString create = QString::fromLatin1(statement);
         const bool keyed = !sql.isPostgres() && create.contains(QLatin1String("PRIMARY KEY"));
@@ -115,36 +111,35 @@ Packet IntegrationRun::run(const IntegrationRequest &request)
         replaceLocalRecipes(sql);
 
     const QDateTime finished = QDateTime::currentDateTime();
-    Packet log = logRows(sql, request, started, finished);
+    Packet log = logRows(sql, request, sourceName, started, finished);
     finishRecord(sql, finished);
-    for (const char *table : kWorkTables)
+    for (const char* table : kWorkTables)
         sql.run(QStringLiteral("descartar as tabelas de trabalho"), QStringLiteral("DROP TABLE %1").arg(QLatin1String(table)));
     transaction.commit();
     return log;
 }
 
-void IntegrationRun::analyze(const SqlRunner &sql, const char *table)
+void IntegrationRun::analyze(const SqlRunner& sql, const char* table)
 {
     // PostgreSQL keeps no statistics of temporary tables unless asked; without them it guesses join plans.
     if (sql.isPostgres())
         sql.run(QStringLiteral("analisar as tabelas de trabalho"), QStringLiteral("ANALYZE %1").arg(QLatin1String(table)));
 }
 
-void IntegrationRun::prepareDishesAndDestinations(const SqlRunner &sql, const IntegrationRequest &request)
+void IntegrationRun::prepareDishesAndDestinations(const SqlRunner& sql, const IntegrationRequest& request)
 {
-    QJsonArray dishes;
-    for (const DishKey &dish : request.dishes)
-        dishes.append(QJsonArray{dish.tree, dish.code});
-    sql.run(QStringLiteral("registrar os pratos da integração"),
-            QStringLiteral("INSERT INTO TT_PRATO (TREE, CDPRATO) SELECT DISTINCT a, b FROM (%1) x")
-                .arg(sql.jsonPairs(QStringLiteral(":pratos"))),
-            {{":pratos", QString::fromUtf8(QJsonDocument(dishes).toJson(QJsonDocument::Compact))}});
+    // The request holds each dish and each destination once.
+    db::BulkInsert dishes(sql, QStringLiteral("TT_PRATO"), {QStringLiteral("TREE"), QStringLiteral("CDPRATO")},
+                          QStringLiteral("registrar os pratos da integração"));
+    for (const DishKey& dish : request.dishes)
+        dishes.add({dish.tree, dish.code});
+    dishes.finish();
     analyze(sql, "TT_PRATO");
-    sql.run(QStringLiteral("registrar as filiais destino"),
-            QStringLiteral("INSERT INTO TT_MARCA (CDFILIAL) SELECT DISTINCT value FROM (%1) x")
-                .arg(sql.jsonTexts(QStringLiteral(":destinos"))),
-            {{":destinos", QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(request.destinations))
-                                                 .toJson(QJsonDocument::Compact))}});
+    db::BulkInsert destinations(sql, QStringLiteral("TT_MARCA"), {QStringLiteral("CDFILIAL")},
+                                QStringLiteral("registrar as filiais destino"));
+    for (const QString& code : request.destinations)
+        destinations.add({code});
+    destinations.finish();
 
     QSqlQuery unknown = sql.run(QStringLiteral("verificar as filiais destino"),
                                 QStringLiteral("SELECT m.CDFILIAL FROM TT_MARCA m WHERE NOT EXISTS "
@@ -157,7 +152,7 @@ void IntegrationRun::prepareDishesAndDestinations(const SqlRunner &sql, const In
     lockBranches(sql, QStringLiteral("SELECT CDFILIAL FROM TT_MARCA"));
 }
 
-void IntegrationRun::startRecord(const SqlRunner &sql, const IntegrationRequest &request, const QDateTime &started)
+void IntegrationRun::startRecord(const SqlRunner& sql, const IntegrationRequest& request, const QDateTime& started)
 {
     QSqlQuery q = sql.run(
         QStringLiteral("registrar a integração"),
@@ -173,14 +168,14 @@ void IntegrationRun::startRecord(const SqlRunner &sql, const IntegrationRequest 
          {":tipos", request.kinds},
          {":pratos", request.dishListText},
          {":destinos", request.destinations.join(QLatin1Char('_')) + QLatin1Char('_')},
-         {":dtinicard", dateOrNull(request.menuStart)},
-         {":dtfincard", dateOrNull(request.menuEnd)}});
+         {":dtinicard", dateOrNull(request.menu.start)},
+         {":dtfincard", dateOrNull(request.menu.end)}});
     if (!q.next())
-        throw DatabaseError(QStringLiteral("Erro ao registrar a integração: número não devolvido."));
+        throw db::DbError(QStringLiteral("registrar a integração: número não devolvido"));
     m_counts.run = q.value(0).toLongLong();
 }
 
-void IntegrationRun::observeDestinations(const SqlRunner &sql, const IntegrationRequest &request)
+void IntegrationRun::observeDestinations(const SqlRunner& sql, const IntegrationRequest& request)
 {
     const QVariantMap source{{":origem", request.source}};
     sql.run(QStringLiteral("registrar destinos iguais à origem"),
@@ -218,14 +213,14 @@ void IntegrationRun::observeDestinations(const SqlRunner &sql, const Integration
         kinds << QStringLiteral("S");
     const QString unregistered = QStringLiteral("INSERT INTO TT_OBS SELECT '1', :tipo, d.CDFILIAL, p.TREE, p.CDPRATO,"
                                                 " '', '' FROM TT_PRATO p CROSS JOIN TT_DEST d WHERE %1");
-    for (const QString &kind : kinds) {
-        for (const QString &condition : {standard.arg(QStringLiteral("NOT IN")), local.arg(QStringLiteral("NOT EXISTS"))})
+    for (const QString& kind : kinds) {
+        for (const QString& condition : {standard.arg(QStringLiteral("NOT IN")), local.arg(QStringLiteral("NOT EXISTS"))})
             sql.run(QStringLiteral("registrar pratos não cadastrados no destino"), unregistered.arg(condition),
                     {{":tipo", kind}});
     }
 }
 
-void IntegrationRun::readSourceRecipes(const SqlRunner &sql, const IntegrationRequest &request)
+void IntegrationRun::readSourceRecipes(const SqlRunner& sql, const IntegrationRequest& request)
 {
     const QVariantMap source{{":origem", request.source}};
     if (request.local) {
@@ -253,7 +248,7 @@ void IntegrationRun::readSourceRecipes(const SqlRunner &sql, const IntegrationRe
     analyze(sql, "TT_FALTA");
 }
 
-void IntegrationRun::replaceLocalRecipes(const SqlRunner &sql)
+void IntegrationRun::replaceLocalRecipes(const SqlRunner& sql)
 {
     sql.run(QStringLiteral("registrar pratos sem receita local na origem"), withoutSourceRecipe(sql, kLocal));
     sql.run(QStringLiteral("registrar produtos não habilitados no destino"),
@@ -269,7 +264,7 @@ void IntegrationRun::replaceLocalRecipes(const SqlRunner &sql)
     replaceRecipes(sql, kLocal);
 }
 
-void IntegrationRun::replaceServiceRecipes(const SqlRunner &sql)
+void IntegrationRun::replaceServiceRecipes(const SqlRunner& sql)
 {
     sql.run(QStringLiteral("registrar pratos sem receita por serviço na origem"), withoutSourceRecipe(sql, kPerService));
     sql.run(QStringLiteral("relacionar os serviços dos destinos"),
@@ -303,22 +298,16 @@ void IntegrationRun::replaceServiceRecipes(const SqlRunner &sql)
     replaceRecipes(sql, kPerService);
 }
 
-void IntegrationRun::replaceRecipes(const SqlRunner &sql, const RecipeTable &table)
+void IntegrationRun::replaceRecipes(const SqlRunner& sql, const RecipeTable& table)
 {
     const RecipeChanges changes = RecipeWriter(sql, table, m_counts.run).replace();
     m_counts.deleted += changes.replaced;
     m_counts.inserted += changes.written;
 }
 
-Packet IntegrationRun::logRows(const SqlRunner &sql, const IntegrationRequest &request, const QDateTime &started,
-                               const QDateTime &finished)
+Packet IntegrationRun::logRows(const SqlRunner& sql, const IntegrationRequest& request, const QString& sourceName,
+                               const QDateTime& started, const QDateTime& finished)
 {
-    QSqlQuery origin = sql.run(QStringLiteral("ler a filial de origem"),
-                               QStringLiteral("SELECT NMFILIAL FROM FILIAL WHERE CDFILIAL = :origem"),
-                               {{":origem", request.source}});
-    const QString originName = origin.next() ? origin.value(0).toString() : QString();
-    origin.finish();
-
     QSqlQuery q = sql.run(
         QStringLiteral("montar o log da integração"),
         QStringLiteral("SELECT o.IDNUMEROERRO, o.IDTIPORECELOG, o.CDFILIAL, o.TREE, o.CDPRATO, o.CDARVPROD,"
@@ -331,7 +320,7 @@ Packet IntegrationRun::logRows(const SqlRunner &sql, const IntegrationRequest &r
                        " o.CDSERVFILI"),
         {{":origem", request.source}});
 
-    Packet log = emptyLog();
+    Packet log = wire::logPacket();
     const QString start = logTimeText(started);
     const QString end = logTimeText(finished);
     while (q.next()) {
@@ -342,14 +331,14 @@ Packet IntegrationRun::logRows(const SqlRunner &sql, const IntegrationRequest &r
             itemName = QStringLiteral("Serviço %1 - %2").arg(q.value(9).toString(), q.value(10).toString());
         }
         log.addRow({start, end, q.value(3).toString(), request.source, q.value(2).toString(), q.value(4).toString(),
-                    q.value(5).toString(), code, itemName.left(50), q.value(7).toString(), originName,
+                    q.value(5).toString(), code, itemName.left(50), q.value(7).toString(), sourceName,
                     q.value(8).toString(), q.value(1).toString()});
     }
     m_counts.observations = log.rows().size();
     return log;
 }
 
-void IntegrationRun::finishRecord(const SqlRunner &sql, const QDateTime &finished)
+void IntegrationRun::finishRecord(const SqlRunner& sql, const QDateTime& finished)
 {
     sql.run(QStringLiteral("concluir o registro da integração"),
             QStringLiteral("UPDATE INTGCENTRAL SET DTFIM = %1, QTAPAGADAS = :apagadas, QTINSERIDAS = :inseridas,"

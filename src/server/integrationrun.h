@@ -2,45 +2,44 @@
 #pragma once
 
 #include "integrationrequest.h"
-#include "packet.h"
 #include "recipewriter.h"
+
+#include <packet.h>
 
 #include <QSqlDatabase>
 
+namespace suite::db {
+class SqlRunner;
+}
+
 namespace suite::server {
 
-class SqlRunner;
-
-struct IntegrationCounts
-{
+struct IntegrationCounts {
     qint64 run = 0;           // INTGCENTRAL.NRINTG
     int deleted = 0;          // destination lines overwritten or removed (kept as before-images)
     int inserted = 0;         // source lines written over or added to the destinations
     int observations = 0;
 };
 
-class IntegrationRun
-{
+class IntegrationRun {
 public:
     IntegrationRun(QSqlDatabase db, QString operatorCode);
 
-    static Packet emptyLog();   // the columns of cdsLogIntCent
-    Packet run(const IntegrationRequest &request);
+    wire::Packet run(const IntegrationRequest& request);
     IntegrationCounts counts() const { return m_counts; }
 
-
 private:
-    void replaceRecipes(const SqlRunner &sql, const RecipeTable &table);
-    void prepareDishesAndDestinations(const SqlRunner &sql, const IntegrationRequest &request);
-    void startRecord(const SqlRunner &sql, const IntegrationRequest &request, const QDateTime &started);
-    void observeDestinations(const SqlRunner &sql, const IntegrationRequest &request);
-    void readSourceRecipes(const SqlRunner &sql, const IntegrationRequest &request);
-    void replaceLocalRecipes(const SqlRunner &sql);
-    void replaceServiceRecipes(const SqlRunner &sql);
-    Packet logRows(const SqlRunner &sql, const IntegrationRequest &request, const QDateTime &started,
-                   const QDateTime &finished);
-    void finishRecord(const SqlRunner &sql, const QDateTime &finished);
-    void analyze(const SqlRunner &sql, const char *table);
+    void replaceRecipes(const db::SqlRunner& sql, const RecipeTable& table);
+    void prepareDishesAndDestinations(const db::SqlRunner& sql, const IntegrationRequest& request);
+    void startRecord(const db::SqlRunner& sql, const IntegrationRequest& request, const QDateTime& started);
+    void observeDestinations(const db::SqlRunner& sql, const IntegrationRequest& request);
+    void readSourceRecipes(const db::SqlRunner& sql, const IntegrationRequest& request);
+    void replaceLocalRecipes(const db::SqlRunner& sql);
+    void replaceServiceRecipes(const db::SqlRunner& sql);
+    wire::Packet logRows(const db::SqlRunner& sql, const IntegrationRequest& request, const QString& sourceName,
+                         const QDateTime& started, const QDateTime& finished);
+    void finishRecord(const db::SqlRunner& sql, const QDateTime& finished);
+    void analyze(const db::SqlRunner& sql, const char* table);
 
     QSqlDatabase m_db;
     QString m_operator;

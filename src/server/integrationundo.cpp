@@ -2,11 +2,15 @@
 #include "branchlock.h"
 #include "bulkrewrite.h"
 #include "servererrors.h"
-#include "sqlrunner.h"
+
+#include <sqlrunner.h>
+#include <transaction.h>
 
 #include <QDateTime>
 
 namespace suite::server {
+
+using db::SqlRunner;
 
 IntegrationUndo::IntegrationUndo(QSqlDatabase db) : m_db(std::move(db))
 {
@@ -15,7 +19,7 @@ IntegrationUndo::IntegrationUndo(QSqlDatabase db) : m_db(std::move(db))
 int IntegrationUndo::undo(qint64 run)
 {
     const SqlRunner sql(m_db);
-    WriteTransaction transaction(sql);
+    db::Transaction transaction(sql);
     const QVariantMap ofRun{{":nrintg", run}};
     checkRun(sql, run);
     const BulkRewrite bulk(sql);
@@ -48,7 +52,7 @@ int IntegrationUndo::undo(qint64 run)
     return recipes;
 }
 
-void IntegrationUndo::checkRun(const SqlRunner &sql, qint64 run) const
+void IntegrationUndo::checkRun(const SqlRunner& sql, qint64 run) const
 {
     QSqlQuery q = sql.run(QStringLiteral("ler a integração"),
                           QStringLiteral("SELECT DTDESFEITA FROM INTGCENTRAL WHERE NRINTG = :nrintg"), {{":nrintg", run}});
@@ -58,7 +62,7 @@ void IntegrationUndo::checkRun(const SqlRunner &sql, qint64 run) const
         throw ServiceError(QStringLiteral("A integração %1 já foi desfeita.").arg(run));
 }
 
-void IntegrationUndo::checkNoLaterRun(const SqlRunner &sql, qint64 run) const
+void IntegrationUndo::checkNoLaterRun(const SqlRunner& sql, qint64 run) const
 {
     // Later runs' before-images are read by run number, so the look-up is into the (small) key table.
     QSqlQuery q = sql.run(QStringLiteral("procurar integrações posteriores"),
@@ -77,7 +81,7 @@ void IntegrationUndo::checkNoLaterRun(const SqlRunner &sql, qint64 run) const
     }
 }
 
-void IntegrationUndo::restore(const SqlRunner &sql, qint64 run, bool perService) const
+void IntegrationUndo::restore(const SqlRunner& sql, qint64 run, bool perService) const
 {
     const QString table = perService ? QStringLiteral("RECEITASERV") : QStringLiteral("RECEITA");
     const QString serv = perService ? QStringLiteral("CDSERVFILI, ") : QString();

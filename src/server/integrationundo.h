@@ -3,12 +3,13 @@
 
 #include <QSqlDatabase>
 
+namespace suite::db {
+class SqlRunner;
+}
+
 namespace suite::server {
 
-class SqlRunner;
-
-class IntegrationUndo
-{
+class IntegrationUndo {
 public:
     explicit IntegrationUndo(QSqlDatabase db);
 
@@ -18,9 +19,9 @@ public:
     int undo(qint64 run);
 
 private:
-    void checkRun(const SqlRunner &sql, qint64 run) const;
-    void checkNoLaterRun(const SqlRunner &sql, qint64 run) const;
-    void restore(const SqlRunner &sql, qint64 run, bool perService) const;
+    void checkRun(const db::SqlRunner& sql, qint64 run) const;
+    void checkNoLaterRun(const db::SqlRunner& sql, qint64 run) const;
+    void restore(const db::SqlRunner& sql, qint64 run, bool perService) const;
 
     QSqlDatabase m_db;
 };

@@ -1,11 +1,36 @@
 #include "intgcentralservice.h"
-#include "callargs.h"
 #include "dishsearch.h"
 #include "integrationrun.h"
 #include "servererrors.h"
-#include "sqlrunner.h"
+
+#include <sqlrunner.h>
 
 namespace suite::server {
+
+using db::SqlRunner;
+using wire::Packet;
+
+namespace {
+
+struct Method {
+    const char* name;
+    Packet (IntgCentralService::*run)(const wire::Arguments&);
+};
+
+} // namespace
+
+GroupingListRequest GroupingListRequest::parse(const wire::Arguments& args)
+{
+    args.expectCount(1);
+    args.text(0);
+    return {};
+}
+
+GroupingBranchesRequest GroupingBranchesRequest::parse(const wire::Arguments& args)
+{
+    args.expectCount(2);
+    return {args.text(0), args.text(1)};
+}
 
 IntgCentralService::IntgCentralService(QSqlDatabase db, QString operatorCode)
     : m_db(std::move(db)), m_operator(std::move(operatorCode))
@@ -17,63 +42,53 @@ QString IntgCentralService::serverName()
     return QStringLiteral("Rci06000.rdmIntgCentral");
 }
 
-std::optional<QString> IntgCentralService::canonicalServer(const QString &name)
+std::optional<QString> IntgCentralService::canonicalServer(const QString& name)
 {
     if (name.compare(serverName(), Qt::CaseInsensitive) == 0)
         return serverName();
     return std::nullopt;
 }
 
-static KeyList listArgument(const CallArgs &args, int index, const char *what)
+Packet IntgCentralService::call(const QString& method, const QJsonArray& args)
 {
-    const std::optional<KeyList> list = KeyList::parse(args.text(index), true);
-    if (!list)
-        throw ServiceError(QStringLiteral("Lista de %1 inválida.").arg(QString::fromUtf8(what)));
-    return *list;
-}
-
-Packet IntgCentralService::call(const QString &method, const QJsonArray &rawArgs)
-{
-    const CallArgs args(method, rawArgs);
-    if (method.compare(QLatin1String("GetGrupFili"), Qt::CaseInsensitive) == 0) {
-        args.expectCount(1);
-        args.text(0);
-        return GetGrupFili();
-    }
-    if (method.compare(QLatin1String("GetFiliGrup"), Qt::CaseInsensitive) == 0) {
-        args.expectCount(2);
-        return GetFiliGrup(args.text(0), args.text(1));
-    }
-    if (method.compare(QLatin1String("GetPesqPrato"), Qt::CaseInsensitive) == 0) {
-        args.expectCount(11);
-        DishSearchRequest r;
-        r.source = args.text(0);
-        r.localTree = args.text(1);
-        r.standardTree = args.text(2);
-        r.levels = args.integer(3);
-        r.services = listArgument(args, 4, "serviços");
-        r.dishTypes = listArgument(args, 5, "tipos de prato");
-        r.start = args.date(6);
-        r.end = args.date(7);
-        r.cycles = listArgument(args, 8, "ciclos");
-        r.servicePatterns = listArgument(args, 9, "serviços padrão");
-        r.cycleDishTypes = listArgument(args, 10, "tipos de prato do ciclo");
-        if (r.start && r.end && *r.start > *r.end)
-            throw ServiceError(QStringLiteral("Data inicial maior que a data final."));
-        return DishSearch(m_db).run(r);
-    }
-    if (method.compare(QLatin1String("IntgCentral"), Qt::CaseInsensitive) == 0) {
-        args.expectCount(6);
-        const QString source = args.text(0);
-        const QString dishes = args.text(1);
-        const QString kinds = args.text(2);
-        const QJsonValue packet = args.object(3);
-        const QString start = args.text(4);
-        const QString end = args.text(5);
-        const IntegrationRequest request = IntegrationRequest::parse(source, dishes, kinds, packet, start, end);
-        return IntegrationRun(m_db, m_operator).run(request);
+    static const Method methods[] = {
+        {"GetGrupFili", &IntgCentralService::getGrupFili},
+        {"GetFiliGrup", &IntgCentralService::getFiliGrup},
+        {"GetPesqPrato", &IntgCentralService::getPesqPrato},
+        {"IntgCentral", &IntgCentralService::intgCentral},
+    };
+    for (const Method& m : methods) {
+        if (method.compare(QLatin1String(m.name), Qt::CaseInsensitive) != 0)
+            continue;
+        try {
+            return (this->*m.run)(wire::Arguments(method, args));
+        } catch (const wire::ArgumentError& e) {
+            throw RequestError(400, e.message());
+        }
     }
     throw RequestError(404, QStringLiteral("unknown method %1 of %2").arg(method.left(60), serverName()));
+}
+
+Packet IntgCentralService::getGrupFili(const wire::Arguments& args)
+{
+    GroupingListRequest::parse(args);
+    return GetGrupFili();
+}
+
+Packet IntgCentralService::getFiliGrup(const wire::Arguments& args)
+{
+    const GroupingBranchesRequest request = GroupingBranchesRequest::parse(args);
+    return GetFiliGrup(request.grouping, request.source);
+}
+
+Packet IntgCentralService::getPesqPrato(const wire::Arguments& args)
+{
+    return DishSearch(m_db).run(DishSearchRequest::parse(args));
+}
+
+Packet IntgCentralService::intgCentral(const wire::Arguments& args)
+{
+    return IntegrationRun(m_db, m_operator).run(IntegrationRequest::parse(args));
 }
 
 Packet IntgCentralService::GetGrupFili()
@@ -87,7 +102,7 @@ Packet IntgCentralService::GetGrupFili()
     return result;
 }
 
-Packet IntgCentralService::GetFiliGrup(const QString &grouping, const QString &source)
+Packet IntgCentralService::GetFiliGrup(const QString& grouping, const QString& source)
 {
     const SqlRunner sql(m_db);
     const bool all = grouping == QLatin1String("T");

@@ -1,7 +1,8 @@
-// The integration service rdmIntgCentral: its four remote methods, dispatched by name.
+// The integration service rdmIntgCentral: its four remote methods, each parsed once into its request.
 #pragma once
 
-#include "packet.h"
+#include <arguments.h>
+#include <packet.h>
 
 #include <QJsonArray>
 #include <QSqlDatabase>
@@ -9,22 +10,39 @@
 
 namespace suite::server {
 
-class IntgCentralService
-{
+// GetGrupFili(filter): the filter is sent but every grouping is listed.
+struct GroupingListRequest {
+    static GroupingListRequest parse(const wire::Arguments& args);
+};
+
+// GetFiliGrup(grouping | "T", source).
+struct GroupingBranchesRequest {
+    QString grouping;
+    QString source;
+    static GroupingBranchesRequest parse(const wire::Arguments& args);
+};
+
+class IntgCentralService {
 public:
     IntgCentralService(QSqlDatabase db, QString operatorCode);
 
     static QString serverName();   // "Rci06000.rdmIntgCentral"
     // The canonical name of a server this process offers; names match without regard to case.
-    static std::optional<QString> canonicalServer(const QString &name);
+    static std::optional<QString> canonicalServer(const QString& name);
 
-    // Runs a method; throws RequestError (404 unknown method, 400 bad arguments) or ServiceError.
-    Packet call(const QString &method, const QJsonArray &args);
+    // Runs a method; throws RequestError (404 unknown method, 400 bad arguments), ServiceError (the user's
+    // request cannot be done) or db::DbError (the server's own failure).
+    wire::Packet call(const QString& method, const QJsonArray& args);
 
-    Packet GetGrupFili();
-    Packet GetFiliGrup(const QString &grouping, const QString &source);
+    wire::Packet GetGrupFili();
+    wire::Packet GetFiliGrup(const QString& grouping, const QString& source);
 
 private:
+    wire::Packet getGrupFili(const wire::Arguments& args);
+    wire::Packet getFiliGrup(const wire::Arguments& args);
+    wire::Packet getPesqPrato(const wire::Arguments& args);
+    wire::Packet intgCentral(const wire::Arguments& args);
+
     QSqlDatabase m_db;
     QString m_operator;
 };

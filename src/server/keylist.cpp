@@ -11,7 +11,7 @@ QString KeyList::toJsonArray() const
     return QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(keys)).toJson(QJsonDocument::Compact));
 }
 
-std::optional<KeyList> KeyList::parse(const QString &text, bool allowAll)
+std::optional<KeyList> KeyList::parse(const QString& text, bool allowAll)
 {
     KeyList list;
     if (allowAll && text == QLatin1String("T")) {
@@ -25,7 +25,7 @@ std::optional<KeyList> KeyList::parse(const QString &text, bool allowAll)
 
     QSet<QString> seen;
     const QStringList parts = text.left(text.size() - 1).split(QLatin1Char('_'));
-    for (const QString &key : parts) {
+    for (const QString& key : parts) {
         if (key.isEmpty() || key.contains(QLatin1Char(' ')))
             return std::nullopt;
         if (!seen.contains(key)) {

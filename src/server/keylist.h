@@ -6,8 +6,7 @@
 
 namespace suite::server {
 
-struct KeyList
-{
+struct KeyList {
     bool all = false;     // "T": every key
     QStringList keys;     // in the order sent, without duplicates
 
@@ -16,7 +15,7 @@ struct KeyList
     QString toJsonArray() const;
 
     // nullopt when the text is not a list: a key missing its "_", an empty key, or a blank in a key.
-    static std::optional<KeyList> parse(const QString &text, bool allowAll);
+    static std::optional<KeyList> parse(const QString& text, bool allowAll);
 };
 
 } // namespace suite::server

@@ -1,9 +1,12 @@
 #include "recipewriter.h"
-#include "sqlrunner.h"
+
+#include <sqlrunner.h>
 
 namespace suite::server {
 
-RecipeWriter::RecipeWriter(const SqlRunner &sql, const RecipeTable &table, qint64 run)
+using db::SqlRunner;
+
+RecipeWriter::RecipeWriter(const SqlRunner& sql, const RecipeTable& table, qint64 run)
     : m_sql(sql), m_t(table), m_run(run)
 {
 }
@@ -17,18 +20,18 @@ RecipeChanges RecipeWriter::replace() const
     return m_sql.isPostgres() ? rewriteInPlace() : deleteAndCopy();
 }
 
-QString RecipeWriter::serv(const char *alias) const
+QString RecipeWriter::serv(const char* alias) const
 {
     return m_t.perService ? QStringLiteral("%1.CDSERVFILI, ").arg(QLatin1String(alias)) : QString();
 }
 
-QString RecipeWriter::sameServ(const char *a, const char *b) const
+QString RecipeWriter::sameServ(const char* a, const char* b) const
 {
     return m_t.perService ? QStringLiteral(" AND %1.CDSERVFILI = %2.CDSERVFILI").arg(QLatin1String(a), QLatin1String(b))
                           : QString();
 }
 
-QString RecipeWriter::recipeOfK(const char *alias) const
+QString RecipeWriter::recipeOfK(const char* alias) const
 {
     return QStringLiteral("%1.CDFILIAL = k.CDFILIAL%2 AND %1.CDFILAUXPRAT = k.DSTTREE AND %1.CDPRATO = k.CDPRATO")
         .arg(QLatin1String(alias), sameServ(alias, "k"));
@@ -66,7 +69,7 @@ QString RecipeWriter::sourceShapes() const
 
 QString RecipeWriter::pgLinesText(bool escaped) const
 {
-    const auto text = [escaped](const char *column) {
+    const auto text = [escaped](const char* column) {
         return escaped ? QStringLiteral("to_json(r.%1)").arg(QLatin1String(column))
                        : QStringLiteral("'\"' || r.%1 || '\"'").arg(QLatin1String(column));
     };
@@ -79,10 +82,9 @@ QString RecipeWriter::pgLinesText(bool escaped) const
 void RecipeWriter::keepBeforeImages() const
 {
     // SQLite: k drives the join in its key order, so the grouping needs no sort; linhas_json (ours) writes
-    // the text in half the time of json_group_array(json_array()). PostgreSQL: one small aggregate per recipe
-    // (a grouped join read the whole table), the JSON text built by hand (json_build_array per line cost three
-    // times as much), and to_json only for the rare recipe whose codes need escaping or whose quantity is NaN:
-    // it cost 40 % of the pass.
+    // the text faster than json_group_array(json_array()). PostgreSQL: one small aggregate per recipe (a grouped
+    // join reads the whole table), the JSON text built by hand (json_build_array per line is much slower), and
+    // to_json, which is costly, only for the rare recipe whose codes need escaping or whose quantity is NaN.
     const QString servOrEmpty = m_t.perService ? QStringLiteral("k.CDSERVFILI") : QStringLiteral("''");
     const QString images = m_sql.isPostgres()
         ? QStringLiteral("SELECT :nrintg, :tipo, k.CDFILIAL, %1, k.DSTTREE, k.CDPRATO, x.QTLINHAS, CASE WHEN x.PLAIN"

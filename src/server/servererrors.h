@@ -1,4 +1,5 @@
-// Failures a call can end with, each mapped to one answer of the wire protocol.
+// Failures a call can end with, each mapped to one answer of the wire protocol. A database failure (db::DbError)
+// is none of these: it is the server's own, answered 500 with an id that its log line also carries.
 #pragma once
 
 #include <QString>
@@ -6,11 +7,10 @@
 
 namespace suite::server {
 
-// A business failure: answered 200 {"error":{"message"}} and shown to the user.
-class ServiceError : public std::runtime_error
-{
+// A business failure the user can fix: answered 200 {"error":{"message"}} and shown to the user.
+class ServiceError : public std::runtime_error {
 public:
-    explicit ServiceError(const QString &message)
+    explicit ServiceError(const QString& message)
         : std::runtime_error(message.toStdString()), m_message(message) {}
     QString message() const { return m_message; }
 
@@ -19,10 +19,9 @@ private:
 };
 
 // A request the protocol refuses (400, 401, 404, ...).
-class RequestError : public std::runtime_error
-{
+class RequestError : public std::runtime_error {
 public:
-    RequestError(int status, const QString &message)
+    RequestError(int status, const QString& message)
         : std::runtime_error(message.toStdString()), m_status(status), m_message(message) {}
     int status() const { return m_status; }
     QString message() const { return m_message; }

@@ -2,5 +2,4 @@
 
 namespace suite::server {
 Q_LOGGING_CATEGORY(lcServer, "suite.server")
-Q_LOGGING_CATEGORY(lcServerSql, "suite.server.sql", QtInfoMsg)
 }

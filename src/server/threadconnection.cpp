@@ -13,12 +13,11 @@ namespace {
 QAtomicInteger<quint64> s_nextId{1};
 
 // Lives as long as its thread; closes that thread's connections on the way out.
-struct ThreadRegistry
-{
+struct ThreadRegistry {
     QHash<quint64, QString> names;
     ~ThreadRegistry()
     {
-        for (const QString &name : std::as_const(names))
+        for (const QString& name : std::as_const(names))
             db::closeDatabase(name);
     }
 };
@@ -27,7 +26,7 @@ thread_local ThreadRegistry t_registry;
 
 } // namespace
 
-QSqlDatabase openServerConnection(const QString &url, const QString &connectionName)
+QSqlDatabase openServerConnection(const QString& url, const QString& connectionName)
 {
     // suitedb sets SQLite's busy timeout, so writers queue on its write lock instead of failing.
     return db::openDatabase(url, connectionName);
@@ -50,6 +49,15 @@ QSqlDatabase ThreadConnection::database() const
     QSqlDatabase db = openServerConnection(m_url, name);
     t_registry.names.insert(m_id, name);
     return db;
+}
+
+void ThreadConnection::discard() const
+{
+    const auto found = t_registry.names.constFind(m_id);
+    if (found == t_registry.names.constEnd())
+        return;
+    db::closeDatabase(*found);
+    t_registry.names.erase(found);
 }
 
 } // namespace suite::server

@@ -6,13 +6,15 @@
 
 namespace suite::server {
 
-class ThreadConnection
-{
+class ThreadConnection {
 public:
     explicit ThreadConnection(QString databaseUrl);
 
     // The calling thread's connection, opened on its first use; removed when the thread ends.
     QSqlDatabase database() const;
+    // Closes the calling thread's connection after a database failure, which may have broken it (a session the
+    // database ended); the next use opens a new one.
+    void discard() const;
     QString databaseUrl() const { return m_url; }
 
 private:
@@ -21,6 +23,6 @@ private:
 };
 
 // Opens a connection with the settings every server connection needs.
-QSqlDatabase openServerConnection(const QString &url, const QString &connectionName);
+QSqlDatabase openServerConnection(const QString& url, const QString& connectionName);
 
 } // namespace suite::server

@@ -1,5 +1,7 @@
 #include "tokensigner.h"
 
+#include <password.h>
+
 #include <QCryptographicHash>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -11,12 +13,12 @@ static constexpr auto kBase64 = QByteArray::Base64UrlEncoding | QByteArray::Omit
 
 TokenSigner::TokenSigner(QByteArray secret) : m_secret(std::move(secret)) {}
 
-QByteArray TokenSigner::sign(const QByteArray &payload) const
+QByteArray TokenSigner::sign(const QByteArray& payload) const
 {
     return QMessageAuthenticationCode::hash(payload, m_secret, QCryptographicHash::Sha256);
 }
 
-QString TokenSigner::issue(const QString &operatorCode, const QDateTime &expiresUtc) const
+QString TokenSigner::issue(const QString& operatorCode, const QDateTime& expiresUtc) const
 {
     const QByteArray payload = QJsonDocument(QJsonObject{{"op", operatorCode},
                                                          {"exp", expiresUtc.toSecsSinceEpoch()}})
@@ -24,7 +26,7 @@ QString TokenSigner::issue(const QString &operatorCode, const QDateTime &expires
     return QString::fromLatin1(payload.toBase64(kBase64) + '.' + sign(payload).toBase64(kBase64));
 }
 
-std::optional<QString> TokenSigner::verify(const QString &token, const QDateTime &nowUtc) const
+std::optional<QString> TokenSigner::verify(const QString& token, const QDateTime& nowUtc) const
 {
     const QList<QByteArray> parts = token.toLatin1().split('.');
     if (parts.size() != 2)
@@ -34,14 +36,8 @@ std::optional<QString> TokenSigner::verify(const QString &token, const QDateTime
     if (!payload || !mac)
         return std::nullopt;
 
-    // Compare every byte so the time taken says nothing about where a forgery differs.
-    const QByteArray expected = sign(payload.decoded);
-    if (mac.decoded.size() != expected.size())
-        return std::nullopt;
-    unsigned char diff = 0;
-    for (int i = 0; i < expected.size(); ++i)
-        diff |= static_cast<unsigned char>(expected.at(i) ^ mac.decoded.at(i));
-    if (diff != 0)
+    // The time taken must say nothing about where a forgery differs.
+    if (!provision::sameSecret(sign(payload.decoded), mac.decoded))
         return std::nullopt;
 
     const QJsonObject claims = QJsonDocument::fromJson(payload.decoded).object();

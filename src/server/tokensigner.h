@@ -8,17 +8,16 @@
 
 namespace suite::server {
 
-class TokenSigner
-{
+class TokenSigner {
 public:
     explicit TokenSigner(QByteArray secret);
 
-    QString issue(const QString &operatorCode, const QDateTime &expiresUtc) const;
+    QString issue(const QString& operatorCode, const QDateTime& expiresUtc) const;
     // The operator of a well-signed token that has not expired at `nowUtc`.
-    std::optional<QString> verify(const QString &token, const QDateTime &nowUtc) const;
+    std::optional<QString> verify(const QString& token, const QDateTime& nowUtc) const;
 
 private:
-    QByteArray sign(const QByteArray &payload) const;
+    QByteArray sign(const QByteArray& payload) const;
 
     QByteArray m_secret;
 };

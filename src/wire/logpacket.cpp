@@ -13,4 +13,13 @@ const QList<StringColumn>& logColumns()
     return columns;
 }
 
+Packet logPacket()
+{
+    QList<Column> columns;
+    columns.reserve(logColumns().size());
+    for (const StringColumn& column : logColumns())
+        columns.append({QLatin1String(column.name), ColumnType::String, column.size});
+    return Packet(std::move(columns));
+}
+
 } // namespace suite::wire

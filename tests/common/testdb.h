@@ -10,6 +10,8 @@
 #pragma once
 
 #include "database.h"
+#include "datasets.h"
+#include "schema.h"
 
 #include <QAtomicInt>
 #include <QCoreApplication>
@@ -63,9 +65,9 @@ public:
             }
             m_db = db::openDatabase(m_url, m_connection);
             if (content != Empty)
-                db::createSchema(m_db);
+                provision::createSchema(m_db);
             if (content == Demo)
-                db::loadDemo(m_db);
+                provision::loadDemo(m_db);
         } catch (const db::DbError& e) {
             m_error = e.message();
         }

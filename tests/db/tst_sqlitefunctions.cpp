@@ -1,7 +1,7 @@
 // linhas_json: the before-image text of a recipe must read back as exactly the lines it was made from.
 #include "database.h"
 #include "sqlitefunctions.h"
-#include "sqlrun.h"
+#include "sqlrunner.h"
 #include "testdb.h"
 
 #include <QtTest>
@@ -68,22 +68,21 @@ void tst_SqliteFunctions::roundTrip()
     QFETCH(QString, text);
     SUITE_TEST_DATABASE(tdb, QStringLiteral("sqlite"), TestDatabase::Empty);
     const QSqlDatabase& db = tdb.db();
-    execStatement(db, QStringLiteral("CREATE TEMP TABLE L (N INTEGER PRIMARY KEY, A, B, C, D)"), QStringLiteral("table"));
-    execStatement(db, QStringLiteral("INSERT INTO L (A, B, C, D) ") + rows(lines), QStringLiteral("lines"));
+    SqlRunner(db).run(QStringLiteral("table"), QStringLiteral("CREATE TEMP TABLE L (N INTEGER PRIMARY KEY, A, B, C, D)"));
+    SqlRunner(db).run(QStringLiteral("lines"), QStringLiteral("INSERT INTO L (A, B, C, D) ") + rows(lines));
     // Kept and read back the way a run and an undo do: the same values, and of the same types.
-    execStatement(db, QStringLiteral("CREATE TEMP TABLE T (J TEXT)"), QStringLiteral("text table"));
-    execStatement(db, QStringLiteral("INSERT INTO T SELECT linhas_json(A, B, C, D) FROM (SELECT * FROM L ORDER BY N)"),
-                  QStringLiteral("keep"));
-    QCOMPARE(queryValue(db, QStringLiteral("SELECT J FROM T"), QStringLiteral("text")).toString(), text);
-    QCOMPARE(queryValue(db, QStringLiteral("SELECT json_valid(J) FROM T"), QStringLiteral("valid")).toInt(), 1);
+    SqlRunner(db).run(QStringLiteral("text table"), QStringLiteral("CREATE TEMP TABLE T (J TEXT)"));
+    SqlRunner(db).run(QStringLiteral("keep"), QStringLiteral("INSERT INTO T SELECT linhas_json(A, B, C, D) FROM (SELECT * FROM L ORDER BY N)"));
+    QCOMPARE(SqlRunner(db).value(QStringLiteral("text"), QStringLiteral("SELECT J FROM T")).toString(), text);
+    QCOMPARE(SqlRunner(db).value(QStringLiteral("valid"), QStringLiteral("SELECT json_valid(J) FROM T")).toInt(), 1);
     const QString differing = QStringLiteral(
         "SELECT COUNT(*) FROM L JOIN (SELECT j.key + 1 AS N, json_extract(j.value, '$[0]') AS A,"
         " json_extract(j.value, '$[1]') AS B, json_extract(j.value, '$[2]') AS C, json_extract(j.value, '$[3]') AS D"
         " FROM T, json_each(T.J) j) r USING (N) WHERE r.A IS NOT L.A OR r.B IS NOT L.B OR r.C IS NOT L.C"
         " OR r.D IS NOT L.D OR typeof(r.C) <> typeof(L.C)");
-    QCOMPARE(queryValue(db, differing, QStringLiteral("compare")).toInt(), 0);
-    QCOMPARE(queryValue(db, QStringLiteral("SELECT json_array_length(J) FROM T"), QStringLiteral("length")).toInt(),
-             queryValue(db, QStringLiteral("SELECT COUNT(A) FROM L"), QStringLiteral("count")).toInt());
+    QCOMPARE(SqlRunner(db).value(QStringLiteral("compare"), differing).toInt(), 0);
+    QCOMPARE(SqlRunner(db).value(QStringLiteral("length"), QStringLiteral("SELECT json_array_length(J) FROM T")).toInt(),
+             SqlRunner(db).value(QStringLiteral("count"), QStringLiteral("SELECT COUNT(A) FROM L")).toInt());
 }
 
 void tst_SqliteFunctions::refusesBlobs()

@@ -1,6 +1,5 @@
-// The transaction guard: all or nothing on every way out.
-#include "database.h"
-#include "sqlrun.h"
+// The checked statements and their transaction guard: all or nothing on every way out, failures named by purpose.
+#include "sqlrunner.h"
 #include "testdb.h"
 #include "transaction.h"
 
@@ -9,8 +8,7 @@
 using namespace suite::db;
 using suite::test::TestDatabase;
 
-class tst_Transaction : public QObject
-{
+class tst_Transaction : public QObject {
     Q_OBJECT
 private slots:
     void outcome_data();
@@ -41,22 +39,23 @@ void tst_Transaction::outcome()
     QFETCH(bool, commit);
     QFETCH(bool, fail);
     SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
+    const SqlRunner sql(tdb.db());
     try {
-        Transaction t(tdb.db(), QStringLiteral("test"), Transaction::Mode(mode));
-        execStatement(tdb.db(), QStringLiteral("INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES ('0001', 'Matriz')"), QStringLiteral("first"));
-        execStatement(tdb.db(), QStringLiteral("INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES ('0002', 'Filial Campinas')"), QStringLiteral("second"));
+        Transaction t(sql, Transaction::Mode(mode));
+        sql.run(QStringLiteral("first"), QStringLiteral("INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES ('0001', 'Matriz')"));
+        sql.run(QStringLiteral("second"), QStringLiteral("INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES ('0002', 'Filial Campinas')"));
         if (fail)
-            execStatement(tdb.db(), QStringLiteral("INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES ('0001', 'Outra')"), QStringLiteral("duplicate"));
+            sql.run(QStringLiteral("duplicate"), QStringLiteral("INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES ('0001', 'Outra')"));
         if (commit)
             t.commit();
     } catch (const DbError& e) {
         QVERIFY2(fail, e.what());
         QVERIFY2(e.message().startsWith(QLatin1String("duplicate: ")), e.what());
     }
-    QTEST(queryValue(tdb.db(), QStringLiteral("SELECT COUNT(*) FROM FILIAL"), QStringLiteral("count")).toInt(), "rows");
+    QTEST(sql.value(QStringLiteral("count"), QStringLiteral("SELECT COUNT(*) FROM FILIAL")).toInt(), "rows");
     // The connection is usable again: a new transaction starts and commits.
-    Transaction again(tdb.db(), QStringLiteral("again"));
-    execStatement(tdb.db(), QStringLiteral("INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES ('0003', 'Filial Santos')"), QStringLiteral("third"));
+    Transaction again(sql);
+    sql.run(QStringLiteral("third"), QStringLiteral("INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES ('0003', 'Filial Santos')"));
     again.commit();
 }
 

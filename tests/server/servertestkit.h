@@ -4,6 +4,8 @@
 #include "httpserver.h"
 #include "testdb.h"
 
+#include <password.h>
+
 #include <httplib.h>
 
 #include <QJsonArray>
@@ -77,7 +79,7 @@ inline void loadFixture(QSqlDatabase &db)
     }
     QSqlQuery op(db);
     op.prepare(QStringLiteral("INSERT INTO OPERADOR (CDOPERADOR, NMOPERADOR, DSSENHA, IDATIVO) VALUES ('demo', 'Operador', ?, 'S')"));
-    op.addBindValue(db::hashPassword(QStringLiteral("demo")));
+    op.addBindValue(provision::hashPassword(QStringLiteral("demo")));
     QVERIFY2(op.exec(), qPrintable(op.lastError().text()));
 }
 

@@ -2,6 +2,7 @@
 // reused for every later call) with a gigabyte of page cache or a planner switched off.
 #include "bulkrewrite.h"
 #include "sqlrunner.h"
+#include "transaction.h"
 #include "testdb.h"
 
 #include <QtTest>
@@ -20,7 +21,7 @@ private slots:
 namespace {
 
 // The setting a bulk rewrite changes, as the dialect reports it.
-QString setting(const server::SqlRunner &sql)
+QString setting(const db::SqlRunner &sql)
 {
     QSqlQuery q = sql.run(QStringLiteral("ler"), sql.isPostgres()
                                                      ? QStringLiteral("SELECT current_setting('enable_memoize') || ' '"
@@ -49,19 +50,19 @@ void tst_BulkRewrite::lastsForItsTransaction()
     QFETCH(bool, fails);
     QFETCH(QString, during);
     SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
-    const server::SqlRunner sql(tdb.db());
+    const db::SqlRunner sql(tdb.db());
     const QString before = setting(sql);
     QVERIFY(!before.isEmpty());
     QVERIFY(before != during);
     try {
-        server::WriteTransaction transaction(sql);
+        db::Transaction transaction(sql);
         const server::BulkRewrite bulk(sql);
         QCOMPARE(setting(sql), during);
         sql.run(QStringLiteral("gravar"), QStringLiteral("INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES ('0001', 'Matriz')"));
         if (fails)
             sql.run(QStringLiteral("falhar"), QStringLiteral("INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES ('0001', 'Outra')"));
         transaction.commit();
-    } catch (const server::DatabaseError &e) {
+    } catch (const db::DbError &e) {
         QVERIFY2(fails, qPrintable(e.message()));
     }
     QCOMPARE(setting(sql), before);

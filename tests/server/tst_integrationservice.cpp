@@ -120,7 +120,7 @@ void tst_IntegrationService::observationsSayWhyNothingChanged()
     const QStringList before = recipeRows(tdb.db());
 
     server::IntgCentralService service(tdb.db(), QStringLiteral("demo"));
-    const server::Packet log = service.call(
+    const wire::Packet log = service.call(
         QStringLiteral("IntgCentral"),
         intgArgs(QStringLiteral("P0101001_P0101002_P0101003_00010101901_"), QStringLiteral("FS"),
                  destinationPacket({"0001", "0002", "0003", "0004", "0005", "0006"}, {"0007"})));
@@ -176,7 +176,7 @@ void tst_IntegrationService::sourceAsDestinationKeepsItsRecipes()
     const QStringList perService = serviceRecipeRows(tdb.db(), ofSource);
 
     server::IntgCentralService service(tdb.db(), QStringLiteral("demo"));
-    const server::Packet log = service.call(
+    const wire::Packet log = service.call(
         QStringLiteral("IntgCentral"),
         intgArgs(QStringLiteral("P0101001_P0101003_00010101901_"), QStringLiteral("FS"), destinationPacket({"0001"})));
 
@@ -421,7 +421,7 @@ void tst_IntegrationService::badInputChangesNothing()
     int got = -1;   // -1: answered normally
     QString message;
     try {
-        const server::Packet result = service.call(method, args);
+        const wire::Packet result = service.call(method, args);
         if (method == QLatin1String("GetFiliGrup") || method == QLatin1String("GetPesqPrato"))
             QCOMPARE(result.rows().size(), 0);   // the metacharacters matched nothing, as plain text
     } catch (const server::RequestError &e) {
@@ -448,7 +448,7 @@ void tst_IntegrationService::longDishListOfUnknownDishes()
         dishes += QStringLiteral("P9%1_").arg(i, 6, 10, QLatin1Char('0'));
 
     server::IntgCentralService service(tdb.db(), QStringLiteral("demo"));
-    const server::Packet log = service.call(QStringLiteral("IntgCentral"),
+    const wire::Packet log = service.call(QStringLiteral("IntgCentral"),
                                             intgArgs(dishes, QStringLiteral("FX"), destinationPacket({"0002"})));
     QCOMPARE(log.rows().size(), 100000);   // each one "not registered at the destination"
     QCOMPARE(log.rows().first().at(7).toString(), QStringLiteral("1"));
@@ -461,7 +461,7 @@ void tst_IntegrationService::branchesOfAGrouping()
     SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
     loadFixture(tdb.db());
     server::IntgCentralService service(tdb.db(), QStringLiteral("demo"));
-    const auto codes = [](const server::Packet &p) {
+    const auto codes = [](const wire::Packet &p) {
         QStringList list;
         for (const QVariantList &row : p.rows()) {
             QStringList cells;
@@ -516,7 +516,7 @@ void tst_IntegrationService::dishSearchByMenuAndCycle()
         QSKIP(qPrintable(why));
     TestDatabase *tdb = sharedDatabase(dialect);
     QVERIFY2(tdb, "the fixture database could not be opened");
-    const server::Packet result = server::IntgCentralService(tdb->db(), QStringLiteral("demo"))
+    const wire::Packet result = server::IntgCentralService(tdb->db(), QStringLiteral("demo"))
                                       .call(QStringLiteral("GetPesqPrato"), args);
     QStringList found;
     for (const QVariantList &row : result.rows())

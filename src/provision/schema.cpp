@@ -1,21 +1,22 @@
 // createSchema / hasSchema: runs the embedded schema script of the connection's dialect.
-#include "database.h"
+#include "schema.h"
 
-#include "sqlrun.h"
-#include "transaction.h"
+#include <sqlrunner.h>
+#include <transaction.h>
 
 #include <QFile>
 #include <QRegularExpression>
-#include <QSqlQuery>
 
-namespace suite::db {
+namespace suite::provision {
+
+using db::DbError;
+using db::SqlRunner;
 
 namespace {
 
-QString schemaResource(Dialect dialect)
+QString schemaResource(const SqlRunner& sql)
 {
-    return dialect == Dialect::SQLite ? QStringLiteral(":/suite/db/schema_sqlite.sql")
-                                      : QStringLiteral(":/suite/db/schema_postgres.sql");
+    return sql.isPostgres() ? QStringLiteral(":/suite/db/schema_postgres.sql") : QStringLiteral(":/suite/db/schema_sqlite.sql");
 }
 
 // Statements are separated by lines holding only ";" so that bodies may contain ";" freely.
@@ -62,32 +63,33 @@ constexpr const char* kSchemaVersionKey = "VERSAO_ESQUEMA";
 
 } // namespace
 
-void createSchema(QSqlDatabase& db)
+void createSchema(const QSqlDatabase& db)
 {
-    QFile file(schemaResource(dialectOf(db)));
+    const SqlRunner sql(db);
+    QFile file(schemaResource(sql));
     if (!file.open(QIODevice::ReadOnly))
         throw DbError(QStringLiteral("creating the schema: script %1 is missing from the build").arg(file.fileName()));
     const QStringList statements = splitScript(QString::fromUtf8(file.readAll()));
 
-    Transaction transaction(db, QStringLiteral("creating the schema"));
+    db::Transaction transaction(sql);
     for (const QString& statement : statements)
-        execStatement(db, statement, purposeOf(statement));
-    execStatement(db,
-                  QStringLiteral("INSERT INTO CONFIGSERV (CDCHAVE, VLCHAVE) VALUES ('%1', '%2')")
-                      .arg(QLatin1String(kSchemaVersionKey))
-                      .arg(kSchemaVersion),
-                  QStringLiteral("recording the schema version"));
+        sql.run(purposeOf(statement), statement);
+    sql.run(QStringLiteral("recording the schema version"),
+            QStringLiteral("INSERT INTO CONFIGSERV (CDCHAVE, VLCHAVE) VALUES ('%1', '%2')")
+                .arg(QLatin1String(kSchemaVersionKey))
+                .arg(kSchemaVersion));
     transaction.commit();
 }
 
 int schemaVersion(const QSqlDatabase& db)
 {
-    if (!hasSchema(db))
+    // A schema made before versions were recorded may lack the table too.
+    if (!hasSchema(db) || !db.tables(QSql::Tables).contains(QStringLiteral("configserv"), Qt::CaseInsensitive))
         return 0;
-    QSqlQuery q(db);
-    q.prepare(QStringLiteral("SELECT VLCHAVE FROM CONFIGSERV WHERE CDCHAVE = ?"));
-    q.addBindValue(QLatin1String(kSchemaVersionKey));
-    return q.exec() && q.next() ? q.value(0).toInt() : 0;
+    return SqlRunner(db)
+        .value(QStringLiteral("reading the schema version"), QStringLiteral("SELECT VLCHAVE FROM CONFIGSERV WHERE CDCHAVE = :key"),
+               {{QStringLiteral(":key"), QLatin1String(kSchemaVersionKey)}})
+        .toInt();
 }
 
 bool hasSchema(const QSqlDatabase& db)
@@ -95,4 +97,4 @@ bool hasSchema(const QSqlDatabase& db)
     return db.tables(QSql::Tables).contains(QStringLiteral("filial"), Qt::CaseInsensitive);
 }
 
-} // namespace suite::db
+} // namespace suite::provision

@@ -1,10 +1,13 @@
 // loadScale: benchmark data generated set-based inside the database (millions of rows).
-#include "database.h"
+#include "datasets.h"
+#include "password.h"
 
-#include "sqlrun.h"
-#include "transaction.h"
+#include <sqlrunner.h>
+#include <transaction.h>
 
-namespace suite::db {
+namespace suite::provision {
+
+using db::DbError;
 
 namespace {
 
@@ -16,17 +19,16 @@ constexpr int kDishesPerGroup = 100; // level-3 codes have 3 digits; keep them r
 constexpr int kGroupsPerLevel = 99;  // 2-digit level-1 and level-2 codes
 constexpr int kServiceRecipeDishes = 20;
 
-class ScaleLoader
-{
+class ScaleLoader {
 public:
-    ScaleLoader(QSqlDatabase& db, int branches, int dishes, int lines)
-        : m_db(db), m_dialect(dialectOf(db)), m_branches(branches), m_dishes(dishes), m_lines(lines)
+    ScaleLoader(const QSqlDatabase& db, const Scale& scale)
+        : m_sql(db), m_branches(scale.branches), m_dishes(scale.dishes), m_lines(scale.lines)
     {
     }
 
     void run()
     {
-        Transaction transaction(m_db, QStringLiteral("loading benchmark data"));
+        db::Transaction transaction(m_sql);
         createNumbers();
         loadReferenceData();
         loadBranches();
@@ -43,17 +45,17 @@ private:
     // Zero-padded text of an integer SQL expression, in the connection's dialect.
     QString pad(const QString& expr, int width) const
     {
-        if (m_dialect == Dialect::SQLite)
+        if (!m_sql.isPostgres())
             return QStringLiteral("substr('%1' || (%2), -%3)").arg(QString(width, QLatin1Char('0')), expr).arg(width);
         return QStringLiteral("lpad(CAST((%1) AS VARCHAR), %2, '0')").arg(expr).arg(width);
     }
 
-    void exec(const QString& sql, const QString& purpose) { execStatement(m_db, sql, purpose); }
+    void exec(const QString& sql, const QString& purpose) const { m_sql.run(purpose, sql); }
 
     void createNumbers()
     {
         const int top = std::max({m_branches, m_dishes, m_lines, kProducts});
-        if (m_dialect == Dialect::SQLite) {
+        if (!m_sql.isPostgres()) {
             exec(QStringLiteral("CREATE TEMP TABLE SUITE_NUMS (N INTEGER PRIMARY KEY)"), QStringLiteral("creating a numbers table"));
             exec(QStringLiteral("INSERT INTO SUITE_NUMS (N) WITH RECURSIVE C(X) AS (SELECT 1 UNION ALL SELECT X + 1 FROM C WHERE X < %1) SELECT X FROM C").arg(top),
                  QStringLiteral("filling the numbers table"));
@@ -69,7 +71,7 @@ private:
 
     void dropNumbers()
     {
-        if (m_dialect == Dialect::SQLite)
+        if (!m_sql.isPostgres())
             exec(QStringLiteral("DROP TABLE SUITE_NUMS"), QStringLiteral("dropping the numbers table"));
     }
 
@@ -149,16 +151,16 @@ private:
             "FROM FILIAL F CROSS JOIN PRATO D CROSS JOIN SUITE_NUMS S "
             "WHERE D.CDFILAUXPRAT = 'P' AND D.CDNVPRATO = 3 AND S.N <= %2").arg(productOfLine()).arg(m_lines);
         const QString purpose = QStringLiteral("loading local recipes");
-        if (m_dialect == Dialect::SQLite) {
+        if (!m_sql.isPostgres()) {
             // CROSS JOIN fixes SQLite's loop order, so rows arrive in key order without a sort
             // of millions of rows; appending is what keeps the key index fast.
             exec(localRecipes, purpose);
         } else {
-            // Building the key once after the load is about twice as fast as maintaining it
-            // row by row; the heap still gets the rows in key order for later range scans.
-            const QString key = queryValue(m_db, QStringLiteral(
+            // Building the key once after the load is much faster than maintaining it row by row;
+            // the heap still gets the rows in key order for later range scans.
+            const QString key = m_sql.value(QStringLiteral("reading the recipe key"), QStringLiteral(
                 "SELECT conname || ' ' || pg_get_constraintdef(oid) FROM pg_constraint "
-                "WHERE conrelid = 'receita'::regclass AND contype = 'p'"), QStringLiteral("reading the recipe key")).toString();
+                "WHERE conrelid = 'receita'::regclass AND contype = 'p'")).toString();
             const QString name = key.section(QLatin1Char(' '), 0, 0);
             exec(QStringLiteral("ALTER TABLE RECEITA DROP CONSTRAINT %1").arg(name), QStringLiteral("suspending the recipe key"));
             exec(localRecipes + QStringLiteral(" ORDER BY F.CDFILIAL, D.CDPRATO, S.N"), purpose);
@@ -176,18 +178,16 @@ private:
 
     void loadOperator()
     {
-        QSqlQuery insert = prepareQuery(m_db, QStringLiteral("INSERT INTO OPERADOR (CDOPERADOR, NMOPERADOR, DSSENHA, IDATIVO) VALUES (?, ?, ?, 'S')"),
-                                        QStringLiteral("loading the demo operator"));
-        insert.addBindValue(QStringLiteral("demo"));
-        insert.addBindValue(QStringLiteral("Operador Demonstração"));
-        insert.addBindValue(hashPassword(QStringLiteral("demo")));
-        execPrepared(insert, QStringLiteral("loading the demo operator"));
+        m_sql.run(QStringLiteral("loading the demo operator"),
+                  QStringLiteral("INSERT INTO OPERADOR (CDOPERADOR, NMOPERADOR, DSSENHA, IDATIVO) VALUES (:code, :name, :hash, 'S')"),
+                  {{QStringLiteral(":code"), QStringLiteral("demo")},
+                   {QStringLiteral(":name"), QStringLiteral("Operador Demonstração")},
+                   {QStringLiteral(":hash"), hashPassword(QStringLiteral("demo"))}});
         exec(QStringLiteral("INSERT INTO OPERFILI (CDOPERADOR, CDFILIAL) SELECT 'demo', CDFILIAL FROM FILIAL"),
              QStringLiteral("allowing the demo operator on every branch"));
     }
 
-    QSqlDatabase& m_db;
-    Dialect m_dialect;
+    const db::SqlRunner m_sql;
     int m_branches;
     int m_dishes;
     int m_lines;
@@ -195,16 +195,28 @@ private:
 
 } // namespace
 
-void loadScale(QSqlDatabase& db, int branches, int dishes, int lines)
+std::optional<Scale> Scale::parse(const QString& text)
 {
-    if (branches < 1 || branches > 9999)
-        throw DbError(QStringLiteral("benchmark data: branches must be 1 to 9999 (4-character codes), not %1").arg(branches));
-    if (dishes < 1 || dishes > kDishesPerGroup * kGroupsPerLevel * kGroupsPerLevel)
-        throw DbError(QStringLiteral("benchmark data: dishes must be 1 to %1, not %2")
-                          .arg(kDishesPerGroup * kGroupsPerLevel * kGroupsPerLevel).arg(dishes));
-    if (lines < 1 || lines > kProducts)
-        throw DbError(QStringLiteral("benchmark data: lines must be 1 to %1, not %2").arg(kProducts).arg(lines));
-    ScaleLoader(db, branches, dishes, lines).run();
+    const QStringList parts = text.split(QLatin1Char(','));
+    if (parts.size() != 3)
+        return std::nullopt;
+    bool ok[3] = {};
+    const Scale scale{parts.at(0).toInt(&ok[0]), parts.at(1).toInt(&ok[1]), parts.at(2).toInt(&ok[2])};
+    if (!ok[0] || !ok[1] || !ok[2])
+        return std::nullopt;
+    return scale;
 }
 
-} // namespace suite::db
+void loadScale(const QSqlDatabase& db, const Scale& scale)
+{
+    if (scale.branches < 1 || scale.branches > 9999)
+        throw DbError(QStringLiteral("benchmark data: branches must be 1 to 9999 (4-character codes), not %1").arg(scale.branches));
+    const int maxDishes = kDishesPerGroup * kGroupsPerLevel * kGroupsPerLevel;
+    if (scale.dishes < 1 || scale.dishes > maxDishes)
+        throw DbError(QStringLiteral("benchmark data: dishes must be 1 to %1, not %2").arg(maxDishes).arg(scale.dishes));
+    if (scale.lines < 1 || scale.lines > kProducts)
+        throw DbError(QStringLiteral("benchmark data: lines must be 1 to %1, not %2").arg(kProducts).arg(scale.lines));
+    ScaleLoader(db, scale).run();
+}
+
+} // namespace suite::provision

@@ -1,16 +1,18 @@
 #include "demodata.h"
 
-#include "bulkinsert.h"
+#include "datasets.h"
 #include "democatalog.h"
-#include "sqlrun.h"
-#include "transaction.h"
+#include "password.h"
+
+#include <bulkinsert.h>
+#include <transaction.h>
 
 #include <QDate>
 
 #include <algorithm>
 #include <cmath>
 
-namespace suite::db {
+namespace suite::provision {
 
 namespace Internal {
 
@@ -53,7 +55,7 @@ std::vector<std::pair<QString, QString>> servicesOf(const DemoBranch& b)
 
 } // namespace
 
-DemoData::DemoData(QSqlDatabase& db) : m_db(db), m_random(20261201u) {}
+DemoData::DemoData(const db::SqlRunner& sql) : m_sql(sql), m_random(20261201u) {}
 
 void DemoData::load()
 {
@@ -81,16 +83,16 @@ bool DemoData::chance(int percent)
 
 void DemoData::loadReferenceData()
 {
-    BulkInsert picture(m_db, QStringLiteral("PICTURE"), cols("TPPICTURE DSPICTURE"));
+    db::BulkInsert picture(m_sql, QStringLiteral("PICTURE"), cols("TPPICTURE DSPICTURE"));
     picture.add({1, QStringLiteral("99.99.999")});
     picture.finish();
 
-    BulkInsert types(m_db, QStringLiteral("TIPOPRAT"), cols("CDTIPOPRAT NMTIPOPRAT"));
+    db::BulkInsert types(m_sql, QStringLiteral("TIPOPRAT"), cols("CDTIPOPRAT NMTIPOPRAT"));
     for (const DemoCode& t : demoDishTypes())
         types.add({QString::fromLatin1(t.code), QString::fromUtf8(t.name)});
     types.finish();
 
-    BulkInsert patterns(m_db, QStringLiteral("SERVPADR"), cols("CDSERVPADR NMSERVPADR"));
+    db::BulkInsert patterns(m_sql, QStringLiteral("SERVPADR"), cols("CDSERVPADR NMSERVPADR"));
     for (const DemoCode& p : demoServicePatterns())
         patterns.add({QString::fromLatin1(p.code), QString::fromUtf8(p.name)});
     patterns.finish();
@@ -99,14 +101,14 @@ void DemoData::loadReferenceData()
 void DemoData::loadBranches()
 {
     // Parents are finished before their children start: a child batch may flush at any add.
-    BulkInsert branches(m_db, QStringLiteral("FILIAL"), cols("CDFILIAL NMFILIAL IDMATRIZ IDCNTRRESC"));
+    db::BulkInsert branches(m_sql, QStringLiteral("FILIAL"), cols("CDFILIAL NMFILIAL IDMATRIZ IDCNTRRESC"));
     for (const DemoBranch& b : demoBranches()) {
         branches.add({branchCode(b), QString::fromUtf8(b.name), QLatin1String(b.headOffice ? "S" : "N"),
                       QLatin1String(b.rescinded ? "S" : "N")});
     }
     branches.finish();
 
-    BulkInsert services(m_db, QStringLiteral("SERVICO"), cols("CDFILIAL CDSERVFILI NMSERVICO CDSERVPADR"));
+    db::BulkInsert services(m_sql, QStringLiteral("SERVICO"), cols("CDFILIAL CDSERVFILI NMSERVICO CDSERVPADR"));
     for (const DemoBranch& b : demoBranches()) {
         for (const auto& [service, pattern] : servicesOf(b)) {
             const QString name = service == kExtraService ? QStringLiteral("Almoço diretoria")
@@ -116,12 +118,12 @@ void DemoData::loadBranches()
     }
     services.finish();
 
-    BulkInsert groupings(m_db, QStringLiteral("GRUPFILI"), cols("CDGRUPFILI NMGRUPFILI"));
+    db::BulkInsert groupings(m_sql, QStringLiteral("GRUPFILI"), cols("CDGRUPFILI NMGRUPFILI"));
     for (const DemoGrouping& g : demoGroupings())
         groupings.add({QString::fromLatin1(g.code), QString::fromUtf8(g.name)});
     groupings.finish();
 
-    BulkInsert members(m_db, QStringLiteral("FILIGRUP"), cols("CDGRUPFILI CDFILIAL"));
+    db::BulkInsert members(m_sql, QStringLiteral("FILIGRUP"), cols("CDGRUPFILI CDFILIAL"));
     for (const DemoGrouping& g : demoGroupings()) {
         for (const QString& branch : QString::fromLatin1(g.branches).split(QLatin1Char(' ')))
             members.add({QString::fromLatin1(g.code), branch});
@@ -131,7 +133,7 @@ void DemoData::loadBranches()
 
 void DemoData::loadDishes()
 {
-    BulkInsert dishes(m_db, QStringLiteral("PRATO"), cols("CDFILAUXPRAT CDPRATO NMPRATO CDNVPRATO CDTIPOPRAT"));
+    db::BulkInsert dishes(m_sql, QStringLiteral("PRATO"), cols("CDFILAUXPRAT CDPRATO NMPRATO CDNVPRATO CDTIPOPRAT"));
     // Walks one tree description; `registered` (one flag per level-3 dish) says which dishes a
     // local tree keeps, so that local trees share codes but not always the same dishes.
     auto addTree = [&](std::span<const DemoDishGroup> tree, const QString& treeCode, const QString& registered,
@@ -169,7 +171,7 @@ void DemoData::loadDishes()
 
 void DemoData::loadProducts()
 {
-    BulkInsert products(m_db, QStringLiteral("PRODUTO"), cols("CDARVPROD NMPRODUTO SGUNIDADE"));
+    db::BulkInsert products(m_sql, QStringLiteral("PRODUTO"), cols("CDARVPROD NMPRODUTO SGUNIDADE"));
     for (const DemoProductGroup& g : demoProducts()) {
         const QString group = QString::fromLatin1(g.code);
         const QStringList names = QString::fromUtf8(g.names).split(QLatin1Char('|'));
@@ -186,7 +188,7 @@ void DemoData::loadProducts()
 
     // Branches buy a little less than the head office: a few products are not enabled at each,
     // which is what makes an integration report missing products.
-    BulkInsert enabled(m_db, QStringLiteral("PRODFILI"), cols("CDFILIAL CDARVPROD"));
+    db::BulkInsert enabled(m_sql, QStringLiteral("PRODFILI"), cols("CDFILIAL CDARVPROD"));
     const int count = int(m_products.size());
     for (const DemoBranch& b : demoBranches()) {
         QSet<int>& missing = m_missingProducts[branchCode(b)];
@@ -308,8 +310,8 @@ void DemoData::loadRecipes()
             localBase.insert(dish.code, baseRecipe(dish));
     }
 
-    BulkInsert local(m_db, QStringLiteral("RECEITA"), cols("CDFILIAL CDFILAUXPRAT CDPRATO NRSEQ CDARVPROD QTPRODUTO SGUNIDADE"));
-    BulkInsert perService(m_db, QStringLiteral("RECEITASERV"),
+    db::BulkInsert local(m_sql, QStringLiteral("RECEITA"), cols("CDFILIAL CDFILAUXPRAT CDPRATO NRSEQ CDARVPROD QTPRODUTO SGUNIDADE"));
+    db::BulkInsert perService(m_sql, QStringLiteral("RECEITASERV"),
                           cols("CDFILIAL CDSERVFILI CDFILAUXPRAT CDPRATO NRSEQ CDARVPROD QTPRODUTO SGUNIDADE"));
     for (const DemoBranch& b : demoBranches()) {
         const QString branch = branchCode(b);
@@ -352,7 +354,7 @@ void DemoData::loadRecipes()
 
 void DemoData::loadMenus()
 {
-    BulkInsert menus(m_db, QStringLiteral("CARDAPIO"), cols("CDFILIAL DTCARDAPIO CDSERVFILI CDTIPOPRAT CDFILAUXPRAT CDPRATO"));
+    db::BulkInsert menus(m_sql, QStringLiteral("CARDAPIO"), cols("CDFILIAL DTCARDAPIO CDSERVFILI CDTIPOPRAT CDFILAUXPRAT CDPRATO"));
     for (const DemoBranch& b : demoBranches()) {
         if (!b.menus)
             continue;
@@ -381,12 +383,12 @@ void DemoData::loadMenus()
 
 void DemoData::loadCycles()
 {
-    BulkInsert cycles(m_db, QStringLiteral("CARDCICLO"), cols("CDCARDCICLO NMCARDCICLO"));
+    db::BulkInsert cycles(m_sql, QStringLiteral("CARDCICLO"), cols("CDCARDCICLO NMCARDCICLO"));
     for (const DemoCycle& c : demoCycles())
         cycles.add({QString::fromLatin1(c.code), QString::fromUtf8(c.name)});
     cycles.finish();
 
-    BulkInsert items(m_db, QStringLiteral("CARDCICLOITEM"), cols("CDCARDCICLO NRDIA CDSERVPADR CDTIPOPRAT CDFILAUXPRAT CDPRATO"));
+    db::BulkInsert items(m_sql, QStringLiteral("CARDCICLOITEM"), cols("CDCARDCICLO NRDIA CDSERVPADR CDTIPOPRAT CDFILAUXPRAT CDPRATO"));
     for (const DemoCycle& c : demoCycles()) {
         const QString cycle = QString::fromLatin1(c.code);
         for (int day = 1; day <= c.days; ++day) {
@@ -403,13 +405,13 @@ void DemoData::loadCycles()
 
 void DemoData::loadOperators()
 {
-    BulkInsert operators(m_db, QStringLiteral("OPERADOR"), cols("CDOPERADOR NMOPERADOR DSSENHA IDATIVO"));
+    db::BulkInsert operators(m_sql, QStringLiteral("OPERADOR"), cols("CDOPERADOR NMOPERADOR DSSENHA IDATIVO"));
     operators.add({QStringLiteral("demo"), QStringLiteral("Operador Demonstração"), hashPassword(QStringLiteral("demo")), QStringLiteral("S")});
     operators.add({QStringLiteral("nutri"), QStringLiteral("Nutricionista Regional Sul"), hashPassword(QStringLiteral("nutri")), QStringLiteral("S")});
     operators.add({QStringLiteral("antigo"), QStringLiteral("Operador Desligado"), hashPassword(QStringLiteral("antigo")), QStringLiteral("N")});
     operators.finish();
 
-    BulkInsert rights(m_db, QStringLiteral("OPERFILI"), cols("CDOPERADOR CDFILIAL"));
+    db::BulkInsert rights(m_sql, QStringLiteral("OPERFILI"), cols("CDOPERADOR CDFILIAL"));
     for (const DemoBranch& b : demoBranches())
         rights.add({QStringLiteral("demo"), branchCode(b)});
     for (const DemoGrouping& g : demoGroupings()) {
@@ -424,11 +426,12 @@ void DemoData::loadOperators()
 
 } // namespace Internal
 
-void loadDemo(QSqlDatabase& db)
+void loadDemo(const QSqlDatabase& db)
 {
-    Transaction transaction(db, QStringLiteral("loading demo data"));
-    Internal::DemoData(db).load();
+    const db::SqlRunner sql(db);
+    db::Transaction transaction(sql);
+    Internal::DemoData(sql).load();
     transaction.commit();
 }
 
-} // namespace suite::db
+} // namespace suite::provision

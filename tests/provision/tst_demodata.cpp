@@ -1,6 +1,7 @@
 // The demo database: what the screen and the integration service rely on finding in it.
-#include "database.h"
-#include "sqlrun.h"
+#include "datasets.h"
+#include "password.h"
+#include "sqlrunner.h"
 #include "testdb.h"
 
 #include <QCryptographicHash>
@@ -11,7 +12,9 @@
 #include <map>
 #include <memory>
 
-using namespace suite::db;
+using namespace suite::provision;
+using suite::db::DbError;
+using suite::db::SqlRunner;
 using suite::test::TestDatabase;
 
 class tst_DemoData : public QObject
@@ -42,7 +45,7 @@ private:
     QSqlDatabase* demo(const QString& dialect);
     static qint64 count(QSqlDatabase& db, const QString& sql)
     {
-        return queryValue(db, sql, QStringLiteral("counting")).toLongLong();
+        return SqlRunner(db).value(QStringLiteral("counting"), sql).toLongLong();
     }
     static QByteArray digest(QSqlDatabase& db, const QString& table, const QString& order);
 
@@ -107,7 +110,7 @@ void tst_DemoData::counts()
 void tst_DemoData::headOfficeAndRescindedBranch()
 {
     DEMO(db);
-    QSqlQuery q = execStatement(db, QStringLiteral("SELECT CDFILIAL, NMFILIAL FROM FILIAL WHERE IDMATRIZ = 'S'"), QStringLiteral("head office"));
+    QSqlQuery q = SqlRunner(db).run(QStringLiteral("head office"), QStringLiteral("SELECT CDFILIAL, NMFILIAL FROM FILIAL WHERE IDMATRIZ = 'S'"));
     QVERIFY(q.next());
     QCOMPARE(q.value(0).toString(), QStringLiteral("0001"));
     QCOMPARE(q.value(1).toString(), QStringLiteral("Matriz"));
@@ -122,7 +125,7 @@ void tst_DemoData::headOfficeAndRescindedBranch()
 void tst_DemoData::dishCodesFollowThePicture()
 {
     DEMO(db);
-    QCOMPARE(queryValue(db, QStringLiteral("SELECT DSPICTURE FROM PICTURE WHERE TPPICTURE = 1"), QStringLiteral("picture")).toString(),
+    QCOMPARE(SqlRunner(db).value(QStringLiteral("picture"), QStringLiteral("SELECT DSPICTURE FROM PICTURE WHERE TPPICTURE = 1")).toString(),
              QStringLiteral("99.99.999"));
     // "99.99.999": levels of 2, 4 and 7 digits; every dish hangs under its two groups in its tree.
     QCOMPARE(count(db, QStringLiteral("SELECT COUNT(*) FROM PRATO WHERE LENGTH(CDPRATO) <> CASE CDNVPRATO WHEN 1 THEN 2 WHEN 2 THEN 4 ELSE 7 END")), 0);
@@ -224,9 +227,9 @@ void tst_DemoData::menusCoverDecember()
     struct Month { QString branch; int days; QDate first, last; qint64 services; };
     std::vector<Month> months;
     {
-        QSqlQuery q = execStatement(db, QStringLiteral(
+        QSqlQuery q = SqlRunner(db).run(QStringLiteral("menus"), QStringLiteral(
             "SELECT CDFILIAL, COUNT(DISTINCT DTCARDAPIO), MIN(DTCARDAPIO), MAX(DTCARDAPIO), COUNT(DISTINCT CDSERVFILI) "
-            "FROM CARDAPIO GROUP BY CDFILIAL ORDER BY CDFILIAL"), QStringLiteral("menus"));
+            "FROM CARDAPIO GROUP BY CDFILIAL ORDER BY CDFILIAL"));
         while (q.next())
             months.push_back({q.value(0).toString(), q.value(1).toInt(), q.value(2).toDate(), q.value(3).toDate(), q.value(4).toLongLong()});
     }
@@ -245,10 +248,9 @@ void tst_DemoData::menusCoverDecember()
 void tst_DemoData::operators()
 {
     DEMO(db);
-    const QString demoHash = queryValue(db, QStringLiteral("SELECT DSSENHA FROM OPERADOR WHERE CDOPERADOR = 'demo' AND IDATIVO = 'S'"),
-                                        QStringLiteral("demo operator")).toString();
+    const QString demoHash = SqlRunner(db).value(QStringLiteral("demo operator"), QStringLiteral("SELECT DSSENHA FROM OPERADOR WHERE CDOPERADOR = 'demo' AND IDATIVO = 'S'")).toString();
     QVERIFY(verifyPassword(QStringLiteral("demo"), demoHash));
-    QCOMPARE(queryValue(db, QStringLiteral("SELECT NMOPERADOR FROM OPERADOR WHERE CDOPERADOR = 'demo'"), QStringLiteral("name")).toString(),
+    QCOMPARE(SqlRunner(db).value(QStringLiteral("name"), QStringLiteral("SELECT NMOPERADOR FROM OPERADOR WHERE CDOPERADOR = 'demo'")).toString(),
              QStringLiteral("Operador Demonstração"));
     const qint64 branches = count(db, QStringLiteral("SELECT COUNT(*) FROM FILIAL"));
     QCOMPARE(count(db, QStringLiteral("SELECT COUNT(*) FROM OPERFILI WHERE CDOPERADOR = 'demo'")), branches);
@@ -263,7 +265,7 @@ void tst_DemoData::operators()
 QByteArray tst_DemoData::digest(QSqlDatabase& db, const QString& table, const QString& order)
 {
     QCryptographicHash hash(QCryptographicHash::Sha256);
-    QSqlQuery q = execStatement(db, QStringLiteral("SELECT * FROM %1 ORDER BY %2").arg(table, order), table);
+    QSqlQuery q = SqlRunner(db).run(table, QStringLiteral("SELECT * FROM %1 ORDER BY %2").arg(table, order));
     while (q.next()) {
         for (int i = 0; i < q.record().count(); ++i)
             hash.addData(q.value(i).toString().toUtf8() + '|');

@@ -1,25 +1,29 @@
 // Benchmark data: the sizes asked for, and rows the integration can really copy.
-#include "database.h"
-#include "sqlrun.h"
+#include "datasets.h"
+#include "password.h"
+#include "sqlrunner.h"
 #include "testdb.h"
 
 #include <QSqlQuery>
 #include <QtTest>
 
-using namespace suite::db;
+using namespace suite::provision;
+using suite::db::DbError;
+using suite::db::SqlRunner;
 using suite::test::TestDatabase;
 
-class tst_ScaleData : public QObject
-{
+class tst_ScaleData : public QObject {
     Q_OBJECT
 private slots:
     void sizes_data();
     void sizes();
     void refusesImpossibleSizes_data();
     void refusesImpossibleSizes();
+    void sizeText_data();
+    void sizeText();
 
 private:
-    static qint64 count(QSqlDatabase& db, const QString& sql) { return queryValue(db, sql, QStringLiteral("counting")).toLongLong(); }
+    static qint64 count(QSqlDatabase& db, const QString& sql) { return SqlRunner(db).value(QStringLiteral("counting"), sql).toLongLong(); }
 };
 
 void tst_ScaleData::sizes_data()
@@ -46,10 +50,10 @@ void tst_ScaleData::sizes()
     QFETCH(int, lines);
     SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
     QSqlDatabase& db = tdb.db();
-    loadScale(db, branches, dishes, lines);
+    loadScale(db, {branches, dishes, lines});
 
     QCOMPARE(count(db, "SELECT COUNT(*) FROM FILIAL"), qint64(branches));
-    QCOMPARE(queryValue(db, "SELECT MAX(CDFILIAL) FROM FILIAL", "last branch").toString(), QStringLiteral("%1").arg(branches, 4, 10, QLatin1Char('0')));
+    QCOMPARE(SqlRunner(db).value("last branch", "SELECT MAX(CDFILIAL) FROM FILIAL").toString(), QStringLiteral("%1").arg(branches, 4, 10, QLatin1Char('0')));
     QCOMPARE(count(db, "SELECT COUNT(*) FROM FILIAL WHERE IDMATRIZ = 'S' AND CDFILIAL = '0001'"), 1);
     QCOMPARE(count(db, "SELECT COUNT(*) FROM FILIGRUP"), qint64(branches));
     QCOMPARE(count(db, "SELECT COUNT(*) FROM PRATO WHERE CDFILAUXPRAT = 'P' AND CDNVPRATO = 3"), qint64(dishes));
@@ -65,7 +69,7 @@ void tst_ScaleData::sizes()
     const qint64 serviceRecipes = count(db, "SELECT COUNT(*) FROM RECEITASERV");
     QVERIFY(serviceRecipes > 0 && serviceRecipes <= qint64(branches) * 2 * std::min(dishes, 20) * lines);
     QCOMPARE(count(db, "SELECT COUNT(*) FROM OPERFILI WHERE CDOPERADOR = 'demo'"), qint64(branches));
-    QVERIFY(verifyPassword("demo", queryValue(db, "SELECT DSSENHA FROM OPERADOR WHERE CDOPERADOR = 'demo'", "hash").toString()));
+    QVERIFY(verifyPassword("demo", SqlRunner(db).value("hash", "SELECT DSSENHA FROM OPERADOR WHERE CDOPERADOR = 'demo'").toString()));
     // The recipe key is in force after the load (PostgreSQL rebuilds it at the end).
     QSqlQuery duplicate(db);
     QVERIFY(!duplicate.exec("INSERT INTO RECEITA SELECT * FROM RECEITA WHERE NRSEQ = 1"));
@@ -92,12 +96,40 @@ void tst_ScaleData::refusesImpossibleSizes()
     QFETCH(QString, reason);
     SUITE_TEST_DATABASE(tdb, QStringLiteral("sqlite"), TestDatabase::Schema);
     try {
-        loadScale(tdb.db(), branches, dishes, lines);
+        loadScale(tdb.db(), {branches, dishes, lines});
         QFAIL("impossible size accepted");
     } catch (const DbError& e) {
         QVERIFY2(e.message().contains(reason), e.what());
     }
     QCOMPARE(count(tdb.db(), "SELECT COUNT(*) FROM FILIAL"), 0);
+}
+
+void tst_ScaleData::sizeText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("read");
+    QTest::addColumn<int>("branches");
+    QTest::addColumn<int>("dishes");
+    QTest::addColumn<int>("lines");
+    QTest::newRow("three numbers") << "200,2000,10" << true << 200 << 2000 << 10;
+    QTest::newRow("a letter") << "1,a,1" << false << 0 << 0 << 0;
+    QTest::newRow("two numbers") << "1,2" << false << 0 << 0 << 0;
+    QTest::newRow("four numbers") << "1,2,3,4" << false << 0 << 0 << 0;
+    QTest::newRow("empty") << "" << false << 0 << 0 << 0;
+}
+
+// The size text of "suite-server init --scale" and of the integration benchmark.
+void tst_ScaleData::sizeText()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, read);
+    const std::optional<Scale> scale = Scale::parse(text);
+    QCOMPARE(scale.has_value(), read);
+    if (scale) {
+        QTEST(scale->branches, "branches");
+        QTEST(scale->dishes, "dishes");
+        QTEST(scale->lines, "lines");
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_ScaleData)

@@ -1,12 +1,13 @@
 // Schema creation and the session settings openDatabase applies, on both dialects.
-#include "database.h"
-#include "sqlrun.h"
+#include "schema.h"
+#include "sqlrunner.h"
 #include "testdb.h"
 
 #include <QSqlQuery>
 #include <QtTest>
 
 using namespace suite::db;
+using namespace suite::provision;
 
 class tst_Schema : public QObject
 {
@@ -35,7 +36,7 @@ void tst_Schema::createsEveryTable()
                                   "INTGCENTRALANT"};
     // Empty, but for the schema version a server checks before it serves.
     for (const QString& table : expected) {
-        QCOMPARE(queryValue(tdb.db(), QStringLiteral("SELECT COUNT(*) FROM %1").arg(table), table).toInt(),
+        QCOMPARE(SqlRunner(tdb.db()).value(table, QStringLiteral("SELECT COUNT(*) FROM %1").arg(table)).toInt(),
                  table == QLatin1String("CONFIGSERV") ? 1 : 0);
     }
     QCOMPARE(schemaVersion(tdb.db()), kSchemaVersion);
@@ -53,7 +54,7 @@ void tst_Schema::secondCreationFailsWithPurpose()
     }
     // The failed attempt rolled back and left the first schema usable.
     QVERIFY(hasSchema(tdb.db()));
-    execStatement(tdb.db(), QStringLiteral("INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES ('0001', 'Matriz')"), QStringLiteral("insert"));
+    SqlRunner(tdb.db()).run(QStringLiteral("insert"), QStringLiteral("INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES ('0001', 'Matriz')"));
 }
 
 void tst_Schema::readingConnectionOnlyReads_data()
@@ -88,7 +89,7 @@ void tst_Schema::readingConnectionOnlyReads()
     }
     closeDatabase(name);
     QVERIFY(hasSchema(tdb.db()));
-    QCOMPARE(queryValue(tdb.db(), QStringLiteral("SELECT COUNT(*) FROM FILIAL"), QStringLiteral("count")).toInt(), 0);
+    QCOMPARE(SqlRunner(tdb.db()).value(QStringLiteral("count"), QStringLiteral("SELECT COUNT(*) FROM FILIAL")).toInt(), 0);
 }
 
 void tst_Schema::keysAreEnforced_data()
@@ -119,7 +120,7 @@ void tst_Schema::keysAreEnforced()
         "INSERT INTO RECEITA VALUES ('0001', 'P', '0101001', 1, '01000001', 1, 'KG')",
     };
     for (const QString& s : setup)
-        execStatement(tdb.db(), s, QStringLiteral("setting up"));
+        SqlRunner(tdb.db()).run(QStringLiteral("setting up"), s);
     QSqlQuery q(tdb.db());
     QVERIFY2(!q.exec(statement), "the database accepted a row its keys forbid");
 }

@@ -1,44 +1,39 @@
 // Generator of the deterministic pt-BR demo database.
 #pragma once
 
-#include "database.h"
+#include <sqlrunner.h>
 
 #include <QHash>
 #include <QSet>
-#include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
 
 #include <random>
 #include <vector>
 
-namespace suite::db::Internal {
+namespace suite::provision::Internal {
 
 /// Fills an empty schema with the demo data; loadDemo() runs it in one transaction.
 /// Every choice comes from one fixed-seed generator, so two loads give the same rows.
-class DemoData
-{
+class DemoData {
 public:
-    explicit DemoData(QSqlDatabase& db);
+    explicit DemoData(const db::SqlRunner& sql);
     void load();
 
 private:
-    struct Dish
-    {
+    struct Dish {
         QString tree; // "P" or the branch code of a local tree
         QString code;
         QString type;
         QString group; // level-2 code
         QStringList productGroups;
     };
-    struct Product
-    {
+    struct Product {
         QString code;
         QString unit;
         QString group;
     };
-    struct Line
-    {
+    struct Line {
         int product;
         double quantity;
     };
@@ -61,7 +56,7 @@ private:
     std::vector<int> pickMenu(const QString& pattern); // standard dishes of one meal
     static QStringList menuPlan(const QString& pattern);
 
-    QSqlDatabase& m_db;
+    const db::SqlRunner& m_sql;
     std::mt19937 m_random;
     std::vector<Dish> m_standardDishes;
     std::vector<Dish> m_localDishes; // of every local tree; tree = the branch
@@ -71,4 +66,4 @@ private:
     QHash<QString, QSet<int>> m_missingProducts; // branch -> products not enabled there
 };
 
-} // namespace suite::db::Internal
+} // namespace suite::provision::Internal

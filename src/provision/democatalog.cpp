@@ -1,6 +1,6 @@
 #include "democatalog.h"
 
-namespace suite::db::Internal {
+namespace suite::provision::Internal {
 
 namespace {
 
@@ -236,4 +236,4 @@ std::span<const DemoDishGroup> demoLocalTree() { return kLocalTree; }
 std::span<const DemoProductGroup> demoProducts() { return kProducts; }
 std::span<const DemoCycle> demoCycles() { return kCycles; }
 
-} // namespace suite::db::Internal
+} // namespace suite::provision::Internal

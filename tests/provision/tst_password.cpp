@@ -1,9 +1,9 @@
 // Password hashes as stored in OPERADOR.DSSENHA.
-#include "database.h"
+#include "password.h"
 
 #include <QtTest>
 
-using namespace suite::db;
+using namespace suite::provision;
 
 class tst_Password : public QObject
 {

@@ -3,10 +3,9 @@
 
 #include <span>
 
-namespace suite::db::Internal {
+namespace suite::provision::Internal {
 
-struct DemoBranch
-{
+struct DemoBranch {
     const char* code;
     const char* name;
     bool headOffice;
@@ -16,15 +15,13 @@ struct DemoBranch
     bool menus;            // has a month of menus
 };
 
-struct DemoGrouping
-{
+struct DemoGrouping {
     const char* code;
     const char* name;
     const char* branches; // branch codes separated by spaces
 };
 
-struct DemoDishGroup
-{
+struct DemoDishGroup {
     const char* code; // level-1 (2 digits) or level-2 (4 digits) dish code
     const char* name;
     const char* type; // TIPOPRAT of its dishes; null for a level-1 group
@@ -32,21 +29,18 @@ struct DemoDishGroup
     const char* productGroups; // product groups their recipes draw from, main one first
 };
 
-struct DemoProductGroup
-{
+struct DemoProductGroup {
     const char* code; // 2 digits
     const char* unit; // default unit; a name may override it with ":UN"
     const char* names;
 };
 
-struct DemoCode
-{
+struct DemoCode {
     const char* code;
     const char* name;
 };
 
-struct DemoCycle
-{
+struct DemoCycle {
     const char* code;
     const char* name;
     int days;
@@ -62,4 +56,4 @@ std::span<const DemoDishGroup> demoLocalTree();
 std::span<const DemoProductGroup> demoProducts();
 std::span<const DemoCycle> demoCycles();
 
-} // namespace suite::db::Internal
+} // namespace suite::provision::Internal

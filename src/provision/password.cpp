@@ -1,5 +1,7 @@
 // hashPassword / verifyPassword: PBKDF2-HMAC-SHA256 strings stored in OPERADOR.DSSENHA.
-#include "database.h"
+#include "password.h"
+
+#include <dberror.h>
 
 #include <QRandomGenerator>
 #include <QStringList>
@@ -7,7 +9,9 @@
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 
-namespace suite::db {
+namespace suite::provision {
+
+using db::DbError;
 
 namespace {
 
@@ -18,7 +22,7 @@ constexpr int kHashBytes = 32;
 // A stored hash is data, not code: refuse iteration counts that would stall a login.
 constexpr int kMaxIterations = 5000000;
 
-// OpenSSL rather than QPasswordDigestor: five times faster here, and every login pays for it.
+// OpenSSL rather than QPasswordDigestor: much faster, and every login pays for it.
 QByteArray derive(const QString& plain, const QByteArray& salt, int iterations)
 {
     const QByteArray password = plain.toUtf8();
@@ -27,12 +31,6 @@ QByteArray derive(const QString& plain, const QByteArray& salt, int iterations)
                           int(salt.size()), iterations, EVP_sha256(), kHashBytes, reinterpret_cast<unsigned char*>(key.data())) != 1)
         throw DbError(QStringLiteral("hashing a password: key derivation failed"));
     return key;
-}
-
-// Compares every byte whatever the first difference, so timing reveals nothing.
-bool sameBytes(const QByteArray& a, const QByteArray& b)
-{
-    return a.size() == b.size() && CRYPTO_memcmp(a.constData(), b.constData(), size_t(a.size())) == 0;
 }
 
 bool decodeBase64(const QString& text, QByteArray* out)
@@ -72,7 +70,12 @@ bool verifyPassword(const QString& plain, const QString& stored)
         return false;
     if (salt.isEmpty() || expected.size() != kHashBytes)
         return false;
-    return sameBytes(derive(plain, salt, iterations), expected);
+    return sameSecret(derive(plain, salt, iterations), expected);
 }
 
-} // namespace suite::db
+bool sameSecret(const QByteArray& a, const QByteArray& b)
+{
+    return a.size() == b.size() && CRYPTO_memcmp(a.constData(), b.constData(), size_t(a.size())) == 0;
+}
+
+} // namespace suite::provision

@@ -1,0 +1,121 @@
+#include "sqlrunner.h"
+
+#include "logging.h"
+
+#include <QElapsedTimer>
+#include <QSqlError>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+namespace suite::db {
+
+namespace {
+
+[[noreturn]] void fail(const QString& purpose, const QSqlError& error)
+{
+    QString detail = error.databaseText().trimmed();
+    if (detail.isEmpty())
+        detail = error.text().trimmed();
+    throw DbError(QStringLiteral("%1: %2").arg(purpose, detail.isEmpty() ? QStringLiteral("unknown database error") : detail));
+}
+
+// For tests that kill the server at a known point of a run: with SUITE_TEST_PAUSE_AT set to a statement's purpose,
+// the thread that has just run that statement says "paused at PURPOSE" on stderr and then waits, inside its
+// transaction, until the process is killed. Unset (always, outside tests), nothing changes.
+void pauseIfAsked(const QString& purpose)
+{
+    static const QString pauseAt = qEnvironmentVariable("SUITE_TEST_PAUSE_AT");
+    if (pauseAt.isEmpty() || purpose != pauseAt)
+        return;
+    std::fprintf(stderr, "paused at %s\n", purpose.toUtf8().constData());
+    std::fflush(stderr);
+    for (;;)
+        std::this_thread::sleep_for(std::chrono::hours(1));
+}
+
+void ran(const QString& purpose, const QElapsedTimer& timer)
+{
+    qCDebug(lcDbSql).noquote() << timer.elapsed() << "ms" << purpose;
+    pauseIfAsked(purpose);
+}
+
+} // namespace
+
+SqlRunner::SqlRunner(QSqlDatabase db)
+    : m_db(std::move(db)), m_dialect(dialectOf(m_db))
+{
+}
+
+QSqlQuery SqlRunner::run(const QString& purpose, const QString& sql, const QVariantMap& binds) const
+{
+    if (!binds.isEmpty()) {
+        QSqlQuery query = prepare(purpose, sql);
+        for (auto it = binds.cbegin(); it != binds.cend(); ++it)
+            query.bindValue(it.key(), it.value());
+        exec(purpose, query);
+        return query;
+    }
+    QElapsedTimer timer;
+    timer.start();
+    QSqlQuery query(m_db);
+    query.setForwardOnly(true);
+    if (!query.exec(sql))
+        fail(purpose, query.lastError());
+    ran(purpose, timer);
+    return query;
+}
+
+int SqlRunner::change(const QString& purpose, const QString& sql, const QVariantMap& binds) const
+{
+    return run(purpose, sql, binds).numRowsAffected();
+}
+
+QVariant SqlRunner::value(const QString& purpose, const QString& sql, const QVariantMap& binds) const
+{
+    QSqlQuery query = run(purpose, sql, binds);
+    return query.next() ? query.value(0) : QVariant();
+}
+
+qint64 SqlRunner::number(const QString& purpose, const QString& sql, const QVariantMap& binds) const
+{
+    return value(purpose, sql, binds).toLongLong();
+}
+
+QSqlQuery SqlRunner::prepare(const QString& purpose, const QString& sql) const
+{
+    QSqlQuery query(m_db);
+    query.setForwardOnly(true);
+    if (!query.prepare(sql))
+        fail(purpose, query.lastError());
+    return query;
+}
+
+void SqlRunner::exec(const QString& purpose, QSqlQuery& query) const
+{
+    QElapsedTimer timer;
+    timer.start();
+    if (!query.exec())
+        fail(purpose, query.lastError());
+    ran(purpose, timer);
+}
+
+QString SqlRunner::timestamp(const QDateTime& moment)
+{
+    return moment.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+QString SqlRunner::typed(const QString& placeholder, const QString& sqlType) const
+{
+    return isPostgres() ? QStringLiteral("CAST(%1 AS %2)").arg(placeholder, sqlType) : placeholder;
+}
+
+QString SqlRunner::jsonTexts(const QString& placeholder) const
+{
+    return isPostgres()
+        ? QStringLiteral("SELECT value FROM json_array_elements_text(CAST(%1 AS json)) AS j(value)").arg(placeholder)
+        : QStringLiteral("SELECT value FROM json_each(%1)").arg(placeholder);
+}
+
+} // namespace suite::db

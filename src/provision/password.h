@@ -1,0 +1,18 @@
+// Operators' passwords as OPERADOR.DSSENHA stores them.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace suite::provision {
+
+/// PBKDF2-HMAC-SHA256 with a random salt: "pbkdf2-sha256$ITER$SALT_B64$HASH_B64".
+QString hashPassword(const QString& plain);
+
+/// Checks `plain` against a string made by hashPassword; false for anything malformed.
+bool verifyPassword(const QString& plain, const QString& stored);
+
+/// Compares two secrets in a time that does not depend on where they differ.
+bool sameSecret(const QByteArray& a, const QByteArray& b);
+
+} // namespace suite::provision

@@ -1,0 +1,20 @@
+// The suite's schema: created by suite-server init, checked before serving.
+#pragma once
+
+#include <QSqlDatabase>
+
+namespace suite::provision {
+
+/// Creates every table and index, in one transaction, and records kSchemaVersion.
+void createSchema(const QSqlDatabase& db);
+
+/// True when the suite's tables exist already (e.g. to decide whether a database needs init).
+bool hasSchema(const QSqlDatabase& db);
+
+/// The schema this build creates and serves; createSchema records it in CONFIGSERV.
+inline constexpr int kSchemaVersion = 2;
+
+/// The schema version a database records: 0 without a schema or for one made before versions were recorded.
+int schemaVersion(const QSqlDatabase& db);
+
+} // namespace suite::provision

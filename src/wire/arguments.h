@@ -1,0 +1,49 @@
+// The arguments of a remote call, as the desktop sends them and the server reads them back by kind.
+#pragma once
+
+#include "packet.h"
+
+#include <QDate>
+#include <QJsonArray>
+#include <QString>
+
+#include <optional>
+#include <stdexcept>
+
+namespace suite::wire {
+
+/// A call argument as the wire carries it: texts as strings, integers as numbers, dates as "yyyy-MM-dd" or null
+/// (an empty editor), a packet (QJsonObject) as itself, string lists and variant lists as arrays.
+QJsonValue argumentToJson(const QVariant& value);
+
+/// An argument missing or of another kind than the method takes: the request itself is wrong.
+class ArgumentError : public std::runtime_error {
+public:
+    explicit ArgumentError(const QString& message) : std::runtime_error(message.toStdString()), m_message(message) {}
+    QString message() const { return m_message; }
+
+private:
+    QString m_message;
+};
+
+/// The positional arguments of one call, each read as the kind the method takes; a mismatch throws ArgumentError.
+class Arguments {
+public:
+    Arguments(QString method, QJsonArray args) : m_method(std::move(method)), m_args(std::move(args)) {}
+
+    const QString& method() const { return m_method; }
+    void expectCount(int count) const;
+    QString text(int index) const;
+    int integer(int index) const;
+    std::optional<QDate> date(int index) const;   // "yyyy-MM-dd" or null
+    /// An object; nullopt when it is one but not a packet, which is for the method to answer.
+    std::optional<Packet> packet(int index) const;
+
+private:
+    [[noreturn]] void wrongKind(int index, const char* expected) const;
+
+    QString m_method;
+    QJsonArray m_args;
+};
+
+} // namespace suite::wire
