@@ -45,9 +45,9 @@ int main(int argc, char** argv)
     // In the host the main window and the login dialog are up before any module opens,
     // so the toolkit's fonts and style are loaded already.
     {
-        auto* layout = new QFormLayout(host.main());
+        auto* layout = new QFormLayout(host.main);
         layout->addRow(new QLabel(QStringLiteral("Operador")), new QLineEdit);
-        host.main()->show();
+        host.main->show();
         QCoreApplication::processEvents();
     }
 

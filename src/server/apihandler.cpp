@@ -43,7 +43,8 @@ ApiReply ApiHandler::error(int status, const QString& message)
 ApiReply ApiHandler::internalError(const QString& route, const QString& detail)
 {
     const QString id = newIncidentId();
-    qCCritical(lcServer).noquote() << route << "500 internal error" << id << detail;
+    // One line, so that the id finds the whole story in the log.
+    qCCritical(lcServer).noquote() << route << "500 internal error" << id << detail.simplified();
     return {500, QJsonObject{{"error", QJsonObject{{"message", QStringLiteral("internal error of the application server;"
                                                                               " its log has the details under id %1")
                                                                    .arg(id)},

@@ -1,7 +1,7 @@
 // Logging in against a real suite-server: the context, and the messages of a refused login.
 #include "logindialog.h"
 #include "loginservice.h"
-#include "serverfixture.h"
+#include "serverprocess.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -26,12 +26,13 @@ private slots:
 
 private:
     HostConfig configFor(int port) const;
-    suite::test::ServerFixture m_server;
+    suite::test::ServerProcess m_server;
 };
 
 void tst_Login::initTestCase()
 {
-    SUITE_START_SERVER(m_server);
+    const QString why = m_server.startDemo();
+    QVERIFY2(why.isEmpty(), qPrintable(why));
 }
 
 HostConfig tst_Login::configFor(int port) const

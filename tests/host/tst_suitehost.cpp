@@ -1,5 +1,5 @@
 // suite-host as a user or a script runs it: the real binary against a real server.
-#include "serverfixture.h"
+#include "serverprocess.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -29,15 +29,16 @@ private:
     QString writeFile(const QString& name, const QByteArray& content);
     static QJsonObject findWidget(const QJsonObject& window, const QString& name);
 
-    suite::test::ServerFixture m_server;
+    suite::test::ServerProcess m_server;
     QTemporaryDir m_dir;
 };
 
 void tst_SuiteHost::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    QVERIFY2(QFile::exists(QDir(suite::test::ServerFixture::binDir()).filePath("suite-host")), "suite-host is not built");
-    SUITE_START_SERVER(m_server);
+    QVERIFY2(QFile::exists(QDir(suite::test::ServerProcess::binDir()).filePath("suite-host")), "suite-host is not built");
+    const QString why = m_server.startDemo();
+    QVERIFY2(why.isEmpty(), qPrintable(why));
 }
 
 tst_SuiteHost::Run tst_SuiteHost::host(const QStringList& arguments, int port)
@@ -47,7 +48,7 @@ tst_SuiteHost::Run tst_SuiteHost::host(const QStringList& arguments, int port)
     process.setWorkingDirectory(m_dir.path());
     const QStringList common{"--server", QStringLiteral("127.0.0.1:%1").arg(port ? port : m_server.port()),
                              "--database", m_server.database()};
-    process.start(QDir(suite::test::ServerFixture::binDir()).filePath("suite-host"), common + arguments);
+    process.start(QDir(suite::test::ServerProcess::binDir()).filePath("suite-host"), common + arguments);
     if (!process.waitForFinished(120000)) {
         process.kill();
         process.waitForFinished();
@@ -137,7 +138,7 @@ void tst_SuiteHost::automateStopsAtUnmetExpectation()
 
 void tst_SuiteHost::moduleReopensAfterItsScreenCloses()
 {
-    const QString modules = QDir(suite::test::ServerFixture::binDir()).filePath("../lib");
+    const QString modules = QDir(suite::test::ServerProcess::binDir()).filePath("../lib");
     if (!QFile::exists(QDir(modules).filePath("librci06000.so")))
         QSKIP("librci06000.so is not built");
     // Closing the screen must unload the module, so the menu creates a new screen.

@@ -1,30 +1,16 @@
-// Test stand-ins for the host: records what reaches the exception handler; and small data sets.
+// Test stand-ins of the kit's tests: the recording host, scripted dialogs, small data sets.
 #pragma once
 
+#include "../common/recordinghost.h"
+
 #include "clientdataset.h"
-#include "hostservices.h"
 #include "scripteddialogs.h"
 
 #include <QJsonArray>
-#include <QWidget>
 
 namespace kittest {
 
-class RecordingHost : public mrv::HostServices {
-public:
-    RecordingHost() { mrv::setHostServices(this); }
-    ~RecordingHost() override { mrv::setHostServices(nullptr); }
-
-    QWidget* mainWindow() override { return main; }
-    void addScreen(QWidget* form) override { form->show(); }
-    void refreshLocalCache(const QStringList&, QWidget*, bool, const QString&) override {}
-    void handleException(const QString& message) override { errors << message; }
-    QString reportsDir() override { return reports; }
-
-    QWidget* main = nullptr;
-    QString reports;
-    QStringList errors;
-};
+using RecordingHost = suite::test::RecordingHost;
 
 // Installs scripted dialogs for the life of the object.
 inline mrv::ScriptedDialogs* installScripted()

@@ -6,12 +6,11 @@
 #include "helpers.h"
 #include "logincontext.h"
 #include "netconnection.h"
+#include "serverprocess.h"
 
 #include <QDate>
-#include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -66,8 +65,7 @@ private slots:
 private:
     TNetConnection* integrationConnection();
 
-    QTemporaryDir m_dir;
-    QProcess m_server;
+    suite::test::ServerProcess m_server;
     int m_port = 0;
     QString m_token;
     std::unique_ptr<TNetConnection> m_connection;
@@ -75,40 +73,18 @@ private:
 
 void tst_NetConnection::initTestCase()
 {
-    const QString binary = qEnvironmentVariable("SUITE_BIN_DIR") + "/suite-server";
-    if (!QFileInfo::exists(binary))
-        QSKIP(qPrintable("no application server binary at " + binary));
-    QVERIFY(m_dir.isValid());
-    const QString database = m_dir.filePath("demo.db");
-
-    QProcess init;
-    init.start(binary, {"init", "--database", database, "--demo"});
-    QVERIFY(init.waitForFinished(120000));
-    QVERIFY2(init.exitCode() == 0, init.readAllStandardError().constData());
-
-    m_server.start(binary, {"serve", "--database", database, "--listen", "127.0.0.1:0"});
-    m_server.setReadChannel(QProcess::StandardError);
-    QVERIFY(m_server.waitForStarted());
-    QByteArray said;
-    const QRegularExpression ready(R"(listening on [^:\s]+:(\d+))");
-    QRegularExpressionMatch match;
-    while (!(match = ready.match(QString::fromUtf8(said))).hasMatch()) {
-        QVERIFY2(m_server.state() == QProcess::Running && m_server.waitForReadyRead(30000), said.constData());
-        said += m_server.readAllStandardError();
-    }
-    m_port = match.captured(1).toInt();
-
+    if (!QFileInfo::exists(suite::test::ServerProcess::program()))
+        QSKIP(qPrintable("no application server binary at " + suite::test::ServerProcess::program()));
+    const QString why = m_server.startDemo();
+    QVERIFY2(why.isEmpty(), qPrintable(why));
+    m_port = m_server.port();
     m_token = TNetConnection::login("127.0.0.1", m_port, "demo", "demo").token;
     QVERIFY(!m_token.isEmpty());
 }
 
 void tst_NetConnection::cleanupTestCase()
 {
-    if (m_server.state() != QProcess::NotRunning) {
-        m_server.terminate();
-        if (!m_server.waitForFinished(10000))
-            m_server.kill();
-    }
+    m_server.stop();
 }
 
 void tst_NetConnection::init()

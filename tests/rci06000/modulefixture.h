@@ -2,6 +2,8 @@
 // suite-server on a loopback port, and the login context of the demo operator.
 #pragma once
 
+#include "../common/recordinghost.h"
+#include "../common/serverprocess.h"
 #include "../common/testdb.h"
 
 #include "package/pkg_rci06000.h"
@@ -14,95 +16,15 @@
 #include <scripteddialogs.h>
 
 #include <QApplication>
-#include <QDeadlineTimer>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QTcpServer>
 #include <QTest>
 #include <QWidget>
-#include <memory>
-
-#include <csignal>
-#include <sys/prctl.h>
 
 namespace rci06000::test {
 
-// The host as the module sees it; screens stay top-level windows.
-class RecordingHost : public mrv::HostServices {
-public:
-    RecordingHost() : m_main(std::make_unique<QWidget>()) { m_main->resize(800, 600); }
-
-    QWidget* mainWindow() override { return m_main.get(); }
-    void addScreen(QWidget* form) override { ++screensAdded; Q_UNUSED(form); }
-    void refreshLocalCache(const QStringList& names, QWidget*, bool, const QString&) override
-    { cacheRefreshes << names; }
-    void handleException(const QString& message) override { errors << message; }
-    QString reportsDir() override { return {}; }
-
-    QWidget* main() const { return m_main.get(); }
-    QStringList errors;
-    QStringList cacheRefreshes;
-    int screensAdded = 0;
-
-private:
-    std::unique_ptr<QWidget> m_main;
-};
-
-// suite-server serving a database on a free loopback port, stopped by the destructor.
-class SuiteServer {
-public:
-    ~SuiteServer()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.terminate();
-            if (!m_process.waitForFinished(5000))
-                m_process.kill();
-            m_process.waitForFinished(2000);
-        }
-    }
-
-    // Empty on success, else why the server did not come up.
-    QString start(const QString& databaseUrl)
-    {
-        const QString bin = qEnvironmentVariable("SUITE_BIN_DIR");
-        if (bin.isEmpty())
-            return QStringLiteral("SUITE_BIN_DIR is not set");
-        m_process.setProgram(bin + QStringLiteral("/suite-server"));
-        // A test that crashes must not leave its server behind.
-        m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-        m_process.setStandardOutputFile(QProcess::nullDevice());
-        m_process.setReadChannel(QProcess::StandardError);
-        m_process.setArguments({QStringLiteral("serve"), QStringLiteral("--database"), databaseUrl,
-                                QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")});
-        m_process.start();
-        if (!m_process.waitForStarted(10000))
-            return QStringLiteral("suite-server did not start: ") + m_process.errorString();
-        const QRegularExpression listening(QStringLiteral("listening on ([0-9.]+):(\\d+)"));
-        QByteArray seen;
-        const QDeadlineTimer deadline(30000);
-        while (!deadline.hasExpired()) {
-            if (!m_process.waitForReadyRead(200)) {
-                if (m_process.state() == QProcess::NotRunning)
-                    return QStringLiteral("suite-server ended: ") + QString::fromUtf8(seen);
-                continue;
-            }
-            seen += m_process.readAllStandardError();
-            const auto match = listening.match(QString::fromUtf8(seen));
-            if (match.hasMatch()) {
-                m_port = match.captured(2).toInt();
-                return {};
-            }
-        }
-        return QStringLiteral("suite-server did not report its port: ") + QString::fromUtf8(seen);
-    }
-
-    int port() const { return m_port; }
-
-private:
-    QProcess m_process;
-    int m_port = 0;
-};
+using suite::test::RecordingHost;
+using suite::test::ServerProcess;
 
 // A loopback port nothing listens on.
 inline int closedPort()
@@ -162,11 +84,11 @@ public:
     }
 
     suite::test::TestDatabase& database() { return *m_db; }
-    SuiteServer& server() { return m_server; }
+    ServerProcess& server() { return m_server; }
 
 private:
     std::unique_ptr<suite::test::TestDatabase> m_db;
-    SuiteServer m_server;
+    ServerProcess m_server;
     QString m_token;
 };
 

@@ -141,13 +141,13 @@ inline QJsonObject destinationPacket(const QStringList &marked, const QStringLis
 class RunningServer
 {
 public:
-    explicit RunningServer(const QString &url, std::size_t bodyLimit = 32u * 1024u * 1024u)
+    explicit RunningServer(const QString &url, std::size_t bodyLimit = 32u * 1024u * 1024u, int threads = 4)
     {
         server::ServerOptions options;
         options.databaseUrl = url;
         options.port = 0;
         options.bodyLimit = bodyLimit;
-        options.threads = 4;
+        options.threads = threads;
         m_server = std::make_unique<server::HttpServer>(options);
         m_port = m_server->bind();
         m_thread = std::thread([this] { m_server->serve(); });

@@ -3,11 +3,43 @@
 #include "servertestkit.h"
 #include "tokensigner.h"
 
+#include <QMutex>
 #include <QtTest>
 #include <future>
 
 using namespace suite;
 using namespace suite::test;
+
+namespace {
+
+// What the server logs while it lives, from whichever thread: its lines are part of what a failure must leave.
+class ServerLog {
+public:
+    ServerLog() { s_previous = qInstallMessageHandler(&ServerLog::record); }
+    ~ServerLog() { qInstallMessageHandler(s_previous); }
+
+    static QStringList lines()
+    {
+        QMutexLocker lock(&s_mutex);
+        return s_lines;
+    }
+
+private:
+    static void record(QtMsgType type, const QMessageLogContext &context, const QString &message)
+    {
+        if (context.category && qstrcmp(context.category, "suite.server") == 0) {
+            QMutexLocker lock(&s_mutex);
+            s_lines << message;
+        }
+        s_previous(type, context, message);
+    }
+
+    static inline QMutex s_mutex;
+    static inline QStringList s_lines;
+    static inline QtMessageHandler s_previous = nullptr;
+};
+
+} // namespace
 
 class tst_HttpServer : public QObject
 {
@@ -20,6 +52,8 @@ private slots:
     void refusedCallsChangeNothing();
     void concurrentRunsOnOverlappingDestinations_data() { addDialectRows(); }
     void concurrentRunsOnOverlappingDestinations();
+    void databaseFailureIsTheServersOwn_data();
+    void databaseFailureIsTheServersOwn();
 };
 
 void tst_HttpServer::loginAndConnect()
@@ -164,6 +198,58 @@ void tst_HttpServer::concurrentRunsOnOverlappingDestinations()
                  qPrintable(destination + QStringLiteral(": ") + now.join(QStringLiteral("; "))));
     }
     QCOMPARE(rowsOf(tdb.db(), QStringLiteral("SELECT COUNT(*) FROM INTGCENTRAL")), QStringList{QString::number(2 * kRounds)});
+}
+
+void tst_HttpServer::databaseFailureIsTheServersOwn_data()
+{
+    QTest::addColumn<QString>("dialect");
+    QTest::addColumn<QString>("failure");
+    for (const QString &d : dialects())
+        QTest::addRow("%s: a table gone half-way through a run", qPrintable(d)) << d << QStringLiteral("table gone");
+    QTest::addRow("postgres: the server's session ended by the database") << QStringLiteral("postgres")
+                                                                         << QStringLiteral("session ended");
+}
+
+void tst_HttpServer::databaseFailureIsTheServersOwn()
+{
+    QFETCH(QString, dialect);
+    QFETCH(QString, failure);
+    SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
+    loadFixture(tdb.db());
+    const QStringList before = everythingWritten(tdb.db());
+    const ServerLog log;
+    // One worker, so the call that fails runs on the connection the log-in opened.
+    RunningServer server(tdb.url(), 32u * 1024u * 1024u, 1);
+    const QString token = login(server.port());
+    QVERIFY(!token.isEmpty());
+
+    QSqlQuery q(tdb.db());
+    if (failure == QLatin1String("table gone")) {
+        // The run starts writing (its record, its work tables) and fails where it keeps the before-images.
+        QVERIFY2(q.exec(QStringLiteral("ALTER TABLE INTGCENTRALANT RENAME TO INTGCENTRALANT_FORA")), qPrintable(q.lastError().text()));
+    } else {
+        QVERIFY2(q.exec(QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity"
+                                       " WHERE datname = current_database() AND pid <> pg_backend_pid()")),
+                 qPrintable(q.lastError().text()));
+    }
+    const QByteArray run = callBody("IntgCentral", {"0001", "P0101001_P0101003_", "FS", destinationPacket({"0002", "0005"}), "", ""});
+    const HttpAnswer failed = post(server.port(), "/call", run, token);
+    if (failure == QLatin1String("table gone"))
+        QVERIFY2(q.exec(QStringLiteral("ALTER TABLE INTGCENTRALANT_FORA RENAME TO INTGCENTRALANT")), qPrintable(q.lastError().text()));
+
+    QCOMPARE(failed.status, 500);
+    const QJsonObject error = failed.body.value("error").toObject();
+    const QString id = error.value("id").toString();
+    QVERIFY2(!id.isEmpty() && error.value("message").toString().contains(id), QJsonDocument(failed.body).toJson().constData());
+    const QStringList withId = ServerLog::lines().filter(id);
+    QVERIFY2(withId.size() == 1 && withId.first().contains(QLatin1String("500")) && withId.first().contains(QLatin1String("IntgCentral")),
+             qPrintable(ServerLog::lines().join(QLatin1Char('\n'))));
+    QCOMPARE(everythingWritten(tdb.db()), before);
+
+    // The worker opens a new connection for the next call, which completes.
+    const HttpAnswer again = post(server.port(), "/call", run, token);
+    QCOMPARE(again.status, 200);
+    QVERIFY2(again.body.contains(QLatin1String("result")), QJsonDocument(again.body).toJson().constData());
 }
 
 QTEST_GUILESS_MAIN(tst_HttpServer)

@@ -1,14 +1,13 @@
 // The suite-server program itself: command line, start and graceful stop, and a SIGKILL in the middle of a run.
+#include "serverprocess.h"
 #include "servertestkit.h"
 
 #include "intgcentralservice.h"
 
-#include <QDeadlineTimer>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QtTest>
-#include <functional>
 #include <future>
 #include <signal.h>
 
@@ -19,42 +18,7 @@ namespace {
 
 QString serverProgram()
 {
-    return qEnvironmentVariable("SUITE_BIN_DIR") + QStringLiteral("/suite-server");
-}
-
-// Reads the process's stderr (into `said`) until `line` matches; no match when the process ends, `stop` says so
-// or `timeoutMs` pass first.
-QRegularExpressionMatch waitForLine(QProcess &process, const QRegularExpression &line, int timeoutMs, QByteArray &said,
-                                    const std::function<bool()> &stop = {})
-{
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!deadline.hasExpired()) {
-        process.waitForReadyRead(int(std::min<qint64>(deadline.remainingTime(), 200)));
-        said += process.readAllStandardError();
-        const auto match = line.match(QString::fromUtf8(said));
-        if (match.hasMatch())
-            return match;
-        if (process.state() != QProcess::Running || (stop && stop()))
-            break;
-    }
-    return {};
-}
-
-// Starts "suite-server serve" on a free port and waits for its "listening on" line; 0 when it did not come.
-int startServer(QProcess &process, const QString &url, const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
-{
-    process.setReadChannel(QProcess::StandardError);
-    process.setProcessEnvironment(env);
-    process.start(serverProgram(), {"serve", "--database", url, "--listen", "127.0.0.1:0"});
-    if (!process.waitForStarted(10000))
-        return 0;
-    static const QRegularExpression listening(QStringLiteral("listening on 127\\.0\\.0\\.1:(\\d+)"));
-    QByteArray said;
-    const auto match = waitForLine(process, listening, 120000, said);
-    if (match.hasMatch())
-        return match.captured(1).toInt();
-    qWarning("server said: %s", said.constData());
-    return 0;
+    return ServerProcess::program();
 }
 
 // Where a snapshot parts from another: the first row that differs, or that one of them lacks; empty when equal.
@@ -190,15 +154,15 @@ void tst_ServerProcess::initServeAndStop()
     QCOMPARE(again.exitCode(), 1);
     QVERIFY(!again.readAllStandardError().isEmpty());
 
-    QProcess server;
-    const int port = startServer(server, tdb.url());
-    QVERIFY(port > 0);
-    QVERIFY(!login(port).isEmpty());
+    ServerProcess server;
+    const QString why = server.start(tdb.url());
+    QVERIFY2(why.isEmpty(), qPrintable(why));
+    QVERIFY(!login(server.port()).isEmpty());
 
-    ::kill(pid_t(server.processId()), SIGTERM);
-    QVERIFY(server.waitForFinished(30000));
-    QCOMPARE(server.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(server.exitCode(), 0);
+    ::kill(pid_t(server.process().processId()), SIGTERM);
+    QVERIFY(server.process().waitForFinished(30000));
+    QCOMPARE(server.process().exitStatus(), QProcess::NormalExit);
+    QCOMPARE(server.process().exitCode(), 0);
 }
 
 void tst_ServerProcess::killedDuringRunIsAllOrNothing()
@@ -232,28 +196,26 @@ void tst_ServerProcess::killedDuringRunIsAllOrNothing()
     const QString pausePoint = QStringLiteral("copiar as receitas da origem");
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("SUITE_TEST_PAUSE_AT"), pausePoint);
-    QProcess server;
-    int port = startServer(server, tdb.url(), env);
-    QVERIFY(port > 0);
+    ServerProcess server;
+    QString why = server.start(tdb.url(), env);
+    QVERIFY2(why.isEmpty(), qPrintable(why));
+    const int port = server.port();
     const QString token = login(port);
     auto answer = std::async(std::launch::async, [&] { return post(port, "/call", callBody("IntgCentral", args), token); });
     // Ends the request before `answer` waits for it, whichever way this test leaves.
     const auto killServer = qScopeGuard([&] {
-        server.kill();
-        server.waitForFinished(30000);
+        server.process().kill();
+        server.process().waitForFinished(30000);
     });
     const auto answered = [&] { return answer.wait_for(std::chrono::seconds(0)) == std::future_status::ready; };
-    QByteArray said;
-    const bool paused = waitForLine(server, QRegularExpression(QStringLiteral("paused at ") + pausePoint), 300000,
-                                    said, answered)
+    const bool paused = server.waitForLine(QRegularExpression(QStringLiteral("paused at ") + pausePoint), 300000, answered)
                             .hasMatch();
     QVERIFY2(paused, answered() ? "the run ended without reaching its pause; nothing was tested"
                                 : qPrintable(QStringLiteral("the run did not reach its pause in time; the server said: ")
-                                             + QString::fromUtf8(said)));
-    QString why;
+                                             + QString::fromUtf8(server.said())));
     QVERIFY2(anotherWriterHolds(tdb.db(), dialect == QLatin1String("postgres"), why), qPrintable(why));
-    ::kill(pid_t(server.processId()), SIGKILL);
-    QVERIFY(server.waitForFinished(30000));
+    ::kill(pid_t(server.process().processId()), SIGKILL);
+    QVERIFY(server.process().waitForFinished(30000));
     QVERIFY2(answer.get().status == 0, "the killed server answered");
 
     const QStringList after = everythingWritten(tdb.db());
@@ -268,16 +230,16 @@ void tst_ServerProcess::killedDuringRunIsAllOrNothing()
                              .arg(firstDifference(after, before), firstDifference(after, completed))));
 
     // The database is usable afterwards: a new server completes the same run.
-    QProcess restarted;
-    port = startServer(restarted, tdb.url());
-    QVERIFY(port > 0);
-    const HttpAnswer rerun = post(port, "/call", callBody("IntgCentral", args), login(port));
+    ServerProcess restarted;
+    why = restarted.start(tdb.url());
+    QVERIFY2(why.isEmpty(), qPrintable(why));
+    const HttpAnswer rerun = post(restarted.port(), "/call", callBody("IntgCentral", args), login(restarted.port()));
     QCOMPARE(rerun.status, 200);
     QVERIFY2(rerun.body.contains(QLatin1String("result")), QJsonDocument(rerun.body).toJson().constData());
     if (rolledBack)
         QCOMPARE(everythingWritten(tdb.db()), completed);
-    ::kill(pid_t(restarted.processId()), SIGTERM);
-    QVERIFY(restarted.waitForFinished(30000));
+    ::kill(pid_t(restarted.process().processId()), SIGTERM);
+    QVERIFY(restarted.process().waitForFinished(30000));
 }
 
 QTEST_GUILESS_MAIN(tst_ServerProcess)
