@@ -12,3 +12,11 @@ if(NOT SUITE_SERVER_ONLY)
   add_executable(grid_bench ${CMAKE_CURRENT_LIST_DIR}/grid_bench.cpp)
   target_link_libraries(grid_bench PRIVATE rci06000core)
 endif()
+
+# A "Todos" integration through the screen against the same request to the service alone.
+if(NOT SUITE_SERVER_ONLY)
+  add_executable(screen_bench ${CMAKE_CURRENT_LIST_DIR}/screen_bench.cpp)
+  target_include_directories(screen_bench PRIVATE ${CMAKE_SOURCE_DIR}/tests/rci06000)
+  target_link_libraries(screen_bench PRIVATE rci06000core suitedb Qt6::Test)
+  add_dependencies(screen_bench suite-server)
+endif()

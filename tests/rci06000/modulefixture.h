@@ -38,7 +38,8 @@ public:
     void refreshLocalCache(const QStringList& names, QWidget*, bool, const QString&) override
     { cacheRefreshes << names; }
     void handleException(const QString& message) override { errors << message; }
-    QString reportsDir() override { return {}; }
+    // The report definitions of the source tree.
+    QString reportsDir() override { return qEnvironmentVariable("SUITE_SOURCE_DIR") + QStringLiteral("/reports"); }
 
     QWidget* main() const { return m_main.get(); }
     QStringList errors;
@@ -140,10 +141,10 @@ inline mrv::LoginContext demoLogin(QSqlDatabase& db, const QString& databaseUrl,
 // with the demo operator logged in.
 class DemoBackend {
 public:
-    // Empty on success, otherwise why it could not start.
-    QString start()
+    // Empty on success, otherwise why it could not start (see TestDatabase::unavailable first).
+    QString start(const QString& dialect = QStringLiteral("sqlite"))
     {
-        m_db = std::make_unique<suite::test::TestDatabase>(QStringLiteral("sqlite"), suite::test::TestDatabase::Demo);
+        m_db = std::make_unique<suite::test::TestDatabase>(dialect, suite::test::TestDatabase::Demo);
         if (!m_db->isOpen())
             return QStringLiteral("demo database: ") + m_db->error();
         if (const QString why = m_server.start(m_db->url()); !why.isEmpty())

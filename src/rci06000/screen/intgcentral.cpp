@@ -13,6 +13,7 @@
 #include <datasource.h>
 #include <dbgrid.h>
 #include <dialogs.h>
+#include <field.h>
 #include <groupbox.h>
 #include <helpers.h>
 #include <logincontext.h>
@@ -97,6 +98,11 @@ void TfrmIntgCentral::bindEvents()
     onExit(grbArvore, &TfrmIntgCentral::grbArvoreExit);
     onClick(rbtTodosPrat, &TfrmIntgCentral::rbtTodosPratClick);
     onClick(rbtListaPrat, &TfrmIntgCentral::rbtListaPratClick);
+    onClick(sbtPesqPrat, &TfrmIntgCentral::sbtPesqPratClick);
+    onGetText(qryPesqPratos->FieldByName(QStringLiteral("CDFILAUXPRAT")),
+              &TfrmIntgCentral::qryPesqPratosCDFILAUXPRATGetText);
+    onGetText(cdsPesqPratoDadoCard->FieldByName(QStringLiteral("CDFILAUXPRAT")),
+              &TfrmIntgCentral::cdsPesqPratoDadoCardCDFILAUXPRATGetText);
 
     onClick(chbCicloCard, &TfrmIntgCentral::chbCicloCardClick);
     onClick(chbDadoCard, &TfrmIntgCentral::chbDadoCardClick);

@@ -25,6 +25,7 @@ class TColumn;
 class TDataSource;
 class TDateEditPlus;
 class TDBGrid;
+class TField;
 class TGroupBox;
 class TImage;
 class TMaskEdit;
@@ -58,6 +59,9 @@ public:
     void grbArvoreExit(QObject* Sender);
     void rbtTodosPratClick(QObject* Sender);
     void rbtListaPratClick(QObject* Sender);
+    void sbtPesqPratClick(QObject* Sender);
+    void qryPesqPratosCDFILAUXPRATGetText(mrv::TField* Sender, QString& Text, bool DisplayText);
+    void cdsPesqPratoDadoCardCDFILAUXPRATGetText(mrv::TField* Sender, QString& Text, bool DisplayText);
 
     // Menu filters (intgcentral_filters.cpp)
     void chbCicloCardClick(QObject* Sender);
@@ -217,6 +221,9 @@ private:
     // or the service when a menu filter is on.
     QString listaTodosPratos();
     QString tiposReceita() const;
+    // The remote dish search into cdsPesqPratoDadoCard, under its animation.
+    void pesquisaPratosServidor();
+    QString textoArvore(const mrv::TField* field) const;
     void carregaGrupFili();
     // The destination grid counts as holding rows only while it is loaded.
     bool temFiliais() const;

@@ -121,10 +121,7 @@ void TfrmIntgCentral::Vd_FiliDest()
 QString TfrmIntgCentral::listaTodosPratos()
 {
     if (chbDadoCard->isChecked() || chbCicloCard->isChecked()) {
-        dtsPesqPrato->setDataSet(cdsPesqPratoDadoCard);
-        const rci06000::PesqPratoArgs args = argumentosPesqPrato();
-        mrv::BusyAnimation busy(6, msgPadrao->Msg(QStringLiteral("getprato")));
-        cdsPesqPratoDadoCard->setData(mrv::CheckResultServ(rci06000::GetPesqPrato(netIntgCentral, args), true, 0));
+        pesquisaPratosServidor();
         return searchKeys(cdsPesqPratoDadoCard);
     }
     dtsPesqPrato->setDataSet(qryPesqPratos);

@@ -7,12 +7,16 @@
 #include <btnpesquisa.h>
 #include <buttonflat.h>
 #include <checkbox.h>
+#include <busyanimation.h>
 #include <clientdataset.h>
+#include <datasource.h>
 #include <dateeditplus.h>
 #include <dbpicture.h>
+#include <dialogs.h>
 #include <helpers.h>
 #include <logincontext.h>
 #include <maskedit.h>
+#include <messages.h>
 #include <radiobutton.h>
 
 #include <QLineEdit>
@@ -115,4 +119,51 @@ rci06000::PesqPratoArgs TfrmIntgCentral::argumentosPesqPrato() const
     args.servicePatterns = lista(ciclo, rbtTodosServCiclo, stListaServPadr);
     args.cycleDishTypes = lista(ciclo, rbtTodosTpPratCiclo, stListaTpPratCiclo);
     return args;
+}
+
+void TfrmIntgCentral::pesquisaPratosServidor()
+{
+    dtsPesqPrato->setDataSet(cdsPesqPratoDadoCard);
+    const rci06000::PesqPratoArgs args = argumentosPesqPrato();
+    mrv::BusyAnimation busy(6, msgPadrao->Msg(QStringLiteral("getprato")));
+    cdsPesqPratoDadoCard->setData(mrv::CheckResultServ(rci06000::GetPesqPrato(netIntgCentral, args), true, 0));
+}
+
+void TfrmIntgCentral::sbtPesqPratClick(QObject* /*Sender*/)
+{
+    const QString caption =
+        msgPadrao->Msg(QStringLiteral("CDPRATO")) + QLatin1Char('|') + msgPadrao->Msg(QStringLiteral("Prato_nCad"));
+    if (!chbDadoCard->isChecked() && !chbCicloCard->isChecked()) {
+        // No filter: the dishes of the chosen trees, straight from the database.
+        dtsPesqPrato->setDataSet(qryPesqPratos);
+        qryPesqPratos->Close();
+        qryPesqPratos->setParam(QStringLiteral("P_CDFILAUXPRAT"), valorArvorePadrao());
+        qryPesqPratos->setParam(QStringLiteral("P_CDFILIAL"), valorArvoreLocal());
+    } else {
+        Vd_CicloCard();
+        Vd_DadosCardapio();
+        pesquisaPratosServidor();
+    }
+    mrv::PesquisaListaMsg(dtsPesqPrato, QStringLiteral("CDPESQPRAT"), caption, false, stListaPrato);
+    rbtListaPrat->setFocus(Qt::OtherFocusReason);
+}
+
+QString TfrmIntgCentral::textoArvore(const mrv::TField* field) const
+{
+    const QString tree = field->AsString();
+    if (tree == QLatin1String("P"))
+        return msgPadrao->Msg(QStringLiteral("PADRAO"));
+    if (mrv::EmptyString(tree))
+        return {};
+    return msgPadrao->Msg(QStringLiteral("LOCAL"));
+}
+
+void TfrmIntgCentral::qryPesqPratosCDFILAUXPRATGetText(mrv::TField* Sender, QString& Text, bool /*DisplayText*/)
+{
+    Text = textoArvore(Sender);
+}
+
+void TfrmIntgCentral::cdsPesqPratoDadoCardCDFILAUXPRATGetText(mrv::TField* Sender, QString& Text, bool /*DisplayText*/)
+{
+    Text = textoArvore(Sender);
 }
