@@ -11,6 +11,8 @@
 #include <hostservices.h>
 #include <logincontext.h>
 #include <netconnection.h>
+#include <radiobutton.h>
+#include <buttonflat.h>
 #include <scripteddialogs.h>
 
 #include <QApplication>
@@ -194,6 +196,19 @@ inline TfrmIntgCentral* openScreen(const RecordingHost& host)
     return form;
 }
 
+// The dish list through the picker, as the user makes it (filters off: the database's dishes).
+inline void pickDishes(TfrmIntgCentral* form, mrv::ScriptedDialogs* dialogs, const QStringList& keys)
+{
+    form->rbtListaPrat->click();
+    dialogs->queuePick(keys);
+    form->sbtPesqPrat->click();
+}
+
+inline QString dishList(const TfrmIntgCentral* form)
+{
+    return form->property("stListaPrato").toString();
+}
+
 inline QList<TfrmIntgCentral*> liveScreens()
 {
     QList<TfrmIntgCentral*> screens;
@@ -204,12 +219,3 @@ inline QList<TfrmIntgCentral*> liveScreens()
 }
 
 } // namespace rci06000::test
-
-// Reads the screen's private fields for the tests.
-class TfrmIntgCentralProbe {
-public:
-    static QString stListaPrato(const TfrmIntgCentral* f) { return f->stListaPrato; }
-    static QString stListaCiclo(const TfrmIntgCentral* f) { return f->stListaCiclo; }
-    static bool boPrimAtivacao(const TfrmIntgCentral* f) { return f->boPrimAtivacao; }
-    static void setStListaPrato(TfrmIntgCentral* f, const QString& v) { f->stListaPrato = v; }
-};

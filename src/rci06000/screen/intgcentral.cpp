@@ -10,6 +10,7 @@
 #include <buttonflat.h>
 #include <checkbox.h>
 #include <clientdataset.h>
+#include <dateeditplus.h>
 #include <datasource.h>
 #include <dbgrid.h>
 #include <dialogs.h>
@@ -105,8 +106,27 @@ void TfrmIntgCentral::bindEvents()
               &TfrmIntgCentral::cdsPesqPratoDadoCardCDFILAUXPRATGetText);
 
     onClick(chbCicloCard, &TfrmIntgCentral::chbCicloCardClick);
-    onClick(chbDadoCard, &TfrmIntgCentral::chbDadoCardClick);
+    onClick(rbtTodosCiclo, &TfrmIntgCentral::rbtTodosCicloClick);
+    onClick(rbtListaCiclo, &TfrmIntgCentral::rbtListaCicloClick);
+    onClick(rbtTodosServCiclo, &TfrmIntgCentral::rbtTodosServCicloClick);
+    onClick(rbtListaServCiclo, &TfrmIntgCentral::rbtListaServCicloClick);
+    onClick(rbtTodosTpPratCiclo, &TfrmIntgCentral::rbtTodosTpPratCicloClick);
+    onClick(rbtListaTpPratCiclo, &TfrmIntgCentral::rbtListaTpPratCicloClick);
+    onClick(sbtCiclo, &TfrmIntgCentral::sbtCicloClick);
+    onClick(sbtPadraoServCiclo, &TfrmIntgCentral::sbtPadraoServCicloClick);
+    onClick(sbtTpPratCiclo, &TfrmIntgCentral::sbtTpPratCicloClick);
     onExit(grbCicloCard, &TfrmIntgCentral::grbCicloCardExit);
+
+    onClick(chbDadoCard, &TfrmIntgCentral::chbDadoCardClick);
+    onClick(rbtTodosServ, &TfrmIntgCentral::rbtTodosServClick);
+    onClick(rbtListaServ, &TfrmIntgCentral::rbtListaServClick);
+    onKeyDown(rbtListaServ, &TfrmIntgCentral::rbtListaServKeyDown);
+    onClick(sbtServico, &TfrmIntgCentral::sbtServicoClick);
+    onClick(rbtTodosPrato, &TfrmIntgCentral::rbtTodosPratoClick);
+    onClick(rbtListaPrato, &TfrmIntgCentral::rbtListaPratoClick);
+    onClick(sbtPrato, &TfrmIntgCentral::sbtPratoClick);
+    onExit(depDataInic, &TfrmIntgCentral::depDataInicExit);
+    onExit(depDataFina, &TfrmIntgCentral::depDataFinaExit);
     onExit(grbDadoCard, &TfrmIntgCentral::grbDadoCardExit);
 
     onBeforePesq(sbtAgrupFilial, &TfrmIntgCentral::sbtAgrupFilialBeforePesq);
