@@ -255,6 +255,8 @@ AutomationRunner::Outcome AutomationRunner::answer(const QJsonObject& args)
             dialogs->queuePickCancel();
         else if (args.contains(QStringLiteral("keys")))
             dialogs->queuePick(stringList(args.value(QStringLiteral("keys"))));
+        else if (args.contains(QStringLiteral("first")))
+            dialogs->queuePickFirst(args.value(QStringLiteral("first")).toInt());
         else
             dialogs->queuePickKeep();
     } else if (dialog == QLatin1String("lookup")) {

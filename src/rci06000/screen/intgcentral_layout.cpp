@@ -288,7 +288,7 @@ void TfrmIntgCentral::createTabOrder()
     // Buttons that take no focus stay out of the chain.
     QWidget* previous = nullptr;
     for (QWidget* widget : order) {
-        if (!(widget->focusPolicy() & Qt::TabFocus))
+        if (widget->focusPolicy() == Qt::NoFocus)
             continue;
         if (previous)
             QWidget::setTabOrder(previous, widget);
