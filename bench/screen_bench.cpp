@@ -1,5 +1,5 @@
 // A "Todos" integration driven through the screen (source "0001", every branch of grouping "T"
-// marked, both recipe kinds) against the same request sent straight to the service, on one
+// marked, local recipes as integration_bench takes them) against the same request sent straight to the service, on one
 // benchmark database and one suite-server, in back-to-back pairs.
 //   screen_bench --database NEWDB [--scale B,D,L] [--runs N]
 // NEWDB: a SQLite file or a postgresql:// URL of a database that `suite-server init` may fill.
@@ -91,10 +91,11 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "the screen did not open: %s\n", qPrintable(host.errors.join('\n')));
         return 1;
     }
-    // The user's choices: "Todos", both trees and kinds, every branch of "T" marked.
+    // The user's choices: "Todos", both trees, local recipes, every branch of "T" marked.
     form->medCdFilial->setFocus();
     form->chbArvPadrao->setFocus();
     form->rbtTodosPrat->click();
+    form->chbServico->setChecked(false);
     form->dbgFiliGrup->setFocus();
     form->dbgFiliGrupTitleClick(form->dbgFiliGrup->Column(0));
     std::printf("%d destination branches marked\n", form->cdsFiliGrup->RecordCount());
@@ -123,7 +124,7 @@ int main(int argc, char** argv)
         direct.Port = login.webPort;
         timer.restart();
         const QJsonObject answer =
-            direct.call(QStringLiteral("IntgCentral"), {QStringLiteral("0001"), dishes, QStringLiteral("FS"),
+            direct.call(QStringLiteral("IntgCentral"), {QStringLiteral("0001"), dishes, QStringLiteral("FX"),
                                                         form->cdsFiliGrup->Data(), QString(), QString()});
         serviceTimes << timer.nsecsElapsed() / 1e9;
         if (!answer.value(QStringLiteral("error")).isUndefined()) {

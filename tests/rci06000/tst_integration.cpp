@@ -9,6 +9,7 @@
 #include <buttonflat.h>
 #include <checkbox.h>
 #include <clientdataset.h>
+#include <dateeditplus.h>
 #include <dbgrid.h>
 #include <maskedit.h>
 #include <messages.h>
@@ -158,6 +159,8 @@ private slots:
     void runsWithObservationsAndTheirReports();
     void nothingChanges_data();
     void nothingChanges();
+    void allDishesOfOneWeeksMenus_data() { suite::test::addDialectRows(); }
+    void allDishesOfOneWeeksMenus();
 
 private:
     // A screen on a fresh demo database and its own server, with "Todos" chosen and the
@@ -426,6 +429,51 @@ void tst_Integration::nothingChanges()
     QCOMPARE(runsRecorded(db), how == "no" ? runs : runs + 1);   // "No" calls nothing at all
     QCOMPARE(form->cdsLogIntCent->Active(), how != "no");
     QVERIFY(!mrv::ShowAviActive());
+}
+
+void tst_Integration::allDishesOfOneWeeksMenus()
+{
+    QFETCH(QString, dialect);
+    SKIP_UNAVAILABLE(dialect);
+    TfrmIntgCentral* form = open(dialect, "2");
+    QVERIFY(form);
+    QSqlDatabase db = m_backend->database().db();
+    QSqlQuery q(db);
+    QVERIFY(q.exec("SELECT MIN(DTCARDAPIO) FROM CARDAPIO WHERE CDFILIAL = '0001'") && q.next());
+    const QDate monday = QDate::fromString(q.value(0).toString().left(10), Qt::ISODate).addDays(7);
+    QVERIFY(monday.isValid());
+    // What the head office's menus of that week hold, at the dish level the screen lists.
+    QStringList onTheMenus;
+    q.prepare("SELECT DISTINCT c.CDFILAUXPRAT, c.CDPRATO FROM CARDAPIO c JOIN PRATO p ON p.CDFILAUXPRAT = c.CDFILAUXPRAT"
+              " AND p.CDPRATO = c.CDPRATO WHERE c.CDFILIAL = '0001' AND c.DTCARDAPIO BETWEEN ? AND ?"
+              " AND p.CDNVPRATO = (SELECT MAX(CDNVPRATO) FROM PRATO) ORDER BY 2, 1");
+    q.addBindValue(monday.toString(Qt::ISODate));
+    q.addBindValue(monday.addDays(6).toString(Qt::ISODate));
+    QVERIFY(q.exec());
+    while (q.next())
+        onTheMenus << q.value(0).toString() + q.value(1).toString();
+    QVERIFY(!onTheMenus.isEmpty());
+
+    form->chbDadoCard->click();
+    form->depDataInic->setDate(monday);
+    form->depDataFina->setDate(monday.addDays(6));
+    form->rbtTodosServ->click();
+    form->rbtTodosPrato->click();
+    form->rbtTodosPrat->click();
+    form->chbServico->setChecked(false);
+    mark(form, {"0009"});
+    const Recipes before = localRecipes(db);
+    confirm(form, {mrv::mrYes, mrv::mrNo});
+    QVERIFY2(m_host.errors.isEmpty(), qPrintable(m_host.errors.join('\n')));
+
+    // The service found exactly the week's dishes, and only their recipes changed.
+    QStringList found;
+    const int key = form->cdsPesqPratoDadoCard->FieldByName("CDPESQPRAT")->index();
+    for (int row = 0; row < form->cdsPesqPratoDadoCard->RecordCount(); ++row)
+        found << form->cdsPesqPratoDadoCard->valueAt(row, key).toString();
+    QCOMPARE(found, onTheMenus);
+    QCOMPARE(localRecipes(db), expectedLocal(before, "0001", {"0009"}, onTheMenus, logKeys(form->cdsLogIntCent)));
+    QVERIFY(localRecipes(db) != before);
 }
 
 QTEST_MAIN(tst_Integration)
