@@ -68,9 +68,7 @@ int main(int argc, char** argv)
 
     RecordingHost host;
     mrv::setHostServices(&host);
-    auto dialogs = std::make_unique<mrv::ScriptedDialogs>();
-    mrv::ScriptedDialogs* scripted = dialogs.get();
-    mrv::setDialogs(std::move(dialogs));
+    mrv::setDialogs(std::make_unique<mrv::ScriptedDialogs>());
     SuiteServer server;
     if (const QString why = server.start(url); !why.isEmpty()) {
         std::fprintf(stderr, "%s\n", qPrintable(why));
@@ -102,12 +100,20 @@ int main(int argc, char** argv)
 
     QList<double> screenTimes, serviceTimes, ratios;
     for (int run = 0; run < runs; ++run) {
-        scripted->queueMessage(mrv::mrYes);   // "conf_op"
-        scripted->queueMessage(mrv::mrNo);    // "v_log", when the run has observations
+        // Fresh answers each run: a clean run leaves the second one unasked.
+        auto dialogs = std::make_unique<mrv::ScriptedDialogs>();
+        dialogs->queueMessage(mrv::mrYes);   // "conf_op"
+        dialogs->queueMessage(mrv::mrNo);    // "v_log", when the run has observations
+        mrv::setDialogs(std::move(dialogs));
         QElapsedTimer timer;
         timer.start();
         form->sbtConfirma->click();
         screenTimes << timer.nsecsElapsed() / 1e9;
+        if (!form->cdsLogIntCent->Active()) {
+            std::fprintf(stderr, "the screen did not run the integration\n");
+            return 1;
+        }
+        form->cdsLogIntCent->Close();
         if (!host.errors.isEmpty()) {
             std::fprintf(stderr, "the screen's run failed: %s\n", qPrintable(host.errors.join('\n')));
             return 1;

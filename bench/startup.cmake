@@ -20,3 +20,9 @@ if(NOT SUITE_SERVER_ONLY)
   target_link_libraries(screen_bench PRIVATE rci06000core suitedb Qt6::Test)
   add_dependencies(screen_bench suite-server)
 endif()
+
+# The dish picker over a large dish table: opening and filtering.
+if(NOT SUITE_SERVER_ONLY)
+  add_executable(picker_bench ${CMAKE_CURRENT_LIST_DIR}/picker_bench.cpp)
+  target_link_libraries(picker_bench PRIVATE mrv Qt6::Test)
+endif()
