@@ -113,6 +113,7 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "the screen did not run the integration\n");
             return 1;
         }
+        const int logRows = form->cdsLogIntCent->RecordCount();
         form->cdsLogIntCent->Close();
         if (!host.errors.isEmpty()) {
             std::fprintf(stderr, "the screen's run failed: %s\n", qPrintable(host.errors.join('\n')));
@@ -139,7 +140,7 @@ int main(int argc, char** argv)
         }
         ratios << screenTimes.last() / serviceTimes.last();
         std::printf("pair %d: screen %.2f s, service %.2f s, ratio %.2f (%d log rows)\n", run + 1,
-                    screenTimes.last(), serviceTimes.last(), ratios.last(), form->cdsLogIntCent->RecordCount());
+                    screenTimes.last(), serviceTimes.last(), ratios.last(), logRows);
         std::fflush(stdout);
     }
     resetModule();
