@@ -230,18 +230,23 @@ private:
     bool todosMarcados() const { return boTodosMarcados; }
     bool primAtivacao() const { return boPrimAtivacao; }
 
-    // Construction steps (intgcentral.cpp, intgcentral_model.cpp)
-    void createMenuColumn();
-    void createSource();
-    void createCycleFilter();
-    void createDataFilter();
-    void createDishes();
-    void createDestination();
-    void createMarkImages();
-    void createTabOrder();
+    // Each area builds and binds its controls in its own file: the frame (intgcentral.cpp,
+    // intgcentral_model.cpp), the source, the filters, the destination and the run.
     void createCatalogue();
     void createDataSets();
+    void createTabOrder();
     void bindEvents();
+    void createSource();
+    void createDishes();
+    void bindSource();
+    void createCycleFilter();
+    void createDataFilter();
+    void bindFilters();
+    void createMenuColumn();
+    void createMarkImages();
+    void createDestination();
+    void bindDestination();
+    void bindRun();
 
     // Normalises the source code, validates it and shows its name; a refused code gets the focus back.
     void validaFilialOrigem();

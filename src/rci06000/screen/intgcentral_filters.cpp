@@ -1,6 +1,8 @@
 // TfrmIntgCentral: the menu-cycle and menu-data filters.
 #include "intgcentral.h"
 
+#include "screencontrols.h"
+
 #include <adoibquery.h>
 #include <buttonflat.h>
 #include <checkbox.h>
@@ -11,6 +13,96 @@
 #include <messages.h>
 #include <radiobutton.h>
 #include <shortdate.h>
+
+#include <QLabel>
+
+using namespace mrv;
+using namespace rci06000::Internal;
+
+void TfrmIntgCentral::createCycleFilter()
+{
+    // The check box stands in for the caption: it sits on the frame line, over the
+    // blank caption that keeps the line open behind it.
+    grbCicloCard = group("grbCicloCard", QString(23, QLatin1Char(' ')), grbOrigem, QRect(6, 47, 427, 93));
+    chbCicloCard = captionCheck("chbCicloCard", QStringLiteral("Ciclo de Cardápio"), grbCicloCard);
+
+    grbCiclo = group("grbCiclo", QStringLiteral("Ciclo"), grbCicloCard, QRect(6, 20, 135, 65));
+    const Choice ciclo = choice(grbCiclo, "rbtTodosCiclo", "rbtListaCiclo", "sbtCiclo");
+    rbtTodosCiclo = ciclo.todos;
+    rbtListaCiclo = ciclo.lista;
+    sbtCiclo = ciclo.button;
+
+    grbPadroServCiclo = group("grbPadroServCiclo", QStringLiteral("Padrão de Serviço"), grbCicloCard,
+                              QRect(146, 20, 135, 65));
+    const Choice padrao = choice(grbPadroServCiclo, "rbtTodosServCiclo", "rbtListaServCiclo", "sbtPadraoServCiclo");
+    rbtTodosServCiclo = padrao.todos;
+    rbtListaServCiclo = padrao.lista;
+    sbtPadraoServCiclo = padrao.button;
+
+    grbTipoPratCiclo = group("grbTipoPratCiclo", QStringLiteral("Tipo de Prato"), grbCicloCard,
+                             QRect(286, 20, 135, 65));
+    const Choice tipo = choice(grbTipoPratCiclo, "rbtTodosTpPratCiclo", "rbtListaTpPratCiclo", "sbtTpPratCiclo");
+    rbtTodosTpPratCiclo = tipo.todos;
+    rbtListaTpPratCiclo = tipo.lista;
+    sbtTpPratCiclo = tipo.button;
+
+    chbCicloCard->raise();
+}
+
+void TfrmIntgCentral::createDataFilter()
+{
+    grbDadoCard = group("grbDadoCard", QString(23, QLatin1Char(' ')), grbOrigem, QRect(6, 143, 427, 93));
+    chbDadoCard = captionCheck("chbDadoCard", QStringLiteral("Dados do Cardápio"), grbDadoCard);
+
+    grbData = group("grbData", QStringLiteral("Data"), grbDadoCard, QRect(6, 20, 152, 65));
+    lblDataInic = label("lblDataInic", QStringLiteral("de"), grbData, QPoint(8, 21));
+    depDataInic = place(new TDateEditPlus(grbData), "depDataInic", QRect(30, 17, 114, 21));
+    lblDataFina = label("lblDataFina", QStringLiteral("até"), grbData, QPoint(8, 43));
+    depDataFina = place(new TDateEditPlus(grbData), "depDataFina", QRect(30, 39, 114, 21));
+    lblDataInic->setBuddy(depDataInic);
+    lblDataFina->setBuddy(depDataFina);
+
+    grbServ = group("grbServ", QStringLiteral("Serviço"), grbDadoCard, QRect(164, 20, 126, 65));
+    const Choice serv = choice(grbServ, "rbtTodosServ", "rbtListaServ", "sbtServico");
+    rbtTodosServ = serv.todos;
+    rbtListaServ = serv.lista;
+    sbtServico = serv.button;
+    sbtServico->setEnabled(false);
+
+    grbTipoPrato = group("grbTipoPrato", QStringLiteral("Tipo de Prato"), grbDadoCard, QRect(295, 20, 126, 65));
+    const Choice prato = choice(grbTipoPrato, "rbtTodosPrato", "rbtListaPrato", "sbtPrato");
+    rbtTodosPrato = prato.todos;
+    rbtListaPrato = prato.lista;
+    sbtPrato = prato.button;
+
+    chbDadoCard->raise();
+}
+
+void TfrmIntgCentral::bindFilters()
+{
+    onClick(chbCicloCard, &TfrmIntgCentral::chbCicloCardClick);
+    onClick(rbtTodosCiclo, &TfrmIntgCentral::rbtTodosCicloClick);
+    onClick(rbtListaCiclo, &TfrmIntgCentral::rbtListaCicloClick);
+    onClick(rbtTodosServCiclo, &TfrmIntgCentral::rbtTodosServCicloClick);
+    onClick(rbtListaServCiclo, &TfrmIntgCentral::rbtListaServCicloClick);
+    onClick(rbtTodosTpPratCiclo, &TfrmIntgCentral::rbtTodosTpPratCicloClick);
+    onClick(rbtListaTpPratCiclo, &TfrmIntgCentral::rbtListaTpPratCicloClick);
+    onClick(sbtCiclo, &TfrmIntgCentral::sbtCicloClick);
+    onClick(sbtPadraoServCiclo, &TfrmIntgCentral::sbtPadraoServCicloClick);
+    onClick(sbtTpPratCiclo, &TfrmIntgCentral::sbtTpPratCicloClick);
+    onExit(grbCicloCard, &TfrmIntgCentral::grbCicloCardExit);
+    onClick(chbDadoCard, &TfrmIntgCentral::chbDadoCardClick);
+    onClick(rbtTodosServ, &TfrmIntgCentral::rbtTodosServClick);
+    onClick(rbtListaServ, &TfrmIntgCentral::rbtListaServClick);
+    onKeyDown(rbtListaServ, &TfrmIntgCentral::rbtListaServKeyDown);
+    onClick(sbtServico, &TfrmIntgCentral::sbtServicoClick);
+    onClick(rbtTodosPrato, &TfrmIntgCentral::rbtTodosPratoClick);
+    onClick(rbtListaPrato, &TfrmIntgCentral::rbtListaPratoClick);
+    onClick(sbtPrato, &TfrmIntgCentral::sbtPratoClick);
+    onExit(depDataInic, &TfrmIntgCentral::depDataInicExit);
+    onExit(depDataFina, &TfrmIntgCentral::depDataFinaExit);
+    onExit(grbDadoCard, &TfrmIntgCentral::grbDadoCardExit);
+}
 
 void TfrmIntgCentral::chbCicloCardClick(QObject* /*Sender*/)
 {

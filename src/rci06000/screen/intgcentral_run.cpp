@@ -41,6 +41,11 @@ QString searchKeys(const mrv::TDataSet* dataSet)
 
 } // namespace
 
+void TfrmIntgCentral::bindRun()
+{
+    onClick(sbtConfirma, &TfrmIntgCentral::sbtConfirmaClick);
+}
+
 void TfrmIntgCentral::recusa(QWidget* control, const QString& key)
 {
     if (control && control->isEnabled() && control->isVisible())
