@@ -2,6 +2,7 @@
 // from the data set, the dialog built and shown), then each keystroke in its filter box until
 // the narrowed list is painted again.
 //   picker_bench [dishes] [runs]      defaults: 50000 dishes, 5 runs
+#include "benchkit.h"
 #include <clientdataset.h>
 #include <datasource.h>
 #include <dialogs.h>
@@ -37,18 +38,12 @@ QJsonObject dishPacket(int dishes)
                        {"rows", rows}};
 }
 
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.at(values.size() / 2);
-}
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    suite::bench::preferOffscreen();
     QApplication app(argc, argv);
     const int dishes = argc > 1 ? std::max(1, atoi(argv[1])) : 50000;
     const int runs = argc > 2 ? std::max(1, atoi(argv[2])) : 5;
@@ -93,12 +88,12 @@ int main(int argc, char** argv)
     }
 
     std::printf("dish picker, %d dishes, %d runs, medians\n", dishes, runs);
-    std::printf("  open (rows read, dialog built, list painted): %.1f ms (goal < 300 ms)\n", median(opening));
+    std::printf("  open (rows read, dialog built, list painted): %.1f ms (goal < 300 ms)\n", suite::bench::median(opening));
     double worst = 0;
     for (qsizetype k = 0; k < typed.size(); ++k) {
         std::printf("  keystroke %lld '%c': %.1f ms\n", static_cast<long long>(k + 1), typed.at(k).toLatin1(),
-                    median(keystrokes[k]));
-        worst = std::max(worst, median(keystrokes[k]));
+                    suite::bench::median(keystrokes[k]));
+        worst = std::max(worst, suite::bench::median(keystrokes[k]));
     }
     std::printf("  slowest keystroke: %.1f ms (goal < 50 ms); \"%s\" leaves %d rows\n", worst, qPrintable(typed),
                 shownAfter);

@@ -3,6 +3,7 @@
 // benchmark database and one suite-server, in back-to-back pairs.
 //   screen_bench --database NEWDB [--scale B,D,L] [--runs N]
 // NEWDB: a SQLite file or a postgresql:// URL of a database that `suite-server init` may fill.
+#include "benchkit.h"
 #include "modulefixture.h"
 
 #include <adoibquery.h>
@@ -22,12 +23,6 @@ using namespace rci06000::test;
 
 namespace {
 
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const qsizetype half = values.size() / 2;
-    return values.size() % 2 ? values[half] : (values[half - 1] + values[half]) / 2;
-}
 
 bool initDatabase(const QString& url, const QString& scale)
 {
@@ -42,8 +37,7 @@ bool initDatabase(const QString& url, const QString& scale)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    suite::bench::preferOffscreen();
     QApplication app(argc, argv);
     if (qEnvironmentVariableIsEmpty("SUITE_BIN_DIR"))
         qputenv("SUITE_BIN_DIR", QCoreApplication::applicationDirPath().toUtf8());
@@ -144,7 +138,7 @@ int main(int argc, char** argv)
         std::fflush(stdout);
     }
     resetModule();
-    std::printf("screen %.2f s, service %.2f s (medians of %d)\n", median(screenTimes), median(serviceTimes), runs);
-    std::printf("screen/service ratio (median of pairs, goal <= 1.50): %.2f\n", median(ratios));
+    std::printf("screen %.2f s, service %.2f s (medians of %d)\n", suite::bench::median(screenTimes), suite::bench::median(serviceTimes), runs);
+    std::printf("screen/service ratio (median of pairs, goal <= 1.50): %.2f\n", suite::bench::median(ratios));
     return 0;
 }
