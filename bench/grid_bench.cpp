@@ -2,6 +2,7 @@
 // service (JSON text) loaded into the screen's grid and painted, and a mark-all over every
 // row, with the number of full refreshes each causes.
 //   grid_bench [branches] [runs]      defaults: 10000 branches, 7 runs
+#include "benchkit.h"
 #include "screen/intgcentral.h"
 
 #include <clientdataset.h>
@@ -46,18 +47,12 @@ QByteArray branchPacket(int branches)
     return QJsonDocument(QJsonObject{{"result", packet}}).toJson(QJsonDocument::Compact);
 }
 
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.at(values.size() / 2);
-}
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    suite::bench::preferOffscreen();
     QApplication app(argc, argv);
     const int branches = argc > 1 ? std::max(1, atoi(argv[1])) : 10000;
     const int runs = argc > 2 ? std::max(1, atoi(argv[2])) : 7;
@@ -105,9 +100,9 @@ int main(int argc, char** argv)
 
     std::printf("destination grid, %d branches (packet %.1f KB), %d runs, medians (goal < 100 ms each)\n", branches,
                 wire.size() / 1024.0, runs);
-    std::printf("  load (JSON text -> data set -> painted grid): %.1f ms, %d full refresh(es)\n", median(load),
+    std::printf("  load (JSON text -> data set -> painted grid): %.1f ms, %d full refresh(es)\n", suite::bench::median(load),
                 loadRefreshes);
-    std::printf("  mark-all: %.1f ms, unmark-all: %.1f ms, %d full refresh(es) each\n", median(markAll),
-                median(unmarkAll), markRefreshes);
+    std::printf("  mark-all: %.1f ms, unmark-all: %.1f ms, %d full refresh(es) each\n", suite::bench::median(markAll),
+                suite::bench::median(unmarkAll), markRefreshes);
     return 0;
 }

@@ -1,14 +1,20 @@
-# Start-up of the integration screen: from IniProc to the end of its first activation,
-# against suite-server on a loopback port with the demo database. Not part of the tests.
+# The desktop's benchmarks; not part of the tests.
 if(NOT SUITE_SERVER_ONLY)
-  add_executable(startup_bench ${CMAKE_CURRENT_LIST_DIR}/startup_bench.cpp)
-  target_include_directories(startup_bench PRIVATE ${CMAKE_SOURCE_DIR}/tests/rci06000)
-  target_link_libraries(startup_bench PRIVATE rci06000core suitedb suiteprovision Qt6::Test)
-  add_dependencies(startup_bench suite-server)
-endif()
+  # suite_add_desktop_bench(NAME LIBS...): one program of bench/NAME.cpp; with the module
+  # fixture (a real suite-server) when it links rci06000core.
+  function(suite_add_desktop_bench name)
+    add_executable(${name} ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/${name}.cpp)
+    target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/rci06000 ${CMAKE_CURRENT_FUNCTION_LIST_DIR})
+    target_link_libraries(${name} PRIVATE ${ARGN} Qt6::Test)
+    add_dependencies(${name} suite-server)
+  endfunction()
 
-# The destination grid with a large grouping: load and mark-all times.
-if(NOT SUITE_SERVER_ONLY)
-  add_executable(grid_bench ${CMAKE_CURRENT_LIST_DIR}/grid_bench.cpp)
-  target_link_libraries(grid_bench PRIVATE rci06000core)
+  # From IniProc to the end of the screen's first activation, against the demo database.
+  suite_add_desktop_bench(startup_bench rci06000core suitedb suiteprovision)
+  # The destination grid with a large grouping: load and mark-all.
+  suite_add_desktop_bench(grid_bench rci06000core)
+  # A "Todos" integration through the screen against the same request to the service alone.
+  suite_add_desktop_bench(screen_bench rci06000core suitedb suiteprovision)
+  # The dish picker over a large dish table: opening and filtering.
+  suite_add_desktop_bench(picker_bench mrv)
 endif()

@@ -1,6 +1,7 @@
 // Time from IniProc to the end of the integration screen's first activation (connected,
 // source branch preset, dish-code masks set), against a loopback suite-server.
 //   startup_bench [runs]        SUITE_BIN_DIR must point at the directory of suite-server.
+#include "benchkit.h"
 #include "modulefixture.h"
 
 #include <adoibquery.h>
@@ -27,8 +28,7 @@ bool firstActivationDone(const TfrmIntgCentral* form, const RecordingHost& host)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    suite::bench::preferOffscreen();
     QApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 20;
 

@@ -122,8 +122,9 @@ void AutomationRunner::runStep(qsizetype index)
 {
     const AutomationStep& step = m_steps.at(index);
     const QString label = QStringLiteral("[%1/%2]").arg(index + 1).arg(m_steps.size());
+    // What a step still on the stack showed so far is printed under it, before this one starts.
+    printShown();
     m_env.print(QStringLiteral("%1 %2").arg(label, step.description()));
-    const qsizetype shownBefore = m_env.dialogs ? m_env.dialogs->shown().size() : 0;
 
     m_modalAtStep.append(QApplication::activeModalWidget());
     Outcome outcome;
@@ -136,17 +137,26 @@ void AutomationRunner::runStep(qsizetype index)
     if (m_done)
         return;
 
-    if (m_env.dialogs) {
-        const auto& shown = m_env.dialogs->shown();
-        for (qsizetype i = shownBefore; i < shown.size(); ++i)
-            m_env.print(QStringLiteral("      %1: %2").arg(shown.at(i).kind, shown.at(i).text.isEmpty() ? shown.at(i).title : shown.at(i).text));
-    }
+    printShown();
     if (outcome.ok) {
         m_env.print(QStringLiteral("%1 ok").arg(label));
         return;
     }
     m_env.print(QStringLiteral("%1 FALHOU: %2").arg(label, outcome.detail));
     finish(1);
+}
+
+void AutomationRunner::printShown()
+{
+    if (!m_env.dialogs)
+        return;
+    const auto& shown = m_env.dialogs->shown();
+    for (; m_printedShown < shown.size(); ++m_printedShown) {
+        const mrv::ScriptedDialogs::Shown& item = shown.at(m_printedShown);
+        // A preview is a whole report: its title says which.
+        const bool titleOnly = item.text.isEmpty() || item.kind == QLatin1String("preview");
+        m_env.print(QStringLiteral("      %1: %2").arg(item.kind, titleOnly ? item.title : item.text));
+    }
 }
 
 QWidget* AutomationRunner::widgetTarget(const QJsonObject& args, QString* problem)
@@ -245,6 +255,8 @@ AutomationRunner::Outcome AutomationRunner::answer(const QJsonObject& args)
             dialogs->queuePickCancel();
         else if (args.contains(QStringLiteral("keys")))
             dialogs->queuePick(stringList(args.value(QStringLiteral("keys"))));
+        else if (args.contains(QStringLiteral("first")))
+            dialogs->queuePickFirst(args.value(QStringLiteral("first")).toInt());
         else
             dialogs->queuePickKeep();
     } else if (dialog == QLatin1String("lookup")) {

@@ -50,12 +50,14 @@ private:
     Outcome triggerMenu(const QJsonObject& args);
     QWidget* widgetTarget(const QJsonObject& args, QString* problem);
     void finish(int exitCode);
+    void printShown();
 
     QList<AutomationStep> m_steps;
     Environment m_env;
     qsizetype m_next = 0;
     QList<QPointer<QWidget>> m_modalAtStep;   // modal window under each running step
     bool m_done = false;
+    qsizetype m_printedShown = 0;                // dialogs' records printed so far
 };
 
 } // namespace suite::host

@@ -8,6 +8,7 @@
 #include "uiinspector.h"
 
 #include <dialogs.h>
+#include <glyphs.h>
 #include <scripteddialogs.h>
 
 #include <QApplication>
@@ -85,7 +86,7 @@ int HostApplication::run()
         mrv::setDialogs(std::move(scripted));
     }
 
-    QApplication::setWindowIcon(MainWindow::suiteIcon());
+    QApplication::setWindowIcon(mrv::glyphIcon(mrv::Glyph::Suite));
     mrv::LoginContext context;
     if (!logIn(context))
         return m_exitCode;

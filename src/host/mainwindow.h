@@ -27,7 +27,6 @@ public:
     void setCacheSummary(const QString& text);
 
     // The suite's mark for its windows and MDI frames, instead of the toolkit's.
-    static QIcon suiteIcon();
 
 signals:
     void openModuleRequested(const QString& module);

@@ -4,33 +4,15 @@
 #include "binding.h"
 #include "dialogs.h"
 #include "errors.h"
+#include "glyphs.h"
 
-#include <QPainter>
-#include <QPixmap>
 
 namespace mrv {
-
-namespace {
-
-QIcon magnifier()
-{
-    QPixmap pm(16, 16);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(40, 40, 40), 1.6));
-    p.drawEllipse(QRectF(2, 2, 8, 8));
-    p.setPen(QPen(QColor(40, 40, 40), 2.4, Qt::SolidLine, Qt::RoundCap));
-    p.drawLine(QPointF(9.5, 9.5), QPointF(14, 14));
-    return QIcon(pm);
-}
-
-} // namespace
 
 TBtnPesquisa::TBtnPesquisa(QWidget* parent)
     : QToolButton(parent)
 {
-    setIcon(magnifier());
+    setIcon(glyphIcon(Glyph::Search));
     setAutoRaise(true);
     setFocusPolicy(Qt::NoFocus);
     setToolTip(QStringLiteral("Pesquisar"));

@@ -1,4 +1,4 @@
-// Data grid: a table view over a data source with Delphi-like events and options.
+// Data grid: a table view over a data source, with draw-cell, title-click, double-click and key-down events and the suite's grid options.
 #pragma once
 
 #include "column.h"

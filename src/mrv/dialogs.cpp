@@ -34,8 +34,7 @@ private:
     int m_row;
 };
 
-void pick(TDataSource* src, const QString& keyField, const QString& caption, bool requireChoice, QString& list,
-          bool reportEmpty)
+void pick(TDataSource* src, const QString& keyField, const QString& caption, bool requireChoice, QString& list)
 {
     if (!src || !src->DataSet())
         throw Exception(QStringLiteral("A lista de escolha não tem dados associados."));
@@ -46,8 +45,8 @@ void pick(TDataSource* src, const QString& keyField, const QString& caption, boo
     const QString title = bar < 0 ? caption : caption.left(bar);
     const QString emptyText = bar < 0 ? QString() : caption.mid(bar + 1);
     if (ds->IsEmpty()) {
-        if (reportEmpty)
-            dialogs().message(emptyText.isEmpty() ? QStringLiteral("Não há registros.") : emptyText, mtInformation, mbOK);
+        // Said, never silent: a picker that does nothing visible looks broken.
+        dialogs().message(emptyText.isEmpty() ? QStringLiteral("Não há registros.") : emptyText, mtInformation, mbOK);
         return;
     }
     for (;;) {
@@ -87,13 +86,13 @@ void MensErro(const QString& text, bool abort)
 
 void PesquisaLista(TDataSource* src, const QString& keyField, const QString& caption, bool requireChoice, QString& list)
 {
-    pick(src, keyField, caption, requireChoice, list, false);
+    pick(src, keyField, caption, requireChoice, list);
 }
 
 void PesquisaListaMsg(TDataSource* src, const QString& keyField, const QString& caption, bool requireChoice,
                       QString& list)
 {
-    pick(src, keyField, caption, requireChoice, list, true);
+    pick(src, keyField, caption, requireChoice, list);
 }
 
 void Procura(TDataSet* ds)

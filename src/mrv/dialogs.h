@@ -45,7 +45,7 @@ void MensErro(const QString& text, bool abort);
 
 // Multiple choice; caption is "title|text shown when there are no rows". The data set
 // is opened when closed. On OK list becomes the chosen keys, each followed by "_".
-// PesquisaLista stays silent when there are no rows; PesquisaListaMsg shows the text.
+// With no rows both show the text after the bar and leave the list alone.
 // requireChoice refuses an OK with nothing marked.
 void PesquisaLista(TDataSource* src, const QString& keyField, const QString& caption, bool requireChoice,
                    QString& list);

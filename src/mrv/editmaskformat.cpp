@@ -1,4 +1,4 @@
-// Reading and applying Delphi-style edit masks.
+// Reading and applying the suite's edit masks.
 #include "editmaskformat.h"
 
 namespace mrv {
@@ -16,9 +16,9 @@ bool isQtMaskMeta(QChar c)
     return QStringLiteral("AaNnXx90DdHhBb#><!\\[]{};").contains(c);
 }
 
-QChar qtCodeFor(QChar delphi)
+QChar qtCodeFor(QChar picture)
 {
-    switch (delphi.toLatin1()) {
+    switch (picture.toLatin1()) {
     case 'L': return QLatin1Char('A');
     case 'l': return QLatin1Char('a');
     case 'A': return QLatin1Char('N');

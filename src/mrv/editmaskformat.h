@@ -1,4 +1,9 @@
-// A Delphi-style edit mask ("mask;saveLiterals;blank", e.g. ">aaaa;0; " or "99.99.999").
+// The suite's edit masks: "picture;keep literals;blank", e.g. ">aaaa;0; " or "99.99.999".
+// In the picture, L and l are a letter (required, optional), A and a a letter or digit,
+// C and c any character, 0 and 9 a digit, # a digit or sign; > turns what follows to upper
+// case, < to lower case, <> stops either; \ makes the next character a literal; any other
+// character is a literal. "keep literals" 0 stores only the typed characters; the blank
+// is shown where nothing was typed.
 #pragma once
 
 #include <QString>
@@ -26,7 +31,7 @@ public:
 private:
     enum class Case { None, Upper, Lower };
     struct Position {
-        QChar code;        // Delphi mask character, or the literal itself
+        QChar code;        // picture character, or the literal itself
         bool literal = false;
         Case caseMode = Case::None;
     };

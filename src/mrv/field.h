@@ -28,7 +28,7 @@ public:
     QString DisplayLabel;
     int DisplayWidth = 0;                     // characters; 0 = from the size
     bool Visible = true;
-    QString EditMask;                         // Delphi style, e.g. ">aaaa;0; " or "99.99.999"
+    QString EditMask;                         // the suite's edit mask (editmaskformat.h), e.g. ">aaaa;0; "
     const EditMaskFormat& editMaskFormat() const;
 
     // Value of the current row (the edit buffer while editing).

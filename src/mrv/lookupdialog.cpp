@@ -1,4 +1,5 @@
 #include "lookupdialog.h"
+#include "snapshotmodel.h"
 #include "choiceview.h"
 
 #include <QCoreApplication>
@@ -8,7 +9,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QStandardItemModel>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -16,25 +16,13 @@ namespace mrv {
 
 LookupDialog::LookupDialog(const QString& title, const RowSnapshot& rows, int currentRow, QWidget* parent)
     : QDialog(parent)
-    , m_model(new QStandardItemModel(this))
+    , m_model(new Internal::SnapshotModel(rows, false, this))
     , m_view(new QTableView(this))
     , m_search(new QLineEdit(this))
 {
     setObjectName(QStringLiteral("dlgPesquisa"));
     setWindowTitle(title.isEmpty() ? QStringLiteral("Pesquisa") : title);
     resize(480, 400);
-
-    m_model->setColumnCount(int(rows.labels.size()));
-    m_model->setHorizontalHeaderLabels(rows.labels);
-    for (const QStringList& cells : rows.cells) {
-        QList<QStandardItem*> items;
-        for (const QString& cell : cells) {
-            auto* item = new QStandardItem(cell);
-            item->setEditable(false);
-            items << item;
-        }
-        m_model->appendRow(items);
-    }
 
     m_search->setObjectName(QStringLiteral("edtProcura"));
     m_search->setPlaceholderText(QStringLiteral("Procurar por %1").arg(rows.labels.value(0)));
@@ -77,9 +65,9 @@ bool LookupDialog::search(const QString& text)
 {
     if (text.isEmpty())
         return false;
-    for (int r = 0; r < m_model->rowCount(); ++r) {
-        const QStandardItem* item = m_model->item(r, m_searchColumn);
-        if (item && item->text().trimmed().startsWith(text, Qt::CaseInsensitive)) {
+    const QList<QStringList>& cells = m_model->rows().cells;
+    for (int r = 0; r < cells.size(); ++r) {
+        if (cells.at(r).value(m_searchColumn).trimmed().startsWith(text, Qt::CaseInsensitive)) {
             m_view->selectRow(r);
             m_view->scrollTo(m_model->index(r, 0));
             return true;

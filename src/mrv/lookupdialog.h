@@ -6,10 +6,13 @@
 #include <QDialog>
 
 class QLineEdit;
-class QStandardItemModel;
 class QTableView;
 
 namespace mrv {
+
+namespace Internal {
+class SnapshotModel;
+}
 
 class LookupDialog : public QDialog {
     Q_OBJECT
@@ -23,7 +26,7 @@ public:
 private:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-    QStandardItemModel* m_model;
+    Internal::SnapshotModel* m_model;
     QTableView* m_view;
     QLineEdit* m_search;
     int m_searchColumn = 0;

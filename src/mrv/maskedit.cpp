@@ -9,14 +9,14 @@ TMaskEdit::TMaskEdit(QWidget* parent)
 {
 }
 
-void TMaskEdit::setEditMask(const QString& delphiMask)
+void TMaskEdit::setEditMask(const QString& suiteMask)
 {
-    m_mask = delphiMask;
-    if (delphiMask.isEmpty()) {
+    m_mask = suiteMask;
+    if (suiteMask.isEmpty()) {
         setInputMask(QString());
         return;
     }
-    const EditMaskFormat format(delphiMask);
+    const EditMaskFormat format(suiteMask);
     setInputMask(format.qtInputMask());
     setMaxLength(format.inputLength());
 }

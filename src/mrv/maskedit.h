@@ -1,4 +1,4 @@
-// Edit with a Delphi-style mask (">aaaa;0; ": up to 4 letters or digits, upper case).
+// Edit with one of the suite's edit masks (">aaaa;0; ": up to 4 letters or digits, upper case).
 #pragma once
 
 #include <QLineEdit>
@@ -11,7 +11,7 @@ public:
     explicit TMaskEdit(QWidget* parent = nullptr);
 
     // Empty mask: a plain edit limited by maxLength.
-    void setEditMask(const QString& delphiMask);
+    void setEditMask(const QString& suiteMask);
     QString EditMask() const { return m_mask; }
 
 private:

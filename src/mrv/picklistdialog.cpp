@@ -1,5 +1,6 @@
 #include "picklistdialog.h"
 #include "choiceview.h"
+#include "snapshotmodel.h"
 
 #include <QCoreApplication>
 #include <QDialogButtonBox>
@@ -9,8 +10,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSortFilterProxyModel>
-#include <QStandardItemModel>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -19,43 +18,22 @@ namespace mrv {
 PickListDialog::PickListDialog(const QString& title, const RowSnapshot& rows, const QStringList& preMarked,
                                QWidget* parent)
     : QDialog(parent)
-    , m_rows(rows)
-    , m_model(new QStandardItemModel(this))
-    , m_proxy(new QSortFilterProxyModel(this))
+    , m_model(new Internal::SnapshotModel(rows, true, this))
     , m_view(new QTableView(this))
 {
     setObjectName(QStringLiteral("dlgPesquisaLista"));
     setWindowTitle(title);
     resize(520, 420);
-
-    m_model->setColumnCount(int(rows.labels.size()));
-    m_model->setHorizontalHeaderLabels(rows.labels);
-    for (qsizetype r = 0; r < rows.cells.size(); ++r) {
-        QList<QStandardItem*> items;
-        for (const QString& cell : rows.cells.at(r)) {
-            auto* item = new QStandardItem(cell);
-            item->setEditable(false);
-            items << item;
-        }
-        if (items.isEmpty())
-            items << new QStandardItem(rows.keys.at(r));
-        items.first()->setCheckable(true);
-        items.first()->setCheckState(preMarked.contains(rows.keys.at(r)) ? Qt::Checked : Qt::Unchecked);
-        items.first()->setData(int(r), Qt::UserRole);
-        m_model->appendRow(items);
-    }
-    m_proxy->setSourceModel(m_model);
-    m_proxy->setFilterCaseSensitivity(Qt::CaseInsensitive);
-    m_proxy->setFilterKeyColumn(-1);
+    m_model->setChecked(preMarked);
 
     auto* filter = new QLineEdit(this);
     filter->setObjectName(QStringLiteral("edtFiltro"));
     filter->setPlaceholderText(QStringLiteral("Filtrar"));
     filter->setClearButtonEnabled(true);
-    connect(filter, &QLineEdit::textChanged, m_proxy, &QSortFilterProxyModel::setFilterFixedString);
+    connect(filter, &QLineEdit::textChanged, m_model, &Internal::SnapshotModel::setFilter);
     filter->installEventFilter(this);
 
-    Internal::setUpChoiceView(m_view, QStringLiteral("grdLista"), m_proxy);
+    Internal::setUpChoiceView(m_view, QStringLiteral("grdLista"), m_model);
     m_view->installEventFilter(this);
     connect(m_view, &QTableView::doubleClicked, this, &PickListDialog::toggleCurrent);
 
@@ -82,34 +60,25 @@ PickListDialog::PickListDialog(const QString& title, const RowSnapshot& rows, co
     layout->addWidget(m_view);
     layout->addLayout(marks);
     m_view->setFocus();
-    if (m_proxy->rowCount() > 0)
-        m_view->setCurrentIndex(m_proxy->index(0, 0));
+    if (m_model->rowCount() > 0)
+        m_view->setCurrentIndex(m_model->index(0, 0));
 }
 
 QStringList PickListDialog::markedKeys() const
 {
-    QStringList keys;
-    for (int r = 0; r < m_model->rowCount(); ++r)
-        if (m_model->item(r, 0)->checkState() == Qt::Checked)
-            keys << m_rows.keys.at(r);
-    return keys;
+    return m_model->checkedKeys();
 }
 
 void PickListDialog::setAllMarked(bool marked)
 {
-    for (int r = 0; r < m_proxy->rowCount(); ++r) {
-        const QModelIndex source = m_proxy->mapToSource(m_proxy->index(r, 0));
-        m_model->itemFromIndex(source)->setCheckState(marked ? Qt::Checked : Qt::Unchecked);
-    }
+    m_model->setShownChecked(marked);
 }
 
 void PickListDialog::toggleCurrent()
 {
     const QModelIndex current = m_view->currentIndex();
-    if (!current.isValid())
-        return;
-    QStandardItem* item = m_model->item(m_proxy->mapToSource(current).row(), 0);
-    item->setCheckState(item->checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+    if (current.isValid())
+        m_model->toggle(current.row());
 }
 
 bool PickListDialog::eventFilter(QObject* watched, QEvent* event)

@@ -5,11 +5,13 @@
 
 #include <QDialog>
 
-class QSortFilterProxyModel;
-class QStandardItemModel;
 class QTableView;
 
 namespace mrv {
+
+namespace Internal {
+class SnapshotModel;
+}
 
 class PickListDialog : public QDialog {
     Q_OBJECT
@@ -23,9 +25,7 @@ private:
     void toggleCurrent();
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-    RowSnapshot m_rows;
-    QStandardItemModel* m_model;
-    QSortFilterProxyModel* m_proxy;
+    Internal::SnapshotModel* m_model;
     QTableView* m_view;
 };
 

@@ -1,4 +1,5 @@
 // Radio button whose bound click operation runs when it becomes selected (also from code).
+// Tab reaches a group of them on its selected button only; the arrow keys move inside the group.
 #pragma once
 
 #include <QRadioButton>

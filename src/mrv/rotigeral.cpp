@@ -3,6 +3,7 @@
 
 #include "buttonflat.h"
 #include "dialogs.h"
+#include "glyphs.h"
 #include "groupbox.h"
 #include "messages.h"
 #include "panel.h"
@@ -14,26 +15,10 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMdiSubWindow>
-#include <QPainter>
 #include <QPointer>
 #include <QVBoxLayout>
 
 namespace mrv {
-
-namespace {
-
-QIcon tick()
-{
-    QPixmap pm(20, 20);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(0, 128, 0), 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p.drawPolyline(QPolygonF({QPointF(3, 11), QPointF(8, 16), QPointF(17, 4)}));
-    return QIcon(pm);
-}
-
-} // namespace
 
 TfrmRotiGeral::TfrmRotiGeral(QWidget* parent)
     : QWidget(parent)
@@ -43,7 +28,7 @@ TfrmRotiGeral::TfrmRotiGeral(QWidget* parent)
     , panMenu(new TPanel(this, TPanel::bvRaised))
     , panHelp(new TPanel(panMenu))
     , panBotoes(new TPanel(panMenu))
-    , sbtConfirma(new TButtonFlat(tick(), QStringLiteral("Confirmar"), panBotoes))
+    , sbtConfirma(new TButtonFlat(glyphIcon(Glyph::Confirm), QStringLiteral("Confirmar"), panBotoes))
     , sbtAjuda(new TButtonFlat(panHelp))
     , msgPadrao(new TMessages(this))
     , m_client(new QWidget(this))

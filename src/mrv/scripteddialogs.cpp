@@ -25,6 +25,7 @@ void ScriptedDialogs::queueMessage(int answer) { m_messages << answer; }
 void ScriptedDialogs::queuePick(const QStringList& keys) { m_picks << Pick{true, keys}; }
 void ScriptedDialogs::queuePickKeep() { m_picks << Pick{true, std::nullopt}; }
 void ScriptedDialogs::queuePickCancel() { m_picks << Pick{false, std::nullopt}; }
+void ScriptedDialogs::queuePickFirst(int count) { m_picks << Pick{true, std::nullopt, count}; }
 void ScriptedDialogs::queueLookup(const QString& key) { m_lookups << Choice{true, {}, key}; }
 void ScriptedDialogs::queueLookupCancel() { m_lookups << Choice{false, {}, {}}; }
 void ScriptedDialogs::queueFind(const QString& fieldName, const QString& text) { m_finds << Choice{true, fieldName, text}; }
@@ -82,7 +83,7 @@ bool ScriptedDialogs::pickList(TDataSource* src, const QString& keyField, const 
     const Pick answer = takeAnswer(m_picks, title);
     if (!answer.accept)
         return false;
-    const QStringList marked = answer.keys.value_or(s.preMarked);
+    const QStringList marked = answer.first >= 0 ? rows.keys.mid(0, answer.first) : answer.keys.value_or(s.preMarked);
     for (const QString& key : marked)
         if (!rows.keys.contains(key))
             throw Exception(QStringLiteral("A lista \"%1\" não tem o item %2.").arg(title, key));

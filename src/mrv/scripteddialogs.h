@@ -27,6 +27,7 @@ public:
     void queueMessage(int answer);
     void queuePick(const QStringList& keys);   // OK with exactly these keys marked
     void queuePickKeep();                      // OK with the pre-marked keys unchanged
+    void queuePickFirst(int count);            // OK with the first count rows marked, whatever their keys
     void queuePickCancel();
     void queueLookup(const QString& key);      // the row whose first field is key
     void queueLookupCancel();
@@ -50,7 +51,7 @@ public:
     bool inputText(const QString& caption, const QString& prompt, QString& value) override;
 
 private:
-    struct Pick { bool accept = true; std::optional<QStringList> keys; };
+    struct Pick { bool accept = true; std::optional<QStringList> keys; int first = -1; };
     struct Choice { bool accept = true; QString field; QString text; };
 
     QList<int> m_messages;

@@ -64,8 +64,9 @@ void tst_Dialogs::pickList_data()
     QTest::newRow("no rows: the text after the bar, list unchanged")
         << QList<QStringList>{} << true << "0002_" << "none" << QStringList{} << "0002_"
         << QStringList{"Não há filial cadastrada."};
-    QTest::newRow("no rows without message: silent")
-        << QList<QStringList>{} << false << "0002_" << "none" << QStringList{} << "0002_" << QStringList{};
+    QTest::newRow("no rows, the plain picker too: the text after the bar")
+        << QList<QStringList>{} << false << "0002_" << "none" << QStringList{} << "0002_"
+        << QStringList{"Não há filial cadastrada."};
 }
 
 void tst_Dialogs::pickList()

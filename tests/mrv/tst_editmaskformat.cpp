@@ -1,4 +1,4 @@
-// Delphi-style edit masks: the text shown for a value, and the same mask for Qt editors.
+// The suite's edit masks: the text shown for a value, and the same mask for Qt editors.
 #include "editmaskformat.h"
 
 #include <QLineEdit>

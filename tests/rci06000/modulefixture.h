@@ -13,6 +13,8 @@
 #include <hostservices.h>
 #include <logincontext.h>
 #include <netconnection.h>
+#include <radiobutton.h>
+#include <buttonflat.h>
 #include <scripteddialogs.h>
 
 #include <QApplication>
@@ -62,10 +64,10 @@ inline mrv::LoginContext demoLogin(QSqlDatabase& db, const QString& databaseUrl,
 // with the demo operator logged in.
 class DemoBackend {
 public:
-    // Empty on success, otherwise why it could not start.
-    QString start()
+    // Empty on success, otherwise why it could not start (see TestDatabase::unavailable first).
+    QString start(const QString& dialect = QStringLiteral("sqlite"))
     {
-        m_db = std::make_unique<suite::test::TestDatabase>(QStringLiteral("sqlite"), suite::test::TestDatabase::Demo);
+        m_db = std::make_unique<suite::test::TestDatabase>(dialect, suite::test::TestDatabase::Demo);
         if (!m_db->isOpen())
             return QStringLiteral("demo database: ") + m_db->error();
         if (const QString why = m_server.start(m_db->url()); !why.isEmpty())
@@ -115,6 +117,19 @@ inline TfrmIntgCentral* openScreen(const RecordingHost& host)
     return form;
 }
 
+// The dish list through the picker, as the user makes it (filters off: the database's dishes).
+inline void pickDishes(TfrmIntgCentral* form, mrv::ScriptedDialogs* dialogs, const QStringList& keys)
+{
+    form->rbtListaPrat->click();
+    dialogs->queuePick(keys);
+    form->sbtPesqPrat->click();
+}
+
+inline QString dishList(const TfrmIntgCentral* form)
+{
+    return form->property("stListaPrato").toString();
+}
+
 inline QList<TfrmIntgCentral*> liveScreens()
 {
     QList<TfrmIntgCentral*> screens;
@@ -125,12 +140,3 @@ inline QList<TfrmIntgCentral*> liveScreens()
 }
 
 } // namespace rci06000::test
-
-// Reads the screen's private fields for the tests.
-class TfrmIntgCentralProbe {
-public:
-    static QString stListaPrato(const TfrmIntgCentral* f) { return f->stListaPrato; }
-    static QString stListaCiclo(const TfrmIntgCentral* f) { return f->stListaCiclo; }
-    static bool boPrimAtivacao(const TfrmIntgCentral* f) { return f->boPrimAtivacao; }
-    static void setStListaPrato(TfrmIntgCentral* f, const QString& v) { f->stListaPrato = v; }
-};

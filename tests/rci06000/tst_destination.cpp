@@ -12,6 +12,7 @@
 #include <dbgrid.h>
 #include <helpers.h>
 #include <maskedit.h>
+#include <messages.h>
 #include <radiobutton.h>
 
 #include <QHeaderView>
@@ -412,7 +413,7 @@ void tst_Destination::confirmationChecks_data()
     QTest::addColumn<QStringList>("setup");
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("focus");
-    QTest::newRow("all pass") << QStringList{"mark"} << "" << "";
+    QTest::newRow("all pass: the question follows") << QStringList{"mark"} << "conf_op" << "";
     QTest::newRow("cycle filter checked first")
         << QStringList{"cycle", "data", "noTrees"} << "Ciclo deve ser informado." << "rbtListaCiclo";
     QTest::newRow("menu data: no start date") << QStringList{"data", "noTrees"} << "Data inicial deve ser informada."
@@ -459,9 +460,10 @@ void tst_Destination::confirmationChecks()
     form->cdsFiliGrup->setRecNo(5);
     m_dialogs->clearShown();
     m_host.errors.clear();
+    m_dialogs->queueMessage(mrv::mrNo);
     form->sbtConfirma->click();
 
-    QCOMPARE(m_dialogs->lastText(), message);
+    QCOMPARE(m_dialogs->lastText(), message == "conf_op" ? form->msgPadrao->Msg(message) : message);
     QVERIFY(m_host.errors.isEmpty());
     if (!focus.isEmpty())
         QCOMPARE(focused()->objectName(), focus);

@@ -148,8 +148,8 @@ void tst_IntgCentral::checkedDefaults()
     verify("after creation");
     QCOMPARE(form.nbkFiliDest->PageIndex(), 0);
     QCOMPARE(form.nbkFiliDest->currentWidget()->objectName(), QString("pgListaFili"));
-    QVERIFY(TfrmIntgCentralProbe::stListaPrato(&form).isEmpty());
-    QVERIFY(TfrmIntgCentralProbe::boPrimAtivacao(&form));
+    QVERIFY(dishList(&form).isEmpty());
+    QVERIFY(form.property("boPrimAtivacao").toBool());
 }
 
 void tst_IntgCentral::geometry_data()
@@ -322,18 +322,23 @@ void tst_IntgCentral::branchChangeResetsDependants()
 {
     TfrmIntgCentral* form = openScreen(m_host);
     QVERIFY(form);
-    form->rbtTodosPrat->setChecked(true);
+    pickDishes(form, m_dialogs, {"P0101001"});
+    QCOMPARE(dishList(form), QString("P0101001_"));
     form->cdsFiliGrup->setData(branchesPacket("0002"));
-    TfrmIntgCentralProbe::setStListaPrato(form, "P0101001_");
-    form->edtNmFilial->setText("Matriz");
     form->medCdFilial->setFocus();
     QTest::keyClick(form->medCdFilial, Qt::Key_End);
     QTest::keyClick(form->medCdFilial, Qt::Key_Backspace);
     QVERIFY(form->edtNmFilial->text().isEmpty());
-    QVERIFY(form->rbtListaPrat->isChecked());
     QVERIFY(!form->cdsFiliGrup->Active());
     // A dish list picked for the previous branch stays.
-    QCOMPARE(TfrmIntgCentralProbe::stListaPrato(form), QString("P0101001_"));
+    QCOMPARE(dishList(form), QString("P0101001_"));
+
+    // From "Todos" the first keystroke returns to "Lista" and its picker.
+    form->rbtTodosPrat->click();
+    QVERIFY(!form->sbtPesqPrat->isEnabled());
+    QTest::keyClick(form->medCdFilial, Qt::Key_1);
+    QVERIFY(form->rbtListaPrat->isChecked());
+    QVERIFY(form->sbtPesqPrat->isEnabled());
 }
 
 void tst_IntgCentral::filterSwitch_data()
@@ -371,8 +376,13 @@ void tst_IntgCentral::filterSwitch()
     auto* box = form.findChild<QAbstractButton*>(filter);
 
     for (bool on : {true, false}) {
-        form.rbtTodosPrat->setChecked(true);
-        TfrmIntgCentralProbe::setStListaPrato(&form, "P0101001_");
+        // Switched on with a picked list, switched off from "Todos".
+        if (on) {
+            pickDishes(&form, m_dialogs, {"P0101001"});
+            QCOMPARE(dishList(&form), QString("P0101001_"));
+        } else {
+            form.rbtTodosPrat->setChecked(true);
+        }
         box->click();
         QCOMPARE(box->isChecked(), on);
         for (const QString& name : enabledWhenOn)
@@ -381,7 +391,7 @@ void tst_IntgCentral::filterSwitch()
             QVERIFY2(!form.findChild<QWidget*>(name)->isEnabledTo(&form), qPrintable(name));
         // Every switch returns the dish scope to an empty "Lista"; the options stay as they were.
         QVERIFY(form.rbtListaPrat->isChecked());
-        QVERIFY(TfrmIntgCentralProbe::stListaPrato(&form).isEmpty());
+        QVERIFY(dishList(&form).isEmpty());
         for (const QString& name : todos)
             QVERIFY(form.findChild<QAbstractButton*>(name)->isChecked());
     }

@@ -10,9 +10,11 @@
 #include <buttonflat.h>
 #include <checkbox.h>
 #include <clientdataset.h>
+#include <dateeditplus.h>
 #include <datasource.h>
 #include <dbgrid.h>
 #include <dialogs.h>
+#include <field.h>
 #include <groupbox.h>
 #include <helpers.h>
 #include <logincontext.h>
@@ -88,36 +90,10 @@ TfrmIntgCentral::~TfrmIntgCentral() = default;
 void TfrmIntgCentral::bindEvents()
 {
     onBeforeConnect(netIntgCentral, &TfrmIntgCentral::netIntgCentralBeforeConnect);
-
-    onBeforePesq(sbtFilial, &TfrmIntgCentral::sbtFilialBeforePesq);
-    onAfterPesq(sbtFilial, &TfrmIntgCentral::sbtFilialAfterPesq);
-    onChange(medCdFilial, &TfrmIntgCentral::medCdFilialChange);
-    onExit(medCdFilial, &TfrmIntgCentral::medCdFilialExit);
-    onExit(grbOrigem, &TfrmIntgCentral::grbOrigemExit);
-    onExit(grbArvore, &TfrmIntgCentral::grbArvoreExit);
-    onClick(rbtTodosPrat, &TfrmIntgCentral::rbtTodosPratClick);
-    onClick(rbtListaPrat, &TfrmIntgCentral::rbtListaPratClick);
-
-    onClick(chbCicloCard, &TfrmIntgCentral::chbCicloCardClick);
-    onClick(chbDadoCard, &TfrmIntgCentral::chbDadoCardClick);
-    onExit(grbCicloCard, &TfrmIntgCentral::grbCicloCardExit);
-    onExit(grbDadoCard, &TfrmIntgCentral::grbDadoCardExit);
-
-    onBeforePesq(sbtAgrupFilial, &TfrmIntgCentral::sbtAgrupFilialBeforePesq);
-    onAfterPesq(sbtAgrupFilial, &TfrmIntgCentral::sbtAgrupFilialAfterPesq);
-    onChange(medAgrupFilial, &TfrmIntgCentral::medAgrupFilialChange);
-    onExit(medAgrupFilial, &TfrmIntgCentral::medAgrupFilialExit);
-    onEnter(grbDestino, &TfrmIntgCentral::grbDestinoEnter);
-    onEnter(panAgrupFilial, &TfrmIntgCentral::panAgrupFilialEnter);
-    onExit(panAgrupFilial, &TfrmIntgCentral::panAgrupFilialExit);
-    onDblClick(dbgFiliGrup, &TfrmIntgCentral::dbgFiliGrupDblClick);
-    onKeyDown(dbgFiliGrup, &TfrmIntgCentral::dbgFiliGrupKeyDown);
-    onTitleClick(dbgFiliGrup, &TfrmIntgCentral::dbgFiliGrupTitleClick);
-    onDrawColumnCell(dbgFiliGrup, &TfrmIntgCentral::dbgFiliGrupDrawColumnCell);
-    onStateChange(dtsFiliGrup, &TfrmIntgCentral::dtsFiliGrupStateChange);
-    onClick(sbtProcurar, &TfrmIntgCentral::sbtProcurarClick);
-
-    onClick(sbtConfirma, &TfrmIntgCentral::sbtConfirmaClick);
+    bindSource();
+    bindFilters();
+    bindDestination();
+    bindRun();
 }
 
 void TfrmIntgCentral::FormCreate(QObject* Sender)
@@ -188,4 +164,27 @@ void TfrmIntgCentral::netIntgCentralBeforeConnect(QObject* /*Sender*/)
     // Every connect reads the address afresh, so a reconnection follows the login.
     netIntgCentral->Host = mrv::WebURL();
     netIntgCentral->Port = mrv::WebPort();
+}
+
+void TfrmIntgCentral::createTabOrder()
+{
+    // Inside "Origem": the branch row, the menu data, the dishes, and the menu cycle last.
+    const QList<QWidget*> order = {
+        medCdFilial, sbtFilial, edtNmFilial,
+        chbDadoCard, depDataInic, depDataFina, rbtTodosServ, rbtListaServ, sbtServico,
+        rbtTodosPrato, rbtListaPrato, sbtPrato,
+        chbArvPadrao, chbArvLocal, chbLocal, chbServico, rbtTodosPrat, rbtListaPrat, sbtPesqPrat,
+        chbCicloCard, rbtTodosCiclo, rbtListaCiclo, sbtCiclo, rbtTodosServCiclo, rbtListaServCiclo,
+        sbtPadraoServCiclo, rbtTodosTpPratCiclo, rbtListaTpPratCiclo, sbtTpPratCiclo,
+        medAgrupFilial, sbtAgrupFilial, edtAgrupFilial, dbgFiliGrup,
+    };
+    // Buttons that take no focus stay out of the chain.
+    QWidget* previous = nullptr;
+    for (QWidget* widget : order) {
+        if (widget->focusPolicy() == Qt::NoFocus)
+            continue;
+        if (previous)
+            QWidget::setTabOrder(previous, widget);
+        previous = widget;
+    }
 }

@@ -25,6 +25,7 @@ class TColumn;
 class TDataSource;
 class TDateEditPlus;
 class TDBGrid;
+class TField;
 class TGroupBox;
 class TImage;
 class TMaskEdit;
@@ -34,10 +35,17 @@ class TPanel;
 class TRadioButton;
 }
 
-class TfrmIntgCentralProbe;
-
 class TfrmIntgCentral : public mrv::TfrmRotiGeral {
     Q_OBJECT
+    // The screen's own state, readable by name (support scripts, tests); only the screen writes it.
+    Q_PROPERTY(QString stListaServ READ listaServ)
+    Q_PROPERTY(QString stListaTpPrat READ listaTpPrat)
+    Q_PROPERTY(QString stListaCiclo READ listaCiclo)
+    Q_PROPERTY(QString stListaServPadr READ listaServPadr)
+    Q_PROPERTY(QString stListaTpPratCiclo READ listaTpPratCiclo)
+    Q_PROPERTY(QString stListaPrato READ listaPrato)
+    Q_PROPERTY(bool boTodosMarcados READ todosMarcados)
+    Q_PROPERTY(bool boPrimAtivacao READ primAtivacao)
 public:
     explicit TfrmIntgCentral(QWidget* parent = nullptr);
     ~TfrmIntgCentral() override;
@@ -58,11 +66,33 @@ public:
     void grbArvoreExit(QObject* Sender);
     void rbtTodosPratClick(QObject* Sender);
     void rbtListaPratClick(QObject* Sender);
+    void sbtPesqPratClick(QObject* Sender);
+    void qryPesqPratosCDFILAUXPRATGetText(mrv::TField* Sender, QString& Text, bool DisplayText);
+    void cdsPesqPratoDadoCardCDFILAUXPRATGetText(mrv::TField* Sender, QString& Text, bool DisplayText);
 
     // Menu filters (intgcentral_filters.cpp)
     void chbCicloCardClick(QObject* Sender);
-    void chbDadoCardClick(QObject* Sender);
+    void rbtTodosCicloClick(QObject* Sender);
+    void rbtListaCicloClick(QObject* Sender);
+    void rbtTodosServCicloClick(QObject* Sender);
+    void rbtListaServCicloClick(QObject* Sender);
+    void rbtTodosTpPratCicloClick(QObject* Sender);
+    void rbtListaTpPratCicloClick(QObject* Sender);
+    void sbtCicloClick(QObject* Sender);
+    void sbtPadraoServCicloClick(QObject* Sender);
+    void sbtTpPratCicloClick(QObject* Sender);
     void grbCicloCardExit(QObject* Sender);
+
+    void chbDadoCardClick(QObject* Sender);
+    void rbtTodosServClick(QObject* Sender);
+    void rbtListaServClick(QObject* Sender);
+    void rbtListaServKeyDown(QObject* Sender, int& Key, Qt::KeyboardModifiers Shift);
+    void sbtServicoClick(QObject* Sender);
+    void rbtTodosPratoClick(QObject* Sender);
+    void rbtListaPratoClick(QObject* Sender);
+    void sbtPratoClick(QObject* Sender);
+    void depDataInicExit(QObject* Sender);
+    void depDataFinaExit(QObject* Sender);
     void grbDadoCardExit(QObject* Sender);
 
     // Destination grouping and grid (intgcentral_destination.cpp)
@@ -191,20 +221,32 @@ public:
     mrv::TDataSource* dtsFiliGrup;
 
 private:
-    friend class TfrmIntgCentralProbe;   // lets the tests read the private fields
+    QString listaServ() const { return stListaServ; }
+    QString listaTpPrat() const { return stListaTpPrat; }
+    QString listaCiclo() const { return stListaCiclo; }
+    QString listaServPadr() const { return stListaServPadr; }
+    QString listaTpPratCiclo() const { return stListaTpPratCiclo; }
+    QString listaPrato() const { return stListaPrato; }
+    bool todosMarcados() const { return boTodosMarcados; }
+    bool primAtivacao() const { return boPrimAtivacao; }
 
-    // Construction steps (intgcentral.cpp, intgcentral_model.cpp)
-    void createMenuColumn();
-    void createSource();
-    void createCycleFilter();
-    void createDataFilter();
-    void createDishes();
-    void createDestination();
-    void createMarkImages();
-    void createTabOrder();
+    // Each area builds and binds its controls in its own file: the frame (intgcentral.cpp,
+    // intgcentral_model.cpp), the source, the filters, the destination and the run.
     void createCatalogue();
     void createDataSets();
+    void createTabOrder();
     void bindEvents();
+    void createSource();
+    void createDishes();
+    void bindSource();
+    void createCycleFilter();
+    void createDataFilter();
+    void bindFilters();
+    void createMenuColumn();
+    void createMarkImages();
+    void createDestination();
+    void bindDestination();
+    void bindRun();
 
     // Normalises the source code, validates it and shows its name; a refused code gets the focus back.
     void validaFilialOrigem();
@@ -217,6 +259,17 @@ private:
     // or the service when a menu filter is on.
     QString listaTodosPratos();
     QString tiposReceita() const;
+    // The remote dish search into cdsPesqPratoDadoCard, under its animation.
+    void pesquisaPratosServidor();
+    QString textoArvore(const mrv::TField* field) const;
+    // A filter option: "Todos" empties its list and disables its picker, "Lista" enables it;
+    // both empty the dish list, which the filter narrowed.
+    void opcaoTodos(QString& lista, QWidget* picker);
+    void opcaoLista(QWidget* picker);
+    // A filter's picker over a query just (re)opened; the focus then goes to its "Lista".
+    void escolheLista(mrv::TADOIBQuery* query, mrv::TDataSource* source, const QString& keyField,
+                      const QString& titleKey, const QString& emptyKey, QString& lista, QWidget* listaOption);
+    void verificaData(mrv::TDateEditPlus* editor);
     void carregaGrupFili();
     // The destination grid counts as holding rows only while it is loaded.
     bool temFiliais() const;

@@ -1,25 +1,31 @@
-// TfrmIntgCentral: the destination grouping, the grid of destination branches, its
-// marks and the find button.
+// TfrmIntgCentral: the destination grouping, the grid of destination branches, its marks,
+// the find button and the mark images of the right-hand column.
 #include "intgcentral.h"
 
 #include "host/intgcentralcalls.h"
+#include "screencontrols.h"
 
 #include <btnpesquisa.h>
+#include <busyanimation.h>
 #include <buttonflat.h>
 #include <clientdataset.h>
 #include <column.h>
-#include <busyanimation.h>
 #include <cursorguard.h>
 #include <dbgrid.h>
 #include <dialogs.h>
 #include <displaysuspended.h>
+#include <glyphs.h>
 #include <helpers.h>
 #include <image.h>
 #include <maskedit.h>
 #include <messages.h>
+#include <notebook.h>
 
 #include <QLineEdit>
 #include <QPainter>
+
+using namespace mrv;
+using namespace rci06000::Internal;
 
 namespace {
 
@@ -31,6 +37,81 @@ bool isMarkColumn(const mrv::TColumn* column)
 }
 
 } // namespace
+
+void TfrmIntgCentral::createMenuColumn()
+{
+    Panel1 = panel("Panel1", panMenu, QRect(0, 101, 48, 28));
+    sbtProcurar = place(new TButtonFlat(glyphIcon(Glyph::Search), QStringLiteral("Procurar prato"), Panel1),
+                        "sbtProcurar", QRect(4, 4, 40, 21));
+    sbtProcurar->setEnabled(false);
+    Panel1->raise();
+    createMarkImages();
+}
+
+void TfrmIntgCentral::createMarkImages()
+{
+    imgCheck = place(new TImage(panMenu), "imgCheck", QRect(4, 140, 16, 16));
+    imgUncheck = place(new TImage(panMenu), "imgUncheck", QRect(24, 140, 16, 16));
+    imgCheck->setPicture(markGlyph(true));
+    imgUncheck->setPicture(markGlyph(false));
+    for (TImage* image : {imgCheck, imgUncheck}) {
+        image->setTransparentColor(MarkBackground);
+        image->hide();
+    }
+}
+
+void TfrmIntgCentral::createDestination()
+{
+    grbDestino = group("grbDestino", QStringLiteral("Destino"), Panel2, QRect(0, 340, 439, 141));
+    nbkFiliDest = place(new TNotebook(grbDestino), "nbkFiliDest", QRect(2, 16, 435, 123));
+    QWidget* pgListaFili = nbkFiliDest->addPage(QStringLiteral("pgListaFili"));
+
+    panAgrupFili = panel("panAgrupFili", pgListaFili, QRect(0, 0, 435, 37));
+    lblGrupFili = label("lblGrupFili", QStringLiteral("Agrup. de Filiais"), panAgrupFili, QPoint(6, 11));
+    medAgrupFilial = place(new TMaskEdit(panAgrupFili), "medAgrupFilial", QRect(108, 8, 78, 21));
+    medAgrupFilial->setMaxLength(10);
+    sbtAgrupFilial = search("sbtAgrupFilial", panAgrupFili, QRect(188, 8, 21, 21));
+    sbtAgrupFilial->setAssociate(medAgrupFilial);
+    sbtAgrupFilial->Title = QStringLiteral("Agrupamento de Filiais");
+    sbtAgrupFilial->setDataSource(dtsGrupFili);
+    sbtAgrupFilial->EmptyError = QStringLiteral("Não há agrupamento de filiais cadastrado.");
+    edtAgrupFilial = place(new QLineEdit(panAgrupFili), "edtAgrupFilial", QRect(212, 8, 209, 21));
+    edtAgrupFilial->setEnabled(false);
+
+    panAgrupFilial = panel("panAgrupFilial", pgListaFili, QRect(0, 37, 435, 86));
+    dbgFiliGrup = place(new TDBGrid(panAgrupFilial), "dbgFiliGrup", QRect(0, 0, 435, 86));
+    dbgFiliGrup->setFrameShape(QFrame::NoFrame);
+    dbgFiliGrup->setOptions(TDBGrid::dgTitles | TDBGrid::dgColumnResize | TDBGrid::dgColLines
+                            | TDBGrid::dgRowLines | TDBGrid::dgTabs | TDBGrid::dgRowSelect
+                            | TDBGrid::dgConfirmDelete | TDBGrid::dgCancelOnExit);
+    dbgFiliGrup->setDataSource(dtsFiliGrup);
+    // The field's label "4" is the tick of a symbol font; the title shows the tick itself.
+    TColumn* mark = dbgFiliGrup->addColumn(QStringLiteral("IDMARCADO"), QString(QChar(0x2714)));
+    QFont bold = dbgFiliGrup->font();
+    bold.setBold(true);
+    mark->TitleFont = bold;
+    mark->TitleAlignment = Qt::AlignCenter;
+    dbgFiliGrup->addColumn(QStringLiteral("CDFILIAL"));
+    dbgFiliGrup->addColumn(QStringLiteral("NMFILIAL"));
+}
+
+void TfrmIntgCentral::bindDestination()
+{
+    onBeforePesq(sbtAgrupFilial, &TfrmIntgCentral::sbtAgrupFilialBeforePesq);
+    onAfterPesq(sbtAgrupFilial, &TfrmIntgCentral::sbtAgrupFilialAfterPesq);
+    onChange(medAgrupFilial, &TfrmIntgCentral::medAgrupFilialChange);
+    onExit(medAgrupFilial, &TfrmIntgCentral::medAgrupFilialExit);
+    onEnter(grbDestino, &TfrmIntgCentral::grbDestinoEnter);
+    onEnter(panAgrupFilial, &TfrmIntgCentral::panAgrupFilialEnter);
+    onExit(panAgrupFilial, &TfrmIntgCentral::panAgrupFilialExit);
+    onDblClick(dbgFiliGrup, &TfrmIntgCentral::dbgFiliGrupDblClick);
+    onKeyDown(dbgFiliGrup, &TfrmIntgCentral::dbgFiliGrupKeyDown);
+    onTitleClick(dbgFiliGrup, &TfrmIntgCentral::dbgFiliGrupTitleClick);
+    onDrawColumnCell(dbgFiliGrup, &TfrmIntgCentral::dbgFiliGrupDrawColumnCell);
+    onStateChange(dtsFiliGrup, &TfrmIntgCentral::dtsFiliGrupStateChange);
+    onClick(sbtProcurar, &TfrmIntgCentral::sbtProcurarClick);
+}
+
 
 void TfrmIntgCentral::carregaGrupFili()
 {

@@ -41,6 +41,11 @@ QString searchKeys(const mrv::TDataSet* dataSet)
 
 } // namespace
 
+void TfrmIntgCentral::bindRun()
+{
+    onClick(sbtConfirma, &TfrmIntgCentral::sbtConfirmaClick);
+}
+
 void TfrmIntgCentral::recusa(QWidget* control, const QString& key)
 {
     if (control && control->isEnabled() && control->isVisible())
@@ -121,10 +126,7 @@ void TfrmIntgCentral::Vd_FiliDest()
 QString TfrmIntgCentral::listaTodosPratos()
 {
     if (chbDadoCard->isChecked() || chbCicloCard->isChecked()) {
-        dtsPesqPrato->setDataSet(cdsPesqPratoDadoCard);
-        const rci06000::PesqPratoArgs args = argumentosPesqPrato();
-        mrv::BusyAnimation busy(6, msgPadrao->Msg(QStringLiteral("getprato")));
-        cdsPesqPratoDadoCard->setData(mrv::CheckResultServ(rci06000::GetPesqPrato(netIntgCentral, args), true, 0));
+        pesquisaPratosServidor();
         return searchKeys(cdsPesqPratoDadoCard);
     }
     dtsPesqPrato->setDataSet(qryPesqPratos);
