@@ -47,7 +47,6 @@ QByteArray branchPacket(int branches)
     return QJsonDocument(QJsonObject{{"result", packet}}).toJson(QJsonDocument::Compact);
 }
 
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -100,8 +99,8 @@ int main(int argc, char** argv)
 
     std::printf("destination grid, %d branches (packet %.1f KB), %d runs, medians (goal < 100 ms each)\n", branches,
                 wire.size() / 1024.0, runs);
-    std::printf("  load (JSON text -> data set -> painted grid): %.1f ms, %d full refresh(es)\n", suite::bench::median(load),
-                loadRefreshes);
+    std::printf("  load (JSON text -> data set -> painted grid): %.1f ms, %d full refresh(es)\n",
+                suite::bench::median(load), loadRefreshes);
     std::printf("  mark-all: %.1f ms, unmark-all: %.1f ms, %d full refresh(es) each\n", suite::bench::median(markAll),
                 suite::bench::median(unmarkAll), markRefreshes);
     return 0;

@@ -19,16 +19,16 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <vector>
 #include <sys/resource.h>
+#include <vector>
 
 using namespace suite;
 
 namespace {
 
-constexpr const char *kSource = "0001";
+constexpr const char* kSource = "0001";
 
-const char *const kCopyTable =
+const char* const kCopyTable =
     "CREATE TABLE RECEITA_COPIA (CDFILIAL VARCHAR NOT NULL, CDFILAUXPRAT VARCHAR NOT NULL, CDPRATO VARCHAR NOT NULL,"
     " NRSEQ INTEGER NOT NULL, CDARVPROD VARCHAR NOT NULL, QTPRODUTO NUMERIC(12,4) NOT NULL,"
     " SGUNIDADE VARCHAR NOT NULL, PRIMARY KEY (CDFILIAL, CDFILAUXPRAT, CDPRATO, NRSEQ))";
@@ -61,7 +61,10 @@ bool parse(const QStringList& args, Options& o)
     return !o.database.isEmpty() && args.size() % 2 == 1;
 }
 
-double seconds(const QElapsedTimer& t) { return t.nsecsElapsed() / 1e9; }
+double seconds(const QElapsedTimer& t)
+{
+    return t.nsecsElapsed() / 1e9;
+}
 
 // Every level-3 dish of the standard tree, as the screen sends them under "Todos".
 QString allDishes(const db::SqlRunner& sql)
@@ -126,7 +129,8 @@ int run(const Options& o)
     }
     const db::SqlRunner sql(db);
     std::printf("database: %s (%s)\n", qPrintable(o.database), sql.isPostgres() ? "PostgreSQL" : "SQLite");
-    std::printf("scale: %d branches, %d dishes, %d lines per recipe\n", o.scale.branches, o.scale.dishes, o.scale.lines);
+    std::printf("scale: %d branches, %d dishes, %d lines per recipe\n", o.scale.branches, o.scale.dishes,
+                o.scale.lines);
     std::fflush(stdout);
 
     QElapsedTimer timer;
@@ -137,8 +141,9 @@ int run(const Options& o)
                 count(sql, QStringLiteral("SELECT COUNT(*) FROM RECEITA")));
     std::fflush(stdout);
 
-    const server::IntegrationRequest request = server::IntegrationRequest::parse(wire::Arguments(
-        QStringLiteral("IntgCentral"), {QLatin1String(kSource), allDishes(sql), QStringLiteral("FX"), allMarked(db), "", ""}));
+    const server::IntegrationRequest request = server::IntegrationRequest::parse(
+        wire::Arguments(QStringLiteral("IntgCentral"),
+                        {QLatin1String(kSource), allDishes(sql), QStringLiteral("FX"), allMarked(db), "", ""}));
 
     // Rounds of one integration and one plain copy each, timed back to back. On a shared machine the speed drifts
     // by a fifth from minute to minute, so the ratio reported is the median of the rounds' own ratios; the best
@@ -171,10 +176,11 @@ int run(const Options& o)
         {
             db::Transaction transaction(sql);
             const server::BulkRewrite bulk(sql);
-            copied = sql.change(QStringLiteral("copiar as linhas"),
-                                QStringLiteral("INSERT INTO RECEITA_COPIA SELECT * FROM RECEITA WHERE CDFILIAL <> :origem"
-                                               " ORDER BY CDFILIAL, CDFILAUXPRAT, CDPRATO, NRSEQ"),
-                                {{":origem", QLatin1String(kSource)}});
+            copied =
+                sql.change(QStringLiteral("copiar as linhas"),
+                           QStringLiteral("INSERT INTO RECEITA_COPIA SELECT * FROM RECEITA WHERE CDFILIAL <> :origem"
+                                          " ORDER BY CDFILIAL, CDFILAUXPRAT, CDPRATO, NRSEQ"),
+                           {{":origem", QLatin1String(kSource)}});
             transaction.commit();
         }
         const double copyTime = seconds(timer);
@@ -195,12 +201,13 @@ int run(const Options& o)
     QSqlQuery rows = sql.run(QStringLiteral("ler a amostra"),
                              QStringLiteral("SELECT CDFILIAL, CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD, QTPRODUTO,"
                                             " SGUNIDADE FROM RECEITA WHERE CDFILIAL <> :origem"
-                                            " ORDER BY CDFILIAL, CDFILAUXPRAT, CDPRATO, NRSEQ LIMIT %1").arg(sample),
+                                            " ORDER BY CDFILIAL, CDFILAUXPRAT, CDPRATO, NRSEQ LIMIT %1")
+                                 .arg(sample),
                              {{":origem", QLatin1String(kSource)}});
     QList<QVariantList> lines;
     while (rows.next())
-        lines.append({rows.value(0), rows.value(1), rows.value(2), rows.value(3), rows.value(4), rows.value(5),
-                      rows.value(6)});
+        lines.append(
+            {rows.value(0), rows.value(1), rows.value(2), rows.value(3), rows.value(4), rows.value(5), rows.value(6)});
     rows.finish();
     timer.restart();
     db::Transaction naive(sql);

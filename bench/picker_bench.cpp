@@ -25,7 +25,8 @@ QJsonObject dishPacket(int dishes)
     auto column = [](const char* name, int size) {
         return QJsonObject{{"name", name}, {"type", "string"}, {"size", size}};
     };
-    const char* const words[] = {"Frango", "Carne", "Peixe", "Arroz", "Feijão", "Salada", "Sopa", "Torta", "Purê", "Suco"};
+    const char* const words[] = {"Frango", "Carne", "Peixe", "Arroz", "Feijão",
+                                 "Salada", "Sopa",  "Torta", "Purê",  "Suco"};
     QJsonArray rows;
     for (int i = 0; i < dishes; ++i) {
         const QString code = QStringLiteral("%1").arg(i + 1, 7, 10, QChar('0'));
@@ -37,7 +38,6 @@ QJsonObject dishPacket(int dishes)
                                               column("NMPRATO", 30), column("CDFILAUXPRAT", 10)}},
                        {"rows", rows}};
 }
-
 
 } // namespace
 
@@ -88,7 +88,8 @@ int main(int argc, char** argv)
     }
 
     std::printf("dish picker, %d dishes, %d runs, medians\n", dishes, runs);
-    std::printf("  open (rows read, dialog built, list painted): %.1f ms (goal < 300 ms)\n", suite::bench::median(opening));
+    std::printf("  open (rows read, dialog built, list painted): %.1f ms (goal < 300 ms)\n",
+                suite::bench::median(opening));
     double worst = 0;
     for (qsizetype k = 0; k < typed.size(); ++k) {
         std::printf("  keystroke %lld '%c': %.1f ms\n", static_cast<long long>(k + 1), typed.at(k).toLatin1(),

@@ -23,7 +23,6 @@ using namespace rci06000::test;
 
 namespace {
 
-
 bool initDatabase(const QString& url, const QString& scale)
 {
     QProcess init;
@@ -48,7 +47,8 @@ int main(int argc, char** argv)
     parser.addOption({QStringLiteral("database"), QStringLiteral("new benchmark database"), QStringLiteral("DB")});
     parser.addOption({QStringLiteral("scale"), QStringLiteral("branches,dishes,lines"), QStringLiteral("B,D,L"),
                       QStringLiteral("200,2000,10")});
-    parser.addOption({QStringLiteral("runs"), QStringLiteral("pairs to time"), QStringLiteral("N"), QStringLiteral("3")});
+    parser.addOption(
+        {QStringLiteral("runs"), QStringLiteral("pairs to time"), QStringLiteral("N"), QStringLiteral("3")});
     parser.process(app);
     const QString url = parser.value(QStringLiteral("database"));
     const int runs = std::max(1, parser.value(QStringLiteral("runs")).toInt());
@@ -96,8 +96,8 @@ int main(int argc, char** argv)
     for (int run = 0; run < runs; ++run) {
         // Fresh answers each run: a clean run leaves the second one unasked.
         auto dialogs = std::make_unique<mrv::ScriptedDialogs>();
-        dialogs->queueMessage(mrv::mrYes);   // "conf_op"
-        dialogs->queueMessage(mrv::mrNo);    // "v_log", when the run has observations
+        dialogs->queueMessage(mrv::mrYes); // "conf_op"
+        dialogs->queueMessage(mrv::mrNo);  // "v_log", when the run has observations
         mrv::setDialogs(std::move(dialogs));
         QElapsedTimer timer;
         timer.start();
@@ -133,12 +133,13 @@ int main(int argc, char** argv)
             return 1;
         }
         ratios << screenTimes.last() / serviceTimes.last();
-        std::printf("pair %d: screen %.2f s, service %.2f s, ratio %.2f (%d log rows)\n", run + 1,
-                    screenTimes.last(), serviceTimes.last(), ratios.last(), logRows);
+        std::printf("pair %d: screen %.2f s, service %.2f s, ratio %.2f (%d log rows)\n", run + 1, screenTimes.last(),
+                    serviceTimes.last(), ratios.last(), logRows);
         std::fflush(stdout);
     }
     resetModule();
-    std::printf("screen %.2f s, service %.2f s (medians of %d)\n", suite::bench::median(screenTimes), suite::bench::median(serviceTimes), runs);
+    std::printf("screen %.2f s, service %.2f s (medians of %d)\n", suite::bench::median(screenTimes),
+                suite::bench::median(serviceTimes), runs);
     std::printf("screen/service ratio (median of pairs, goal <= 1.50): %.2f\n", suite::bench::median(ratios));
     return 0;
 }

@@ -20,8 +20,8 @@ namespace {
 
 bool firstActivationDone(const TfrmIntgCentral* form, const RecordingHost& host)
 {
-    return !host.errors.isEmpty()
-           || !form->cdsPesqPratoDadoCard->FieldByName(QStringLiteral("CDPRATO"))->EditMask.isEmpty();
+    return !host.errors.isEmpty() ||
+           !form->cdsPesqPratoDadoCard->FieldByName(QStringLiteral("CDPRATO"))->EditMask.isEmpty();
 }
 
 } // namespace

@@ -14,9 +14,11 @@ int parametersPerStatement(const SqlRunner& sql)
 } // namespace
 
 BulkInsert::BulkInsert(const SqlRunner& sql, const QString& table, const QStringList& columns, const QString& purpose)
-    : m_sql(sql), m_table(table), m_columns(columns),
-      m_purpose(purpose.isEmpty() ? QStringLiteral("loading %1").arg(table) : purpose),
-      m_rowsPerStatement(std::max<int>(1, parametersPerStatement(sql) / std::max<int>(1, int(columns.size()))))
+    : m_sql(sql)
+    , m_table(table)
+    , m_columns(columns)
+    , m_purpose(purpose.isEmpty() ? QStringLiteral("loading %1").arg(table) : purpose)
+    , m_rowsPerStatement(std::max<int>(1, parametersPerStatement(sql) / std::max<int>(1, int(columns.size()))))
 {
     m_pending.reserve(m_rowsPerStatement * columns.size());
 }
@@ -24,7 +26,10 @@ BulkInsert::BulkInsert(const SqlRunner& sql, const QString& table, const QString
 void BulkInsert::add(const QVariantList& row)
 {
     if (row.size() != m_columns.size())
-        throw DbError(QStringLiteral("%1: a row has %2 values for %3 columns").arg(m_purpose).arg(row.size()).arg(m_columns.size()));
+        throw DbError(QStringLiteral("%1: a row has %2 values for %3 columns")
+                          .arg(m_purpose)
+                          .arg(row.size())
+                          .arg(m_columns.size()));
     m_pending.append(row);
     if (m_pending.size() >= m_rowsPerStatement * m_columns.size())
         flush();
@@ -37,9 +42,11 @@ void BulkInsert::finish()
 
 QString BulkInsert::statement(int rows) const
 {
-    const QString one = QLatin1Char('(') + QStringList(m_columns.size(), QStringLiteral("?")).join(QLatin1Char(',')) + QLatin1Char(')');
+    const QString one =
+        QLatin1Char('(') + QStringList(m_columns.size(), QStringLiteral("?")).join(QLatin1Char(',')) + QLatin1Char(')');
     const QStringList values(rows, one);
-    return QStringLiteral("INSERT INTO %1 (%2) VALUES %3").arg(m_table, m_columns.join(QLatin1Char(',')), values.join(QLatin1Char(',')));
+    return QStringLiteral("INSERT INTO %1 (%2) VALUES %3")
+        .arg(m_table, m_columns.join(QLatin1Char(',')), values.join(QLatin1Char(',')));
 }
 
 void BulkInsert::flush()

@@ -83,7 +83,7 @@ QSqlDatabase openDatabase(const QString& url, const QString& connectionName, Acc
         throw DbError(QStringLiteral("opening %1: Qt SQL driver %2 is not installed (Debian: %3)")
                           .arg(parsed.display(), driver,
                                parsed.dialect() == Dialect::SQLite ? QStringLiteral("libqt6sql6-sqlite")
-                                                                    : QStringLiteral("libqt6sql6-psql")));
+                                                                   : QStringLiteral("libqt6sql6-psql")));
     }
 
     QString failure;

@@ -10,7 +10,9 @@ namespace suite::db {
 /// never a fault of the caller's request.
 class DbError : public std::runtime_error {
 public:
-    explicit DbError(const QString& message) : std::runtime_error(message.toStdString()) {}
+    explicit DbError(const QString& message)
+        : std::runtime_error(message.toStdString())
+    {}
     QString message() const { return QString::fromStdString(what()); }
 };
 

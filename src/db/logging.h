@@ -5,5 +5,5 @@
 
 namespace suite::db {
 Q_DECLARE_LOGGING_CATEGORY(lcDb)
-Q_DECLARE_LOGGING_CATEGORY(lcDbSql)   // statement timings, off unless enabled by QT_LOGGING_RULES
-}
+Q_DECLARE_LOGGING_CATEGORY(lcDbSql) // statement timings, off unless enabled by QT_LOGGING_RULES
+} // namespace suite::db

@@ -18,7 +18,8 @@ namespace {
     QString detail = error.databaseText().trimmed();
     if (detail.isEmpty())
         detail = error.text().trimmed();
-    throw DbError(QStringLiteral("%1: %2").arg(purpose, detail.isEmpty() ? QStringLiteral("unknown database error") : detail));
+    throw DbError(
+        QStringLiteral("%1: %2").arg(purpose, detail.isEmpty() ? QStringLiteral("unknown database error") : detail));
 }
 
 // For tests that kill the server at a known point of a run: with SUITE_TEST_PAUSE_AT set to a statement's purpose,
@@ -44,9 +45,9 @@ void ran(const QString& purpose, const QElapsedTimer& timer)
 } // namespace
 
 SqlRunner::SqlRunner(QSqlDatabase db)
-    : m_db(std::move(db)), m_dialect(dialectOf(m_db))
-{
-}
+    : m_db(std::move(db))
+    , m_dialect(dialectOf(m_db))
+{}
 
 QSqlQuery SqlRunner::run(const QString& purpose, const QString& sql, const QVariantMap& binds) const
 {
@@ -113,9 +114,9 @@ QString SqlRunner::typed(const QString& placeholder, const QString& sqlType) con
 
 QString SqlRunner::jsonTexts(const QString& placeholder) const
 {
-    return isPostgres()
-        ? QStringLiteral("SELECT value FROM json_array_elements_text(CAST(%1 AS json)) AS j(value)").arg(placeholder)
-        : QStringLiteral("SELECT value FROM json_each(%1)").arg(placeholder);
+    return isPostgres() ? QStringLiteral("SELECT value FROM json_array_elements_text(CAST(%1 AS json)) AS j(value)")
+                              .arg(placeholder)
+                        : QStringLiteral("SELECT value FROM json_each(%1)").arg(placeholder);
 }
 
 } // namespace suite::db

@@ -14,7 +14,8 @@ Transaction::Transaction(const SqlRunner& sql, Mode mode)
     // Statements rather than QSqlDatabase::transaction(): the drivers run the same text, and this way BEGIN
     // IMMEDIATE pairs with their commit and rollback on SQLite.
     const bool immediate = mode == Write && !sql.isPostgres();
-    m_sql.run(QStringLiteral("beginning a transaction"), immediate ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"));
+    m_sql.run(QStringLiteral("beginning a transaction"),
+              immediate ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"));
     m_open = true;
 }
 

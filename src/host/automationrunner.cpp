@@ -84,8 +84,7 @@ AutomationRunner::AutomationRunner(QList<AutomationStep> steps, Environment envi
     : QObject(parent)
     , m_steps(std::move(steps))
     , m_env(std::move(environment))
-{
-}
+{}
 
 void AutomationRunner::start()
 {
@@ -188,7 +187,8 @@ AutomationRunner::Outcome AutomationRunner::execute(const AutomationStep& step)
         return triggerMenu(args);
     if (action == QLatin1String("open")) {
         const QString module = args.value(QStringLiteral("module")).toString();
-        return m_env.openModule(module) ? Outcome{} : Outcome{false, QStringLiteral("o módulo %1 não abriu").arg(module)};
+        return m_env.openModule(module) ? Outcome{}
+                                        : Outcome{false, QStringLiteral("o módulo %1 não abriu").arg(module)};
     }
 
     QString problem;
@@ -268,11 +268,13 @@ AutomationRunner::Outcome AutomationRunner::answer(const QJsonObject& args)
         if (cancel)
             dialogs->queueFindCancel();
         else
-            dialogs->queueFind(args.value(QStringLiteral("field")).toString(), args.value(QStringLiteral("text")).toString());
+            dialogs->queueFind(args.value(QStringLiteral("field")).toString(),
+                               args.value(QStringLiteral("text")).toString());
     } else if (dialog == QLatin1String("savePath")) {
         dialogs->queueSavePath(cancel ? QString() : args.value(QStringLiteral("path")).toString());
     } else if (dialog == QLatin1String("inputText")) {
-        dialogs->queueInputText(cancel ? std::nullopt : std::optional<QString>(args.value(QStringLiteral("text")).toString()));
+        dialogs->queueInputText(cancel ? std::nullopt
+                                       : std::optional<QString>(args.value(QStringLiteral("text")).toString()));
     }
     return {};
 }
@@ -322,8 +324,8 @@ AutomationRunner::Outcome AutomationRunner::expectMessage(const QJsonObject& arg
         return {false, QStringLiteral("sem diálogos roteirizados")};
     const QString last = m_env.dialogs->lastText();
     const bool ok = args.contains(QStringLiteral("text"))
-        ? last == args.value(QStringLiteral("text")).toString()
-        : last.contains(args.value(QStringLiteral("contains")).toString());
+                        ? last == args.value(QStringLiteral("text")).toString()
+                        : last.contains(args.value(QStringLiteral("contains")).toString());
     if (ok)
         return {};
     return {false, last.isEmpty() ? QStringLiteral("nenhuma mensagem foi mostrada")
@@ -338,8 +340,8 @@ AutomationRunner::Outcome AutomationRunner::triggerMenu(const QJsonObject& args)
     for (QWidget* window : windows) {
         const auto actions = window->findChildren<QAction*>();
         for (QAction* action : actions) {
-            const bool hit = target.isEmpty() ? QString(action->text()).remove(u'&') == text
-                                              : action->objectName() == target;
+            const bool hit =
+                target.isEmpty() ? QString(action->text()).remove(u'&') == text : action->objectName() == target;
             if (!hit)
                 continue;
             if (!action->isEnabled())

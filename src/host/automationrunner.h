@@ -17,10 +17,10 @@ class AutomationRunner : public QObject {
     Q_OBJECT
 public:
     struct Environment {
-        std::function<QList<QWidget*>()> windows;       // what targets are looked up in
+        std::function<QList<QWidget*>()> windows; // what targets are looked up in
         std::function<bool(const QString&)> openModule;
-        mrv::ScriptedDialogs* dialogs = nullptr;        // answers and the shown messages
-        std::function<void(const QString&)> print;      // one line per call
+        mrv::ScriptedDialogs* dialogs = nullptr;   // answers and the shown messages
+        std::function<void(const QString&)> print; // one line per call
     };
 
     AutomationRunner(QList<AutomationStep> steps, Environment environment, QObject* parent = nullptr);
@@ -55,9 +55,9 @@ private:
     QList<AutomationStep> m_steps;
     Environment m_env;
     qsizetype m_next = 0;
-    QList<QPointer<QWidget>> m_modalAtStep;   // modal window under each running step
+    QList<QPointer<QWidget>> m_modalAtStep; // modal window under each running step
     bool m_done = false;
-    qsizetype m_printedShown = 0;                // dialogs' records printed so far
+    qsizetype m_printedShown = 0; // dialogs' records printed so far
 };
 
 } // namespace suite::host

@@ -53,20 +53,22 @@ QString checkStep(const QJsonObject& step)
             return QStringLiteral("\"%1\" precisa de \"%2\"").arg(action, QLatin1String(key));
     }
     if (action == QLatin1String("key")) {
-        const QKeySequence sequence = QKeySequence::fromString(step.value(QStringLiteral("key")).toString(),
-                                                               QKeySequence::PortableText);
+        const QKeySequence sequence =
+            QKeySequence::fromString(step.value(QStringLiteral("key")).toString(), QKeySequence::PortableText);
         if (sequence.count() != 1 || sequence[0].key() == Qt::Key_unknown)
             return QStringLiteral("tecla inválida \"%1\"").arg(step.value(QStringLiteral("key")).toString());
     }
     if (action == QLatin1String("answer") && !kDialogs.contains(step.value(QStringLiteral("dialog")).toString()))
         return QStringLiteral("diálogo desconhecido \"%1\"").arg(step.value(QStringLiteral("dialog")).toString());
-    if (action == QLatin1String("expectMessage") && !step.contains(QStringLiteral("text"))
-        && !step.contains(QStringLiteral("contains")))
+    if (action == QLatin1String("expectMessage") && !step.contains(QStringLiteral("text")) &&
+        !step.contains(QStringLiteral("contains")))
         return QStringLiteral("\"expectMessage\" precisa de \"text\" ou \"contains\"");
-    if (action == QLatin1String("expect") && step.value(QStringLiteral("property")).toString() == QLatin1String("cell")
-        && !(step.contains(QStringLiteral("row")) && step.contains(QStringLiteral("column"))))
+    if (action == QLatin1String("expect") &&
+        step.value(QStringLiteral("property")).toString() == QLatin1String("cell") &&
+        !(step.contains(QStringLiteral("row")) && step.contains(QStringLiteral("column"))))
         return QStringLiteral("\"expect\" de \"cell\" precisa de \"row\" e \"column\"");
-    if (action == QLatin1String("menu") && !step.contains(QStringLiteral("text")) && !step.contains(QStringLiteral("target")))
+    if (action == QLatin1String("menu") && !step.contains(QStringLiteral("text")) &&
+        !step.contains(QStringLiteral("target")))
         return QStringLiteral("\"menu\" precisa de \"text\" ou \"target\"");
     return {};
 }
@@ -98,11 +100,12 @@ QString AutomationStep::description() const
             .arg(args.value(QStringLiteral("column")).toString(), quoted(args.value(QStringLiteral("value"))));
     if (action == QLatin1String("expect"))
         return QStringLiteral("expect %1.%2 = %3")
-            .arg(target, args.value(QStringLiteral("property")).toString(), quoted(args.value(QStringLiteral("value"))));
+            .arg(target, args.value(QStringLiteral("property")).toString(),
+                 quoted(args.value(QStringLiteral("value"))));
     if (action == QLatin1String("expectMessage"))
         return args.contains(QStringLiteral("text"))
-            ? QStringLiteral("expectMessage %1").arg(quoted(args.value(QStringLiteral("text"))))
-            : QStringLiteral("expectMessage contém %1").arg(quoted(args.value(QStringLiteral("contains"))));
+                   ? QStringLiteral("expectMessage %1").arg(quoted(args.value(QStringLiteral("text"))))
+                   : QStringLiteral("expectMessage contém %1").arg(quoted(args.value(QStringLiteral("contains"))));
     if (action == QLatin1String("answer")) {
         QJsonObject answer = args;
         answer.remove(QStringLiteral("do"));
@@ -112,9 +115,8 @@ QString AutomationStep::description() const
                  QString::fromUtf8(QJsonDocument(answer).toJson(QJsonDocument::Compact)));
     }
     if (action == QLatin1String("menu"))
-        return QStringLiteral("menu %1").arg(args.contains(QStringLiteral("text"))
-                                                 ? quoted(args.value(QStringLiteral("text")))
-                                                 : target);
+        return QStringLiteral("menu %1").arg(
+            args.contains(QStringLiteral("text")) ? quoted(args.value(QStringLiteral("text"))) : target);
     if (action == QLatin1String("open"))
         return QStringLiteral("open %1").arg(args.value(QStringLiteral("module")).toString());
     return QStringLiteral("%1 %2").arg(action, target);
@@ -128,8 +130,8 @@ std::optional<QList<AutomationStep>> AutomationScript::parse(const QByteArray& j
         *error = QStringLiteral("JSON inválido (posição %1): %2").arg(parseError.offset).arg(parseError.errorString());
         return std::nullopt;
     }
-    const QJsonArray steps = document.isArray() ? document.array()
-                                                : document.object().value(QStringLiteral("steps")).toArray();
+    const QJsonArray steps =
+        document.isArray() ? document.array() : document.object().value(QStringLiteral("steps")).toArray();
     if (steps.isEmpty()) {
         *error = QStringLiteral("o roteiro não tem passos (uma lista, ou {\"steps\": [...]})");
         return std::nullopt;

@@ -9,8 +9,8 @@
 namespace suite::host {
 
 struct AutomationStep {
-    QString action;          // "type", "key", "click", ...
-    QJsonObject args;        // the step as written
+    QString action;   // "type", "key", "click", ...
+    QJsonObject args; // the step as written
     QString description() const;
 };
 

@@ -46,8 +46,7 @@ void waitBriefly(int ms)
 HostApplication::HostApplication(const QStringList& arguments, const QString& appDir)
     : m_options(HostOptions::parse(arguments))
     , m_config(HostConfig::load(m_options, appDir))
-{
-}
+{}
 
 HostApplication::~HostApplication()
 {
@@ -120,8 +119,9 @@ bool HostApplication::logIn(mrv::LoginContext& context)
         }
     }
     if (m_options.scripted()) {
-        printLine(stderr, firstFailure ? firstFailure->message()
-                                       : QStringLiteral("--dump-ui e --automate precisam de --user, --password e --branch."));
+        printLine(stderr, firstFailure
+                              ? firstFailure->message()
+                              : QStringLiteral("--dump-ui e --automate precisam de --user, --password e --branch."));
         m_exitCode = 1;
         return false;
     }

@@ -40,7 +40,7 @@ private:
     HostOptions m_options;
     HostConfig m_config;
     std::optional<QList<AutomationStep>> m_steps;
-    mrv::ScriptedDialogs* m_scripted = nullptr;   // owned by the kit once installed
+    mrv::ScriptedDialogs* m_scripted = nullptr; // owned by the kit once installed
     int m_exitCode = 0;
     AutomationRunner* m_runner = nullptr;
     std::unique_ptr<HostSession> m_session;

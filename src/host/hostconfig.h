@@ -13,8 +13,8 @@ struct HostConfig {
     bool branchMode = false;
     QString modulesDir;
     QString reportsDir;
-    QString configFile;          // the file read, empty when none
-    QString error;               // non-empty when the configuration cannot be used
+    QString configFile; // the file read, empty when none
+    QString error;      // non-empty when the configuration cannot be used
 
     // appDir: directory of the executable, base of the defaults.
     static HostConfig load(const HostOptions& options, const QString& appDir);

@@ -9,7 +9,7 @@ namespace {
 
 struct OptionSpec {
     const char* name;
-    const char* valueName;   // nullptr for a flag
+    const char* valueName; // nullptr for a flag
     const char* help;
 };
 
@@ -74,9 +74,8 @@ HostOptions HostOptions::parse(const QStringList& arguments)
     HostOptions options;
     if (!parser.parse(arguments)) {
         const QStringList unknown = parser.unknownOptionNames();
-        options.error = unknown.isEmpty()
-            ? QStringLiteral("Linha de comando inválida: %1").arg(parser.errorText())
-            : QStringLiteral("Opção desconhecida: %1").arg(unknown.first());
+        options.error = unknown.isEmpty() ? QStringLiteral("Linha de comando inválida: %1").arg(parser.errorText())
+                                          : QStringLiteral("Opção desconhecida: %1").arg(unknown.first());
         return options;
     }
     if (!parser.positionalArguments().isEmpty()) {

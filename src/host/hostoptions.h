@@ -24,12 +24,12 @@ struct HostOptions {
     QString dumpUiFile;
     QString automateScript;
     bool help = false;
-    QString error;               // non-empty when the command line is wrong
+    QString error; // non-empty when the command line is wrong
 
     bool autoLogin() const { return user && password && branch; }
     bool scripted() const { return !dumpUiFile.isEmpty() || !automateScript.isEmpty(); }
 
-    static HostOptions parse(const QStringList& arguments);   // arguments[0] is the program
+    static HostOptions parse(const QStringList& arguments); // arguments[0] is the program
     static QString usage();
 };
 

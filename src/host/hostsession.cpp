@@ -51,8 +51,8 @@ QList<QWidget*> HostSession::openWindows() const
     windows += m_window->screens();
     const QWidgetList topLevels = QApplication::topLevelWidgets();
     for (QWidget* widget : topLevels) {
-        if (widget->isVisible() && !windows.contains(widget) && widget->windowType() != Qt::ToolTip
-            && widget->windowType() != Qt::Popup)
+        if (widget->isVisible() && !windows.contains(widget) && widget->windowType() != Qt::ToolTip &&
+            widget->windowType() != Qt::Popup)
             windows.append(widget);
     }
     return windows;

@@ -38,7 +38,7 @@ public:
 private:
     HostConfig m_config;
     LocalCache m_cache;
-    std::unique_ptr<ModuleManager> m_modules;   // outlives the window: screens go before their code
+    std::unique_ptr<ModuleManager> m_modules; // outlives the window: screens go before their code
     std::unique_ptr<MainWindow> m_window;
 };
 

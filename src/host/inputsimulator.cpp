@@ -174,7 +174,8 @@ bool InputSimulator::clickTitle(QTableView* view, int column)
         return false;
     activate(view);
     view->scrollTo(view->model()->index(qMax(0, view->currentIndex().row()), column));
-    const QPoint centre(header->sectionViewportPosition(column) + header->sectionSize(column) / 2, header->height() / 2);
+    const QPoint centre(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                        header->height() / 2);
     sendMouse(header->viewport(), QEvent::MouseButtonPress, centre, Qt::LeftButton);
     sendMouse(header->viewport(), QEvent::MouseButtonRelease, centre, Qt::NoButton);
     QApplication::processEvents();

@@ -27,8 +27,7 @@ QString catalogName(const QString& name, const QSqlDatabase& database)
 
 LocalCache::LocalCache(QObject* parent)
     : QObject(parent)
-{
-}
+{}
 
 void LocalCache::refresh(const QStringList& names, const QSqlDatabase& database)
 {

@@ -25,15 +25,15 @@ public:
     // Reads each named table again; throws mrv::Exception for an unknown table or a failed read.
     void refresh(const QStringList& names, const QSqlDatabase& database);
 
-    const Table* table(const QString& name) const;   // nullptr when never loaded
+    const Table* table(const QString& name) const; // nullptr when never loaded
     QStringList names() const;
-    QString summary() const;                         // one line for the status bar
+    QString summary() const; // one line for the status bar
 
 signals:
     void refreshed();
 
 private:
-    std::map<QString, Table> m_tables;               // by upper-case name
+    std::map<QString, Table> m_tables; // by upper-case name
 };
 
 } // namespace suite::host

@@ -37,7 +37,8 @@ LoginDialog::LoginDialog(const LoginService& service, QWidget* parent)
     setWindowTitle(QStringLiteral("Suíte - Acesso"));
     m_password->setEchoMode(QLineEdit::Password);
     m_branch->setMaxLength(4);
-    m_branch->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[A-Za-z0-9 ]{0,4}")), m_branch));
+    m_branch->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[A-Za-z0-9 ]{0,4}")), m_branch));
     connect(m_branch, &QLineEdit::textEdited, m_branch, [this](const QString& text) {
         const int cursor = m_branch->cursorPosition();
         m_branch->setText(text.toUpper());
@@ -75,9 +76,18 @@ LoginDialog::LoginDialog(const LoginService& service, QWidget* parent)
     setMinimumWidth(340);
 }
 
-void LoginDialog::setUser(const QString& user) { m_user->setText(user); }
-void LoginDialog::setPassword(const QString& password) { m_password->setText(password); }
-void LoginDialog::setBranch(const QString& branch) { m_branch->setText(branch.toUpper()); }
+void LoginDialog::setUser(const QString& user)
+{
+    m_user->setText(user);
+}
+void LoginDialog::setPassword(const QString& password)
+{
+    m_password->setText(password);
+}
+void LoginDialog::setBranch(const QString& branch)
+{
+    m_branch->setText(branch.toUpper());
+}
 
 void LoginDialog::showFailure(const LoginFailure& failure)
 {

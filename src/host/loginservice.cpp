@@ -23,8 +23,7 @@ void require(const QString& value, LoginFailure::Field field, const char* messag
 
 LoginService::LoginService(HostConfig config)
     : m_config(std::move(config))
-{
-}
+{}
 
 mrv::LoginContext LoginService::login(const QString& user, const QString& password, const QString& branch) const
 {
@@ -32,7 +31,9 @@ mrv::LoginContext LoginService::login(const QString& user, const QString& passwo
     require(password, LoginFailure::Field::Password, "Informe a senha.");
     require(branch, LoginFailure::Field::Branch, "Informe a filial.");
     if (m_config.databaseUrl.isEmpty())
-        throw LoginFailure(LoginFailure::Field::None, QStringLiteral("Banco de dados não configurado (suite.ini, [database] url, ou --database)."));
+        throw LoginFailure(
+            LoginFailure::Field::None,
+            QStringLiteral("Banco de dados não configurado (suite.ini, [database] url, ou --database)."));
 
     const Session session = requestSession(user.trimmed(), password);
     openDatabase();
@@ -67,9 +68,8 @@ LoginService::Session LoginService::requestSession(const QString& user, const QS
             throw LoginFailure(LoginFailure::Field::Password, refused);
         qCWarning(lcHost) << "login: server" << m_config.server.text() << error.message();
         // The headline says what the operator can act on; the kit's text says why.
-        throw LoginFailure(LoginFailure::Field::None,
-                           QStringLiteral("Servidor de aplicação indisponível em %1.\n%2")
-                               .arg(m_config.server.text(), error.message()));
+        throw LoginFailure(LoginFailure::Field::None, QStringLiteral("Servidor de aplicação indisponível em %1.\n%2")
+                                                          .arg(m_config.server.text(), error.message()));
     }
 }
 
@@ -80,7 +80,8 @@ void LoginService::openDatabase() const
     } catch (const mrv::Exception& error) {
         throw LoginFailure(LoginFailure::Field::None, error.message());
     } catch (const std::exception& error) {
-        throw LoginFailure(LoginFailure::Field::None, QStringLiteral("Banco de dados indisponível: %1").arg(QString::fromUtf8(error.what())));
+        throw LoginFailure(LoginFailure::Field::None,
+                           QStringLiteral("Banco de dados indisponível: %1").arg(QString::fromUtf8(error.what())));
     }
 }
 

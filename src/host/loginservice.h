@@ -13,7 +13,9 @@ class LoginFailure : public mrv::Exception {
 public:
     enum class Field { None, User, Password, Branch };
     LoginFailure(Field field, const QString& message)
-        : mrv::Exception(message), m_field(field) {}
+        : mrv::Exception(message)
+        , m_field(field)
+    {}
     Field field() const { return m_field; }
 
 private:

@@ -99,9 +99,12 @@ void MainWindow::buildMenus()
 
     QMenu* windows = menuBar()->addMenu(QStringLiteral("&Janela"));
     windows->setObjectName(QStringLiteral("mnuJanela"));
-    windows->addAction(QStringLiteral("&Cascata"), m_mdi, &QMdiArea::cascadeSubWindows)->setObjectName(QStringLiteral("actCascata"));
-    windows->addAction(QStringLiteral("&Lado a lado"), m_mdi, &QMdiArea::tileSubWindows)->setObjectName(QStringLiteral("actLadoALado"));
-    windows->addAction(QStringLiteral("&Fechar todas"), m_mdi, &QMdiArea::closeAllSubWindows)->setObjectName(QStringLiteral("actFecharTodas"));
+    windows->addAction(QStringLiteral("&Cascata"), m_mdi, &QMdiArea::cascadeSubWindows)
+        ->setObjectName(QStringLiteral("actCascata"));
+    windows->addAction(QStringLiteral("&Lado a lado"), m_mdi, &QMdiArea::tileSubWindows)
+        ->setObjectName(QStringLiteral("actLadoALado"));
+    windows->addAction(QStringLiteral("&Fechar todas"), m_mdi, &QMdiArea::closeAllSubWindows)
+        ->setObjectName(QStringLiteral("actFecharTodas"));
 }
 
 void MainWindow::adoptScreen(QWidget* form)
@@ -118,8 +121,8 @@ void MainWindow::adoptScreen(QWidget* form)
     sub->setObjectName(QStringLiteral("sub_") + form->objectName());
     const bool fixedSize = form->minimumSize() == form->maximumSize() && form->minimumSize().isValid();
     if (fixedSize)
-        sub->setWindowFlags(Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                            | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+        sub->setWindowFlags(Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                            Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     m_mdi->addSubWindow(sub);
     if (!place.isNull())
         sub->move(place);
@@ -148,8 +151,8 @@ void MainWindow::closeEvent(QCloseEvent* event)
     // Every screen gets its own close step first; one that refuses keeps the suite open.
     m_mdi->closeAllSubWindows();
     const auto remaining = m_mdi->subWindowList();
-    const bool refused = std::any_of(remaining.cbegin(), remaining.cend(),
-                                     [](const QMdiSubWindow* sub) { return sub->isVisible(); });
+    const bool refused =
+        std::any_of(remaining.cbegin(), remaining.cend(), [](const QMdiSubWindow* sub) { return sub->isVisible(); });
     if (refused)
         event->ignore();
     else

@@ -83,10 +83,12 @@ ModuleManager::Module& ModuleManager::load(const QString& name)
 
     const QString path = libraryPath(key);
     if (!QFileInfo::exists(path))
-        throw mrv::Exception(QStringLiteral("Módulo %1 não encontrado em %2.").arg(key, QDir::toNativeSeparators(m_modulesDir)));
+        throw mrv::Exception(
+            QStringLiteral("Módulo %1 não encontrado em %2.").arg(key, QDir::toNativeSeparators(m_modulesDir)));
     auto library = std::make_unique<QLibrary>(path);
     if (!library->load())
-        throw mrv::Exception(QStringLiteral("Não foi possível carregar o módulo %1: %2").arg(key, library->errorString()));
+        throw mrv::Exception(
+            QStringLiteral("Não foi possível carregar o módulo %1: %2").arg(key, library->errorString()));
     const auto iniProc = reinterpret_cast<EntryPoint>(library->resolve("IniProc"));
     if (iniProc == nullptr) {
         library->unload();
@@ -141,7 +143,7 @@ void ModuleManager::adopt(QWidget* form)
 {
     Module* module = owner(form);
     if (module == nullptr)
-        module = m_opening;   // a kit screen class created on the module's behalf
+        module = m_opening; // a kit screen class created on the module's behalf
     if (module == nullptr)
         return;
     module->forms.append(form);
@@ -174,7 +176,8 @@ bool ModuleManager::hasLiveObjects(Module& module)
         for (QObject* child : app->children()) {
             if (definedIn(child, module.base)) {
                 live = true;
-                connect(child, &QObject::destroyed, this, &ModuleManager::objectOfModuleDestroyed, Qt::UniqueConnection);
+                connect(child, &QObject::destroyed, this, &ModuleManager::objectOfModuleDestroyed,
+                        Qt::UniqueConnection);
             }
         }
     }

@@ -42,7 +42,7 @@ private:
         std::unique_ptr<QLibrary> library;
         EntryPoint iniProc = nullptr;
         EntryPoint packageUnload = nullptr;
-        const void* base = nullptr;             // load address, to recognise the module's objects
+        const void* base = nullptr; // load address, to recognise the module's objects
         QList<QPointer<QWidget>> forms;
     };
 
@@ -56,7 +56,7 @@ private:
 
     QString m_modulesDir;
     std::map<QString, Module> m_modules;
-    Module* m_opening = nullptr;                // the module whose IniProc is running
+    Module* m_opening = nullptr; // the module whose IniProc is running
     QTimer m_unloadTimer;
 };
 

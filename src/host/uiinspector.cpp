@@ -55,7 +55,7 @@ void collect(const QWidget* widget, QJsonArray& into)
         if (childWidget == nullptr || qobject_cast<const QMdiSubWindow*>(childWidget) != nullptr)
             continue;
         if (childWidget->isWindow())
-            continue;   // dialogs parented here are windows of their own
+            continue; // dialogs parented here are windows of their own
         QJsonObject entry = UiInspector::describe(childWidget);
         entry.insert(QStringLiteral("parent"), widget->objectName());
         into.append(entry);

@@ -5,16 +5,22 @@
 #include "hostservices.h"
 
 #include <QSqlError>
-#include <QSqlQuery>
 #include <QSqlField>
+#include <QSqlQuery>
 #include <QSqlRecord>
 
 namespace mrv {
 
 namespace {
 
-bool isNameStart(QChar c) { return c.isLetter() || c == QLatin1Char('_'); }
-bool isNameChar(QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_'); }
+bool isNameStart(QChar c)
+{
+    return c.isLetter() || c == QLatin1Char('_');
+}
+bool isNameChar(QChar c)
+{
+    return c.isLetterOrNumber() || c == QLatin1Char('_');
+}
 
 // The statement with every ":NAME" outside quotes replaced by "?", and the names in order.
 struct Positional {
@@ -41,8 +47,8 @@ Positional toPositional(const QString& sql)
             continue;
         }
         // "::" is a PostgreSQL cast, not a parameter.
-        if (c == QLatin1Char(':') && i + 1 < sql.size() && isNameStart(sql.at(i + 1))
-            && (i == 0 || sql.at(i - 1) != QLatin1Char(':'))) {
+        if (c == QLatin1Char(':') && i + 1 < sql.size() && isNameStart(sql.at(i + 1)) &&
+            (i == 0 || sql.at(i - 1) != QLatin1Char(':'))) {
             qsizetype end = i + 1;
             while (end < sql.size() && isNameChar(sql.at(end)))
                 ++end;
@@ -80,8 +86,7 @@ FieldType typeOfColumn(QMetaType type)
 
 TADOIBQuery::TADOIBQuery(QObject* parent)
     : TDataSet(parent)
-{
-}
+{}
 
 QString TADOIBQuery::statement() const
 {

@@ -20,7 +20,7 @@ public:
     // Throws when the query is open (close it first) or the statement has no such parameter.
     void setParam(const QString& name, const QString& value);
     QString param(const QString& name) const;
-    QStringList paramNames() const;          // in order of first appearance in the statement
+    QStringList paramNames() const; // in order of first appearance in the statement
 
 protected:
     void doOpen() override;
@@ -28,7 +28,7 @@ protected:
 private:
     QString statement() const;
 
-    QHash<QString, QString> m_params;        // upper-case name -> value
+    QHash<QString, QString> m_params; // upper-case name -> value
 };
 
 } // namespace mrv

@@ -35,7 +35,10 @@ void report(const QString& message) noexcept
 // Key-down of any widget: an event filter that runs before the widget's own handling.
 class KeyDownFilter : public QObject {
 public:
-    KeyDownFilter(QObject* ctx, Internal::KeyOp op) : QObject(ctx), m_op(std::move(op)) {}
+    KeyDownFilter(QObject* ctx, Internal::KeyOp op)
+        : QObject(ctx)
+        , m_op(std::move(op))
+    {}
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override
@@ -131,7 +134,8 @@ void bindTitleClick(QObject* ctx, TDBGrid* grid, std::function<void(TColumn*)> o
                      [op = std::move(op)](TColumn* column) { invokeGuarded([&] { op(column); }); });
 }
 
-void bindDrawColumnCell(QObject* ctx, TDBGrid* grid, std::function<void(QPainter*, const QRect&, int, TColumn*, int)> op)
+void bindDrawColumnCell(QObject* ctx, TDBGrid* grid,
+                        std::function<void(QPainter*, const QRect&, int, TColumn*, int)> op)
 {
     QObject::connect(grid, &TDBGrid::drawColumnCell, ctx,
                      [op = std::move(op)](QPainter* p, const QRect& r, int i, TColumn* c, int s) {

@@ -6,7 +6,6 @@
 #include "errors.h"
 #include "glyphs.h"
 
-
 namespace mrv {
 
 TBtnPesquisa::TBtnPesquisa(QWidget* parent)

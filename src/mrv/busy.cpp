@@ -37,7 +37,7 @@ void ActiveShowAvi(QWidget* mainWindow, int kind, const QString& text)
     overlay->setText(text);
     overlay->show();
     overlay->raise();
-    overlay->repaint();    // the caller is about to block; show the first frame now
+    overlay->repaint(); // the caller is about to block; show the first frame now
 }
 
 void DeactiveShowAvi(QWidget* mainWindow)

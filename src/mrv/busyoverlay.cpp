@@ -3,9 +3,9 @@
 
 #include <QEvent>
 #include <QGuiApplication>
-#include <QScreen>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScreen>
 #include <QtMath>
 
 namespace mrv {
@@ -79,13 +79,20 @@ void BusyOverlay::paintEvent(QPaintEvent*)
 
     const QRectF anim(card.left(), card.top() + 10, card.width(), 56);
     switch (m_kind) {
-    case 1: paintSearch(p, anim); break;
-    case 6: paintLoading(p, anim); break;
-    default: paintSpinner(p, anim); break;
+    case 1:
+        paintSearch(p, anim);
+        break;
+    case 6:
+        paintLoading(p, anim);
+        break;
+    default:
+        paintSpinner(p, anim);
+        break;
     }
     if (!m_text.isEmpty()) {
         p.setPen(palette().color(QPalette::WindowText));
-        const QRectF textArea(card.left() + 10, anim.bottom() + 4, card.width() - 20, card.bottom() - anim.bottom() - 8);
+        const QRectF textArea(card.left() + 10, anim.bottom() + 4, card.width() - 20,
+                              card.bottom() - anim.bottom() - 8);
         p.drawText(textArea, Qt::AlignCenter | Qt::TextWordWrap, m_text);
     }
 }

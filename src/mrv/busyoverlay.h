@@ -29,7 +29,7 @@ private:
     QWidget* m_covered;
     QTimer m_timer;
     int m_kind = 0;
-    int m_frame = 8;    // the first frame already shows movement
+    int m_frame = 8; // the first frame already shows movement
     QString m_text;
 };
 

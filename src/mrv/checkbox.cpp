@@ -4,7 +4,6 @@ namespace mrv {
 
 TCheckBox::TCheckBox(const QString& text, QWidget* parent)
     : QCheckBox(text, parent)
-{
-}
+{}
 
 } // namespace mrv

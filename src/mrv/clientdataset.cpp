@@ -5,8 +5,7 @@ namespace mrv {
 
 TClientDataSet::TClientDataSet(QObject* parent)
     : TDataSet(parent)
-{
-}
+{}
 
 void TClientDataSet::CloneData(const TDataSet& source)
 {

@@ -12,16 +12,19 @@ class TField;
 
 class TColumn {
 public:
-    TColumn(TDBGrid* grid, const QString& fieldName) : FieldName(fieldName), m_grid(grid) {}
+    TColumn(TDBGrid* grid, const QString& fieldName)
+        : FieldName(fieldName)
+        , m_grid(grid)
+    {}
 
     QString FieldName;
-    QString Title;                              // empty: the field's DisplayLabel
-    std::optional<QFont> TitleFont;             // unset: the grid's header font
+    QString Title;                  // empty: the field's DisplayLabel
+    std::optional<QFont> TitleFont; // unset: the grid's header font
     Qt::Alignment TitleAlignment = Qt::AlignLeft | Qt::AlignVCenter;
-    int Width = 0;                              // pixels; 0: from the field's display width
+    int Width = 0; // pixels; 0: from the field's display width
 
     TDBGrid* grid() const { return m_grid; }
-    TField* Field() const;                      // nullptr while the data set lacks it
+    TField* Field() const; // nullptr while the data set lacks it
     int Index() const;
     QString titleText() const;
 

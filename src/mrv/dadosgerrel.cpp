@@ -119,10 +119,14 @@ TfrmDadosGerRel::TfrmDadosGerRel(QWidget* parent)
     , bvlSeparator(new QFrame(grbDadosRel))
     , panRelat(new TPanel(grbDadosRel))
     , lblCodRel(new QLabel(panMenu))
-    , sbtVisualizar(reportButton(QStringLiteral("sbtVisualizar"), QStringLiteral("Ver"), QStringLiteral("Visualizar"), panBotoes))
-    , sbtImprimir(reportButton(QStringLiteral("sbtImprimir"), QStringLiteral("Impr."), QStringLiteral("Imprimir"), panBotoes))
-    , sbtSalvar(reportButton(QStringLiteral("sbtSalvar"), QStringLiteral("Salvar"), QStringLiteral("Salvar relatório"), panBotoes))
-    , sbtTitulo(reportButton(QStringLiteral("sbtTitulo"), QStringLiteral("Título"), QStringLiteral("Título do relatório"), panBotoes))
+    , sbtVisualizar(
+          reportButton(QStringLiteral("sbtVisualizar"), QStringLiteral("Ver"), QStringLiteral("Visualizar"), panBotoes))
+    , sbtImprimir(
+          reportButton(QStringLiteral("sbtImprimir"), QStringLiteral("Impr."), QStringLiteral("Imprimir"), panBotoes))
+    , sbtSalvar(reportButton(QStringLiteral("sbtSalvar"), QStringLiteral("Salvar"), QStringLiteral("Salvar relatório"),
+                             panBotoes))
+    , sbtTitulo(reportButton(QStringLiteral("sbtTitulo"), QStringLiteral("Título"),
+                             QStringLiteral("Título do relatório"), panBotoes))
     , ppmSalvarRelatorio(new QMenu(this))
 {
     bvlSeparator->setObjectName(QStringLiteral("bvlSeparator"));
@@ -132,7 +136,7 @@ TfrmDadosGerRel::TfrmDadosGerRel(QWidget* parent)
     lblCodRel->setObjectName(QStringLiteral("lblCodRel"));
     lblCodRel->setAlignment(Qt::AlignCenter);
     ppmSalvarRelatorio->setObjectName(QStringLiteral("ppmSalvarRelatorio"));
-    sbtConfirma->hide();    // a report screen confirms nothing; its buttons are the outputs
+    sbtConfirma->hide(); // a report screen confirms nothing; its buttons are the outputs
 
     auto* reportLayout = new QVBoxLayout(grbDadosRel);
     reportLayout->setContentsMargins(4, 4, 4, 4);
@@ -155,8 +159,10 @@ TfrmDadosGerRel::TfrmDadosGerRel(QWidget* parent)
     onClick(sbtVisualizar, &TfrmDadosGerRel::sbtVisualizarClick);
     onClick(sbtImprimir, &TfrmDadosGerRel::sbtImprimirClick);
     onClick(sbtTitulo, &TfrmDadosGerRel::sbtTituloClick);
-    connect(actSalvarPDF, &QAction::triggered, this, [this] { invokeGuarded([this] { actSalvarPDFExecute(sbtSalvar); }); });
-    connect(actSalvarCSV, &QAction::triggered, this, [this] { invokeGuarded([this] { actSalvarCSVExecute(sbtSalvar); }); });
+    connect(actSalvarPDF, &QAction::triggered, this,
+            [this] { invokeGuarded([this] { actSalvarPDFExecute(sbtSalvar); }); });
+    connect(actSalvarCSV, &QAction::triggered, this,
+            [this] { invokeGuarded([this] { actSalvarCSVExecute(sbtSalvar); }); });
 }
 
 QString TfrmDadosGerRel::ReportCode() const
@@ -199,8 +205,8 @@ namespace {
 struct ReportRows {
     QList<ReportDefinition::Column> columns;
     QList<QStringList> rows;
-    QStringList groups;    // group value of every row ("" without grouping)
-    QStringList headings;  // the heading text of every row's group
+    QStringList groups;   // group value of every row ("" without grouping)
+    QStringList headings; // the heading text of every row's group
 };
 
 ReportRows collect(const ReportDefinition& def, TDataSet* ds)
@@ -264,10 +270,10 @@ std::unique_ptr<QTextDocument> TfrmDadosGerRel::buildDocument() const
     cursor.insertBlock();
     QTextCharFormat small;
     small.setFontPointSize(7);
-    cursor.insertText(QStringLiteral("%1   Emitido em %2   Operador: %3")
-                          .arg(def.code, QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy hh:mm")),
-                               Operador()),
-                      small);
+    cursor.insertText(
+        QStringLiteral("%1   Emitido em %2   Operador: %3")
+            .arg(def.code, QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy hh:mm")), Operador()),
+        small);
     cursor.insertBlock();
 
     if (data.columns.isEmpty() || data.rows.isEmpty()) {
@@ -345,7 +351,7 @@ void TfrmDadosGerRel::saveCsv(const QString& path) const
     QStringList header;
     for (const auto& c : data.columns)
         header << csvField(c.title);
-    QByteArray out = "\xEF\xBB\xBF" + header.join(QLatin1Char(';')).toUtf8() + "\r\n";   // BOM: spreadsheets read UTF-8
+    QByteArray out = "\xEF\xBB\xBF" + header.join(QLatin1Char(';')).toUtf8() + "\r\n"; // BOM: spreadsheets read UTF-8
     for (const QStringList& row : data.rows) {
         QStringList cells;
         for (const QString& cell : row)

@@ -30,7 +30,7 @@ struct ReportDefinition {
         QString title;
         int width = 10;
         Qt::Alignment align = Qt::AlignLeft;
-        QHash<QString, QString> values;    // stored value -> text shown; others as they are
+        QHash<QString, QString> values; // stored value -> text shown; others as they are
     };
     QString code;
     QString title;
@@ -52,7 +52,7 @@ public:
     void setReportCode(const QString& code);
     TDataSource* ReportSource() const { return m_source; }
     void setReportSource(TDataSource* source) { m_source = source; }
-    QString ReportTitle;                       // empty: the definition's title
+    QString ReportTitle; // empty: the definition's title
 
     // Throws mrv::Exception with Arq_Rel_Err when the definition is missing.
     ReportDefinition definition() const;
@@ -81,7 +81,7 @@ public:
     QAction* actSalvarCSV;
 
 private:
-    QString text(const QString& key) const;    // catalogue text, the base's own when missing
+    QString text(const QString& key) const; // catalogue text, the base's own when missing
     // The title prompt; false when the user cancels.
     bool askTitle();
 

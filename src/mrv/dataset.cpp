@@ -11,8 +11,7 @@ namespace mrv {
 
 TDataSet::TDataSet(QObject* parent)
     : QObject(parent)
-{
-}
+{}
 
 TDataSet::~TDataSet() = default;
 
@@ -132,10 +131,14 @@ namespace {
 FieldType fieldTypeOf(suite::wire::ColumnType type)
 {
     switch (type) {
-    case suite::wire::ColumnType::Integer: return FieldType::Integer;
-    case suite::wire::ColumnType::Float: return FieldType::Float;
-    case suite::wire::ColumnType::Date: return FieldType::Date;
-    case suite::wire::ColumnType::String: break;
+    case suite::wire::ColumnType::Integer:
+        return FieldType::Integer;
+    case suite::wire::ColumnType::Float:
+        return FieldType::Float;
+    case suite::wire::ColumnType::Date:
+        return FieldType::Date;
+    case suite::wire::ColumnType::String:
+        break;
     }
     return FieldType::String;
 }
@@ -143,10 +146,14 @@ FieldType fieldTypeOf(suite::wire::ColumnType type)
 suite::wire::ColumnType columnTypeOf(FieldType type)
 {
     switch (type) {
-    case FieldType::Integer: return suite::wire::ColumnType::Integer;
-    case FieldType::Float: return suite::wire::ColumnType::Float;
-    case FieldType::Date: return suite::wire::ColumnType::Date;
-    case FieldType::String: break;
+    case FieldType::Integer:
+        return suite::wire::ColumnType::Integer;
+    case FieldType::Float:
+        return suite::wire::ColumnType::Float;
+    case FieldType::Date:
+        return suite::wire::ColumnType::Date;
+    case FieldType::String:
+        break;
     }
     return suite::wire::ColumnType::String;
 }

@@ -20,10 +20,10 @@ public:
     ~TDataSet() override;
 
     // Design-time definition; kept across Open/Close and packet loads.
-    TField* addField(const QString& name, FieldType type, int size, const QString& label = {},
-                     int displayWidth = 0, bool visible = true);
-    TField* FieldByName(const QString& name) const;      // throws mrv::Exception when missing
-    TField* FindField(const QString& name) const;        // nullptr when missing
+    TField* addField(const QString& name, FieldType type, int size, const QString& label = {}, int displayWidth = 0,
+                     bool visible = true);
+    TField* FieldByName(const QString& name) const; // throws mrv::Exception when missing
+    TField* FindField(const QString& name) const;   // nullptr when missing
     QList<TField*> fields() const { return m_fields; }
 
     void Open();
@@ -32,7 +32,7 @@ public:
     void setActive(bool active);
     bool IsEmpty() const { return m_rows.isEmpty(); }
     int RecordCount() const { return int(m_rows.size()); }
-    int RecNo() const { return m_current; }              // 0-based; -1 when empty or closed
+    int RecNo() const { return m_current; } // 0-based; -1 when empty or closed
 
     void First();
     void Next();
@@ -46,7 +46,7 @@ public:
     bool Locate(const QString& fieldName, const QVariant& value);
 
     void Edit();
-    void Append();                                       // a new last row, posted by Post
+    void Append(); // a new last row, posted by Post
     void Post();
     void Cancel();
     void Delete();
@@ -59,7 +59,7 @@ public:
 
     // Loads a data packet (wire format); the data set becomes active.
     void setData(const QJsonObject& packet);
-    QJsonObject Data() const;                            // all posted rows as a packet
+    QJsonObject Data() const; // all posted rows as a packet
 
     // Row access for grids and models, without moving the cursor.
     QVariant valueAt(int row, int column) const;
@@ -89,7 +89,7 @@ private:
     friend class TField;
     QVariant currentValue(int column) const;
     void setCurrentValue(int column, const QVariant& value);
-    void checkBrowseMode();                              // posts a pending edit before the cursor moves
+    void checkBrowseMode(); // posts a pending edit before the cursor moves
     void moveTo(int row);
     void setState(State state);
     void notifyData();
@@ -97,9 +97,9 @@ private:
     void removeDynamicFields();
 
     QList<TField*> m_fields;
-    QList<TField*> m_dynamicFields;                      // created by a load, dropped at Close
+    QList<TField*> m_dynamicFields; // created by a load, dropped at Close
     QVector<QVector<QVariant>> m_rows;
-    QVector<QVariant> m_buffer;                          // edit/insert buffer
+    QVector<QVariant> m_buffer; // edit/insert buffer
     int m_current = -1;
     int m_displayRow = -1;
     bool m_eof = true;

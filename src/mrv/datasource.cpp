@@ -7,8 +7,7 @@ namespace mrv {
 
 TDataSource::TDataSource(QObject* parent)
     : QObject(parent)
-{
-}
+{}
 
 void TDataSource::setDataSet(TDataSet* dataSet)
 {

@@ -18,8 +18,8 @@ public:
 
 signals:
     void dataSetChanged();
-    void StateChange();      // the data set's state changed, or another data set was linked
-    void dataChanged();      // forwarded from the linked data set
+    void StateChange(); // the data set's state changed, or another data set was linked
+    void dataChanged(); // forwarded from the linked data set
     void currentChanged();
 
 private:

@@ -32,8 +32,7 @@ QString displayText(TField* field, const QVariant& value)
 DataSourceModel::DataSourceModel(TDBGrid* grid)
     : QAbstractTableModel(grid)
     , m_grid(grid)
-{
-}
+{}
 
 TDataSet* DataSourceModel::dataSet() const
 {

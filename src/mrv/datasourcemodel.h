@@ -29,7 +29,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-    void refresh();                   // whole content changed: one reset
+    void refresh(); // whole content changed: one reset
 
 signals:
     void cursorMoved();

@@ -12,8 +12,8 @@
 #include <QRegularExpression>
 #include <QStyle>
 #include <QStyleOptionFrame>
-#include <QValidator>
 #include <QVBoxLayout>
+#include <QValidator>
 
 namespace mrv {
 
@@ -82,7 +82,8 @@ void TDateEditPlus::CheckValidDate() const
     if (isEmptyDate())
         return;
     if (!parse(text()).isValid())
-        throw Exception(QStringLiteral("\"%1\" não é uma data válida. Informe a data no formato dd/mm/aaaa.").arg(text()));
+        throw Exception(
+            QStringLiteral("\"%1\" não é uma data válida. Informe a data no formato dd/mm/aaaa.").arg(text()));
 }
 
 void TDateEditPlus::refreshLook()
@@ -106,7 +107,7 @@ void TDateEditPlus::paintEvent(QPaintEvent* event)
     const int used = fm.horizontalAdvance(text()) + 10;
     QRect area = rect().adjusted(used, 0, -5, 0);
     if (fm.horizontalAdvance(name) > area.width())
-        return;    // too narrow: the tooltip still names the day
+        return; // too narrow: the tooltip still names the day
     QPainter p(this);
     p.setPen(palette().color(QPalette::Disabled, QPalette::Text));
     p.drawText(area, Qt::AlignRight | Qt::AlignVCenter, name);
@@ -120,8 +121,8 @@ void TDateEditPlus::keyPressEvent(QKeyEvent* event)
     }
     // A digit typed after the day or the month brings its separator, as a date mask would.
     const QString t = text();
-    if (event->text().size() == 1 && event->text().front().isDigit() && !hasSelectedText()
-        && cursorPosition() == t.size() && (t.size() == 2 || t.size() == 5) && t.back().isDigit())
+    if (event->text().size() == 1 && event->text().front().isDigit() && !hasSelectedText() &&
+        cursorPosition() == t.size() && (t.size() == 2 || t.size() == 5) && t.back().isDigit())
         insert(QStringLiteral("/"));
     QLineEdit::keyPressEvent(event);
 }

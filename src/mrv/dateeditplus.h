@@ -13,12 +13,12 @@ public:
 
     // The date shown; invalid when the text is empty or not a date.
     QDate GetDate() const;
-    void setDate(const QDate& date);           // invalid date empties the edit
-    bool isEmptyDate() const;                  // nothing but blanks and separators
+    void setDate(const QDate& date); // invalid date empties the edit
+    bool isEmptyDate() const;        // nothing but blanks and separators
     // Throws mrv::Exception for a text that is not empty and not a valid date.
     void CheckValidDate() const;
 
-    static QString weekdayName(const QDate& date);   // "Domingo".."Sábado"
+    static QString weekdayName(const QDate& date); // "Domingo".."Sábado"
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -21,7 +21,10 @@ namespace {
 // as the painter's brush, as the suite's grids hand their canvas to the screen.
 class CellDelegate : public QStyledItemDelegate {
 public:
-    explicit CellDelegate(TDBGrid* grid) : QStyledItemDelegate(grid), m_grid(grid) {}
+    explicit CellDelegate(TDBGrid* grid)
+        : QStyledItemDelegate(grid)
+        , m_grid(grid)
+    {}
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
@@ -82,8 +85,8 @@ TDBGrid::TDBGrid(QWidget* parent)
         applyColumnWidths();
     });
     connect(m_model, &Internal::DataSourceModel::cursorMoved, this, &TDBGrid::followDataSet);
-    setOptions(Options(dgTitles) | dgIndicator | dgColumnResize | dgColLines | dgRowLines | dgTabs | dgConfirmDelete
-               | dgCancelOnExit);
+    setOptions(Options(dgTitles) | dgIndicator | dgColumnResize | dgColLines | dgRowLines | dgTabs | dgConfirmDelete |
+               dgCancelOnExit);
 }
 
 TDBGrid::~TDBGrid() = default;
@@ -153,7 +156,8 @@ void TDBGrid::applyColumnWidths()
         if (width <= 0) {
             TField* f = c->Field();
             const int chars = f ? (f->DisplayWidth > 0 ? f->DisplayWidth : qBound(4, f->size(), 40)) : 10;
-            width = qMax(chars * charWidth + 8, horizontalHeader()->fontMetrics().horizontalAdvance(c->titleText()) + 12);
+            width =
+                qMax(chars * charWidth + 8, horizontalHeader()->fontMetrics().horizontalAdvance(c->titleText()) + 12);
         }
         setColumnWidth(i, width);
     }
@@ -241,7 +245,7 @@ void TDBGrid::mouseDoubleClickEvent(QMouseEvent* event)
 void TDBGrid::focusInEvent(QFocusEvent* event)
 {
     QTableView::focusInEvent(event);
-    viewport()->update();    // the selection shows or hides with the focus
+    viewport()->update(); // the selection shows or hides with the focus
 }
 
 void TDBGrid::focusOutEvent(QFocusEvent* event)

@@ -14,7 +14,9 @@ namespace mrv {
 
 class TDataSource;
 class TField;
-namespace Internal { class DataSourceModel; }
+namespace Internal {
+class DataSourceModel;
+}
 
 enum TGridDrawStateFlag { gdSelected = 1, gdFocused = 2, gdFixed = 4 };
 
@@ -22,9 +24,17 @@ class TDBGrid : public QTableView {
     Q_OBJECT
 public:
     enum Option {
-        dgEditing = 0x1, dgTitles = 0x2, dgIndicator = 0x4, dgColumnResize = 0x8, dgColLines = 0x10,
-        dgRowLines = 0x20, dgTabs = 0x40, dgRowSelect = 0x80, dgAlwaysShowSelection = 0x100,
-        dgConfirmDelete = 0x200, dgCancelOnExit = 0x400
+        dgEditing = 0x1,
+        dgTitles = 0x2,
+        dgIndicator = 0x4,
+        dgColumnResize = 0x8,
+        dgColLines = 0x10,
+        dgRowLines = 0x20,
+        dgTabs = 0x40,
+        dgRowSelect = 0x80,
+        dgAlwaysShowSelection = 0x100,
+        dgConfirmDelete = 0x200,
+        dgCancelOnExit = 0x400
     };
     Q_DECLARE_FLAGS(Options, Option)
 
@@ -43,19 +53,19 @@ public:
     Options options() const { return m_options; }
     void setOptions(Options options);
 
-    int SelectedIndex() const;                  // column of the current cell
+    int SelectedIndex() const; // column of the current cell
     void setSelectedIndex(int index);
     TField* SelectedField() const;
 
-    int repaintCount() const { return m_repaints; }   // full refreshes since creation
+    int repaintCount() const { return m_repaints; } // full refreshes since creation
 
 signals:
     // After the default drawing of a cell; state is a set of TGridDrawStateFlag. The
     // painter's brush is the cell's background (the selection colour on the selected row).
     void drawColumnCell(QPainter* painter, const QRect& rect, int dataCol, TColumn* column, int state);
     void titleClick(TColumn* column);
-    void dblClick();                            // the clicked row is current already
-    void keyDown(int& key, Qt::KeyboardModifiers modifiers);   // key 0 = swallowed
+    void dblClick();                                         // the clicked row is current already
+    void keyDown(int& key, Qt::KeyboardModifiers modifiers); // key 0 = swallowed
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

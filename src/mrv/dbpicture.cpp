@@ -36,7 +36,10 @@ QHash<int, DBPicture>& cache()
 } // namespace
 
 namespace Internal {
-void clearPictureCache() { cache().clear(); }
+void clearPictureCache()
+{
+    cache().clear();
+}
 } // namespace Internal
 
 const DBPicture& DBPictObj(int kind)
@@ -51,7 +54,8 @@ const DBPicture& DBPictObj(int kind)
         throw Exception(QStringLiteral("Falha ao preparar a leitura da máscara: %1").arg(query.lastError().text()));
     query.addBindValue(kind);
     if (!query.exec())
-        throw Exception(QStringLiteral("Falha ao ler a máscara do tipo %1: %2").arg(kind).arg(query.lastError().text()));
+        throw Exception(
+            QStringLiteral("Falha ao ler a máscara do tipo %1: %2").arg(kind).arg(query.lastError().text()));
     if (!query.next())
         throw Exception(QStringLiteral("Máscara do tipo %1 não cadastrada.").arg(kind));
     return *cache().insert(kind, DBPicture(query.value(0).toString()));

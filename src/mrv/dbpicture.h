@@ -12,8 +12,8 @@ public:
     explicit DBPicture(const QString& picture);
 
     QString picture() const { return m_picture; }
-    int GetTtNiveis() const { return int(m_levelLengths.size()); }   // groups of digit positions
-    QList<int> levelLengths() const { return m_levelLengths; }      // "99.99.999" -> 2, 2, 3
+    int GetTtNiveis() const { return int(m_levelLengths.size()); } // groups of digit positions
+    QList<int> levelLengths() const { return m_levelLengths; }     // "99.99.999" -> 2, 2, 3
 
 private:
     QString m_picture;
@@ -26,7 +26,7 @@ const DBPicture& DBPictObj(int kind);
 QString DBPict(int kind);
 
 namespace Internal {
-void clearPictureCache();   // the shared connection changed
+void clearPictureCache(); // the shared connection changed
 }
 
 } // namespace mrv

@@ -22,7 +22,10 @@ std::unique_ptr<Dialogs>& current()
 // Restores the cursor of a data set that a chooser walks through.
 class CursorKeeper {
 public:
-    explicit CursorKeeper(TDataSet* ds) : m_ds(ds), m_row(ds->RecNo()) {}
+    explicit CursorKeeper(TDataSet* ds)
+        : m_ds(ds)
+        , m_row(ds->RecNo())
+    {}
     ~CursorKeeper()
     {
         if (m_row >= 0 && m_row < m_ds->RecordCount())
@@ -136,8 +139,8 @@ int findRow(TDataSet* ds, const QString& fieldName, const QString& text, int sta
 RowSnapshot snapshotRows(TDataSet* ds, const QString& keyField)
 {
     RowSnapshot snap;
-    TField* key = keyField.isEmpty() ? (ds->fields().isEmpty() ? nullptr : ds->fields().first())
-                                     : ds->FieldByName(keyField);
+    TField* key =
+        keyField.isEmpty() ? (ds->fields().isEmpty() ? nullptr : ds->fields().first()) : ds->FieldByName(keyField);
     QList<TField*> shown;
     for (TField* f : ds->fields()) {
         if (!f->Visible)

@@ -19,15 +19,24 @@ bool isQtMaskMeta(QChar c)
 QChar qtCodeFor(QChar picture)
 {
     switch (picture.toLatin1()) {
-    case 'L': return QLatin1Char('A');
-    case 'l': return QLatin1Char('a');
-    case 'A': return QLatin1Char('N');
-    case 'a': return QLatin1Char('n');
-    case 'C': return QLatin1Char('X');
-    case 'c': return QLatin1Char('x');
-    case '0': return QLatin1Char('9');
-    case '9': return QLatin1Char('0');
-    default: return QLatin1Char('#');
+    case 'L':
+        return QLatin1Char('A');
+    case 'l':
+        return QLatin1Char('a');
+    case 'A':
+        return QLatin1Char('N');
+    case 'a':
+        return QLatin1Char('n');
+    case 'C':
+        return QLatin1Char('X');
+    case 'c':
+        return QLatin1Char('x');
+    case '0':
+        return QLatin1Char('9');
+    case '9':
+        return QLatin1Char('0');
+    default:
+        return QLatin1Char('#');
     }
 }
 
@@ -130,8 +139,9 @@ QString EditMaskFormat::qtInputMask() const
     Case caseMode = Case::None;
     for (const Position& p : m_positions) {
         if (p.caseMode != caseMode) {
-            out.append(p.caseMode == Case::Upper ? QLatin1Char('>') : p.caseMode == Case::Lower ? QLatin1Char('<')
-                                                                                               : QLatin1Char('!'));
+            out.append(p.caseMode == Case::Upper   ? QLatin1Char('>')
+                       : p.caseMode == Case::Lower ? QLatin1Char('<')
+                                                   : QLatin1Char('!'));
             caseMode = p.caseMode;
         }
         if (p.literal) {

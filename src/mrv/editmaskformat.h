@@ -20,7 +20,7 @@ public:
     QString mask() const { return m_mask; }
     bool savesLiterals() const { return m_saveLiterals; }
     QChar blank() const { return m_blank; }
-    int inputLength() const;                  // number of positions the user types
+    int inputLength() const; // number of positions the user types
 
     // The value as shown: case conversions applied and literals inserted when the
     // value holds only the typed characters (a value that carries them is kept).
@@ -31,7 +31,7 @@ public:
 private:
     enum class Case { None, Upper, Lower };
     struct Position {
-        QChar code;        // picture character, or the literal itself
+        QChar code; // picture character, or the literal itself
         bool literal = false;
         Case caseMode = Case::None;
     };

@@ -3,13 +3,18 @@
 
 namespace mrv {
 
-const char* EAbort::what() const noexcept { return "Operação interrompida"; }
+const char* EAbort::what() const noexcept
+{
+    return "Operação interrompida";
+}
 
 Exception::Exception(const QString& message)
     : std::runtime_error(message.toStdString())
-{
-}
+{}
 
-QString Exception::message() const { return QString::fromUtf8(what()); }
+QString Exception::message() const
+{
+    return QString::fromUtf8(what());
+}
 
 } // namespace mrv

@@ -104,8 +104,8 @@ QVariant TField::convert(const QVariant& value) const
         return n;
     }
     case FieldType::Float: {
-        const double d = isText ? QString(text).replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&ok)
-                                : value.toDouble(&ok);
+        const double d =
+            isText ? QString(text).replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&ok) : value.toDouble(&ok);
         if (!ok)
             throw invalid();
         return d;
@@ -129,10 +129,14 @@ QVariant TField::convert(const QVariant& value) const
 QString fieldTypeName(FieldType type)
 {
     switch (type) {
-    case FieldType::Integer: return QStringLiteral("integer");
-    case FieldType::Float: return QStringLiteral("float");
-    case FieldType::Date: return QStringLiteral("date");
-    case FieldType::String: break;
+    case FieldType::Integer:
+        return QStringLiteral("integer");
+    case FieldType::Float:
+        return QStringLiteral("float");
+    case FieldType::Date:
+        return QStringLiteral("date");
+    case FieldType::String:
+        break;
     }
     return QStringLiteral("string");
 }

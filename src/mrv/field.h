@@ -21,19 +21,19 @@ public:
     QString name() const { return objectName(); }
     FieldType type() const { return m_type; }
     int size() const { return m_size; }
-    int index() const;                        // position in the data set's field list
+    int index() const; // position in the data set's field list
     TDataSet* dataSet() const { return m_dataSet; }
 
     // Display properties, as the screens set them.
     QString DisplayLabel;
-    int DisplayWidth = 0;                     // characters; 0 = from the size
+    int DisplayWidth = 0; // characters; 0 = from the size
     bool Visible = true;
-    QString EditMask;                         // the suite's edit mask (editmaskformat.h), e.g. ">aaaa;0; "
+    QString EditMask; // the suite's edit mask (editmaskformat.h), e.g. ">aaaa;0; "
     const EditMaskFormat& editMaskFormat() const;
 
     // Value of the current row (the edit buffer while editing).
     QVariant value() const;
-    void setValue(const QVariant& value);     // only while the data set is being edited
+    void setValue(const QVariant& value); // only while the data set is being edited
     QString AsString() const;
     void setAsString(const QString& text);
     int AsInteger() const;
@@ -53,7 +53,7 @@ private:
     mutable EditMaskFormat m_maskFormat;
 };
 
-QString fieldTypeName(FieldType type);                 // "string", "integer", "float", "date"
-FieldType fieldTypeFromName(const QString& name);      // unknown -> String
+QString fieldTypeName(FieldType type);            // "string", "integer", "float", "date"
+FieldType fieldTypeFromName(const QString& name); // unknown -> String
 
 } // namespace mrv

@@ -16,7 +16,7 @@ class FindDialog : public QDialog {
 public:
     explicit FindDialog(TDataSet* ds, QWidget* parent = nullptr);
 
-    bool findNext();                       // from the row after the current one, wrapping
+    bool findNext(); // from the row after the current one, wrapping
     bool foundAny() const { return m_found; }
 
 private:

@@ -90,11 +90,11 @@ void FocusTracker::focusChanged(QWidget*, QWidget* now)
         return;
     QPointer<QWidget>& current = m_current[screen];
     if (!current || screenOf(current) != screen) {
-        current = now;     // first focus in this screen: nothing was left
+        current = now; // first focus in this screen: nothing was left
         return;
     }
     if (current == now)
-        return;            // back from a dialog or another window to where it was
+        return; // back from a dialog or another window to where it was
     settle(screen, now);
 }
 
@@ -155,7 +155,7 @@ bool FocusTracker::runHandlers(QWidget* widget, bool enter)
     const auto it = m_handlers.constFind(widget);
     if (it == m_handlers.constEnd())
         return true;
-    const QList<Handler> handlers = enter ? it->enter : it->exit;   // a handler may bind more
+    const QList<Handler> handlers = enter ? it->enter : it->exit; // a handler may bind more
     for (const Handler& h : handlers) {
         if (!invokeGuarded(h))
             return false;

@@ -45,7 +45,7 @@ private:
     bool runHandlers(QWidget* widget, bool enter);
 
     QHash<QWidget*, Handlers> m_handlers;
-    QHash<QWidget*, QPointer<QWidget>> m_current;   // screen -> where its focus logically is
+    QHash<QWidget*, QPointer<QWidget>> m_current; // screen -> where its focus logically is
     bool m_dispatching = false;
 };
 

@@ -11,7 +11,8 @@ namespace {
 // A transparent square with antialiased painting.
 class Canvas {
 public:
-    explicit Canvas(int size) : m_pixmap(size, size)
+    explicit Canvas(int size)
+        : m_pixmap(size, size)
     {
         m_pixmap.fill(Qt::transparent);
         m_painter.begin(&m_pixmap);

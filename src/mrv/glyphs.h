@@ -8,9 +8,9 @@
 namespace mrv {
 
 enum class Glyph {
-    Search,    // magnifying glass of the search and find buttons
-    Confirm,   // green tick of the confirm button
-    Suite,     // the suite's window icon
+    Search,  // magnifying glass of the search and find buttons
+    Confirm, // green tick of the confirm button
+    Suite,   // the suite's window icon
 };
 
 QIcon glyphIcon(Glyph glyph);

@@ -4,8 +4,7 @@ namespace mrv {
 
 TGroupBox::TGroupBox(const QString& title, QWidget* parent)
     : QGroupBox(title, parent)
-{
-}
+{}
 
 void TGroupBox::setBoldCaption(bool bold)
 {

@@ -54,9 +54,9 @@ QString ValidaFilial(const QString& code, const QString& operador, bool checkOpe
     const QString name = branch.value(0).toString();
 
     if (checkOperator) {
-        QSqlQuery rights = runLookup(
-            QStringLiteral("SELECT CDFILIAL FROM OPERFILI WHERE CDOPERADOR = ? AND CDFILIAL = ?"), {operador, code},
-            QStringLiteral("ler as filiais do operador"));
+        QSqlQuery rights =
+            runLookup(QStringLiteral("SELECT CDFILIAL FROM OPERFILI WHERE CDOPERADOR = ? AND CDFILIAL = ?"),
+                      {operador, code}, QStringLiteral("ler as filiais do operador"));
         if (!rights.next())
             throw Exception(QStringLiteral("Operador sem permissão de acesso à filial %1.").arg(code));
     }

@@ -16,8 +16,7 @@ QString Ajusta(const QString& text, int width);
 // True for an empty text or one of blanks only.
 bool EmptyString(const QString& text);
 
-template<class T>
-T iif(bool condition, const T& a, const T& b)
+template<class T> T iif(bool condition, const T& a, const T& b)
 {
     return condition ? a : b;
 }

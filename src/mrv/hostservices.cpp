@@ -39,7 +39,10 @@ namespace {
 HostServices* g_services = nullptr;
 }
 
-void setHostServices(HostServices* services) { g_services = services; }
+void setHostServices(HostServices* services)
+{
+    g_services = services;
+}
 
 HostServices* hostServices()
 {

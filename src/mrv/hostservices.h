@@ -13,8 +13,8 @@ namespace mrv {
 class HostServices {
 public:
     virtual ~HostServices();
-    virtual QWidget* mainWindow() = 0;                 // the busy animation overlays it
-    virtual void addScreen(QWidget* form) = 0;         // adopt a new screen (MDI child, or top-level)
+    virtual QWidget* mainWindow() = 0;         // the busy animation overlays it
+    virtual void addScreen(QWidget* form) = 0; // adopt a new screen (MDI child, or top-level)
     virtual void refreshLocalCache(const QStringList& names, QWidget* form, bool flag, const QString& text) = 0;
     virtual void handleException(const QString& message) = 0;
     virtual QString reportsDir() = 0;
@@ -26,8 +26,7 @@ HostServices* hostServices();
 
 // The form factory: ref is set before FormCreate runs, so the screen can find itself
 // through its global while it is being created. Exceptions propagate.
-template<class T>
-void CreateForm(T*& ref)
+template<class T> void CreateForm(T*& ref)
 {
     ref = new T();
     hostServices()->addScreen(ref);

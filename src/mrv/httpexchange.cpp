@@ -57,8 +57,8 @@ Exception transportError(const QNetworkReply& reply, const QUrl& url)
     case QNetworkReply::HostNotFoundError:
         return Exception(QStringLiteral("Servidor de aplicação \"%1\" não encontrado na rede.").arg(url.host()));
     case QNetworkReply::RemoteHostClosedError:
-        return Exception(QStringLiteral("O servidor de aplicação em %1 encerrou a conexão antes de responder.")
-                             .arg(where(url)));
+        return Exception(
+            QStringLiteral("O servidor de aplicação em %1 encerrou a conexão antes de responder.").arg(where(url)));
     default:
         return Exception(QStringLiteral("Falha de comunicação com o servidor de aplicação em %1: %2")
                              .arg(where(url), reply.errorString()));

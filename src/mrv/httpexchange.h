@@ -15,8 +15,8 @@ struct HttpAnswer {
 };
 
 struct HttpLimits {
-    int connectTimeoutMs = 5000;   // until the request is on the wire
-    int answerTimeoutMs = 30000;   // from then until the answer is complete
+    int connectTimeoutMs = 5000; // until the request is on the wire
+    int answerTimeoutMs = 30000; // from then until the answer is complete
 };
 
 // The server's address as a base URL; an "http://..." host is taken as it is.

@@ -6,8 +6,7 @@ namespace mrv {
 
 TImage::TImage(QWidget* parent)
     : QLabel(parent)
-{
-}
+{}
 
 void TImage::setPicture(const QPixmap& picture)
 {

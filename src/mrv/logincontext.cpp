@@ -11,15 +11,42 @@ LoginContext& current()
 }
 } // namespace
 
-void setLoginContext(const LoginContext& context) { current() = context; }
-const LoginContext& loginContext() { return current(); }
+void setLoginContext(const LoginContext& context)
+{
+    current() = context;
+}
+const LoginContext& loginContext()
+{
+    return current();
+}
 
-QString FiliProc() { return current().filiProc; }
-QString NomeFiliProc() { return current().nomeFiliProc; }
-bool ModuFili() { return current().moduFili; }
-QString Operador() { return current().operador; }
-QString WebURL() { return current().webUrl; }
-int WebPort() { return current().webPort; }
-QString AuthToken() { return current().token; }
+QString FiliProc()
+{
+    return current().filiProc;
+}
+QString NomeFiliProc()
+{
+    return current().nomeFiliProc;
+}
+bool ModuFili()
+{
+    return current().moduFili;
+}
+QString Operador()
+{
+    return current().operador;
+}
+QString WebURL()
+{
+    return current().webUrl;
+}
+int WebPort()
+{
+    return current().webPort;
+}
+QString AuthToken()
+{
+    return current().token;
+}
 
 } // namespace mrv

@@ -7,15 +7,15 @@ namespace mrv {
 
 // Set once by the host after login; read by every module.
 struct LoginContext {
-    QString filiProc;       // branch code the user logged in to ("0001")
-    QString nomeFiliProc;   // its name
-    QString operador;       // operator code
+    QString filiProc;     // branch code the user logged in to ("0001")
+    QString nomeFiliProc; // its name
+    QString operador;     // operator code
     QString operadorNome;
-    QString webUrl;         // application server host
-    QString token;          // session token from POST /login
-    QString database;       // URL of the shared database
+    QString webUrl;   // application server host
+    QString token;    // session token from POST /login
+    QString database; // URL of the shared database
     int webPort = 8211;
-    bool moduFili = false;  // true in a branch installation
+    bool moduFili = false; // true in a branch installation
 };
 
 void setLoginContext(const LoginContext& context);

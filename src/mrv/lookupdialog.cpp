@@ -1,6 +1,6 @@
 #include "lookupdialog.h"
-#include "snapshotmodel.h"
 #include "choiceview.h"
+#include "snapshotmodel.h"
 
 #include <QCoreApplication>
 #include <QDialogButtonBox>

@@ -19,7 +19,7 @@ class LookupDialog : public QDialog {
 public:
     LookupDialog(const QString& title, const RowSnapshot& rows, int currentRow, QWidget* parent = nullptr);
 
-    int chosenRow() const;                 // -1 when none
+    int chosenRow() const; // -1 when none
     // Makes current the first row whose search column starts with text (case ignored).
     bool search(const QString& text);
 

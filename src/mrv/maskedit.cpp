@@ -6,8 +6,7 @@ namespace mrv {
 
 TMaskEdit::TMaskEdit(QWidget* parent)
     : QLineEdit(parent)
-{
-}
+{}
 
 void TMaskEdit::setEditMask(const QString& suiteMask)
 {

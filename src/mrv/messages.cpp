@@ -8,8 +8,7 @@ namespace mrv {
 
 TMessages::TMessages(QObject* parent)
     : QObject(parent)
-{
-}
+{}
 
 void TMessages::setLines(const QStringList& lines)
 {

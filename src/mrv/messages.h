@@ -25,7 +25,7 @@ public:
 
 private:
     QStringList m_lines;
-    QHash<QString, QString> m_texts;   // lower-case key -> text
+    QHash<QString, QString> m_texts; // lower-case key -> text
 };
 
 } // namespace mrv

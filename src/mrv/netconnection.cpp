@@ -40,7 +40,8 @@ QNetworkAccessManager* newManager(QObject* parent)
     case 400:
         throw Exception(QStringLiteral("O servidor de aplicação recusou o pedido: dados inválidos ou incompletos."));
     case 401:
-        throw Exception(QStringLiteral("Sessão expirada ou inválida no servidor de aplicação. Entre novamente no sistema."));
+        throw Exception(
+            QStringLiteral("Sessão expirada ou inválida no servidor de aplicação. Entre novamente no sistema."));
     case 404:
         throw Exception(notFound);
     case 413:
@@ -49,8 +50,9 @@ QNetworkAccessManager* newManager(QObject* parent)
         break;
     }
     if (answer.status >= 500)
-        throw Exception(QStringLiteral("Erro interno no servidor de aplicação (HTTP %1). Consulte o registro do servidor.")
-                            .arg(answer.status));
+        throw Exception(
+            QStringLiteral("Erro interno no servidor de aplicação (HTTP %1). Consulte o registro do servidor.")
+                .arg(answer.status));
     throw Exception(QStringLiteral("Resposta inesperada do servidor de aplicação (HTTP %1).").arg(answer.status));
 }
 
@@ -58,8 +60,7 @@ QNetworkAccessManager* newManager(QObject* parent)
 
 TNetConnection::TNetConnection(QObject* parent)
     : QObject(parent)
-{
-}
+{}
 
 TNetConnection::~TNetConnection() = default;
 
@@ -80,12 +81,13 @@ void TNetConnection::Open()
     if (ServerName.trimmed().isEmpty())
         throw Exception(QStringLiteral("Nome do servidor remoto não informado em %1.").arg(objectName()));
 
-    const HttpAnswer answer
-        = Internal::postJson(*manager(), Internal::serverUrl(Host, Port, QStringLiteral("/connect")),
-                             {{QStringLiteral("server"), ServerName}}, AuthToken(),
-                             {ConnectTimeoutMs, std::min(CallTimeoutMs, connectAnswerTimeoutMs)});
+    const HttpAnswer answer =
+        Internal::postJson(*manager(), Internal::serverUrl(Host, Port, QStringLiteral("/connect")),
+                           {{QStringLiteral("server"), ServerName}}, AuthToken(),
+                           {ConnectTimeoutMs, std::min(CallTimeoutMs, connectAnswerTimeoutMs)});
     if (answer.status != 200)
-        raiseStatus(answer, QStringLiteral("Servidor remoto \"%1\" não encontrado no servidor de aplicação.").arg(ServerName));
+        raiseStatus(answer,
+                    QStringLiteral("Servidor remoto \"%1\" não encontrado no servidor de aplicação.").arg(ServerName));
 
     const QString canonical = answer.body.value(QLatin1String("server")).toString();
     m_canonicalServer = canonical.isEmpty() ? ServerName : canonical;
@@ -125,13 +127,15 @@ QJsonObject TNetConnection::call(const QString& method, const QVariantList& args
     const HttpAnswer answer = Internal::postJson(*manager(), Internal::serverUrl(Host, Port, QStringLiteral("/call")),
                                                  body, AuthToken(), {ConnectTimeoutMs, CallTimeoutMs});
     if (answer.status == 401)
-        Close();   // the next call connects again with the current token
+        Close(); // the next call connects again with the current token
     if (answer.status != 200)
-        raiseStatus(answer, QStringLiteral("Método \"%1\" não encontrado no servidor remoto \"%2\".").arg(method, ServerName));
+        raiseStatus(answer,
+                    QStringLiteral("Método \"%1\" não encontrado no servidor remoto \"%2\".").arg(method, ServerName));
 
     if (ThrowException && answer.body.value(QLatin1String("error")).isObject()) {
         const QString message = Internal::serverMessage(answer);
-        throw Exception(message.isEmpty() ? QStringLiteral("O servidor remoto informou um erro sem mensagem.") : message);
+        throw Exception(message.isEmpty() ? QStringLiteral("O servidor remoto informou um erro sem mensagem.")
+                                          : message);
     }
     return answer.body;
 }
@@ -141,9 +145,10 @@ LoginResult TNetConnection::login(const QString& host, int port, const QString& 
 {
     QObject owner;
     QNetworkAccessManager* manager = newManager(&owner);
-    const HttpAnswer answer = Internal::postJson(*manager, Internal::serverUrl(host, port, QStringLiteral("/login")),
-                                                 {{QStringLiteral("user"), user}, {QStringLiteral("password"), password}},
-                                                 {}, {std::min(timeoutMs, 5000), timeoutMs});
+    const HttpAnswer answer =
+        Internal::postJson(*manager, Internal::serverUrl(host, port, QStringLiteral("/login")),
+                           {{QStringLiteral("user"), user}, {QStringLiteral("password"), password}}, {},
+                           {std::min(timeoutMs, 5000), timeoutMs});
     if (answer.status == 401)
         throw Exception(QStringLiteral("Usuário ou senha inválidos."));
     if (answer.status != 200)

@@ -12,8 +12,8 @@ namespace mrv {
 
 struct LoginResult {
     QString token;
-    QString operador;        // operator code as the server knows it
-    QString nome;            // operator name
+    QString operador; // operator code as the server knows it
+    QString nome;     // operator name
 };
 
 class TNetConnection : public QObject {
@@ -22,19 +22,19 @@ public:
     explicit TNetConnection(QObject* parent = nullptr);
     ~TNetConnection() override;
 
-    QString ServerName;          // e.g. "Rci06000.rdmIntgCentral"
-    QString Host;                // host name or address (an "http://..." base is accepted)
+    QString ServerName; // e.g. "Rci06000.rdmIntgCentral"
+    QString Host;       // host name or address (an "http://..." base is accepted)
     int Port = 8211;
     // Also raise service errors ({"error":...}) from call(); off, they come back in the
     // answer for CheckResultServ. Transport and HTTP errors always raise.
     bool ThrowException = false;
-    int ConnectTimeoutMs = 5000;             // until the request is on the wire
-    int CallTimeoutMs = 30 * 60 * 1000;      // from then until the answer
+    int ConnectTimeoutMs = 5000;        // until the request is on the wire
+    int CallTimeoutMs = 30 * 60 * 1000; // from then until the answer
 
     // Runs before every connect, after the BeforeConnect signal.
     std::function<void(QObject* sender)> OnBeforeConnect;
 
-    void Open();                 // POST /connect with the session token (AuthToken())
+    void Open(); // POST /connect with the session token (AuthToken())
     void Close();
     bool Connected() const { return m_connected; }
     void setConnected(bool connected);

@@ -4,8 +4,7 @@ namespace mrv {
 
 TNotebook::TNotebook(QWidget* parent)
     : QStackedWidget(parent)
-{
-}
+{}
 
 QWidget* TNotebook::addPage(const QString& name)
 {

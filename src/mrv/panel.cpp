@@ -11,9 +11,15 @@ TPanel::TPanel(QWidget* parent, Bevel bevel)
 void TPanel::setBevel(Bevel bevel)
 {
     switch (bevel) {
-    case bvNone: setFrameStyle(QFrame::NoFrame); break;
-    case bvLowered: setFrameStyle(QFrame::Panel | QFrame::Sunken); break;
-    case bvRaised: setFrameStyle(QFrame::Panel | QFrame::Raised); break;
+    case bvNone:
+        setFrameStyle(QFrame::NoFrame);
+        break;
+    case bvLowered:
+        setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        break;
+    case bvRaised:
+        setFrameStyle(QFrame::Panel | QFrame::Raised);
+        break;
     }
 }
 

@@ -16,10 +16,11 @@ class SnapshotModel;
 class PickListDialog : public QDialog {
     Q_OBJECT
 public:
-    PickListDialog(const QString& title, const RowSnapshot& rows, const QStringList& preMarked, QWidget* parent = nullptr);
+    PickListDialog(const QString& title, const RowSnapshot& rows, const QStringList& preMarked,
+                   QWidget* parent = nullptr);
 
-    QStringList markedKeys() const;        // in row order
-    void setAllMarked(bool marked);        // the rows the filter shows
+    QStringList markedKeys() const; // in row order
+    void setAllMarked(bool marked); // the rows the filter shows
 
 private:
     void toggleCurrent();

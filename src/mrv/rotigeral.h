@@ -28,7 +28,7 @@ public:
     void runCreate();
 
     virtual void FormCreate(QObject* Sender);
-    virtual void FormClose(QObject* Sender, TCloseAction& Action);    // base: caFree
+    virtual void FormClose(QObject* Sender, TCloseAction& Action); // base: caFree
     virtual void FormKeyDown(QObject* Sender, int& Key, Qt::KeyboardModifiers Shift);
     virtual void FormActivate(QObject* Sender);
 
@@ -52,7 +52,7 @@ public:
 protected:
     // Where the screen puts its own controls (left of panMenu, below grbDadosRel).
     QWidget* clientArea() const { return m_client; }
-    QVBoxLayout* buttonColumn() const { return m_buttons; }   // panBotoes' layout, under sbtConfirma
+    QVBoxLayout* buttonColumn() const { return m_buttons; } // panBotoes' layout, under sbtConfirma
 
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;

@@ -11,8 +11,7 @@ namespace mrv {
 
 namespace {
 
-template<class T>
-T takeAnswer(QList<T>& queue, const QString& what)
+template<class T> T takeAnswer(QList<T>& queue, const QString& what)
 {
     if (queue.isEmpty())
         throw Exception(QStringLiteral("Nenhuma resposta programada para: %1").arg(what));
@@ -21,17 +20,50 @@ T takeAnswer(QList<T>& queue, const QString& what)
 
 } // namespace
 
-void ScriptedDialogs::queueMessage(int answer) { m_messages << answer; }
-void ScriptedDialogs::queuePick(const QStringList& keys) { m_picks << Pick{true, keys}; }
-void ScriptedDialogs::queuePickKeep() { m_picks << Pick{true, std::nullopt}; }
-void ScriptedDialogs::queuePickCancel() { m_picks << Pick{false, std::nullopt}; }
-void ScriptedDialogs::queuePickFirst(int count) { m_picks << Pick{true, std::nullopt, count}; }
-void ScriptedDialogs::queueLookup(const QString& key) { m_lookups << Choice{true, {}, key}; }
-void ScriptedDialogs::queueLookupCancel() { m_lookups << Choice{false, {}, {}}; }
-void ScriptedDialogs::queueFind(const QString& fieldName, const QString& text) { m_finds << Choice{true, fieldName, text}; }
-void ScriptedDialogs::queueFindCancel() { m_finds << Choice{false, {}, {}}; }
-void ScriptedDialogs::queueSavePath(const QString& path) { m_paths << path; }
-void ScriptedDialogs::queueInputText(const std::optional<QString>& text) { m_inputs << text; }
+void ScriptedDialogs::queueMessage(int answer)
+{
+    m_messages << answer;
+}
+void ScriptedDialogs::queuePick(const QStringList& keys)
+{
+    m_picks << Pick{true, keys};
+}
+void ScriptedDialogs::queuePickKeep()
+{
+    m_picks << Pick{true, std::nullopt};
+}
+void ScriptedDialogs::queuePickCancel()
+{
+    m_picks << Pick{false, std::nullopt};
+}
+void ScriptedDialogs::queuePickFirst(int count)
+{
+    m_picks << Pick{true, std::nullopt, count};
+}
+void ScriptedDialogs::queueLookup(const QString& key)
+{
+    m_lookups << Choice{true, {}, key};
+}
+void ScriptedDialogs::queueLookupCancel()
+{
+    m_lookups << Choice{false, {}, {}};
+}
+void ScriptedDialogs::queueFind(const QString& fieldName, const QString& text)
+{
+    m_finds << Choice{true, fieldName, text};
+}
+void ScriptedDialogs::queueFindCancel()
+{
+    m_finds << Choice{false, {}, {}};
+}
+void ScriptedDialogs::queueSavePath(const QString& path)
+{
+    m_paths << path;
+}
+void ScriptedDialogs::queueInputText(const std::optional<QString>& text)
+{
+    m_inputs << text;
+}
 
 QStringList ScriptedDialogs::shownTexts() const
 {
@@ -50,8 +82,8 @@ QString ScriptedDialogs::lastText() const
 
 int ScriptedDialogs::pendingAnswers() const
 {
-    return int(m_messages.size() + m_picks.size() + m_lookups.size() + m_finds.size() + m_paths.size()
-               + m_inputs.size());
+    return int(m_messages.size() + m_picks.size() + m_lookups.size() + m_finds.size() + m_paths.size() +
+               m_inputs.size());
 }
 
 int ScriptedDialogs::message(const QString& text, int type, int buttons)
@@ -87,7 +119,7 @@ bool ScriptedDialogs::pickList(TDataSource* src, const QString& keyField, const 
     for (const QString& key : marked)
         if (!rows.keys.contains(key))
             throw Exception(QStringLiteral("A lista \"%1\" não tem o item %2.").arg(title, key));
-    QStringList ordered;     // the picker returns keys in row order, as a user's marks would be
+    QStringList ordered; // the picker returns keys in row order, as a user's marks would be
     for (const QString& key : rows.keys)
         if (marked.contains(key) && !ordered.contains(key))
             ordered << key;

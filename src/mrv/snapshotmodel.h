@@ -21,8 +21,8 @@ public:
     void setFilter(const QString& text);
 
     void setChecked(const QStringList& keys);
-    QStringList checkedKeys() const;              // in row order
-    void setShownChecked(bool checked);           // the rows the filter shows
+    QStringList checkedKeys() const;    // in row order
+    void setShownChecked(bool checked); // the rows the filter shows
     void toggle(int shownRow);
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -35,10 +35,10 @@ public:
 private:
     RowSnapshot m_rows;
     bool m_checkable;
-    std::vector<char> m_checked;      // by source row
-    QStringList m_folded;             // every row's cells, case-folded, for the filter
-    QList<int> m_shown;               // source rows the filter shows, in order
-    QString m_filter;                 // case-folded
+    std::vector<char> m_checked; // by source row
+    QStringList m_folded;        // every row's cells, case-folded, for the filter
+    QList<int> m_shown;          // source rows the filter shows, in order
+    QString m_filter;            // case-folded
 };
 
 } // namespace mrv::Internal

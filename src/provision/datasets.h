@@ -15,8 +15,8 @@ void loadDemo(const QSqlDatabase& db);
 /// The size of a benchmark data set.
 struct Scale {
     int branches = 0;
-    int dishes = 0;   // level-3 dishes in tree "P"
-    int lines = 0;    // lines of every recipe
+    int dishes = 0; // level-3 dishes in tree "P"
+    int lines = 0;  // lines of every recipe
 
     /// "BRANCHES,DISHES,LINES" as the command lines take it; nullopt for anything else.
     static std::optional<Scale> parse(const QString& text);

@@ -29,8 +29,8 @@ const DemoGrouping kGroupings[] = {
 };
 
 const DemoCode kDishTypes[] = {
-    {"01", "Prato principal"}, {"02", "Guarnição"}, {"03", "Arroz e feijão"},
-    {"04", "Salada"},          {"05", "Sobremesa"}, {"06", "Sopa"},
+    {"01", "Prato principal"}, {"02", "Guarnição"},   {"03", "Arroz e feijão"},
+    {"04", "Salada"},          {"05", "Sobremesa"},   {"06", "Sopa"},
     {"07", "Bebida"},          {"08", "Vegetariano"}, {"09", "Desjejum"},
 };
 
@@ -85,8 +85,7 @@ const DemoDishGroup kStandardTree[] = {
      "01 05 12 10"},
     {"04", "Saladas", nullptr, nullptr, nullptr},
     {"0401", "Folhas", "04",
-     "Alface americana|Alface crespa|Rúcula|Agrião|Acelga com tomate|Mix de folhas|Repolho roxo|Almeirão",
-     "09 12 08"},
+     "Alface americana|Alface crespa|Rúcula|Agrião|Acelga com tomate|Mix de folhas|Repolho roxo|Almeirão", "09 12 08"},
     {"0402", "Legumes crus e cozidos", "04",
      "Tomate com cebola|Cenoura ralada|Beterraba cozida|Pepino em rodelas|Vinagrete|Chuchu cozido|"
      "Abobrinha grelhada|Palmito|Beterraba ralada|Cenoura cozida",
@@ -116,8 +115,7 @@ const DemoDishGroup kStandardTree[] = {
      "Suco de acerola|Chá gelado de hibisco",
      "14 11 13"},
     {"0702", "Bebidas quentes", "07",
-     "Café com leite|Café preto|Chá de camomila|Achocolatado|Chá mate|Leite com canela",
-     "14 07 13"},
+     "Café com leite|Café preto|Chá de camomila|Achocolatado|Chá mate|Leite com canela", "14 07 13"},
     {"08", "Vegetarianos", nullptr, nullptr, nullptr},
     {"0801", "Pratos vegetarianos", "08",
      "Omelete de legumes|Quibe de abóbora|Hambúrguer de grão-de-bico|Escondidinho de legumes|"
@@ -227,13 +225,37 @@ const DemoCycle kCycles[] = {
 
 } // namespace
 
-std::span<const DemoBranch> demoBranches() { return kBranches; }
-std::span<const DemoGrouping> demoGroupings() { return kGroupings; }
-std::span<const DemoCode> demoDishTypes() { return kDishTypes; }
-std::span<const DemoCode> demoServicePatterns() { return kServicePatterns; }
-std::span<const DemoDishGroup> demoStandardTree() { return kStandardTree; }
-std::span<const DemoDishGroup> demoLocalTree() { return kLocalTree; }
-std::span<const DemoProductGroup> demoProducts() { return kProducts; }
-std::span<const DemoCycle> demoCycles() { return kCycles; }
+std::span<const DemoBranch> demoBranches()
+{
+    return kBranches;
+}
+std::span<const DemoGrouping> demoGroupings()
+{
+    return kGroupings;
+}
+std::span<const DemoCode> demoDishTypes()
+{
+    return kDishTypes;
+}
+std::span<const DemoCode> demoServicePatterns()
+{
+    return kServicePatterns;
+}
+std::span<const DemoDishGroup> demoStandardTree()
+{
+    return kStandardTree;
+}
+std::span<const DemoDishGroup> demoLocalTree()
+{
+    return kLocalTree;
+}
+std::span<const DemoProductGroup> demoProducts()
+{
+    return kProducts;
+}
+std::span<const DemoCycle> demoCycles()
+{
+    return kCycles;
+}
 
 } // namespace suite::provision::Internal

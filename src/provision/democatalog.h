@@ -24,7 +24,7 @@ struct DemoGrouping {
 struct DemoDishGroup {
     const char* code; // level-1 (2 digits) or level-2 (4 digits) dish code
     const char* name;
-    const char* type; // TIPOPRAT of its dishes; null for a level-1 group
+    const char* type;          // TIPOPRAT of its dishes; null for a level-1 group
     const char* dishes;        // level-3 names separated by '|'
     const char* productGroups; // product groups their recipes draw from, main one first
 };

@@ -55,7 +55,10 @@ std::vector<std::pair<QString, QString>> servicesOf(const DemoBranch& b)
 
 } // namespace
 
-DemoData::DemoData(const db::SqlRunner& sql) : m_sql(sql), m_random(20261201u) {}
+DemoData::DemoData(const db::SqlRunner& sql)
+    : m_sql(sql)
+    , m_random(20261201u)
+{}
 
 void DemoData::load()
 {
@@ -111,8 +114,9 @@ void DemoData::loadBranches()
     db::BulkInsert services(m_sql, QStringLiteral("SERVICO"), cols("CDFILIAL CDSERVFILI NMSERVICO CDSERVPADR"));
     for (const DemoBranch& b : demoBranches()) {
         for (const auto& [service, pattern] : servicesOf(b)) {
-            const QString name = service == kExtraService ? QStringLiteral("Almoço diretoria")
-                                                           : QString::fromUtf8(demoServicePatterns()[pattern.right(1).toInt() - 1].name);
+            const QString name = service == kExtraService
+                                     ? QStringLiteral("Almoço diretoria")
+                                     : QString::fromUtf8(demoServicePatterns()[pattern.right(1).toInt() - 1].name);
             services.add({branchCode(b), service, name, pattern});
         }
     }
@@ -141,13 +145,15 @@ void DemoData::loadDishes()
         int localIndex = 0;
         for (const DemoDishGroup& g : tree) {
             const QString code = QString::fromLatin1(g.code);
-            const QVariant type = g.type ? QVariant(QString::fromLatin1(g.type)) : QVariant(QMetaType::fromType<QString>());
+            const QVariant type =
+                g.type ? QVariant(QString::fromLatin1(g.type)) : QVariant(QMetaType::fromType<QString>());
             dishes.add({treeCode, code, QString::fromUtf8(g.name), code.size() == 2 ? 1 : 2, type});
             if (!g.dishes)
                 continue;
             const QStringList names = QString::fromUtf8(g.dishes).split(QLatin1Char('|'));
             for (int i = 0; i < names.size(); ++i, ++localIndex) {
-                if (!registered.isEmpty() && (localIndex >= registered.size() || registered[localIndex] != QLatin1Char('1')))
+                if (!registered.isEmpty() &&
+                    (localIndex >= registered.size() || registered[localIndex] != QLatin1Char('1')))
                     continue;
                 const QString dishCode = code + QStringLiteral("%1").arg(i + 1, 3, 10, QLatin1Char('0'));
                 dishes.add({treeCode, dishCode, names[i], 3, type});
@@ -177,7 +183,8 @@ void DemoData::loadProducts()
         const QStringList names = QString::fromUtf8(g.names).split(QLatin1Char('|'));
         for (int i = 0; i < names.size(); ++i) {
             const QString name = names[i].section(QLatin1Char(':'), 0, 0);
-            const QString unit = names[i].contains(QLatin1Char(':')) ? names[i].section(QLatin1Char(':'), 1) : QString::fromLatin1(g.unit);
+            const QString unit = names[i].contains(QLatin1Char(':')) ? names[i].section(QLatin1Char(':'), 1)
+                                                                     : QString::fromLatin1(g.unit);
             const QString code = group + QStringLiteral("%1").arg(i + 1, 6, 10, QLatin1Char('0'));
             m_productsByGroup[group].push_back(int(m_products.size()));
             m_products.push_back({code, unit, group});
@@ -228,8 +235,8 @@ DemoData::Recipe DemoData::baseRecipe(const Dish& dish)
     for (int attempt = 0; int(recipe.size()) < lines && attempt < 200; ++attempt) {
         const bool main = int(recipe.size()) < mainLines;
         const int others = int(dish.productGroups.size()) - 1;
-        const QString& group = main || others == 0 ? dish.productGroups.first()
-                                                   : dish.productGroups[1 + attempt % others];
+        const QString& group =
+            main || others == 0 ? dish.productGroups.first() : dish.productGroups[1 + attempt % others];
         const std::vector<int>& pool = m_productsByGroup.value(group);
         const int product = pool[randomInt(0, int(pool.size()) - 1)];
         if (used.contains(product))
@@ -310,9 +317,10 @@ void DemoData::loadRecipes()
             localBase.insert(dish.code, baseRecipe(dish));
     }
 
-    db::BulkInsert local(m_sql, QStringLiteral("RECEITA"), cols("CDFILIAL CDFILAUXPRAT CDPRATO NRSEQ CDARVPROD QTPRODUTO SGUNIDADE"));
+    db::BulkInsert local(m_sql, QStringLiteral("RECEITA"),
+                         cols("CDFILIAL CDFILAUXPRAT CDPRATO NRSEQ CDARVPROD QTPRODUTO SGUNIDADE"));
     db::BulkInsert perService(m_sql, QStringLiteral("RECEITASERV"),
-                          cols("CDFILIAL CDSERVFILI CDFILAUXPRAT CDPRATO NRSEQ CDARVPROD QTPRODUTO SGUNIDADE"));
+                              cols("CDFILIAL CDSERVFILI CDFILAUXPRAT CDPRATO NRSEQ CDARVPROD QTPRODUTO SGUNIDADE"));
     for (const DemoBranch& b : demoBranches()) {
         const QString branch = branchCode(b);
         std::vector<std::pair<const Dish*, const Recipe*>> dishes;
@@ -336,14 +344,17 @@ void DemoData::loadRecipes()
             for (const QString& slot : menuPlan(pattern))
                 types.insert(m_standardDishes[m_standardByKey.value(slot).front()].type);
             // Lighter portions at night.
-            const double patternFactor = pattern == QLatin1String("00005") ? 0.7 : pattern == QLatin1String("00004") ? 0.9 : 1.0;
+            const double patternFactor = pattern == QLatin1String("00005")   ? 0.7
+                                         : pattern == QLatin1String("00004") ? 0.9
+                                                                             : 1.0;
             for (const auto& [dish, base] : dishes) {
                 if (!types.contains(dish->type) || !chance(30))
                     continue;
                 const Recipe recipe = recipeAt(branch, *base, patternFactor * (0.9 + randomInt(0, 20) / 100.0));
                 for (size_t n = 0; n < recipe.size(); ++n) {
                     const Product& product = m_products[recipe[n].product];
-                    perService.add({branch, service, dish->tree, dish->code, int(n + 1), product.code, recipe[n].quantity, product.unit});
+                    perService.add({branch, service, dish->tree, dish->code, int(n + 1), product.code,
+                                    recipe[n].quantity, product.unit});
                 }
             }
         }
@@ -354,7 +365,8 @@ void DemoData::loadRecipes()
 
 void DemoData::loadMenus()
 {
-    db::BulkInsert menus(m_sql, QStringLiteral("CARDAPIO"), cols("CDFILIAL DTCARDAPIO CDSERVFILI CDTIPOPRAT CDFILAUXPRAT CDPRATO"));
+    db::BulkInsert menus(m_sql, QStringLiteral("CARDAPIO"),
+                         cols("CDFILIAL DTCARDAPIO CDSERVFILI CDTIPOPRAT CDFILAUXPRAT CDPRATO"));
     for (const DemoBranch& b : demoBranches()) {
         if (!b.menus)
             continue;
@@ -388,7 +400,8 @@ void DemoData::loadCycles()
         cycles.add({QString::fromLatin1(c.code), QString::fromUtf8(c.name)});
     cycles.finish();
 
-    db::BulkInsert items(m_sql, QStringLiteral("CARDCICLOITEM"), cols("CDCARDCICLO NRDIA CDSERVPADR CDTIPOPRAT CDFILAUXPRAT CDPRATO"));
+    db::BulkInsert items(m_sql, QStringLiteral("CARDCICLOITEM"),
+                         cols("CDCARDCICLO NRDIA CDSERVPADR CDTIPOPRAT CDFILAUXPRAT CDPRATO"));
     for (const DemoCycle& c : demoCycles()) {
         const QString cycle = QString::fromLatin1(c.code);
         for (int day = 1; day <= c.days; ++day) {
@@ -406,9 +419,12 @@ void DemoData::loadCycles()
 void DemoData::loadOperators()
 {
     db::BulkInsert operators(m_sql, QStringLiteral("OPERADOR"), cols("CDOPERADOR NMOPERADOR DSSENHA IDATIVO"));
-    operators.add({QStringLiteral("demo"), QStringLiteral("Operador Demonstração"), hashPassword(QStringLiteral("demo")), QStringLiteral("S")});
-    operators.add({QStringLiteral("nutri"), QStringLiteral("Nutricionista Regional Sul"), hashPassword(QStringLiteral("nutri")), QStringLiteral("S")});
-    operators.add({QStringLiteral("antigo"), QStringLiteral("Operador Desligado"), hashPassword(QStringLiteral("antigo")), QStringLiteral("N")});
+    operators.add({QStringLiteral("demo"), QStringLiteral("Operador Demonstração"),
+                   hashPassword(QStringLiteral("demo")), QStringLiteral("S")});
+    operators.add({QStringLiteral("nutri"), QStringLiteral("Nutricionista Regional Sul"),
+                   hashPassword(QStringLiteral("nutri")), QStringLiteral("S")});
+    operators.add({QStringLiteral("antigo"), QStringLiteral("Operador Desligado"),
+                   hashPassword(QStringLiteral("antigo")), QStringLiteral("N")});
     operators.finish();
 
     db::BulkInsert rights(m_sql, QStringLiteral("OPERFILI"), cols("CDOPERADOR CDFILIAL"));

@@ -59,7 +59,7 @@ private:
     const db::SqlRunner& m_sql;
     std::mt19937 m_random;
     std::vector<Dish> m_standardDishes;
-    std::vector<Dish> m_localDishes; // of every local tree; tree = the branch
+    std::vector<Dish> m_localDishes;                  // of every local tree; tree = the branch
     QHash<QString, std::vector<int>> m_standardByKey; // type or level-2 code -> indices
     std::vector<Product> m_products;
     QHash<QString, std::vector<int>> m_productsByGroup;

@@ -27,8 +27,9 @@ QByteArray derive(const QString& plain, const QByteArray& salt, int iterations)
 {
     const QByteArray password = plain.toUtf8();
     QByteArray key(kHashBytes, Qt::Uninitialized);
-    if (PKCS5_PBKDF2_HMAC(password.constData(), int(password.size()), reinterpret_cast<const unsigned char*>(salt.constData()),
-                          int(salt.size()), iterations, EVP_sha256(), kHashBytes, reinterpret_cast<unsigned char*>(key.data())) != 1)
+    if (PKCS5_PBKDF2_HMAC(password.constData(), int(password.size()),
+                          reinterpret_cast<const unsigned char*>(salt.constData()), int(salt.size()), iterations,
+                          EVP_sha256(), kHashBytes, reinterpret_cast<unsigned char*>(key.data())) != 1)
         throw DbError(QStringLiteral("hashing a password: key derivation failed"));
     return key;
 }

@@ -16,7 +16,8 @@ namespace {
 
 QString schemaResource(const SqlRunner& sql)
 {
-    return sql.isPostgres() ? QStringLiteral(":/suite/db/schema_postgres.sql") : QStringLiteral(":/suite/db/schema_sqlite.sql");
+    return sql.isPostgres() ? QStringLiteral(":/suite/db/schema_postgres.sql")
+                            : QStringLiteral(":/suite/db/schema_sqlite.sql");
 }
 
 // Statements are separated by lines holding only ";" so that bodies may contain ";" freely.
@@ -87,7 +88,8 @@ int schemaVersion(const QSqlDatabase& db)
     if (!hasSchema(db) || !db.tables(QSql::Tables).contains(QStringLiteral("configserv"), Qt::CaseInsensitive))
         return 0;
     return SqlRunner(db)
-        .value(QStringLiteral("reading the schema version"), QStringLiteral("SELECT VLCHAVE FROM CONFIGSERV WHERE CDCHAVE = :key"),
+        .value(QStringLiteral("reading the schema version"),
+               QStringLiteral("SELECT VLCHAVE FROM CONFIGSERV WHERE CDCHAVE = :key"),
                {{QStringLiteral(":key"), QLatin1String(kSchemaVersionKey)}})
         .toInt();
 }

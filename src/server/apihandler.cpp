@@ -31,9 +31,10 @@ QString servedServer(const QString& name)
 } // namespace
 
 ApiHandler::ApiHandler(QString databaseUrl, TokenSigner signer, std::chrono::seconds tokenLifetime)
-    : m_connection(std::move(databaseUrl)), m_signer(std::move(signer)), m_tokenLifetime(tokenLifetime)
-{
-}
+    : m_connection(std::move(databaseUrl))
+    , m_signer(std::move(signer))
+    , m_tokenLifetime(tokenLifetime)
+{}
 
 ApiReply ApiHandler::error(int status, const QString& message)
 {
@@ -45,10 +46,11 @@ ApiReply ApiHandler::internalError(const QString& route, const QString& detail)
     const QString id = newIncidentId();
     // One line, so that the id finds the whole story in the log.
     qCCritical(lcServer).noquote() << route << "500 internal error" << id << detail.simplified();
-    return {500, QJsonObject{{"error", QJsonObject{{"message", QStringLiteral("internal error of the application server;"
-                                                                              " its log has the details under id %1")
-                                                                   .arg(id)},
-                                                   {"id", id}}}}};
+    return {500,
+            QJsonObject{{"error", QJsonObject{{"message", QStringLiteral("internal error of the application server;"
+                                                                         " its log has the details under id %1")
+                                                              .arg(id)},
+                                              {"id", id}}}}};
 }
 
 ApiReply ApiHandler::health()
@@ -59,9 +61,8 @@ ApiReply ApiHandler::health()
 QString ApiHandler::authorizedOperator(const QString& authorization) const
 {
     const QString token = bearerToken(authorization);
-    const std::optional<QString> op = token.isEmpty()
-        ? std::nullopt
-        : m_signer.verify(token, QDateTime::currentDateTimeUtc());
+    const std::optional<QString> op =
+        token.isEmpty() ? std::nullopt : m_signer.verify(token, QDateTime::currentDateTimeUtc());
     if (!op)
         throw RequestError(401, QStringLiteral("missing, invalid or expired token"));
     return *op;
@@ -83,7 +84,8 @@ ApiReply ApiHandler::login(const QByteArray& body) const
             return error(401, QStringLiteral("Operador ou senha inválidos."));
         }
         const QDateTime expires = QDateTime::currentDateTimeUtc().addSecs(m_tokenLifetime.count());
-        return {200, QJsonObject{{"token", m_signer.issue(op->code, expires)}, {"operator", op->code}, {"name", op->name}}};
+        return {200,
+                QJsonObject{{"token", m_signer.issue(op->code, expires)}, {"operator", op->code}, {"name", op->name}}};
     } catch (const RequestError& e) {
         return error(e.status(), e.message());
     } catch (const std::exception& e) {

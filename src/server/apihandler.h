@@ -28,7 +28,7 @@ public:
     static ApiReply internalError(const QString& route, const QString& detail);
 
 private:
-    QString authorizedOperator(const QString& authorization) const;   // throws RequestError(401)
+    QString authorizedOperator(const QString& authorization) const; // throws RequestError(401)
     // Ends a call that failed inside: the thread's connection may be broken, so the next call opens another.
     ApiReply failed(const QString& route, const std::exception& e) const;
 

@@ -15,9 +15,10 @@ QByteArray AuthService::loadOrCreateSecret(QSqlDatabase db)
     QByteArray fresh(32, Qt::Uninitialized);
     QRandomGenerator::system()->fillRange(reinterpret_cast<quint32*>(fresh.data()), fresh.size() / 4);
     // Two servers starting together both insert; the first wins and both read the winner.
-    sql.run(QStringLiteral("gravar a chave de assinatura"),
-            QStringLiteral("INSERT INTO CONFIGSERV (CDCHAVE, VLCHAVE) VALUES (:k, :v) ON CONFLICT (CDCHAVE) DO NOTHING"),
-            {{":k", kSecretKey}, {":v", QString::fromLatin1(fresh.toHex())}});
+    sql.run(
+        QStringLiteral("gravar a chave de assinatura"),
+        QStringLiteral("INSERT INTO CONFIGSERV (CDCHAVE, VLCHAVE) VALUES (:k, :v) ON CONFLICT (CDCHAVE) DO NOTHING"),
+        {{":k", kSecretKey}, {":v", QString::fromLatin1(fresh.toHex())}});
     QSqlQuery q = sql.run(QStringLiteral("ler a chave de assinatura"),
                           QStringLiteral("SELECT VLCHAVE FROM CONFIGSERV WHERE CDCHAVE = :k"), {{":k", kSecretKey}});
     if (!q.next())

@@ -13,7 +13,8 @@ constexpr int kBulkCacheKiB = 1024 * 1024;
 
 } // namespace
 
-BulkRewrite::BulkRewrite(const db::SqlRunner& sql) : m_sql(sql)
+BulkRewrite::BulkRewrite(const db::SqlRunner& sql)
+    : m_sql(sql)
 {
     if (sql.isPostgres()) {
         sql.run(QStringLiteral("ajustar o planejador"), QStringLiteral("SET LOCAL enable_memoize = off"));
@@ -31,7 +32,8 @@ BulkRewrite::~BulkRewrite()
         return;
     // A destructor must not throw; a cache left large only costs memory until the connection closes.
     try {
-        m_sql.run(QStringLiteral("restaurar o cache de páginas"), QStringLiteral("PRAGMA cache_size = %1").arg(m_ownCacheSize));
+        m_sql.run(QStringLiteral("restaurar o cache de páginas"),
+                  QStringLiteral("PRAGMA cache_size = %1").arg(m_ownCacheSize));
     } catch (const db::DbError& e) {
         qCWarning(lcServer).noquote() << e.message();
     }

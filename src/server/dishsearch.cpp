@@ -10,8 +10,8 @@ using wire::Packet;
 
 Packet DishSearch::emptyResult()
 {
-    return Packet::ofStrings({{"CDPESQPRAT", 14}, {"IDMARCADO", 1}, {"CDPRATO", 10}, {"NMPRATO", 30},
-                              {"CDFILAUXPRAT", 10}});
+    return Packet::ofStrings(
+        {{"CDPESQPRAT", 14}, {"IDMARCADO", 1}, {"CDPRATO", 10}, {"NMPRATO", 30}, {"CDFILAUXPRAT", 10}});
 }
 
 namespace {
@@ -67,14 +67,17 @@ Packet DishSearch::run(const DishSearchRequest& r) const
     const bool cycleFilter = !(r.cycles.isEmpty() && r.servicePatterns.isEmpty() && r.cycleDishTypes.isEmpty());
 
     if (menuFilter) {
-        QString menu = QStringLiteral("c.CDFILIAL = :origem AND c.CDFILAUXPRAT = p.CDFILAUXPRAT AND c.CDPRATO = p.CDPRATO");
+        QString menu =
+            QStringLiteral("c.CDFILIAL = :origem AND c.CDFILAUXPRAT = p.CDFILAUXPRAT AND c.CDPRATO = p.CDPRATO");
         binds.insert(QStringLiteral(":origem"), r.source);
         if (r.menu.start) {
-            menu += QStringLiteral(" AND c.DTCARDAPIO >= %1").arg(sql.typed(QStringLiteral(":inicio"), QStringLiteral("date")));
+            menu += QStringLiteral(" AND c.DTCARDAPIO >= %1")
+                        .arg(sql.typed(QStringLiteral(":inicio"), QStringLiteral("date")));
             binds.insert(QStringLiteral(":inicio"), r.menu.start->toString(Qt::ISODate));
         }
         if (r.menu.end) {
-            menu += QStringLiteral(" AND c.DTCARDAPIO <= %1").arg(sql.typed(QStringLiteral(":fim"), QStringLiteral("date")));
+            menu += QStringLiteral(" AND c.DTCARDAPIO <= %1")
+                        .arg(sql.typed(QStringLiteral(":fim"), QStringLiteral("date")));
             binds.insert(QStringLiteral(":fim"), r.menu.end->toString(Qt::ISODate));
         }
         restrictTo(sql, menu, binds, QStringLiteral("c.CDSERVFILI"), r.services, QStringLiteral("serv"));
@@ -91,7 +94,8 @@ Packet DishSearch::run(const DishSearchRequest& r) const
 
     QSqlQuery q = sql.run(QStringLiteral("pesquisar os pratos"),
                           QStringLiteral("SELECT p.CDFILAUXPRAT, p.CDPRATO, p.NMPRATO FROM PRATO p WHERE %1 "
-                                         "ORDER BY p.CDPRATO, p.CDFILAUXPRAT, p.NMPRATO").arg(where),
+                                         "ORDER BY p.CDPRATO, p.CDFILAUXPRAT, p.NMPRATO")
+                              .arg(where),
                           binds);
     Packet result = emptyResult();
     while (q.next()) {

@@ -13,8 +13,8 @@ namespace suite::server {
 
 struct DishSearchRequest {
     QString source;
-    QString localTree;      // the source code, or "X"
-    QString standardTree;   // "P", or "X"
+    QString localTree;    // the source code, or "X"
+    QString standardTree; // "P", or "X"
     int levels = 0;
     KeyList services;
     KeyList dishTypes;
@@ -30,9 +30,11 @@ struct DishSearchRequest {
 
 class DishSearch {
 public:
-    explicit DishSearch(QSqlDatabase db) : m_db(std::move(db)) {}
+    explicit DishSearch(QSqlDatabase db)
+        : m_db(std::move(db))
+    {}
 
-    static wire::Packet emptyResult();   // the columns of cdsPesqPratoDadoCard
+    static wire::Packet emptyResult(); // the columns of cdsPesqPratoDadoCard
     wire::Packet run(const DishSearchRequest& request) const;
 
 private:

@@ -48,23 +48,26 @@ QString authorizationOf(const httplib::Request& req)
 } // namespace
 
 struct HttpServer::Private {
-    Private(ServerOptions o) : options(std::move(o)), api(options.databaseUrl, TokenSigner(readSecret(options.databaseUrl)),
-                                                          std::chrono::duration_cast<std::chrono::seconds>(kTokenLifetime)) {}
+    Private(ServerOptions o)
+        : options(std::move(o))
+        , api(options.databaseUrl, TokenSigner(readSecret(options.databaseUrl)),
+              std::chrono::duration_cast<std::chrono::seconds>(kTokenLifetime))
+    {}
     ServerOptions options;
     ApiHandler api;
     httplib::Server http;
 };
 
-HttpServer::HttpServer(ServerOptions options) : d(std::make_unique<Private>(std::move(options)))
+HttpServer::HttpServer(ServerOptions options)
+    : d(std::make_unique<Private>(std::move(options)))
 {
     const int threads = d->options.threads;
     d->http.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
     d->http.set_payload_max_length(d->options.bodyLimit);
 
     const ApiHandler& api = d->api;
-    d->http.Post("/login", [&api](const httplib::Request& req, httplib::Response& res) {
-        send(res, api.login(bodyOf(req)));
-    });
+    d->http.Post("/login",
+                 [&api](const httplib::Request& req, httplib::Response& res) { send(res, api.login(bodyOf(req))); });
     d->http.Post("/connect", [&api](const httplib::Request& req, httplib::Response& res) {
         send(res, api.connect(authorizationOf(req), bodyOf(req)));
     });
@@ -100,7 +103,8 @@ int HttpServer::bind()
     const int port = d->options.port == 0 ? d->http.bind_to_any_port(host)
                                           : (d->http.bind_to_port(host, d->options.port) ? d->options.port : -1);
     if (port <= 0)
-        throw std::runtime_error(QStringLiteral("cannot listen on %1:%2").arg(d->options.host).arg(d->options.port).toStdString());
+        throw std::runtime_error(
+            QStringLiteral("cannot listen on %1:%2").arg(d->options.host).arg(d->options.port).toStdString());
     d->options.port = port;
     return port;
 }

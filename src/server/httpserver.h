@@ -9,21 +9,21 @@ namespace suite::server {
 struct ServerOptions {
     QString databaseUrl;
     QString host = QStringLiteral("127.0.0.1");
-    int port = 8211;                                // 0 picks a free port
-    std::size_t bodyLimit = 32u * 1024u * 1024u;    // a 100,000-dish list is about 1 MiB
+    int port = 8211;                             // 0 picks a free port
+    std::size_t bodyLimit = 32u * 1024u * 1024u; // a 100,000-dish list is about 1 MiB
     int threads = 8;
 };
 
 class HttpServer {
 public:
-    explicit HttpServer(ServerOptions options);   // reads the token secret; throws when the database fails
+    explicit HttpServer(ServerOptions options); // reads the token secret; throws when the database fails
     ~HttpServer();
     HttpServer(const HttpServer&) = delete;
     HttpServer& operator=(const HttpServer&) = delete;
 
-    int bind();       // binds the listening socket, returns the port; throws when it cannot
-    void serve();     // answers requests until stop()
-    void stop();      // safe from any thread
+    int bind();   // binds the listening socket, returns the port; throws when it cannot
+    void serve(); // answers requests until stop()
+    void stop();  // safe from any thread
     bool isRunning() const;
 
 private:

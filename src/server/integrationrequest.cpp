@@ -37,7 +37,8 @@ std::optional<QDate> parseDate(const QString& text, const char* which)
         return std::nullopt;
     const QDate date = suite::wire::ShortDate(text);
     if (!date.isValid())
-        throw ServiceError(QStringLiteral("Data %1 inválida: \"%2\" (use dd/mm/aaaa).").arg(QLatin1String(which), text));
+        throw ServiceError(
+            QStringLiteral("Data %1 inválida: \"%2\" (use dd/mm/aaaa).").arg(QLatin1String(which), text));
     return date;
 }
 
@@ -91,8 +92,8 @@ IntegrationRequest IntegrationRequest::parse(const wire::Arguments& args)
         throw ServiceError(QStringLiteral("Filial de origem não informada."));
     r.source = source;
 
-    if (kinds.size() != 2 || (kinds.at(0) != QLatin1Char('F') && kinds.at(0) != QLatin1Char('X'))
-        || (kinds.at(1) != QLatin1Char('S') && kinds.at(1) != QLatin1Char('X')))
+    if (kinds.size() != 2 || (kinds.at(0) != QLatin1Char('F') && kinds.at(0) != QLatin1Char('X')) ||
+        (kinds.at(1) != QLatin1Char('S') && kinds.at(1) != QLatin1Char('X')))
         throw ServiceError(QStringLiteral("Tipo de receita inválido: \"%1\".").arg(kinds));
     r.kinds = kinds;
     r.local = kinds.at(0) == QLatin1Char('F');

@@ -11,18 +11,18 @@
 namespace suite::server {
 
 struct DishKey {
-    QString tree;   // "P" or the source branch code
-    QString code;   // digits, as stored in PRATO
+    QString tree; // "P" or the source branch code
+    QString code; // digits, as stored in PRATO
 };
 
 struct IntegrationRequest {
     QString source;
     QString dishListText;
-    QList<DishKey> dishes;      // each once
+    QList<DishKey> dishes; // each once
     QString kinds;
     bool local = false;
     bool perService = false;
-    QStringList destinations;   // codes of the rows marked "S", each once
+    QStringList destinations; // codes of the rows marked "S", each once
     Period menu;
 
     // IntgCentral(source, dish list, kinds, destination packet, menu start, menu end): dates are dd/mm/yyyy or "".

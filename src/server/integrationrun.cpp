@@ -20,9 +20,8 @@ namespace {
 // Work tables of one run; they live inside its transaction and are dropped before it commits. Recipe keys are
 // (branch, [service,] source tree, dish): a destination's trees sort as the source's do ("P" after the local
 // tree's digits), so walking them in key order walks the destination's recipes in theirs.
-const char* const kWorkTables[] = {"TT_PRATO", "TT_MARCA", "TT_DEST", "TT_MAPA", "TT_OBS", "TT_ORIG_L",
-                                   "TT_ORIG_S", "TT_FALTA", "TT_MAPA_S", "TT_OK_S", "TT_FORMA_L",
-                                   "TT_FORMA_S"};
+const char* const kWorkTables[] = {"TT_PRATO",  "TT_MARCA", "TT_DEST",   "TT_MAPA", "TT_OBS",     "TT_ORIG_L",
+                                   "TT_ORIG_S", "TT_FALTA", "TT_MAPA_S", "TT_OK_S", "TT_FORMA_L", "TT_FORMA_S"};
 
 const char* const kCreateWorkTables[] = {
     "CREATE TEMP TABLE TT_PRATO (TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL, PRIMARY KEY (TREE, CDPRATO))",
@@ -56,14 +55,18 @@ const RecipeTable kPerService{"RECEITASERV", "S", "TT_OK_S", "TT_ORIG_S", "TT_FO
 // only its destinations are looked up, so the cost follows the number of rows observed.
 QString withoutSourceRecipe(const SqlRunner& sql, const RecipeTable& t)
 {
-    return QStringLiteral("INSERT INTO TT_OBS SELECT '6', '%1', m.CDFILIAL, m.TREE, m.CDPRATO, '', ''"
-                          " FROM TT_PRATO p CROSS JOIN TT_DEST d %2 TT_MAPA m ON m.CDFILIAL = d.CDFILIAL AND m.TREE = p.TREE"
-                          " AND m.CDPRATO = p.CDPRATO"
-                          " WHERE NOT EXISTS (SELECT 1 FROM %3 s WHERE s.TREE = p.TREE AND s.CDPRATO = p.CDPRATO)")
+    return QStringLiteral(
+               "INSERT INTO TT_OBS SELECT '6', '%1', m.CDFILIAL, m.TREE, m.CDPRATO, '', ''"
+               " FROM TT_PRATO p CROSS JOIN TT_DEST d %2 TT_MAPA m ON m.CDFILIAL = d.CDFILIAL AND m.TREE = p.TREE"
+               " AND m.CDPRATO = p.CDPRATO"
+               " WHERE NOT EXISTS (SELECT 1 FROM %3 s WHERE s.TREE = p.TREE AND s.CDPRATO = p.CDPRATO)")
         .arg(QLatin1String(t.kind), sql.fixedJoin(), QLatin1String(t.source));
 }
 
-QString logTimeText(const QDateTime& t) { return t.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")); }
+QString logTimeText(const QDateTime& t)
+{
+    return t.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
+}
 
 QVariant dateOrNull(const std::optional<QDate>& date)
 {
@@ -73,9 +76,9 @@ QVariant dateOrNull(const std::optional<QDate>& date)
 } // namespace
 
 IntegrationRun::IntegrationRun(QSqlDatabase db, QString operatorCode)
-    : m_db(std::move(db)), m_operator(std::move(operatorCode))
-{
-}
+    : m_db(std::move(db))
+    , m_operator(std::move(operatorCode))
+{}
 
 Packet IntegrationRun::run(const IntegrationRequest& request)
 {
@@ -85,9 +88,9 @@ Packet IntegrationRun::run(const IntegrationRequest& request)
     db::Transaction transaction(sql);
     const BulkRewrite bulk(sql);
 
-    QSqlQuery source = sql.run(QStringLiteral("ler a filial de origem"),
-                               QStringLiteral("SELECT NMFILIAL FROM FILIAL WHERE CDFILIAL = :origem"),
-                               {{":origem", request.source}});
+    QSqlQuery source =
+        sql.run(QStringLiteral("ler a filial de origem"),
+                QStringLiteral("SELECT NMFILIAL FROM FILIAL WHERE CDFILIAL = :origem"), {{":origem", request.source}});
     if (!source.next())
         throw ServiceError(QStringLiteral("Filial de origem não cadastrada: %1.").arg(request.source.left(20)));
     const QString sourceName = source.value(0).toString();
@@ -97,7 +100,8 @@ Packet IntegrationRun::run(const IntegrationRequest& request)
         // SQLite: the key is the table, so lookups and key-order scans skip a second tree.
         const QString create = QString::fromLatin1(statement);
         const bool keyed = !sql.isPostgres() && create.contains(QLatin1String("PRIMARY KEY"));
-        sql.run(QStringLiteral("preparar as tabelas de trabalho"), keyed ? create + QLatin1String(" WITHOUT ROWID") : create);
+        sql.run(QStringLiteral("preparar as tabelas de trabalho"),
+                keyed ? create + QLatin1String(" WITHOUT ROWID") : create);
     }
 
     prepareDishesAndDestinations(sql, request);
@@ -114,7 +118,8 @@ Packet IntegrationRun::run(const IntegrationRequest& request)
     Packet log = logRows(sql, request, sourceName, started, finished);
     finishRecord(sql, finished);
     for (const char* table : kWorkTables)
-        sql.run(QStringLiteral("descartar as tabelas de trabalho"), QStringLiteral("DROP TABLE %1").arg(QLatin1String(table)));
+        sql.run(QStringLiteral("descartar as tabelas de trabalho"),
+                QStringLiteral("DROP TABLE %1").arg(QLatin1String(table)));
     transaction.commit();
     return log;
 }
@@ -123,7 +128,8 @@ void IntegrationRun::analyze(const SqlRunner& sql, const char* table)
 {
     // PostgreSQL keeps no statistics of temporary tables unless asked; without them it guesses join plans.
     if (sql.isPostgres())
-        sql.run(QStringLiteral("analisar as tabelas de trabalho"), QStringLiteral("ANALYZE %1").arg(QLatin1String(table)));
+        sql.run(QStringLiteral("analisar as tabelas de trabalho"),
+                QStringLiteral("ANALYZE %1").arg(QLatin1String(table)));
 }
 
 void IntegrationRun::prepareDishesAndDestinations(const SqlRunner& sql, const IntegrationRequest& request)
@@ -145,7 +151,8 @@ void IntegrationRun::prepareDishesAndDestinations(const SqlRunner& sql, const In
                                 QStringLiteral("SELECT m.CDFILIAL FROM TT_MARCA m WHERE NOT EXISTS "
                                                "(SELECT 1 FROM FILIAL f WHERE f.CDFILIAL = m.CDFILIAL) ORDER BY 1"));
     if (unknown.next())
-        throw ServiceError(QStringLiteral("Filial destino não cadastrada: %1.").arg(unknown.value(0).toString().left(20)));
+        throw ServiceError(
+            QStringLiteral("Filial destino não cadastrada: %1.").arg(unknown.value(0).toString().left(20)));
     unknown.finish();
 
     // Runs sharing a destination wait for each other here.
@@ -182,14 +189,16 @@ void IntegrationRun::observeDestinations(const SqlRunner& sql, const Integration
             QStringLiteral("INSERT INTO TT_OBS SELECT '4', '', m.CDFILIAL, '', '', '', '' FROM TT_MARCA m"
                            " WHERE m.CDFILIAL = :origem"),
             source);
-    sql.run(QStringLiteral("registrar destinos com contrato rescindido"),
-            QStringLiteral("INSERT INTO TT_OBS SELECT '5', '', m.CDFILIAL, '', '', '', '' FROM TT_MARCA m"
-                           " JOIN FILIAL f ON f.CDFILIAL = m.CDFILIAL WHERE f.IDCNTRRESC = 'S' AND m.CDFILIAL <> :origem"),
-            source);
-    sql.run(QStringLiteral("selecionar as filiais destino"),
-            QStringLiteral("INSERT INTO TT_DEST (CDFILIAL) SELECT m.CDFILIAL FROM TT_MARCA m"
-                           " JOIN FILIAL f ON f.CDFILIAL = m.CDFILIAL WHERE f.IDCNTRRESC <> 'S' AND m.CDFILIAL <> :origem"),
-            source);
+    sql.run(
+        QStringLiteral("registrar destinos com contrato rescindido"),
+        QStringLiteral("INSERT INTO TT_OBS SELECT '5', '', m.CDFILIAL, '', '', '', '' FROM TT_MARCA m"
+                       " JOIN FILIAL f ON f.CDFILIAL = m.CDFILIAL WHERE f.IDCNTRRESC = 'S' AND m.CDFILIAL <> :origem"),
+        source);
+    sql.run(
+        QStringLiteral("selecionar as filiais destino"),
+        QStringLiteral("INSERT INTO TT_DEST (CDFILIAL) SELECT m.CDFILIAL FROM TT_MARCA m"
+                       " JOIN FILIAL f ON f.CDFILIAL = m.CDFILIAL WHERE f.IDCNTRRESC <> 'S' AND m.CDFILIAL <> :origem"),
+        source);
     analyze(sql, "TT_DEST");
 
     // The standard tree is shared, so whether one of its dishes exists is asked once per dish; a local-tree
@@ -198,9 +207,10 @@ void IntegrationRun::observeDestinations(const SqlRunner& sql, const Integration
                                             " WHERE x.CDFILAUXPRAT = 'P')");
     const QString local = QStringLiteral("p.TREE <> 'P' AND %1 (SELECT 1 FROM PRATO x WHERE x.CDFILAUXPRAT = d.CDFILIAL"
                                          " AND x.CDPRATO = p.CDPRATO)");
-    const QString mapped = QStringLiteral("INSERT INTO TT_MAPA (CDFILIAL, TREE, CDPRATO, DSTTREE)"
-                                          " SELECT d.CDFILIAL, p.TREE, p.CDPRATO, %1 FROM TT_DEST d CROSS JOIN TT_PRATO p"
-                                          " WHERE %2");
+    const QString mapped =
+        QStringLiteral("INSERT INTO TT_MAPA (CDFILIAL, TREE, CDPRATO, DSTTREE)"
+                       " SELECT d.CDFILIAL, p.TREE, p.CDPRATO, %1 FROM TT_DEST d CROSS JOIN TT_PRATO p"
+                       " WHERE %2");
     const QString purpose = QStringLiteral("relacionar os pratos dos destinos");
     sql.run(purpose, mapped.arg(QStringLiteral("'P'"), standard.arg(QStringLiteral("IN"))));
     sql.run(purpose, mapped.arg(QStringLiteral("d.CDFILIAL"), local.arg(QStringLiteral("EXISTS"))));
@@ -214,7 +224,8 @@ void IntegrationRun::observeDestinations(const SqlRunner& sql, const Integration
     const QString unregistered = QStringLiteral("INSERT INTO TT_OBS SELECT '1', :tipo, d.CDFILIAL, p.TREE, p.CDPRATO,"
                                                 " '', '' FROM TT_PRATO p CROSS JOIN TT_DEST d WHERE %1");
     for (const QString& kind : kinds) {
-        for (const QString& condition : {standard.arg(QStringLiteral("NOT IN")), local.arg(QStringLiteral("NOT EXISTS"))})
+        for (const QString& condition :
+             {standard.arg(QStringLiteral("NOT IN")), local.arg(QStringLiteral("NOT EXISTS"))})
             sql.run(QStringLiteral("registrar pratos não cadastrados no destino"), unregistered.arg(condition),
                     {{":tipo", kind}});
     }
@@ -257,16 +268,18 @@ void IntegrationRun::replaceLocalRecipes(const SqlRunner& sql)
                            " %1 TT_MAPA m ON m.CDFILIAL = f.CDFILIAL AND m.TREE = s.TREE AND m.CDPRATO = s.CDPRATO")
                 .arg(sql.fixedJoin()));
     // What the observations above name stays as it is: those few rows leave TT_MAPA, the rest are replaced.
-    sql.run(QStringLiteral("selecionar as receitas locais a substituir"),
-            QStringLiteral("DELETE FROM TT_MAPA WHERE (CDFILIAL, TREE, CDPRATO) IN (SELECT o.CDFILIAL, o.TREE, o.CDPRATO"
-                           " FROM TT_OBS o WHERE o.IDTIPORECELOG = 'L' AND o.IDNUMEROERRO IN ('2', '6'))"));
+    sql.run(
+        QStringLiteral("selecionar as receitas locais a substituir"),
+        QStringLiteral("DELETE FROM TT_MAPA WHERE (CDFILIAL, TREE, CDPRATO) IN (SELECT o.CDFILIAL, o.TREE, o.CDPRATO"
+                       " FROM TT_OBS o WHERE o.IDTIPORECELOG = 'L' AND o.IDNUMEROERRO IN ('2', '6'))"));
 
     replaceRecipes(sql, kLocal);
 }
 
 void IntegrationRun::replaceServiceRecipes(const SqlRunner& sql)
 {
-    sql.run(QStringLiteral("registrar pratos sem receita por serviço na origem"), withoutSourceRecipe(sql, kPerService));
+    sql.run(QStringLiteral("registrar pratos sem receita por serviço na origem"),
+            withoutSourceRecipe(sql, kPerService));
     sql.run(QStringLiteral("relacionar os serviços dos destinos"),
             QStringLiteral("INSERT INTO TT_MAPA_S (CDFILIAL, CDSERVFILI, TREE, CDPRATO, DSTTREE)"
                            " SELECT m.CDFILIAL, s.CDSERVFILI, m.TREE, m.CDPRATO, m.DSTTREE FROM TT_MAPA m"
@@ -277,14 +290,15 @@ void IntegrationRun::replaceServiceRecipes(const SqlRunner& sql)
             QStringLiteral("INSERT INTO TT_OBS SELECT '3', 'S', ms.CDFILIAL, ms.TREE, ms.CDPRATO, '', ms.CDSERVFILI"
                            " FROM TT_MAPA_S ms WHERE NOT EXISTS (SELECT 1 FROM SERVICO sv"
                            " WHERE sv.CDFILIAL = ms.CDFILIAL AND sv.CDSERVFILI = ms.CDSERVFILI)"));
-    sql.run(QStringLiteral("registrar produtos não habilitados no destino"),
-            QStringLiteral("INSERT INTO TT_OBS SELECT DISTINCT '2', 'S', ms.CDFILIAL, ms.TREE, ms.CDPRATO, s.CDARVPROD, ''"
-                           " FROM TT_FALTA f %1 TT_ORIG_S s ON s.CDARVPROD = f.CDARVPROD %1 TT_MAPA_S ms"
-                           " ON ms.CDFILIAL = f.CDFILIAL AND ms.CDSERVFILI = s.CDSERVFILI AND ms.TREE = s.TREE"
-                           " AND ms.CDPRATO = s.CDPRATO"
-                           " WHERE EXISTS (SELECT 1 FROM SERVICO sv WHERE sv.CDFILIAL = ms.CDFILIAL"
-                           " AND sv.CDSERVFILI = ms.CDSERVFILI)")
-                .arg(sql.fixedJoin()));
+    sql.run(
+        QStringLiteral("registrar produtos não habilitados no destino"),
+        QStringLiteral("INSERT INTO TT_OBS SELECT DISTINCT '2', 'S', ms.CDFILIAL, ms.TREE, ms.CDPRATO, s.CDARVPROD, ''"
+                       " FROM TT_FALTA f %1 TT_ORIG_S s ON s.CDARVPROD = f.CDARVPROD %1 TT_MAPA_S ms"
+                       " ON ms.CDFILIAL = f.CDFILIAL AND ms.CDSERVFILI = s.CDSERVFILI AND ms.TREE = s.TREE"
+                       " AND ms.CDPRATO = s.CDPRATO"
+                       " WHERE EXISTS (SELECT 1 FROM SERVICO sv WHERE sv.CDFILIAL = ms.CDFILIAL"
+                       " AND sv.CDSERVFILI = ms.CDSERVFILI)")
+            .arg(sql.fixedJoin()));
     sql.run(QStringLiteral("selecionar as receitas por serviço a substituir"),
             QStringLiteral("INSERT INTO TT_OK_S (CDFILIAL, CDSERVFILI, TREE, CDPRATO, DSTTREE)"
                            " SELECT ms.CDFILIAL, ms.CDSERVFILI, ms.TREE, ms.CDPRATO, ms.DSTTREE FROM TT_MAPA_S ms"
@@ -308,17 +322,17 @@ void IntegrationRun::replaceRecipes(const SqlRunner& sql, const RecipeTable& tab
 Packet IntegrationRun::logRows(const SqlRunner& sql, const IntegrationRequest& request, const QString& sourceName,
                                const QDateTime& started, const QDateTime& finished)
 {
-    QSqlQuery q = sql.run(
-        QStringLiteral("montar o log da integração"),
-        QStringLiteral("SELECT o.IDNUMEROERRO, o.IDTIPORECELOG, o.CDFILIAL, o.TREE, o.CDPRATO, o.CDARVPROD,"
-                       " pr.NMPRODUTO, pt.NMPRATO, fd.NMFILIAL, o.CDSERVFILI, sv.NMSERVICO FROM TT_OBS o"
-                       " LEFT JOIN FILIAL fd ON fd.CDFILIAL = o.CDFILIAL"
-                       " LEFT JOIN PRODUTO pr ON pr.CDARVPROD = o.CDARVPROD"
-                       " LEFT JOIN PRATO pt ON pt.CDFILAUXPRAT = o.TREE AND pt.CDPRATO = o.CDPRATO"
-                       " LEFT JOIN SERVICO sv ON sv.CDFILIAL = :origem AND sv.CDSERVFILI = o.CDSERVFILI"
-                       " ORDER BY o.CDFILIAL, o.CDPRATO, o.TREE, o.IDTIPORECELOG, o.IDNUMEROERRO, o.CDARVPROD,"
-                       " o.CDSERVFILI"),
-        {{":origem", request.source}});
+    QSqlQuery q =
+        sql.run(QStringLiteral("montar o log da integração"),
+                QStringLiteral("SELECT o.IDNUMEROERRO, o.IDTIPORECELOG, o.CDFILIAL, o.TREE, o.CDPRATO, o.CDARVPROD,"
+                               " pr.NMPRODUTO, pt.NMPRATO, fd.NMFILIAL, o.CDSERVFILI, sv.NMSERVICO FROM TT_OBS o"
+                               " LEFT JOIN FILIAL fd ON fd.CDFILIAL = o.CDFILIAL"
+                               " LEFT JOIN PRODUTO pr ON pr.CDARVPROD = o.CDARVPROD"
+                               " LEFT JOIN PRATO pt ON pt.CDFILAUXPRAT = o.TREE AND pt.CDPRATO = o.CDPRATO"
+                               " LEFT JOIN SERVICO sv ON sv.CDFILIAL = :origem AND sv.CDSERVFILI = o.CDSERVFILI"
+                               " ORDER BY o.CDFILIAL, o.CDPRATO, o.TREE, o.IDTIPORECELOG, o.IDNUMEROERRO, o.CDARVPROD,"
+                               " o.CDSERVFILI"),
+                {{":origem", request.source}});
 
     Packet log = wire::logPacket();
     const QString start = logTimeText(started);

@@ -15,9 +15,9 @@ class SqlRunner;
 namespace suite::server {
 
 struct IntegrationCounts {
-    qint64 run = 0;           // INTGCENTRAL.NRINTG
-    int deleted = 0;          // destination lines overwritten or removed (kept as before-images)
-    int inserted = 0;         // source lines written over or added to the destinations
+    qint64 run = 0;   // INTGCENTRAL.NRINTG
+    int deleted = 0;  // destination lines overwritten or removed (kept as before-images)
+    int inserted = 0; // source lines written over or added to the destinations
     int observations = 0;
 };
 

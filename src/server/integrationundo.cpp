@@ -12,9 +12,9 @@ namespace suite::server {
 
 using db::SqlRunner;
 
-IntegrationUndo::IntegrationUndo(QSqlDatabase db) : m_db(std::move(db))
-{
-}
+IntegrationUndo::IntegrationUndo(QSqlDatabase db)
+    : m_db(std::move(db))
+{}
 
 int IntegrationUndo::undo(qint64 run)
 {
@@ -30,10 +30,11 @@ int IntegrationUndo::undo(qint64 run)
                                " CDFILAUXPRAT TEXT NOT NULL, CDPRATO TEXT NOT NULL, NRSEQ INTEGER NOT NULL,"
                                " CDARVPROD TEXT NOT NULL, QTPRODUTO NUMERIC NOT NULL, SGUNIDADE TEXT NOT NULL)"));
     }
-    sql.run(QStringLiteral("preparar as tabelas de trabalho"),
-            QStringLiteral("CREATE TEMP TABLE TT_DESFAZ (IDTIPORECE TEXT NOT NULL, CDFILIAL TEXT NOT NULL, CDSERVFILI TEXT"
-                           " NOT NULL, CDFILAUXPRAT TEXT NOT NULL, CDPRATO TEXT NOT NULL, PRIMARY KEY (IDTIPORECE,"
-                           " CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO))"));
+    sql.run(
+        QStringLiteral("preparar as tabelas de trabalho"),
+        QStringLiteral("CREATE TEMP TABLE TT_DESFAZ (IDTIPORECE TEXT NOT NULL, CDFILIAL TEXT NOT NULL, CDSERVFILI TEXT"
+                       " NOT NULL, CDFILAUXPRAT TEXT NOT NULL, CDPRATO TEXT NOT NULL, PRIMARY KEY (IDTIPORECE,"
+                       " CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO))"));
     const int recipes = sql.change(QStringLiteral("ler as receitas da integração"),
                                    QStringLiteral("INSERT INTO TT_DESFAZ SELECT IDTIPORECE, CDFILIAL, CDSERVFILI,"
                                                   " CDFILAUXPRAT, CDPRATO FROM INTGCENTRALANT WHERE NRINTG = :nrintg"),
@@ -54,8 +55,9 @@ int IntegrationUndo::undo(qint64 run)
 
 void IntegrationUndo::checkRun(const SqlRunner& sql, qint64 run) const
 {
-    QSqlQuery q = sql.run(QStringLiteral("ler a integração"),
-                          QStringLiteral("SELECT DTDESFEITA FROM INTGCENTRAL WHERE NRINTG = :nrintg"), {{":nrintg", run}});
+    QSqlQuery q =
+        sql.run(QStringLiteral("ler a integração"),
+                QStringLiteral("SELECT DTDESFEITA FROM INTGCENTRAL WHERE NRINTG = :nrintg"), {{":nrintg", run}});
     if (!q.next())
         throw ServiceError(QStringLiteral("Integração %1 não encontrada.").arg(run));
     if (!q.value(0).isNull())
@@ -65,19 +67,21 @@ void IntegrationUndo::checkRun(const SqlRunner& sql, qint64 run) const
 void IntegrationUndo::checkNoLaterRun(const SqlRunner& sql, qint64 run) const
 {
     // Later runs' before-images are read by run number, so the look-up is into the (small) key table.
-    QSqlQuery q = sql.run(QStringLiteral("procurar integrações posteriores"),
-                          QStringLiteral("SELECT MIN(a.NRINTG) FROM INTGCENTRALANT a JOIN INTGCENTRAL c ON c.NRINTG = a.NRINTG"
-                                         " WHERE a.NRINTG > :nrintg AND c.DTDESFEITA IS NULL AND EXISTS (SELECT 1"
-                                         " FROM TT_DESFAZ t WHERE t.IDTIPORECE = a.IDTIPORECE AND t.CDFILIAL = a.CDFILIAL"
-                                         " AND t.CDSERVFILI = a.CDSERVFILI AND t.CDFILAUXPRAT = a.CDFILAUXPRAT"
-                                         " AND t.CDPRATO = a.CDPRATO)"),
-                          {{":nrintg", run}});
+    QSqlQuery q =
+        sql.run(QStringLiteral("procurar integrações posteriores"),
+                QStringLiteral("SELECT MIN(a.NRINTG) FROM INTGCENTRALANT a JOIN INTGCENTRAL c ON c.NRINTG = a.NRINTG"
+                               " WHERE a.NRINTG > :nrintg AND c.DTDESFEITA IS NULL AND EXISTS (SELECT 1"
+                               " FROM TT_DESFAZ t WHERE t.IDTIPORECE = a.IDTIPORECE AND t.CDFILIAL = a.CDFILIAL"
+                               " AND t.CDSERVFILI = a.CDSERVFILI AND t.CDFILAUXPRAT = a.CDFILAUXPRAT"
+                               " AND t.CDPRATO = a.CDPRATO)"),
+                {{":nrintg", run}});
     if (q.next() && !q.value(0).isNull()) {
         const qint64 later = q.value(0).toLongLong();
-        throw ServiceError(QStringLiteral("A integração %1 não pode ser desfeita: a integração %2, posterior, substituiu "
-                                          "receitas dela. Desfaça primeiro a %2.")
-                               .arg(run)
-                               .arg(later));
+        throw ServiceError(
+            QStringLiteral("A integração %1 não pode ser desfeita: a integração %2, posterior, substituiu "
+                           "receitas dela. Desfaça primeiro a %2.")
+                .arg(run)
+                .arg(later));
     }
 }
 
@@ -88,8 +92,8 @@ void IntegrationUndo::restore(const SqlRunner& sql, qint64 run, bool perService)
     const QVariantMap kind{{":tipo", perService ? QStringLiteral("S") : QStringLiteral("L")}};
     QVariantMap binds = kind;
     binds.insert(QStringLiteral(":nrintg"), run);
-    const QString columns = QStringLiteral("CDFILIAL, %1CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE")
-                                .arg(serv);
+    const QString columns =
+        QStringLiteral("CDFILIAL, %1CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE").arg(serv);
     if (!sql.isPostgres()) {
         sql.run(QStringLiteral("apagar as receitas da integração"),
                 QStringLiteral("DELETE FROM %1 WHERE (CDFILIAL, %2CDFILAUXPRAT, CDPRATO) IN (SELECT CDFILIAL,"
@@ -97,10 +101,11 @@ void IntegrationUndo::restore(const SqlRunner& sql, qint64 run, bool perService)
                     .arg(table, serv),
                 kind);
         sql.run(QStringLiteral("restaurar as receitas anteriores"),
-                QStringLiteral("INSERT INTO %1 (%2) SELECT a.CDFILIAL, %3a.CDFILAUXPRAT, a.CDPRATO,"
-                               " json_extract(j.value, '$[0]'), json_extract(j.value, '$[1]'),"
-                               " json_extract(j.value, '$[2]'), json_extract(j.value, '$[3]')"
-                               " FROM INTGCENTRALANT a, json_each(a.DSLINHAS) j WHERE a.NRINTG = :nrintg AND a.IDTIPORECE = :tipo")
+                QStringLiteral(
+                    "INSERT INTO %1 (%2) SELECT a.CDFILIAL, %3a.CDFILAUXPRAT, a.CDPRATO,"
+                    " json_extract(j.value, '$[0]'), json_extract(j.value, '$[1]'),"
+                    " json_extract(j.value, '$[2]'), json_extract(j.value, '$[3]')"
+                    " FROM INTGCENTRALANT a, json_each(a.DSLINHAS) j WHERE a.NRINTG = :nrintg AND a.IDTIPORECE = :tipo")
                     .arg(table, columns, perService ? QStringLiteral("a.CDSERVFILI, ") : QString()),
                 binds);
         return;
@@ -131,14 +136,14 @@ void IntegrationUndo::restore(const SqlRunner& sql, qint64 run, bool perService)
                                     .arg(perService ? QStringLiteral(" AND r.CDSERVFILI = t.CDSERVFILI") : QString());
     const QString purpose = QStringLiteral("contar as linhas");
     const qint64 before = sql.number(purpose, QStringLiteral("SELECT COUNT(*) FROM TT_LINHAS"));
-    const qint64 now = sql.number(purpose, QStringLiteral("SELECT COUNT(*) FROM %1 r JOIN TT_DESFAZ t ON %2")
-                                               .arg(table, ofRunRecipe),
-                                  kind);
+    const qint64 now = sql.number(
+        purpose, QStringLiteral("SELECT COUNT(*) FROM %1 r JOIN TT_DESFAZ t ON %2").arg(table, ofRunRecipe), kind);
     // Every line matched one of the same number, before and now: nothing was added or removed.
     if (updated == before && updated == now)
         return;
     sql.run(QStringLiteral("apagar as linhas que a integração criou"),
-            QStringLiteral("DELETE FROM %1 r USING TT_DESFAZ t WHERE %2 AND NOT EXISTS (SELECT 1 FROM TT_LINHAS l WHERE %3)")
+            QStringLiteral(
+                "DELETE FROM %1 r USING TT_DESFAZ t WHERE %2 AND NOT EXISTS (SELECT 1 FROM TT_LINHAS l WHERE %3)")
                 .arg(table, ofRunRecipe, sameLine),
             kind);
     sql.run(QStringLiteral("restaurar as linhas que a integração apagou"),

@@ -33,9 +33,9 @@ GroupingBranchesRequest GroupingBranchesRequest::parse(const wire::Arguments& ar
 }
 
 IntgCentralService::IntgCentralService(QSqlDatabase db, QString operatorCode)
-    : m_db(std::move(db)), m_operator(std::move(operatorCode))
-{
-}
+    : m_db(std::move(db))
+    , m_operator(std::move(operatorCode))
+{}
 
 QString IntgCentralService::serverName()
 {
@@ -110,14 +110,14 @@ Packet IntgCentralService::GetFiliGrup(const QString& grouping, const QString& s
     if (!all)
         binds.insert(QStringLiteral(":grupo"), grouping);
     // "T" stands for every branch; otherwise the grouping's own branches. The source is never offered.
-    QSqlQuery q = sql.run(
-        QStringLiteral("ler as filiais do agrupamento"),
-        all ? QStringLiteral("SELECT f.CDFILIAL, f.NMFILIAL, f.IDCNTRRESC FROM FILIAL f"
-                             " WHERE f.CDFILIAL <> :origem ORDER BY f.CDFILIAL")
-            : QStringLiteral("SELECT f.CDFILIAL, f.NMFILIAL, f.IDCNTRRESC FROM FILIGRUP g"
-                             " JOIN FILIAL f ON f.CDFILIAL = g.CDFILIAL"
-                             " WHERE g.CDGRUPFILI = :grupo AND f.CDFILIAL <> :origem ORDER BY f.CDFILIAL"),
-        binds);
+    QSqlQuery q =
+        sql.run(QStringLiteral("ler as filiais do agrupamento"),
+                all ? QStringLiteral("SELECT f.CDFILIAL, f.NMFILIAL, f.IDCNTRRESC FROM FILIAL f"
+                                     " WHERE f.CDFILIAL <> :origem ORDER BY f.CDFILIAL")
+                    : QStringLiteral("SELECT f.CDFILIAL, f.NMFILIAL, f.IDCNTRRESC FROM FILIGRUP g"
+                                     " JOIN FILIAL f ON f.CDFILIAL = g.CDFILIAL"
+                                     " WHERE g.CDGRUPFILI = :grupo AND f.CDFILIAL <> :origem ORDER BY f.CDFILIAL"),
+                binds);
     Packet result = Packet::ofStrings({{"IDMARCADO", 1}, {"CDFILIAL", 4}, {"NMFILIAL", 30}, {"IDCNTRRESC", 1}});
     while (q.next())
         result.addRow({QStringLiteral("N"), q.value(0).toString(), q.value(1).toString(), q.value(2).toString()});

@@ -26,7 +26,7 @@ class IntgCentralService {
 public:
     IntgCentralService(QSqlDatabase db, QString operatorCode);
 
-    static QString serverName();   // "Rci06000.rdmIntgCentral"
+    static QString serverName(); // "Rci06000.rdmIntgCentral"
     // The canonical name of a server this process offers; names match without regard to case.
     static std::optional<QString> canonicalServer(const QString& name);
 

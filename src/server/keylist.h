@@ -7,8 +7,8 @@
 namespace suite::server {
 
 struct KeyList {
-    bool all = false;     // "T": every key
-    QStringList keys;     // in the order sent, without duplicates
+    bool all = false; // "T": every key
+    QStringList keys; // in the order sent, without duplicates
 
     bool isEmpty() const { return !all && keys.isEmpty(); }
     // The keys as a JSON array text, the one value a statement binds for the whole list.

@@ -68,16 +68,18 @@ std::optional<CommandLine> parse(const QStringList& args, QString& error)
                                QStringLiteral("check")};
     const QStringList positional = parser.positionalArguments();
     if (positional.size() != 1 || !commands.contains(positional.first())) {
-        error = positional.size() > 1 ? QStringLiteral("one command at a time, not \"%1\"").arg(positional.join(QLatin1Char(' ')))
-                                      : QStringLiteral("a command is required: init, serve, undo or check");
+        error = positional.size() > 1
+                    ? QStringLiteral("one command at a time, not \"%1\"").arg(positional.join(QLatin1Char(' ')))
+                    : QStringLiteral("a command is required: init, serve, undo or check");
         return std::nullopt;
     }
     cl.command = positional.first();
 
     // Each command takes its own options only.
-    const QList<std::pair<const QCommandLineOption*, QString>> owners{
-        {&demo, QStringLiteral("init")}, {&scale, QStringLiteral("init")}, {&listen, QStringLiteral("serve")},
-        {&run, QStringLiteral("undo")}};
+    const QList<std::pair<const QCommandLineOption*, QString>> owners{{&demo, QStringLiteral("init")},
+                                                                      {&scale, QStringLiteral("init")},
+                                                                      {&listen, QStringLiteral("serve")},
+                                                                      {&run, QStringLiteral("undo")}};
     for (const auto& [option, command] : owners) {
         if (parser.isSet(*option) && cl.command != command) {
             error = QStringLiteral("unknown option for %1: --%2").arg(cl.command, option->names().first());
@@ -94,7 +96,8 @@ std::optional<CommandLine> parse(const QStringList& args, QString& error)
     if (parser.isSet(scale)) {
         cl.scale = provision::Scale::parse(parser.value(scale));
         if (!cl.scale) {
-            error = QStringLiteral("--scale wants three numbers BRANCHES,DISHES,LINES, not \"%1\"").arg(parser.value(scale));
+            error = QStringLiteral("--scale wants three numbers BRANCHES,DISHES,LINES, not \"%1\"")
+                        .arg(parser.value(scale));
             return std::nullopt;
         }
     }
@@ -145,8 +148,9 @@ int init(const CommandLine& cl)
             provision::loadDemo(db);
         else
             provision::loadScale(db, *cl.scale);
-        std::fprintf(stdout, "created %s data in %s: %lld branches, %lld dishes, %lld local recipe lines, "
-                             "%lld per-service recipe lines, %lld operators\n",
+        std::fprintf(stdout,
+                     "created %s data in %s: %lld branches, %lld dishes, %lld local recipe lines, "
+                     "%lld per-service recipe lines, %lld operators\n",
                      cl.demo ? "demo" : "benchmark", qPrintable(cl.database), countRows(db, "FILIAL"),
                      countRows(db, "PRATO"), countRows(db, "RECEITA"), countRows(db, "RECEITASERV"),
                      countRows(db, "OPERADOR"));
@@ -214,7 +218,7 @@ int serve(const CommandLine& cl)
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
-    sigaddset(&stopSignals, SIGUSR1);   // used only to wake the waiter when serving ends by itself
+    sigaddset(&stopSignals, SIGUSR1); // used only to wake the waiter when serving ends by itself
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     server::ServerOptions options;

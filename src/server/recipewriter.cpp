@@ -7,9 +7,10 @@ namespace suite::server {
 using db::SqlRunner;
 
 RecipeWriter::RecipeWriter(const SqlRunner& sql, const RecipeTable& table, qint64 run)
-    : m_sql(sql), m_t(table), m_run(run)
-{
-}
+    : m_sql(sql)
+    , m_t(table)
+    , m_run(run)
+{}
 
 RecipeChanges RecipeWriter::replace() const
 {
@@ -73,8 +74,9 @@ QString RecipeWriter::pgLinesText(bool escaped) const
         return escaped ? QStringLiteral("to_json(r.%1)").arg(QLatin1String(column))
                        : QStringLiteral("'\"' || r.%1 || '\"'").arg(QLatin1String(column));
     };
-    return QStringLiteral("COALESCE('[' || string_agg('[' || r.NRSEQ || ',' || %1 || ',' || %2 || ',' || %3 || ']', ',')"
-                          " || ']', '[]')")
+    return QStringLiteral(
+               "COALESCE('[' || string_agg('[' || r.NRSEQ || ',' || %1 || ',' || %2 || ',' || %3 || ']', ',')"
+               " || ']', '[]')")
         .arg(text("CDARVPROD"), escaped ? QStringLiteral("to_json(r.QTPRODUTO)") : QStringLiteral("r.QTPRODUTO"),
              text("SGUNIDADE"));
 }
@@ -86,40 +88,44 @@ void RecipeWriter::keepBeforeImages() const
     // join reads the whole table), the JSON text built by hand (json_build_array per line is much slower), and
     // to_json, which is costly, only for the rare recipe whose codes need escaping or whose quantity is NaN.
     const QString servOrEmpty = m_t.perService ? QStringLiteral("k.CDSERVFILI") : QStringLiteral("''");
-    const QString images = m_sql.isPostgres()
-        ? QStringLiteral("SELECT :nrintg, :tipo, k.CDFILIAL, %1, k.DSTTREE, k.CDPRATO, x.QTLINHAS, CASE WHEN x.PLAIN"
-                         " THEN x.DSLINHAS ELSE (SELECT %5 FROM %3 r WHERE %4) END FROM %2 k CROSS JOIN LATERAL"
-                         " (SELECT COUNT(*) AS QTLINHAS, %6 AS DSLINHAS, NOT COALESCE(bool_or((r.CDARVPROD ||"
-                         " r.SGUNIDADE) ~ '[\\x01-\\x1f\"\\\\]' OR r.QTPRODUTO = 'NaN'), false) AS PLAIN"
-                         " FROM %3 r WHERE %4) x")
-              .arg(servOrEmpty, QLatin1String(m_t.chosen), QLatin1String(m_t.table), recipeOfK("r"), pgLinesText(true),
-                   pgLinesText(false))
-        : QStringLiteral("SELECT :nrintg, :tipo, k.CDFILIAL, %1, k.DSTTREE, k.CDPRATO, COUNT(r.NRSEQ),"
-                         " linhas_json(r.NRSEQ, r.CDARVPROD, r.QTPRODUTO, r.SGUNIDADE) FROM %2 k LEFT JOIN %3 r ON %4"
-                         " GROUP BY k.CDFILIAL, %5k.TREE, k.CDPRATO")
-              .arg(servOrEmpty, QLatin1String(m_t.chosen), QLatin1String(m_t.table), recipeOfK("r"), serv("k"));
-    m_sql.run(QStringLiteral("guardar as receitas substituídas"),
-              QStringLiteral("INSERT INTO INTGCENTRALANT (NRINTG, IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO,"
-                             " QTLINHAS, DSLINHAS) ") + images,
-              {{":nrintg", m_run}, {":tipo", QLatin1String(m_t.kind)}});
+    const QString images =
+        m_sql.isPostgres()
+            ? QStringLiteral(
+                  "SELECT :nrintg, :tipo, k.CDFILIAL, %1, k.DSTTREE, k.CDPRATO, x.QTLINHAS, CASE WHEN x.PLAIN"
+                  " THEN x.DSLINHAS ELSE (SELECT %5 FROM %3 r WHERE %4) END FROM %2 k CROSS JOIN LATERAL"
+                  " (SELECT COUNT(*) AS QTLINHAS, %6 AS DSLINHAS, NOT COALESCE(bool_or((r.CDARVPROD ||"
+                  " r.SGUNIDADE) ~ '[\\x01-\\x1f\"\\\\]' OR r.QTPRODUTO = 'NaN'), false) AS PLAIN"
+                  " FROM %3 r WHERE %4) x")
+                  .arg(servOrEmpty, QLatin1String(m_t.chosen), QLatin1String(m_t.table), recipeOfK("r"),
+                       pgLinesText(true), pgLinesText(false))
+            : QStringLiteral(
+                  "SELECT :nrintg, :tipo, k.CDFILIAL, %1, k.DSTTREE, k.CDPRATO, COUNT(r.NRSEQ),"
+                  " linhas_json(r.NRSEQ, r.CDARVPROD, r.QTPRODUTO, r.SGUNIDADE) FROM %2 k LEFT JOIN %3 r ON %4"
+                  " GROUP BY k.CDFILIAL, %5k.TREE, k.CDPRATO")
+                  .arg(servOrEmpty, QLatin1String(m_t.chosen), QLatin1String(m_t.table), recipeOfK("r"), serv("k"));
+    m_sql.run(
+        QStringLiteral("guardar as receitas substituídas"),
+        QStringLiteral("INSERT INTO INTGCENTRALANT (NRINTG, IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO,"
+                       " QTLINHAS, DSLINHAS) ") +
+            images,
+        {{":nrintg", m_run}, {":tipo", QLatin1String(m_t.kind)}});
 }
 
 RecipeChanges RecipeWriter::deleteAndCopy() const
 {
     RecipeChanges changes;
-    changes.replaced = m_sql.change(
-        QStringLiteral("apagar as receitas substituídas"),
-        QStringLiteral("DELETE FROM %1 WHERE (CDFILIAL, %2CDFILAUXPRAT, CDPRATO) IN"
-                       " (SELECT CDFILIAL, %2DSTTREE, CDPRATO FROM %3)")
-            .arg(QLatin1String(m_t.table), m_t.perService ? QStringLiteral("CDSERVFILI, ") : QString(),
-                 QLatin1String(m_t.chosen)));
+    changes.replaced =
+        m_sql.change(QStringLiteral("apagar as receitas substituídas"),
+                     QStringLiteral("DELETE FROM %1 WHERE (CDFILIAL, %2CDFILAUXPRAT, CDPRATO) IN"
+                                    " (SELECT CDFILIAL, %2DSTTREE, CDPRATO FROM %3)")
+                         .arg(QLatin1String(m_t.table), m_t.perService ? QStringLiteral("CDSERVFILI, ") : QString(),
+                              QLatin1String(m_t.chosen)));
     // CROSS JOIN makes SQLite walk k and then s by their keys, which is the table's key order: the freed
     // ranges refill page by page, without the sort an ORDER BY would add.
-    changes.written = m_sql.change(
-        QStringLiteral("copiar as receitas da origem"),
-        QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %4 k CROSS JOIN %5 s ON %6")
-            .arg(QLatin1String(m_t.table), columns(), lineValues(), QLatin1String(m_t.chosen),
-                 QLatin1String(m_t.source), sourceJoin()));
+    changes.written = m_sql.change(QStringLiteral("copiar as receitas da origem"),
+                                   QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %4 k CROSS JOIN %5 s ON %6")
+                                       .arg(QLatin1String(m_t.table), columns(), lineValues(),
+                                            QLatin1String(m_t.chosen), QLatin1String(m_t.source), sourceJoin()));
     return changes;
 }
 
@@ -147,14 +153,15 @@ RecipeChanges RecipeWriter::rewriteInPlace() const
     if (changes.written == changes.replaced && changes.written == sourceLines)
         return changes;
 
-    m_sql.run(QStringLiteral("comparar a numeração das linhas"),
-              QStringLiteral("INSERT INTO %1 (CDFILIAL, %2TREE, CDPRATO, DSTTREE) SELECT k.CDFILIAL, %3k.TREE, k.CDPRATO,"
-                             " k.DSTTREE FROM %4 k CROSS JOIN LATERAL (SELECT COUNT(*) AS QTLINHAS, MIN(r.NRSEQ) AS MINSEQ,"
-                             " MAX(r.NRSEQ) AS MAXSEQ FROM %5 r WHERE %6) d JOIN (%7) s ON %8"
-                             " WHERE NOT (d.QTLINHAS = s.QTLINHAS AND d.MINSEQ = s.MINSEQ AND d.MAXSEQ = s.MAXSEQ"
-                             " AND s.QTLINHAS = s.MAXSEQ - s.MINSEQ + 1)")
-                  .arg(QLatin1String(m_t.reshaped), m_t.perService ? QStringLiteral("CDSERVFILI, ") : QString(),
-                       serv("k"), chosen, table, recipeOfK("r"), sourceShapes(), sourceJoin()));
+    m_sql.run(
+        QStringLiteral("comparar a numeração das linhas"),
+        QStringLiteral("INSERT INTO %1 (CDFILIAL, %2TREE, CDPRATO, DSTTREE) SELECT k.CDFILIAL, %3k.TREE, k.CDPRATO,"
+                       " k.DSTTREE FROM %4 k CROSS JOIN LATERAL (SELECT COUNT(*) AS QTLINHAS, MIN(r.NRSEQ) AS MINSEQ,"
+                       " MAX(r.NRSEQ) AS MAXSEQ FROM %5 r WHERE %6) d JOIN (%7) s ON %8"
+                       " WHERE NOT (d.QTLINHAS = s.QTLINHAS AND d.MINSEQ = s.MINSEQ AND d.MAXSEQ = s.MAXSEQ"
+                       " AND s.QTLINHAS = s.MAXSEQ - s.MINSEQ + 1)")
+            .arg(QLatin1String(m_t.reshaped), m_t.perService ? QStringLiteral("CDSERVFILI, ") : QString(), serv("k"),
+                 chosen, table, recipeOfK("r"), sourceShapes(), sourceJoin()));
     m_sql.run(QStringLiteral("analisar as tabelas de trabalho"),
               QStringLiteral("ANALYZE %1").arg(QLatin1String(m_t.reshaped)));
     const QString reshaped = QLatin1String(m_t.reshaped);

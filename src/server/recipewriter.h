@@ -11,17 +11,17 @@ namespace suite::server {
 
 // A recipe table and the work tables of its run.
 struct RecipeTable {
-    const char* table;      // RECEITA or RECEITASERV
-    const char* kind;       // IDTIPORECE of its before-images: L or S
-    const char* chosen;     // destination recipes to replace: CDFILIAL, [CDSERVFILI,] TREE, CDPRATO, DSTTREE
-    const char* source;     // the source's lines of the listed dishes
-    const char* reshaped;   // chosen recipes whose line numbers differ from the source's (PostgreSQL)
+    const char* table;    // RECEITA or RECEITASERV
+    const char* kind;     // IDTIPORECE of its before-images: L or S
+    const char* chosen;   // destination recipes to replace: CDFILIAL, [CDSERVFILI,] TREE, CDPRATO, DSTTREE
+    const char* source;   // the source's lines of the listed dishes
+    const char* reshaped; // chosen recipes whose line numbers differ from the source's (PostgreSQL)
     bool perService;
 };
 
 struct RecipeChanges {
-    int replaced = 0;   // destination lines the source's overwrote or removed
-    int written = 0;    // source lines written to the destinations
+    int replaced = 0; // destination lines the source's overwrote or removed
+    int written = 0;  // source lines written to the destinations
 };
 
 class RecipeWriter {

@@ -11,7 +11,9 @@ namespace suite::server {
 class ServiceError : public std::runtime_error {
 public:
     explicit ServiceError(const QString& message)
-        : std::runtime_error(message.toStdString()), m_message(message) {}
+        : std::runtime_error(message.toStdString())
+        , m_message(message)
+    {}
     QString message() const { return m_message; }
 
 private:
@@ -22,7 +24,10 @@ private:
 class RequestError : public std::runtime_error {
 public:
     RequestError(int status, const QString& message)
-        : std::runtime_error(message.toStdString()), m_status(status), m_message(message) {}
+        : std::runtime_error(message.toStdString())
+        , m_status(status)
+        , m_message(message)
+    {}
     int status() const { return m_status; }
     QString message() const { return m_message; }
 

@@ -33,9 +33,9 @@ QSqlDatabase openServerConnection(const QString& url, const QString& connectionN
 }
 
 ThreadConnection::ThreadConnection(QString databaseUrl)
-    : m_url(std::move(databaseUrl)), m_id(s_nextId.fetchAndAddRelaxed(1))
-{
-}
+    : m_url(std::move(databaseUrl))
+    , m_id(s_nextId.fetchAndAddRelaxed(1))
+{}
 
 QSqlDatabase ThreadConnection::database() const
 {

@@ -11,7 +11,9 @@ namespace suite::server {
 
 static constexpr auto kBase64 = QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals;
 
-TokenSigner::TokenSigner(QByteArray secret) : m_secret(std::move(secret)) {}
+TokenSigner::TokenSigner(QByteArray secret)
+    : m_secret(std::move(secret))
+{}
 
 QByteArray TokenSigner::sign(const QByteArray& payload) const
 {
@@ -20,8 +22,7 @@ QByteArray TokenSigner::sign(const QByteArray& payload) const
 
 QString TokenSigner::issue(const QString& operatorCode, const QDateTime& expiresUtc) const
 {
-    const QByteArray payload = QJsonDocument(QJsonObject{{"op", operatorCode},
-                                                         {"exp", expiresUtc.toSecsSinceEpoch()}})
+    const QByteArray payload = QJsonDocument(QJsonObject{{"op", operatorCode}, {"exp", expiresUtc.toSecsSinceEpoch()}})
                                    .toJson(QJsonDocument::Compact);
     return QString::fromLatin1(payload.toBase64(kBase64) + '.' + sign(payload).toBase64(kBase64));
 }

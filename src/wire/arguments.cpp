@@ -60,12 +60,14 @@ QJsonValue argumentToJson(const QVariant& value)
 void Arguments::expectCount(int count) const
 {
     if (m_args.size() != count)
-        throw ArgumentError(QStringLiteral("%1 expects %2 arguments, got %3").arg(m_method).arg(count).arg(m_args.size()));
+        throw ArgumentError(
+            QStringLiteral("%1 expects %2 arguments, got %3").arg(m_method).arg(count).arg(m_args.size()));
 }
 
 void Arguments::wrongKind(int index, const char* expected) const
 {
-    throw ArgumentError(QStringLiteral("%1: argument %2 must be %3").arg(m_method).arg(index + 1).arg(QLatin1String(expected)));
+    throw ArgumentError(
+        QStringLiteral("%1: argument %2 must be %3").arg(m_method).arg(index + 1).arg(QLatin1String(expected)));
 }
 
 QString Arguments::text(int index) const

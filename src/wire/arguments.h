@@ -19,7 +19,10 @@ QJsonValue argumentToJson(const QVariant& value);
 /// An argument missing or of another kind than the method takes: the request itself is wrong.
 class ArgumentError : public std::runtime_error {
 public:
-    explicit ArgumentError(const QString& message) : std::runtime_error(message.toStdString()), m_message(message) {}
+    explicit ArgumentError(const QString& message)
+        : std::runtime_error(message.toStdString())
+        , m_message(message)
+    {}
     QString message() const { return m_message; }
 
 private:
@@ -29,13 +32,16 @@ private:
 /// The positional arguments of one call, each read as the kind the method takes; a mismatch throws ArgumentError.
 class Arguments {
 public:
-    Arguments(QString method, QJsonArray args) : m_method(std::move(method)), m_args(std::move(args)) {}
+    Arguments(QString method, QJsonArray args)
+        : m_method(std::move(method))
+        , m_args(std::move(args))
+    {}
 
     const QString& method() const { return m_method; }
     void expectCount(int count) const;
     QString text(int index) const;
     int integer(int index) const;
-    std::optional<QDate> date(int index) const;   // "yyyy-MM-dd" or null
+    std::optional<QDate> date(int index) const; // "yyyy-MM-dd" or null
     /// An object; nullopt when it is one but not a packet, which is for the method to answer.
     std::optional<Packet> packet(int index) const;
 

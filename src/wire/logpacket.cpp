@@ -6,9 +6,9 @@ namespace suite::wire {
 const QList<StringColumn>& logColumns()
 {
     static const QList<StringColumn> columns{
-        {"DTINICIAL", 32},   {"DTFINAL", 32},      {"CDFAPRAORIGLOG", 4}, {"CDFILORIGLOGREC", 4}, {"CDFILDESTLOG", 4},
-        {"CDPRATOLOG", 10},  {"CDARVPROD", 20},    {"IDNUMEROERRO", 1},   {"NMPRODUTO", 50},      {"NMPRATO", 40},
-        {"NMFILIORIG", 30},  {"NMFILIDEST", 30},   {"IDTIPORECELOG", 1},
+        {"DTINICIAL", 32},  {"DTFINAL", 32},    {"CDFAPRAORIGLOG", 4}, {"CDFILORIGLOGREC", 4}, {"CDFILDESTLOG", 4},
+        {"CDPRATOLOG", 10}, {"CDARVPROD", 20},  {"IDNUMEROERRO", 1},   {"NMPRODUTO", 50},      {"NMPRATO", 40},
+        {"NMFILIORIG", 30}, {"NMFILIDEST", 30}, {"IDTIPORECELOG", 1},
     };
     return columns;
 }

@@ -11,10 +11,14 @@ namespace suite::wire {
 QString columnTypeName(ColumnType type)
 {
     switch (type) {
-    case ColumnType::Integer: return QStringLiteral("integer");
-    case ColumnType::Float: return QStringLiteral("float");
-    case ColumnType::Date: return QStringLiteral("date");
-    case ColumnType::String: break;
+    case ColumnType::Integer:
+        return QStringLiteral("integer");
+    case ColumnType::Float:
+        return QStringLiteral("float");
+    case ColumnType::Date:
+        return QStringLiteral("date");
+    case ColumnType::String:
+        break;
     }
     return QStringLiteral("string");
 }
@@ -101,7 +105,8 @@ QJsonObject Packet::toJson() const
 {
     QJsonArray columns;
     for (const Column& c : m_columns)
-        columns.append(QJsonObject{{QStringLiteral("name"), c.name}, {QStringLiteral("type"), columnTypeName(c.type)},
+        columns.append(QJsonObject{{QStringLiteral("name"), c.name},
+                                   {QStringLiteral("type"), columnTypeName(c.type)},
                                    {QStringLiteral("size"), c.size}});
     QJsonArray rows;
     for (const QVariantList& row : m_rows) {

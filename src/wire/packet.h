@@ -32,7 +32,9 @@ public:
     enum class Problem { NotAPacket, UnnamedColumn, RaggedRow, NestedCell };
 
     Packet() = default;
-    explicit Packet(QList<Column> columns) : m_columns(std::move(columns)) {}
+    explicit Packet(QList<Column> columns)
+        : m_columns(std::move(columns))
+    {}
 
     /// A packet of string columns, each given as {name, size}.
     static Packet ofStrings(std::initializer_list<std::pair<const char*, int>> columns);

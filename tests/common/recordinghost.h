@@ -12,7 +12,8 @@ namespace suite::test {
 
 class RecordingHost : public mrv::HostServices {
 public:
-    RecordingHost() : m_ownMain(std::make_unique<QWidget>())
+    RecordingHost()
+        : m_ownMain(std::make_unique<QWidget>())
     {
         m_ownMain->resize(800, 600);
         main = m_ownMain.get();
@@ -28,12 +29,15 @@ public:
 
     QWidget* mainWindow() override { return main; }
     void addScreen(QWidget*) override { ++screensAdded; }
-    void refreshLocalCache(const QStringList& names, QWidget*, bool, const QString&) override { cacheRefreshes << names; }
+    void refreshLocalCache(const QStringList& names, QWidget*, bool, const QString&) override
+    {
+        cacheRefreshes << names;
+    }
     void handleException(const QString& message) override { errors << message; }
     QString reportsDir() override { return reports; }
 
-    QWidget* main = nullptr;   // the busy animation covers it; a hidden window of the host's own unless a test sets one
-    QString reports = qEnvironmentVariable("SUITE_SOURCE_DIR") + QStringLiteral("/reports");   // the source tree's
+    QWidget* main = nullptr; // the busy animation covers it; a hidden window of the host's own unless a test sets one
+    QString reports = qEnvironmentVariable("SUITE_SOURCE_DIR") + QStringLiteral("/reports"); // the source tree's
     QStringList errors;
     QStringList cacheRefreshes;
     int screensAdded = 0;

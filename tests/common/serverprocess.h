@@ -62,7 +62,8 @@ public:
             return QStringLiteral("no temporary directory");
         const QString database = m_dir->filePath(QStringLiteral("demo.db"));
         QProcess init;
-        init.start(program(), {QStringLiteral("init"), QStringLiteral("--database"), database, QStringLiteral("--demo")});
+        init.start(program(),
+                   {QStringLiteral("init"), QStringLiteral("--database"), database, QStringLiteral("--demo")});
         if (!init.waitForFinished(120000) || init.exitStatus() != QProcess::NormalExit || init.exitCode() != 0)
             return QStringLiteral("suite-server init failed: %1 %2")
                 .arg(init.errorString(), QString::fromLocal8Bit(init.readAllStandardError()));
@@ -70,7 +71,8 @@ public:
     }
 
     /// Reads stderr until `line` matches; no match when the process ends, `stop` says so or `timeoutMs` pass first.
-    QRegularExpressionMatch waitForLine(const QRegularExpression& line, int timeoutMs, const std::function<bool()>& stop = {})
+    QRegularExpressionMatch waitForLine(const QRegularExpression& line, int timeoutMs,
+                                        const std::function<bool()>& stop = {})
     {
         const QDeadlineTimer deadline(timeoutMs);
         while (!deadline.hasExpired()) {

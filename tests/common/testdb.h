@@ -26,7 +26,10 @@
 namespace suite::test {
 
 /// The dialect rows every database test runs on.
-inline QStringList dialects() { return {QStringLiteral("sqlite"), QStringLiteral("postgres")}; }
+inline QStringList dialects()
+{
+    return {QStringLiteral("sqlite"), QStringLiteral("postgres")};
+}
 
 /// Adds the column "dialect" and one row per dialect (for tests with no other column).
 inline void addDialectRows()
@@ -37,8 +40,7 @@ inline void addDialectRows()
 }
 
 /// A database for one test; everything it created is removed by the destructor.
-class TestDatabase
-{
+class TestDatabase {
 public:
     enum Content { Empty, Schema, Demo };
 
@@ -93,8 +95,7 @@ public:
     }
 
     /// Names the database a new TestDatabase copies (see the constructor taking it).
-    struct CopyOf
-    {
+    struct CopyOf {
         TestDatabase& original;
     };
 
@@ -193,11 +194,11 @@ private:
 } // namespace suite::test
 
 /// Skips the row when its dialect is unavailable, then opens `var` or fails the test.
-#define SUITE_TEST_DATABASE(var, dialect, ...)                                             \
-    do {                                                                                   \
-        const QString suiteWhy_ = suite::test::TestDatabase::unavailable(dialect);         \
-        if (!suiteWhy_.isEmpty())                                                          \
-            QSKIP(qPrintable(suiteWhy_));                                                  \
-    } while (false);                                                                       \
-    suite::test::TestDatabase var(dialect __VA_OPT__(, ) __VA_ARGS__);                     \
+#define SUITE_TEST_DATABASE(var, dialect, ...)                                                                         \
+    do {                                                                                                               \
+        const QString suiteWhy_ = suite::test::TestDatabase::unavailable(dialect);                                     \
+        if (!suiteWhy_.isEmpty())                                                                                      \
+            QSKIP(qPrintable(suiteWhy_));                                                                              \
+    } while (false);                                                                                                   \
+    suite::test::TestDatabase var(dialect __VA_OPT__(, ) __VA_ARGS__);                                                 \
     QVERIFY2(var.isOpen(), qPrintable(var.error()))

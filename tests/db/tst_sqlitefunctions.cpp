@@ -9,8 +9,7 @@
 using namespace suite::db;
 using suite::test::TestDatabase;
 
-class tst_SqliteFunctions : public QObject
-{
+class tst_SqliteFunctions : public QObject {
     Q_OBJECT
 private slots:
     void roundTrip_data();
@@ -35,8 +34,8 @@ void tst_SqliteFunctions::roundTrip_data()
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<QString>("text");
     QTest::newRow("no lines") << QStringList() << QStringLiteral("[]");
-    QTest::newRow("only the empty side of an outer join") << QStringList{QStringLiteral("(NULL, 'x', 1, 'KG')")}
-                                                            << QStringLiteral("[]");
+    QTest::newRow("only the empty side of an outer join")
+        << QStringList{QStringLiteral("(NULL, 'x', 1, 'KG')")} << QStringLiteral("[]");
     QTest::newRow("lines in their order")
         << QStringList{QStringLiteral("(2, '00000076', 0.0376, 'KG')"), QStringLiteral("(1, '00000039', 3, 'LT')")}
         << QStringLiteral("[[2,\"00000076\",0.0376,\"KG\"],[1,\"00000039\",3,\"LT\"]]");
@@ -49,17 +48,18 @@ void tst_SqliteFunctions::roundTrip_data()
     QTest::newRow("tiny, huge and negative quantities")
         << QStringList{QStringLiteral("(1, 'a', 1e-300, 'KG')"), QStringLiteral("(2, 'b', -2.5e300, 'KG')")}
         << QStringLiteral("[[1,\"a\",1e-300,\"KG\"],[2,\"b\",-2.5e+300,\"KG\"]]");
-    QTest::newRow("infinity") << QStringList{QStringLiteral("(1, 'a', 1e999, 'KG')"), QStringLiteral("(2, 'b', -1e999, 'KG')")}
+    QTest::newRow("infinity") << QStringList{QStringLiteral("(1, 'a', 1e999, 'KG')"),
+                                             QStringLiteral("(2, 'b', -1e999, 'KG')")}
                               << QStringLiteral("[[1,\"a\",9e999,\"KG\"],[2,\"b\",-9e999,\"KG\"]]");
-    QTest::newRow("quotes and backslashes") << QStringList{QStringLiteral("(1, 'a\"b\\c', 1, '''')")}
-                                            << QStringLiteral("[[1,\"a\\\"b\\\\c\",1,\"'\"]]");
-    QTest::newRow("control characters")
-        << QStringList{QStringLiteral("(1, char(10) || 'x' || char(9) || char(1) || char(31), 1, 'KG')")}
-        << QStringLiteral("[[1,\"\\u000ax\\u0009\\u0001\\u001f\",1,\"KG\"]]");
+    QTest::newRow("quotes and backslashes")
+        << QStringList{QStringLiteral("(1, 'a\"b\\c', 1, '''')")} << QStringLiteral("[[1,\"a\\\"b\\\\c\",1,\"'\"]]");
+    QTest::newRow("control characters") << QStringList{QStringLiteral(
+                                               "(1, char(10) || 'x' || char(9) || char(1) || char(31), 1, 'KG')")}
+                                        << QStringLiteral("[[1,\"\\u000ax\\u0009\\u0001\\u001f\",1,\"KG\"]]");
     QTest::newRow("accents and other scripts") << QStringList{QStringLiteral("(1, 'Açúcar refinado ☕ 𝄞', 1, 'KG')")}
                                                << QStringLiteral("[[1,\"Açúcar refinado ☕ 𝄞\",1,\"KG\"]]");
-    QTest::newRow("null after the first column") << QStringList{QStringLiteral("(1, NULL, NULL, '')")}
-                                                 << QStringLiteral("[[1,null,null,\"\"]]");
+    QTest::newRow("null after the first column")
+        << QStringList{QStringLiteral("(1, NULL, NULL, '')")} << QStringLiteral("[[1,null,null,\"\"]]");
 }
 
 void tst_SqliteFunctions::roundTrip()
@@ -68,11 +68,13 @@ void tst_SqliteFunctions::roundTrip()
     QFETCH(QString, text);
     SUITE_TEST_DATABASE(tdb, QStringLiteral("sqlite"), TestDatabase::Empty);
     const QSqlDatabase& db = tdb.db();
-    SqlRunner(db).run(QStringLiteral("table"), QStringLiteral("CREATE TEMP TABLE L (N INTEGER PRIMARY KEY, A, B, C, D)"));
+    SqlRunner(db).run(QStringLiteral("table"),
+                      QStringLiteral("CREATE TEMP TABLE L (N INTEGER PRIMARY KEY, A, B, C, D)"));
     SqlRunner(db).run(QStringLiteral("lines"), QStringLiteral("INSERT INTO L (A, B, C, D) ") + rows(lines));
     // Kept and read back the way a run and an undo do: the same values, and of the same types.
     SqlRunner(db).run(QStringLiteral("text table"), QStringLiteral("CREATE TEMP TABLE T (J TEXT)"));
-    SqlRunner(db).run(QStringLiteral("keep"), QStringLiteral("INSERT INTO T SELECT linhas_json(A, B, C, D) FROM (SELECT * FROM L ORDER BY N)"));
+    SqlRunner(db).run(QStringLiteral("keep"),
+                      QStringLiteral("INSERT INTO T SELECT linhas_json(A, B, C, D) FROM (SELECT * FROM L ORDER BY N)"));
     QCOMPARE(SqlRunner(db).value(QStringLiteral("text"), QStringLiteral("SELECT J FROM T")).toString(), text);
     QCOMPARE(SqlRunner(db).value(QStringLiteral("valid"), QStringLiteral("SELECT json_valid(J) FROM T")).toInt(), 1);
     const QString differing = QStringLiteral(
@@ -81,8 +83,9 @@ void tst_SqliteFunctions::roundTrip()
         " FROM T, json_each(T.J) j) r USING (N) WHERE r.A IS NOT L.A OR r.B IS NOT L.B OR r.C IS NOT L.C"
         " OR r.D IS NOT L.D OR typeof(r.C) <> typeof(L.C)");
     QCOMPARE(SqlRunner(db).value(QStringLiteral("compare"), differing).toInt(), 0);
-    QCOMPARE(SqlRunner(db).value(QStringLiteral("length"), QStringLiteral("SELECT json_array_length(J) FROM T")).toInt(),
-             SqlRunner(db).value(QStringLiteral("count"), QStringLiteral("SELECT COUNT(A) FROM L")).toInt());
+    QCOMPARE(
+        SqlRunner(db).value(QStringLiteral("length"), QStringLiteral("SELECT json_array_length(J) FROM T")).toInt(),
+        SqlRunner(db).value(QStringLiteral("count"), QStringLiteral("SELECT COUNT(A) FROM L")).toInt());
 }
 
 void tst_SqliteFunctions::refusesBlobs()

@@ -42,10 +42,13 @@ void tst_Transaction::outcome()
     const SqlRunner sql(tdb.db());
     try {
         Transaction t(sql, Transaction::Mode(mode));
-        sql.run(QStringLiteral("first"), QStringLiteral("INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES ('0001', 'Matriz')"));
-        sql.run(QStringLiteral("second"), QStringLiteral("INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES ('0002', 'Filial Campinas')"));
+        sql.run(QStringLiteral("first"),
+                QStringLiteral("INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES ('0001', 'Matriz')"));
+        sql.run(QStringLiteral("second"),
+                QStringLiteral("INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES ('0002', 'Filial Campinas')"));
         if (fail)
-            sql.run(QStringLiteral("duplicate"), QStringLiteral("INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES ('0001', 'Outra')"));
+            sql.run(QStringLiteral("duplicate"),
+                    QStringLiteral("INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES ('0001', 'Outra')"));
         if (commit)
             t.commit();
     } catch (const DbError& e) {
@@ -55,7 +58,8 @@ void tst_Transaction::outcome()
     QTEST(sql.value(QStringLiteral("count"), QStringLiteral("SELECT COUNT(*) FROM FILIAL")).toInt(), "rows");
     // The connection is usable again: a new transaction starts and commits.
     Transaction again(sql);
-    sql.run(QStringLiteral("third"), QStringLiteral("INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES ('0003', 'Filial Santos')"));
+    sql.run(QStringLiteral("third"),
+            QStringLiteral("INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES ('0003', 'Filial Santos')"));
     again.commit();
 }
 

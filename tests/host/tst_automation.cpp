@@ -130,10 +130,12 @@ void tst_Automation::scriptErrors_data()
     QTest::newRow("not JSON") << QByteArray("[{") << "JSON inválido";
     QTest::newRow("no steps") << QByteArray("{\"steps\": []}") << "não tem passos";
     QTest::newRow("unknown action") << QByteArray("[{\"do\": \"paste\"}]") << "passo 1: ação desconhecida";
-    QTest::newRow("missing field") << QByteArray("[{\"do\":\"focus\",\"target\":\"a\"},{\"do\":\"expect\",\"target\":\"a\"}]")
+    QTest::newRow("missing field") << QByteArray(
+                                          "[{\"do\":\"focus\",\"target\":\"a\"},{\"do\":\"expect\",\"target\":\"a\"}]")
                                    << "passo 2: \"expect\" precisa de \"property\"";
     QTest::newRow("bad key") << QByteArray("[{\"do\": \"key\", \"key\": \"Ctrl+Nada\"}]") << "tecla inválida";
-    QTest::newRow("unknown dialog") << QByteArray("[{\"do\": \"answer\", \"dialog\": \"print\"}]") << "diálogo desconhecido";
+    QTest::newRow("unknown dialog") << QByteArray("[{\"do\": \"answer\", \"dialog\": \"print\"}]")
+                                    << "diálogo desconhecido";
 }
 
 void tst_Automation::scriptErrors()
@@ -158,9 +160,10 @@ void tst_Automation::runsToTheEnd()
         {"do": "expect", "target": "edtCopia", "property": "text", "value": "Feijã"},
         {"do": "expect", "target": "frmAmostra/chbAtivo", "property": "checked", "value": true},
         {"do": "expect", "target": "sbtCopiar", "property": "focus", "value": true}
-    ])", &output);
+    ])",
+                         &output);
     QVERIFY2(code == 0, qPrintable(output.join('\n')));
-    QCOMPARE(output.count(), 9 * 2 + 1);   // each step announced and confirmed, plus the message shown
+    QCOMPARE(output.count(), 9 * 2 + 1); // each step announced and confirmed, plus the message shown
 }
 
 void tst_Automation::failedExpectationStopsWithOne()
@@ -170,7 +173,8 @@ void tst_Automation::failedExpectationStopsWithOne()
         {"do": "type", "target": "edtNome", "text": "Arroz"},
         {"do": "expect", "target": "edtNome", "property": "text", "value": "Macarrão"},
         {"do": "type", "target": "edtCopia", "text": "not reached"}
-    ]})", &output);
+    ]})",
+                         &output);
     QCOMPARE(code, 1);
     QVERIFY2(output.last().contains("[2/3] FALHOU: edtNome.text é \"Arroz\""), qPrintable(output.join('\n')));
     QVERIFY(m_screen->copy->text().isEmpty());

@@ -29,19 +29,20 @@ void tst_HostOptions::parses_data()
     QTest::addColumn<bool>("scripted");
 
     QTest::newRow("nothing: the dialog asks") << QStringList{} << false << QString() << QStringList{} << false;
-    QTest::newRow("all three credentials")
-        << QStringList{"--user", "demo", "--password", "demo", "--branch", "1"} << true << QString() << QStringList{} << false;
+    QTest::newRow("all three credentials") << QStringList{"--user", "demo", "--password", "demo", "--branch", "1"}
+                                           << true << QString() << QStringList{} << false;
     QTest::newRow("password missing") << QStringList{"--user", "demo", "--branch", "0001"} << false << QString()
                                       << QStringList{} << false;
-    QTest::newRow("empty password is still given")
-        << QStringList{"--user", "demo", "--password=", "--branch", "0001"} << true << QString() << QStringList{} << false;
+    QTest::newRow("empty password is still given") << QStringList{"--user", "demo", "--password=", "--branch", "0001"}
+                                                   << true << QString() << QStringList{} << false;
     QTest::newRow("server with port") << QStringList{"--server", "10.0.0.5:9000"} << false << "10.0.0.5:9000"
                                       << QStringList{} << false;
     QTest::newRow("server without port") << QStringList{"--server", "appserver"} << false << "appserver:8211"
                                          << QStringList{} << false;
     QTest::newRow("open twice, dump") << QStringList{"--open", "rci06000", "--open", "rci06001", "--dump-ui", "ui.json"}
                                       << false << QString() << QStringList{"rci06000", "rci06001"} << true;
-    QTest::newRow("automate") << QStringList{"--automate", "script.json"} << false << QString() << QStringList{} << true;
+    QTest::newRow("automate") << QStringList{"--automate", "script.json"} << false << QString() << QStringList{}
+                              << true;
 }
 
 void tst_HostOptions::parses()
@@ -97,27 +98,28 @@ void tst_HostOptions::configFileAndCommandLine()
     const HostConfig fromFile = HostConfig::load(HostOptions::parse({"suite-host", "--config", ini}), "/opt/suite/bin");
     QVERIFY2(fromFile.error.isEmpty(), qPrintable(fromFile.error));
     QCOMPARE(fromFile.server.text(), QString("app.local:9100"));
-    QCOMPARE(fromFile.databaseUrl, dir.filePath("var/demo.db"));   // relative to the file
+    QCOMPARE(fromFile.databaseUrl, dir.filePath("var/demo.db")); // relative to the file
     QVERIFY(fromFile.branchMode);
     QCOMPARE(fromFile.modulesDir, dir.filePath("mods"));
     QCOMPARE(fromFile.reportsDir, QString("/srv/reports"));
 
-    const HostConfig overridden = HostConfig::load(
-        HostOptions::parse({"suite-host", "--config", ini, "--server", "127.0.0.1:8300", "--database",
-                            "postgresql://suite@db:5432/suite"}),
-        "/opt/suite/bin");
+    const HostConfig overridden =
+        HostConfig::load(HostOptions::parse({"suite-host", "--config", ini, "--server", "127.0.0.1:8300", "--database",
+                                             "postgresql://suite@db:5432/suite"}),
+                         "/opt/suite/bin");
     QCOMPARE(overridden.server.text(), QString("127.0.0.1:8300"));
     QCOMPARE(overridden.databaseUrl, QString("postgresql://suite@db:5432/suite"));
-    QVERIFY(overridden.branchMode);   // a file setting the command line does not switch off
+    QVERIFY(overridden.branchMode); // a file setting the command line does not switch off
 
     const HostConfig noFile = HostConfig::load(HostOptions::parse({"suite-host"}), dir.filePath("bin"));
-    QCOMPARE(noFile.modulesDir, dir.filePath("lib"));   // next to bin/
+    QCOMPARE(noFile.modulesDir, dir.filePath("lib")); // next to bin/
     QCOMPARE(noFile.server.text(), QString("127.0.0.1:8211"));
 }
 
 void tst_HostOptions::missingConfigFile()
 {
-    const HostConfig config = HostConfig::load(HostOptions::parse({"suite-host", "--config", "/nonexistent/suite.ini"}), "/tmp");
+    const HostConfig config =
+        HostConfig::load(HostOptions::parse({"suite-host", "--config", "/nonexistent/suite.ini"}), "/tmp");
     QVERIFY2(config.error.contains("não encontrado"), qPrintable(config.error));
 }
 

@@ -47,7 +47,8 @@ void tst_LocalCache::readsNamedTables()
     QCOMPARE(dishes->rows.size(), countRows(tdb.db(), "PRATO"));
     QVERIFY(dishes->refreshedAt.isValid());
     QCOMPARE(cache.names(), QStringList({"FILIAL", "PRATO"}));
-    QVERIFY2(cache.summary().contains(QStringLiteral("PRATO: %1 linhas").arg(dishes->rows.size())), qPrintable(cache.summary()));
+    QVERIFY2(cache.summary().contains(QStringLiteral("PRATO: %1 linhas").arg(dishes->rows.size())),
+             qPrintable(cache.summary()));
 
     // A refresh sees rows written since.
     QSqlQuery insert(tdb.db());

@@ -66,11 +66,24 @@ void tst_Login::refused_data()
 
     const int password = int(LoginFailure::Field::Password);
     const int branch = int(LoginFailure::Field::Branch);
-    QTest::newRow("wrong password") << "demo" << "wrong" << "0001" << "Usuário ou senha inválidos." << password;
-    QTest::newRow("unknown operator") << "nobody" << "demo" << "0001" << "Usuário ou senha inválidos." << password;
-    QTest::newRow("branch not granted") << "nutri" << "nutri" << "0001" << QString() << branch;
-    QTest::newRow("branch unknown") << "demo" << "demo" << "9999" << QString() << branch;
-    QTest::newRow("no branch") << "demo" << "demo" << " " << "Informe a filial." << branch;
+    QTest::newRow("wrong password") << "demo"
+                                    << "wrong"
+                                    << "0001"
+                                    << "Usuário ou senha inválidos." << password;
+    QTest::newRow("unknown operator") << "nobody"
+                                      << "demo"
+                                      << "0001"
+                                      << "Usuário ou senha inválidos." << password;
+    QTest::newRow("branch not granted") << "nutri"
+                                        << "nutri"
+                                        << "0001" << QString() << branch;
+    QTest::newRow("branch unknown") << "demo"
+                                    << "demo"
+                                    << "9999" << QString() << branch;
+    QTest::newRow("no branch") << "demo"
+                               << "demo"
+                               << " "
+                               << "Informe a filial." << branch;
 }
 
 void tst_Login::refused()
@@ -106,7 +119,8 @@ void tst_Login::stoppedServer()
         service.login("demo", "demo", "0001");
         QFAIL("login accepted without a server");
     } catch (const LoginFailure& failure) {
-        QVERIFY2(failure.message().startsWith(QStringLiteral("Servidor de aplicação indisponível em 127.0.0.1:%1.").arg(port)),
+        QVERIFY2(failure.message().startsWith(
+                     QStringLiteral("Servidor de aplicação indisponível em 127.0.0.1:%1.").arg(port)),
                  qPrintable(failure.message()));
     }
 }

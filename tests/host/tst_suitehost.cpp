@@ -36,7 +36,8 @@ private:
 void tst_SuiteHost::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    QVERIFY2(QFile::exists(QDir(suite::test::ServerProcess::binDir()).filePath("suite-host")), "suite-host is not built");
+    QVERIFY2(QFile::exists(QDir(suite::test::ServerProcess::binDir()).filePath("suite-host")),
+             "suite-host is not built");
     const QString why = m_server.startDemo();
     QVERIFY2(why.isEmpty(), qPrintable(why));
 }
@@ -54,7 +55,8 @@ tst_SuiteHost::Run tst_SuiteHost::host(const QStringList& arguments, int port)
         process.waitForFinished();
         return {-1, QStringLiteral("suite-host did not finish: ") + QString::fromLocal8Bit(process.readAll())};
     }
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, QString::fromLocal8Bit(process.readAll())};
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromLocal8Bit(process.readAll())};
 }
 
 QString tst_SuiteHost::writeFile(const QString& name, const QByteArray& content)

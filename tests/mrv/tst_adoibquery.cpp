@@ -1,8 +1,8 @@
 // Multi-dialect queries opened into memory through the shared connection.
-#include "kittestutil.h"
 #include "adoibquery.h"
 #include "errors.h"
 #include "hostservices.h"
+#include "kittestutil.h"
 
 #include "../common/testdb.h"
 
@@ -24,22 +24,27 @@ void exec(QSqlDatabase& db, const QStringList& statements)
 // Standard tree "P" and the local tree of branch 0002 share dish 0101001; 0101 is a level-2 group.
 void fillDishes(QSqlDatabase& db)
 {
-    exec(db, {
-        "INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES ('0001', 'Matriz')",
-        "INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES ('0002', 'Restaurante D''Ávila')",
-        "INSERT INTO PRATO (CDFILAUXPRAT, CDPRATO, NMPRATO, CDNVPRATO) VALUES ('P', '0101', 'Carnes', 2)",
-        "INSERT INTO PRATO (CDFILAUXPRAT, CDPRATO, NMPRATO, CDNVPRATO) VALUES ('P', '0101001', 'Bife acebolado', 3)",
-        "INSERT INTO PRATO (CDFILAUXPRAT, CDPRATO, NMPRATO, CDNVPRATO) VALUES ('P', '0101002', 'Frango grelhado', 3)",
-        "INSERT INTO PRATO (CDFILAUXPRAT, CDPRATO, NMPRATO, CDNVPRATO) VALUES ('0002', '0101001', 'Bife da casa', 3)",
-        "INSERT INTO PRATO (CDFILAUXPRAT, CDPRATO, NMPRATO, CDNVPRATO) VALUES ('0001', '0101003', 'Picanha', 3)",
-    });
+    exec(db,
+         {
+             "INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES ('0001', 'Matriz')",
+             "INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES ('0002', 'Restaurante D''Ávila')",
+             "INSERT INTO PRATO (CDFILAUXPRAT, CDPRATO, NMPRATO, CDNVPRATO) VALUES ('P', '0101', 'Carnes', 2)",
+             "INSERT INTO PRATO (CDFILAUXPRAT, CDPRATO, NMPRATO, CDNVPRATO) VALUES ('P', '0101001', 'Bife acebolado', "
+             "3)",
+             "INSERT INTO PRATO (CDFILAUXPRAT, CDPRATO, NMPRATO, CDNVPRATO) VALUES ('P', '0101002', 'Frango grelhado', "
+             "3)",
+             "INSERT INTO PRATO (CDFILAUXPRAT, CDPRATO, NMPRATO, CDNVPRATO) VALUES ('0002', '0101001', 'Bife da casa', "
+             "3)",
+             "INSERT INTO PRATO (CDFILAUXPRAT, CDPRATO, NMPRATO, CDNVPRATO) VALUES ('0001', '0101003', 'Picanha', 3)",
+         });
 }
 
 // qryPesqPratos as the screen defines it, over several lines as the stored texts are.
 void definePesqPratos(TADOIBQuery& q)
 {
     q.setObjectName("qryPesqPratos");
-    q.SQL = "SELECT DISTINCT\n  CDFILAUXPRAT,\n  CDPRATO,\n  NMPRATO,\n  CDFILAUXPRAT||CDPRATO AS CDPESQPRAT\nFROM\n  PRATO\n"
+    q.SQL = "SELECT DISTINCT\n  CDFILAUXPRAT,\n  CDPRATO,\n  NMPRATO,\n  CDFILAUXPRAT||CDPRATO AS CDPESQPRAT\nFROM\n  "
+            "PRATO\n"
             "WHERE\n  (CDFILAUXPRAT IN (:P_CDFILAUXPRAT, :P_CDFILIAL)) AND\n"
             "  (CDNVPRATO = (SELECT MAX(CDNVPRATO) FROM PRATO))\nORDER BY\n  CDPRATO, CDFILAUXPRAT, NMPRATO\n";
     q.SQL_ORACLE = q.SQL_MSSQL = q.SQL_IB = q.SQL + "\n\n";
@@ -74,10 +79,14 @@ void tst_ADOIBQuery::dishSearch_data()
     QTest::addColumn<QStringList>("keys");
     for (const QString& d : suite::test::dialects()) {
         QTest::newRow(qPrintable(d + ": both trees, shared code twice"))
-            << d << "P" << "0002" << QStringList{"00020101001", "P0101001", "P0101002"};
-        QTest::newRow(qPrintable(d + ": standard tree only")) << d << "P" << "X" << QStringList{"P0101001", "P0101002"};
-        QTest::newRow(qPrintable(d + ": local tree only")) << d << "X" << "0002" << QStringList{"00020101001"};
-        QTest::newRow(qPrintable(d + ": no tree")) << d << "X" << "X" << QStringList{};
+            << d << "P"
+            << "0002" << QStringList{"00020101001", "P0101001", "P0101002"};
+        QTest::newRow(qPrintable(d + ": standard tree only")) << d << "P"
+                                                              << "X" << QStringList{"P0101001", "P0101002"};
+        QTest::newRow(qPrintable(d + ": local tree only")) << d << "X"
+                                                           << "0002" << QStringList{"00020101001"};
+        QTest::newRow(qPrintable(d + ": no tree")) << d << "X"
+                                                   << "X" << QStringList{};
     }
 }
 
@@ -116,7 +125,8 @@ void tst_ADOIBQuery::parametersAreData_data()
         QTest::newRow(qPrintable(d + ": plain code")) << d << "0002" << QStringList{"Restaurante D'Ávila"};
         QTest::newRow(qPrintable(d + ": quote")) << d << "0'2" << QStringList{};
         QTest::newRow(qPrintable(d + ": injection attempt")) << d << "x' OR '1'='1" << QStringList{};
-        QTest::newRow(qPrintable(d + ": colon and semicolon")) << d << ":P_CDFILIAL; DROP TABLE FILIAL" << QStringList{};
+        QTest::newRow(qPrintable(d + ": colon and semicolon"))
+            << d << ":P_CDFILIAL; DROP TABLE FILIAL" << QStringList{};
     }
 }
 
@@ -151,11 +161,16 @@ void tst_ADOIBQuery::parameterRules_data()
     QTest::addColumn<QString>("step");
     QTest::addColumn<QString>("error");
     QTest::newRow("change while open")
-        << "open-then-set" << "A consulta qryServico está aberta: feche-a antes de mudar o parâmetro P_CDFILIAL.";
-    QTest::newRow("closed first") << "open-close-set" << "";
-    QTest::newRow("unknown parameter") << "set-unknown" << "A consulta qryServico não tem o parâmetro P_CDSERVICO.";
-    QTest::newRow("no value") << "open-unset" << "Parâmetro P_CDFILIAL da consulta qryServico sem valor.";
-    QTest::newRow("broken statement") << "open-broken" << "Falha ao abrir a consulta qryServico";
+        << "open-then-set"
+        << "A consulta qryServico está aberta: feche-a antes de mudar o parâmetro P_CDFILIAL.";
+    QTest::newRow("closed first") << "open-close-set"
+                                  << "";
+    QTest::newRow("unknown parameter") << "set-unknown"
+                                       << "A consulta qryServico não tem o parâmetro P_CDSERVICO.";
+    QTest::newRow("no value") << "open-unset"
+                              << "Parâmetro P_CDFILIAL da consulta qryServico sem valor.";
+    QTest::newRow("broken statement") << "open-broken"
+                                      << "Falha ao abrir a consulta qryServico";
 }
 
 void tst_ADOIBQuery::parameterRules()

@@ -21,7 +21,8 @@ namespace {
 
 class Screen : public QWidget, public EventBinding {
 public:
-    Screen() : EventBinding(this)
+    Screen()
+        : EventBinding(this)
     {
         auto* layout = new QVBoxLayout(this);
         for (QWidget* w : {static_cast<QWidget*>(chb), static_cast<QWidget*>(rbtTodos), static_cast<QWidget*>(rbtLista),
@@ -134,19 +135,19 @@ void tst_Binding::failuresReachTheHandlerOnce()
 
 void tst_Binding::checkBoxRunsOnRealChangesOnly()
 {
-    m_screen->chb->setChecked(false);     // already unchecked: no change
+    m_screen->chb->setChecked(false); // already unchecked: no change
     QVERIFY(m_screen->log.isEmpty());
-    m_screen->chb->click();               // by the user
-    m_screen->chb->setChecked(true);      // same state again: nothing
-    m_screen->chb->setChecked(false);     // by code: a change
+    m_screen->chb->click();           // by the user
+    m_screen->chb->setChecked(true);  // same state again: nothing
+    m_screen->chb->setChecked(false); // by code: a change
     QCOMPARE(m_screen->log, (QStringList{"chb:1", "chb:0"}));
 }
 
 void tst_Binding::radioRunsWhenItBecomesSelected()
 {
-    m_screen->rbtLista->click();          // already selected
+    m_screen->rbtLista->click(); // already selected
     QVERIFY(m_screen->log.isEmpty());
-    m_screen->rbtTodos->click();          // Todos selected, Lista deselected: only Todos runs
+    m_screen->rbtTodos->click(); // Todos selected, Lista deselected: only Todos runs
     QCOMPARE(m_screen->log, QStringList{"todos"});
     m_screen->rbtLista->setChecked(true); // from code
     QCOMPARE(m_screen->log, (QStringList{"todos", "lista"}));
@@ -169,7 +170,7 @@ void tst_Binding::keyDownCanSwallowTheKey()
 void tst_Binding::searchButton_data()
 {
     QTest::addColumn<QList<QStringList>>("rows");
-    QTest::addColumn<QString>("answer");      // key to pick, "-" cancels
+    QTest::addColumn<QString>("answer"); // key to pick, "-" cancels
     QTest::addColumn<bool>("refuse");
     QTest::addColumn<bool>("beforeFails");
     QTest::addColumn<QString>("edit");
@@ -180,10 +181,10 @@ void tst_Binding::searchButton_data()
     QTest::newRow("choice writes the key, after sees the row")
         << branches << "0002" << false << false << "0002" << QStringList{"before", "after:Campinas"} << QStringList{}
         << QStringList{};
-    QTest::newRow("cancel writes nothing") << branches << "-" << false << false << "" << QStringList{"before"}
-                                           << QStringList{} << QStringList{};
-    QTest::newRow("before-event refuses") << branches << "" << true << false << "" << QStringList{"before"}
-                                          << QStringList{} << QStringList{};
+    QTest::newRow("cancel writes nothing")
+        << branches << "-" << false << false << "" << QStringList{"before"} << QStringList{} << QStringList{};
+    QTest::newRow("before-event refuses")
+        << branches << "" << true << false << "" << QStringList{"before"} << QStringList{} << QStringList{};
     QTest::newRow("before-event fails: reported once, no list")
         << branches << "" << false << true << "" << QStringList{"before"} << QStringList{}
         << QStringList{"Lista indisponível."};

@@ -33,10 +33,14 @@ void tst_Controls::maskedEdit_data()
     QTest::addColumn<int>("maxLength");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("text");
-    QTest::newRow("branch code: upper case") << ">aaaa;0; " << 0 << "ab1c" << "AB1C";
-    QTest::newRow("branch code: fifth character refused") << ">aaaa;0; " << 0 << "0001x" << "0001";
-    QTest::newRow("branch code: short code kept short") << ">aaaa;0; " << 0 << "12" << "12";
-    QTest::newRow("no mask: any case, up to ten") << "" << 10 << "Grupo-Sul-01" << "Grupo-Sul-";
+    QTest::newRow("branch code: upper case") << ">aaaa;0; " << 0 << "ab1c"
+                                             << "AB1C";
+    QTest::newRow("branch code: fifth character refused") << ">aaaa;0; " << 0 << "0001x"
+                                                          << "0001";
+    QTest::newRow("branch code: short code kept short") << ">aaaa;0; " << 0 << "12"
+                                                        << "12";
+    QTest::newRow("no mask: any case, up to ten") << "" << 10 << "Grupo-Sul-01"
+                                                  << "Grupo-Sul-";
 }
 
 void tst_Controls::maskedEdit()
@@ -107,9 +111,9 @@ void tst_Controls::dateEditTypingAddsSeparators()
     QTest::keyClick(&edit, Qt::Key_Backspace);
     QTest::keyClick(&edit, Qt::Key_Backspace);
     QTest::keyClick(&edit, Qt::Key_Backspace);
-    QTest::keyClick(&edit, Qt::Key_Backspace);   // the separator can be deleted
+    QTest::keyClick(&edit, Qt::Key_Backspace); // the separator can be deleted
     QCOMPARE(edit.text(), QString("07/12"));
-    QTest::keyClicks(&edit, "x");                // not a digit: refused
+    QTest::keyClicks(&edit, "x"); // not a digit: refused
     QCOMPARE(edit.text(), QString("07/12"));
 }
 
@@ -118,18 +122,18 @@ void tst_Controls::busyAnimation()
     QWidget main;
     main.resize(400, 300);
     main.show();
-    DeactiveShowAvi(&main);                       // none runs: nothing happens
+    DeactiveShowAvi(&main); // none runs: nothing happens
     QVERIFY(!ShowAviActive(&main));
 
     ActiveShowAvi(&main, 6, "Carregando agrupamento de filiais...");
-    ActiveShowAvi(&main, 1);                      // a second start changes the running one
+    ActiveShowAvi(&main, 1); // a second start changes the running one
     QCOMPARE(main.findChildren<QWidget*>("busyOverlay").size(), 1);
     QWidget* overlay = main.findChild<QWidget*>("busyOverlay");
     QVERIFY(overlay->isVisible());
     QCOMPARE(overlay->geometry(), main.rect());
 
     DeactiveShowAvi(&main);
-    DeactiveShowAvi(&main);                       // stopping twice is harmless
+    DeactiveShowAvi(&main); // stopping twice is harmless
     QVERIFY(!ShowAviActive(&main));
     QTRY_VERIFY(main.findChildren<QWidget*>("busyOverlay").isEmpty());
 }

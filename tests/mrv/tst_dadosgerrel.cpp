@@ -54,12 +54,14 @@ void tst_DadosGerRel::missingDefinition()
     report.sbtVisualizar->click();
     QCOMPARE(m_host.errors,
              QStringList{QString("O arquivo contendo a definição do relatório de código 'RCI060' não foi encontrado "
-                                 "no diretório '%1'.").arg(QDir(m_dir.path()).absolutePath())});
+                                 "no diretório '%1'.")
+                             .arg(QDir(m_dir.path()).absolutePath())});
     // A screen's own catalogue line wins over the base's text.
     report.msgPadrao->setLines({"Arq_Rel_Err|Relatório %s ausente em %s."});
     m_host.errors.clear();
     report.sbtVisualizar->click();
-    QCOMPARE(m_host.errors, QStringList{QString("Relatório RCI060 ausente em %1.").arg(QDir(m_dir.path()).absolutePath())});
+    QCOMPARE(m_host.errors,
+             QStringList{QString("Relatório RCI060 ausente em %1.").arg(QDir(m_dir.path()).absolutePath())});
 }
 
 void tst_DadosGerRel::previewShowsTheRows()
@@ -99,7 +101,8 @@ void tst_DadosGerRel::csvAndPdf()
     QFile f(csv);
     QVERIFY(f.open(QIODevice::ReadOnly));
     const QString content = QString::fromUtf8(f.readAll());
-    QCOMPARE(content, QString("\uFEFFFilial;Nome\r\n0001;\"Matriz; São Paulo\"\r\n0002;\"Filial \"\"Campinas\"\"\"\r\n"));
+    QCOMPARE(content,
+             QString("\uFEFFFilial;Nome\r\n0001;\"Matriz; São Paulo\"\r\n0002;\"Filial \"\"Campinas\"\"\"\r\n"));
 
     const QString pdf = m_dir.filePath("out.pdf");
     m_scripted->queueInputText(QString("Filiais de março"));

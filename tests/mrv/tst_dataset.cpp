@@ -1,8 +1,8 @@
 // Data sets: cursor, editing, locate, suspended display, packets, display text, data sources.
-#include "kittestutil.h"
 #include "clientdataset.h"
 #include "datasource.h"
 #include "errors.h"
+#include "kittestutil.h"
 
 #include <QJsonArray>
 #include <QSignalSpy>
@@ -100,10 +100,14 @@ void tst_DataSet::editing_data()
 {
     QTest::addColumn<QString>("finish");
     QTest::addColumn<QString>("mark");
-    QTest::newRow("post keeps the value") << "post" << "S";
-    QTest::newRow("cancel restores it") << "cancel" << "N";
-    QTest::newRow("moving posts the edit") << "next" << "S";
-    QTest::newRow("locate posts the edit") << "locate" << "S";
+    QTest::newRow("post keeps the value") << "post"
+                                          << "S";
+    QTest::newRow("cancel restores it") << "cancel"
+                                        << "N";
+    QTest::newRow("moving posts the edit") << "next"
+                                           << "S";
+    QTest::newRow("locate posts the edit") << "locate"
+                                           << "S";
 }
 
 void tst_DataSet::editing()
@@ -143,7 +147,8 @@ void tst_DataSet::closedDataSetRefusesWork()
     ds.setData(branchPacket(1));
     QCOMPARE(kittest::failureOf([&] { ds.FieldByName("IDMARCADO")->setAsString("S"); }),
              QStringLiteral("cdsFiliGrup não está em edição."));
-    QCOMPARE(kittest::failureOf([&] { ds.FieldByName("NMPRATO"); }), QStringLiteral("Campo NMPRATO não encontrado em cdsFiliGrup."));
+    QCOMPARE(kittest::failureOf([&] { ds.FieldByName("NMPRATO"); }),
+             QStringLiteral("Campo NMPRATO não encontrado em cdsFiliGrup."));
     QCOMPARE(ds.FieldByName("cdfilial")->name(), QStringLiteral("CDFILIAL"));
 }
 
@@ -185,7 +190,7 @@ void tst_DataSet::suspendedDisplayNotifiesOnce()
     QSignalSpy states(&ds, &TDataSet::stateChanged);
 
     ds.DisableControls();
-    ds.DisableControls();   // nested, as a helper inside the loop would
+    ds.DisableControls(); // nested, as a helper inside the loop would
     for (ds.First(); !ds.Eof(); ds.Next()) {
         ds.Edit();
         ds.FieldByName("IDMARCADO")->setAsString("S");
@@ -200,7 +205,7 @@ void tst_DataSet::suspendedDisplayNotifiesOnce()
 
     QCOMPARE(data.count(), 1);
     QCOMPARE(current.count(), 1);
-    QCOMPARE(states.count(), 0);   // browse before and after
+    QCOMPARE(states.count(), 0); // browse before and after
     QCOMPARE(kittest::column(ds, "IDMARCADO"), QStringList(4, "S"));
 
     // Without suspension every post is seen.
@@ -230,7 +235,7 @@ void tst_DataSet::reloadRunsStateChange()
     ds.Close();
     QCOMPARE(states.count(), 1);
     QVERIFY(!ds.Active());
-    QCOMPARE(ds.fields().size(), 4);   // the definition stays
+    QCOMPARE(ds.fields().size(), 4); // the definition stays
 }
 
 void tst_DataSet::packetRoundTrip()
@@ -320,12 +325,18 @@ void tst_DataSet::displayText_data()
     QTest::addColumn<bool>("hook");
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("branch mask") << ">aaaa;0; " << false << "ab01" << "AB01";
-    QTest::newRow("dish picture") << "99.99.999" << false << "0101001" << "01.01.001";
-    QTest::newRow("no mask") << "" << false << "0101001" << "0101001";
-    QTest::newRow("hook, standard tree") << "" << true << "P" << "Padrão";
-    QTest::newRow("hook, local tree") << "" << true << "0002" << "Local";
-    QTest::newRow("hook, empty") << "" << true << "" << "";
+    QTest::newRow("branch mask") << ">aaaa;0; " << false << "ab01"
+                                 << "AB01";
+    QTest::newRow("dish picture") << "99.99.999" << false << "0101001"
+                                  << "01.01.001";
+    QTest::newRow("no mask") << "" << false << "0101001"
+                             << "0101001";
+    QTest::newRow("hook, standard tree") << "" << true << "P"
+                                         << "Padrão";
+    QTest::newRow("hook, local tree") << "" << true << "0002"
+                                      << "Local";
+    QTest::newRow("hook, empty") << "" << true << ""
+                                 << "";
 }
 
 void tst_DataSet::displayText()
@@ -369,7 +380,7 @@ void tst_DataSet::appendAndDelete()
 
 void tst_DataSet::dataSourceFollowsItsDataSet()
 {
-    TClientDataSet query, found;   // dtsPesqPrato switches between two data sets
+    TClientDataSet query, found; // dtsPesqPrato switches between two data sets
     query.setData(branchPacket(2));
     TDataSource source;
     QSignalSpy changed(&source, &TDataSource::dataSetChanged);
@@ -377,13 +388,13 @@ void tst_DataSet::dataSourceFollowsItsDataSet()
 
     source.setDataSet(&query);
     QCOMPARE(changed.count(), 1);
-    QCOMPARE(states.count(), 1);   // from no data set (inactive) to an open one
+    QCOMPARE(states.count(), 1); // from no data set (inactive) to an open one
 
     source.setDataSet(&found);
     QCOMPARE(source.DataSet(), &found);
-    QCOMPARE(states.count(), 2);   // open -> closed
+    QCOMPARE(states.count(), 2); // open -> closed
     query.Close();
-    QCOMPARE(states.count(), 2);   // the old data set is no longer followed
+    QCOMPARE(states.count(), 2); // the old data set is no longer followed
     found.setData(branchPacket(1));
     QCOMPARE(states.count(), 3);
 

@@ -22,19 +22,20 @@ struct Cell {
     QString field;
     int state;
     QColor brush;
-    QString code;    // what the data set's field read while the cell was drawn
+    QString code; // what the data set's field read while the cell was drawn
 };
 
 class Screen : public QWidget, public EventBinding {
 public:
-    Screen() : EventBinding(this)
+    Screen()
+        : EventBinding(this)
     {
         auto* layout = new QVBoxLayout(this);
         layout->addWidget(grid);
         layout->addWidget(other);
-        ds->setData(kittest::branchPacket({{"S", "0001", "Matriz"}, {"N", "0002", "Campinas"},
-                                           {"N", "0003", "Santos"}, {"", "0004", "Recife"}},
-                                          true));
+        ds->setData(kittest::branchPacket(
+            {{"S", "0001", "Matriz"}, {"N", "0002", "Campinas"}, {"N", "0003", "Santos"}, {"", "0004", "Recife"}},
+            true));
         dts->setDataSet(ds);
         grid->addColumn("IDMARCADO", "4");
         grid->addColumn("CDFILIAL", "Código");
@@ -51,7 +52,8 @@ public:
     void drawCell(QObject*, QPainter* p, const QRect& r, int dataCol, TColumn* column, int state)
     {
         const int row = grid->rowAt(r.center().y());
-        cells << Cell{row, dataCol, column->FieldName, state, p->brush().color(), ds->FieldByName("CDFILIAL")->AsString()};
+        cells << Cell{
+            row, dataCol, column->FieldName, state, p->brush().color(), ds->FieldByName("CDFILIAL")->AsString()};
     }
     void titleClick(TColumn* column) { log << "title:" + column->FieldName; }
     void dblClick(QObject*) { log << "dbl:" + ds->FieldByName("CDFILIAL")->AsString(); }
@@ -126,7 +128,7 @@ void tst_DBGrid::drawCellAfterDefaultDrawing()
     s.cells.clear();
     s.grid->grab();
 
-    QCOMPARE(s.cells.size(), 4 * 3);     // every cell of every row
+    QCOMPARE(s.cells.size(), 4 * 3); // every cell of every row
     const QColor highlight = s.grid->palette().color(QPalette::Active, QPalette::Highlight);
     for (const Cell& c : s.cells) {
         QCOMPARE(c.field, s.grid->Column(c.dataCol)->FieldName);
@@ -163,10 +165,11 @@ void tst_DBGrid::keyDown_data()
 {
     QTest::addColumn<int>("key");
     QTest::addColumn<Qt::KeyboardModifiers>("mods");
-    QTest::addColumn<int>("row");      // current row after the key, from row 1
+    QTest::addColumn<int>("row"); // current row after the key, from row 1
     QTest::newRow("space reaches the handler") << int(Qt::Key_Space) << Qt::KeyboardModifiers() << 1;
     QTest::newRow("down passes on to the grid") << int(Qt::Key_Down) << Qt::KeyboardModifiers() << 2;
-    QTest::newRow("ctrl+down swallowed by the handler") << int(Qt::Key_Down) << Qt::KeyboardModifiers(Qt::ControlModifier) << 1;
+    QTest::newRow("ctrl+down swallowed by the handler")
+        << int(Qt::Key_Down) << Qt::KeyboardModifiers(Qt::ControlModifier) << 1;
 }
 
 void tst_DBGrid::keyDown()

@@ -11,7 +11,9 @@
 using namespace mrv;
 
 namespace {
-const QList<QStringList> branches{{"0001", "Matriz São Paulo"}, {"0002", "Filial Campinas"}, {"0003", "Filial Santos"},
+const QList<QStringList> branches{{"0001", "Matriz São Paulo"},
+                                  {"0002", "Filial Campinas"},
+                                  {"0003", "Filial Santos"},
                                   {"0004", "Filial Santos Dumont"}};
 }
 
@@ -47,26 +49,29 @@ void tst_Dialogs::pickList_data()
     QTest::addColumn<QList<QStringList>>("rows");
     QTest::addColumn<bool>("withMessage");
     QTest::addColumn<QString>("list");
-    QTest::addColumn<QString>("answer");      // "keep", "cancel" or keys joined by ","
+    QTest::addColumn<QString>("answer"); // "keep", "cancel" or keys joined by ","
     QTest::addColumn<QStringList>("preMarked");
     QTest::addColumn<QString>("result");
     QTest::addColumn<QStringList>("messages");
     QTest::newRow("choice in row order, each key followed by _")
-        << branches << true << "" << "0003,0001" << QStringList{} << "0001_0003_" << QStringList{};
+        << branches << true << ""
+        << "0003,0001" << QStringList{} << "0001_0003_" << QStringList{};
     QTest::newRow("pre-marked from the list, kept on OK")
-        << branches << true << "0002_0004_" << "keep" << QStringList{"0002", "0004"} << "0002_0004_" << QStringList{};
+        << branches << true << "0002_0004_"
+        << "keep" << QStringList{"0002", "0004"} << "0002_0004_" << QStringList{};
     QTest::newRow("a list key the rows lack is not pre-marked and is dropped")
-        << branches << true << "0002_0009_" << "keep" << QStringList{"0002"} << "0002_" << QStringList{};
-    QTest::newRow("cancel keeps the list")
-        << branches << true << "0002_" << "cancel" << QStringList{"0002"} << "0002_" << QStringList{};
-    QTest::newRow("nothing marked empties the list")
-        << branches << true << "0002_" << "" << QStringList{"0002"} << "" << QStringList{};
+        << branches << true << "0002_0009_"
+        << "keep" << QStringList{"0002"} << "0002_" << QStringList{};
+    QTest::newRow("cancel keeps the list") << branches << true << "0002_"
+                                           << "cancel" << QStringList{"0002"} << "0002_" << QStringList{};
+    QTest::newRow("nothing marked empties the list") << branches << true << "0002_"
+                                                     << "" << QStringList{"0002"} << "" << QStringList{};
     QTest::newRow("no rows: the text after the bar, list unchanged")
-        << QList<QStringList>{} << true << "0002_" << "none" << QStringList{} << "0002_"
-        << QStringList{"Não há filial cadastrada."};
+        << QList<QStringList>{} << true << "0002_"
+        << "none" << QStringList{} << "0002_" << QStringList{"Não há filial cadastrada."};
     QTest::newRow("no rows, the plain picker too: the text after the bar")
-        << QList<QStringList>{} << false << "0002_" << "none" << QStringList{} << "0002_"
-        << QStringList{"Não há filial cadastrada."};
+        << QList<QStringList>{} << false << "0002_"
+        << "none" << QStringList{} << "0002_" << QStringList{"Não há filial cadastrada."};
 }
 
 void tst_Dialogs::pickList()
@@ -112,7 +117,7 @@ void tst_Dialogs::pickListKeepsTheCursor()
     QString list;
     m_scripted->queuePick({"0001"});
     PesquisaListaMsg(m_src.get(), "CDFILIAL", "Filial|vazio", false, list);
-    QCOMPARE(m_ds->RecNo(), 2);     // walking the rows leaves a grid's row where it was
+    QCOMPARE(m_ds->RecNo(), 2); // walking the rows leaves a grid's row where it was
 }
 
 void tst_Dialogs::requireChoiceAsksAgain()
@@ -132,11 +137,16 @@ void tst_Dialogs::procura_data()
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("row");
-    QTest::newRow("by name, case ignored") << 0 << "NMFILIAL" << "santos" << 2;
-    QTest::newRow("next match after the current row") << 2 << "NMFILIAL" << "santos" << 3;
-    QTest::newRow("wraps to the top") << 3 << "NMFILIAL" << "santos" << 2;
-    QTest::newRow("by code") << 0 << "CDFILIAL" << "0004" << 3;
-    QTest::newRow("not found: row stays") << 1 << "NMFILIAL" << "Recife" << 1;
+    QTest::newRow("by name, case ignored") << 0 << "NMFILIAL"
+                                           << "santos" << 2;
+    QTest::newRow("next match after the current row") << 2 << "NMFILIAL"
+                                                      << "santos" << 3;
+    QTest::newRow("wraps to the top") << 3 << "NMFILIAL"
+                                      << "santos" << 2;
+    QTest::newRow("by code") << 0 << "CDFILIAL"
+                             << "0004" << 3;
+    QTest::newRow("not found: row stays") << 1 << "NMFILIAL"
+                                          << "Recife" << 1;
 }
 
 void tst_Dialogs::procura()

@@ -16,7 +16,8 @@ namespace {
 // grpA { panA1 { edA1 }, edA2 }, grpB { edB1 }
 class Screen : public QWidget, public EventBinding {
 public:
-    Screen() : EventBinding(this)
+    Screen()
+        : EventBinding(this)
     {
         auto* layout = new QVBoxLayout(this);
         grpA = add<QGroupBox>(this, layout, "grpA");
@@ -28,8 +29,8 @@ public:
         grpB = add<QGroupBox>(this, layout, "grpB");
         auto* lb = new QVBoxLayout(grpB);
         edB1 = add<QLineEdit>(grpB, lb, "edB1");
-        for (QWidget* w : {static_cast<QWidget*>(grpA), panA1, static_cast<QWidget*>(edA1),
-                           static_cast<QWidget*>(edA2), static_cast<QWidget*>(grpB), static_cast<QWidget*>(edB1)}) {
+        for (QWidget* w : {static_cast<QWidget*>(grpA), panA1, static_cast<QWidget*>(edA1), static_cast<QWidget*>(edA2),
+                           static_cast<QWidget*>(grpB), static_cast<QWidget*>(edB1)}) {
             onEnter(w, &Screen::entered);
             onExit(w, &Screen::left);
         }
@@ -115,13 +116,16 @@ void tst_FocusTracker::order_data()
     QTest::addColumn<QString>("to");
     QTest::addColumn<QStringList>("expected");
     QTest::newRow("out of two levels into another group")
-        << "edA1" << "edB1" << QStringList{"exit:edA1", "exit:panA1", "exit:grpA", "enter:grpB", "enter:edB1"};
+        << "edA1"
+        << "edB1" << QStringList{"exit:edA1", "exit:panA1", "exit:grpA", "enter:grpB", "enter:edB1"};
     QTest::newRow("into two levels from another group")
-        << "edB1" << "edA1" << QStringList{"exit:edB1", "exit:grpB", "enter:grpA", "enter:panA1", "enter:edA1"};
-    QTest::newRow("sibling inside the same group")
-        << "edA1" << "edA2" << QStringList{"exit:edA1", "exit:panA1", "enter:edA2"};
+        << "edB1"
+        << "edA1" << QStringList{"exit:edB1", "exit:grpB", "enter:grpA", "enter:panA1", "enter:edA1"};
+    QTest::newRow("sibling inside the same group") << "edA1"
+                                                   << "edA2" << QStringList{"exit:edA1", "exit:panA1", "enter:edA2"};
     QTest::newRow("down into a panel of the same group")
-        << "edA2" << "edA1" << QStringList{"exit:edA2", "enter:panA1", "enter:edA1"};
+        << "edA2"
+        << "edA1" << QStringList{"exit:edA2", "enter:panA1", "enter:edA1"};
 }
 
 void tst_FocusTracker::order()
@@ -140,10 +144,8 @@ void tst_FocusTracker::abortStopsTheMove_data()
     QTest::addColumn<QString>("failAt");
     QTest::addColumn<bool>("withError");
     QTest::addColumn<QStringList>("expected");
-    QTest::newRow("EAbort in the field's exit")
-        << "exit:edA1" << false << QStringList{"exit:edA1"};
-    QTest::newRow("EAbort in a container's exit")
-        << "exit:panA1" << false << QStringList{"exit:edA1", "exit:panA1"};
+    QTest::newRow("EAbort in the field's exit") << "exit:edA1" << false << QStringList{"exit:edA1"};
+    QTest::newRow("EAbort in a container's exit") << "exit:panA1" << false << QStringList{"exit:edA1", "exit:panA1"};
     QTest::newRow("EAbort in the outer container's enter")
         << "enter:grpB" << false << QStringList{"exit:edA1", "exit:panA1", "exit:grpA", "enter:grpB"};
     QTest::newRow("error in the group's exit")
@@ -163,7 +165,7 @@ void tst_FocusTracker::abortStopsTheMove()
     m_screen->edB1->setFocus();
 
     QCOMPARE(m_screen->log, expected);
-    QCOMPARE(QApplication::focusWidget(), m_screen->edA1);     // given back to the control being left
+    QCOMPARE(QApplication::focusWidget(), m_screen->edA1); // given back to the control being left
     QCOMPARE(m_host.errors.size(), withError ? 1 : 0);
     // The return of the focus was not a move: leaving again starts from edA1.
     m_screen->failAt.clear();
@@ -177,7 +179,7 @@ void tst_FocusTracker::handlerThatMovesTheFocusKeepsIt()
     focus("edA1");
     m_screen->log.clear();
     m_screen->failAt = "exit:grpA";
-    m_screen->moveTo = m_screen->edA2;     // a check that puts the focus on the offending control
+    m_screen->moveTo = m_screen->edA2; // a check that puts the focus on the offending control
 
     m_screen->edB1->setFocus();
 
@@ -212,7 +214,7 @@ void tst_FocusTracker::comingBackToAnotherControlIsAMove()
     other.show();
     other.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&other));
-    m_screen->edB1->setFocus();            // while the screen is not active: takes effect on return
+    m_screen->edB1->setFocus(); // while the screen is not active: takes effect on return
     QVERIFY(m_screen->log.isEmpty());
     m_screen->activateWindow();
     QTRY_COMPARE(QApplication::focusWidget(), m_screen->edB1);

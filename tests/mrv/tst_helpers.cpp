@@ -1,8 +1,8 @@
 // Shared routines: code normalisation, branch validation, key pictures, service answers.
-#include "kittestutil.h"
 #include "errors.h"
 #include "helpers.h"
 #include "hostservices.h"
+#include "kittestutil.h"
 
 #include "../common/testdb.h"
 
@@ -112,13 +112,27 @@ void tst_Helpers::validaFilial_data()
     QTest::addColumn<QString>("error");
     for (const QString& d : suite::test::dialects()) {
         auto row = [&](const char* name) -> QTestData& { return QTest::newRow(qPrintable(d + ": " + name)) << d; };
-        row("branch of the operator") << "0002" << "ana" << true << "Filial Campinas" << "";
-        row("unknown branch") << "0009" << "ana" << true << "" << "Filial não cadastrada.";
-        row("branch without rights") << "0003" << "ana" << true << "" << "Operador sem permissão de acesso à filial 0003.";
-        row("rights not checked") << "0003" << "ana" << false << "Filial Santos" << "";
-        row("unknown operator") << "0001" << "bruno" << true << "" << "Operador sem permissão de acesso à filial 0001.";
-        row("quote in the code is data") << "0'1" << "ana" << true << "" << "Filial não cadastrada.";
-        row("code not normalised") << "2" << "ana" << true << "" << "Filial não cadastrada.";
+        row("branch of the operator") << "0002"
+                                      << "ana" << true << "Filial Campinas"
+                                      << "";
+        row("unknown branch") << "0009"
+                              << "ana" << true << ""
+                              << "Filial não cadastrada.";
+        row("branch without rights") << "0003"
+                                     << "ana" << true << ""
+                                     << "Operador sem permissão de acesso à filial 0003.";
+        row("rights not checked") << "0003"
+                                  << "ana" << false << "Filial Santos"
+                                  << "";
+        row("unknown operator") << "0001"
+                                << "bruno" << true << ""
+                                << "Operador sem permissão de acesso à filial 0001.";
+        row("quote in the code is data") << "0'1"
+                                         << "ana" << true << ""
+                                         << "Filial não cadastrada.";
+        row("code not normalised") << "2"
+                                   << "ana" << true << ""
+                                   << "Filial não cadastrada.";
     }
 }
 
@@ -150,8 +164,8 @@ void tst_Helpers::picture_data()
     for (const QString& d : suite::test::dialects()) {
         QTest::newRow(qPrintable(d + ": dish code")) << d << 1 << "99.99.999" << QList<int>{2, 2, 3} << "";
         QTest::newRow(qPrintable(d + ": two levels")) << d << 2 << "9.99" << QList<int>{1, 2} << "";
-        QTest::newRow(qPrintable(d + ": unknown kind")) << d << 7 << "" << QList<int>{}
-                                                        << "Máscara do tipo 7 não cadastrada.";
+        QTest::newRow(qPrintable(d + ": unknown kind"))
+            << d << 7 << "" << QList<int>{} << "Máscara do tipo 7 não cadastrada.";
     }
 }
 
@@ -190,8 +204,9 @@ void tst_Helpers::pictureReadAgainAfterReconnect()
 
 void tst_Helpers::checkResultServ_data()
 {
-    const QJsonObject packet{{"columns", QJsonArray{QJsonObject{{"name", "CDGRUPFILI"}, {"type", "string"}, {"size", 10}}}},
-                             {"rows", QJsonArray{QJsonArray{"0000000001"}}}};
+    const QJsonObject packet{
+        {"columns", QJsonArray{QJsonObject{{"name", "CDGRUPFILI"}, {"type", "string"}, {"size", 10}}}},
+        {"rows", QJsonArray{QJsonArray{"0000000001"}}}};
     QTest::addColumn<QJsonObject>("answer");
     QTest::addColumn<bool>("raise");
     QTest::addColumn<QJsonObject>("expected");
@@ -202,8 +217,8 @@ void tst_Helpers::checkResultServ_data()
         << QJsonObject{} << "Agrupamento 0000000009 não cadastrado.";
     QTest::newRow("service error not raised")
         << QJsonObject{{"error", QJsonObject{{"message", "falhou"}}}} << false << QJsonObject{} << "";
-    QTest::newRow("neither result nor error")
-        << QJsonObject{{"status", "ok"}} << true << QJsonObject{} << "Resposta do servidor de aplicação sem pacote de dados.";
+    QTest::newRow("neither result nor error") << QJsonObject{{"status", "ok"}} << true << QJsonObject{}
+                                              << "Resposta do servidor de aplicação sem pacote de dados.";
 }
 
 void tst_Helpers::checkResultServ()

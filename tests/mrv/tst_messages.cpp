@@ -36,15 +36,22 @@ void tst_Messages::msg_data()
 {
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("text");
-    QTest::newRow("as written") << "fili_contr_resc" << "Filial com contrato rescindido.";
+    QTest::newRow("as written") << "fili_contr_resc"
+                                << "Filial com contrato rescindido.";
     QTest::newRow("upper-case key asked in lower case") << "datacard_compara"
                                                         << "Data final deve ser maior ou igual à data inicial.";
-    QTest::newRow("lower-case key asked in upper case") << "PADRAO" << "Padrão";
-    QTest::newRow("mixed case") << "Conf_Op" << "Confirma a integração das receitas?";
-    QTest::newRow("bar inside the text") << "separador" << "Texto com | barra";
-    QTest::newRow("empty text") << "vazio" << "";
-    QTest::newRow("missing key yields the key") << "Intg_Mat" << "Intg_Mat";
-    QTest::newRow("empty key") << "" << "";
+    QTest::newRow("lower-case key asked in upper case") << "PADRAO"
+                                                        << "Padrão";
+    QTest::newRow("mixed case") << "Conf_Op"
+                                << "Confirma a integração das receitas?";
+    QTest::newRow("bar inside the text") << "separador"
+                                         << "Texto com | barra";
+    QTest::newRow("empty text") << "vazio"
+                                << "";
+    QTest::newRow("missing key yields the key") << "Intg_Mat"
+                                                << "Intg_Mat";
+    QTest::newRow("empty key") << ""
+                               << "";
 }
 
 void tst_Messages::msg()

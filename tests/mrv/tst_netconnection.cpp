@@ -1,9 +1,9 @@
 // The connection against a real application server on a loopback port, and against
 // servers that are down or never answer.
-#include "kittestutil.h"
 #include "clientdataset.h"
 #include "errors.h"
 #include "helpers.h"
+#include "kittestutil.h"
 #include "logincontext.h"
 #include "netconnection.h"
 #include "serverprocess.h"
@@ -116,9 +116,15 @@ void tst_NetConnection::login_data()
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("password");
     QTest::addColumn<QString>("error");
-    QTest::newRow("right password") << "demo" << "demo" << "";
-    QTest::newRow("wrong password") << "demo" << "errada" << "Usuário ou senha inválidos.";
-    QTest::newRow("unknown operator") << "ninguem" << "demo" << "Usuário ou senha inválidos.";
+    QTest::newRow("right password") << "demo"
+                                    << "demo"
+                                    << "";
+    QTest::newRow("wrong password") << "demo"
+                                    << "errada"
+                                    << "Usuário ou senha inválidos.";
+    QTest::newRow("unknown operator") << "ninguem"
+                                      << "demo"
+                                      << "Usuário ou senha inválidos.";
 }
 
 void tst_NetConnection::login()
@@ -150,7 +156,7 @@ void tst_NetConnection::callLoadsPacket()
     cdsFiliGrup.setObjectName("cdsFiliGrup");
     cdsFiliGrup.setData(CheckResultServ(net->call("GetFiliGrup", {"T", "0001"}), true, 0));
     QVERIFY(cdsFiliGrup.RecordCount() > 0);
-    QVERIFY(!cdsFiliGrup.Locate("CDFILIAL", "0001"));   // the source is never its own destination
+    QVERIFY(!cdsFiliGrup.Locate("CDFILIAL", "0001")); // the source is never its own destination
     QVERIFY(cdsFiliGrup.FindField("IDMARCADO"));
 }
 
@@ -174,7 +180,7 @@ void tst_NetConnection::serviceError()
         const QJsonObject answer = net->call("GetPesqPrato", args);
         QCOMPARE(kittest::failureOf([&] { CheckResultServ(answer, true, 0); }), expected);
     }
-    QVERIFY(net->Connected());   // a service error leaves the connection usable
+    QVERIFY(net->Connected()); // a service error leaves the connection usable
 }
 
 void tst_NetConnection::refusedRequests_data()
@@ -184,14 +190,21 @@ void tst_NetConnection::refusedRequests_data()
     QTest::addColumn<QVariantList>("args");
     QTest::addColumn<QString>("token");
     QTest::addColumn<QString>("error");
-    QTest::newRow("unknown server") << "RCI99999.rdmNada" << "" << QVariantList{} << m_token
+    QTest::newRow("unknown server") << "RCI99999.rdmNada"
+                                    << "" << QVariantList{} << m_token
                                     << "Servidor remoto \"RCI99999.rdmNada\" não encontrado no servidor de aplicação.";
-    QTest::newRow("unknown method") << "Rci06000.rdmIntgCentral" << "ApagaTudo" << QVariantList{} << m_token
-                                    << "Método \"ApagaTudo\" não encontrado no servidor remoto \"Rci06000.rdmIntgCentral\".";
-    QTest::newRow("wrong argument count") << "Rci06000.rdmIntgCentral" << "GetFiliGrup" << QVariantList{"T"} << m_token
-                                          << "O servidor de aplicação recusou o pedido: dados inválidos ou incompletos.";
-    QTest::newRow("forged token") << "Rci06000.rdmIntgCentral" << "" << QVariantList{} << "abc.def"
-                                  << "Sessão expirada ou inválida no servidor de aplicação. Entre novamente no sistema.";
+    QTest::newRow("unknown method")
+        << "Rci06000.rdmIntgCentral"
+        << "ApagaTudo" << QVariantList{} << m_token
+        << "Método \"ApagaTudo\" não encontrado no servidor remoto \"Rci06000.rdmIntgCentral\".";
+    QTest::newRow("wrong argument count")
+        << "Rci06000.rdmIntgCentral"
+        << "GetFiliGrup" << QVariantList{"T"} << m_token
+        << "O servidor de aplicação recusou o pedido: dados inválidos ou incompletos.";
+    QTest::newRow("forged token")
+        << "Rci06000.rdmIntgCentral"
+        << "" << QVariantList{} << "abc.def"
+        << "Sessão expirada ou inválida no servidor de aplicação. Entre novamente no sistema.";
 }
 
 void tst_NetConnection::refusedRequests()
@@ -221,7 +234,7 @@ void tst_NetConnection::beforeConnectRunsBeforeEveryConnect()
     TNetConnection* net = integrationConnection();
     int connects = 0;
     connect(net, &TNetConnection::BeforeConnect, net, [&] { ++connects; });
-    net->Host = "host.invalido";   // replaced by the before-connect hook
+    net->Host = "host.invalido"; // replaced by the before-connect hook
     net->Open();
     net->Close();
     QVERIFY(!net->Connected());
@@ -237,9 +250,10 @@ void tst_NetConnection::serverDown()
     setLoginContext(context);
     TNetConnection* net = integrationConnection();
     const QString error = kittest::failureOf([&] { net->Open(); });
-    QCOMPARE(error, QStringLiteral("Não foi possível conectar ao servidor de aplicação em 127.0.0.1:%1: conexão recusada. "
-                                   "Verifique se o servidor está em execução.")
-                        .arg(WebPort()));
+    QCOMPARE(error,
+             QStringLiteral("Não foi possível conectar ao servidor de aplicação em 127.0.0.1:%1: conexão recusada. "
+                            "Verifique se o servidor está em execução.")
+                 .arg(WebPort()));
     QVERIFY(!net->Connected());
 }
 
@@ -268,7 +282,7 @@ void tst_NetConnection::timeOut()
     net->CallTimeoutMs = 400;
     if (connectFirst) {
         net->Open();
-        net->Port = silent.serverPort();   // the server stops answering after the connect
+        net->Port = silent.serverPort(); // the server stops answering after the connect
     } else {
         LoginContext context = loginContext();
         context.webPort = silent.serverPort();
@@ -282,8 +296,9 @@ void tst_NetConnection::timeOut()
     painter.start(20);
 
     const QString error = kittest::failureOf([&] { net->call("GetGrupFili", {QString()}); });
-    QCOMPARE(error, QStringLiteral("Tempo de espera esgotado: o servidor de aplicação em 127.0.0.1:%1 não respondeu em 0.4 s.")
-                        .arg(silent.serverPort()));
+    QCOMPARE(error,
+             QStringLiteral("Tempo de espera esgotado: o servidor de aplicação em 127.0.0.1:%1 não respondeu em 0.4 s.")
+                 .arg(silent.serverPort()));
     QVERIFY(ticks > 0);
 }
 
@@ -292,7 +307,9 @@ void tst_NetConnection::bodyTooLarge()
     TNetConnection* net = integrationConnection();
     net->Open();
     const QString huge(33 * 1024 * 1024, QLatin1Char('P'));
-    QCOMPARE(kittest::failureOf([&] { net->call("GetFiliGrup", {huge, "0001"}); }),
+    QCOMPARE(kittest::failureOf([&] {
+                 net->call("GetFiliGrup", {huge, "0001"});
+             }),
              QStringLiteral("Os dados enviados excedem o limite aceito pelo servidor de aplicação."));
 }
 

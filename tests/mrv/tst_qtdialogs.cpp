@@ -21,8 +21,10 @@ namespace {
 RowSnapshot branches()
 {
     TClientDataSet ds;
-    ds.setData(kittest::branchPacket({{"0001", "Matriz São Paulo"}, {"0002", "Filial Campinas"},
-                                      {"0003", "Filial Santos"}, {"0004", "Filial Santos Dumont"}}));
+    ds.setData(kittest::branchPacket({{"0001", "Matriz São Paulo"},
+                                      {"0002", "Filial Campinas"},
+                                      {"0003", "Filial Santos"},
+                                      {"0004", "Filial Santos Dumont"}}));
     return snapshotRows(&ds, "CDFILIAL");
 }
 
@@ -77,7 +79,8 @@ void tst_QtDialogs::messageButtons()
     QStringList seen;
     pressLater(press, &seen);
     QtDialogs dialogs;
-    QCOMPARE(dialogs.message("Confirma operação?", buttons == mbYesNo ? mtConfirmation : mtInformation, buttons), answer);
+    QCOMPARE(dialogs.message("Confirma operação?", buttons == mbYesNo ? mtConfirmation : mtInformation, buttons),
+             answer);
     seen.sort();
     shown.sort();
     QCOMPARE(seen, shown);
@@ -89,12 +92,12 @@ void tst_QtDialogs::pickerMarks()
     QCOMPARE(dialog.markedKeys(), QStringList{"0002"});
     auto* filter = dialog.findChild<QLineEdit*>("edtFiltro");
     filter->setText("santos");
-    dialog.findChild<QPushButton*>("btnMarcarTodos")->click();     // marks what the filter shows
+    dialog.findChild<QPushButton*>("btnMarcarTodos")->click(); // marks what the filter shows
     QCOMPARE(dialog.markedKeys(), (QStringList{"0002", "0003", "0004"}));
     filter->clear();
     auto* view = dialog.findChild<QTableView*>("grdLista");
     view->setCurrentIndex(view->model()->index(0, 0));
-    QTest::keyClick(view, Qt::Key_Space);                           // toggles the current row
+    QTest::keyClick(view, Qt::Key_Space); // toggles the current row
     QCOMPARE(dialog.markedKeys(), (QStringList{"0001", "0002", "0003", "0004"}));
     dialog.findChild<QPushButton*>("btnDesmarcarTodos")->click();
     QVERIFY(dialog.markedKeys().isEmpty());

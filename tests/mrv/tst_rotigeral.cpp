@@ -78,7 +78,8 @@ private:
 void tst_RotiGeral::baseMembers()
 {
     Screen s;
-    for (const char* name : {"lblCodTela", "grbDadosRel", "panMenu", "panHelp", "panBotoes", "sbtConfirma", "msgPadrao"})
+    for (const char* name :
+         {"lblCodTela", "grbDadosRel", "panMenu", "panHelp", "panBotoes", "sbtConfirma", "msgPadrao"})
         QVERIFY2(s.findChild<QObject*>(name), name);
     QVERIFY(!s.sbtConfirma->isEnabled());
     QVERIFY(s.panMenu->isAncestorOf(s.sbtConfirma));
@@ -93,15 +94,16 @@ void tst_RotiGeral::keyPreview()
     s.edt->setFocus();
     s.log.clear();
     QTest::keyClicks(s.edt, "az");
-    QCOMPARE(s.edt->text(), QString("a"));     // the screen saw both keys first and swallowed z
-    QCOMPARE(s.log, (QStringList{QString("form-key:%1").arg(int(Qt::Key_A)), QString("form-key:%1").arg(int(Qt::Key_Z))}));
+    QCOMPARE(s.edt->text(), QString("a")); // the screen saw both keys first and swallowed z
+    QCOMPARE(s.log,
+             (QStringList{QString("form-key:%1").arg(int(Qt::Key_A)), QString("form-key:%1").arg(int(Qt::Key_Z))}));
 
     s.log.clear();
-    QTest::keyClick(s.edt, Qt::Key_Return);    // confirm disabled: nothing
+    QTest::keyClick(s.edt, Qt::Key_Return); // confirm disabled: nothing
     s.sbtConfirma->setEnabled(true);
     QTest::keyClick(s.edt, Qt::Key_Return);
     QCOMPARE(s.log.filter("confirm").size(), 1);
-    QCOMPARE(s.log.filter("form-key").size(), 2);   // once per key, not once per parent it passes
+    QCOMPARE(s.log.filter("form-key").size(), 2); // once per key, not once per parent it passes
 }
 
 void tst_RotiGeral::closeActions_data()

@@ -17,8 +17,7 @@ using suite::db::DbError;
 using suite::db::SqlRunner;
 using suite::test::TestDatabase;
 
-class tst_DemoData : public QObject
-{
+class tst_DemoData : public QObject {
     Q_OBJECT
 private slots:
     void cleanupTestCase() { m_demo.clear(); }
@@ -61,12 +60,12 @@ QSqlDatabase* tst_DemoData::demo(const QString& dialect)
     return slot->isOpen() ? &slot->db() : nullptr;
 }
 
-#define DEMO(var)                                                                  \
-    QFETCH(QString, dialect);                                                      \
-    if (const QString why = TestDatabase::unavailable(dialect); !why.isEmpty())    \
-        QSKIP(qPrintable(why));                                                    \
-    QSqlDatabase* var##Ptr = demo(dialect);                                        \
-    QVERIFY2(var##Ptr, qPrintable(m_demo[dialect]->error()));                      \
+#define DEMO(var)                                                                                                      \
+    QFETCH(QString, dialect);                                                                                          \
+    if (const QString why = TestDatabase::unavailable(dialect); !why.isEmpty())                                        \
+        QSKIP(qPrintable(why));                                                                                        \
+    QSqlDatabase* var##Ptr = demo(dialect);                                                                            \
+    QVERIFY2(var##Ptr, qPrintable(m_demo[dialect]->error()));                                                          \
     QSqlDatabase& var = *var##Ptr
 
 void tst_DemoData::counts_data()
@@ -75,19 +74,34 @@ void tst_DemoData::counts_data()
     QTest::addColumn<QString>("sql");
     QTest::addColumn<int>("minimum");
     QTest::addColumn<int>("maximum");
-    const struct { const char* name; const char* sql; int min; int max; } rows[] = {
+    const struct {
+        const char* name;
+        const char* sql;
+        int min;
+        int max;
+    } rows[] = {
         {"branches", "SELECT COUNT(*) FROM FILIAL", 12, 9999},
         {"groupings", "SELECT COUNT(*) FROM GRUPFILI", 3, 3},
-        {"empty groupings", "SELECT COUNT(*) FROM GRUPFILI G WHERE NOT EXISTS (SELECT 1 FROM FILIGRUP F WHERE F.CDGRUPFILI = G.CDGRUPFILI)", 0, 0},
+        {"empty groupings",
+         "SELECT COUNT(*) FROM GRUPFILI G WHERE NOT EXISTS (SELECT 1 FROM FILIGRUP F WHERE F.CDGRUPFILI = "
+         "G.CDGRUPFILI)",
+         0, 0},
         {"standard dishes", "SELECT COUNT(*) FROM PRATO WHERE CDFILAUXPRAT = 'P' AND CDNVPRATO = 3", 150, 999999},
         {"local trees", "SELECT COUNT(DISTINCT CDFILAUXPRAT) FROM PRATO WHERE CDFILAUXPRAT <> 'P'", 3, 9999},
         {"dish types", "SELECT COUNT(*) FROM TIPOPRAT", 8, 99},
         {"service patterns", "SELECT COUNT(*) FROM SERVPADR", 5, 5},
-        {"branches without services", "SELECT COUNT(*) FROM FILIAL F WHERE NOT EXISTS (SELECT 1 FROM SERVICO S WHERE S.CDFILIAL = F.CDFILIAL)", 0, 0},
+        {"branches without services",
+         "SELECT COUNT(*) FROM FILIAL F WHERE NOT EXISTS (SELECT 1 FROM SERVICO S WHERE S.CDFILIAL = F.CDFILIAL)", 0,
+         0},
         {"menu cycles", "SELECT COUNT(*) FROM CARDCICLO", 4, 4},
-        {"cycles without items", "SELECT COUNT(*) FROM CARDCICLO C WHERE NOT EXISTS (SELECT 1 FROM CARDCICLOITEM I WHERE I.CDCARDCICLO = C.CDCARDCICLO)", 0, 0},
+        {"cycles without items",
+         "SELECT COUNT(*) FROM CARDCICLO C WHERE NOT EXISTS (SELECT 1 FROM CARDCICLOITEM I WHERE I.CDCARDCICLO = "
+         "C.CDCARDCICLO)",
+         0, 0},
         {"products", "SELECT COUNT(*) FROM PRODUTO", 300, 99999},
-        {"branches with fewer than 300 products", "SELECT COUNT(*) FROM FILIAL F WHERE (SELECT COUNT(*) FROM PRODFILI P WHERE P.CDFILIAL = F.CDFILIAL) < 300", 0, 0},
+        {"branches with fewer than 300 products",
+         "SELECT COUNT(*) FROM FILIAL F WHERE (SELECT COUNT(*) FROM PRODFILI P WHERE P.CDFILIAL = F.CDFILIAL) < 300", 0,
+         0},
         {"per-service recipes", "SELECT COUNT(*) FROM RECEITASERV", 1000, 999999},
         {"run history", "SELECT COUNT(*) FROM INTGCENTRAL", 0, 0},
     };
@@ -104,13 +118,15 @@ void tst_DemoData::counts()
     QFETCH(int, minimum);
     QFETCH(int, maximum);
     const qint64 n = count(db, sql);
-    QVERIFY2(n >= minimum && n <= maximum, qPrintable(QStringLiteral("%1 not in [%2, %3]").arg(n).arg(minimum).arg(maximum)));
+    QVERIFY2(n >= minimum && n <= maximum,
+             qPrintable(QStringLiteral("%1 not in [%2, %3]").arg(n).arg(minimum).arg(maximum)));
 }
 
 void tst_DemoData::headOfficeAndRescindedBranch()
 {
     DEMO(db);
-    QSqlQuery q = SqlRunner(db).run(QStringLiteral("head office"), QStringLiteral("SELECT CDFILIAL, NMFILIAL FROM FILIAL WHERE IDMATRIZ = 'S'"));
+    QSqlQuery q = SqlRunner(db).run(QStringLiteral("head office"),
+                                    QStringLiteral("SELECT CDFILIAL, NMFILIAL FROM FILIAL WHERE IDMATRIZ = 'S'"));
     QVERIFY(q.next());
     QCOMPARE(q.value(0).toString(), QStringLiteral("0001"));
     QCOMPARE(q.value(1).toString(), QStringLiteral("Matriz"));
@@ -125,24 +141,35 @@ void tst_DemoData::headOfficeAndRescindedBranch()
 void tst_DemoData::dishCodesFollowThePicture()
 {
     DEMO(db);
-    QCOMPARE(SqlRunner(db).value(QStringLiteral("picture"), QStringLiteral("SELECT DSPICTURE FROM PICTURE WHERE TPPICTURE = 1")).toString(),
+    QCOMPARE(SqlRunner(db)
+                 .value(QStringLiteral("picture"), QStringLiteral("SELECT DSPICTURE FROM PICTURE WHERE TPPICTURE = 1"))
+                 .toString(),
              QStringLiteral("99.99.999"));
     // "99.99.999": levels of 2, 4 and 7 digits; every dish hangs under its two groups in its tree.
-    QCOMPARE(count(db, QStringLiteral("SELECT COUNT(*) FROM PRATO WHERE LENGTH(CDPRATO) <> CASE CDNVPRATO WHEN 1 THEN 2 WHEN 2 THEN 4 ELSE 7 END")), 0);
+    QCOMPARE(count(db, QStringLiteral("SELECT COUNT(*) FROM PRATO WHERE LENGTH(CDPRATO) <> CASE CDNVPRATO WHEN 1 THEN "
+                                      "2 WHEN 2 THEN 4 ELSE 7 END")),
+             0);
     QCOMPARE(count(db, QStringLiteral("SELECT MAX(CDNVPRATO) FROM PRATO")), 3);
-    QCOMPARE(count(db, QStringLiteral(
-                 "SELECT COUNT(*) FROM PRATO D WHERE D.CDNVPRATO > 1 AND NOT EXISTS (SELECT 1 FROM PRATO G WHERE "
-                 "G.CDFILAUXPRAT = D.CDFILAUXPRAT AND G.CDNVPRATO = D.CDNVPRATO - 1 AND "
-                 "G.CDPRATO = SUBSTR(D.CDPRATO, 1, CASE D.CDNVPRATO WHEN 2 THEN 2 ELSE 4 END))")), 0);
+    QCOMPARE(
+        count(db, QStringLiteral(
+                      "SELECT COUNT(*) FROM PRATO D WHERE D.CDNVPRATO > 1 AND NOT EXISTS (SELECT 1 FROM PRATO G WHERE "
+                      "G.CDFILAUXPRAT = D.CDFILAUXPRAT AND G.CDNVPRATO = D.CDNVPRATO - 1 AND "
+                      "G.CDPRATO = SUBSTR(D.CDPRATO, 1, CASE D.CDNVPRATO WHEN 2 THEN 2 ELSE 4 END))")),
+        0);
     QCOMPARE(count(db, QStringLiteral("SELECT COUNT(*) FROM PRATO WHERE CDNVPRATO = 3 AND CDTIPOPRAT IS NULL")), 0);
-    QCOMPARE(count(db, QStringLiteral("SELECT COUNT(*) FROM PRATO WHERE CDFILAUXPRAT <> 'P' AND CDFILAUXPRAT NOT IN (SELECT CDFILIAL FROM FILIAL)")), 0);
+    QCOMPARE(count(db, QStringLiteral("SELECT COUNT(*) FROM PRATO WHERE CDFILAUXPRAT <> 'P' AND CDFILAUXPRAT NOT IN "
+                                      "(SELECT CDFILIAL FROM FILIAL)")),
+             0);
 }
 
 void tst_DemoData::consistency_data()
 {
     QTest::addColumn<QString>("dialect");
     QTest::addColumn<QString>("sql"); // counts rows that break the rule
-    const struct { const char* name; const char* sql; } rows[] = {
+    const struct {
+        const char* name;
+        const char* sql;
+    } rows[] = {
         {"local recipes of 5 to 15 lines numbered from 1",
          "SELECT COUNT(*) FROM (SELECT COUNT(*) N, MIN(NRSEQ) LO, MAX(NRSEQ) HI FROM RECEITA "
          "GROUP BY CDFILIAL, CDFILAUXPRAT, CDPRATO) R WHERE N < 5 OR N > 15 OR LO <> 1 OR HI <> N"},
@@ -155,18 +182,21 @@ void tst_DemoData::consistency_data()
         {"recipes from another branch's local tree",
          "SELECT COUNT(*) FROM RECEITA WHERE CDFILAUXPRAT <> 'P' AND CDFILAUXPRAT <> CDFILIAL"},
         {"recipe products the branch does not buy",
-         "SELECT COUNT(*) FROM RECEITA R WHERE NOT EXISTS (SELECT 1 FROM PRODFILI P WHERE P.CDFILIAL = R.CDFILIAL AND P.CDARVPROD = R.CDARVPROD)"},
+         "SELECT COUNT(*) FROM RECEITA R WHERE NOT EXISTS (SELECT 1 FROM PRODFILI P WHERE P.CDFILIAL = R.CDFILIAL AND "
+         "P.CDARVPROD = R.CDARVPROD)"},
         {"recipe units other than the product's",
          "SELECT COUNT(*) FROM RECEITA R JOIN PRODUTO P ON P.CDARVPROD = R.CDARVPROD WHERE P.SGUNIDADE <> R.SGUNIDADE"},
         {"per-service recipes of services the branch lacks",
-         "SELECT COUNT(*) FROM RECEITASERV R WHERE NOT EXISTS (SELECT 1 FROM SERVICO S WHERE S.CDFILIAL = R.CDFILIAL AND S.CDSERVFILI = R.CDSERVFILI)"},
+         "SELECT COUNT(*) FROM RECEITASERV R WHERE NOT EXISTS (SELECT 1 FROM SERVICO S WHERE S.CDFILIAL = R.CDFILIAL "
+         "AND S.CDSERVFILI = R.CDSERVFILI)"},
         {"non-positive quantities", "SELECT COUNT(*) FROM RECEITA WHERE QTPRODUTO <= 0"},
-        {"menu dishes of another type",
-         "SELECT COUNT(*) FROM CARDAPIO C JOIN PRATO P ON P.CDFILAUXPRAT = C.CDFILAUXPRAT AND P.CDPRATO = C.CDPRATO WHERE P.CDTIPOPRAT <> C.CDTIPOPRAT"},
-        {"menu services the branch lacks",
-         "SELECT COUNT(*) FROM CARDAPIO C WHERE NOT EXISTS (SELECT 1 FROM SERVICO S WHERE S.CDFILIAL = C.CDFILIAL AND S.CDSERVFILI = C.CDSERVFILI)"},
+        {"menu dishes of another type", "SELECT COUNT(*) FROM CARDAPIO C JOIN PRATO P ON P.CDFILAUXPRAT = "
+                                        "C.CDFILAUXPRAT AND P.CDPRATO = C.CDPRATO WHERE P.CDTIPOPRAT <> C.CDTIPOPRAT"},
+        {"menu services the branch lacks", "SELECT COUNT(*) FROM CARDAPIO C WHERE NOT EXISTS (SELECT 1 FROM SERVICO S "
+                                           "WHERE S.CDFILIAL = C.CDFILIAL AND S.CDSERVFILI = C.CDSERVFILI)"},
         {"cycle items of unregistered dishes",
-         "SELECT COUNT(*) FROM CARDCICLOITEM C WHERE NOT EXISTS (SELECT 1 FROM PRATO P WHERE P.CDFILAUXPRAT = C.CDFILAUXPRAT AND P.CDPRATO = C.CDPRATO AND P.CDNVPRATO = 3)"},
+         "SELECT COUNT(*) FROM CARDCICLOITEM C WHERE NOT EXISTS (SELECT 1 FROM PRATO P WHERE P.CDFILAUXPRAT = "
+         "C.CDFILAUXPRAT AND P.CDPRATO = C.CDPRATO AND P.CDNVPRATO = 3)"},
     };
     for (const QString& d : suite::test::dialects()) {
         for (const auto& r : rows)
@@ -185,10 +215,14 @@ void tst_DemoData::everyObservationCanHappen_data()
 {
     QTest::addColumn<QString>("dialect");
     QTest::addColumn<QString>("sql"); // counts cases that give the observation when 0001 is the source
-    const struct { const char* name; const char* sql; } rows[] = {
+    const struct {
+        const char* name;
+        const char* sql;
+    } rows[] = {
         {"1 local dish missing in another local tree",
          "SELECT COUNT(*) FROM PRATO A JOIN FILIAL F ON F.CDFILIAL <> A.CDFILAUXPRAT "
-         "WHERE A.CDFILAUXPRAT = '0001' AND A.CDNVPRATO = 3 AND EXISTS (SELECT 1 FROM PRATO L WHERE L.CDFILAUXPRAT = F.CDFILIAL) "
+         "WHERE A.CDFILAUXPRAT = '0001' AND A.CDNVPRATO = 3 AND EXISTS (SELECT 1 FROM PRATO L WHERE L.CDFILAUXPRAT = "
+         "F.CDFILIAL) "
          "AND NOT EXISTS (SELECT 1 FROM PRATO B WHERE B.CDFILAUXPRAT = F.CDFILIAL AND B.CDPRATO = A.CDPRATO)"},
         {"1 local dish code shared by two local trees",
          "SELECT COUNT(*) FROM PRATO A JOIN PRATO B ON B.CDPRATO = A.CDPRATO AND B.CDFILAUXPRAT NOT IN ('P', '0001') "
@@ -205,7 +239,8 @@ void tst_DemoData::everyObservationCanHappen_data()
          "(SELECT 1 FROM RECEITA R WHERE R.CDFILIAL = '0001' AND R.CDFILAUXPRAT = 'P' AND R.CDPRATO = P.CDPRATO)"},
         {"6 that dish has a recipe at a destination",
          "SELECT COUNT(*) FROM PRATO P WHERE P.CDFILAUXPRAT = 'P' AND P.CDNVPRATO = 3 AND NOT EXISTS "
-         "(SELECT 1 FROM RECEITA R WHERE R.CDFILIAL = '0001' AND R.CDFILAUXPRAT = 'P' AND R.CDPRATO = P.CDPRATO) AND EXISTS "
+         "(SELECT 1 FROM RECEITA R WHERE R.CDFILIAL = '0001' AND R.CDFILAUXPRAT = 'P' AND R.CDPRATO = P.CDPRATO) AND "
+         "EXISTS "
          "(SELECT 1 FROM RECEITA D WHERE D.CDFILIAL <> '0001' AND D.CDFILAUXPRAT = 'P' AND D.CDPRATO = P.CDPRATO)"},
     };
     for (const QString& d : suite::test::dialects()) {
@@ -224,20 +259,28 @@ void tst_DemoData::everyObservationCanHappen()
 void tst_DemoData::menusCoverDecember()
 {
     DEMO(db);
-    struct Month { QString branch; int days; QDate first, last; qint64 services; };
+    struct Month {
+        QString branch;
+        int days;
+        QDate first, last;
+        qint64 services;
+    };
     std::vector<Month> months;
     {
-        QSqlQuery q = SqlRunner(db).run(QStringLiteral("menus"), QStringLiteral(
-            "SELECT CDFILIAL, COUNT(DISTINCT DTCARDAPIO), MIN(DTCARDAPIO), MAX(DTCARDAPIO), COUNT(DISTINCT CDSERVFILI) "
-            "FROM CARDAPIO GROUP BY CDFILIAL ORDER BY CDFILIAL"));
+        QSqlQuery q = SqlRunner(db).run(QStringLiteral("menus"),
+                                        QStringLiteral("SELECT CDFILIAL, COUNT(DISTINCT DTCARDAPIO), MIN(DTCARDAPIO), "
+                                                       "MAX(DTCARDAPIO), COUNT(DISTINCT CDSERVFILI) "
+                                                       "FROM CARDAPIO GROUP BY CDFILIAL ORDER BY CDFILIAL"));
         while (q.next())
-            months.push_back({q.value(0).toString(), q.value(1).toInt(), q.value(2).toDate(), q.value(3).toDate(), q.value(4).toLongLong()});
+            months.push_back({q.value(0).toString(), q.value(1).toInt(), q.value(2).toDate(), q.value(3).toDate(),
+                              q.value(4).toLongLong()});
     }
     for (const Month& m : months) {
         QCOMPARE(m.days, 31);
         QCOMPARE(m.first, QDate(2026, 12, 1));
         QCOMPARE(m.last, QDate(2026, 12, 31));
-        QCOMPARE(m.services, count(db, QStringLiteral("SELECT COUNT(*) FROM SERVICO WHERE CDFILIAL = '%1'").arg(m.branch)));
+        QCOMPARE(m.services,
+                 count(db, QStringLiteral("SELECT COUNT(*) FROM SERVICO WHERE CDFILIAL = '%1'").arg(m.branch)));
     }
     const int branches = int(months.size());
     QVERIFY2(branches >= 5, qPrintable(QString::number(branches)));
@@ -248,16 +291,23 @@ void tst_DemoData::menusCoverDecember()
 void tst_DemoData::operators()
 {
     DEMO(db);
-    const QString demoHash = SqlRunner(db).value(QStringLiteral("demo operator"), QStringLiteral("SELECT DSSENHA FROM OPERADOR WHERE CDOPERADOR = 'demo' AND IDATIVO = 'S'")).toString();
+    const QString demoHash =
+        SqlRunner(db)
+            .value(QStringLiteral("demo operator"),
+                   QStringLiteral("SELECT DSSENHA FROM OPERADOR WHERE CDOPERADOR = 'demo' AND IDATIVO = 'S'"))
+            .toString();
     QVERIFY(verifyPassword(QStringLiteral("demo"), demoHash));
-    QCOMPARE(SqlRunner(db).value(QStringLiteral("name"), QStringLiteral("SELECT NMOPERADOR FROM OPERADOR WHERE CDOPERADOR = 'demo'")).toString(),
-             QStringLiteral("Operador Demonstração"));
+    QCOMPARE(
+        SqlRunner(db)
+            .value(QStringLiteral("name"), QStringLiteral("SELECT NMOPERADOR FROM OPERADOR WHERE CDOPERADOR = 'demo'"))
+            .toString(),
+        QStringLiteral("Operador Demonstração"));
     const qint64 branches = count(db, QStringLiteral("SELECT COUNT(*) FROM FILIAL"));
     QCOMPARE(count(db, QStringLiteral("SELECT COUNT(*) FROM OPERFILI WHERE CDOPERADOR = 'demo'")), branches);
     // A second, active operator limited to some branches (not the head office).
-    const qint64 restricted = count(db, QStringLiteral(
-        "SELECT COUNT(*) FROM OPERFILI O JOIN OPERADOR P ON P.CDOPERADOR = O.CDOPERADOR "
-        "WHERE P.CDOPERADOR <> 'demo' AND P.IDATIVO = 'S' AND O.CDFILIAL <> '0001'"));
+    const qint64 restricted =
+        count(db, QStringLiteral("SELECT COUNT(*) FROM OPERFILI O JOIN OPERADOR P ON P.CDOPERADOR = O.CDOPERADOR "
+                                 "WHERE P.CDOPERADOR <> 'demo' AND P.IDATIVO = 'S' AND O.CDFILIAL <> '0001'"));
     QVERIFY(restricted > 0 && restricted < branches);
     QCOMPARE(count(db, QStringLiteral("SELECT COUNT(*) FROM OPERADOR WHERE DSSENHA NOT LIKE 'pbkdf2-sha256$%'")), 0);
 }
@@ -278,7 +328,10 @@ void tst_DemoData::sameDataEveryTime()
     DEMO(first);
     TestDatabase other(dialect, TestDatabase::Demo);
     QVERIFY2(other.isOpen(), qPrintable(other.error()));
-    const struct { const char* table; const char* order; } tables[] = {
+    const struct {
+        const char* table;
+        const char* order;
+    } tables[] = {
         {"FILIAL", "CDFILIAL"},
         {"PRATO", "CDFILAUXPRAT, CDPRATO"},
         {"PRODFILI", "CDFILIAL, CDARVPROD"},

@@ -5,8 +5,7 @@
 
 using namespace suite::provision;
 
-class tst_Password : public QObject
-{
+class tst_Password : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
@@ -99,8 +98,9 @@ void tst_Password::readsStandardPbkdf2()
     // Published PBKDF2-HMAC-SHA256 vector (P="password", S="salt", c=4096, dkLen=32): hashes made
     // by any standard implementation, or by an earlier build with another iteration count, verify.
     const QByteArray key = QByteArray::fromHex("c5e478d59288c841aa530db6845c4c8d962893a001ce4e11a4963873aa98134a");
-    const QString stored = QStringLiteral("pbkdf2-sha256$4096$%1$%2")
-                               .arg(QString::fromLatin1(QByteArray("salt").toBase64()), QString::fromLatin1(key.toBase64()));
+    const QString stored =
+        QStringLiteral("pbkdf2-sha256$4096$%1$%2")
+            .arg(QString::fromLatin1(QByteArray("salt").toBase64()), QString::fromLatin1(key.toBase64()));
     QVERIFY(verifyPassword(QStringLiteral("password"), stored));
     QVERIFY(!verifyPassword(QStringLiteral("passwore"), stored));
 }

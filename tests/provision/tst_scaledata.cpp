@@ -23,7 +23,10 @@ private slots:
     void sizeText();
 
 private:
-    static qint64 count(QSqlDatabase& db, const QString& sql) { return SqlRunner(db).value(QStringLiteral("counting"), sql).toLongLong(); }
+    static qint64 count(QSqlDatabase& db, const QString& sql)
+    {
+        return SqlRunner(db).value(QStringLiteral("counting"), sql).toLongLong();
+    }
 };
 
 void tst_ScaleData::sizes_data()
@@ -53,23 +56,30 @@ void tst_ScaleData::sizes()
     loadScale(db, {branches, dishes, lines});
 
     QCOMPARE(count(db, "SELECT COUNT(*) FROM FILIAL"), qint64(branches));
-    QCOMPARE(SqlRunner(db).value("last branch", "SELECT MAX(CDFILIAL) FROM FILIAL").toString(), QStringLiteral("%1").arg(branches, 4, 10, QLatin1Char('0')));
+    QCOMPARE(SqlRunner(db).value("last branch", "SELECT MAX(CDFILIAL) FROM FILIAL").toString(),
+             QStringLiteral("%1").arg(branches, 4, 10, QLatin1Char('0')));
     QCOMPARE(count(db, "SELECT COUNT(*) FROM FILIAL WHERE IDMATRIZ = 'S' AND CDFILIAL = '0001'"), 1);
     QCOMPARE(count(db, "SELECT COUNT(*) FROM FILIGRUP"), qint64(branches));
     QCOMPARE(count(db, "SELECT COUNT(*) FROM PRATO WHERE CDFILAUXPRAT = 'P' AND CDNVPRATO = 3"), qint64(dishes));
     QTEST(int(count(db, "SELECT COUNT(*) FROM PRATO WHERE CDNVPRATO = 1")), "groups1");
     QTEST(int(count(db, "SELECT COUNT(*) FROM PRATO WHERE CDNVPRATO = 2")), "groups2");
     QCOMPARE(count(db, "SELECT COUNT(*) FROM PRATO D WHERE D.CDNVPRATO = 3 AND (LENGTH(D.CDPRATO) <> 7 OR NOT EXISTS "
-                       "(SELECT 1 FROM PRATO G WHERE G.CDFILAUXPRAT = D.CDFILAUXPRAT AND G.CDNVPRATO = 2 AND G.CDPRATO = SUBSTR(D.CDPRATO, 1, 4)))"),
+                       "(SELECT 1 FROM PRATO G WHERE G.CDFILAUXPRAT = D.CDFILAUXPRAT AND G.CDNVPRATO = 2 AND G.CDPRATO "
+                       "= SUBSTR(D.CDPRATO, 1, 4)))"),
              0);
     QCOMPARE(count(db, "SELECT COUNT(*) FROM RECEITA"), qint64(branches) * dishes * lines);
     // Every line names a product enabled at its branch, never twice in one recipe.
-    QCOMPARE(count(db, "SELECT COUNT(*) FROM RECEITA R WHERE NOT EXISTS (SELECT 1 FROM PRODFILI P WHERE P.CDFILIAL = R.CDFILIAL AND P.CDARVPROD = R.CDARVPROD)"), 0);
-    QCOMPARE(count(db, "SELECT COUNT(*) FROM (SELECT CDFILIAL, CDPRATO, CDARVPROD FROM RECEITA GROUP BY CDFILIAL, CDPRATO, CDARVPROD HAVING COUNT(*) > 1) X"), 0);
+    QCOMPARE(count(db, "SELECT COUNT(*) FROM RECEITA R WHERE NOT EXISTS (SELECT 1 FROM PRODFILI P WHERE P.CDFILIAL = "
+                       "R.CDFILIAL AND P.CDARVPROD = R.CDARVPROD)"),
+             0);
+    QCOMPARE(count(db, "SELECT COUNT(*) FROM (SELECT CDFILIAL, CDPRATO, CDARVPROD FROM RECEITA GROUP BY CDFILIAL, "
+                       "CDPRATO, CDARVPROD HAVING COUNT(*) > 1) X"),
+             0);
     const qint64 serviceRecipes = count(db, "SELECT COUNT(*) FROM RECEITASERV");
     QVERIFY(serviceRecipes > 0 && serviceRecipes <= qint64(branches) * 2 * std::min(dishes, 20) * lines);
     QCOMPARE(count(db, "SELECT COUNT(*) FROM OPERFILI WHERE CDOPERADOR = 'demo'"), qint64(branches));
-    QVERIFY(verifyPassword("demo", SqlRunner(db).value("hash", "SELECT DSSENHA FROM OPERADOR WHERE CDOPERADOR = 'demo'").toString()));
+    QVERIFY(verifyPassword(
+        "demo", SqlRunner(db).value("hash", "SELECT DSSENHA FROM OPERADOR WHERE CDOPERADOR = 'demo'").toString()));
     // The recipe key is in force after the load (PostgreSQL rebuilds it at the end).
     QSqlQuery duplicate(db);
     QVERIFY(!duplicate.exec("INSERT INTO RECEITA SELECT * FROM RECEITA WHERE NRSEQ = 1"));

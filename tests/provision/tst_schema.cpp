@@ -9,8 +9,7 @@
 using namespace suite::db;
 using namespace suite::provision;
 
-class tst_Schema : public QObject
-{
+class tst_Schema : public QObject {
     Q_OBJECT
 private slots:
     void createsEveryTable_data() { suite::test::addDialectRows(); }
@@ -30,10 +29,10 @@ void tst_Schema::createsEveryTable()
     QVERIFY(!hasSchema(tdb.db()));
     createSchema(tdb.db());
     QVERIFY(hasSchema(tdb.db()));
-    const QStringList expected = {"FILIAL", "GRUPFILI", "FILIGRUP", "PICTURE", "TIPOPRAT", "PRATO", "SERVPADR",
-                                  "SERVICO", "CARDCICLO", "CARDCICLOITEM", "CARDAPIO", "PRODUTO", "PRODFILI",
-                                  "RECEITA", "RECEITASERV", "OPERADOR", "OPERFILI", "CONFIGSERV", "INTGCENTRAL",
-                                  "INTGCENTRALANT"};
+    const QStringList expected = {"FILIAL",   "GRUPFILI", "FILIGRUP",   "PICTURE",     "TIPOPRAT",
+                                  "PRATO",    "SERVPADR", "SERVICO",    "CARDCICLO",   "CARDCICLOITEM",
+                                  "CARDAPIO", "PRODUTO",  "PRODFILI",   "RECEITA",     "RECEITASERV",
+                                  "OPERADOR", "OPERFILI", "CONFIGSERV", "INTGCENTRAL", "INTGCENTRALANT"};
     // Empty, but for the schema version a server checks before it serves.
     for (const QString& table : expected) {
         QCOMPARE(SqlRunner(tdb.db()).value(table, QStringLiteral("SELECT COUNT(*) FROM %1").arg(table)).toInt(),
@@ -54,7 +53,8 @@ void tst_Schema::secondCreationFailsWithPurpose()
     }
     // The failed attempt rolled back and left the first schema usable.
     QVERIFY(hasSchema(tdb.db()));
-    SqlRunner(tdb.db()).run(QStringLiteral("insert"), QStringLiteral("INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES ('0001', 'Matriz')"));
+    SqlRunner(tdb.db()).run(QStringLiteral("insert"),
+                            QStringLiteral("INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES ('0001', 'Matriz')"));
 }
 
 void tst_Schema::readingConnectionOnlyReads_data()
@@ -71,8 +71,10 @@ void tst_Schema::readingConnectionOnlyReads_data()
         QTest::addRow("%s drops the run history", qPrintable(d)) << d << "DROP TABLE INTGCENTRALANT" << false;
     }
     // A SQLite file is readable by whoever can open it; PostgreSQL keeps these from the reader.
-    QTest::addRow("postgres reads the token key") << "postgres" << "SELECT VLCHAVE FROM CONFIGSERV" << false;
-    QTest::addRow("postgres reads password hashes") << "postgres" << "SELECT DSSENHA FROM OPERADOR" << false;
+    QTest::addRow("postgres reads the token key") << "postgres"
+                                                  << "SELECT VLCHAVE FROM CONFIGSERV" << false;
+    QTest::addRow("postgres reads password hashes") << "postgres"
+                                                    << "SELECT DSSENHA FROM OPERADOR" << false;
 }
 
 void tst_Schema::readingConnectionOnlyReads()
@@ -89,7 +91,8 @@ void tst_Schema::readingConnectionOnlyReads()
     }
     closeDatabase(name);
     QVERIFY(hasSchema(tdb.db()));
-    QCOMPARE(SqlRunner(tdb.db()).value(QStringLiteral("count"), QStringLiteral("SELECT COUNT(*) FROM FILIAL")).toInt(), 0);
+    QCOMPARE(SqlRunner(tdb.db()).value(QStringLiteral("count"), QStringLiteral("SELECT COUNT(*) FROM FILIAL")).toInt(),
+             0);
 }
 
 void tst_Schema::keysAreEnforced_data()

@@ -9,12 +9,12 @@
 #include "package/pkg_rci06000.h"
 #include "screen/intgcentral.h"
 
+#include <buttonflat.h>
 #include <dialogs.h>
 #include <hostservices.h>
 #include <logincontext.h>
 #include <netconnection.h>
 #include <radiobutton.h>
-#include <buttonflat.h>
 #include <scripteddialogs.h>
 
 #include <QApplication>

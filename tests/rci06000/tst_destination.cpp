@@ -156,7 +156,7 @@ void tst_Destination::refusedSourceKeepsTheFocus()
     form->rbtTodosPrat->click();
     form->medAgrupFilial->setFocus();
     QCOMPARE(focused(), static_cast<QWidget*>(form->medAgrupFilial));
-    QCOMPARE(m_host.errors, QStringList(2, "Filial não cadastrada."));   // refused at each attempt
+    QCOMPARE(m_host.errors, QStringList(2, "Filial não cadastrada.")); // refused at each attempt
 }
 
 void tst_Destination::lookUpChoiceShowsCodeAndName()
@@ -166,9 +166,9 @@ void tst_Destination::lookUpChoiceShowsCodeAndName()
     m_dialogs->queueLookup("0004");
     form->sbtFilial->click();
     QCOMPARE(form->medCdFilial->text(), QString("0004"));
-    QCOMPARE(form->edtNmFilial->text(), QString("Cozinha Industrial Betim"));   // not blanked by the code's change
+    QCOMPARE(form->edtNmFilial->text(), QString("Cozinha Industrial Betim")); // not blanked by the code's change
     QVERIFY(form->rbtListaPrat->isChecked());
-    QCOMPARE(focused(), static_cast<QWidget*>(form->chbArvPadrao));             // where it was
+    QCOMPARE(focused(), static_cast<QWidget*>(form->chbArvPadrao)); // where it was
 
     // Each opening reads the table afresh: a branch added in between is offered.
     QSqlQuery q(m_backend.database().db());
@@ -186,12 +186,26 @@ void tst_Destination::groupingCode_data()
     QTest::addColumn<QString>("shown");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("message");
-    QTest::newRow("short code") << "1" << "0000000001" << "Região Sudeste" << "";
-    QTest::newRow("letters as stored") << "SUL01" << "00000SUL01" << "Sul maiúsculo" << "";
-    QTest::newRow("letters in another case") << "sul01" << "00000sul01" << ""
+    QTest::newRow("short code") << "1"
+                                << "0000000001"
+                                << "Região Sudeste"
+                                << "";
+    QTest::newRow("letters as stored") << "SUL01"
+                                       << "00000SUL01"
+                                       << "Sul maiúsculo"
+                                       << "";
+    QTest::newRow("letters in another case") << "sul01"
+                                             << "00000sul01"
+                                             << ""
                                              << "Agrupamento de filiais não cadastrado.";
-    QTest::newRow("unknown") << "77" << "0000000077" << "" << "Agrupamento de filiais não cadastrado.";
-    QTest::newRow("blank: all branches, no look-up") << "   " << "   " << "" << "";
+    QTest::newRow("unknown") << "77"
+                             << "0000000077"
+                             << ""
+                             << "Agrupamento de filiais não cadastrado.";
+    QTest::newRow("blank: all branches, no look-up") << "   "
+                                                     << "   "
+                                                     << ""
+                                                     << "";
 }
 
 void tst_Destination::groupingCode()
@@ -278,16 +292,14 @@ void tst_Destination::markToggles_data()
     const QString all(kAllBranches, 'S');
     QTest::newRow("first mark-all marks all, rescinded too") << QStringList{"all"} << all << "";
     QTest::newRow("second mark-all unmarks all") << QStringList{"all", "all"} << none << "";
-    QTest::newRow("after a single mark, mark-all unmarks")
-        << QStringList{"dbl 2", "all"} << none << "";
-    QTest::newRow("after a single unmark, mark-all marks")
-        << QStringList{"all", "dbl 2", "all"} << all << "";
+    QTest::newRow("after a single mark, mark-all unmarks") << QStringList{"dbl 2", "all"} << none << "";
+    QTest::newRow("after a single unmark, mark-all marks") << QStringList{"all", "dbl 2", "all"} << all << "";
     QTest::newRow("double click toggles") << QStringList{"dbl 0", "dbl 1", "dbl 1"} << "S" + none.mid(1) << "";
     QTest::newRow("rescinded refused on double click")
         << QStringList{QString("dbl %1").arg(kRescindedRow)} << none << "Filial com contrato rescindido.";
     QTest::newRow("rescinded unmarked after mark-all without a message")
-        << QStringList{"all", QString("dbl %1").arg(kRescindedRow)} << all.left(kRescindedRow) + "N" + all.mid(kRescindedRow + 1)
-        << "";
+        << QStringList{"all", QString("dbl %1").arg(kRescindedRow)}
+        << all.left(kRescindedRow) + "N" + all.mid(kRescindedRow + 1) << "";
     QTest::newRow("space and ctrl+space") << QStringList{"space 3", "ctrl+space"} << none << "";
     QTest::newRow("shift+space does nothing") << QStringList{"shift+space 3"} << none << "";
     QTest::newRow("ctrl+delete deletes nothing") << QStringList{"all", "ctrl+del"} << all << "";
@@ -342,11 +354,11 @@ void tst_Destination::markAllKeepsTheUsersRow()
     QCOMPARE(form->cdsFiliGrup->RecNo(), 5);
     QCOMPARE(form->cdsFiliGrup->FieldByName("CDFILIAL")->AsString(), code);
     QCOMPARE(form->dbgFiliGrup->currentIndex().row(), 5);
-    QCOMPARE(form->dbgFiliGrup->repaintCount() - repaints, 1);   // the grid refreshed once
+    QCOMPARE(form->dbgFiliGrup->repaintCount() - repaints, 1); // the grid refreshed once
 
     // Each row's mark is drawn from its own value, on the cell's own background.
     form->cdsFiliGrup->setRecNo(4);
-    doubleClick(form, 4);   // row 4 unmarked, row 4 current
+    doubleClick(form, 4); // row 4 unmarked, row 4 current
     mrv::TDBGrid* grid = form->dbgFiliGrup;
     const QImage shot = grid->viewport()->grab().toImage();
     auto ticks = [&](int row) {
@@ -413,19 +425,23 @@ void tst_Destination::confirmationChecks_data()
     QTest::addColumn<QStringList>("setup");
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("focus");
-    QTest::newRow("all pass: the question follows") << QStringList{"mark"} << "conf_op" << "";
+    QTest::newRow("all pass: the question follows") << QStringList{"mark"} << "conf_op"
+                                                    << "";
     QTest::newRow("cycle filter checked first")
-        << QStringList{"cycle", "data", "noTrees"} << "Ciclo deve ser informado." << "rbtListaCiclo";
+        << QStringList{"cycle", "data", "noTrees"} << "Ciclo deve ser informado."
+        << "rbtListaCiclo";
     QTest::newRow("menu data: no start date") << QStringList{"data", "noTrees"} << "Data inicial deve ser informada."
                                               << "depDataInic";
-    QTest::newRow("menu data: end before start")
-        << QStringList{"data", "dates 10/03/2026 09/03/2026"}
-        << "Data final do cardápio deve ser maior ou igual à data inicial." << "depDataInic";
+    QTest::newRow("menu data: end before start") << QStringList{"data", "dates 10/03/2026 09/03/2026"}
+                                                 << "Data final do cardápio deve ser maior ou igual à data inicial."
+                                                 << "depDataInic";
     QTest::newRow("menu data: equal dates pass to the services")
-        << QStringList{"data", "dates 10/03/2026 10/03/2026"} << "Serviço deve ser informado." << "rbtListaServ";
-    QTest::newRow("no tree") << QStringList{"noTrees", "mark"} << "Árvore deve ser informada." << "chbArvPadrao";
-    QTest::newRow("no destination marked")
-        << QStringList{} << "Não há filial destino informada para a integração." << "dbgFiliGrup";
+        << QStringList{"data", "dates 10/03/2026 10/03/2026"} << "Serviço deve ser informado."
+        << "rbtListaServ";
+    QTest::newRow("no tree") << QStringList{"noTrees", "mark"} << "Árvore deve ser informada."
+                             << "chbArvPadrao";
+    QTest::newRow("no destination marked") << QStringList{} << "Não há filial destino informada para a integração."
+                                           << "dbgFiliGrup";
     QTest::newRow("dish list empty under Lista") << QStringList{"mark", "lista"} << "Prato deve ser informado."
                                                  << "rbtListaPrat";
 }
@@ -445,7 +461,7 @@ void tst_Destination::confirmationChecks()
             form->chbCicloCard->click();
         } else if (word == "data") {
             form->chbDadoCard->click();
-            form->rbtTodosPrat->click();   // the switch returned the dish scope to "Lista"
+            form->rbtTodosPrat->click(); // the switch returned the dish scope to "Lista"
         } else if (word.startsWith("dates ")) {
             form->depDataInic->setDate(QDate::fromString(word.section(' ', 1, 1), "dd/MM/yyyy"));
             form->depDataFina->setDate(QDate::fromString(word.section(' ', 2, 2), "dd/MM/yyyy"));
@@ -468,7 +484,7 @@ void tst_Destination::confirmationChecks()
     if (!focus.isEmpty())
         QCOMPARE(focused()->objectName(), focus);
     if (focus == "dbgFiliGrup")
-        QCOMPARE(form->cdsFiliGrup->RecNo(), 0);   // the scan for a mark ends on the first row
+        QCOMPARE(form->cdsFiliGrup->RecNo(), 0); // the scan for a mark ends on the first row
 }
 
 QTEST_MAIN(tst_Destination)

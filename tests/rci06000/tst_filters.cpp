@@ -19,9 +19,9 @@ struct Group {
     const char* todos;
     const char* lista;
     const char* picker;
-    const char* list;       // the screen's property
+    const char* list; // the screen's property
     const char* key;
-    bool cycle;             // in the menu-cycle filter, else in the menu-data filter
+    bool cycle; // in the menu-cycle filter, else in the menu-data filter
 };
 
 const Group kGroups[] = {
@@ -135,13 +135,15 @@ void tst_Filters::completeFilter(const Group& g)
 void tst_Filters::whatEmptiesTheDishList_data()
 {
     QTest::addColumn<QString>("group");
-    QTest::addColumn<QString>("action");   // "Todos", "Lista" (after "Todos") or "switch off"
+    QTest::addColumn<QString>("action"); // "Todos", "Lista" (after "Todos") or "switch off"
     for (const Group& g : kGroups) {
         QTest::newRow(qPrintable(QString(g.todos))) << g.list << "Todos";
         QTest::newRow(qPrintable(QString(g.lista) + " after Todos")) << g.list << "Lista";
     }
-    QTest::newRow("menu data switched off") << "stListaServ" << "switch off";
-    QTest::newRow("menu cycle switched off") << "stListaCiclo" << "switch off";
+    QTest::newRow("menu data switched off") << "stListaServ"
+                                            << "switch off";
+    QTest::newRow("menu cycle switched off") << "stListaCiclo"
+                                             << "switch off";
 }
 
 void tst_Filters::whatEmptiesTheDishList()
@@ -154,14 +156,14 @@ void tst_Filters::whatEmptiesTheDishList()
         m_form->rbtListaPrat->click();
         m_dialogs->queuePickFirst(2);
         button("sbtPesqPrat")->click();
-        QCOMPARE(dishList(m_form).count('_'), 2);   // two dishes the service found for the filter
+        QCOMPARE(dishList(m_form).count('_'), 2); // two dishes the service found for the filter
     };
     pickTwoDishes();
     QVERIFY2(m_host.errors.isEmpty(), qPrintable(m_host.errors.join('\n')));
 
     if (action == "switch off") {
         button(g.cycle ? "chbCicloCard" : "chbDadoCard")->click();
-        QCOMPARE(list(g.list), QString(g.key) + "_");   // the filter's lists stay for the next time
+        QCOMPARE(list(g.list), QString(g.key) + "_"); // the filter's lists stay for the next time
     } else {
         button(g.todos)->click();
         QVERIFY(list(g.list).isEmpty());
@@ -170,7 +172,7 @@ void tst_Filters::whatEmptiesTheDishList()
             pickTwoDishes();
             button(g.lista)->click();
             QVERIFY(button(g.picker)->isEnabled());
-            QVERIFY(list(g.list).isEmpty());   // picked again after "Todos"
+            QVERIFY(list(g.list).isEmpty()); // picked again after "Todos"
         }
     }
     QVERIFY(dishList(m_form).isEmpty());
@@ -212,9 +214,12 @@ void tst_Filters::dateCheck_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("message");
-    QTest::newRow("first accepted day") << "01/01/1900" << "";
-    QTest::newRow("the day before") << "31/12/1899" << "\"31/12/1899\" não é uma data válida.";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("first accepted day") << "01/01/1900"
+                                        << "";
+    QTest::newRow("the day before") << "31/12/1899"
+                                    << "\"31/12/1899\" não é uma data válida.";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void tst_Filters::dateCheck()
@@ -230,8 +235,8 @@ void tst_Filters::dateCheck()
         QCOMPARE(editor->GetDate().isValid(), !typed.isEmpty());
         m_form->rbtListaServ->setFocus();
         QCOMPARE(m_dialogs->lastText(), message);
-        QCOMPARE(QApplication::focusWidget(), message.isEmpty() ? static_cast<QWidget*>(m_form->rbtListaServ)
-                                                                : static_cast<QWidget*>(editor));
+        QCOMPARE(QApplication::focusWidget(),
+                 message.isEmpty() ? static_cast<QWidget*>(m_form->rbtListaServ) : static_cast<QWidget*>(editor));
         editor->clear();
     }
 }
@@ -246,7 +251,7 @@ void tst_Filters::failedSearchHidesTheAnimation()
     QCOMPARE(m_host.errors.size(), 1);
     QVERIFY(!mrv::ShowAviActive());
     QVERIFY(dishList(m_form).isEmpty());
-    QCOMPARE(m_dialogs->pendingAnswers(), 1);   // the picker never opened
+    QCOMPARE(m_dialogs->pendingAnswers(), 1); // the picker never opened
 }
 
 void tst_Filters::f9AndEmptyPickers()

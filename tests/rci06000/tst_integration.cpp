@@ -39,8 +39,9 @@ Recipes localRecipes(QSqlDatabase& db)
            "ORDER BY CDFILIAL, CDFILAUXPRAT, CDPRATO, NRSEQ");
     while (q.next())
         recipes[QStringList{q.value(0).toString(), q.value(1).toString(), q.value(2).toString()}.join('|')]
-            << QStringList{q.value(3).toString(), q.value(4).toString(), QString::number(q.value(5).toDouble(), 'g', 12),
-                           q.value(6).toString()}.join('|');
+            << QStringList{q.value(3).toString(), q.value(4).toString(),
+                           QString::number(q.value(5).toDouble(), 'g', 12), q.value(6).toString()}
+                   .join('|');
     return recipes;
 }
 
@@ -141,8 +142,8 @@ QStringList rowsOf(mrv::TDataSet* dataSet)
 
 } // namespace
 
-#define SKIP_UNAVAILABLE(dialect)                                                              \
-    if (const QString why = suite::test::TestDatabase::unavailable(dialect); !why.isEmpty()) \
+#define SKIP_UNAVAILABLE(dialect)                                                                                      \
+    if (const QString why = suite::test::TestDatabase::unavailable(dialect); !why.isEmpty())                           \
     QSKIP(qPrintable(why))
 
 class tst_Integration : public QObject {
@@ -277,10 +278,10 @@ void tst_Integration::cleanRun()
     const QString dish = cleanDish(db, "0009");
     QVERIFY(!dish.isEmpty());
     pickDishes(form, {"P" + dish});
-    form->chbServico->setChecked(false);   // local recipes only: "FX"
+    form->chbServico->setChecked(false); // local recipes only: "FX"
     mark(form, {"0009"});
     const Recipes before = localRecipes(db);
-    QVERIFY(before.value("0009|P|" + dish) != before.value("0001|P|" + dish));   // the run has something to do
+    QVERIFY(before.value("0009|P|" + dish) != before.value("0001|P|" + dish)); // the run has something to do
     const QStringList perService = allRows(db, "RECEITASERV");
     const int runs = runsRecorded(db);
 
@@ -332,11 +333,11 @@ void tst_Integration::runsWithObservationsAndTheirReports()
     QCOMPARE(m_host.cacheRefreshes.size(), 0);
     const QStringList firstLog = rowsOf(form->cdsLogIntCent);
     QVERIFY(!firstLog.isEmpty());
-    QCOMPARE(m_reportRows, firstLog);   // exactly the run's rows, in order
+    QCOMPARE(m_reportRows, firstLog); // exactly the run's rows, in order
     QVERIFY(m_dialogs->shownTexts().contains(
         "Exportação realizada, com observações. Deseja Visualizar o log da integração?"));
     QVERIFY(std::any_of(m_dialogs->shown().begin(), m_dialogs->shown().end(),
-                        [](const auto& s) { return s.kind == "preview"; }));   // previewed on activation
+                        [](const auto& s) { return s.kind == "preview"; })); // previewed on activation
 
     QStringList keys;
     const int keyColumn = form->qryPesqPratos->FieldByName("CDPESQPRAT")->index();
@@ -344,13 +345,16 @@ void tst_Integration::runsWithObservationsAndTheirReports()
         keys << form->qryPesqPratos->valueAt(row, keyColumn).toString();
     QVERIFY(keys.contains("P" + cleanDish(db, "0007")));
     QVERIFY(std::any_of(keys.begin(), keys.end(), [](const QString& k) { return k.startsWith("0001"); }));
-    QCOMPARE(localRecipes(db), expectedLocal(before, "0001", {"0007", "0009", "0013"}, keys, logKeys(form->cdsLogIntCent)));
+    QCOMPARE(localRecipes(db),
+             expectedLocal(before, "0001", {"0007", "0009", "0013"}, keys, logKeys(form->cdsLogIntCent)));
 
     // The saved report: the PDF shows the title and the rows, the CSV is UTF-8 with a header row.
     QFile csvFile(csv);
     QVERIFY(csvFile.open(QIODevice::ReadOnly));
-    const QStringList csvLines = QString::fromUtf8(csvFile.readAll()).remove(QChar(0xFEFF)).split("\r\n", Qt::SkipEmptyParts);
-    QCOMPARE(csvLines.value(0), QString("Prato;Árvore;Nome do prato;Receita;Produto;Nome do produto / serviço;Observação"));
+    const QStringList csvLines =
+        QString::fromUtf8(csvFile.readAll()).remove(QChar(0xFEFF)).split("\r\n", Qt::SkipEmptyParts);
+    QCOMPARE(csvLines.value(0),
+             QString("Prato;Árvore;Nome do prato;Receita;Produto;Nome do produto / serviço;Observação"));
     QCOMPARE(csvLines.size(), firstLog.size() + 1);
     QVERIFY(csvLines.join('\n').contains("Prato não cadastrado na filial destino"));
     const QString pdftotext = QStandardPaths::findExecutable("pdftotext");
@@ -372,7 +376,7 @@ void tst_Integration::runsWithObservationsAndTheirReports()
     const QString blocked = blockedDish(db, "0009");
     QVERIFY(!blocked.isEmpty());
     pickDishes(form, {"P" + blocked, "00010101001"});
-    mark(form, {"0007", "0013"});   // unmarked again: only 0009 stays
+    mark(form, {"0007", "0013"}); // unmarked again: only 0009 stays
     before = localRecipes(db);
     confirm(form, {mrv::mrYes, mrv::mrYes});
     QVERIFY2(m_host.errors.isEmpty(), qPrintable(m_host.errors.join('\n')));
@@ -426,7 +430,7 @@ void tst_Integration::nothingChanges()
     QVERIFY2(m_host.errors.isEmpty(), qPrintable(m_host.errors.join('\n')));
     QCOMPARE(allRows(db, "RECEITA"), local);
     QCOMPARE(allRows(db, "RECEITASERV"), perService);
-    QCOMPARE(runsRecorded(db), how == "no" ? runs : runs + 1);   // "No" calls nothing at all
+    QCOMPARE(runsRecorded(db), how == "no" ? runs : runs + 1); // "No" calls nothing at all
     QCOMPARE(form->cdsLogIntCent->Active(), how != "no");
     QVERIFY(!mrv::ShowAviActive());
 }
@@ -444,9 +448,10 @@ void tst_Integration::allDishesOfOneWeeksMenus()
     QVERIFY(monday.isValid());
     // What the head office's menus of that week hold, at the dish level the screen lists.
     QStringList onTheMenus;
-    q.prepare("SELECT DISTINCT c.CDFILAUXPRAT, c.CDPRATO FROM CARDAPIO c JOIN PRATO p ON p.CDFILAUXPRAT = c.CDFILAUXPRAT"
-              " AND p.CDPRATO = c.CDPRATO WHERE c.CDFILIAL = '0001' AND c.DTCARDAPIO BETWEEN ? AND ?"
-              " AND p.CDNVPRATO = (SELECT MAX(CDNVPRATO) FROM PRATO) ORDER BY 2, 1");
+    q.prepare(
+        "SELECT DISTINCT c.CDFILAUXPRAT, c.CDPRATO FROM CARDAPIO c JOIN PRATO p ON p.CDFILAUXPRAT = c.CDFILAUXPRAT"
+        " AND p.CDPRATO = c.CDPRATO WHERE c.CDFILIAL = '0001' AND c.DTCARDAPIO BETWEEN ? AND ?"
+        " AND p.CDNVPRATO = (SELECT MAX(CDNVPRATO) FROM PRATO) ORDER BY 2, 1");
     q.addBindValue(monday.toString(Qt::ISODate));
     q.addBindValue(monday.addDays(6).toString(Qt::ISODate));
     QVERIFY(q.exec());

@@ -29,10 +29,9 @@ QJsonObject branchesPacket(const QString& code)
     auto column = [](const char* name, int size) {
         return QJsonObject{{"name", name}, {"type", "string"}, {"size", size}};
     };
-    return QJsonObject{
-        {"columns", QJsonArray{column("IDMARCADO", 1), column("CDFILIAL", 4), column("NMFILIAL", 30),
-                               column("IDCNTRRESC", 1)}},
-        {"rows", QJsonArray{QJsonArray{"N", code, "Filial Sul", "N"}}}};
+    return QJsonObject{{"columns", QJsonArray{column("IDMARCADO", 1), column("CDFILIAL", 4), column("NMFILIAL", 30),
+                                              column("IDCNTRRESC", 1)}},
+                       {"rows", QJsonArray{QJsonArray{"N", code, "Filial Sul", "N"}}}};
 }
 
 } // namespace
@@ -105,10 +104,10 @@ void tst_IntgCentral::enabledBeforeAndAfterCreate_data()
     QTest::addColumn<bool>("before");
     QTest::addColumn<bool>("after");
     // Pickers are enabled in the model; creation switches both filters off.
-    for (const char* name : {"sbtCiclo", "sbtPadraoServCiclo", "sbtTpPratCiclo", "rbtTodosCiclo", "rbtListaCiclo",
-                             "rbtTodosServCiclo", "rbtListaServCiclo", "rbtTodosTpPratCiclo", "rbtListaTpPratCiclo",
-                             "depDataInic", "depDataFina", "rbtTodosServ", "rbtListaServ", "rbtTodosPrato",
-                             "rbtListaPrato", "sbtPrato"})
+    for (const char* name :
+         {"sbtCiclo", "sbtPadraoServCiclo", "sbtTpPratCiclo", "rbtTodosCiclo", "rbtListaCiclo", "rbtTodosServCiclo",
+          "rbtListaServCiclo", "rbtTodosTpPratCiclo", "rbtListaTpPratCiclo", "depDataInic", "depDataFina",
+          "rbtTodosServ", "rbtListaServ", "rbtTodosPrato", "rbtListaPrato", "sbtPrato"})
         QTest::newRow(name) << name << true << false;
     for (const char* name : {"sbtConfirma", "sbtProcurar", "sbtServico", "edtNmFilial", "edtAgrupFilial"})
         QTest::newRow(name) << name << false << false;
@@ -135,13 +134,14 @@ void tst_IntgCentral::checkedDefaults()
 {
     TfrmIntgCentral form;
     auto verify = [&form, this](const char* stage) {
-        for (const char* name : {"chbArvPadrao", "chbArvLocal", "chbLocal", "chbServico", "rbtListaCiclo",
-                                 "rbtListaServCiclo", "rbtListaTpPratCiclo", "rbtListaServ", "rbtListaPrato",
-                                 "rbtListaPrat"})
+        for (const char* name :
+             {"chbArvPadrao", "chbArvLocal", "chbLocal", "chbServico", "rbtListaCiclo", "rbtListaServCiclo",
+              "rbtListaTpPratCiclo", "rbtListaServ", "rbtListaPrato", "rbtListaPrat"})
             QVERIFY2(control<QAbstractButton>(&form, name)->isChecked(), qPrintable(QString("%1 %2").arg(stage, name)));
         for (const char* name : {"chbCicloCard", "chbDadoCard", "rbtTodosCiclo", "rbtTodosServCiclo",
                                  "rbtTodosTpPratCiclo", "rbtTodosServ", "rbtTodosPrato", "rbtTodosPrat"})
-            QVERIFY2(!control<QAbstractButton>(&form, name)->isChecked(), qPrintable(QString("%1 %2").arg(stage, name)));
+            QVERIFY2(!control<QAbstractButton>(&form, name)->isChecked(),
+                     qPrintable(QString("%1 %2").arg(stage, name)));
     };
     verify("before creation");
     form.runCreate();
@@ -156,26 +156,45 @@ void tst_IntgCentral::geometry_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("relativeTo");
-    QTest::addColumn<QRect>("expected");   // parts that are `any` are not checked
-    QTest::newRow("Panel2") << "Panel2" << "frmIntgCentral" << QRect(0, 0, 439, 487);
-    QTest::newRow("panMenu") << "panMenu" << "frmIntgCentral" << QRect(439, 0, 47, 487);
-    QTest::newRow("grbOrigem") << "grbOrigem" << "Panel2" << QRect(0, 0, 439, 339);
-    QTest::newRow("panFilial") << "panFilial" << "grbOrigem" << QRect(any, any, 435, 25);
-    QTest::newRow("grbCicloCard") << "grbCicloCard" << "grbOrigem" << QRect(any, 47, 427, 93);
-    QTest::newRow("grbDadoCard") << "grbDadoCard" << "grbOrigem" << QRect(any, 143, 427, 93);
-    QTest::newRow("grbPratos") << "grbPratos" << "grbOrigem" << QRect(any, 240, 427, 93);
-    QTest::newRow("grbDestino") << "grbDestino" << "Panel2" << QRect(0, 340, 439, 141);
-    QTest::newRow("panAgrupFilial") << "panAgrupFilial" << "grbDestino" << QRect(any, any, 435, 86);
-    QTest::newRow("chbCicloCard") << "chbCicloCard" << "grbCicloCard" << QRect(11, -1, any, any);
-    QTest::newRow("chbDadoCard") << "chbDadoCard" << "grbDadoCard" << QRect(11, -1, any, any);
-    QTest::newRow("Panel1") << "Panel1" << "panMenu" << QRect(any, 101, 48, 28);
-    QTest::newRow("sbtProcurar") << "sbtProcurar" << "Panel1" << QRect(any, any, 40, 21);
-    QTest::newRow("medCdFilial") << "medCdFilial" << "panFilial" << QRect(any, any, 62, any);
-    QTest::newRow("edtNmFilial") << "edtNmFilial" << "panFilial" << QRect(any, any, 286, any);
-    QTest::newRow("depDataInic") << "depDataInic" << "grbData" << QRect(any, any, 114, any);
-    QTest::newRow("sbtPesqPrat") << "sbtPesqPrat" << "grbPrato" << QRect(any, any, 21, 21);
-    QTest::newRow("medAgrupFilial") << "medAgrupFilial" << "panAgrupFili" << QRect(any, any, 78, any);
-    QTest::newRow("edtAgrupFilial") << "edtAgrupFilial" << "panAgrupFili" << QRect(any, any, 209, any);
+    QTest::addColumn<QRect>("expected"); // parts that are `any` are not checked
+    QTest::newRow("Panel2") << "Panel2"
+                            << "frmIntgCentral" << QRect(0, 0, 439, 487);
+    QTest::newRow("panMenu") << "panMenu"
+                             << "frmIntgCentral" << QRect(439, 0, 47, 487);
+    QTest::newRow("grbOrigem") << "grbOrigem"
+                               << "Panel2" << QRect(0, 0, 439, 339);
+    QTest::newRow("panFilial") << "panFilial"
+                               << "grbOrigem" << QRect(any, any, 435, 25);
+    QTest::newRow("grbCicloCard") << "grbCicloCard"
+                                  << "grbOrigem" << QRect(any, 47, 427, 93);
+    QTest::newRow("grbDadoCard") << "grbDadoCard"
+                                 << "grbOrigem" << QRect(any, 143, 427, 93);
+    QTest::newRow("grbPratos") << "grbPratos"
+                               << "grbOrigem" << QRect(any, 240, 427, 93);
+    QTest::newRow("grbDestino") << "grbDestino"
+                                << "Panel2" << QRect(0, 340, 439, 141);
+    QTest::newRow("panAgrupFilial") << "panAgrupFilial"
+                                    << "grbDestino" << QRect(any, any, 435, 86);
+    QTest::newRow("chbCicloCard") << "chbCicloCard"
+                                  << "grbCicloCard" << QRect(11, -1, any, any);
+    QTest::newRow("chbDadoCard") << "chbDadoCard"
+                                 << "grbDadoCard" << QRect(11, -1, any, any);
+    QTest::newRow("Panel1") << "Panel1"
+                            << "panMenu" << QRect(any, 101, 48, 28);
+    QTest::newRow("sbtProcurar") << "sbtProcurar"
+                                 << "Panel1" << QRect(any, any, 40, 21);
+    QTest::newRow("medCdFilial") << "medCdFilial"
+                                 << "panFilial" << QRect(any, any, 62, any);
+    QTest::newRow("edtNmFilial") << "edtNmFilial"
+                                 << "panFilial" << QRect(any, any, 286, any);
+    QTest::newRow("depDataInic") << "depDataInic"
+                                 << "grbData" << QRect(any, any, 114, any);
+    QTest::newRow("sbtPesqPrat") << "sbtPesqPrat"
+                                 << "grbPrato" << QRect(any, any, 21, 21);
+    QTest::newRow("medAgrupFilial") << "medAgrupFilial"
+                                    << "panAgrupFili" << QRect(any, any, 78, any);
+    QTest::newRow("edtAgrupFilial") << "edtAgrupFilial"
+                                    << "panAgrupFili" << QRect(any, any, 209, any);
 }
 
 void tst_IntgCentral::geometry()
@@ -220,18 +239,24 @@ void tst_IntgCentral::catalogue_data()
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("text");
     // The screen asks for some keys in another case than they are stored under.
-    QTest::newRow("PADRAO") << "PADRAO" << "Padrão";
-    QTest::newRow("LOCAL") << "LOCAL" << "Local";
-    QTest::newRow("SERVICO") << "SERVICO" << "Servico";
-    QTest::newRow("Prato_nCad") << "Prato_nCad" << "Não existe prato para a filial informada.";
+    QTest::newRow("PADRAO") << "PADRAO"
+                            << "Padrão";
+    QTest::newRow("LOCAL") << "LOCAL"
+                           << "Local";
+    QTest::newRow("SERVICO") << "SERVICO"
+                             << "Servico";
+    QTest::newRow("Prato_nCad") << "Prato_nCad"
+                                << "Não existe prato para a filial informada.";
     QTest::newRow("intg_mat") << "intg_mat"
                               << "Integração de Receitas Centralizada só pode ser realizada em modo matriz.";
     QTest::newRow("conf_op, two lines") << "CONF_OP"
                                         << "As receitas dos pratos da filial destino serão sobrepostas pelas "
                                            "respectivas receitas do prato de origem. \r\nConfirma operação?";
-    QTest::newRow("key with a sign") << "PratoFin<PratoIni" << "Prato Final deve ser maior ou igual a Prato Inicial.";
+    QTest::newRow("key with a sign") << "PratoFin<PratoIni"
+                                     << "Prato Final deve ser maior ou igual a Prato Inicial.";
     // No line for the cycle picker's empty-list key: the key itself shows.
-    QTest::newRow("missing key") << "Ciclo_nCad" << "Ciclo_nCad";
+    QTest::newRow("missing key") << "Ciclo_nCad"
+                                 << "Ciclo_nCad";
 }
 
 void tst_IntgCentral::catalogue()
@@ -261,10 +286,18 @@ void tst_IntgCentral::typedCodes_data()
     QTest::addColumn<QString>("edit");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("branch: lower case becomes upper") << "medCdFilial" << "ab1" << "AB1";
-    QTest::newRow("branch: a fifth character is refused") << "medCdFilial" << "x0012" << "X001";
-    QTest::newRow("grouping: any case, ten characters") << "medAgrupFilial" << "abcDEfghij" << "abcDEfghij";
-    QTest::newRow("grouping: an eleventh is refused") << "medAgrupFilial" << "0000000001X" << "0000000001";
+    QTest::newRow("branch: lower case becomes upper") << "medCdFilial"
+                                                      << "ab1"
+                                                      << "AB1";
+    QTest::newRow("branch: a fifth character is refused") << "medCdFilial"
+                                                          << "x0012"
+                                                          << "X001";
+    QTest::newRow("grouping: any case, ten characters") << "medAgrupFilial"
+                                                        << "abcDEfghij"
+                                                        << "abcDEfghij";
+    QTest::newRow("grouping: an eleventh is refused") << "medAgrupFilial"
+                                                      << "0000000001X"
+                                                      << "0000000001";
 }
 
 void tst_IntgCentral::typedCodes()
@@ -344,13 +377,13 @@ void tst_IntgCentral::branchChangeResetsDependants()
 void tst_IntgCentral::filterSwitch_data()
 {
     QTest::addColumn<QString>("filter");
-    QTest::addColumn<QStringList>("todos");         // "Todos" options selected before switching on
+    QTest::addColumn<QStringList>("todos"); // "Todos" options selected before switching on
     QTest::addColumn<QStringList>("enabledWhenOn");
     QTest::addColumn<QStringList>("disabledWhenOn");
-    const QStringList dataInputs{"depDataInic", "depDataFina", "rbtTodosServ", "rbtListaServ", "rbtTodosPrato",
-                                 "rbtListaPrato"};
-    const QStringList cycleOptions{"rbtTodosCiclo", "rbtListaCiclo", "rbtTodosServCiclo", "rbtListaServCiclo",
-                                   "rbtTodosTpPratCiclo", "rbtListaTpPratCiclo"};
+    const QStringList dataInputs{"depDataInic",  "depDataFina",   "rbtTodosServ",
+                                 "rbtListaServ", "rbtTodosPrato", "rbtListaPrato"};
+    const QStringList cycleOptions{"rbtTodosCiclo",     "rbtListaCiclo",       "rbtTodosServCiclo",
+                                   "rbtListaServCiclo", "rbtTodosTpPratCiclo", "rbtListaTpPratCiclo"};
     QTest::newRow("data, all lists") << "chbDadoCard" << QStringList{}
                                      << dataInputs + QStringList{"sbtServico", "sbtPrato"} << QStringList{};
     QTest::newRow("data, all services") << "chbDadoCard" << QStringList{"rbtTodosServ"}
@@ -413,8 +446,8 @@ void tst_IntgCentral::markImages()
                 count += image.pixelColor(x, y) == QColor(Qt::black) ? 1 : 0;
         return count;
     };
-    QVERIFY(blackInside(check) > 4);      // the tick
-    QCOMPARE(blackInside(uncheck), 0);    // an empty white box
+    QVERIFY(blackInside(check) > 4);   // the tick
+    QCOMPARE(blackInside(uncheck), 0); // an empty white box
     QCOMPARE(uncheck.pixelColor(8, 8), QColor(Qt::white));
     // The olive background is the transparent colour.
     const QColor corner = uncheck.pixelColor(0, 0);

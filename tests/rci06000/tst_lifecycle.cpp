@@ -225,7 +225,7 @@ void tst_Lifecycle::loadStepsRunOncePerLoad()
     rci06000::PackageUnload();
     rci06000::PackageUnload();
     QCOMPARE(rci06000::Cli_rci06000().counter(), 0);
-    rci06000::PackageUnload();   // an unbalanced unload changes nothing
+    rci06000::PackageUnload(); // an unbalanced unload changes nothing
     QCOMPARE(rci06000::Cli_rci06001().counter(), 0);
     rci06000::PackageLoad();
     QVERIFY(!boStCriado);

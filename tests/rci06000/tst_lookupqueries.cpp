@@ -49,13 +49,17 @@ void tst_LookupQueries::dishSearch_data()
     for (const QString& dialect : suite::test::dialects()) {
         const QByteArray d = dialect.toLatin1();
         // Dish 0101001 exists in both trees: listed once per tree, local code sorting first.
-        QTest::newRow((d + ": both trees").constData()) << dialect << "P" << "0002"
-                                          << QStringList{"00020101001", "P0101001", "P0101002"};
-        QTest::newRow((d + ": standard only").constData()) << dialect << "P" << "X" << QStringList{"P0101001", "P0101002"};
-        QTest::newRow((d + ": local only").constData()) << dialect << "X" << "0002" << QStringList{"00020101001"};
-        QTest::newRow((d + ": no tree").constData()) << dialect << "X" << "X" << QStringList{};
+        QTest::newRow((d + ": both trees").constData()) << dialect << "P"
+                                                        << "0002" << QStringList{"00020101001", "P0101001", "P0101002"};
+        QTest::newRow((d + ": standard only").constData()) << dialect << "P"
+                                                           << "X" << QStringList{"P0101001", "P0101002"};
+        QTest::newRow((d + ": local only").constData()) << dialect << "X"
+                                                        << "0002" << QStringList{"00020101001"};
+        QTest::newRow((d + ": no tree").constData()) << dialect << "X"
+                                                     << "X" << QStringList{};
         // Only the highest level of the whole table counts, wherever it occurs.
-        QTest::newRow((d + ": branch with lower levels only").constData()) << dialect << "X" << "0003" << QStringList{};
+        QTest::newRow((d + ": branch with lower levels only").constData()) << dialect << "X"
+                                                                           << "0003" << QStringList{};
     }
 }
 

@@ -49,8 +49,8 @@ void tst_Scripts::script()
     host.setProcessChannelMode(QProcess::MergedChannels);
     host.start(bin + "/suite-host",
                {"--server", QStringLiteral("127.0.0.1:%1").arg(m_backend.server().port()), "--database",
-                m_backend.database().url(), "--user", "demo", "--password", "demo", "--branch", "0001",
-                "--modules-dir", bin + "/../lib", "--open", "rci06000", "--automate", path});
+                m_backend.database().url(), "--user", "demo", "--password", "demo", "--branch", "0001", "--modules-dir",
+                bin + "/../lib", "--open", "rci06000", "--automate", path});
     QVERIFY2(host.waitForFinished(120000), "suite-host did not finish");
     const QString output = QString::fromUtf8(host.readAll());
     QVERIFY2(host.exitStatus() == QProcess::NormalExit && host.exitCode() == 0, qPrintable(output));

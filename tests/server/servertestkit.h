@@ -20,7 +20,7 @@
 namespace suite::test {
 
 // Source "0001" and "0007"; destinations with every reason an integration can leave something unchanged.
-inline const char *const kFixture[] = {
+inline const char* const kFixture[] = {
     "INSERT INTO FILIAL (CDFILIAL, NMFILIAL, IDMATRIZ, IDCNTRRESC) VALUES ('0001', 'Matriz', 'S', 'N'),"
     " ('0002', 'Filial Centro', 'N', 'N'), ('0003', 'Filial Norte', 'N', 'N'), ('0004', 'Filial Rescindida', 'N', 'S'),"
     " ('0005', 'Filial Sul', 'N', 'N'), ('0006', 'Filial Leste', 'N', 'N'), ('0007', 'Filial Oeste', 'N', 'N')",
@@ -59,8 +59,10 @@ inline const char *const kFixture[] = {
     " ('0007', 'P', '0101001', 1, '0000000002', 9, 'KG'), ('0007', 'P', '0101001', 2, '0000000004', 8, 'LT')",
     "INSERT INTO RECEITASERV (CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE)"
     " VALUES ('0001', '00001', 'P', '0101001', 1, '0000000001', 1, 'KG'),"
-    " ('0001', '00001', 'P', '0101001', 2, '0000000002', 1, 'KG'), ('0001', '00002', 'P', '0101001', 1, '0000000004', 2, 'LT'),"
-    " ('0002', '00001', 'P', '0101001', 1, '0000000006', 3, 'KG'), ('0006', '00001', 'P', '0101001', 1, '0000000005', 3, 'KG'),"
+    " ('0001', '00001', 'P', '0101001', 2, '0000000002', 1, 'KG'), ('0001', '00002', 'P', '0101001', 1, '0000000004', "
+    "2, 'LT'),"
+    " ('0002', '00001', 'P', '0101001', 1, '0000000006', 3, 'KG'), ('0006', '00001', 'P', '0101001', 1, '0000000005', "
+    "3, 'KG'),"
     " ('0007', '00001', 'P', '0101001', 1, '0000000003', 4, 'KG')",
     "INSERT INTO CARDCICLO (CDCARDCICLO, NMCARDCICLO) VALUES ('00001', 'Ciclo de verão')",
     "INSERT INTO CARDCICLOITEM (CDCARDCICLO, NRDIA, CDSERVPADR, CDTIPOPRAT, CDFILAUXPRAT, CDPRATO) VALUES"
@@ -70,21 +72,22 @@ inline const char *const kFixture[] = {
     " ('0001', '2026-01-11', '00001', '01', '0001', '0101901'), ('0002', '2026-01-10', '00001', '01', 'P', '0101002')",
 };
 
-inline void loadFixture(QSqlDatabase &db)
+inline void loadFixture(QSqlDatabase& db)
 {
-    for (const char *statement : kFixture) {
+    for (const char* statement : kFixture) {
         QSqlQuery q(db);
         if (!q.exec(QString::fromUtf8(statement)))
             QFAIL(qPrintable(q.lastError().text()));
     }
     QSqlQuery op(db);
-    op.prepare(QStringLiteral("INSERT INTO OPERADOR (CDOPERADOR, NMOPERADOR, DSSENHA, IDATIVO) VALUES ('demo', 'Operador', ?, 'S')"));
+    op.prepare(QStringLiteral(
+        "INSERT INTO OPERADOR (CDOPERADOR, NMOPERADOR, DSSENHA, IDATIVO) VALUES ('demo', 'Operador', ?, 'S')"));
     op.addBindValue(provision::hashPassword(QStringLiteral("demo")));
     QVERIFY2(op.exec(), qPrintable(op.lastError().text()));
 }
 
 // Every row of a table (or query) as text, in a stable order: equal snapshots mean nothing changed.
-inline QStringList rowsOf(QSqlDatabase &db, const QString &select)
+inline QStringList rowsOf(QSqlDatabase& db, const QString& select)
 {
     QSqlQuery q(db);
     if (!q.exec(select))
@@ -94,20 +97,21 @@ inline QStringList rowsOf(QSqlDatabase &db, const QString &select)
         QStringList cells;
         for (int i = 0; i < q.record().count(); ++i)
             cells << (q.value(i).typeId() == QMetaType::Double ? QString::number(q.value(i).toDouble())
-                                                                 : q.value(i).toString());
+                                                               : q.value(i).toString());
         rows << cells.join(QLatin1Char('|'));
     }
     return rows;
 }
 
-inline QStringList recipeRows(QSqlDatabase &db, const QString &where = QStringLiteral("1 = 1"))
+inline QStringList recipeRows(QSqlDatabase& db, const QString& where = QStringLiteral("1 = 1"))
 {
-    return rowsOf(db, QStringLiteral("SELECT CDFILIAL, CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD, CAST(QTPRODUTO AS FLOAT),"
-                                     " SGUNIDADE FROM RECEITA WHERE %1 ORDER BY CDFILIAL, CDFILAUXPRAT, CDPRATO, NRSEQ")
-                          .arg(where));
+    return rowsOf(db,
+                  QStringLiteral("SELECT CDFILIAL, CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD, CAST(QTPRODUTO AS FLOAT),"
+                                 " SGUNIDADE FROM RECEITA WHERE %1 ORDER BY CDFILIAL, CDFILAUXPRAT, CDPRATO, NRSEQ")
+                      .arg(where));
 }
 
-inline QStringList serviceRecipeRows(QSqlDatabase &db, const QString &where = QStringLiteral("1 = 1"))
+inline QStringList serviceRecipeRows(QSqlDatabase& db, const QString& where = QStringLiteral("1 = 1"))
 {
     return rowsOf(db, QStringLiteral("SELECT CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD,"
                                      " CAST(QTPRODUTO AS FLOAT), SGUNIDADE FROM RECEITASERV WHERE %1"
@@ -116,32 +120,30 @@ inline QStringList serviceRecipeRows(QSqlDatabase &db, const QString &where = QS
 }
 
 // Everything an integration may write.
-inline QStringList everythingWritten(QSqlDatabase &db)
+inline QStringList everythingWritten(QSqlDatabase& db)
 {
-    return recipeRows(db) + serviceRecipeRows(db)
-        + rowsOf(db, QStringLiteral("SELECT COUNT(*) FROM INTGCENTRAL"))
-        + rowsOf(db, QStringLiteral("SELECT COUNT(*) FROM INTGCENTRALANT"));
+    return recipeRows(db) + serviceRecipeRows(db) + rowsOf(db, QStringLiteral("SELECT COUNT(*) FROM INTGCENTRAL")) +
+           rowsOf(db, QStringLiteral("SELECT COUNT(*) FROM INTGCENTRALANT"));
 }
 
 // A destination grid as the screen sends it: every branch, marked or not.
-inline QJsonObject destinationPacket(const QStringList &marked, const QStringList &unmarked = {})
+inline QJsonObject destinationPacket(const QStringList& marked, const QStringList& unmarked = {})
 {
     QJsonArray columns;
-    for (const auto &[name, size] : {std::pair{"IDMARCADO", 1}, {"CDFILIAL", 4}, {"NMFILIAL", 30}, {"IDCNTRRESC", 1}})
+    for (const auto& [name, size] : {std::pair{"IDMARCADO", 1}, {"CDFILIAL", 4}, {"NMFILIAL", 30}, {"IDCNTRRESC", 1}})
         columns.append(QJsonObject{{"name", name}, {"type", "string"}, {"size", size}});
     QJsonArray rows;
-    for (const QString &code : marked)
+    for (const QString& code : marked)
         rows.append(QJsonArray{"S", code, "Filial " + code, "N"});
-    for (const QString &code : unmarked)
+    for (const QString& code : unmarked)
         rows.append(QJsonArray{"N", code, "Filial " + code, "N"});
     return QJsonObject{{"columns", columns}, {"rows", rows}};
 }
 
 // A server of this process on a free loopback port, stopped by the destructor.
-class RunningServer
-{
+class RunningServer {
 public:
-    explicit RunningServer(const QString &url, std::size_t bodyLimit = 32u * 1024u * 1024u, int threads = 4)
+    explicit RunningServer(const QString& url, std::size_t bodyLimit = 32u * 1024u * 1024u, int threads = 4)
     {
         server::ServerOptions options;
         options.databaseUrl = url;
@@ -168,34 +170,37 @@ private:
     int m_port = 0;
 };
 
-struct HttpAnswer
-{
-    int status = 0;   // 0: no answer
+struct HttpAnswer {
+    int status = 0; // 0: no answer
     QJsonObject body;
 };
 
 // A blocking client for one request; a fresh connection each time, as independent callers would use.
-inline HttpAnswer post(int port, const std::string &path, const QByteArray &body, const QString &token = {})
+inline HttpAnswer post(int port, const std::string& path, const QByteArray& body, const QString& token = {})
 {
     httplib::Client client("127.0.0.1", port);
     client.set_read_timeout(300, 0);
     httplib::Headers headers;
     if (!token.isEmpty())
         headers.emplace("Authorization", "Bearer " + token.toStdString());
-    const auto result = client.Post(path.c_str(), headers, body.constData(), std::size_t(body.size()), "application/json");
+    const auto result =
+        client.Post(path.c_str(), headers, body.constData(), std::size_t(body.size()), "application/json");
     if (!result)
         return {};
     return {result->status, QJsonDocument::fromJson(QByteArray::fromStdString(result->body)).object()};
 }
 
-inline QByteArray json(const QJsonObject &object) { return QJsonDocument(object).toJson(QJsonDocument::Compact); }
+inline QByteArray json(const QJsonObject& object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
 
 inline QString login(int port)
 {
     return post(port, "/login", json({{"user", "demo"}, {"password", "demo"}})).body.value("token").toString();
 }
 
-inline QByteArray callBody(const QString &method, const QJsonArray &args)
+inline QByteArray callBody(const QString& method, const QJsonArray& args)
 {
     return json({{"server", "Rci06000.rdmIntgCentral"}, {"method", method}, {"args", args}});
 }

@@ -2,16 +2,15 @@
 // reused for every later call) with a gigabyte of page cache or a planner switched off.
 #include "bulkrewrite.h"
 #include "sqlrunner.h"
-#include "transaction.h"
 #include "testdb.h"
+#include "transaction.h"
 
 #include <QtTest>
 
 using namespace suite;
 using suite::test::TestDatabase;
 
-class tst_BulkRewrite : public QObject
-{
+class tst_BulkRewrite : public QObject {
     Q_OBJECT
 private slots:
     void lastsForItsTransaction_data();
@@ -21,7 +20,7 @@ private slots:
 namespace {
 
 // The setting a bulk rewrite changes, as the dialect reports it.
-QString setting(const db::SqlRunner &sql)
+QString setting(const db::SqlRunner& sql)
 {
     QSqlQuery q = sql.run(QStringLiteral("ler"), sql.isPostgres()
                                                      ? QStringLiteral("SELECT current_setting('enable_memoize') || ' '"
@@ -37,7 +36,7 @@ void tst_BulkRewrite::lastsForItsTransaction_data()
     QTest::addColumn<QString>("dialect");
     QTest::addColumn<bool>("fails");
     QTest::addColumn<QString>("during");
-    for (const QString &d : test::dialects()) {
+    for (const QString& d : test::dialects()) {
         const QString during = d == QLatin1String("sqlite") ? QStringLiteral("-1048576") : QStringLiteral("off 64MB");
         QTest::addRow("%s committed", qPrintable(d)) << d << false << during;
         QTest::addRow("%s failed", qPrintable(d)) << d << true << during;
@@ -58,11 +57,13 @@ void tst_BulkRewrite::lastsForItsTransaction()
         db::Transaction transaction(sql);
         const server::BulkRewrite bulk(sql);
         QCOMPARE(setting(sql), during);
-        sql.run(QStringLiteral("gravar"), QStringLiteral("INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES ('0001', 'Matriz')"));
+        sql.run(QStringLiteral("gravar"),
+                QStringLiteral("INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES ('0001', 'Matriz')"));
         if (fails)
-            sql.run(QStringLiteral("falhar"), QStringLiteral("INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES ('0001', 'Outra')"));
+            sql.run(QStringLiteral("falhar"),
+                    QStringLiteral("INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES ('0001', 'Outra')"));
         transaction.commit();
-    } catch (const db::DbError &e) {
+    } catch (const db::DbError& e) {
         QVERIFY2(fails, qPrintable(e.message()));
     }
     QCOMPARE(setting(sql), before);

@@ -25,7 +25,7 @@ public:
     }
 
 private:
-    static void record(QtMsgType type, const QMessageLogContext &context, const QString &message)
+    static void record(QtMsgType type, const QMessageLogContext& context, const QString& message)
     {
         if (context.category && qstrcmp(context.category, "suite.server") == 0) {
             QMutexLocker lock(&s_mutex);
@@ -41,8 +41,7 @@ private:
 
 } // namespace
 
-class tst_HttpServer : public QObject
-{
+class tst_HttpServer : public QObject {
     Q_OBJECT
 
 private slots:
@@ -79,7 +78,8 @@ void tst_HttpServer::loginAndConnect()
 
     // Nothing tells an unknown operator from a wrong password.
     const HttpAnswer badPassword = post(server.port(), "/login", json({{"user", "demo"}, {"password", "x"}}));
-    const HttpAnswer unknownUser = post(server.port(), "/login", json({{"user", "ghost' OR '1'='1"}, {"password", "demo"}}));
+    const HttpAnswer unknownUser =
+        post(server.port(), "/login", json({{"user", "ghost' OR '1'='1"}, {"password", "demo"}}));
     QCOMPARE(badPassword.status, 401);
     QCOMPARE(unknownUser.status, 401);
     QCOMPARE(badPassword.body, unknownUser.body);
@@ -108,12 +108,17 @@ void tst_HttpServer::refusedCallsChangeNothing()
 
     const server::TokenSigner signer(server::AuthService::loadOrCreateSecret(tdb.db()));
     const QString expired = signer.issue(QStringLiteral("demo"), QDateTime::currentDateTimeUtc().addSecs(-1));
-    const QString forged = server::TokenSigner("another secret").issue(QStringLiteral("demo"),
-                                                                       QDateTime::currentDateTimeUtc().addSecs(3600));
+    const QString forged = server::TokenSigner("another secret")
+                               .issue(QStringLiteral("demo"), QDateTime::currentDateTimeUtc().addSecs(3600));
     const QJsonObject packet = destinationPacket({"0002", "0003"});
     const QByteArray good = callBody("IntgCentral", {"0001", "P0101001_", "FX", packet, "", ""});
 
-    struct Case { const char *name; QByteArray body; QString token; int status; };
+    struct Case {
+        const char* name;
+        QByteArray body;
+        QString token;
+        int status;
+    };
     const QList<Case> cases{
         {"no token", good, QString(), 401},
         {"garbage token", good, QStringLiteral("abc.def"), 401},
@@ -121,34 +126,39 @@ void tst_HttpServer::refusedCallsChangeNothing()
         {"token of another secret", good, forged, 401},
         {"malformed JSON", "{\"server\": \"Rci06000.rdmIntgCentral\", \"method\": ", token, 400},
         {"body not an object", "[1, 2]", token, 400},
-        {"args not an array", json({{"server", "Rci06000.rdmIntgCentral"}, {"method", "IntgCentral"}, {"args", "x"}}), token, 400},
+        {"args not an array", json({{"server", "Rci06000.rdmIntgCentral"}, {"method", "IntgCentral"}, {"args", "x"}}),
+         token, 400},
         {"wrong argument count", callBody("IntgCentral", {"0001", "P0101001_", "FX", packet}), token, 400},
         {"wrong argument type", callBody("IntgCentral", {"0001", 101001, "FX", packet, "", ""}), token, 400},
-        {"unknown server", json({{"server", "Rci06000.rdmOutro"}, {"method", "IntgCentral"}, {"args", QJsonArray{}}}), token, 404},
+        {"unknown server", json({{"server", "Rci06000.rdmOutro"}, {"method", "IntgCentral"}, {"args", QJsonArray{}}}),
+         token, 404},
         {"unknown method", callBody("ApagaTudo", {}), token, 404},
         {"body over the limit", QByteArray(33 * 1024 * 1024, ' '), token, 413},
     };
-    for (const Case &c : cases) {
+    for (const Case& c : cases) {
         const HttpAnswer answer = post(server.port(), "/call", c.body, c.token);
-        QVERIFY2(answer.status == c.status,
-                 qPrintable(QStringLiteral("%1: status %2, expected %3").arg(QLatin1String(c.name)).arg(answer.status).arg(c.status)));
+        QVERIFY2(answer.status == c.status, qPrintable(QStringLiteral("%1: status %2, expected %3")
+                                                           .arg(QLatin1String(c.name))
+                                                           .arg(answer.status)
+                                                           .arg(c.status)));
         QVERIFY2(!answer.body.value("error").toObject().value("message").toString().isEmpty() || c.status == 413,
                  c.name);
     }
 
     // A service error is an answer, not a failure of the protocol.
-    const HttpAnswer refused = post(server.port(), "/call",
-                                    callBody("IntgCentral", {"0001", "P0101001_", "QQ", packet, "", ""}), token);
+    const HttpAnswer refused =
+        post(server.port(), "/call", callBody("IntgCentral", {"0001", "P0101001_", "QQ", packet, "", ""}), token);
     QCOMPARE(refused.status, 200);
-    QVERIFY(refused.body.value("error").toObject().value("message").toString().contains(QStringLiteral("Tipo de receita")));
+    QVERIFY(
+        refused.body.value("error").toObject().value("message").toString().contains(QStringLiteral("Tipo de receita")));
     QCOMPARE(everythingWritten(tdb.db()), before);
 
     // A 100,000-key list fits the body limit; its one bad key is found and nothing is written.
     QString dishes;
     for (int i = 0; i < 100000; ++i)
         dishes += QStringLiteral("P9%1_").arg(i, 6, 10, QLatin1Char('0'));
-    const HttpAnswer large = post(server.port(), "/call",
-                                  callBody("IntgCentral", {"0001", dishes + "P9x_", "FX", packet, "", ""}), token);
+    const HttpAnswer large =
+        post(server.port(), "/call", callBody("IntgCentral", {"0001", dishes + "P9x_", "FX", packet, "", ""}), token);
     QCOMPARE(large.status, 200);
     QVERIFY(large.body.value("error").toObject().value("message").toString().contains(QStringLiteral("P9x")));
     QCOMPARE(everythingWritten(tdb.db()), before);
@@ -163,10 +173,11 @@ void tst_HttpServer::concurrentRunsOnOverlappingDestinations()
     const QString token = login(server.port());
     QVERIFY(!token.isEmpty());
 
-    const auto recipeOf = [&](const QString &branch) {
+    const auto recipeOf = [&](const QString& branch) {
         QStringList lines = recipeRows(tdb.db(), QStringLiteral("CDFILIAL = '%1' AND CDFILAUXPRAT = 'P'"
-                                                                " AND CDPRATO = '0101001'").arg(branch));
-        for (QString &line : lines)
+                                                                " AND CDPRATO = '0101001'")
+                                                     .arg(branch));
+        for (QString& line : lines)
             line = line.section(QLatin1Char('|'), 1);
         return lines;
     };
@@ -176,12 +187,12 @@ void tst_HttpServer::concurrentRunsOnOverlappingDestinations()
 
     // Two operators' screens integrating different sources into overlapping destinations, several times.
     constexpr int kRounds = 4;
-    const auto client = [&](const QString &source, const QStringList &destinations) {
+    const auto client = [&](const QString& source, const QStringList& destinations) {
         int failures = 0;
         for (int i = 0; i < kRounds; ++i) {
-            const HttpAnswer a = post(server.port(), "/call",
-                                      callBody("IntgCentral", {source, "P0101001_", "FX", destinationPacket(destinations), "", ""}),
-                                      token);
+            const HttpAnswer a = post(
+                server.port(), "/call",
+                callBody("IntgCentral", {source, "P0101001_", "FX", destinationPacket(destinations), "", ""}), token);
             if (a.status != 200 || !a.body.contains("result"))
                 ++failures;
         }
@@ -192,22 +203,23 @@ void tst_HttpServer::concurrentRunsOnOverlappingDestinations()
     QCOMPARE(first.get(), 0);
     QCOMPARE(second.get(), 0);
 
-    for (const QString &destination : {QStringLiteral("0002"), QStringLiteral("0003"), QStringLiteral("0006")}) {
+    for (const QString& destination : {QStringLiteral("0002"), QStringLiteral("0003"), QStringLiteral("0006")}) {
         const QStringList now = recipeOf(destination);
         QVERIFY2(now == fromMatriz || now == fromOeste,
                  qPrintable(destination + QStringLiteral(": ") + now.join(QStringLiteral("; "))));
     }
-    QCOMPARE(rowsOf(tdb.db(), QStringLiteral("SELECT COUNT(*) FROM INTGCENTRAL")), QStringList{QString::number(2 * kRounds)});
+    QCOMPARE(rowsOf(tdb.db(), QStringLiteral("SELECT COUNT(*) FROM INTGCENTRAL")),
+             QStringList{QString::number(2 * kRounds)});
 }
 
 void tst_HttpServer::databaseFailureIsTheServersOwn_data()
 {
     QTest::addColumn<QString>("dialect");
     QTest::addColumn<QString>("failure");
-    for (const QString &d : dialects())
+    for (const QString& d : dialects())
         QTest::addRow("%s: a table gone half-way through a run", qPrintable(d)) << d << QStringLiteral("table gone");
-    QTest::addRow("postgres: the server's session ended by the database") << QStringLiteral("postgres")
-                                                                         << QStringLiteral("session ended");
+    QTest::addRow("postgres: the server's session ended by the database")
+        << QStringLiteral("postgres") << QStringLiteral("session ended");
 }
 
 void tst_HttpServer::databaseFailureIsTheServersOwn()
@@ -226,23 +238,28 @@ void tst_HttpServer::databaseFailureIsTheServersOwn()
     QSqlQuery q(tdb.db());
     if (failure == QLatin1String("table gone")) {
         // The run starts writing (its record, its work tables) and fails where it keeps the before-images.
-        QVERIFY2(q.exec(QStringLiteral("ALTER TABLE INTGCENTRALANT RENAME TO INTGCENTRALANT_FORA")), qPrintable(q.lastError().text()));
+        QVERIFY2(q.exec(QStringLiteral("ALTER TABLE INTGCENTRALANT RENAME TO INTGCENTRALANT_FORA")),
+                 qPrintable(q.lastError().text()));
     } else {
         QVERIFY2(q.exec(QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity"
                                        " WHERE datname = current_database() AND pid <> pg_backend_pid()")),
                  qPrintable(q.lastError().text()));
     }
-    const QByteArray run = callBody("IntgCentral", {"0001", "P0101001_P0101003_", "FS", destinationPacket({"0002", "0005"}), "", ""});
+    const QByteArray run =
+        callBody("IntgCentral", {"0001", "P0101001_P0101003_", "FS", destinationPacket({"0002", "0005"}), "", ""});
     const HttpAnswer failed = post(server.port(), "/call", run, token);
     if (failure == QLatin1String("table gone"))
-        QVERIFY2(q.exec(QStringLiteral("ALTER TABLE INTGCENTRALANT_FORA RENAME TO INTGCENTRALANT")), qPrintable(q.lastError().text()));
+        QVERIFY2(q.exec(QStringLiteral("ALTER TABLE INTGCENTRALANT_FORA RENAME TO INTGCENTRALANT")),
+                 qPrintable(q.lastError().text()));
 
     QCOMPARE(failed.status, 500);
     const QJsonObject error = failed.body.value("error").toObject();
     const QString id = error.value("id").toString();
-    QVERIFY2(!id.isEmpty() && error.value("message").toString().contains(id), QJsonDocument(failed.body).toJson().constData());
+    QVERIFY2(!id.isEmpty() && error.value("message").toString().contains(id),
+             QJsonDocument(failed.body).toJson().constData());
     const QStringList withId = ServerLog::lines().filter(id);
-    QVERIFY2(withId.size() == 1 && withId.first().contains(QLatin1String("500")) && withId.first().contains(QLatin1String("IntgCentral")),
+    QVERIFY2(withId.size() == 1 && withId.first().contains(QLatin1String("500")) &&
+                 withId.first().contains(QLatin1String("IntgCentral")),
              qPrintable(ServerLog::lines().join(QLatin1Char('\n'))));
     QCOMPARE(everythingWritten(tdb.db()), before);
 

@@ -9,8 +9,7 @@
 using namespace suite;
 using namespace suite::test;
 
-class tst_IntegrationService : public QObject
-{
+class tst_IntegrationService : public QObject {
     Q_OBJECT
 
 private slots:
@@ -37,9 +36,9 @@ private slots:
 
 private:
     // One fixture database per dialect for the many rows that must leave it unchanged.
-    TestDatabase *sharedDatabase(const QString &dialect)
+    TestDatabase* sharedDatabase(const QString& dialect)
     {
-        auto &slot = m_shared[dialect];
+        auto& slot = m_shared[dialect];
         if (!slot) {
             slot = std::make_unique<TestDatabase>(dialect, TestDatabase::Schema);
             if (slot->isOpen())
@@ -50,8 +49,8 @@ private:
 
     std::map<QString, std::unique_ptr<TestDatabase>> m_shared;
 
-    static QJsonArray intgArgs(const QString &dishes, const QString &kinds, const QJsonObject &packet,
-                               const QString &source = QStringLiteral("0001"))
+    static QJsonArray intgArgs(const QString& dishes, const QString& kinds, const QJsonObject& packet,
+                               const QString& source = QStringLiteral("0001"))
     {
         return {source, dishes, kinds, packet, "", ""};
     }
@@ -61,8 +60,8 @@ void tst_IntegrationService::replacesOnlyListedDishesKindsAndMarkedDestinations_
 {
     QTest::addColumn<QString>("dialect");
     QTest::addColumn<QString>("kinds");
-    for (const QString &d : dialects()) {
-        for (const char *kinds : {"FS", "FX", "XS", "XX"})
+    for (const QString& d : dialects()) {
+        for (const char* kinds : {"FS", "FX", "XS", "XX"})
             QTest::newRow(qPrintable(d + QLatin1Char(' ') + QLatin1String(kinds))) << d << QString::fromLatin1(kinds);
     }
 }
@@ -86,7 +85,7 @@ void tst_IntegrationService::replacesOnlyListedDishesKindsAndMarkedDestinations(
     const QString source = QStringLiteral("CDFILIAL = '0001' AND CDFILAUXPRAT = 'P' AND CDPRATO = '0101001'");
     const QString target = QStringLiteral("CDFILIAL = '0002' AND CDFILAUXPRAT = 'P' AND CDPRATO = '0101001'");
     const auto withoutBranch = [](QStringList rows) {
-        for (QString &row : rows)
+        for (QString& row : rows)
             row = row.section(QLatin1Char('|'), 1);
         return rows;
     };
@@ -95,11 +94,12 @@ void tst_IntegrationService::replacesOnlyListedDishesKindsAndMarkedDestinations(
              perService);
 
     // Everything else is as it was: other dishes, other branches, the kinds not asked for.
-    const auto outside = [&](const QStringList &rows) {
+    const auto outside = [&](const QStringList& rows) {
         QStringList kept;
-        for (const QString &row : rows) {
-            if (!row.startsWith(QLatin1String("0002|P|0101001|")) && !row.startsWith(QLatin1String("0002|00001|P|0101001|"))
-                && !row.startsWith(QLatin1String("0002|00002|P|0101001|")))
+        for (const QString& row : rows) {
+            if (!row.startsWith(QLatin1String("0002|P|0101001|")) &&
+                !row.startsWith(QLatin1String("0002|00001|P|0101001|")) &&
+                !row.startsWith(QLatin1String("0002|00002|P|0101001|")))
                 kept << row;
         }
         return kept;
@@ -120,36 +120,49 @@ void tst_IntegrationService::observationsSayWhyNothingChanged()
     const QStringList before = recipeRows(tdb.db());
 
     server::IntgCentralService service(tdb.db(), QStringLiteral("demo"));
-    const wire::Packet log = service.call(
-        QStringLiteral("IntgCentral"),
-        intgArgs(QStringLiteral("P0101001_P0101002_P0101003_00010101901_"), QStringLiteral("FS"),
-                 destinationPacket({"0001", "0002", "0003", "0004", "0005", "0006"}, {"0007"})));
+    const wire::Packet log =
+        service.call(QStringLiteral("IntgCentral"),
+                     intgArgs(QStringLiteral("P0101001_P0101002_P0101003_00010101901_"), QStringLiteral("FS"),
+                              destinationPacket({"0001", "0002", "0003", "0004", "0005", "0006"}, {"0007"})));
 
     // code|destination|tree|dish|kind|product
     QStringList observed;
-    for (const QVariantList &row : log.rows()) {
-        observed << QStringList{row.at(7).toString(), row.at(4).toString(), row.at(2).toString(), row.at(5).toString(),
-                                row.at(12).toString(), row.at(6).toString()}
+    for (const QVariantList& row : log.rows()) {
+        observed << QStringList{row.at(7).toString(), row.at(4).toString(),  row.at(2).toString(),
+                                row.at(5).toString(), row.at(12).toString(), row.at(6).toString()}
                         .join(QLatin1Char('|'));
         QCOMPARE(row.at(3).toString(), QStringLiteral("0001"));
         QCOMPARE(row.at(10).toString(), QStringLiteral("Matriz"));
     }
     const QStringList golden{
         "4|0001||||",
-        "6|0002|P|0101002|L|", "6|0002|P|0101002|S|", "6|0002|P|0101003|S|", "6|0002|0001|0101901|S|",
-        "6|0003|P|0101002|L|", "6|0003|P|0101002|S|", "6|0003|P|0101003|S|", "1|0003|0001|0101901|L|",
+        "6|0002|P|0101002|L|",
+        "6|0002|P|0101002|S|",
+        "6|0002|P|0101003|S|",
+        "6|0002|0001|0101901|S|",
+        "6|0003|P|0101002|L|",
+        "6|0003|P|0101002|S|",
+        "6|0003|P|0101003|S|",
+        "1|0003|0001|0101901|L|",
         "1|0003|0001|0101901|S|",
         "5|0004||||",
-        "2|0005|P|0101001|L|0000000003", "6|0005|P|0101002|L|", "6|0005|P|0101002|S|", "6|0005|P|0101003|S|",
+        "2|0005|P|0101001|L|0000000003",
+        "6|0005|P|0101002|L|",
+        "6|0005|P|0101002|S|",
+        "6|0005|P|0101003|S|",
         "6|0005|0001|0101901|S|",
-        "3|0006|P|0101001|S|", "6|0006|P|0101002|L|", "6|0006|P|0101002|S|", "6|0006|P|0101003|S|",
-        "1|0006|0001|0101901|L|", "1|0006|0001|0101901|S|",
+        "3|0006|P|0101001|S|",
+        "6|0006|P|0101002|L|",
+        "6|0006|P|0101002|S|",
+        "6|0006|P|0101003|S|",
+        "1|0006|0001|0101901|L|",
+        "1|0006|0001|0101901|S|",
     };
     QCOMPARE(observed, golden);
 
     // What an observation names was left as it was; dish 0101002 (no source recipe) still has its lines at 0002.
     const QStringList after = recipeRows(tdb.db());
-    for (const QString &keep : {QStringLiteral("0005|P|0101001|"), QStringLiteral("0002|P|0101002|"),
+    for (const QString& keep : {QStringLiteral("0005|P|0101001|"), QStringLiteral("0002|P|0101002|"),
                                 QStringLiteral("0004|"), QStringLiteral("0007|")}) {
         QCOMPARE(after.filter(QRegularExpression(QLatin1Char('^') + QRegularExpression::escape(keep))),
                  before.filter(QRegularExpression(QLatin1Char('^') + QRegularExpression::escape(keep))));
@@ -176,9 +189,9 @@ void tst_IntegrationService::sourceAsDestinationKeepsItsRecipes()
     const QStringList perService = serviceRecipeRows(tdb.db(), ofSource);
 
     server::IntgCentralService service(tdb.db(), QStringLiteral("demo"));
-    const wire::Packet log = service.call(
-        QStringLiteral("IntgCentral"),
-        intgArgs(QStringLiteral("P0101001_P0101003_00010101901_"), QStringLiteral("FS"), destinationPacket({"0001"})));
+    const wire::Packet log =
+        service.call(QStringLiteral("IntgCentral"), intgArgs(QStringLiteral("P0101001_P0101003_00010101901_"),
+                                                             QStringLiteral("FS"), destinationPacket({"0001"})));
 
     QCOMPARE(recipeRows(tdb.db(), ofSource), local);
     QCOMPARE(serviceRecipeRows(tdb.db(), ofSource), perService);
@@ -189,13 +202,14 @@ void tst_IntegrationService::sourceAsDestinationKeepsItsRecipes()
 namespace {
 
 // Recipe lines keyed kind|branch|service|tree|dish, the rest of the line after it.
-QMultiMap<QString, QString> linesByRecipe(const QStringList &local, const QStringList &perService)
+QMultiMap<QString, QString> linesByRecipe(const QStringList& local, const QStringList& perService)
 {
     QMultiMap<QString, QString> lines;
-    for (const QString &row : local)
-        lines.insert(QStringLiteral("L|%1||%2").arg(row.section(QLatin1Char('|'), 0, 0), row.section(QLatin1Char('|'), 1, 2)),
-                     row.section(QLatin1Char('|'), 3));
-    for (const QString &row : perService)
+    for (const QString& row : local)
+        lines.insert(
+            QStringLiteral("L|%1||%2").arg(row.section(QLatin1Char('|'), 0, 0), row.section(QLatin1Char('|'), 1, 2)),
+            row.section(QLatin1Char('|'), 3));
+    for (const QString& row : perService)
         lines.insert(QLatin1String("S|") + row.section(QLatin1Char('|'), 0, 3), row.section(QLatin1Char('|'), 4));
     return lines;
 }
@@ -207,18 +221,19 @@ QStringList sorted(QStringList list)
 }
 
 // The lines kept by before-images, keyed as linesByRecipe keys them.
-QMultiMap<QString, QString> beforeImages(QSqlDatabase &db, const QString &dialect)
+QMultiMap<QString, QString> beforeImages(QSqlDatabase& db, const QString& dialect)
 {
-    const QString lines = dialect == QLatin1String("sqlite")
-        ? QStringLiteral("SELECT a.IDTIPORECE || '|' || a.CDFILIAL || '|' || a.CDSERVFILI || '|' || a.CDFILAUXPRAT"
-                         " || '|' || a.CDPRATO, json_extract(j.value, '$[0]'), json_extract(j.value, '$[1]'),"
-                         " CAST(json_extract(j.value, '$[2]') AS FLOAT), json_extract(j.value, '$[3]')"
-                         " FROM INTGCENTRALANT a, json_each(a.DSLINHAS) j")
-        : QStringLiteral("SELECT a.IDTIPORECE || '|' || a.CDFILIAL || '|' || a.CDSERVFILI || '|' || a.CDFILAUXPRAT"
-                         " || '|' || a.CDPRATO, CAST(j.e->>0 AS INTEGER), j.e->>1, CAST(j.e->>2 AS FLOAT), j.e->>3"
-                         " FROM INTGCENTRALANT a, json_array_elements(CAST(a.DSLINHAS AS json)) AS j(e)");
+    const QString lines =
+        dialect == QLatin1String("sqlite")
+            ? QStringLiteral("SELECT a.IDTIPORECE || '|' || a.CDFILIAL || '|' || a.CDSERVFILI || '|' || a.CDFILAUXPRAT"
+                             " || '|' || a.CDPRATO, json_extract(j.value, '$[0]'), json_extract(j.value, '$[1]'),"
+                             " CAST(json_extract(j.value, '$[2]') AS FLOAT), json_extract(j.value, '$[3]')"
+                             " FROM INTGCENTRALANT a, json_each(a.DSLINHAS) j")
+            : QStringLiteral("SELECT a.IDTIPORECE || '|' || a.CDFILIAL || '|' || a.CDSERVFILI || '|' || a.CDFILAUXPRAT"
+                             " || '|' || a.CDPRATO, CAST(j.e->>0 AS INTEGER), j.e->>1, CAST(j.e->>2 AS FLOAT), j.e->>3"
+                             " FROM INTGCENTRALANT a, json_array_elements(CAST(a.DSLINHAS AS json)) AS j(e)");
     QMultiMap<QString, QString> images;
-    for (const QString &row : rowsOf(db, lines))
+    for (const QString& row : rowsOf(db, lines))
         images.insert(row.section(QLatin1Char('|'), 0, 4), row.section(QLatin1Char('|'), 5));
     return images;
 }
@@ -245,7 +260,7 @@ void tst_IntegrationService::keepsBeforeImagesOfEveryOverwrittenLine()
                                                                 " CDSERVFILI || '|' || CDFILAUXPRAT || '|' || CDPRATO,"
                                                                 " QTLINHAS FROM INTGCENTRALANT ORDER BY 1"));
     QSet<QString> imaged;
-    for (const QString &row : recipes) {
+    for (const QString& row : recipes) {
         const QString recipe = row.section(QLatin1Char('|'), 0, 4);
         QVERIFY2(!imaged.contains(recipe), qPrintable(recipe));
         imaged.insert(recipe);
@@ -254,14 +269,16 @@ void tst_IntegrationService::keepsBeforeImagesOfEveryOverwrittenLine()
     }
     // Every recipe the run changed can be put back, and the run did change some, including one that was new.
     QStringList changed;
-    for (const QString &recipe : QSet<QString>(before.keyBegin(), before.keyEnd()) | QSet<QString>(after.keyBegin(), after.keyEnd())) {
+    for (const QString& recipe :
+         QSet<QString>(before.keyBegin(), before.keyEnd()) | QSet<QString>(after.keyBegin(), after.keyEnd())) {
         if (sorted(before.values(recipe)) != sorted(after.values(recipe)))
             changed << recipe;
     }
     QVERIFY(changed.size() >= 4);
-    for (const QString &recipe : std::as_const(changed))
+    for (const QString& recipe : std::as_const(changed))
         QVERIFY2(imaged.contains(recipe), qPrintable(recipe));
-    QVERIFY(std::any_of(recipes.cbegin(), recipes.cend(), [](const QString &row) { return row.endsWith(QLatin1String("|0")); }));
+    QVERIFY(std::any_of(recipes.cbegin(), recipes.cend(),
+                        [](const QString& row) { return row.endsWith(QLatin1String("|0")); }));
 
     QCOMPARE(rowsOf(tdb.db(), QStringLiteral("SELECT COUNT(*) FROM INTGCENTRAL WHERE DTFIM IS NOT NULL"
                                              " AND DTINICARD IS NOT NULL AND DTFINCARD IS NOT NULL")),
@@ -273,7 +290,7 @@ void tst_IntegrationService::rewritesRecipesOfAnyNumbering_data()
     QTest::addColumn<QString>("dialect");
     QTest::addColumn<QList<int>>("source");
     QTest::addColumn<QList<int>>("destination");
-    const QList<std::tuple<const char *, QList<int>, QList<int>>> cases{
+    const QList<std::tuple<const char*, QList<int>, QList<int>>> cases{
         {"same numbering", {1, 2, 3}, {1, 2, 3}},
         {"destination has more lines", {1, 2, 3}, {1, 2, 3, 4, 5}},
         {"destination has fewer lines", {1, 2, 3, 4}, {1, 2}},
@@ -283,8 +300,8 @@ void tst_IntegrationService::rewritesRecipesOfAnyNumbering_data()
         {"same count, shifted", {2, 3, 4}, {1, 2, 3}},
         {"same count, first and last", {1, 4, 5}, {1, 3, 5}},
     };
-    for (const QString &d : dialects()) {
-        for (const auto &[name, source, destination] : cases)
+    for (const QString& d : dialects()) {
+        for (const auto& [name, source, destination] : cases)
             QTest::newRow(qPrintable(d + QLatin1Char(' ') + QLatin1String(name))) << d << source << destination;
     }
 }
@@ -299,12 +316,16 @@ void tst_IntegrationService::rewritesRecipesOfAnyNumbering()
     const QString recipe = QStringLiteral("CDFILAUXPRAT = 'P' AND CDPRATO = '0101001'");
     QSqlQuery q(tdb.db());
     QVERIFY(q.exec(QStringLiteral("DELETE FROM RECEITA WHERE CDFILIAL IN ('0001', '0002') AND %1").arg(recipe)));
-    const auto addLines = [&](const char *branch, const QList<int> &seqs, int product, const char *unit) {
+    const auto addLines = [&](const char* branch, const QList<int>& seqs, int product, const char* unit) {
         for (const int seq : seqs) {
-            QVERIFY(q.exec(QStringLiteral("INSERT INTO RECEITA (CDFILIAL, CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD,"
-                                          " QTPRODUTO, SGUNIDADE) VALUES ('%1', 'P', '0101001', %2, '000000000%3', %4, '%5')")
-                               .arg(QLatin1String(branch)).arg(seq).arg((seq + product) % 6 + 1).arg(seq * product)
-                               .arg(QLatin1String(unit))));
+            QVERIFY(q.exec(
+                QStringLiteral("INSERT INTO RECEITA (CDFILIAL, CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD,"
+                               " QTPRODUTO, SGUNIDADE) VALUES ('%1', 'P', '0101001', %2, '000000000%3', %4, '%5')")
+                    .arg(QLatin1String(branch))
+                    .arg(seq)
+                    .arg((seq + product) % 6 + 1)
+                    .arg(seq * product)
+                    .arg(QLatin1String(unit))));
         }
     };
     addLines("0001", source, 1, "KG");
@@ -316,11 +337,11 @@ void tst_IntegrationService::rewritesRecipesOfAnyNumbering()
                  intgArgs(QStringLiteral("P0101001_"), QStringLiteral("FX"), destinationPacket({"0002"})));
 
     QStringList expected = recipeRows(tdb.db(), QStringLiteral("CDFILIAL = '0001' AND %1").arg(recipe));
-    for (QString &row : expected)
+    for (QString& row : expected)
         row.replace(0, 4, QStringLiteral("0002"));
     QCOMPARE(recipeRows(tdb.db(), QStringLiteral("CDFILIAL = '0002' AND %1").arg(recipe)), expected);
     QStringList kept;
-    for (const QString &row : old)
+    for (const QString& row : old)
         kept << row.section(QLatin1Char('|'), 3);
     QCOMPARE(sorted(beforeImages(tdb.db(), dialect).values(QStringLiteral("L|0002||P|0101001"))), sorted(kept));
     QCOMPARE(rowsOf(tdb.db(), QStringLiteral("SELECT QTAPAGADAS, QTINSERIDAS FROM INTGCENTRAL")),
@@ -338,8 +359,8 @@ void tst_IntegrationService::countsTheRun()
     SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
     loadFixture(tdb.db());
     server::IntgCentralService service(tdb.db(), QStringLiteral("demo"));
-    service.call(QStringLiteral("IntgCentral"), intgArgs(QStringLiteral("P0101001_"), QStringLiteral("FX"),
-                                                         destinationPacket({"0002"})));
+    service.call(QStringLiteral("IntgCentral"),
+                 intgArgs(QStringLiteral("P0101001_"), QStringLiteral("FX"), destinationPacket({"0002"})));
     // Four destination lines replaced by the source's three.
     QCOMPARE(rowsOf(tdb.db(), QStringLiteral("SELECT CDOPERADOR, CDFILIORIG, IDTIPORECE, DSPRATOS, DSDESTINOS,"
                                              " QTAPAGADAS, QTINSERIDAS, QTOBSERV FROM INTGCENTRAL")),
@@ -351,7 +372,7 @@ void tst_IntegrationService::badInputChangesNothing_data()
     QTest::addColumn<QString>("dialect");
     QTest::addColumn<QString>("method");
     QTest::addColumn<QJsonArray>("args");
-    QTest::addColumn<int>("status");   // 0: a service error; else the protocol status
+    QTest::addColumn<int>("status"); // 0: a service error; else the protocol status
 
     const QJsonObject good = destinationPacket({"0002", "0003"});
     const QString evil = QStringLiteral("0001'; DELETE FROM RECEITA; --");
@@ -365,7 +386,12 @@ void tst_IntegrationService::badInputChangesNothing_data()
     QJsonObject ragged = good;
     ragged.insert("rows", QJsonArray{QJsonArray{"S", "0002"}});
 
-    struct Case { const char *name; QString method; QJsonArray args; int status; };
+    struct Case {
+        const char* name;
+        QString method;
+        QJsonArray args;
+        int status;
+    };
     const QList<Case> cases{
         {"too few arguments", "IntgCentral", {"0001", "P0101001_", "FX", good, ""}, 400},
         {"too many arguments", "IntgCentral", {"0001", "P0101001_", "FX", good, "", "", ""}, 400},
@@ -383,23 +409,38 @@ void tst_IntegrationService::badInputChangesNothing_data()
         {"empty dish list", "IntgCentral", {"0001", "", "FX", good, "", ""}, 0},
         {"unknown kinds", "IntgCentral", {"0001", "P0101001_", "FF", good, "", ""}, 0},
         {"unknown mark", "IntgCentral", {"0001", "P0101001_", "FX", badMark, "", ""}, 0},
-        {"no marked destination", "IntgCentral", {"0001", "P0101001_", "FX", destinationPacket({}, {"0002"}), "", ""}, 0},
+        {"no marked destination",
+         "IntgCentral",
+         {"0001", "P0101001_", "FX", destinationPacket({}, {"0002"}), "", ""},
+         0},
         {"empty packet", "IntgCentral", {"0001", "P0101001_", "FX", destinationPacket({}), "", ""}, 0},
-        {"packet without columns", "IntgCentral", {"0001", "P0101001_", "FX", QJsonObject{{"rows", QJsonArray{}}}, "", ""}, 0},
+        {"packet without columns",
+         "IntgCentral",
+         {"0001", "P0101001_", "FX", QJsonObject{{"rows", QJsonArray{}}}, "", ""},
+         0},
         {"ragged packet", "IntgCentral", {"0001", "P0101001_", "FX", ragged, "", ""}, 0},
-        {"unknown destination", "IntgCentral", {"0001", "P0101001_", "FX", destinationPacket({"0002", "9999"}), "", ""}, 0},
+        {"unknown destination",
+         "IntgCentral",
+         {"0001", "P0101001_", "FX", destinationPacket({"0002", "9999"}), "", ""},
+         0},
         {"unknown source", "IntgCentral", {"9999", "P0101001_", "FX", good, "", ""}, 0},
         {"impossible date", "IntgCentral", {"0001", "P0101001_", "FX", good, "31/02/2026", ""}, 0},
         {"ISO date for a text date", "IntgCentral", {"0001", "P0101001_", "FX", good, "2026-01-01", ""}, 0},
         {"start after end", "IntgCentral", {"0001", "P0101001_", "FX", good, "02/01/2026", "01/01/2026"}, 0},
         {"quote in grouping", "GetFiliGrup", {"T' OR '1'='1", evil}, -1},
-        {"quote in search lists", "GetPesqPrato",
-         {evil, evil, "P' OR '1'='1", 3, "'_", "T'_", QJsonValue(), QJsonValue(), "1'OR'1'='1_", "'--_", "x'_"}, -1},
-        {"malformed date in search", "GetPesqPrato", {"0001", "X", "P", 3, "", "", "10/01/2026", QJsonValue(), "", "", ""}, 400},
+        {"quote in search lists",
+         "GetPesqPrato",
+         {evil, evil, "P' OR '1'='1", 3, "'_", "T'_", QJsonValue(), QJsonValue(), "1'OR'1'='1_", "'--_", "x'_"},
+         -1},
+        {"malformed date in search",
+         "GetPesqPrato",
+         {"0001", "X", "P", 3, "", "", "10/01/2026", QJsonValue(), "", "", ""},
+         400},
     };
-    for (const QString &d : dialects()) {
-        for (const Case &c : cases)
-            QTest::newRow(qPrintable(d + QLatin1Char(' ') + QLatin1String(c.name))) << d << c.method << c.args << c.status;
+    for (const QString& d : dialects()) {
+        for (const Case& c : cases)
+            QTest::newRow(qPrintable(d + QLatin1Char(' ') + QLatin1String(c.name)))
+                << d << c.method << c.args << c.status;
     }
 }
 
@@ -412,22 +453,22 @@ void tst_IntegrationService::badInputChangesNothing()
     const QString why = TestDatabase::unavailable(dialect);
     if (!why.isEmpty())
         QSKIP(qPrintable(why));
-    TestDatabase *shared = sharedDatabase(dialect);
+    TestDatabase* shared = sharedDatabase(dialect);
     QVERIFY2(shared, "the fixture database could not be opened");
-    TestDatabase &tdb = *shared;
+    TestDatabase& tdb = *shared;
     const QStringList before = everythingWritten(tdb.db());
 
     server::IntgCentralService service(tdb.db(), QStringLiteral("demo"));
-    int got = -1;   // -1: answered normally
+    int got = -1; // -1: answered normally
     QString message;
     try {
         const wire::Packet result = service.call(method, args);
         if (method == QLatin1String("GetFiliGrup") || method == QLatin1String("GetPesqPrato"))
-            QCOMPARE(result.rows().size(), 0);   // the metacharacters matched nothing, as plain text
-    } catch (const server::RequestError &e) {
+            QCOMPARE(result.rows().size(), 0); // the metacharacters matched nothing, as plain text
+    } catch (const server::RequestError& e) {
         got = e.status();
         message = e.message();
-    } catch (const server::ServiceError &e) {
+    } catch (const server::ServiceError& e) {
         got = 0;
         message = e.message();
     }
@@ -449,8 +490,8 @@ void tst_IntegrationService::longDishListOfUnknownDishes()
 
     server::IntgCentralService service(tdb.db(), QStringLiteral("demo"));
     const wire::Packet log = service.call(QStringLiteral("IntgCentral"),
-                                            intgArgs(dishes, QStringLiteral("FX"), destinationPacket({"0002"})));
-    QCOMPARE(log.rows().size(), 100000);   // each one "not registered at the destination"
+                                          intgArgs(dishes, QStringLiteral("FX"), destinationPacket({"0002"})));
+    QCOMPARE(log.rows().size(), 100000); // each one "not registered at the destination"
     QCOMPARE(log.rows().first().at(7).toString(), QStringLiteral("1"));
     QCOMPARE(recipeRows(tdb.db()) + serviceRecipeRows(tdb.db()), before);
 }
@@ -461,11 +502,11 @@ void tst_IntegrationService::branchesOfAGrouping()
     SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
     loadFixture(tdb.db());
     server::IntgCentralService service(tdb.db(), QStringLiteral("demo"));
-    const auto codes = [](const wire::Packet &p) {
+    const auto codes = [](const wire::Packet& p) {
         QStringList list;
-        for (const QVariantList &row : p.rows()) {
+        for (const QVariantList& row : p.rows()) {
             QStringList cells;
-            for (const QVariant &cell : row)
+            for (const QVariant& cell : row)
                 cells << cell.toString();
             list << cells.join(QLatin1Char('|'));
         }
@@ -487,21 +528,31 @@ void tst_IntegrationService::dishSearchByMenuAndCycle_data()
     QTest::addColumn<QJsonArray>("args");
     QTest::addColumn<QStringList>("keys");
     const QJsonValue none;
-    struct Case { const char *name; QJsonArray args; QStringList keys; };
+    struct Case {
+        const char* name;
+        QJsonArray args;
+        QStringList keys;
+    };
     const QList<Case> cases{
         {"no filter: every top-level dish of both trees",
-         {"0001", "0001", "P", 3, "", "", none, none, "", "", ""}, {"P0101001", "P0101002", "P0101003", "00010101901"}},
-        {"standard tree only", {"0001", "X", "P", 3, "", "", none, none, "", "", ""}, {"P0101001", "P0101002", "P0101003"}},
+         {"0001", "0001", "P", 3, "", "", none, none, "", "", ""},
+         {"P0101001", "P0101002", "P0101003", "00010101901"}},
+        {"standard tree only",
+         {"0001", "X", "P", 3, "", "", none, none, "", "", ""},
+         {"P0101001", "P0101002", "P0101003"}},
         {"menu: all services and types in January",
-         {"0001", "0001", "P", 3, "T", "T", "2026-01-01", "2026-01-31", "", "", ""}, {"P0101001", "00010101901"}},
+         {"0001", "0001", "P", 3, "T", "T", "2026-01-01", "2026-01-31", "", "", ""},
+         {"P0101001", "00010101901"}},
         {"menu: dinner service only", {"0001", "0001", "P", 3, "00002_", "T", none, none, "", "", ""}, {"P0101003"}},
-        {"menu: dessert type in January", {"0001", "0001", "P", 3, "T", "02_", "2026-01-01", "2026-01-31", "", "", ""}, {}},
+        {"menu: dessert type in January",
+         {"0001", "0001", "P", 3, "T", "02_", "2026-01-01", "2026-01-31", "", "", ""},
+         {}},
         {"cycle: all", {"0001", "0001", "P", 3, "", "", none, none, "T", "T", "T"}, {"P0101002"}},
         {"both filters must hold", {"0001", "0001", "P", 3, "T", "T", none, none, "T", "T", "T"}, {}},
         {"cycle: another pattern", {"0001", "0001", "P", 3, "", "", none, none, "00001_", "00002_", "T"}, {}},
     };
-    for (const QString &d : dialects()) {
-        for (const Case &c : cases)
+    for (const QString& d : dialects()) {
+        for (const Case& c : cases)
             QTest::newRow(qPrintable(d + QLatin1Char(' ') + QLatin1String(c.name))) << d << c.args << c.keys;
     }
 }
@@ -514,12 +565,12 @@ void tst_IntegrationService::dishSearchByMenuAndCycle()
     const QString why = TestDatabase::unavailable(dialect);
     if (!why.isEmpty())
         QSKIP(qPrintable(why));
-    TestDatabase *tdb = sharedDatabase(dialect);
+    TestDatabase* tdb = sharedDatabase(dialect);
     QVERIFY2(tdb, "the fixture database could not be opened");
-    const wire::Packet result = server::IntgCentralService(tdb->db(), QStringLiteral("demo"))
-                                      .call(QStringLiteral("GetPesqPrato"), args);
+    const wire::Packet result =
+        server::IntgCentralService(tdb->db(), QStringLiteral("demo")).call(QStringLiteral("GetPesqPrato"), args);
     QStringList found;
-    for (const QVariantList &row : result.rows())
+    for (const QVariantList& row : result.rows())
         found << row.at(0).toString();
     QCOMPARE(found, keys);
     QCOMPARE(result.columns().size(), 5);

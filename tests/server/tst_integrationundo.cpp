@@ -10,8 +10,7 @@
 using namespace suite;
 using namespace suite::test;
 
-class tst_IntegrationUndo : public QObject
-{
+class tst_IntegrationUndo : public QObject {
     Q_OBJECT
 
 private slots:
@@ -23,23 +22,23 @@ private slots:
 
 private:
     // Runs an integration of three dishes from 0001 and returns its number.
-    static qint64 integrate(QSqlDatabase &db, const QString &kinds, const QStringList &destinations)
+    static qint64 integrate(QSqlDatabase& db, const QString& kinds, const QStringList& destinations)
     {
         server::IntgCentralService(db, QStringLiteral("demo"))
-            .call(QStringLiteral("IntgCentral"), {"0001", "P0101001_P0101003_00010101901_", kinds,
-                                                  destinationPacket(destinations), "", ""});
+            .call(QStringLiteral("IntgCentral"),
+                  {"0001", "P0101001_P0101003_00010101901_", kinds, destinationPacket(destinations), "", ""});
         return rowsOf(db, QStringLiteral("SELECT MAX(NRINTG) FROM INTGCENTRAL")).value(0).toLongLong();
     }
 
-    static QStringList recipes(QSqlDatabase &db) { return recipeRows(db) + serviceRecipeRows(db); }
+    static QStringList recipes(QSqlDatabase& db) { return recipeRows(db) + serviceRecipeRows(db); }
 
     // Destination 0002's first lines get codes a JSON text must escape, and a quantity only an exact writer keeps:
     // 17 digits on SQLite, NaN on PostgreSQL.
-    static void makeFirstLinesAwkward(QSqlDatabase &db, const QString &dialect)
+    static void makeFirstLinesAwkward(QSqlDatabase& db, const QString& dialect)
     {
-        const QString quantity = dialect == QLatin1String("sqlite") ? QStringLiteral("0.1 + 0.2")
-                                                                    : QStringLiteral("CAST('NaN' AS NUMERIC)");
-        for (const char *table : {"RECEITA", "RECEITASERV"}) {
+        const QString quantity =
+            dialect == QLatin1String("sqlite") ? QStringLiteral("0.1 + 0.2") : QStringLiteral("CAST('NaN' AS NUMERIC)");
+        for (const char* table : {"RECEITA", "RECEITASERV"}) {
             QSqlQuery q(db);
             QVERIFY(q.prepare(QStringLiteral("UPDATE %1 SET CDARVPROD = ?, SGUNIDADE = ?, QTPRODUTO = %2"
                                              " WHERE CDFILIAL = '0002' AND NRSEQ = 1")
@@ -51,11 +50,11 @@ private:
         }
     }
 
-    static QString undoFailure(QSqlDatabase &db, qint64 run)
+    static QString undoFailure(QSqlDatabase& db, qint64 run)
     {
         try {
             server::IntegrationUndo(db).undo(run);
-        } catch (const server::ServiceError &e) {
+        } catch (const server::ServiceError& e) {
             return e.message();
         }
         return {};
@@ -67,10 +66,10 @@ void tst_IntegrationUndo::putsBackWhatTheRunReplaced_data()
     QTest::addColumn<QString>("dialect");
     QTest::addColumn<QString>("kinds");
     QTest::addColumn<bool>("awkward");
-    for (const QString &d : dialects()) {
-        for (const char *kinds : {"FS", "FX", "XS"})
-            QTest::newRow(qPrintable(d + QLatin1Char(' ') + QLatin1String(kinds))) << d << QString::fromLatin1(kinds)
-                                                                                  << false;
+    for (const QString& d : dialects()) {
+        for (const char* kinds : {"FS", "FX", "XS"})
+            QTest::newRow(qPrintable(d + QLatin1Char(' ') + QLatin1String(kinds)))
+                << d << QString::fromLatin1(kinds) << false;
         QTest::newRow(qPrintable(d + QStringLiteral(" FS, codes to escape and a quantity hard to write")))
             << d << QStringLiteral("FS") << true;
     }
@@ -120,9 +119,12 @@ void tst_IntegrationUndo::refusesWhatWouldLoseWork()
     const QStringList afterSecond = destinationRecipes();
     QVERIFY(afterSecond != afterFirst);
 
-    QCOMPARE(undoFailure(tdb.db(), first),
-             QStringLiteral("A integração %1 não pode ser desfeita: a integração %2, posterior, substituiu receitas dela. "
-                            "Desfaça primeiro a %2.").arg(first).arg(second));
+    QCOMPARE(
+        undoFailure(tdb.db(), first),
+        QStringLiteral("A integração %1 não pode ser desfeita: a integração %2, posterior, substituiu receitas dela. "
+                       "Desfaça primeiro a %2.")
+            .arg(first)
+            .arg(second));
     QCOMPARE(destinationRecipes(), afterSecond);
 
     // Newest first, then the older one, brings back each state in turn.
@@ -143,11 +145,12 @@ void tst_IntegrationUndo::commandLine()
     const QStringList before = recipes(tdb.db());
     const qint64 run = integrate(tdb.db(), QStringLiteral("FS"), {"0002", "0006"});
 
-    const auto undo = [&](const QString &number) {
+    const auto undo = [&](const QString& number) {
         QProcess process;
         process.start(program, {"undo", "--database", tdb.url(), "--run", number});
         process.waitForFinished(30000);
-        return std::pair{process.exitCode(), QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError())};
+        return std::pair{process.exitCode(),
+                         QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError())};
     };
     const auto [status, output] = undo(QString::number(run));
     QCOMPARE(status, 0);

@@ -22,25 +22,29 @@ QString serverProgram()
 }
 
 // Where a snapshot parts from another: the first row that differs, or that one of them lacks; empty when equal.
-QString firstDifference(const QStringList &seen, const QStringList &expected)
+QString firstDifference(const QStringList& seen, const QStringList& expected)
 {
-    const auto row = [](const QStringList &rows, qsizetype i) { return i < rows.size() ? rows.at(i) : QStringLiteral("(no row)"); };
+    const auto row = [](const QStringList& rows, qsizetype i) {
+        return i < rows.size() ? rows.at(i) : QStringLiteral("(no row)");
+    };
     for (qsizetype i = 0; i < std::max(seen.size(), expected.size()); ++i) {
         if (row(seen, i) != row(expected, i))
-            return QStringLiteral("row %1 is \"%2\" where it was to be \"%3\"").arg(i).arg(row(seen, i), row(expected, i));
+            return QStringLiteral("row %1 is \"%2\" where it was to be \"%3\"")
+                .arg(i)
+                .arg(row(seen, i), row(expected, i));
     }
     return {};
 }
 
 // Whether a connection other than `db`'s holds the database's write lock: SQLite refuses a second writer at once
 // (no waiting), PostgreSQL shows the lock a transaction took on INTGCENTRALANT when it wrote before-images.
-bool anotherWriterHolds(QSqlDatabase &db, bool postgres, QString &why)
+bool anotherWriterHolds(QSqlDatabase& db, bool postgres, QString& why)
 {
     if (postgres) {
-        const bool holds = rowsOf(db, QStringLiteral("SELECT COUNT(*) FROM pg_locks l JOIN pg_class c ON c.oid = l.relation"
-                                                     " WHERE c.relname = 'intgcentralant' AND l.mode = 'RowExclusiveLock'"
-                                                     " AND l.pid <> pg_backend_pid()"))
-            != QStringList{"0"};
+        const bool holds =
+            rowsOf(db, QStringLiteral("SELECT COUNT(*) FROM pg_locks l JOIN pg_class c ON c.oid = l.relation"
+                                      " WHERE c.relname = 'intgcentralant' AND l.mode = 'RowExclusiveLock'"
+                                      " AND l.pid <> pg_backend_pid()")) != QStringList{"0"};
         why = holds ? QString() : QStringLiteral("no other session holds a write lock on INTGCENTRALANT");
         return holds;
     }
@@ -51,7 +55,7 @@ bool anotherWriterHolds(QSqlDatabase &db, bool postgres, QString &why)
     }
     const bool began = q.exec(QStringLiteral("BEGIN IMMEDIATE"));
     why = began ? QStringLiteral("a second writer was let in") : q.lastError().text();
-    const bool busy = !began && q.lastError().nativeErrorCode() == QLatin1String("5");   // SQLITE_BUSY
+    const bool busy = !began && q.lastError().nativeErrorCode() == QLatin1String("5"); // SQLITE_BUSY
     if (began)
         q.exec(QStringLiteral("ROLLBACK"));
     q.exec(QStringLiteral("PRAGMA busy_timeout = 30000"));
@@ -60,8 +64,7 @@ bool anotherWriterHolds(QSqlDatabase &db, bool postgres, QString &why)
 
 } // namespace
 
-class tst_ServerProcess : public QObject
-{
+class tst_ServerProcess : public QObject {
     Q_OBJECT
 
 private slots:
@@ -107,17 +110,18 @@ void tst_ServerProcess::commandLineErrors()
     QVERIFY(process.waitForFinished(30000));
     QCOMPARE(process.exitCode(), 2);
     QVERIFY(process.readAllStandardError().contains("usage:"));
-    QVERIFY(QDir(dir.path()).entryList(QDir::Files).isEmpty());   // nothing created
+    QVERIFY(QDir(dir.path()).entryList(QDir::Files).isEmpty()); // nothing created
 }
 
 void tst_ServerProcess::servesOnlyItsOwnSchema()
 {
     QFETCH(QString, dialect);
     SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
-    const auto run = [&](const QString &command) {
+    const auto run = [&](const QString& command) {
         QStringList args{command, "--database", tdb.url()};
         if (command == QLatin1String("serve"))
-            args << "--listen" << "127.0.0.1:0";
+            args << "--listen"
+                 << "127.0.0.1:0";
         QProcess process;
         process.start(serverProgram(), args);
         process.waitForFinished(30000);
@@ -128,7 +132,7 @@ void tst_ServerProcess::servesOnlyItsOwnSchema()
     // A database made before this build's schema: both refuse, and say what to do, before touching it.
     QSqlQuery q(tdb.db());
     QVERIFY(q.exec(QStringLiteral("DELETE FROM CONFIGSERV")));
-    for (const QString &command : {QStringLiteral("check"), QStringLiteral("serve")}) {
+    for (const QString& command : {QStringLiteral("check"), QStringLiteral("serve")}) {
         const auto [status, message] = run(command);
         QCOMPARE(status, 3);
         QVERIFY2(message.contains(QLatin1String("suite-server init")), qPrintable(message));
@@ -176,10 +180,11 @@ void tst_ServerProcess::killedDuringRunIsAllOrNothing()
     QCOMPARE(init.exitCode(), 0);
 
     QStringList dishes;
-    for (const QString &row : rowsOf(tdb.db(), QStringLiteral("SELECT CDFILAUXPRAT || CDPRATO FROM PRATO"
+    for (const QString& row : rowsOf(tdb.db(), QStringLiteral("SELECT CDFILAUXPRAT || CDPRATO FROM PRATO"
                                                               " WHERE CDNVPRATO = 3 ORDER BY CDPRATO")))
         dishes << row + QLatin1Char('_');
-    const QStringList branches = rowsOf(tdb.db(), QStringLiteral("SELECT CDFILIAL FROM FILIAL WHERE CDFILIAL <> '0001'"));
+    const QStringList branches =
+        rowsOf(tdb.db(), QStringLiteral("SELECT CDFILIAL FROM FILIAL WHERE CDFILIAL <> '0001'"));
     const QJsonArray args{"0001", dishes.join(QString()), "FS", destinationPacket(branches), "", ""};
     const QStringList before = everythingWritten(tdb.db());
 
@@ -201,18 +206,20 @@ void tst_ServerProcess::killedDuringRunIsAllOrNothing()
     QVERIFY2(why.isEmpty(), qPrintable(why));
     const int port = server.port();
     const QString token = login(port);
-    auto answer = std::async(std::launch::async, [&] { return post(port, "/call", callBody("IntgCentral", args), token); });
+    auto answer =
+        std::async(std::launch::async, [&] { return post(port, "/call", callBody("IntgCentral", args), token); });
     // Ends the request before `answer` waits for it, whichever way this test leaves.
     const auto killServer = qScopeGuard([&] {
         server.process().kill();
         server.process().waitForFinished(30000);
     });
     const auto answered = [&] { return answer.wait_for(std::chrono::seconds(0)) == std::future_status::ready; };
-    const bool paused = server.waitForLine(QRegularExpression(QStringLiteral("paused at ") + pausePoint), 300000, answered)
-                            .hasMatch();
-    QVERIFY2(paused, answered() ? "the run ended without reaching its pause; nothing was tested"
-                                : qPrintable(QStringLiteral("the run did not reach its pause in time; the server said: ")
-                                             + QString::fromUtf8(server.said())));
+    const bool paused =
+        server.waitForLine(QRegularExpression(QStringLiteral("paused at ") + pausePoint), 300000, answered).hasMatch();
+    QVERIFY2(paused, answered()
+                         ? "the run ended without reaching its pause; nothing was tested"
+                         : qPrintable(QStringLiteral("the run did not reach its pause in time; the server said: ") +
+                                      QString::fromUtf8(server.said())));
     QVERIFY2(anotherWriterHolds(tdb.db(), dialect == QLatin1String("postgres"), why), qPrintable(why));
     ::kill(pid_t(server.process().processId()), SIGKILL);
     QVERIFY(server.process().waitForFinished(30000));
@@ -225,9 +232,10 @@ void tst_ServerProcess::killedDuringRunIsAllOrNothing()
     else if (after == completed)
         qInfo("the run committed before the kill: the database holds the completed run");
     else
-        QFAIL(qPrintable(QStringLiteral("after the kill the database is neither as before the run (%1) nor as a completed"
-                                        " run leaves it (%2)")
-                             .arg(firstDifference(after, before), firstDifference(after, completed))));
+        QFAIL(
+            qPrintable(QStringLiteral("after the kill the database is neither as before the run (%1) nor as a completed"
+                                      " run leaves it (%2)")
+                           .arg(firstDifference(after, before), firstDifference(after, completed))));
 
     // The database is usable afterwards: a new server completes the same run.
     ServerProcess restarted;

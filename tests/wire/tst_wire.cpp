@@ -37,23 +37,28 @@ void tst_Wire::packetRoundTrip_data()
 {
     QTest::addColumn<QList<Column>>("columns");
     QTest::addColumn<QList<QVariantList>>("rows");
-    QTest::addColumn<QByteArray>("json");   // as the other side receives it
-    const QList<Column> typed{{"CDFILIAL", ColumnType::String, 4}, {"NRSEQ", ColumnType::Integer, 0},
-                              {"QTPRODUTO", ColumnType::Float, 0}, {"DTCARDAPIO", ColumnType::Date, 0}};
+    QTest::addColumn<QByteArray>("json"); // as the other side receives it
+    const QList<Column> typed{{"CDFILIAL", ColumnType::String, 4},
+                              {"NRSEQ", ColumnType::Integer, 0},
+                              {"QTPRODUTO", ColumnType::Float, 0},
+                              {"DTCARDAPIO", ColumnType::Date, 0}};
     QTest::newRow("a value of every type")
         << typed << QList<QVariantList>{{QString("0002"), qint64(3), 0.125, QDate(2026, 3, 9)}}
-        << QByteArray(R"({"columns":[{"name":"CDFILIAL","size":4,"type":"string"},{"name":"NRSEQ","size":0,"type":"integer"},)"
-                      R"({"name":"QTPRODUTO","size":0,"type":"float"},{"name":"DTCARDAPIO","size":0,"type":"date"}],)"
-                      R"("rows":[["0002",3,0.125,"2026-03-09"]]})");
+        << QByteArray(
+               R"({"columns":[{"name":"CDFILIAL","size":4,"type":"string"},{"name":"NRSEQ","size":0,"type":"integer"},)"
+               R"({"name":"QTPRODUTO","size":0,"type":"float"},{"name":"DTCARDAPIO","size":0,"type":"date"}],)"
+               R"("rows":[["0002",3,0.125,"2026-03-09"]]})");
     QTest::newRow("empty cells are null")
         << typed << QList<QVariantList>{{QVariant(), QVariant(), QVariant(), QVariant()}}
-        << QByteArray(R"({"columns":[{"name":"CDFILIAL","size":4,"type":"string"},{"name":"NRSEQ","size":0,"type":"integer"},)"
-                      R"({"name":"QTPRODUTO","size":0,"type":"float"},{"name":"DTCARDAPIO","size":0,"type":"date"}],)"
-                      R"("rows":[[null,null,null,null]]})");
+        << QByteArray(
+               R"({"columns":[{"name":"CDFILIAL","size":4,"type":"string"},{"name":"NRSEQ","size":0,"type":"integer"},)"
+               R"({"name":"QTPRODUTO","size":0,"type":"float"},{"name":"DTCARDAPIO","size":0,"type":"date"}],)"
+               R"("rows":[[null,null,null,null]]})");
     QTest::newRow("texts that look like numbers stay texts")
         << QList<Column>{{"CDPRATO", ColumnType::String, 10}}
         << QList<QVariantList>{{QString("0101001")}, {QString("1e5")}, {QString("Açaí \"da casa\"")}}
-        << QByteArray(R"({"columns":[{"name":"CDPRATO","size":10,"type":"string"}],"rows":[["0101001"],["1e5"],["Açaí \"da casa\""]]})");
+        << QByteArray(
+               R"({"columns":[{"name":"CDPRATO","size":10,"type":"string"}],"rows":[["0101001"],["1e5"],["Açaí \"da casa\""]]})");
     QTest::newRow("no rows") << QList<Column>{{"IDMARCADO", ColumnType::String, 1}} << QList<QVariantList>{}
                              << QByteArray(R"({"columns":[{"name":"IDMARCADO","size":1,"type":"string"}],"rows":[]})");
 }
@@ -90,12 +95,12 @@ void tst_Wire::refusedPackets_data()
     QTest::newRow("rows not a list") << QByteArray(R"({"columns":[],"rows":{}})") << Packet::Problem::NotAPacket;
     QTest::newRow("column without a name")
         << QByteArray(R"({"columns":[{"type":"string"}],"rows":[]})") << Packet::Problem::UnnamedColumn;
-    QTest::newRow("row short of a cell")
-        << QByteArray(R"({"columns":[{"name":"A"},{"name":"B"}],"rows":[["x"]]})") << Packet::Problem::RaggedRow;
-    QTest::newRow("row not a list")
-        << QByteArray(R"({"columns":[{"name":"A"}],"rows":["x"]})") << Packet::Problem::RaggedRow;
-    QTest::newRow("a list in a cell")
-        << QByteArray(R"({"columns":[{"name":"A"}],"rows":[[["x"]]]})") << Packet::Problem::NestedCell;
+    QTest::newRow("row short of a cell") << QByteArray(R"({"columns":[{"name":"A"},{"name":"B"}],"rows":[["x"]]})")
+                                         << Packet::Problem::RaggedRow;
+    QTest::newRow("row not a list") << QByteArray(R"({"columns":[{"name":"A"}],"rows":["x"]})")
+                                    << Packet::Problem::RaggedRow;
+    QTest::newRow("a list in a cell") << QByteArray(R"({"columns":[{"name":"A"}],"rows":[[["x"]]]})")
+                                      << Packet::Problem::NestedCell;
 }
 
 void tst_Wire::refusedPackets()
@@ -113,7 +118,7 @@ void tst_Wire::argumentsRoundTrip_data()
 {
     QTest::addColumn<QVariant>("sent");
     QTest::addColumn<QString>("kind");
-    QTest::addColumn<QVariant>("read");   // invalid: refused as of another kind
+    QTest::addColumn<QVariant>("read"); // invalid: refused as of another kind
     QTest::newRow("text") << QVariant(QString("0001")) << "text" << QVariant(QString("0001"));
     QTest::newRow("integer") << QVariant(3) << "integer" << QVariant(3);
     QTest::newRow("date") << QVariant(QDate(2026, 1, 31)) << "date" << QVariant(QDate(2026, 1, 31));
@@ -154,7 +159,7 @@ void tst_Wire::argumentsRoundTrip()
 void tst_Wire::shortDate_data()
 {
     QTest::addColumn<QString>("text");
-    QTest::addColumn<QDate>("date");   // invalid: the text is refused
+    QTest::addColumn<QDate>("date"); // invalid: the text is refused
     QTest::newRow("a day") << "09/03/2026" << QDate(2026, 3, 9);
     QTest::newRow("first supported day") << "01/01/1900" << QDate(1900, 1, 1);
     QTest::newRow("leap day") << "29/02/2028" << QDate(2028, 2, 29);
@@ -172,7 +177,7 @@ void tst_Wire::shortDate()
     QFETCH(QDate, date);
     QCOMPARE(ShortDate(text), date);
     if (date.isValid())
-        QCOMPARE(ShortDateText(date), text);   // the screen's text is what the service reads
+        QCOMPARE(ShortDateText(date), text); // the screen's text is what the service reads
 }
 
 QTEST_GUILESS_MAIN(tst_Wire)

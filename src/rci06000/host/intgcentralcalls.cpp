@@ -19,13 +19,12 @@ QJsonObject GetFiliGrup(mrv::TNetConnection* connection, const QString& grouping
 QJsonObject GetPesqPrato(mrv::TNetConnection* connection, const PesqPratoArgs& a)
 {
     return connection->call(QStringLiteral("GetPesqPrato"),
-                            {a.source, a.localTree, a.standardTree, a.levels, a.services, a.dishTypes, a.start,
-                             a.end, a.cycles, a.servicePatterns, a.cycleDishTypes});
+                            {a.source, a.localTree, a.standardTree, a.levels, a.services, a.dishTypes, a.start, a.end,
+                             a.cycles, a.servicePatterns, a.cycleDishTypes});
 }
 
 QJsonObject IntgCentral(mrv::TNetConnection* connection, const QString& source, const QString& dishes,
-                        const QString& kinds, const QJsonObject& destinations, const QString& start,
-                        const QString& end)
+                        const QString& kinds, const QJsonObject& destinations, const QString& start, const QString& end)
 {
     return connection->call(QStringLiteral("IntgCentral"), {source, dishes, kinds, destinations, start, end});
 }

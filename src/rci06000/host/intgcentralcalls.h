@@ -15,9 +15,9 @@ namespace rci06000 {
 // choice list ("key_key_"), "T" for all, or empty; an empty date editor is an invalid date.
 struct PesqPratoArgs {
     QString source;
-    QString localTree;        // the source branch code, or "X"
-    QString standardTree;     // "P", or "X"
-    int levels = 0;           // levels of the dish-code picture
+    QString localTree;    // the source branch code, or "X"
+    QString standardTree; // "P", or "X"
+    int levels = 0;       // levels of the dish-code picture
     QString services;
     QString dishTypes;
     QDate start;

@@ -7,7 +7,7 @@ namespace mrv {
 class TClientDataSet;
 class TDataSource;
 class TNetConnection;
-}
+} // namespace mrv
 
 class TfrmLogIntg : public mrv::TfrmDadosGerRel {
     Q_OBJECT

@@ -10,8 +10,8 @@ class TfrmIntgCentral;
 class TfrmLogIntg;
 
 // Exported by name so the host can see the single instances and their flags.
-extern Q_DECL_EXPORT TfrmIntgCentral* frmIntgCentral;  // the live integration screen, or null
-extern Q_DECL_EXPORT bool boIdCriado;                  // the screen was created during this load
+extern Q_DECL_EXPORT TfrmIntgCentral* frmIntgCentral; // the live integration screen, or null
+extern Q_DECL_EXPORT bool boIdCriado;                 // the screen was created during this load
 // Guarded: it empties itself when the report screen is destroyed, so it never dangles.
 extern Q_DECL_EXPORT QPointer<TfrmLogIntg> frmLogIntg; // the last log report screen
 extern Q_DECL_EXPORT bool boStCriado;                  // a log report screen exists
@@ -30,6 +30,6 @@ SourceModule& Cli_rci06001();
 // The host's package entry points.
 void PackageLoad();
 void PackageUnload();
-const char* PackageInfo();   // JSON: name, title, required packages, contained modules, entries
+const char* PackageInfo(); // JSON: name, title, required packages, contained modules, entries
 
 } // namespace rci06000

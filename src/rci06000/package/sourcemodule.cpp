@@ -6,9 +6,10 @@
 namespace rci06000 {
 
 SourceModule::SourceModule(const char* name, Step startUp, Step shutDown)
-    : m_name(name), m_startUp(std::move(startUp)), m_shutDown(std::move(shutDown))
-{
-}
+    : m_name(name)
+    , m_startUp(std::move(startUp))
+    , m_shutDown(std::move(shutDown))
+{}
 
 void SourceModule::startUp()
 {

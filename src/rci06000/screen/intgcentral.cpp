@@ -10,8 +10,8 @@
 #include <buttonflat.h>
 #include <checkbox.h>
 #include <clientdataset.h>
-#include <dateeditplus.h>
 #include <datasource.h>
+#include <dateeditplus.h>
 #include <dbgrid.h>
 #include <dialogs.h>
 #include <field.h>
@@ -170,13 +170,17 @@ void TfrmIntgCentral::createTabOrder()
 {
     // Inside "Origem": the branch row, the menu data, the dishes, and the menu cycle last.
     const QList<QWidget*> order = {
-        medCdFilial, sbtFilial, edtNmFilial,
-        chbDadoCard, depDataInic, depDataFina, rbtTodosServ, rbtListaServ, sbtServico,
-        rbtTodosPrato, rbtListaPrato, sbtPrato,
-        chbArvPadrao, chbArvLocal, chbLocal, chbServico, rbtTodosPrat, rbtListaPrat, sbtPesqPrat,
-        chbCicloCard, rbtTodosCiclo, rbtListaCiclo, sbtCiclo, rbtTodosServCiclo, rbtListaServCiclo,
-        sbtPadraoServCiclo, rbtTodosTpPratCiclo, rbtListaTpPratCiclo, sbtTpPratCiclo,
-        medAgrupFilial, sbtAgrupFilial, edtAgrupFilial, dbgFiliGrup,
+        medCdFilial,         sbtFilial,          edtNmFilial,
+        chbDadoCard,         depDataInic,        depDataFina,
+        rbtTodosServ,        rbtListaServ,       sbtServico,
+        rbtTodosPrato,       rbtListaPrato,      sbtPrato,
+        chbArvPadrao,        chbArvLocal,        chbLocal,
+        chbServico,          rbtTodosPrat,       rbtListaPrat,
+        sbtPesqPrat,         chbCicloCard,       rbtTodosCiclo,
+        rbtListaCiclo,       sbtCiclo,           rbtTodosServCiclo,
+        rbtListaServCiclo,   sbtPadraoServCiclo, rbtTodosTpPratCiclo,
+        rbtListaTpPratCiclo, sbtTpPratCiclo,     medAgrupFilial,
+        sbtAgrupFilial,      edtAgrupFilial,     dbgFiliGrup,
     };
     // Buttons that take no focus stay out of the chain.
     QWidget* previous = nullptr;

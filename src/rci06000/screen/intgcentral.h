@@ -33,7 +33,7 @@ class TNetConnection;
 class TNotebook;
 class TPanel;
 class TRadioButton;
-}
+} // namespace mrv
 
 class TfrmIntgCentral : public mrv::TfrmRotiGeral {
     Q_OBJECT

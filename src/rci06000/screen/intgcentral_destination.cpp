@@ -81,9 +81,9 @@ void TfrmIntgCentral::createDestination()
     panAgrupFilial = panel("panAgrupFilial", pgListaFili, QRect(0, 37, 435, 86));
     dbgFiliGrup = place(new TDBGrid(panAgrupFilial), "dbgFiliGrup", QRect(0, 0, 435, 86));
     dbgFiliGrup->setFrameShape(QFrame::NoFrame);
-    dbgFiliGrup->setOptions(TDBGrid::dgTitles | TDBGrid::dgColumnResize | TDBGrid::dgColLines
-                            | TDBGrid::dgRowLines | TDBGrid::dgTabs | TDBGrid::dgRowSelect
-                            | TDBGrid::dgConfirmDelete | TDBGrid::dgCancelOnExit);
+    dbgFiliGrup->setOptions(TDBGrid::dgTitles | TDBGrid::dgColumnResize | TDBGrid::dgColLines | TDBGrid::dgRowLines |
+                            TDBGrid::dgTabs | TDBGrid::dgRowSelect | TDBGrid::dgConfirmDelete |
+                            TDBGrid::dgCancelOnExit);
     dbgFiliGrup->setDataSource(dtsFiliGrup);
     // The field's label "4" is the tick of a symbol font; the title shows the tick itself.
     TColumn* mark = dbgFiliGrup->addColumn(QStringLiteral("IDMARCADO"), QString(QChar(0x2714)));
@@ -111,7 +111,6 @@ void TfrmIntgCentral::bindDestination()
     onStateChange(dtsFiliGrup, &TfrmIntgCentral::dtsFiliGrupStateChange);
     onClick(sbtProcurar, &TfrmIntgCentral::sbtProcurarClick);
 }
-
 
 void TfrmIntgCentral::carregaGrupFili()
 {
@@ -243,7 +242,7 @@ void TfrmIntgCentral::dbgFiliGrupTitleClick(mrv::TColumn* Column)
         return;
     // The user's row is found again by its code, not by a position.
     const QString current = cdsFiliGrup->FieldByName(QStringLiteral("CDFILIAL"))->AsString();
-    mrv::DisplaySuspended suspended(cdsFiliGrup);   // one repaint at the end
+    mrv::DisplaySuspended suspended(cdsFiliGrup); // one repaint at the end
     cdsFiliGrup->First();
     boTodosMarcados = !boTodosMarcados;
     const QString mark = boTodosMarcados ? QStringLiteral("S") : QStringLiteral("N");

@@ -32,15 +32,15 @@ void TfrmIntgCentral::createCycleFilter()
     rbtListaCiclo = ciclo.lista;
     sbtCiclo = ciclo.button;
 
-    grbPadroServCiclo = group("grbPadroServCiclo", QStringLiteral("Padrão de Serviço"), grbCicloCard,
-                              QRect(146, 20, 135, 65));
+    grbPadroServCiclo =
+        group("grbPadroServCiclo", QStringLiteral("Padrão de Serviço"), grbCicloCard, QRect(146, 20, 135, 65));
     const Choice padrao = choice(grbPadroServCiclo, "rbtTodosServCiclo", "rbtListaServCiclo", "sbtPadraoServCiclo");
     rbtTodosServCiclo = padrao.todos;
     rbtListaServCiclo = padrao.lista;
     sbtPadraoServCiclo = padrao.button;
 
-    grbTipoPratCiclo = group("grbTipoPratCiclo", QStringLiteral("Tipo de Prato"), grbCicloCard,
-                             QRect(286, 20, 135, 65));
+    grbTipoPratCiclo =
+        group("grbTipoPratCiclo", QStringLiteral("Tipo de Prato"), grbCicloCard, QRect(286, 20, 135, 65));
     const Choice tipo = choice(grbTipoPratCiclo, "rbtTodosTpPratCiclo", "rbtListaTpPratCiclo", "sbtTpPratCiclo");
     rbtTodosTpPratCiclo = tipo.todos;
     rbtListaTpPratCiclo = tipo.lista;
@@ -132,8 +132,7 @@ void TfrmIntgCentral::chbCicloCardClick(QObject* /*Sender*/)
 void TfrmIntgCentral::chbDadoCardClick(QObject* /*Sender*/)
 {
     const bool on = chbDadoCard->isChecked();
-    const QList<QWidget*> inputs{depDataInic,  depDataFina,   rbtTodosServ,
-                                 rbtListaServ, rbtTodosPrato, rbtListaPrato};
+    const QList<QWidget*> inputs{depDataInic, depDataFina, rbtTodosServ, rbtListaServ, rbtTodosPrato, rbtListaPrato};
     for (QWidget* input : inputs)
         input->setEnabled(on);
     if (on) {
@@ -286,8 +285,8 @@ void TfrmIntgCentral::verificaData(mrv::TDateEditPlus* editor)
     const QDate date = editor->GetDate();
     if (date < suite::wire::ShortDate(QStringLiteral("01/01/1900"))) {
         editor->setFocus(Qt::OtherFocusReason);
-        mrv::MensErro(QLatin1Char('"') + suite::wire::ShortDateText(date) + QStringLiteral("\" ")
-                          + msgPadrao->Msg(QStringLiteral("Data_Invalida")),
+        mrv::MensErro(QLatin1Char('"') + suite::wire::ShortDateText(date) + QStringLiteral("\" ") +
+                          msgPadrao->Msg(QStringLiteral("Data_Invalida")),
                       true);
     }
 }

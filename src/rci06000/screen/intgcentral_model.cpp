@@ -102,12 +102,11 @@ void TfrmIntgCentral::createDataSets()
     qryFilial->addField("NMFILIAL", FieldType::String, 30, nome);
 
     qryPesqPratos = query("qryPesqPratos");
-    setStatement(qryPesqPratos,
-                 {"SELECT DISTINCT", "  CDFILAUXPRAT,", "  CDPRATO,", "  NMPRATO,",
-                  "  CDFILAUXPRAT||CDPRATO AS CDPESQPRAT", "FROM", "  PRATO", "WHERE",
-                  "  (CDFILAUXPRAT IN (:P_CDFILAUXPRAT, :P_CDFILIAL)) AND",
-                  "  (CDNVPRATO = (SELECT MAX(CDNVPRATO) FROM PRATO))", "ORDER BY",
-                  "  CDPRATO,", "  CDFILAUXPRAT,", "  NMPRATO"});
+    setStatement(qryPesqPratos, {"SELECT DISTINCT", "  CDFILAUXPRAT,", "  CDPRATO,", "  NMPRATO,",
+                                 "  CDFILAUXPRAT||CDPRATO AS CDPESQPRAT", "FROM", "  PRATO", "WHERE",
+                                 "  (CDFILAUXPRAT IN (:P_CDFILAUXPRAT, :P_CDFILIAL)) AND",
+                                 "  (CDNVPRATO = (SELECT MAX(CDNVPRATO) FROM PRATO))", "ORDER BY", "  CDPRATO,",
+                                 "  CDFILAUXPRAT,", "  NMPRATO"});
     qryPesqPratos->addField("CDPRATO", FieldType::String, 10, codigo, 15);
     qryPesqPratos->addField("NMPRATO", FieldType::String, 30, nome);
     qryPesqPratos->addField("CDFILAUXPRAT", FieldType::String, 10, QStringLiteral("Árvore"), 10);
@@ -126,14 +125,14 @@ void TfrmIntgCentral::createDataSets()
     qryTipoPrato->addField("NMTIPOPRAT", FieldType::String, 15, nome, 40);
 
     qryCiclo = query("qryCiclo");
-    setStatement(qryCiclo, {"SELECT", "  CDCARDCICLO,", "  NMCARDCICLO", "FROM", "  CARDCICLO", "ORDER BY",
-                            "  CDCARDCICLO"});
+    setStatement(qryCiclo,
+                 {"SELECT", "  CDCARDCICLO,", "  NMCARDCICLO", "FROM", "  CARDCICLO", "ORDER BY", "  CDCARDCICLO"});
     qryCiclo->addField("CDCARDCICLO", FieldType::String, 5, codigo);
     qryCiclo->addField("NMCARDCICLO", FieldType::String, 40, nome);
 
     qryServPadr = query("qryServPadr");
-    setStatement(qryServPadr, {"SELECT", "  CDSERVPADR,", "  NMSERVPADR", "FROM", "  SERVPADR", "ORDER BY",
-                               "  CDSERVPADR"});
+    setStatement(qryServPadr,
+                 {"SELECT", "  CDSERVPADR,", "  NMSERVPADR", "FROM", "  SERVPADR", "ORDER BY", "  CDSERVPADR"});
     qryServPadr->addField("CDSERVPADR", FieldType::String, 5, codigo);
     qryServPadr->addField("NMSERVPADR", FieldType::String, 40, nome);
 

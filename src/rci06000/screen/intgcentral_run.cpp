@@ -51,7 +51,7 @@ void TfrmIntgCentral::recusa(QWidget* control, const QString& key)
     if (control && control->isEnabled() && control->isVisible())
         control->setFocus(Qt::OtherFocusReason);
     mrv::MensErro(msgPadrao->Msg(key), true);
-    throw mrv::EAbort();   // MensErro with abort never returns; this keeps the compiler sure of it
+    throw mrv::EAbort(); // MensErro with abort never returns; this keeps the compiler sure of it
 }
 
 void TfrmIntgCentral::Vd_Arvore()
@@ -139,8 +139,8 @@ QString TfrmIntgCentral::listaTodosPratos()
 
 QString TfrmIntgCentral::tiposReceita() const
 {
-    return QString(chbLocal->isChecked() ? QLatin1Char('F') : QLatin1Char('X'))
-           + (chbServico->isChecked() ? QLatin1Char('S') : QLatin1Char('X'));
+    return QString(chbLocal->isChecked() ? QLatin1Char('F') : QLatin1Char('X')) +
+           (chbServico->isChecked() ? QLatin1Char('S') : QLatin1Char('X'));
 }
 
 void TfrmIntgCentral::sbtConfirmaClick(QObject* /*Sender*/)
@@ -167,10 +167,10 @@ void TfrmIntgCentral::sbtConfirmaClick(QObject* /*Sender*/)
     {
         // The previous log rows stay until a run has answered.
         mrv::BusyAnimation busy(1);
-        const QJsonObject log = mrv::CheckResultServ(
-            rci06000::IntgCentral(netIntgCentral, medCdFilial->text(), pratos, tiposReceita(), cdsFiliGrup->Data(),
-                                  inicio, fim),
-            true, 0);
+        const QJsonObject log =
+            mrv::CheckResultServ(rci06000::IntgCentral(netIntgCentral, medCdFilial->text(), pratos, tiposReceita(),
+                                                       cdsFiliGrup->Data(), inicio, fim),
+                                 true, 0);
         cdsLogIntCent->setData(log);
     }
 

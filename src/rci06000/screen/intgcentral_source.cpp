@@ -113,7 +113,7 @@ void TfrmIntgCentral::validaFilialOrigem()
 {
     try {
         const QString code = mrv::Ajusta(medCdFilial->text(), 4);
-        medCdFilial->setText(code);   // a different text runs medCdFilialChange
+        medCdFilial->setText(code); // a different text runs medCdFilialChange
         edtNmFilial->setText(mrv::ValidaFilial(medCdFilial->text(), mrv::Operador(), true));
     } catch (...) {
         if (medCdFilial->isEnabled())

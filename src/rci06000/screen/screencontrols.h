@@ -23,8 +23,7 @@ using mrv::TRadioButton;
 
 inline const QString Pesquisar = QStringLiteral("Pesquisar");
 
-template<class W>
-inline W* place(W* widget, const char* name, const QRect& geometry)
+template<class W> inline W* place(W* widget, const char* name, const QRect& geometry)
 {
     widget->setObjectName(QLatin1String(name));
     widget->setGeometry(geometry);
