@@ -230,7 +230,7 @@ int run(const Options& o)
     // Not part of the ratio: what putting the last run back costs.
     settle(sql);
     timer.restart();
-    const int restored = server::IntegrationUndo(db).undo(lastRun);
+    const int restored = server::IntegrationUndo(db, QStringLiteral("demo")).undo(lastRun).recipes;
     std::printf("undo of the last run: %d recipes put back in %.2f s\n", restored, seconds(timer));
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);

@@ -12,12 +12,14 @@ namespace suite::server {
 
 using db::SqlRunner;
 
-IntegrationUndo::IntegrationUndo(QSqlDatabase db)
+IntegrationUndo::IntegrationUndo(QSqlDatabase db, QString operatorCode)
     : m_db(std::move(db))
+    , m_operator(std::move(operatorCode))
 {}
 
-int IntegrationUndo::undo(qint64 run)
+IntegrationUndo::Outcome IntegrationUndo::undo(qint64 run)
 {
+    const QDateTime started = QDateTime::currentDateTime();
     const SqlRunner sql(m_db);
     db::Transaction transaction(sql);
     const QVariantMap ofRun{{":nrintg", run}};
@@ -35,11 +37,24 @@ int IntegrationUndo::undo(qint64 run)
         QStringLiteral("CREATE TEMP TABLE TT_DESFAZ (IDTIPORECE TEXT NOT NULL, CDFILIAL TEXT NOT NULL, CDSERVFILI TEXT"
                        " NOT NULL, CDFILAUXPRAT TEXT NOT NULL, CDPRATO TEXT NOT NULL, PRIMARY KEY (IDTIPORECE,"
                        " CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO))"));
-    const int recipes = sql.change(QStringLiteral("ler as receitas da integração"),
-                                   QStringLiteral("INSERT INTO TT_DESFAZ SELECT IDTIPORECE, CDFILIAL, CDSERVFILI,"
-                                                  " CDFILAUXPRAT, CDPRATO FROM INTGCENTRALANT WHERE NRINTG = :nrintg"),
-                                   ofRun);
+    Outcome outcome;
+    outcome.recipes = sql.change(QStringLiteral("ler as receitas da integração"),
+                                 QStringLiteral("INSERT INTO TT_DESFAZ SELECT IDTIPORECE, CDFILIAL, CDSERVFILI,"
+                                                " CDFILAUXPRAT, CDPRATO FROM INTGCENTRALANT WHERE NRINTG = :nrintg"),
+                                 ofRun);
     checkNoLaterRun(sql, run);
+    const QString recipeLines =
+        QStringLiteral("SELECT COUNT(*) FROM %1 r JOIN TT_DESFAZ t ON t.IDTIPORECE = '%2' AND r.CDFILIAL = t.CDFILIAL%3"
+                       " AND r.CDFILAUXPRAT = t.CDFILAUXPRAT AND r.CDPRATO = t.CDPRATO");
+    outcome.linesRemoved = sql.number(QStringLiteral("contar as linhas"),
+                                      recipeLines.arg(QStringLiteral("RECEITA"), QStringLiteral("L"), QString())) +
+                           sql.number(QStringLiteral("contar as linhas"),
+                                      recipeLines.arg(QStringLiteral("RECEITASERV"), QStringLiteral("S"),
+                                                      QStringLiteral(" AND r.CDSERVFILI = t.CDSERVFILI")));
+    outcome.linesRestored = sql.number(QStringLiteral("contar as linhas"),
+                                       QStringLiteral("SELECT COALESCE(SUM(QTLINHAS), 0) FROM INTGCENTRALANT"
+                                                      " WHERE NRINTG = :nrintg"),
+                                       ofRun);
     restore(sql, run, false);
     restore(sql, run, true);
     sql.run(QStringLiteral("registrar que a integração foi desfeita"),
@@ -49,17 +64,44 @@ int IntegrationUndo::undo(qint64 run)
     sql.run(QStringLiteral("descartar as tabelas de trabalho"), QStringLiteral("DROP TABLE TT_DESFAZ"));
     if (sql.isPostgres())
         sql.run(QStringLiteral("descartar as tabelas de trabalho"), QStringLiteral("DROP TABLE TT_LINHAS"));
+    outcome.undoRun = recordUndo(sql, run, started, outcome);
     transaction.commit();
-    return recipes;
+    return outcome;
+}
+
+qint64 IntegrationUndo::recordUndo(const SqlRunner& sql, qint64 run, const QDateTime& started,
+                                   const Outcome& counts) const
+{
+    // The undo is a run of its own in the history, with what the undone run named.
+    QSqlQuery q =
+        sql.run(QStringLiteral("registrar o desfazimento"),
+                QStringLiteral("INSERT INTO INTGCENTRAL (CDOPERADOR, DTINICIO, DTFIM, CDFILIORIG, IDTIPORECE, DSPRATOS,"
+                               " DSDESTINOS, DTINICARD, DTFINCARD, QTAPAGADAS, QTINSERIDAS, IDTIPOINTG, NRINTGDESF)"
+                               " SELECT :operador, %1, %2, CDFILIORIG, IDTIPORECE, DSPRATOS, DSDESTINOS, DTINICARD,"
+                               " DTFINCARD, :apagadas, :inseridas, 'D', NRINTG FROM INTGCENTRAL WHERE NRINTG = :nrintg"
+                               " RETURNING NRINTG")
+                    .arg(sql.typed(QStringLiteral(":inicio"), QStringLiteral("timestamp")),
+                         sql.typed(QStringLiteral(":fim"), QStringLiteral("timestamp"))),
+                {{":operador", m_operator},
+                 {":inicio", SqlRunner::timestamp(started)},
+                 {":fim", SqlRunner::timestamp(QDateTime::currentDateTime())},
+                 {":apagadas", counts.linesRemoved},
+                 {":inseridas", counts.linesRestored},
+                 {":nrintg", run}});
+    if (!q.next())
+        throw db::DbError(QStringLiteral("registrar o desfazimento: número não devolvido"));
+    return q.value(0).toLongLong();
 }
 
 void IntegrationUndo::checkRun(const SqlRunner& sql, qint64 run) const
 {
-    QSqlQuery q =
-        sql.run(QStringLiteral("ler a integração"),
-                QStringLiteral("SELECT DTDESFEITA FROM INTGCENTRAL WHERE NRINTG = :nrintg"), {{":nrintg", run}});
+    QSqlQuery q = sql.run(QStringLiteral("ler a integração"),
+                          QStringLiteral("SELECT DTDESFEITA, IDTIPOINTG FROM INTGCENTRAL WHERE NRINTG = :nrintg"),
+                          {{":nrintg", run}});
     if (!q.next())
         throw ServiceError(QStringLiteral("Integração %1 não encontrada.").arg(run));
+    if (q.value(1).toString() == QLatin1String("D"))
+        throw ServiceError(QStringLiteral("A integração %1 é um desfazimento: não há o que desfazer.").arg(run));
     if (!q.value(0).isNull())
         throw ServiceError(QStringLiteral("A integração %1 já foi desfeita.").arg(run));
 }

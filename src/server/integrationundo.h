@@ -1,7 +1,9 @@
 // IntegrationUndo: puts back the recipes one run replaced, from its before-images, in one transaction.
 #pragma once
 
+#include <QDateTime>
 #include <QSqlDatabase>
+#include <QString>
 
 namespace suite::db {
 class SqlRunner;
@@ -11,19 +13,29 @@ namespace suite::server {
 
 class IntegrationUndo {
 public:
-    explicit IntegrationUndo(QSqlDatabase db);
+    // operatorCode: who asks, recorded with the undo.
+    IntegrationUndo(QSqlDatabase db, QString operatorCode);
 
-    // Returns how many recipes were put back. Throws ServiceError when the run is unknown, was undone
-    // already, or a later run (not undone) replaced some of the same recipes: undoing it first keeps
-    // that run's work from being silently lost.
-    int undo(qint64 run);
+    struct Outcome {
+        qint64 undoRun = 0; // the undo's own row in the history
+        int recipes = 0;    // recipes put back
+        qint64 linesRemoved = 0;
+        qint64 linesRestored = 0;
+    };
+
+    // Throws ServiceError when the run is unknown, is itself an undo, was undone already, or a later
+    // run (not undone) replaced some of the same recipes: undoing it first keeps that run's work from
+    // being silently lost.
+    Outcome undo(qint64 run);
 
 private:
     void checkRun(const db::SqlRunner& sql, qint64 run) const;
+    qint64 recordUndo(const db::SqlRunner& sql, qint64 run, const QDateTime& started, const Outcome& counts) const;
     void checkNoLaterRun(const db::SqlRunner& sql, qint64 run) const;
     void restore(const db::SqlRunner& sql, qint64 run, bool perService) const;
 
     QSqlDatabase m_db;
+    QString m_operator;
 };
 
 } // namespace suite::server

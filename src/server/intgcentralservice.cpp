@@ -1,6 +1,8 @@
 #include "intgcentralservice.h"
 #include "dishsearch.h"
+#include "integrationhistory.h"
 #include "integrationrun.h"
+#include "integrationundo.h"
 #include "servererrors.h"
 
 #include <sqlrunner.h>
@@ -52,10 +54,9 @@ std::optional<QString> IntgCentralService::canonicalServer(const QString& name)
 Packet IntgCentralService::call(const QString& method, const QJsonArray& args)
 {
     static const Method methods[] = {
-        {"GetGrupFili", &IntgCentralService::getGrupFili},
-        {"GetFiliGrup", &IntgCentralService::getFiliGrup},
-        {"GetPesqPrato", &IntgCentralService::getPesqPrato},
-        {"IntgCentral", &IntgCentralService::intgCentral},
+        {"GetGrupFili", &IntgCentralService::getGrupFili},   {"GetFiliGrup", &IntgCentralService::getFiliGrup},
+        {"GetPesqPrato", &IntgCentralService::getPesqPrato}, {"IntgCentral", &IntgCentralService::intgCentral},
+        {"ListIntg", &IntgCentralService::listIntg},         {"UndoIntg", &IntgCentralService::undoIntg},
     };
     for (const Method& m : methods) {
         if (method.compare(QLatin1String(m.name), Qt::CaseInsensitive) != 0)
@@ -89,6 +90,27 @@ Packet IntgCentralService::getPesqPrato(const wire::Arguments& args)
 Packet IntgCentralService::intgCentral(const wire::Arguments& args)
 {
     return IntegrationRun(m_db, m_operator).run(IntegrationRequest::parse(args));
+}
+
+Packet IntgCentralService::listIntg(const wire::Arguments& args)
+{
+    args.expectCount(0);
+    return IntegrationHistory(m_db).list();
+}
+
+Packet IntgCentralService::undoIntg(const wire::Arguments& args)
+{
+    args.expectCount(1);
+    const qint64 run = args.integer(0);
+    if (run <= 0)
+        throw wire::ArgumentError(QStringLiteral("número de integração inválido: %1").arg(run));
+    const IntegrationUndo::Outcome outcome = IntegrationUndo(m_db, m_operator).undo(run);
+    Packet result({{QStringLiteral("NRINTG"), wire::ColumnType::Integer, 0},
+                   {QStringLiteral("QTRECEITAS"), wire::ColumnType::Integer, 0},
+                   {QStringLiteral("QTAPAGADAS"), wire::ColumnType::Integer, 0},
+                   {QStringLiteral("QTINSERIDAS"), wire::ColumnType::Integer, 0}});
+    result.addRow({outcome.undoRun, qint64(outcome.recipes), outcome.linesRemoved, outcome.linesRestored});
+    return result;
 }
 
 Packet IntgCentralService::GetGrupFili()

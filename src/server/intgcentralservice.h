@@ -1,4 +1,4 @@
-// The integration service rdmIntgCentral: its four remote methods, each parsed once into its request.
+// The integration service rdmIntgCentral: its remote methods, each parsed once into its request.
 #pragma once
 
 #include <arguments.h>
@@ -42,6 +42,8 @@ private:
     wire::Packet getFiliGrup(const wire::Arguments& args);
     wire::Packet getPesqPrato(const wire::Arguments& args);
     wire::Packet intgCentral(const wire::Arguments& args);
+    wire::Packet listIntg(const wire::Arguments& args);
+    wire::Packet undoIntg(const wire::Arguments& args);
 
     QSqlDatabase m_db;
     QString m_operator;

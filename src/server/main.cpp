@@ -194,13 +194,15 @@ int check(const CommandLine& cl)
 int undo(const CommandLine& cl)
 {
     const QString name = QStringLiteral("suite-server-undo");
-    int recipes = 0;
+    server::IntegrationUndo::Outcome outcome;
     {
         QSqlDatabase db = db::openDatabase(cl.database, name);
-        recipes = server::IntegrationUndo(db).undo(cl.run);
+        // The administrator's command, recorded as such in the history.
+        outcome = server::IntegrationUndo(db, QStringLiteral("suite-server")).undo(cl.run);
     }
     db::closeDatabase(name);
-    std::fprintf(stdout, "run %lld undone: %d recipes put back as they were\n", cl.run, recipes);
+    std::fprintf(stdout, "run %lld undone: %d recipes put back as they were (recorded as run %lld)\n", cl.run,
+                 outcome.recipes, outcome.undoRun);
     return kExitOk;
 }
 

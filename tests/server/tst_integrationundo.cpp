@@ -53,7 +53,7 @@ private:
     static QString undoFailure(QSqlDatabase& db, qint64 run)
     {
         try {
-            server::IntegrationUndo(db).undo(run);
+            server::IntegrationUndo(db, QStringLiteral("demo")).undo(run);
         } catch (const server::ServiceError& e) {
             return e.message();
         }
@@ -90,7 +90,7 @@ void tst_IntegrationUndo::putsBackWhatTheRunReplaced()
     const qint64 run = integrate(tdb.db(), kinds, {"0002", "0003", "0005", "0006"});
     QVERIFY(recipes(tdb.db()) != before);
 
-    QVERIFY(server::IntegrationUndo(tdb.db()).undo(run) > 0);
+    QVERIFY(server::IntegrationUndo(tdb.db(), QStringLiteral("demo")).undo(run).recipes > 0);
     QCOMPARE(recipes(tdb.db()), before);
     QCOMPARE(rowsOf(tdb.db(), QStringLiteral("SELECT COUNT(*) FROM INTGCENTRAL WHERE DTDESFEITA IS NOT NULL")),
              QStringList{"1"});

@@ -144,7 +144,9 @@ CREATE TABLE INTGCENTRAL (
   QTAPAGADAS   INTEGER NOT NULL DEFAULT 0,
   QTINSERIDAS  INTEGER NOT NULL DEFAULT 0,
   QTOBSERV     INTEGER NOT NULL DEFAULT 0,
-  DTDESFEITA   TEXT  -- when the run was undone from its before-images
+  DTDESFEITA   TEXT,  -- when the run was undone from its before-images
+  IDTIPOINTG   TEXT NOT NULL DEFAULT 'I' CHECK (IDTIPOINTG IN ('I','D')),  -- I: an integration; D: the undo of run NRINTGDESF
+  NRINTGDESF   INTEGER
 )
 ;
 -- One row per recipe a run replaced: its lines as they were, as a JSON array of

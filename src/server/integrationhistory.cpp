@@ -1,0 +1,74 @@
+// IntegrationHistory: the runs the service recorded.
+#include "integrationhistory.h"
+
+#include <sqlrunner.h>
+
+#include <QDateTime>
+
+namespace suite::server {
+
+using wire::Column;
+using wire::ColumnType;
+using wire::Packet;
+
+namespace {
+
+// A timestamp column as the log shows times; "" for none.
+QString timeText(const QVariant& value)
+{
+    if (value.isNull())
+        return {};
+    const QDateTime moment =
+        value.typeId() == QMetaType::QDateTime
+            ? value.toDateTime()
+            : QDateTime::fromString(value.toString().left(19).replace(QLatin1Char(' '), QLatin1Char('T')), Qt::ISODate);
+    return moment.isValid() ? moment.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")) : value.toString();
+}
+
+} // namespace
+
+IntegrationHistory::IntegrationHistory(QSqlDatabase db)
+    : m_db(std::move(db))
+{}
+
+Packet IntegrationHistory::listColumns()
+{
+    return Packet({{QStringLiteral("NRINTG"), ColumnType::Integer, 0},
+                   {QStringLiteral("IDTIPOINTG"), ColumnType::String, 1},
+                   {QStringLiteral("NRINTGDESF"), ColumnType::Integer, 0},
+                   {QStringLiteral("CDOPERADOR"), ColumnType::String, 20},
+                   {QStringLiteral("DTINICIO"), ColumnType::String, 19},
+                   {QStringLiteral("DTFIM"), ColumnType::String, 19},
+                   {QStringLiteral("CDFILIORIG"), ColumnType::String, 4},
+                   {QStringLiteral("IDTIPORECE"), ColumnType::String, 2},
+                   {QStringLiteral("QTDESTINOS"), ColumnType::Integer, 0},
+                   {QStringLiteral("DSDESTINOS"), ColumnType::String, 0},
+                   {QStringLiteral("QTAPAGADAS"), ColumnType::Integer, 0},
+                   {QStringLiteral("QTINSERIDAS"), ColumnType::Integer, 0},
+                   {QStringLiteral("QTOBSERV"), ColumnType::Integer, 0},
+                   {QStringLiteral("DTDESFEITA"), ColumnType::String, 19}});
+}
+
+Packet IntegrationHistory::list() const
+{
+    const db::SqlRunner sql(m_db);
+    QSqlQuery q =
+        sql.run(QStringLiteral("ler o histórico de integrações"),
+                QStringLiteral("SELECT NRINTG, IDTIPOINTG, NRINTGDESF, CDOPERADOR, DTINICIO, DTFIM, CDFILIORIG,"
+                               " IDTIPORECE, DSDESTINOS, QTAPAGADAS, QTINSERIDAS, QTOBSERV, DTDESFEITA"
+                               " FROM INTGCENTRAL ORDER BY NRINTG DESC"));
+    Packet result = listColumns();
+    while (q.next()) {
+        // Destinations are kept as a choice list, "0002_0003_".
+        const QString destinations = q.value(8).toString();
+        const QVariant undone = q.value(2);
+        result.addRow({q.value(0).toLongLong(), q.value(1).toString(),
+                       undone.isNull() ? QVariant() : QVariant(undone.toLongLong()), q.value(3).toString(),
+                       timeText(q.value(4)), timeText(q.value(5)), q.value(6).toString(), q.value(7).toString(),
+                       qint64(destinations.count(QLatin1Char('_'))), destinations, q.value(9).toLongLong(),
+                       q.value(10).toLongLong(), q.value(11).toLongLong(), timeText(q.value(12))});
+    }
+    return result;
+}
+
+} // namespace suite::server

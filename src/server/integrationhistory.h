@@ -1,0 +1,25 @@
+// IntegrationHistory: the runs the service recorded, as the history screens and the command line list them.
+#pragma once
+
+#include <packet.h>
+
+#include <QSqlDatabase>
+
+namespace suite::server {
+
+class IntegrationHistory {
+public:
+    explicit IntegrationHistory(QSqlDatabase db);
+
+    // Every run, newest first: NRINTG, IDTIPOINTG ("I" an integration, "D" the undo of NRINTGDESF),
+    // NRINTGDESF, CDOPERADOR, DTINICIO, DTFIM, CDFILIORIG, IDTIPORECE, QTDESTINOS, DSDESTINOS,
+    // QTAPAGADAS, QTINSERIDAS, QTOBSERV, DTDESFEITA; times as "dd/MM/yyyy HH:mm:ss".
+    wire::Packet list() const;
+
+    static wire::Packet listColumns();
+
+private:
+    QSqlDatabase m_db;
+};
+
+} // namespace suite::server
