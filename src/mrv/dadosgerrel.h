@@ -4,6 +4,7 @@
 
 #include "dataset.h"
 #include "datasource.h"
+#include "report.h"
 #include "rotigeral.h"
 
 #include <QHash>
@@ -16,31 +17,6 @@ class QMenu;
 class QTextDocument;
 
 namespace mrv {
-
-// A report definition, reports/<code>.json:
-// {"title": "...", "orientation": "portrait"|"landscape",
-//  "groupBy": "FIELD", "groupTitle": ["FIELD", "FIELD"] (optional: rows of one value of groupBy
-//  under a heading of the groupTitle fields, " - " between them; groupBy alone by default),
-//  "columns": [{"field": "CDFILIAL", "title": "Filial", "width": 6, "align": "left"|"right"|"center",
-//               "values": {"1": "text shown for 1"} (optional)}]}
-// width is relative (characters). Columns whose field the data set lacks are skipped.
-struct ReportDefinition {
-    struct Column {
-        QString field;
-        QString title;
-        int width = 10;
-        Qt::Alignment align = Qt::AlignLeft;
-        QHash<QString, QString> values; // stored value -> text shown; others as they are
-    };
-    QString code;
-    QString title;
-    bool landscape = false;
-    QString groupBy;
-    QStringList groupTitle;
-    QList<Column> columns;
-
-    static ReportDefinition fromJson(const QString& code, const QJsonObject& json);
-};
 
 class TfrmDadosGerRel : public TfrmRotiGeral {
     Q_OBJECT
@@ -82,6 +58,8 @@ public:
 
 private:
     QString text(const QString& key) const; // catalogue text, the base's own when missing
+    Report report() const;
+    Report::Texts catalogue() const;
     // The title prompt; false when the user cancels.
     bool askTitle();
 
