@@ -17,4 +17,9 @@ QString Exception::message() const
     return QString::fromUtf8(what());
 }
 
+ServerError::ServerError(int status, const QString& message)
+    : Exception(message)
+    , m_status(status)
+{}
+
 } // namespace mrv

@@ -20,4 +20,20 @@ public:
     QString message() const;
 };
 
+// The application server could not be reached (status 0) or answered with an HTTP failure.
+class ServerError : public Exception {
+public:
+    ServerError(int status, const QString& message);
+    int status() const { return m_status; }
+
+private:
+    int m_status;
+};
+
+// The service refused what was asked, and said why (a request the user can change).
+class ServiceRefusal : public Exception {
+public:
+    using Exception::Exception;
+};
+
 } // namespace mrv

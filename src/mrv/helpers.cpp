@@ -72,7 +72,7 @@ QJsonObject CheckResultServ(const QJsonObject& answer, bool raise, int)
         QString message = error.toObject().value(QLatin1String("message")).toString();
         if (message.isEmpty())
             message = QStringLiteral("O servidor de aplicação informou um erro sem mensagem.");
-        throw Exception(message);
+        throw ServiceRefusal(message);
     }
     const QJsonValue result = answer.value(QLatin1String("result"));
     if (!result.isObject()) {

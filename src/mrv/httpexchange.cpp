@@ -47,21 +47,22 @@ QString seconds(int ms)
     return ms % 1000 == 0 ? QString::number(ms / 1000) : QString::number(ms / 1000.0, 'f', 1);
 }
 
-Exception transportError(const QNetworkReply& reply, const QUrl& url)
+ServerError transportError(const QNetworkReply& reply, const QUrl& url)
 {
     switch (reply.error()) {
     case QNetworkReply::ConnectionRefusedError:
-        return Exception(QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1: conexão recusada. "
-                                        "Verifique se o servidor está em execução.")
-                             .arg(where(url)));
+        return ServerError(0,
+                           QStringLiteral("Não foi possível conectar ao servidor de aplicação em %1: conexão recusada. "
+                                          "Verifique se o servidor está em execução.")
+                               .arg(where(url)));
     case QNetworkReply::HostNotFoundError:
-        return Exception(QStringLiteral("Servidor de aplicação \"%1\" não encontrado na rede.").arg(url.host()));
+        return ServerError(0, QStringLiteral("Servidor de aplicação \"%1\" não encontrado na rede.").arg(url.host()));
     case QNetworkReply::RemoteHostClosedError:
-        return Exception(
-            QStringLiteral("O servidor de aplicação em %1 encerrou a conexão antes de responder.").arg(where(url)));
+        return ServerError(
+            0, QStringLiteral("O servidor de aplicação em %1 encerrou a conexão antes de responder.").arg(where(url)));
     default:
-        return Exception(QStringLiteral("Falha de comunicação com o servidor de aplicação em %1: %2")
-                             .arg(where(url), reply.errorString()));
+        return ServerError(0, QStringLiteral("Falha de comunicação com o servidor de aplicação em %1: %2")
+                                  .arg(where(url), reply.errorString()));
     }
 }
 
@@ -107,10 +108,12 @@ HttpAnswer postJson(QNetworkAccessManager& manager, const QUrl& url, const QJson
 
     if (timedOut) {
         if (phase == Phase::Connecting)
-            throw Exception(QStringLiteral("O servidor de aplicação em %1 não atendeu o pedido de conexão em %2 s.")
-                                .arg(where(url), seconds(limits.connectTimeoutMs)));
-        throw Exception(QStringLiteral("Tempo de espera esgotado: o servidor de aplicação em %1 não respondeu em %2 s.")
-                            .arg(where(url), seconds(limits.answerTimeoutMs)));
+            throw ServerError(0,
+                              QStringLiteral("O servidor de aplicação em %1 não atendeu o pedido de conexão em %2 s.")
+                                  .arg(where(url), seconds(limits.connectTimeoutMs)));
+        throw ServerError(
+            0, QStringLiteral("Tempo de espera esgotado: o servidor de aplicação em %1 não respondeu em %2 s.")
+                   .arg(where(url), seconds(limits.answerTimeoutMs)));
     }
 
     HttpAnswer answer;
@@ -125,7 +128,8 @@ HttpAnswer postJson(QNetworkAccessManager& manager, const QUrl& url, const QJson
         answer.body = document.object();
     } else if (answer.status == 200) {
         qCWarning(lcMrv) << "answer of" << url.path() << "is not a JSON object:" << parseError.errorString();
-        throw Exception(QStringLiteral("Resposta inválida do servidor de aplicação em %1.").arg(where(url)));
+        throw ServerError(answer.status,
+                          QStringLiteral("Resposta inválida do servidor de aplicação em %1.").arg(where(url)));
     }
     return answer;
 }

@@ -36,24 +36,27 @@ QNetworkAccessManager* newManager(QObject* parent)
     const QString detail = Internal::serverMessage(answer);
     if (!detail.isEmpty())
         qCWarning(lcMrv).noquote() << "application server answered" << answer.status << detail;
+    const auto fail = [&answer](const QString& message) { throw ServerError(answer.status, message); };
     switch (answer.status) {
     case 400:
-        throw Exception(QStringLiteral("O servidor de aplicação recusou o pedido: dados inválidos ou incompletos."));
+        fail(QStringLiteral("O servidor de aplicação recusou o pedido: dados inválidos ou incompletos."));
     case 401:
-        throw Exception(
-            QStringLiteral("Sessão expirada ou inválida no servidor de aplicação. Entre novamente no sistema."));
+        fail(QStringLiteral("Sessão expirada ou inválida no servidor de aplicação. Entre novamente no sistema."));
     case 404:
-        throw Exception(notFound);
+        fail(notFound);
     case 413:
-        throw Exception(QStringLiteral("Os dados enviados excedem o limite aceito pelo servidor de aplicação."));
+        fail(QStringLiteral("Os dados enviados excedem o limite aceito pelo servidor de aplicação."));
     default:
         break;
     }
-    if (answer.status >= 500)
-        throw Exception(
-            QStringLiteral("Erro interno no servidor de aplicação (HTTP %1). Consulte o registro do servidor.")
-                .arg(answer.status));
-    throw Exception(QStringLiteral("Resposta inesperada do servidor de aplicação (HTTP %1).").arg(answer.status));
+    if (answer.status >= 500) {
+        // The id the server logged the failure under, for whoever reads its log.
+        const QString id = answer.body.value(QLatin1String("error")).toObject().value(QLatin1String("id")).toString();
+        fail(QStringLiteral("Erro interno no servidor de aplicação (HTTP %1%2). Consulte o registro do servidor.")
+                 .arg(answer.status)
+                 .arg(id.isEmpty() ? QString() : QStringLiteral(", ocorrência ") + id.left(16)));
+    }
+    fail(QStringLiteral("Resposta inesperada do servidor de aplicação (HTTP %1).").arg(answer.status));
 }
 
 } // namespace
@@ -134,8 +137,8 @@ QJsonObject TNetConnection::call(const QString& method, const QVariantList& args
 
     if (ThrowException && answer.body.value(QLatin1String("error")).isObject()) {
         const QString message = Internal::serverMessage(answer);
-        throw Exception(message.isEmpty() ? QStringLiteral("O servidor remoto informou um erro sem mensagem.")
-                                          : message);
+        throw ServiceRefusal(message.isEmpty() ? QStringLiteral("O servidor remoto informou um erro sem mensagem.")
+                                               : message);
     }
     return answer.body;
 }
