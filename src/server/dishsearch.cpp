@@ -59,8 +59,15 @@ DishSearchRequest DishSearchRequest::parse(const wire::Arguments& args)
 Packet DishSearch::run(const DishSearchRequest& r) const
 {
     const SqlRunner sql(m_db);
-    QVariantMap binds{{":padrao", r.standardTree}, {":local", r.localTree}, {":nivel", r.levels}};
-    QString where = QStringLiteral("p.CDFILAUXPRAT IN (:padrao, :local) AND p.CDNVPRATO = :nivel");
+    QVariantMap binds{{":padrao", r.standardTree}, {":local", r.localTree}};
+    // Level 0: the highest level the dish table holds, for a caller that does not read the dish-code picture.
+    QString where = QStringLiteral("p.CDFILAUXPRAT IN (:padrao, :local) AND p.CDNVPRATO = ");
+    if (r.levels > 0) {
+        where += QStringLiteral(":nivel");
+        binds.insert(QStringLiteral(":nivel"), r.levels);
+    } else {
+        where += QStringLiteral("(SELECT MAX(CDNVPRATO) FROM PRATO)");
+    }
 
     // A filter whose lists all came empty is switched off on the screen, so it does not narrow.
     const bool menuFilter = !(r.services.isEmpty() && r.dishTypes.isEmpty());

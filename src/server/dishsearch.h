@@ -15,7 +15,7 @@ struct DishSearchRequest {
     QString source;
     QString localTree;    // the source code, or "X"
     QString standardTree; // "P", or "X"
-    int levels = 0;
+    int levels = 0;       // 0: the highest level present
     KeyList services;
     KeyList dishTypes;
     Period menu;
