@@ -153,7 +153,7 @@ LoginResult TNetConnection::login(const QString& host, int port, const QString& 
                            {{QStringLiteral("user"), user}, {QStringLiteral("password"), password}}, {},
                            {std::min(timeoutMs, 5000), timeoutMs});
     if (answer.status == 401)
-        throw Exception(QStringLiteral("Usuário ou senha inválidos."));
+        throw ServiceRefusal(QStringLiteral("Usuário ou senha inválidos."));
     if (answer.status != 200)
         raiseStatus(answer, QStringLiteral("O servidor em %1:%2 não oferece entrada no sistema.").arg(host).arg(port));
 

@@ -1,0 +1,536 @@
+// suite-cli's commands.
+#include "commands.h"
+
+#include "clisession.h"
+#include "exitcodes.h"
+#include "output.h"
+
+#include <clientdataset.h>
+#include <dialogs.h>
+#include <errors.h>
+#include <helpers.h>
+#include <report.h>
+#include <shortdate.h>
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QJsonArray>
+#include <QTextStream>
+#include <QTimer>
+
+#include <cstdio>
+#include <termios.h>
+#include <unistd.h>
+
+namespace suite::cli {
+
+namespace {
+
+const QString kReportCode = QStringLiteral("RCI060");
+
+// A wrong command line: said on stderr with the usage, nothing asked of the server.
+class UsageError : public mrv::Exception {
+public:
+    using mrv::Exception::Exception;
+};
+
+QString option(const QCommandLineParser& parser, const char* name)
+{
+    return parser.value(QString::fromLatin1(name)).trimmed();
+}
+
+void addOptions(QCommandLineParser& parser, const QList<std::pair<const char*, const char*>>& withValue,
+                const QList<const char*>& flags = {})
+{
+    for (const auto& [name, value] : withValue)
+        parser.addOption({QString::fromLatin1(name), QString(), QString::fromLatin1(value)});
+    for (const char* name : flags)
+        parser.addOption({QString::fromLatin1(name), QString()});
+}
+
+void parse(QCommandLineParser& parser, const QStringList& arguments, int positional)
+{
+    // The command's name stands where the program's would.
+    if (!parser.parse(arguments))
+        throw UsageError(parser.errorText());
+    if (parser.positionalArguments().size() != positional)
+        throw UsageError(QStringLiteral("%1 pede %2 argumento(s): %3")
+                             .arg(arguments.first())
+                             .arg(positional)
+                             .arg(parser.positionalArguments().join(QLatin1Char(' '))));
+}
+
+qint64 runNumber(const QString& text)
+{
+    bool ok = false;
+    const qint64 run = text.toLongLong(&ok);
+    if (!ok || run <= 0)
+        throw UsageError(QStringLiteral("número de integração inválido: \"%1\"").arg(text));
+    return run;
+}
+
+// "T" stays all; "a,b" becomes the choice list "a_b_" the service reads.
+QString choiceList(const QString& text)
+{
+    if (text.isEmpty() || text == QLatin1String("T"))
+        return text;
+    QStringList keys;
+    for (const QString& key : text.split(QLatin1Char(','), Qt::SkipEmptyParts))
+        keys << key.trimmed();
+    return mrv::choiceList(keys);
+}
+
+QDate dateOption(const QCommandLineParser& parser, const char* name)
+{
+    const QString text = option(parser, name);
+    if (text.isEmpty())
+        return {};
+    const QDate date = wire::ShortDate(text);
+    if (!date.isValid())
+        throw UsageError(QStringLiteral("--%1: \"%2\" não é uma data dd/mm/aaaa.").arg(QLatin1String(name), text));
+    return date;
+}
+
+QJsonObject result(const QJsonObject& answer)
+{
+    return mrv::CheckResultServ(answer, true, 0);
+}
+
+QString defaultReportsDir()
+{
+    const QDir bin(QCoreApplication::applicationDirPath());
+    for (const char* candidate : {"../reports", "../../reports", "../share/suite/reports"}) {
+        const QString dir = bin.absoluteFilePath(QString::fromLatin1(candidate));
+        if (QFileInfo::exists(dir + QLatin1Char('/') + kReportCode + QStringLiteral(".json")))
+            return QDir::cleanPath(dir);
+    }
+    return bin.absoluteFilePath(QStringLiteral("../reports"));
+}
+
+// The log's columns as the report shows them (its titles and the observations in words).
+QList<Shown> logColumns(const QString& reportsDir)
+{
+    QList<Shown> columns{{QStringLiteral("CDFILDESTLOG"), QStringLiteral("Destino")}};
+    for (const mrv::ReportDefinition::Column& c : mrv::Report::load(kReportCode, reportsDir).columns)
+        columns << Shown{c.field, c.title, c.values};
+    return columns;
+}
+
+int observationsExit(const QJsonObject& packet)
+{
+    return packet.value(QStringLiteral("rows")).toArray().isEmpty() ? kExitOk : kExitObservations;
+}
+
+// Polls the service's progress on a second connection while a long call runs on the first.
+class ProgressWatch {
+public:
+    explicit ProgressWatch(CliSession& session)
+        : m_session(session)
+    {
+        m_timer.setInterval(1000);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { poll(); });
+        m_timer.start();
+    }
+    ~ProgressWatch()
+    {
+        if (!m_last.isEmpty())
+            printErr(QStringLiteral("\n"));
+    }
+
+private:
+    void poll()
+    {
+        try {
+            const QJsonObject packet = result(m_session.callAside(QStringLiteral("GetProgresso"), {}));
+            const QJsonArray rows = packet.value(QStringLiteral("rows")).toArray();
+            if (rows.isEmpty())
+                return;
+            const QJsonArray row = rows.first().toArray();
+            const QString line = row.at(2).toInt() > 0 ? QStringLiteral("%1: %2 de %3 filiais")
+                                                             .arg(row.at(0).toString())
+                                                             .arg(row.at(1).toInt())
+                                                             .arg(row.at(2).toInt())
+                                                       : row.at(0).toString();
+            if (line != m_last)
+                printErr(QStringLiteral("\r%1").arg(line.leftJustified(m_last.size())));
+            m_last = line;
+        } catch (const mrv::Exception&) {
+            // A server without progress (or busy answering) leaves the run itself unaffected.
+            m_timer.stop();
+        }
+    }
+
+    CliSession& m_session;
+    QTimer m_timer;
+    QString m_last;
+};
+
+QString readPassword()
+{
+    if (const QString env = qEnvironmentVariable("SUITE_PASSWORD"); !env.isEmpty())
+        return env;
+    const bool terminal = isatty(STDIN_FILENO);
+    termios saved{};
+    if (terminal) {
+        printErr(QStringLiteral("Senha: "));
+        tcgetattr(STDIN_FILENO, &saved);
+        termios quiet = saved;
+        quiet.c_lflag &= ~tcflag_t(ECHO);
+        tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
+    }
+    QTextStream in(stdin);
+    const QString password = in.readLine();
+    if (terminal) {
+        tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+        printErr(QStringLiteral("\n"));
+    }
+    return password;
+}
+
+int login(const Common& common, const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    addOptions(parser, {{"user", "OPERADOR"}, {"password", "SENHA"}});
+    parse(parser, arguments, 0);
+    if (option(parser, "user").isEmpty())
+        throw UsageError(QStringLiteral("login pede --user"));
+    const QString password =
+        parser.isSet(QStringLiteral("password")) ? parser.value(QStringLiteral("password")) : readPassword();
+    CliSession session(common.sessionFile);
+    session.login(common.server.isEmpty() ? QStringLiteral("127.0.0.1:8211") : common.server, option(parser, "user"),
+                  password);
+    if (common.json)
+        printJson({{QStringLiteral("operator"), session.operatorCode()}, {QStringLiteral("server"), session.server()}});
+    else
+        printOut(QStringLiteral("Sessão aberta para %1 em %2 (%3).\n")
+                     .arg(session.operatorCode(), session.server(), session.file()));
+    return kExitOk;
+}
+
+// The destination packet with the chosen branches marked, as the screen's grid sends it.
+QJsonObject destinations(CliSession& session, const QCommandLineParser& parser, const QString& source)
+{
+    const QString grouping = option(parser, "grouping");
+    const QString branches = option(parser, "branches");
+    if (grouping.isEmpty() == branches.isEmpty())
+        throw UsageError(QStringLiteral("informe --grouping ou --branches"));
+    const QString group =
+        grouping.isEmpty() || grouping == QLatin1String("T") ? QStringLiteral("T") : mrv::Ajusta(grouping, 10);
+    QJsonObject packet = result(session.call(QStringLiteral("GetFiliGrup"), {group, source}));
+    QStringList wanted;
+    for (const QString& code : branches.split(QLatin1Char(','), Qt::SkipEmptyParts))
+        wanted << mrv::Ajusta(code, 4);
+    QJsonArray rows;
+    QStringList skipped;
+    for (const QJsonValue& value : packet.value(QStringLiteral("rows")).toArray()) {
+        QJsonArray row = value.toArray();
+        const QString code = row.at(1).toString();
+        const bool rescinded = row.at(3).toString() == QLatin1String("S");
+        bool mark = grouping.isEmpty() ? wanted.removeAll(code) > 0 : !rescinded;
+        if (grouping.isEmpty() && mark && rescinded)
+            throw mrv::ServiceRefusal(QStringLiteral("Filial com contrato rescindido: %1.").arg(code));
+        if (!grouping.isEmpty() && rescinded)
+            skipped << code;
+        row[0] = mark ? QStringLiteral("S") : QStringLiteral("N");
+        rows.append(row);
+    }
+    if (!wanted.isEmpty())
+        throw mrv::ServiceRefusal(QStringLiteral("Filial destino não disponível para a origem %1: %2.")
+                                      .arg(source, wanted.join(QStringLiteral(", "))));
+    if (!skipped.isEmpty())
+        printErr(QStringLiteral("Filiais com contrato rescindido, não integradas: %1.\n")
+                     .arg(skipped.join(QStringLiteral(", "))));
+    packet.insert(QStringLiteral("rows"), rows);
+    return packet;
+}
+
+int integrate(const Common& common, const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    addOptions(parser,
+               {{"source", "FILIAL"},
+                {"grouping", "AGRUPAMENTO"},
+                {"branches", "F,F"},
+                {"dishes", "CHAVE,CHAVE"},
+                {"trees", "P,L"},
+                {"kinds", "L,S"},
+                {"from", "DD/MM/AAAA"},
+                {"to", "DD/MM/AAAA"},
+                {"services", "T|S,S"},
+                {"dish-types", "T|T,T"},
+                {"cycles", "T|C,C"},
+                {"service-patterns", "T|P,P"},
+                {"cycle-dish-types", "T|T,T"}},
+               {"all", "dry-run"});
+    parse(parser, arguments, 0);
+    if (option(parser, "source").isEmpty())
+        throw UsageError(QStringLiteral("integrate pede --source"));
+    const QString source = mrv::Ajusta(option(parser, "source"), 4);
+    const bool all = parser.isSet(QStringLiteral("all"));
+    if (all == parser.isSet(QStringLiteral("dishes")))
+        throw UsageError(QStringLiteral("informe --dishes ou --all"));
+    const QStringList trees =
+        option(parser, "trees").isEmpty() ? QStringList{"P", "L"} : option(parser, "trees").split(QLatin1Char(','));
+    const QStringList kinds =
+        option(parser, "kinds").isEmpty() ? QStringList{"L", "S"} : option(parser, "kinds").split(QLatin1Char(','));
+    const QDate from = dateOption(parser, "from");
+    const QDate to = dateOption(parser, "to");
+    const bool menuData = from.isValid() || to.isValid();
+    if (menuData && !(from.isValid() && to.isValid()))
+        throw UsageError(QStringLiteral("o período pede --from e --to"));
+    if (menuData && to < from)
+        throw UsageError(QStringLiteral("--to anterior a --from"));
+    const bool cycle = parser.isSet(QStringLiteral("cycles")) || parser.isSet(QStringLiteral("service-patterns")) ||
+                       parser.isSet(QStringLiteral("cycle-dish-types"));
+    if (!all && (menuData || cycle))
+        throw UsageError(QStringLiteral("os filtros de cardápio valem com --all"));
+    const auto orAll = [&](const char* name) {
+        const QString value = choiceList(option(parser, name));
+        return value.isEmpty() ? QStringLiteral("T") : value;
+    };
+
+    CliSession session(common.sessionFile);
+    session.load(common.server);
+    const QJsonObject marked = destinations(session, parser, source);
+
+    QString dishes;
+    if (all) {
+        const QVariantList search{source,
+                                  trees.contains(QStringLiteral("L")) ? source : QStringLiteral("X"),
+                                  trees.contains(QStringLiteral("P")) ? QStringLiteral("P") : QStringLiteral("X"),
+                                  0,
+                                  menuData ? orAll("services") : QString(),
+                                  menuData ? orAll("dish-types") : QString(),
+                                  from,
+                                  to,
+                                  cycle ? orAll("cycles") : QString(),
+                                  cycle ? orAll("service-patterns") : QString(),
+                                  cycle ? orAll("cycle-dish-types") : QString()};
+        const QJsonObject found = result(session.call(QStringLiteral("GetPesqPrato"), search));
+        for (const QJsonValue& row : found.value(QStringLiteral("rows")).toArray())
+            dishes += row.toArray().at(0).toString() + QLatin1Char('_');
+        if (dishes.isEmpty())
+            throw mrv::ServiceRefusal(QStringLiteral("Não foram encontrados pratos para a parametrização informada."));
+    } else {
+        dishes = choiceList(option(parser, "dishes"));
+    }
+    const QString kindCode = QString(kinds.contains(QStringLiteral("L")) ? QLatin1Char('F') : QLatin1Char('X')) +
+                             (kinds.contains(QStringLiteral("S")) ? QLatin1Char('S') : QLatin1Char('X'));
+    const QVariantList args{source, dishes, kindCode, marked, wire::ShortDateText(from), wire::ShortDateText(to)};
+
+    const bool dryRun = parser.isSet(QStringLiteral("dry-run"));
+    QJsonObject answer;
+    {
+        ProgressWatch progress(session);
+        answer = session.call(dryRun ? QStringLiteral("IntgCentralPreview") : QStringLiteral("IntgCentral"), args);
+    }
+    const QJsonObject packet = result(answer);
+    if (common.json) {
+        printJson(answer);
+        return observationsExit(packet);
+    }
+    if (dryRun) {
+        printOut(table(packet, {{QStringLiteral("CDFILDESTLOG"), QStringLiteral("Destino")},
+                                {QStringLiteral("IDTIPORECELOG"),
+                                 QStringLiteral("Receita"),
+                                 {{QStringLiteral("L"), QStringLiteral("Local")},
+                                  {QStringLiteral("S"), QStringLiteral("Por serviço")}}},
+                                {QStringLiteral("CDSERVFILI"), QStringLiteral("Serviço")},
+                                {QStringLiteral("CDFILAUXPRAT"), QStringLiteral("Árvore")},
+                                {QStringLiteral("CDPRATOLOG"), QStringLiteral("Prato")},
+                                {QStringLiteral("QTREMOVIDAS"), QStringLiteral("Linhas removidas")},
+                                {QStringLiteral("QTINSERIDAS"), QStringLiteral("Linhas inseridas")},
+                                {QStringLiteral("IDNUMEROERRO"), QStringLiteral("Observação")}}));
+        return packet.value(QStringLiteral("rows")).toArray().isEmpty() ? kExitOk : kExitObservations;
+    }
+    const QJsonArray rows = packet.value(QStringLiteral("rows")).toArray();
+    const QString run = answer.contains(QStringLiteral("run"))
+                            ? QStringLiteral("Integração %1").arg(answer.value(QStringLiteral("run")).toInteger())
+                            : QStringLiteral("Integração");
+    if (rows.isEmpty()) {
+        printOut(QStringLiteral("%1 concluída com sucesso.\n").arg(run));
+        return kExitOk;
+    }
+    printOut(table(packet, logColumns(common.reportsDir)));
+    printOut(QStringLiteral("%1 concluída, com %2 observações.\n").arg(run).arg(rows.size()));
+    return kExitObservations;
+}
+
+int history(const Common& common, const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parse(parser, arguments, 0);
+    CliSession session(common.sessionFile);
+    session.load(common.server);
+    const QJsonObject packet = result(session.call(QStringLiteral("ListIntg"), {}));
+    if (common.json) {
+        printJson(packet);
+        return kExitOk;
+    }
+    printOut(table(packet, {{QStringLiteral("NRINTG"), QStringLiteral("Nº")},
+                            {QStringLiteral("IDTIPOINTG"),
+                             QStringLiteral("Tipo"),
+                             {{QStringLiteral("I"), QStringLiteral("integração")},
+                              {QStringLiteral("D"), QStringLiteral("desfazimento")}}},
+                            {QStringLiteral("NRINTGDESF"), QStringLiteral("Desfaz")},
+                            {QStringLiteral("CDOPERADOR"), QStringLiteral("Operador")},
+                            {QStringLiteral("DTINICIO"), QStringLiteral("Início")},
+                            {QStringLiteral("DTFIM"), QStringLiteral("Fim")},
+                            {QStringLiteral("CDFILIORIG"), QStringLiteral("Origem")},
+                            {QStringLiteral("IDTIPORECE"), QStringLiteral("Receitas")},
+                            {QStringLiteral("QTDESTINOS"), QStringLiteral("Destinos")},
+                            {QStringLiteral("QTAPAGADAS"), QStringLiteral("Linhas removidas")},
+                            {QStringLiteral("QTINSERIDAS"), QStringLiteral("Linhas inseridas")},
+                            {QStringLiteral("QTOBSERV"), QStringLiteral("Observações")},
+                            {QStringLiteral("DTDESFEITA"), QStringLiteral("Desfeita em")}}));
+    return kExitOk;
+}
+
+QJsonObject runLog(const Common& common, qint64 run)
+{
+    CliSession session(common.sessionFile);
+    session.load(common.server);
+    return result(session.call(QStringLiteral("GetIntgLog"), {run}));
+}
+
+int log(const Common& common, const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.addPositionalArgument(QStringLiteral("N"), QString());
+    parse(parser, arguments, 1);
+    const QJsonObject packet = runLog(common, runNumber(parser.positionalArguments().first()));
+    if (common.json)
+        printJson(packet);
+    else
+        printOut(table(packet, logColumns(common.reportsDir)));
+    return kExitOk;
+}
+
+bool confirmed(const QString& question)
+{
+    if (!isatty(STDIN_FILENO))
+        throw UsageError(QStringLiteral("sem terminal para confirmar: use --yes"));
+    printErr(question + QStringLiteral(" [s/N] "));
+    const QString answer = QTextStream(stdin).readLine().trimmed().toLower();
+    return answer == QLatin1String("s") || answer == QLatin1String("sim");
+}
+
+int undo(const Common& common, const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    addOptions(parser, {}, {"yes"});
+    parser.addPositionalArgument(QStringLiteral("N"), QString());
+    parse(parser, arguments, 1);
+    const qint64 run = runNumber(parser.positionalArguments().first());
+    CliSession session(common.sessionFile);
+    session.load(common.server);
+    if (!parser.isSet(QStringLiteral("yes")) &&
+        !confirmed(QStringLiteral("Desfazer a integração %1, pondo de volta as receitas que ela substituiu?").arg(run)))
+        return kExitRefused;
+    QJsonObject answer;
+    {
+        ProgressWatch progress(session);
+        answer = session.call(QStringLiteral("UndoIntg"), {run});
+    }
+    const QJsonObject packet = result(answer);
+    if (common.json) {
+        printJson(packet);
+        return kExitOk;
+    }
+    const QJsonArray row = packet.value(QStringLiteral("rows")).toArray().first().toArray();
+    printOut(QStringLiteral("Integração %1 desfeita (registrada como %2): %3 receitas de volta como eram.\n")
+                 .arg(run)
+                 .arg(row.at(0).toInteger())
+                 .arg(row.at(1).toInteger()));
+    return kExitOk;
+}
+
+int report(const Common& common, const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    addOptions(parser, {{"pdf", "ARQUIVO"}, {"csv", "ARQUIVO"}, {"title", "TÍTULO"}});
+    parser.addPositionalArgument(QStringLiteral("N"), QString());
+    parse(parser, arguments, 1);
+    const QString pdf = option(parser, "pdf");
+    const QString csv = option(parser, "csv");
+    if (pdf.isEmpty() == csv.isEmpty())
+        throw UsageError(QStringLiteral("report pede --pdf ARQUIVO ou --csv ARQUIVO"));
+    const qint64 run = runNumber(parser.positionalArguments().first());
+    const mrv::ReportDefinition definition = mrv::Report::load(kReportCode, common.reportsDir);
+    mrv::TClientDataSet log;
+    log.setData(runLog(common, run));
+    const QString title = parser.isSet(QStringLiteral("title"))
+                              ? parser.value(QStringLiteral("title"))
+                              : QStringLiteral("%1 - integração %2").arg(definition.title).arg(run);
+    const mrv::Report report(definition, &log, title);
+    if (!pdf.isEmpty())
+        report.savePdf(pdf);
+    else
+        report.saveCsv(csv);
+    if (!common.json)
+        printOut(QStringLiteral("Relatório da integração %1 (%2 linhas) em %3.\n")
+                     .arg(run)
+                     .arg(log.RecordCount())
+                     .arg(pdf.isEmpty() ? csv : pdf));
+    return kExitOk;
+}
+
+} // namespace
+
+QString usage()
+{
+    return QStringLiteral(
+        "uso: suite-cli [--server HOST:PORTA] [--session-file ARQUIVO] [--reports DIR] [--json] COMANDO ...\n"
+        "  login --user OPERADOR [--password SENHA]        (ou SUITE_PASSWORD, ou a senha pedida no terminal)\n"
+        "  integrate --source FILIAL (--grouping AGRUP | --branches F,F) (--dishes CHAVE,CHAVE | --all)\n"
+        "            [--trees P,L] [--kinds L,S] [--dry-run]\n"
+        "            [--from DD/MM/AAAA --to DD/MM/AAAA [--services T|S,S] [--dish-types T|T,T]]\n"
+        "            [--cycles T|C,C] [--service-patterns T|P,P] [--cycle-dish-types T|T,T]\n"
+        "  history\n"
+        "  log N\n"
+        "  undo N [--yes]\n"
+        "  report N (--pdf ARQUIVO | --csv ARQUIVO) [--title TÍTULO]\n"
+        "saída: 0 feito, 1 feito com observações, 2 linha de comando errada, 3 recusado pelo serviço,\n"
+        "       4 sem sessão ou servidor inacessível, 5 falha do servidor\n");
+}
+
+int runCommand(const Common& given, const QStringList& arguments)
+{
+    Common common = given;
+    if (common.reportsDir.isEmpty())
+        common.reportsDir = defaultReportsDir();
+    const QString command = arguments.value(0);
+    try {
+        if (command == QLatin1String("login"))
+            return login(common, arguments);
+        if (command == QLatin1String("integrate"))
+            return integrate(common, arguments);
+        if (command == QLatin1String("history"))
+            return history(common, arguments);
+        if (command == QLatin1String("log"))
+            return log(common, arguments);
+        if (command == QLatin1String("undo"))
+            return undo(common, arguments);
+        if (command == QLatin1String("report"))
+            return report(common, arguments);
+        throw UsageError(command.isEmpty() ? QStringLiteral("falta o comando")
+                                           : QStringLiteral("comando desconhecido: %1").arg(command));
+    } catch (const UsageError& e) {
+        printErr(QStringLiteral("suite-cli: %1\n%2").arg(e.message(), usage()));
+        return kExitUsage;
+    } catch (const mrv::ServiceRefusal& e) {
+        printErr(QStringLiteral("suite-cli: %1\n").arg(e.message()));
+        return kExitRefused;
+    } catch (const mrv::ServerError& e) {
+        printErr(QStringLiteral("suite-cli: %1\n").arg(e.message()));
+        return e.status() == 0 || e.status() == 401 ? kExitNoServer
+               : e.status() >= 500                  ? kExitServerFailure
+                                                    : kExitRefused;
+    } catch (const mrv::Exception& e) {
+        printErr(QStringLiteral("suite-cli: %1\n").arg(e.message()));
+        return kExitServerFailure;
+    }
+}
+
+} // namespace suite::cli
