@@ -22,12 +22,14 @@ namespace {
 struct ModuleEntry {
     const char* menu;
     const char* title;
-    const char* module;
+    const char* module; // "module", opened through IniProc, or "module:Entry"
+    const char* action; // the menu entry's object name
 };
 
 // The modules this installation offers, by menu.
 constexpr ModuleEntry kModuleEntries[] = {
-    {"&Receitas", "Integração de Receitas - Centralizada", "rci06000"},
+    {"&Receitas", "Integração de Receitas - Centralizada", "rci06000", "actrci06000"},
+    {"&Receitas", "Histórico de integrações", "rci06000:IniHistorico", "acthistintg"},
 };
 
 QString windowTitleFor(const mrv::LoginContext& context)
@@ -93,7 +95,7 @@ void MainWindow::buildMenus()
         }
         const QString module = QString::fromLatin1(entry.module);
         QAction* action = menu->addAction(QString::fromUtf8(entry.title));
-        action->setObjectName(QStringLiteral("act") + module);
+        action->setObjectName(QString::fromLatin1(entry.action));
         connect(action, &QAction::triggered, this, [this, module] { emit openModuleRequested(module); });
     }
 

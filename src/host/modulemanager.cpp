@@ -114,16 +114,26 @@ ModuleManager::Module& ModuleManager::load(const QString& name)
 
 bool ModuleManager::open(const QString& name)
 {
+    // "module" opens through IniProc; "module:Entry" through another entry the module exports.
+    const QString moduleName = name.section(QLatin1Char(':'), 0, 0);
+    const QString entryName = name.contains(QLatin1Char(':')) ? name.section(QLatin1Char(':'), 1) : QString();
     // A screen closed just before must not leave its old module (and its "created" flag) in place.
     if (m_unloadTimer.isActive() && m_opening == nullptr) {
         m_unloadTimer.stop();
         unloadIdleModules();
     }
-    const bool completed = mrv::invokeGuarded([this, &name] {
-        Module& module = load(name);
+    const bool completed = mrv::invokeGuarded([this, &moduleName, &entryName] {
+        Module& module = load(moduleName);
+        EntryPoint entry = module.iniProc;
+        if (!entryName.isEmpty()) {
+            entry = reinterpret_cast<EntryPoint>(module.library->resolve(entryName.toLatin1().constData()));
+            if (entry == nullptr)
+                throw mrv::Exception(
+                    QStringLiteral("O módulo %1 não exporta %2.").arg(module.name, entryName.left(40)));
+        }
         const auto restore = qScopeGuard([this, previous = m_opening] { m_opening = previous; });
         m_opening = &module;
-        module.iniProc();
+        entry();
     });
     // A screen refused at creation leaves nothing alive: the module can go at once.
     scheduleUnloadCheck();

@@ -148,6 +148,11 @@ void bindStateChange(QObject* ctx, TDataSource* source, Op op)
     QObject::connect(source, &TDataSource::StateChange, ctx, [op = std::move(op)] { invokeGuarded(op); });
 }
 
+void bindDataChange(QObject* ctx, TDataSource* source, Op op)
+{
+    QObject::connect(source, &TDataSource::currentChanged, ctx, [op = std::move(op)] { invokeGuarded(op); });
+}
+
 void bindBeforePesq(TBtnPesquisa* button, std::function<void(bool&)> op)
 {
     button->OnBeforePesq = [op = std::move(op)](QObject*, bool& ok) { op(ok); };

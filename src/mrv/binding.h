@@ -43,6 +43,7 @@ void bindTitleClick(QObject* ctx, TDBGrid* grid, std::function<void(TColumn*)> o
 void bindDrawColumnCell(QObject* ctx, TDBGrid* grid,
                         std::function<void(QPainter*, const QRect&, int, TColumn*, int)> op);
 void bindStateChange(QObject* ctx, TDataSource* source, Op op);
+void bindDataChange(QObject* ctx, TDataSource* source, Op op);
 void bindBeforePesq(TBtnPesquisa* button, std::function<void(bool&)> op);
 void bindAfterPesq(TBtnPesquisa* button, Op op);
 void bindGetText(TField* field, std::function<void(TField*, QString&, bool)> op);
@@ -115,6 +116,11 @@ public:
     template<class S> void onStateChange(TDataSource* d, void (S::*op)(QObject*))
     {
         Internal::bindStateChange(m_owner, d, [this, op, d] { (self<S>()->*op)(senderOf(d)); });
+    }
+    // The data set's current row moved (or its rows were replaced).
+    template<class S> void onDataChange(TDataSource* d, void (S::*op)(QObject*))
+    {
+        Internal::bindDataChange(m_owner, d, [this, op, d] { (self<S>()->*op)(senderOf(d)); });
     }
     template<class S> void onBeforePesq(TBtnPesquisa* b, void (S::*op)(QObject*, bool&))
     {

@@ -1,6 +1,7 @@
 #include "integrationrun.h"
 #include "branchlock.h"
 #include "bulkrewrite.h"
+#include "runlog.h"
 #include "servererrors.h"
 
 #include <bulkinsert.h>
@@ -63,11 +64,6 @@ QString withoutSourceRecipe(const SqlRunner& sql, const RecipeTable& t)
         .arg(QLatin1String(t.kind), sql.fixedJoin(), QLatin1String(t.source));
 }
 
-QString logTimeText(const QDateTime& t)
-{
-    return t.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
-}
-
 QVariant dateOrNull(const std::optional<QDate>& date)
 {
     return date ? QVariant(date->toString(Qt::ISODate)) : QVariant(QMetaType::fromType<QString>());
@@ -93,7 +89,6 @@ Packet IntegrationRun::run(const IntegrationRequest& request)
                 QStringLiteral("SELECT NMFILIAL FROM FILIAL WHERE CDFILIAL = :origem"), {{":origem", request.source}});
     if (!source.next())
         throw ServiceError(QStringLiteral("Filial de origem não cadastrada: %1.").arg(request.source.left(20)));
-    const QString sourceName = source.value(0).toString();
     source.finish();
 
     for (const char* statement : kCreateWorkTables) {
@@ -114,9 +109,10 @@ Packet IntegrationRun::run(const IntegrationRequest& request)
     if (request.local)
         replaceLocalRecipes(sql);
 
-    const QDateTime finished = QDateTime::currentDateTime();
-    Packet log = logRows(sql, request, sourceName, started, finished);
-    finishRecord(sql, finished);
+    storeObservations(sql);
+    finishRecord(sql, QDateTime::currentDateTime());
+    // The answer is the log the history keeps: one way of building it.
+    Packet log = RunLog(sql).rows(m_counts.run);
     for (const char* table : kWorkTables)
         sql.run(QStringLiteral("descartar as tabelas de trabalho"),
                 QStringLiteral("DROP TABLE %1").arg(QLatin1String(table)));
@@ -319,37 +315,15 @@ void IntegrationRun::replaceRecipes(const SqlRunner& sql, const RecipeTable& tab
     m_counts.inserted += changes.written;
 }
 
-Packet IntegrationRun::logRows(const SqlRunner& sql, const IntegrationRequest& request, const QString& sourceName,
-                               const QDateTime& started, const QDateTime& finished)
+void IntegrationRun::storeObservations(const SqlRunner& sql)
 {
-    QSqlQuery q =
-        sql.run(QStringLiteral("montar o log da integração"),
-                QStringLiteral("SELECT o.IDNUMEROERRO, o.IDTIPORECELOG, o.CDFILIAL, o.TREE, o.CDPRATO, o.CDARVPROD,"
-                               " pr.NMPRODUTO, pt.NMPRATO, fd.NMFILIAL, o.CDSERVFILI, sv.NMSERVICO FROM TT_OBS o"
-                               " LEFT JOIN FILIAL fd ON fd.CDFILIAL = o.CDFILIAL"
-                               " LEFT JOIN PRODUTO pr ON pr.CDARVPROD = o.CDARVPROD"
-                               " LEFT JOIN PRATO pt ON pt.CDFILAUXPRAT = o.TREE AND pt.CDPRATO = o.CDPRATO"
-                               " LEFT JOIN SERVICO sv ON sv.CDFILIAL = :origem AND sv.CDSERVFILI = o.CDSERVFILI"
-                               " ORDER BY o.CDFILIAL, o.CDPRATO, o.TREE, o.IDTIPORECELOG, o.IDNUMEROERRO, o.CDARVPROD,"
-                               " o.CDSERVFILI"),
-                {{":origem", request.source}});
-
-    Packet log = wire::logPacket();
-    const QString start = logTimeText(started);
-    const QString end = logTimeText(finished);
-    while (q.next()) {
-        const QString code = q.value(0).toString();
-        QString itemName = q.value(6).toString();
-        if (code == QLatin1String("3")) {
-            // The log has no service column: the missing service is named where a product would be.
-            itemName = QStringLiteral("Serviço %1 - %2").arg(q.value(9).toString(), q.value(10).toString());
-        }
-        log.addRow({start, end, q.value(3).toString(), request.source, q.value(2).toString(), q.value(4).toString(),
-                    q.value(5).toString(), code, itemName.left(50), q.value(7).toString(), sourceName,
-                    q.value(8).toString(), q.value(1).toString()});
-    }
-    m_counts.observations = log.rows().size();
-    return log;
+    m_counts.observations = sql.change(
+        QStringLiteral("guardar as observações da integração"),
+        QStringLiteral(
+            "INSERT INTO INTGCENTRALOBS (NRINTG, IDNUMEROERRO, IDTIPORECELOG, CDFILIAL, CDFILAUXPRAT, CDPRATO,"
+            " CDARVPROD, CDSERVFILI) SELECT :nrintg, IDNUMEROERRO, IDTIPORECELOG, CDFILIAL, TREE, CDPRATO,"
+            " CDARVPROD, CDSERVFILI FROM TT_OBS"),
+        {{":nrintg", m_counts.run}});
 }
 
 void IntegrationRun::finishRecord(const SqlRunner& sql, const QDateTime& finished)

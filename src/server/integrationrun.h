@@ -36,8 +36,7 @@ private:
     void readSourceRecipes(const db::SqlRunner& sql, const IntegrationRequest& request);
     void replaceLocalRecipes(const db::SqlRunner& sql);
     void replaceServiceRecipes(const db::SqlRunner& sql);
-    wire::Packet logRows(const db::SqlRunner& sql, const IntegrationRequest& request, const QString& sourceName,
-                         const QDateTime& started, const QDateTime& finished);
+    void storeObservations(const db::SqlRunner& sql);
     void finishRecord(const db::SqlRunner& sql, const QDateTime& finished);
     void analyze(const db::SqlRunner& sql, const char* table);
 

@@ -3,6 +3,7 @@
 #include "integrationhistory.h"
 #include "integrationrun.h"
 #include "integrationundo.h"
+#include "runlog.h"
 #include "servererrors.h"
 
 #include <sqlrunner.h>
@@ -57,6 +58,7 @@ Packet IntgCentralService::call(const QString& method, const QJsonArray& args)
         {"GetGrupFili", &IntgCentralService::getGrupFili},   {"GetFiliGrup", &IntgCentralService::getFiliGrup},
         {"GetPesqPrato", &IntgCentralService::getPesqPrato}, {"IntgCentral", &IntgCentralService::intgCentral},
         {"ListIntg", &IntgCentralService::listIntg},         {"UndoIntg", &IntgCentralService::undoIntg},
+        {"GetIntgLog", &IntgCentralService::getIntgLog},
     };
     for (const Method& m : methods) {
         if (method.compare(QLatin1String(m.name), Qt::CaseInsensitive) != 0)
@@ -96,6 +98,14 @@ Packet IntgCentralService::listIntg(const wire::Arguments& args)
 {
     args.expectCount(0);
     return IntegrationHistory(m_db).list();
+}
+
+Packet IntgCentralService::getIntgLog(const wire::Arguments& args)
+{
+    args.expectCount(1);
+    const qint64 run = args.integer(0);
+    const db::SqlRunner sql(m_db);
+    return RunLog(sql).rows(run);
 }
 
 Packet IntgCentralService::undoIntg(const wire::Arguments& args)

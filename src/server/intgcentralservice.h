@@ -44,6 +44,7 @@ private:
     wire::Packet intgCentral(const wire::Arguments& args);
     wire::Packet listIntg(const wire::Arguments& args);
     wire::Packet undoIntg(const wire::Arguments& args);
+    wire::Packet getIntgLog(const wire::Arguments& args);
 
     QSqlDatabase m_db;
     QString m_operator;

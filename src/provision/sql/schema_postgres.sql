@@ -148,6 +148,20 @@ CREATE TABLE INTGCENTRAL (
   NRINTGDESF   BIGINT
 )
 ;
+-- The observations of every run, as its log lists them; names are joined when the log is read.
+CREATE TABLE INTGCENTRALOBS (
+  NRINTG        BIGINT NOT NULL,
+  IDNUMEROERRO  VARCHAR NOT NULL,
+  IDTIPORECELOG VARCHAR NOT NULL,
+  CDFILIAL      VARCHAR NOT NULL,
+  CDFILAUXPRAT  VARCHAR NOT NULL,
+  CDPRATO       VARCHAR NOT NULL,
+  CDARVPROD     VARCHAR NOT NULL,
+  CDSERVFILI    VARCHAR NOT NULL
+)
+;
+CREATE INDEX IX_INTGCENTRALOBS ON INTGCENTRALOBS (NRINTG)
+;
 -- One row per recipe a run replaced: its lines as they were, as a JSON array of
 -- [NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE] ("[]" when the destination had no such recipe).
 -- One row per recipe, not per line, keeps the undo record a fraction of the copy itself.

@@ -149,6 +149,20 @@ CREATE TABLE INTGCENTRAL (
   NRINTGDESF   INTEGER
 )
 ;
+-- The observations of every run, as its log lists them; names are joined when the log is read.
+CREATE TABLE INTGCENTRALOBS (
+  NRINTG        INTEGER NOT NULL,
+  IDNUMEROERRO  TEXT NOT NULL,
+  IDTIPORECELOG TEXT NOT NULL,
+  CDFILIAL      TEXT NOT NULL,
+  CDFILAUXPRAT  TEXT NOT NULL,
+  CDPRATO       TEXT NOT NULL,
+  CDARVPROD     TEXT NOT NULL,
+  CDSERVFILI    TEXT NOT NULL
+)
+;
+CREATE INDEX IX_INTGCENTRALOBS ON INTGCENTRALOBS (NRINTG)
+;
 -- One row per recipe a run replaced: its lines as they were, as a JSON array of
 -- [NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE] ("[]" when the destination had no such recipe).
 -- One row per recipe, not per line, keeps the undo record a fraction of the copy itself.

@@ -29,4 +29,19 @@ QJsonObject IntgCentral(mrv::TNetConnection* connection, const QString& source, 
     return connection->call(QStringLiteral("IntgCentral"), {source, dishes, kinds, destinations, start, end});
 }
 
+QJsonObject ListIntg(mrv::TNetConnection* connection)
+{
+    return connection->call(QStringLiteral("ListIntg"), {});
+}
+
+QJsonObject GetIntgLog(mrv::TNetConnection* connection, qint64 run)
+{
+    return connection->call(QStringLiteral("GetIntgLog"), {run});
+}
+
+QJsonObject UndoIntg(mrv::TNetConnection* connection, qint64 run)
+{
+    return connection->call(QStringLiteral("UndoIntg"), {run});
+}
+
 } // namespace rci06000

@@ -38,4 +38,9 @@ QJsonObject IntgCentral(mrv::TNetConnection* connection, const QString& source, 
                         const QString& kinds, const QJsonObject& destinations, const QString& start,
                         const QString& end);
 
+// The history: every run, newest first; the observations of one run; the undo of one run.
+QJsonObject ListIntg(mrv::TNetConnection* connection);
+QJsonObject GetIntgLog(mrv::TNetConnection* connection, qint64 run);
+QJsonObject UndoIntg(mrv::TNetConnection* connection, qint64 run);
+
 } // namespace rci06000

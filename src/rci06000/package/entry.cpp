@@ -16,6 +16,11 @@ Q_DECL_EXPORT void CriaListServ()
     mrv::invokeGuarded([] { rci06000::CriaListServ(); });
 }
 
+Q_DECL_EXPORT void IniHistorico()
+{
+    mrv::invokeGuarded([] { rci06000::IniHistorico(); });
+}
+
 Q_DECL_EXPORT void PackageLoad()
 {
     rci06000::PackageLoad();

@@ -1,15 +1,21 @@
 // The package Pkg_rci06000: its entry, its exported globals and its load steps.
 #include "pkg_rci06000.h"
 
+#include "history/histintg.h"
 #include "logreport/logintg.h"
 #include "screen/intgcentral.h"
 
+#include <QJsonObject>
+
+#include <clientdataset.h>
 #include <cursorguard.h>
+#include <errors.h>
 #include <hostservices.h>
 
 TfrmIntgCentral* frmIntgCentral = nullptr;
 bool boIdCriado = false;
 QPointer<TfrmLogIntg> frmLogIntg;
+QPointer<TfrmHistIntg> frmHistIntg;
 bool boStCriado = false;
 
 namespace rci06000 {
@@ -55,6 +61,38 @@ void CriaListServ()
     }
 }
 
+void IniHistorico()
+{
+    mrv::CursorGuard cursor;
+    if (!frmHistIntg) {
+        TfrmHistIntg* form = nullptr;
+        try {
+            mrv::CreateForm(form);
+        } catch (...) {
+            if (form)
+                form->deleteLater();
+            throw;
+        }
+        frmHistIntg = form;
+    }
+    if (frmHistIntg)
+        frmHistIntg->ShowNormal();
+}
+
+void MostraLogIntegracao(const QJsonObject& rows, const QString& title)
+{
+    if (boStCriado)
+        throw mrv::Exception(QStringLiteral("Feche o relatório de log aberto antes de abrir outro."));
+    TfrmLogIntg* form = nullptr;
+    mrv::CreateForm(form);
+    frmLogIntg = form;
+    boStCriado = true;
+    form->cdsLogIntCent->setData(rows);
+    form->ReportTitle = title;
+    form->ShowNormal();
+    form->ShowModal();
+}
+
 SourceModule& Cli_rci06000()
 {
     // The integration screen's module keeps nothing that needs preparing or releasing.
@@ -85,7 +123,7 @@ const char* PackageInfo()
 {
     return R"({"name":"rci06000","title":"Integração de Receitas - Centralizada",)"
            R"("requires":["mrv"],"contains":["Pkg_rci06000","Cli_rci06000","Cli_rci06001"],)"
-           R"("entries":["IniProc"]})";
+           R"("entries":["IniProc","CriaListServ","IniHistorico"]})";
 }
 
 } // namespace rci06000

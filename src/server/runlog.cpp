@@ -1,0 +1,70 @@
+// RunLog: the log of a recorded run.
+#include "runlog.h"
+
+#include "servererrors.h"
+
+#include <logpacket.h>
+#include <sqlrunner.h>
+
+#include <QDateTime>
+
+namespace suite::server {
+
+namespace {
+
+QString logTime(const QVariant& value)
+{
+    if (value.isNull())
+        return {};
+    const QDateTime moment =
+        value.typeId() == QMetaType::QDateTime
+            ? value.toDateTime()
+            : QDateTime::fromString(value.toString().left(19).replace(QLatin1Char(' '), QLatin1Char('T')), Qt::ISODate);
+    return moment.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
+}
+
+} // namespace
+
+wire::Packet RunLog::rows(qint64 run) const
+{
+    const QVariantMap ofRun{{QStringLiteral(":nrintg"), run}};
+    QSqlQuery head =
+        m_sql.run(QStringLiteral("ler a integração"),
+                  QStringLiteral("SELECT c.DTINICIO, c.DTFIM, c.CDFILIORIG, f.NMFILIAL FROM INTGCENTRAL c"
+                                 " LEFT JOIN FILIAL f ON f.CDFILIAL = c.CDFILIORIG WHERE c.NRINTG = :nrintg"),
+                  ofRun);
+    if (!head.next())
+        throw ServiceError(QStringLiteral("Integração %1 não encontrada.").arg(run));
+    const QString start = logTime(head.value(0));
+    const QString end = logTime(head.value(1));
+    const QString source = head.value(2).toString();
+    const QString sourceName = head.value(3).toString();
+    head.finish();
+
+    QSqlQuery q = m_sql.run(
+        QStringLiteral("montar o log da integração"),
+        QStringLiteral("SELECT o.IDNUMEROERRO, o.IDTIPORECELOG, o.CDFILIAL, o.CDFILAUXPRAT, o.CDPRATO, o.CDARVPROD,"
+                       " pr.NMPRODUTO, pt.NMPRATO, fd.NMFILIAL, o.CDSERVFILI, sv.NMSERVICO FROM INTGCENTRALOBS o"
+                       " LEFT JOIN FILIAL fd ON fd.CDFILIAL = o.CDFILIAL"
+                       " LEFT JOIN PRODUTO pr ON pr.CDARVPROD = o.CDARVPROD"
+                       " LEFT JOIN PRATO pt ON pt.CDFILAUXPRAT = o.CDFILAUXPRAT AND pt.CDPRATO = o.CDPRATO"
+                       " LEFT JOIN SERVICO sv ON sv.CDFILIAL = :origem AND sv.CDSERVFILI = o.CDSERVFILI"
+                       " WHERE o.NRINTG = :nrintg ORDER BY o.CDFILIAL, o.CDPRATO, o.CDFILAUXPRAT, o.IDTIPORECELOG,"
+                       " o.IDNUMEROERRO, o.CDARVPROD, o.CDSERVFILI"),
+        {{QStringLiteral(":origem"), source}, {QStringLiteral(":nrintg"), run}});
+    wire::Packet log = wire::logPacket();
+    while (q.next()) {
+        const QString code = q.value(0).toString();
+        QString itemName = q.value(6).toString();
+        if (code == QLatin1String("3")) {
+            // The log has no service column: the missing service is named where a product would be.
+            itemName = QStringLiteral("Serviço %1 - %2").arg(q.value(9).toString(), q.value(10).toString());
+        }
+        log.addRow({start, end, q.value(3).toString(), source, q.value(2).toString(), q.value(4).toString(),
+                    q.value(5).toString(), code, itemName.left(50), q.value(7).toString(), sourceName,
+                    q.value(8).toString(), q.value(1).toString()});
+    }
+    return log;
+}
+
+} // namespace suite::server

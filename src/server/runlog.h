@@ -1,0 +1,27 @@
+// RunLog: the log of a recorded run, built from its stored observations: by the run itself when it
+// answers, and by the history later.
+#pragma once
+
+#include <packet.h>
+
+namespace suite::db {
+class SqlRunner;
+}
+
+namespace suite::server {
+
+class RunLog {
+public:
+    explicit RunLog(const db::SqlRunner& sql)
+        : m_sql(sql)
+    {}
+
+    // The thirteen log columns, one row per observation in the log's order. Throws ServiceError for
+    // an unknown run.
+    wire::Packet rows(qint64 run) const;
+
+private:
+    const db::SqlRunner& m_sql;
+};
+
+} // namespace suite::server
