@@ -37,7 +37,6 @@ CliSession::CliSession(const QString& file)
 CliSession::~CliSession()
 {
     delete m_connection;
-    delete m_aside;
 }
 
 QString CliSession::defaultFile()
@@ -107,18 +106,15 @@ void CliSession::applyLogin() const
 
 QJsonObject CliSession::call(const QString& method, const QVariantList& args)
 {
-    if (!m_connection)
-        m_connection = newConnection(mrv::WebURL(), mrv::WebPort());
+    connection();
     return m_connection->call(method, args);
 }
 
-QJsonObject CliSession::callAside(const QString& method, const QVariantList& args)
+const mrv::TNetConnection& CliSession::connection()
 {
-    if (!m_aside) {
-        m_aside = newConnection(mrv::WebURL(), mrv::WebPort());
-        m_aside->CallTimeoutMs = 5000;
-    }
-    return m_aside->call(method, args);
+    if (!m_connection)
+        m_connection = newConnection(mrv::WebURL(), mrv::WebPort());
+    return *m_connection;
 }
 
 } // namespace suite::cli

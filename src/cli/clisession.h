@@ -30,8 +30,8 @@ public:
     // A method of the integration service: the whole answer ({"result": ...} and what comes beside it).
     // Service refusals throw mrv::ServiceRefusal, transport and HTTP failures mrv::ServerError.
     QJsonObject call(const QString& method, const QVariantList& args);
-    // The same, on a second connection, for asking about a call still running on the first.
-    QJsonObject callAside(const QString& method, const QVariantList& args);
+    // The connection calls run on.
+    const mrv::TNetConnection& connection();
 
     static QString defaultFile();
 
@@ -44,7 +44,6 @@ private:
     QString m_token;
     QString m_operator;
     mrv::TNetConnection* m_connection = nullptr;
-    mrv::TNetConnection* m_aside = nullptr;
 };
 
 } // namespace suite::cli

@@ -5,6 +5,7 @@
 #include "exitcodes.h"
 #include "output.h"
 
+#include <callprogress.h>
 #include <clientdataset.h>
 #include <dialogs.h>
 #include <errors.h>
@@ -122,48 +123,24 @@ int observationsExit(const QJsonObject& packet)
     return packet.value(QStringLiteral("rows")).toArray().isEmpty() ? kExitOk : kExitObservations;
 }
 
-// Polls the service's progress on a second connection while a long call runs on the first.
-class ProgressWatch {
+// The service's progress on stderr while a long call runs.
+class ProgressLine {
 public:
-    explicit ProgressWatch(CliSession& session)
-        : m_session(session)
+    explicit ProgressLine(CliSession& session)
+        : m_progress(session.connection(), [this](const QString& text) {
+            printErr(QStringLiteral("\r%1").arg(text.leftJustified(m_width)));
+            m_width = int(text.size());
+        })
+    {}
+    ~ProgressLine()
     {
-        m_timer.setInterval(1000);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] { poll(); });
-        m_timer.start();
-    }
-    ~ProgressWatch()
-    {
-        if (!m_last.isEmpty())
+        if (m_width > 0)
             printErr(QStringLiteral("\n"));
     }
 
 private:
-    void poll()
-    {
-        try {
-            const QJsonObject packet = result(m_session.callAside(QStringLiteral("GetProgresso"), {}));
-            const QJsonArray rows = packet.value(QStringLiteral("rows")).toArray();
-            if (rows.isEmpty())
-                return;
-            const QJsonArray row = rows.first().toArray();
-            const QString line = row.at(2).toInt() > 0 ? QStringLiteral("%1: %2 de %3 filiais")
-                                                             .arg(row.at(0).toString())
-                                                             .arg(row.at(1).toInt())
-                                                             .arg(row.at(2).toInt())
-                                                       : row.at(0).toString();
-            if (line != m_last)
-                printErr(QStringLiteral("\r%1").arg(line.leftJustified(m_last.size())));
-            m_last = line;
-        } catch (const mrv::Exception&) {
-            // A server without progress (or busy answering) leaves the run itself unaffected.
-            m_timer.stop();
-        }
-    }
-
-    CliSession& m_session;
-    QTimer m_timer;
-    QString m_last;
+    int m_width = 0;
+    mrv::CallProgress m_progress;
 };
 
 QString readPassword()
@@ -322,7 +299,7 @@ int integrate(const Common& common, const QStringList& arguments)
     const bool dryRun = parser.isSet(QStringLiteral("dry-run"));
     QJsonObject answer;
     {
-        ProgressWatch progress(session);
+        ProgressLine progress(session);
         answer = session.call(dryRun ? QStringLiteral("IntgCentralPreview") : QStringLiteral("IntgCentral"), args);
     }
     const QJsonObject packet = result(answer);
@@ -430,7 +407,7 @@ int undo(const Common& common, const QStringList& arguments)
         return kExitRefused;
     QJsonObject answer;
     {
-        ProgressWatch progress(session);
+        ProgressLine progress(session);
         answer = session.call(QStringLiteral("UndoIntg"), {run});
     }
     const QJsonObject packet = result(answer);

@@ -2,6 +2,7 @@
 #include "branchlock.h"
 #include "bulkrewrite.h"
 #include "runlog.h"
+#include "runprogress.h"
 #include "servererrors.h"
 
 #include <bulkinsert.h>
@@ -78,9 +79,58 @@ IntegrationRun::IntegrationRun(QSqlDatabase db, QString operatorCode)
 
 Packet IntegrationRun::run(const IntegrationRequest& request)
 {
+    return execute(request, true);
+}
+
+Packet IntegrationRun::previewColumns()
+{
+    using wire::ColumnType;
+    return Packet({{QStringLiteral("CDFILDESTLOG"), ColumnType::String, 4},
+                   {QStringLiteral("IDTIPORECELOG"), ColumnType::String, 1},
+                   {QStringLiteral("CDSERVFILI"), ColumnType::String, 5},
+                   {QStringLiteral("CDFILAUXPRAT"), ColumnType::String, 10},
+                   {QStringLiteral("CDPRATOLOG"), ColumnType::String, 10},
+                   {QStringLiteral("QTREMOVIDAS"), ColumnType::Integer, 0},
+                   {QStringLiteral("QTINSERIDAS"), ColumnType::Integer, 0},
+                   {QStringLiteral("IDNUMEROERRO"), ColumnType::String, 1},
+                   {QStringLiteral("CDARVPROD"), ColumnType::String, 20},
+                   {QStringLiteral("NMPRODUTO"), ColumnType::String, 50}});
+}
+
+Packet IntegrationRun::preview(const IntegrationRequest& request)
+{
+    // The run's own code, rolled back: what it shows is what a run does.
+    return execute(request, false);
+}
+
+Packet IntegrationRun::changes(const SqlRunner& sql) const
+{
+    // Each replaced recipe's old line count is in its before-image; the new one is what the run wrote.
+    QSqlQuery q = sql.run(
+        QStringLiteral("ler o que a integração mudaria"),
+        QStringLiteral("SELECT a.CDFILIAL, a.IDTIPORECE, a.CDSERVFILI, a.CDFILAUXPRAT, a.CDPRATO, a.QTLINHAS,"
+                       " CASE a.IDTIPORECE WHEN 'L' THEN (SELECT COUNT(*) FROM RECEITA r WHERE r.CDFILIAL = a.CDFILIAL"
+                       " AND r.CDFILAUXPRAT = a.CDFILAUXPRAT AND r.CDPRATO = a.CDPRATO)"
+                       " ELSE (SELECT COUNT(*) FROM RECEITASERV r WHERE r.CDFILIAL = a.CDFILIAL"
+                       " AND r.CDSERVFILI = a.CDSERVFILI AND r.CDFILAUXPRAT = a.CDFILAUXPRAT AND r.CDPRATO = a.CDPRATO)"
+                       " END FROM INTGCENTRALANT a WHERE a.NRINTG = :nrintg"
+                       " ORDER BY a.CDFILIAL, a.CDPRATO, a.CDFILAUXPRAT, a.IDTIPORECE, a.CDSERVFILI"),
+        {{":nrintg", m_counts.run}});
+    Packet result = previewColumns();
+    while (q.next())
+        result.addRow({q.value(0).toString(), q.value(1).toString(), q.value(2).toString(), q.value(3).toString(),
+                       q.value(4).toString(), q.value(5).toLongLong(), q.value(6).toLongLong(), QString(), QString(),
+                       QString()});
+    return result;
+}
+
+Packet IntegrationRun::execute(const IntegrationRequest& request, bool commit)
+{
     m_counts = {};
+    const RunProgress progress(m_operator);
     const SqlRunner sql(m_db);
     const QDateTime started = QDateTime::currentDateTime();
+    progress.report(QStringLiteral("Aguardando outras integrações"));
     db::Transaction transaction(sql);
     const BulkRewrite bulk(sql);
 
@@ -99,20 +149,41 @@ Packet IntegrationRun::run(const IntegrationRequest& request)
                 keyed ? create + QLatin1String(" WITHOUT ROWID") : create);
     }
 
+    const int destinations = int(request.destinations.size());
+    progress.report(QStringLiteral("Verificando pratos e filiais"), 0, destinations);
     prepareDishesAndDestinations(sql, request);
     startRecord(sql, request, started);
     observeDestinations(sql, request);
     readSourceRecipes(sql, request);
     // Per service first: the local step then narrows TT_MAPA down to the recipes it replaces.
-    if (request.perService)
+    if (request.perService) {
+        progress.report(QStringLiteral("Gravando receitas por serviço"), 0, destinations);
         replaceServiceRecipes(sql);
-    if (request.local)
+    }
+    if (request.local) {
+        progress.report(QStringLiteral("Gravando receitas locais"), 0, destinations);
         replaceLocalRecipes(sql);
+    }
+    progress.report(QStringLiteral("Concluindo"), destinations, destinations);
 
     storeObservations(sql);
     finishRecord(sql, QDateTime::currentDateTime());
     // The answer is the log the history keeps: one way of building it.
     Packet log = RunLog(sql).rows(m_counts.run);
+    if (!commit) {
+        Packet result = changes(sql);
+        const int kind = log.columnIndex(QStringLiteral("IDTIPORECELOG"));
+        const int destination = log.columnIndex(QStringLiteral("CDFILDESTLOG"));
+        const int tree = log.columnIndex(QStringLiteral("CDFAPRAORIGLOG"));
+        const int dish = log.columnIndex(QStringLiteral("CDPRATOLOG"));
+        const int code = log.columnIndex(QStringLiteral("IDNUMEROERRO"));
+        const int product = log.columnIndex(QStringLiteral("CDARVPROD"));
+        const int name = log.columnIndex(QStringLiteral("NMPRODUTO"));
+        for (const QVariantList& row : log.rows())
+            result.addRow({row.at(destination), row.at(kind), QString(), row.at(tree), row.at(dish), qint64(0),
+                           qint64(0), row.at(code), row.at(product), row.at(name)});
+        return result; // the transaction rolls back on its way out
+    }
     for (const char* table : kWorkTables)
         sql.run(QStringLiteral("descartar as tabelas de trabalho"),
                 QStringLiteral("DROP TABLE %1").arg(QLatin1String(table)));

@@ -26,7 +26,12 @@ public:
     IntegrationRun(QSqlDatabase db, QString operatorCode);
 
     wire::Packet run(const IntegrationRequest& request);
+    // What run() would do, done and then rolled back: per destination recipe the lines it would
+    // remove and add (QTREMOVIDAS, QTINSERIDAS), then the observations as the log would list them.
+    wire::Packet preview(const IntegrationRequest& request);
     IntegrationCounts counts() const { return m_counts; }
+
+    static wire::Packet previewColumns();
 
 private:
     void replaceRecipes(const db::SqlRunner& sql, const RecipeTable& table);
@@ -37,6 +42,9 @@ private:
     void replaceLocalRecipes(const db::SqlRunner& sql);
     void replaceServiceRecipes(const db::SqlRunner& sql);
     void storeObservations(const db::SqlRunner& sql);
+    wire::Packet changes(const db::SqlRunner& sql) const;
+    // The whole run inside its transaction, which commits only when asked.
+    wire::Packet execute(const IntegrationRequest& request, bool commit);
     void finishRecord(const db::SqlRunner& sql, const QDateTime& finished);
     void analyze(const db::SqlRunner& sql, const char* table);
 

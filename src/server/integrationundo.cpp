@@ -1,6 +1,7 @@
 #include "integrationundo.h"
 #include "branchlock.h"
 #include "bulkrewrite.h"
+#include "runprogress.h"
 #include "servererrors.h"
 
 #include <sqlrunner.h>
@@ -20,6 +21,8 @@ IntegrationUndo::IntegrationUndo(QSqlDatabase db, QString operatorCode)
 IntegrationUndo::Outcome IntegrationUndo::undo(qint64 run)
 {
     const QDateTime started = QDateTime::currentDateTime();
+    const RunProgress progress(m_operator);
+    progress.report(QStringLiteral("Desfazendo a integração %1").arg(run));
     const SqlRunner sql(m_db);
     db::Transaction transaction(sql);
     const QVariantMap ofRun{{":nrintg", run}};

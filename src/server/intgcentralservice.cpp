@@ -4,6 +4,7 @@
 #include "integrationrun.h"
 #include "integrationundo.h"
 #include "runlog.h"
+#include "runprogress.h"
 #include "servererrors.h"
 
 #include <sqlrunner.h>
@@ -55,10 +56,15 @@ std::optional<QString> IntgCentralService::canonicalServer(const QString& name)
 Packet IntgCentralService::call(const QString& method, const QJsonArray& args)
 {
     static const Method methods[] = {
-        {"GetGrupFili", &IntgCentralService::getGrupFili},   {"GetFiliGrup", &IntgCentralService::getFiliGrup},
-        {"GetPesqPrato", &IntgCentralService::getPesqPrato}, {"IntgCentral", &IntgCentralService::intgCentral},
-        {"ListIntg", &IntgCentralService::listIntg},         {"UndoIntg", &IntgCentralService::undoIntg},
+        {"GetGrupFili", &IntgCentralService::getGrupFili},
+        {"GetFiliGrup", &IntgCentralService::getFiliGrup},
+        {"GetPesqPrato", &IntgCentralService::getPesqPrato},
+        {"IntgCentral", &IntgCentralService::intgCentral},
+        {"ListIntg", &IntgCentralService::listIntg},
+        {"UndoIntg", &IntgCentralService::undoIntg},
         {"GetIntgLog", &IntgCentralService::getIntgLog},
+        {"IntgCentralPreview", &IntgCentralService::intgCentralPreview},
+        {"GetProgresso", &IntgCentralService::getProgresso},
     };
     for (const Method& m : methods) {
         if (method.compare(QLatin1String(m.name), Qt::CaseInsensitive) != 0)
@@ -98,6 +104,22 @@ Packet IntgCentralService::listIntg(const wire::Arguments& args)
 {
     args.expectCount(0);
     return IntegrationHistory(m_db).list();
+}
+
+Packet IntgCentralService::intgCentralPreview(const wire::Arguments& args)
+{
+    return IntegrationRun(m_db, m_operator).preview(IntegrationRequest::parse(args));
+}
+
+Packet IntgCentralService::getProgresso(const wire::Arguments& args)
+{
+    args.expectCount(0);
+    Packet result({{QStringLiteral("DSFASE"), wire::ColumnType::String, 60},
+                   {QStringLiteral("QTFEITAS"), wire::ColumnType::Integer, 0},
+                   {QStringLiteral("QTTOTAL"), wire::ColumnType::Integer, 0}});
+    if (const std::optional<Progress> progress = RunProgress::of(m_operator))
+        result.addRow({progress->phase, qint64(progress->done), qint64(progress->total)});
+    return result;
 }
 
 Packet IntgCentralService::getIntgLog(const wire::Arguments& args)

@@ -45,6 +45,8 @@ private:
     wire::Packet listIntg(const wire::Arguments& args);
     wire::Packet undoIntg(const wire::Arguments& args);
     wire::Packet getIntgLog(const wire::Arguments& args);
+    wire::Packet intgCentralPreview(const wire::Arguments& args);
+    wire::Packet getProgresso(const wire::Arguments& args);
 
     QSqlDatabase m_db;
     QString m_operator;

@@ -5,8 +5,10 @@
 #include "package/pkg_rci06000.h"
 
 #include <adoibquery.h>
+#include <busy.h>
 #include <busyanimation.h>
 #include <buttonflat.h>
+#include <callprogress.h>
 #include <checkbox.h>
 #include <clientdataset.h>
 #include <datasource.h>
@@ -165,8 +167,11 @@ void TfrmIntgCentral::sbtConfirmaClick(QObject* /*Sender*/)
     const QString inicio = periodo ? suite::wire::ShortDateText(depDataInic->GetDate()) : QString();
     const QString fim = periodo ? suite::wire::ShortDateText(depDataFina->GetDate()) : QString();
     {
-        // The previous log rows stay until a run has answered.
+        // The previous log rows stay until a run has answered; meanwhile the animation says how far it is.
         mrv::BusyAnimation busy(1);
+        const mrv::CallProgress progress(*netIntgCentral, [](const QString& text) {
+            mrv::ActiveShowAvi(mrv::hostServices()->mainWindow(), 1, text);
+        });
         const QJsonObject log =
             mrv::CheckResultServ(rci06000::IntgCentral(netIntgCentral, medCdFilial->text(), pratos, tiposReceita(),
                                                        cdsFiliGrup->Data(), inicio, fim),
