@@ -1,0 +1,194 @@
+// What head offices ask beyond the screen: the preview of a run, the history of runs with their logs,
+// the undo as a run of its own, and the progress of a run still going.
+#include "integrationrun.h"
+#include "intgcentralservice.h"
+#include "servererrors.h"
+#include "servertestkit.h"
+
+#include "serverprocess.h"
+
+#include <QJsonArray>
+#include <QProcessEnvironment>
+#include <QtTest>
+#include <set>
+#include <thread>
+
+using namespace suite;
+using namespace suite::test;
+
+namespace {
+
+const QString kDishes = QStringLiteral("P0101001_P0101003_00010101901_");
+
+QJsonArray runArgs(const QString& kinds)
+{
+    return {"0001", kDishes, kinds, destinationPacket({"0002", "0006"}), "", ""};
+}
+
+wire::Packet call(QSqlDatabase& db, const QString& method, const QJsonArray& args)
+{
+    return server::IntgCentralService(db, QStringLiteral("demo")).call(method, args);
+}
+
+// Each row's cells joined, in order.
+QStringList texts(const wire::Packet& packet)
+{
+    QStringList rows;
+    for (const QVariantList& row : packet.rows()) {
+        QStringList cells;
+        for (const QVariant& cell : row)
+            cells << cell.toString();
+        rows << cells.join(QLatin1Char('|'));
+    }
+    return rows;
+}
+
+QString refusal(QSqlDatabase& db, const QString& method, const QJsonArray& args)
+{
+    try {
+        call(db, method, args);
+    } catch (const server::ServiceError& e) {
+        return e.message();
+    }
+    return {};
+}
+
+} // namespace
+
+class tst_History : public QObject {
+    Q_OBJECT
+
+private slots:
+    void previewThenIntegrate_data();
+    void previewThenIntegrate();
+    void historyLogAndUndo_data() { addDialectRows(); }
+    void historyLogAndUndo();
+    void progressOfARunStillGoing();
+};
+
+void tst_History::previewThenIntegrate_data()
+{
+    QTest::addColumn<QString>("dialect");
+    QTest::addColumn<QString>("kinds");
+    for (const QString& dialect : dialects()) {
+        QTest::newRow(qPrintable(dialect + " both kinds")) << dialect << "FS";
+        QTest::newRow(qPrintable(dialect + " local")) << dialect << "FX";
+    }
+}
+
+void tst_History::previewThenIntegrate()
+{
+    QFETCH(QString, dialect);
+    QFETCH(QString, kinds);
+    SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
+    QSqlDatabase db = tdb.db();
+    loadFixture(db);
+    const QStringList before = everythingWritten(db);
+
+    const wire::Packet preview = call(db, QStringLiteral("IntgCentralPreview"), runArgs(kinds));
+    QCOMPARE(everythingWritten(db), before); // a preview writes nothing, not even a history row
+    QVERIFY(!preview.rows().isEmpty());
+
+    const wire::Packet log = call(db, QStringLiteral("IntgCentral"), runArgs(kinds));
+    const qint64 run = rowsOf(db, QStringLiteral("SELECT MAX(NRINTG) FROM INTGCENTRAL")).value(0).toLongLong();
+
+    // The recipes the run replaced, with their lines before and after, read from what it wrote.
+    const QStringList replaced = rowsOf(
+        db, QStringLiteral("SELECT a.CDFILIAL || '|' || a.IDTIPORECE || '|' || a.CDSERVFILI || '|' || a.CDFILAUXPRAT"
+                           " || '|' || a.CDPRATO || '|' || a.QTLINHAS || '|' || CASE a.IDTIPORECE WHEN 'L' THEN"
+                           " (SELECT COUNT(*) FROM RECEITA r WHERE r.CDFILIAL = a.CDFILIAL AND r.CDFILAUXPRAT ="
+                           " a.CDFILAUXPRAT AND r.CDPRATO = a.CDPRATO) ELSE (SELECT COUNT(*) FROM RECEITASERV r"
+                           " WHERE r.CDFILIAL = a.CDFILIAL AND r.CDSERVFILI = a.CDSERVFILI AND r.CDFILAUXPRAT ="
+                           " a.CDFILAUXPRAT AND r.CDPRATO = a.CDPRATO) END FROM INTGCENTRALANT a WHERE a.NRINTG = %1")
+                .arg(run));
+    QStringList said;
+    QStringList observed;
+    for (const QVariantList& row : preview.rows()) {
+        if (row.at(7).toString().isEmpty())
+            said << QStringList{row.at(0).toString(), row.at(1).toString(), row.at(2).toString(), row.at(3).toString(),
+                                row.at(4).toString(), row.at(5).toString(), row.at(6).toString()}
+                        .join(QLatin1Char('|'));
+        else
+            observed << QStringList{row.at(0).toString(), row.at(4).toString(), row.at(7).toString(),
+                                    row.at(8).toString()}
+                            .join(QLatin1Char('|'));
+    }
+    QVERIFY(!said.isEmpty());
+    QCOMPARE(std::set<QString>(said.begin(), said.end()), std::set<QString>(replaced.begin(), replaced.end()));
+    QStringList logged;
+    for (const QVariantList& row : log.rows())
+        logged << QStringList{row.at(4).toString(), row.at(5).toString(), row.at(7).toString(), row.at(6).toString()}
+                      .join(QLatin1Char('|'));
+    QCOMPARE(observed, logged);
+}
+
+void tst_History::historyLogAndUndo()
+{
+    QFETCH(QString, dialect);
+    SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
+    QSqlDatabase db = tdb.db();
+    loadFixture(db);
+    const QStringList before = recipeRows(db) + serviceRecipeRows(db);
+
+    const wire::Packet answer = call(db, QStringLiteral("IntgCentral"), runArgs(QStringLiteral("FS")));
+    const wire::Packet history = call(db, QStringLiteral("ListIntg"), {});
+    QVERIFY(!history.rows().isEmpty());
+    const qint64 run = history.rows().first().at(0).toLongLong();
+    QCOMPARE(history.rows().first().at(1).toString(), QString("I"));
+    QCOMPARE(history.rows().first().at(8).toLongLong(), 2); // two destinations
+    // The log kept for the history is the log the run answered with.
+    QCOMPARE(texts(call(db, QStringLiteral("GetIntgLog"), {run})), texts(answer));
+
+    // A later run over the same recipes: the first may not be undone before it.
+    call(db, QStringLiteral("IntgCentral"), runArgs(QStringLiteral("FX")));
+    const QStringList afterBoth = recipeRows(db) + serviceRecipeRows(db);
+    QVERIFY(refusal(db, QStringLiteral("UndoIntg"), {run}).contains(QString::number(run + 1)));
+    QCOMPARE(recipeRows(db) + serviceRecipeRows(db), afterBoth);
+
+    // Undone newest first, everything comes back as it was, and each undo is in the history.
+    call(db, QStringLiteral("UndoIntg"), {run + 1});
+    const wire::Packet undone = call(db, QStringLiteral("UndoIntg"), {run});
+    QCOMPARE(recipeRows(db) + serviceRecipeRows(db), before);
+    const qint64 undoRun = undone.rows().first().at(0).toLongLong();
+    const wire::Packet later = call(db, QStringLiteral("ListIntg"), {});
+    QCOMPARE(later.rows().size(), 4);
+    QCOMPARE(later.rows().first().at(0).toLongLong(), undoRun); // newest first
+    QCOMPARE(later.rows().first().at(1).toString(), QString("D"));
+    QCOMPARE(later.rows().first().at(2).toLongLong(), run);
+    QVERIFY(!later.rows().last().at(13).toString().isEmpty()); // the run says when it was undone
+
+    QVERIFY(refusal(db, QStringLiteral("UndoIntg"), {run}).contains(QStringLiteral("já foi desfeita")));
+    QVERIFY(refusal(db, QStringLiteral("UndoIntg"), {undoRun}).contains(QStringLiteral("desfazimento")));
+    QVERIFY(refusal(db, QStringLiteral("GetIntgLog"), {999}).contains(QStringLiteral("não encontrada")));
+    QCOMPARE(recipeRows(db) + serviceRecipeRows(db), before);
+}
+
+void tst_History::progressOfARunStillGoing()
+{
+    SUITE_TEST_DATABASE(tdb, QStringLiteral("sqlite"), TestDatabase::Schema);
+    loadFixture(tdb.db());
+    // The run stops where it copies the source's recipes; the question comes from another connection.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("SUITE_TEST_PAUSE_AT"), QStringLiteral("copiar as receitas da origem"));
+    ServerProcess server;
+    const QString why = server.start(tdb.url(), env);
+    QVERIFY2(why.isEmpty(), qPrintable(why));
+    const QString token = login(server.port());
+    auto ask = [&](const QString& method, const QJsonArray& args) {
+        return post(server.port(), "/call", callBody(method, args), token);
+    };
+    QCOMPARE(ask(QStringLiteral("GetProgresso"), {}).body.value("result").toObject().value("rows").toArray().size(), 0);
+
+    std::thread running([&] { ask(QStringLiteral("IntgCentral"), runArgs(QStringLiteral("FS"))); });
+    const bool paused = server.waitForLine(QRegularExpression(QStringLiteral("paused at")), 60000).hasMatch();
+    const HttpAnswer progress = ask(QStringLiteral("GetProgresso"), {});
+    server.stop();
+    running.join();
+    QVERIFY2(paused, server.said().constData());
+    const QJsonArray row = progress.body.value("result").toObject().value("rows").toArray().first().toArray();
+    QCOMPARE(row.at(0).toString(), QString("Gravando receitas por serviço"));
+    QCOMPARE(row.at(2).toInt(), 2);
+}
+
+QTEST_GUILESS_MAIN(tst_History)
+#include "tst_history.moc"
