@@ -1,0 +1,213 @@
+// suite-cli as a script runs it: the real program against a real server and database, with the
+// exit codes scripts rely on, and hostile arguments that change nothing.
+#include "serverprocess.h"
+#include "testdb.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace suite::test;
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+QStringList recipes(QSqlDatabase& db)
+{
+    QStringList rows;
+    for (const char* table : {"RECEITA", "RECEITASERV"}) {
+        QSqlQuery q(db);
+        q.exec(QStringLiteral("SELECT * FROM %1").arg(QLatin1String(table)));
+        while (q.next()) {
+            QStringList cells;
+            for (int i = 0; i < 8; ++i)
+                cells << q.value(i).toString();
+            rows << cells.join(QLatin1Char('|'));
+        }
+    }
+    rows.sort();
+    return rows;
+}
+
+int runs(QSqlDatabase& db)
+{
+    QSqlQuery q(db);
+    return q.exec(QStringLiteral("SELECT COUNT(*) FROM INTGCENTRAL")) && q.next() ? q.value(0).toInt() : -1;
+}
+
+} // namespace
+
+class tst_Cli : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void scriptedSession_data() { addDialectRows(); }
+    void scriptedSession();
+    void hostileArguments_data();
+    void hostileArguments();
+
+private:
+    Run cli(const QStringList& arguments, int port = 0);
+
+    QTemporaryDir m_dir;
+    ServerProcess m_server;             // the SQLite demo of the hostile rows
+    std::unique_ptr<TestDatabase> m_db; // the database the running test uses
+    int m_port = 0;
+};
+
+void tst_Cli::initTestCase()
+{
+    if (!QFile::exists(ServerProcess::binDir() + "/suite-cli"))
+        QSKIP("suite-cli is not built");
+    QVERIFY(m_dir.isValid());
+}
+
+Run tst_Cli::cli(const QStringList& arguments, int port)
+{
+    QProcess process;
+    process.start(ServerProcess::binDir() + "/suite-cli",
+                  QStringList{"--server", QStringLiteral("127.0.0.1:%1").arg(port ? port : m_port), "--session-file",
+                              m_dir.filePath("session.json"), "--reports",
+                              qEnvironmentVariable("SUITE_SOURCE_DIR") + "/reports"} +
+                      arguments);
+    process.closeWriteChannel(); // no terminal: confirmations must come from --yes
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        return {};
+    }
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+}
+
+void tst_Cli::scriptedSession()
+{
+    QFETCH(QString, dialect);
+    SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Demo);
+    ServerProcess server;
+    QString why = server.start(tdb.url());
+    QVERIFY2(why.isEmpty(), qPrintable(why));
+    m_port = server.port();
+    QSqlDatabase db = tdb.db();
+    const QStringList before = recipes(db);
+
+    QCOMPARE(cli({"login", "--user", "demo", "--password", "errada"}).exitCode, 3);
+    Run r = cli({"login", "--user", "demo", "--password", "demo"});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QCOMPARE(QFile(m_dir.filePath("session.json")).permissions() & (QFile::ReadGroup | QFile::ReadOther),
+             QFileDevice::Permissions());
+
+    const QStringList run{"integrate", "--source", "1", "--branches", "9,13", "--dishes", "P0101001,00010101001",
+                          "--kinds",   "L"};
+    r = cli(QStringList{"--json"} + run + QStringList{"--dry-run"});
+    QCOMPARE(r.exitCode, 1); // the local dish is not registered at the destinations
+    QCOMPARE(recipes(db), before);
+    QCOMPARE(runs(db), 0);
+    const QJsonArray preview = QJsonDocument::fromJson(r.out.toUtf8()).object()["result"].toObject()["rows"].toArray();
+    QCOMPARE(preview.size(), 4); // two recipes replaced, two observations
+
+    r = cli(run);
+    QVERIFY2(r.exitCode == 1, qPrintable(r.err));
+    QVERIFY2(r.out.contains("Prato não cadastrado na filial destino"), qPrintable(r.out));
+    QVERIFY(recipes(db) != before);
+    QCOMPARE(runs(db), 1);
+
+    r = cli({"--json", "history"});
+    QCOMPARE(r.exitCode, 0);
+    const QJsonArray history = QJsonDocument::fromJson(r.out.toUtf8()).object()["rows"].toArray();
+    QCOMPARE(history.size(), 1);
+    const QString number = QString::number(history.first().toArray().at(0).toInteger());
+    r = cli({"--json", "log", number});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(QJsonDocument::fromJson(r.out.toUtf8()).object()["rows"].toArray().size(), 2);
+
+    const QString csv = m_dir.filePath("log.csv");
+    QCOMPARE(cli({"report", number, "--csv", csv}).exitCode, 0);
+    QFile csvFile(csv);
+    QVERIFY(csvFile.open(QIODevice::ReadOnly));
+    QVERIFY(QString::fromUtf8(csvFile.readAll()).contains("Prato;Árvore;Nome do prato"));
+    const QString pdf = m_dir.filePath("log.pdf");
+    QCOMPARE(cli({"report", number, "--pdf", pdf, "--title", "Integração do teste"}).exitCode, 0);
+    if (const QString pdftotext = QStandardPaths::findExecutable("pdftotext"); !pdftotext.isEmpty()) {
+        QProcess read;
+        read.start(pdftotext, {pdf, "-"});
+        QVERIFY(read.waitForFinished(30000));
+        const QString text = QString::fromUtf8(read.readAllStandardOutput()).normalized(QString::NormalizationForm_KC);
+        QVERIFY2(text.contains("Integração do teste") && text.contains("Virado à paulista"), qPrintable(text));
+    }
+
+    // An undo wants a confirmation a script gives with --yes; without it nothing happens.
+    QCOMPARE(cli({"undo", number}).exitCode, 2);
+    QVERIFY(recipes(db) != before);
+    r = cli({"undo", number, "--yes"});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QCOMPARE(recipes(db), before);
+    QCOMPARE(cli({"undo", number, "--yes"}).exitCode, 3);
+    QCOMPARE(runs(db), 2); // the run and its undo
+}
+
+void tst_Cli::hostileArguments_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("says");
+    const QStringList base{"integrate", "--source", "1", "--dishes", "P0101001"};
+    QTest::newRow("no command") << QStringList{} << 2 << "falta o comando";
+    QTest::newRow("unknown command") << QStringList{"drop"} << 2 << "comando desconhecido";
+    QTest::newRow("no destination") << base << 2 << "--grouping ou --branches";
+    QTest::newRow("both dish choices") << base + QStringList{"--all", "--branches", "2"} << 2 << "--dishes ou --all";
+    QTest::newRow("an impossible date") << QStringList{"integrate", "--source",   "1",    "--branches", "2", "--all",
+                                                       "--from",    "31/02/2026", "--to", "01/03/2026"}
+                                        << 2 << "não é uma data";
+    QTest::newRow("filters without --all")
+        << base + QStringList{"--branches", "2", "--cycles", "T"} << 2 << "valem com --all";
+    QTest::newRow("a branch the grid does not hold")
+        << base + QStringList{"--branches", "9999"} << 3 << "não disponível";
+    QTest::newRow("a rescinded branch") << base + QStringList{"--branches", "10"} << 3 << "rescindido";
+    QTest::newRow("SQL in a dish key")
+        << QStringList{"integrate", "--source", "1", "--branches", "2", "--dishes", "P0101001');DELETE FROM RECEITA;--"}
+        << 3 << "Lista de pratos inválida";
+    QTest::newRow("a run number that is not one")
+        << QStringList{"undo", "0", "--yes"} << 2 << "número de integração inválido";
+    QTest::newRow("an unknown run") << QStringList{"log", "999"} << 3 << "não encontrada";
+    QTest::newRow("a report without a file") << QStringList{"report", "1"} << 2 << "--pdf";
+}
+
+void tst_Cli::hostileArguments()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, says);
+    if (!m_db) {
+        m_db = std::make_unique<TestDatabase>(QStringLiteral("sqlite"), TestDatabase::Demo);
+        QVERIFY2(m_db->isOpen(), qPrintable(m_db->error()));
+        const QString why = m_server.start(m_db->url());
+        QVERIFY2(why.isEmpty(), qPrintable(why));
+        m_port = m_server.port();
+        QCOMPARE(cli({"login", "--user", "demo", "--password", "demo"}).exitCode, 0);
+    }
+    m_port = m_server.port();
+    QSqlDatabase db = m_db->db();
+    const QStringList before = recipes(db);
+    const Run r = cli(arguments);
+    QVERIFY2(r.exitCode == exitCode, qPrintable(QString("%1: %2").arg(r.exitCode).arg(r.err)));
+    QVERIFY2(r.err.contains(says), qPrintable(r.err));
+    QCOMPARE(recipes(db), before);
+    QCOMPARE(runs(db), 0);
+    // No server at all: the script is told so, apart from a refusal.
+    if (QTest::currentDataTag() == QLatin1String("an unknown run"))
+        QCOMPARE(cli({"history"}, 1).exitCode, 4);
+}
+
+QTEST_MAIN(tst_Cli)
+#include "tst_cli.moc"
