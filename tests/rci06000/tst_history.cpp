@@ -1,0 +1,176 @@
+// The history window: runs newest first, the selected run's log and report, and its undo with
+// confirmation, against a real server on both databases.
+#include "modulefixture.h"
+
+#include "history/histintg.h"
+#include "logreport/logintg.h"
+
+#include <buttonflat.h>
+#include <clientdataset.h>
+#include <dbgrid.h>
+#include <helpers.h>
+
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QTimer>
+#include <QtTest>
+
+using namespace rci06000::test;
+
+namespace {
+
+QStringList recipes(QSqlDatabase& db)
+{
+    QStringList rows;
+    for (const char* table : {"RECEITA", "RECEITASERV"}) {
+        QSqlQuery q(db);
+        q.exec(QStringLiteral("SELECT * FROM %1").arg(QLatin1String(table)));
+        while (q.next()) {
+            QStringList cells;
+            for (int i = 0; i < 8; ++i)
+                cells << q.value(i).toString();
+            rows << cells.join(QLatin1Char('|'));
+        }
+    }
+    rows.sort();
+    return rows;
+}
+
+} // namespace
+
+class tst_History : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void runsLogsReportAndUndo_data() { suite::test::addDialectRows(); }
+    void runsLogsReportAndUndo();
+
+private:
+    // Runs an integration the way the service does for any client, and returns its number.
+    qint64 integrate(const QStringList& destinations, const QString& dishes);
+
+    RecordingHost m_host;
+    mrv::ScriptedDialogs* m_dialogs = nullptr;
+    std::unique_ptr<DemoBackend> m_backend;
+};
+
+void tst_History::initTestCase()
+{
+    mrv::setHostServices(&m_host);
+}
+
+void tst_History::init()
+{
+    auto dialogs = std::make_unique<mrv::ScriptedDialogs>();
+    m_dialogs = dialogs.get();
+    mrv::setDialogs(std::move(dialogs));
+    m_host.errors.clear();
+}
+
+void tst_History::cleanup()
+{
+    if (frmHistIntg)
+        delete frmHistIntg.data();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    m_backend.reset();
+}
+
+qint64 tst_History::integrate(const QStringList& destinations, const QString& dishes)
+{
+    mrv::TNetConnection connection;
+    connection.ServerName = QStringLiteral("Rci06000.rdmIntgCentral");
+    connection.Host = mrv::WebURL();
+    connection.Port = mrv::WebPort();
+    QJsonArray rows;
+    for (const QString& code : destinations)
+        rows.append(QJsonArray{"S", code, "", "N"});
+    const QJsonObject packet{
+        {"columns", QJsonArray{QJsonObject{{"name", "IDMARCADO"}, {"type", "string"}, {"size", 1}},
+                               QJsonObject{{"name", "CDFILIAL"}, {"type", "string"}, {"size", 4}},
+                               QJsonObject{{"name", "NMFILIAL"}, {"type", "string"}, {"size", 30}},
+                               QJsonObject{{"name", "IDCNTRRESC"}, {"type", "string"}, {"size", 1}}}},
+        {"rows", rows}};
+    mrv::CheckResultServ(connection.call("IntgCentral", {"0001", dishes, "FX", packet, "", ""}));
+    QSqlQuery q(m_backend->database().db());
+    return q.exec("SELECT MAX(NRINTG) FROM INTGCENTRAL") && q.next() ? q.value(0).toLongLong() : 0;
+}
+
+void tst_History::runsLogsReportAndUndo()
+{
+    QFETCH(QString, dialect);
+    if (const QString why = suite::test::TestDatabase::unavailable(dialect); !why.isEmpty())
+        QSKIP(qPrintable(why));
+    m_backend = std::make_unique<DemoBackend>();
+    const QString why = m_backend->start(dialect);
+    QVERIFY2(why.isEmpty(), qPrintable(why));
+    mrv::setLoginContext(m_backend->login(m_backend->server().port()));
+    QSqlDatabase db = m_backend->database().db();
+    const QStringList before = recipes(db);
+    const qint64 first = integrate({"0009", "0013"}, "P0101001_00010101001_");
+    const qint64 second = integrate({"0007"}, "P0101004_");
+    QVERIFY(first > 0 && second > first);
+
+    rci06000::IniHistorico();
+    TfrmHistIntg* form = frmHistIntg;
+    QVERIFY(form);
+    QVERIFY(QTest::qWaitForWindowActive(form));
+    QTRY_VERIFY(form->cdsHistorico->Active());
+    QVERIFY2(m_host.errors.isEmpty(), qPrintable(m_host.errors.join('\n')));
+
+    // Newest first, and the selected run's log beside it.
+    QCOMPARE(form->cdsHistorico->RecordCount(), 2);
+    QCOMPARE(form->cdsHistorico->valueAt(0, 0).toLongLong(), second);
+    QCOMPARE(form->cdsLogHist->RecordCount(), 0); // the second run had nothing to say
+    form->cdsHistorico->setRecNo(1);
+    QCOMPARE(form->cdsLogHist->RecordCount(), 2); // the local dish, at both destinations
+    QCOMPARE(form->cdsLogHist->FieldByName("IDNUMEROERRO")->DisplayText(),
+             QString("Prato não cadastrado na filial destino"));
+
+    // Its report is the integration's log report, over these rows.
+    QStringList reported;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&] {
+        if (frmLogIntg && frmLogIntg->isVisible()) {
+            watch.stop();
+            for (int row = 0; row < frmLogIntg->cdsLogIntCent->RecordCount(); ++row)
+                reported << frmLogIntg->cdsLogIntCent->valueAt(row, 4).toString();
+            frmLogIntg->close();
+        }
+    });
+    watch.start(20);
+    form->sbtRelatorio->click();
+    watch.stop();
+    QCOMPARE(reported, (QStringList{"0009", "0013"}));
+
+    // The undo asks first: "No" changes nothing, "Yes" puts back what the first run replaced (the
+    // second run shares no recipe with it, so it may go first).
+    const QStringList afterRuns = recipes(db);
+    m_dialogs->queueMessage(mrv::mrNo);
+    form->sbtDesfazer->click();
+    QCOMPARE(recipes(db), afterRuns);
+    m_dialogs->queueMessage(mrv::mrYes);
+    form->sbtDesfazer->click();
+    const auto ofFirstRun = [](const QStringList& rows) {
+        return rows.filter(QRegularExpression(QStringLiteral("^00(09|13)\\|")));
+    };
+    QCOMPARE(ofFirstRun(recipes(db)), ofFirstRun(before));
+    QVERIFY(ofFirstRun(afterRuns) != ofFirstRun(before));
+    QVERIFY2(m_host.errors.isEmpty(), qPrintable(m_host.errors.join('\n')));
+    QVERIFY(m_dialogs->lastText().startsWith(QStringLiteral("Integração %1 desfeita").arg(first)));
+    QCOMPARE(form->cdsHistorico->RecordCount(), 3);                                   // refreshed, the undo on top
+    QCOMPARE(form->cdsHistorico->FieldByName("NRINTG")->value().toLongLong(), first); // still selected
+    QVERIFY(!form->cdsHistorico->FieldByName("DTDESFEITA")->AsString().isEmpty());
+    QCOMPARE(form->cdsHistorico->valueAt(0, 1).toString(), QString("D"));
+
+    // Undoing it again is refused on the screen, before any call.
+    m_dialogs->clearShown();
+    form->sbtDesfazer->click();
+    QCOMPARE(m_dialogs->lastText(), QStringLiteral("A integração %1 já foi desfeita.").arg(first));
+    QCOMPARE(m_dialogs->pendingAnswers(), 0);
+}
+
+QTEST_MAIN(tst_History)
+#include "tst_history.moc"
