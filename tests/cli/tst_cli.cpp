@@ -22,23 +22,6 @@ struct Run {
     QString err;
 };
 
-QStringList recipes(QSqlDatabase& db)
-{
-    QStringList rows;
-    for (const char* table : {"RECEITA", "RECEITASERV"}) {
-        QSqlQuery q(db);
-        q.exec(QStringLiteral("SELECT * FROM %1").arg(QLatin1String(table)));
-        while (q.next()) {
-            QStringList cells;
-            for (int i = 0; i < 8; ++i)
-                cells << q.value(i).toString();
-            rows << cells.join(QLatin1Char('|'));
-        }
-    }
-    rows.sort();
-    return rows;
-}
-
 int runs(QSqlDatabase& db)
 {
     QSqlQuery q(db);
@@ -99,7 +82,7 @@ void tst_Cli::scriptedSession()
     QVERIFY2(why.isEmpty(), qPrintable(why));
     m_port = server.port();
     QSqlDatabase db = tdb.db();
-    const QStringList before = recipes(db);
+    const QStringList before = allRecipeLines(db);
 
     QCOMPARE(cli({"login", "--user", "demo", "--password", "errada"}).exitCode, 3);
     Run r = cli({"login", "--user", "demo", "--password", "demo"});
@@ -111,7 +94,7 @@ void tst_Cli::scriptedSession()
                           "--kinds",   "L"};
     r = cli(QStringList{"--json"} + run + QStringList{"--dry-run"});
     QCOMPARE(r.exitCode, 1); // the local dish is not registered at the destinations
-    QCOMPARE(recipes(db), before);
+    QCOMPARE(allRecipeLines(db), before);
     QCOMPARE(runs(db), 0);
     const QJsonArray preview = QJsonDocument::fromJson(r.out.toUtf8()).object()["result"].toObject()["rows"].toArray();
     QCOMPARE(preview.size(), 4); // two recipes replaced, two observations
@@ -119,7 +102,7 @@ void tst_Cli::scriptedSession()
     r = cli(run);
     QVERIFY2(r.exitCode == 1, qPrintable(r.err));
     QVERIFY2(r.out.contains("Prato não cadastrado na filial destino"), qPrintable(r.out));
-    QVERIFY(recipes(db) != before);
+    QVERIFY(allRecipeLines(db) != before);
     QCOMPARE(runs(db), 1);
 
     r = cli({"--json", "history"});
@@ -148,10 +131,10 @@ void tst_Cli::scriptedSession()
 
     // An undo wants a confirmation a script gives with --yes; without it nothing happens.
     QCOMPARE(cli({"undo", number}).exitCode, 2);
-    QVERIFY(recipes(db) != before);
+    QVERIFY(allRecipeLines(db) != before);
     r = cli({"undo", number, "--yes"});
     QVERIFY2(r.exitCode == 0, qPrintable(r.err));
-    QCOMPARE(recipes(db), before);
+    QCOMPARE(allRecipeLines(db), before);
     QCOMPARE(cli({"undo", number, "--yes"}).exitCode, 3);
     QCOMPARE(runs(db), 2); // the run and its undo
 }
@@ -198,11 +181,11 @@ void tst_Cli::hostileArguments()
     }
     m_port = m_server.port();
     QSqlDatabase db = m_db->db();
-    const QStringList before = recipes(db);
+    const QStringList before = allRecipeLines(db);
     const Run r = cli(arguments);
     QVERIFY2(r.exitCode == exitCode, qPrintable(QString("%1: %2").arg(r.exitCode).arg(r.err)));
     QVERIFY2(r.err.contains(says), qPrintable(r.err));
-    QCOMPARE(recipes(db), before);
+    QCOMPARE(allRecipeLines(db), before);
     QCOMPARE(runs(db), 0);
     // No server at all: the script is told so, apart from a refusal.
     if (QTest::currentDataTag() == QLatin1String("an unknown run"))

@@ -18,6 +18,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -190,6 +191,24 @@ private:
     QString m_error;
     QSqlDatabase m_db;
 };
+
+/// Every local and per-service recipe line, as text, sorted: equal lists mean equal recipes.
+inline QStringList allRecipeLines(QSqlDatabase& db)
+{
+    QStringList rows;
+    for (const char* table : {"RECEITA", "RECEITASERV"}) {
+        QSqlQuery q(db);
+        q.exec(QStringLiteral("SELECT * FROM %1").arg(QLatin1String(table)));
+        while (q.next()) {
+            QStringList cells{QLatin1String(table)};
+            for (int i = 0; i < q.record().count(); ++i)
+                cells << q.value(i).toString();
+            rows << cells.join(QLatin1Char('|'));
+        }
+    }
+    rows.sort();
+    return rows;
+}
 
 } // namespace suite::test
 

@@ -17,26 +17,7 @@
 
 using namespace rci06000::test;
 
-namespace {
-
-QStringList recipes(QSqlDatabase& db)
-{
-    QStringList rows;
-    for (const char* table : {"RECEITA", "RECEITASERV"}) {
-        QSqlQuery q(db);
-        q.exec(QStringLiteral("SELECT * FROM %1").arg(QLatin1String(table)));
-        while (q.next()) {
-            QStringList cells;
-            for (int i = 0; i < 8; ++i)
-                cells << q.value(i).toString();
-            rows << cells.join(QLatin1Char('|'));
-        }
-    }
-    rows.sort();
-    return rows;
-}
-
-} // namespace
+using suite::test::allRecipeLines;
 
 class tst_History : public QObject {
     Q_OBJECT
@@ -108,7 +89,7 @@ void tst_History::runsLogsReportAndUndo()
     QVERIFY2(why.isEmpty(), qPrintable(why));
     mrv::setLoginContext(m_backend->login(m_backend->server().port()));
     QSqlDatabase db = m_backend->database().db();
-    const QStringList before = recipes(db);
+    const QStringList before = allRecipeLines(db);
     const qint64 first = integrate({"0009", "0013"}, "P0101001_00010101001_");
     const qint64 second = integrate({"0007"}, "P0101004_");
     QVERIFY(first > 0 && second > first);
@@ -147,16 +128,16 @@ void tst_History::runsLogsReportAndUndo()
 
     // The undo asks first: "No" changes nothing, "Yes" puts back what the first run replaced (the
     // second run shares no recipe with it, so it may go first).
-    const QStringList afterRuns = recipes(db);
+    const QStringList afterRuns = allRecipeLines(db);
     m_dialogs->queueMessage(mrv::mrNo);
     form->sbtDesfazer->click();
-    QCOMPARE(recipes(db), afterRuns);
+    QCOMPARE(allRecipeLines(db), afterRuns);
     m_dialogs->queueMessage(mrv::mrYes);
     form->sbtDesfazer->click();
     const auto ofFirstRun = [](const QStringList& rows) {
-        return rows.filter(QRegularExpression(QStringLiteral("^00(09|13)\\|")));
+        return rows.filter(QRegularExpression(QStringLiteral("^RECEITA(SERV)?\\|00(09|13)\\|")));
     };
-    QCOMPARE(ofFirstRun(recipes(db)), ofFirstRun(before));
+    QCOMPARE(ofFirstRun(allRecipeLines(db)), ofFirstRun(before));
     QVERIFY(ofFirstRun(afterRuns) != ofFirstRun(before));
     QVERIFY2(m_host.errors.isEmpty(), qPrintable(m_host.errors.join('\n')));
     QVERIFY(m_dialogs->lastText().startsWith(QStringLiteral("Integração %1 desfeita").arg(first)));

@@ -20,15 +20,34 @@ bool boStCriado = false;
 
 namespace rci06000 {
 
+namespace {
+
+// The form factory's screen, or nothing: a half-created screen would otherwise stay behind,
+// and the next call tries again with a fresh one.
+template<class T> T* createScreen()
+{
+    T* form = nullptr;
+    try {
+        mrv::CreateForm(form);
+    } catch (...) {
+        if (form)
+            form->deleteLater();
+        throw;
+    }
+    return form;
+}
+
+} // namespace
+
 void IniProc()
 {
     // The hourglass goes away on every way out, also when creation fails.
     mrv::CursorGuard cursor;
     if (!boIdCriado) {
+        // Set before FormCreate runs (by the factory), so the creation step can read it.
         try {
             mrv::CreateForm(frmIntgCentral);
         } catch (...) {
-            // A half-created screen would otherwise stay behind; the next call tries again.
             if (frmIntgCentral)
                 frmIntgCentral->deleteLater();
             frmIntgCentral = nullptr;
@@ -43,16 +62,7 @@ void IniProc()
 void CriaListServ()
 {
     if (!boStCriado) {
-        TfrmLogIntg* form = nullptr;
-        try {
-            mrv::CreateForm(form);
-        } catch (...) {
-            // Not created: the next call tries again with a fresh screen.
-            if (form)
-                form->deleteLater();
-            throw;
-        }
-        frmLogIntg = form;
+        frmLogIntg = createScreen<TfrmLogIntg>();
         boStCriado = true;
     }
     if (frmLogIntg) {
@@ -64,17 +74,8 @@ void CriaListServ()
 void IniHistorico()
 {
     mrv::CursorGuard cursor;
-    if (!frmHistIntg) {
-        TfrmHistIntg* form = nullptr;
-        try {
-            mrv::CreateForm(form);
-        } catch (...) {
-            if (form)
-                form->deleteLater();
-            throw;
-        }
-        frmHistIntg = form;
-    }
+    if (!frmHistIntg)
+        frmHistIntg = createScreen<TfrmHistIntg>();
     if (frmHistIntg)
         frmHistIntg->ShowNormal();
 }
@@ -83,8 +84,7 @@ void MostraLogIntegracao(const QJsonObject& rows, const QString& title)
 {
     if (boStCriado)
         throw mrv::Exception(QStringLiteral("Feche o relatório de log aberto antes de abrir outro."));
-    TfrmLogIntg* form = nullptr;
-    mrv::CreateForm(form);
+    TfrmLogIntg* form = createScreen<TfrmLogIntg>();
     frmLogIntg = form;
     boStCriado = true;
     form->cdsLogIntCent->setData(rows);
