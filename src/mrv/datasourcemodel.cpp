@@ -82,11 +82,17 @@ QVariant DataSourceModel::data(const QModelIndex& index, int role) const
     if (!ds || !field)
         return {};
     switch (role) {
-    case Qt::DisplayRole:
-        // The current row goes through DisplayText, so get-text hooks apply there.
+    case Qt::DisplayRole: {
         if (index.row() == ds->RecNo())
             return field->DisplayText();
-        return displayText(field, ds->valueAt(index.row(), field->index()));
+        if (!field->OnGetText)
+            return displayText(field, ds->valueAt(index.row(), field->index()));
+        // A get-text hook reads its field: while it runs, the field reads this row.
+        ds->setDisplayRow(index.row());
+        const QString text = field->DisplayText();
+        ds->setDisplayRow(-1);
+        return text;
+    }
     case Qt::TextAlignmentRole:
         if (field->type() == FieldType::Integer || field->type() == FieldType::Float)
             return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);

@@ -98,6 +98,7 @@ private slots:
     void followsTheCursorBothWays();
     void oneRefreshAfterABulkChange();
     void columnsAndIndiceCol();
+    void getTextOnEveryRow();
 
 private:
     kittest::RecordingHost m_host;
@@ -234,6 +235,21 @@ void tst_DBGrid::columnsAndIndiceCol()
     plain.setDataSource(&src);
     QCOMPARE(plain.columnCount(), 2);
     QCOMPARE(plain.model()->index(0, 1).data().toString(), QString("Nova"));
+}
+
+void tst_DBGrid::getTextOnEveryRow()
+{
+    // A get-text hook words every row's own value, not the current row's.
+    Screen& s = *m_screen;
+    s.ds->FieldByName("IDMARCADO")->OnGetText = [](TField* f, QString& text, bool) {
+        text = f->AsString() == "S" ? "marcada" : "livre";
+    };
+    s.ds->setRecNo(1);
+    QStringList shown;
+    for (int row = 0; row < s.ds->RecordCount(); ++row)
+        shown << s.grid->model()->index(row, 0).data().toString();
+    QCOMPARE(shown, (QStringList{"marcada", "livre", "livre", "livre"}));
+    QCOMPARE(s.ds->FieldByName("IDMARCADO")->AsString(), QString("N")); // the current row is still row 1
 }
 
 QTEST_MAIN(tst_DBGrid)

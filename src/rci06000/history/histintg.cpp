@@ -66,7 +66,7 @@ TfrmHistIntg::TfrmHistIntg(QWidget* parent)
     netHistIntg->ServerName = QStringLiteral("Rci06000.rdmIntgCentral");
     createDataSets();
     createControls();
-    resize(780, 520);
+    setMinimumSize(720, 440);
 
     onBeforeConnect(netHistIntg, &TfrmHistIntg::netHistIntgBeforeConnect);
     onClick(sbtAtualizar, &TfrmHistIntg::sbtAtualizarClick);
