@@ -1,6 +1,7 @@
 #include "integrationrun.h"
 #include "branchlock.h"
 #include "bulkrewrite.h"
+#include "operatorrights.h"
 #include "servererrors.h"
 
 #include <bulkinsert.h>
@@ -87,6 +88,9 @@ Packet IntegrationRun::run(const IntegrationRequest& request)
     const QDateTime started = QDateTime::currentDateTime();
     db::Transaction transaction(sql);
     const BulkRewrite bulk(sql);
+    // Inside the run's transaction and before its first write: a refused run leaves nothing behind.
+    const OperatorRights rights(sql, m_operator);
+    rights.requireIntegration();
 
     QSqlQuery source =
         sql.run(QStringLiteral("ler a filial de origem"),
@@ -95,6 +99,7 @@ Packet IntegrationRun::run(const IntegrationRequest& request)
         throw ServiceError(QStringLiteral("Filial de origem não cadastrada: %1.").arg(request.source.left(20)));
     const QString sourceName = source.value(0).toString();
     source.finish();
+    rights.requireBranch(request.source, QStringLiteral("de origem"));
 
     for (const char* statement : kCreateWorkTables) {
         // SQLite: the key is the table, so lookups and key-order scans skip a second tree.
@@ -105,6 +110,9 @@ Packet IntegrationRun::run(const IntegrationRequest& request)
     }
 
     prepareDishesAndDestinations(sql, request);
+    rights.requireBranches(QStringLiteral("SELECT CDFILIAL FROM TT_MARCA"), QStringLiteral("destino"));
+    // Runs sharing a destination wait for each other here.
+    lockBranches(sql, QStringLiteral("SELECT CDFILIAL FROM TT_MARCA"));
     startRecord(sql, request, started);
     observeDestinations(sql, request);
     readSourceRecipes(sql, request);
@@ -154,9 +162,6 @@ void IntegrationRun::prepareDishesAndDestinations(const SqlRunner& sql, const In
         throw ServiceError(
             QStringLiteral("Filial destino não cadastrada: %1.").arg(unknown.value(0).toString().left(20)));
     unknown.finish();
-
-    // Runs sharing a destination wait for each other here.
-    lockBranches(sql, QStringLiteral("SELECT CDFILIAL FROM TT_MARCA"));
 }
 
 void IntegrationRun::startRecord(const SqlRunner& sql, const IntegrationRequest& request, const QDateTime& started)

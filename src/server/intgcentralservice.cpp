@@ -1,6 +1,7 @@
 #include "intgcentralservice.h"
 #include "dishsearch.h"
 #include "integrationrun.h"
+#include "operatorrights.h"
 #include "servererrors.h"
 
 #include <sqlrunner.h>
@@ -83,19 +84,30 @@ Packet IntgCentralService::getFiliGrup(const wire::Arguments& args)
 
 Packet IntgCentralService::getPesqPrato(const wire::Arguments& args)
 {
-    return DishSearch(m_db).run(DishSearchRequest::parse(args));
+    const DishSearchRequest request = DishSearchRequest::parse(args);
+    // The search reads the source's menus and local tree.
+    OperatorRights(SqlRunner(m_db), m_operator).requireBranch(request.source, QStringLiteral("de origem"));
+    return DishSearch(m_db).run(request);
 }
 
 Packet IntgCentralService::intgCentral(const wire::Arguments& args)
 {
-    return IntegrationRun(m_db, m_operator).run(IntegrationRequest::parse(args));
+    IntegrationRun run(m_db, m_operator);
+    Packet log = run.run(IntegrationRequest::parse(args));
+    m_run = run.counts().run;
+    return log;
 }
 
 Packet IntgCentralService::GetGrupFili()
 {
     const SqlRunner sql(m_db);
+    // A grouping none of whose branches the operator may use would only list an empty grid.
     QSqlQuery q = sql.run(QStringLiteral("ler os agrupamentos de filiais"),
-                          QStringLiteral("SELECT CDGRUPFILI, NMGRUPFILI FROM GRUPFILI ORDER BY CDGRUPFILI"));
+                          QStringLiteral("SELECT g.CDGRUPFILI, g.NMGRUPFILI FROM GRUPFILI g WHERE EXISTS (SELECT 1"
+                                         " FROM FILIGRUP fg WHERE fg.CDGRUPFILI = g.CDGRUPFILI AND %1)"
+                                         " ORDER BY g.CDGRUPFILI")
+                              .arg(OperatorRights::allows(QStringLiteral("fg.CDFILIAL"))),
+                          OperatorRights(sql, m_operator).binds());
     Packet result = Packet::ofStrings({{"CDGRUPFILI", 10}, {"NMGRUPFILI", 40}});
     while (q.next())
         result.addRow({q.value(0).toString(), q.value(1).toString()});
@@ -106,18 +118,21 @@ Packet IntgCentralService::GetFiliGrup(const QString& grouping, const QString& s
 {
     const SqlRunner sql(m_db);
     const bool all = grouping == QLatin1String("T");
-    QVariantMap binds{{":origem", source}};
+    QVariantMap binds = OperatorRights(sql, m_operator).binds();
+    binds.insert(QStringLiteral(":origem"), source);
     if (!all)
         binds.insert(QStringLiteral(":grupo"), grouping);
-    // "T" stands for every branch; otherwise the grouping's own branches. The source is never offered.
-    QSqlQuery q =
-        sql.run(QStringLiteral("ler as filiais do agrupamento"),
-                all ? QStringLiteral("SELECT f.CDFILIAL, f.NMFILIAL, f.IDCNTRRESC FROM FILIAL f"
-                                     " WHERE f.CDFILIAL <> :origem ORDER BY f.CDFILIAL")
-                    : QStringLiteral("SELECT f.CDFILIAL, f.NMFILIAL, f.IDCNTRRESC FROM FILIGRUP g"
-                                     " JOIN FILIAL f ON f.CDFILIAL = g.CDFILIAL"
-                                     " WHERE g.CDGRUPFILI = :grupo AND f.CDFILIAL <> :origem ORDER BY f.CDFILIAL"),
-                binds);
+    // "T" stands for every branch; otherwise the grouping's own branches. Only the operator's branches are offered,
+    // and never the source.
+    QSqlQuery q = sql.run(QStringLiteral("ler as filiais do agrupamento"),
+                          (all ? QStringLiteral("SELECT f.CDFILIAL, f.NMFILIAL, f.IDCNTRRESC FROM FILIAL f"
+                                                " WHERE f.CDFILIAL <> :origem AND %1 ORDER BY f.CDFILIAL")
+                               : QStringLiteral("SELECT f.CDFILIAL, f.NMFILIAL, f.IDCNTRRESC FROM FILIGRUP g"
+                                                " JOIN FILIAL f ON f.CDFILIAL = g.CDFILIAL"
+                                                " WHERE g.CDGRUPFILI = :grupo AND f.CDFILIAL <> :origem AND %1"
+                                                " ORDER BY f.CDFILIAL"))
+                              .arg(OperatorRights::allows(QStringLiteral("f.CDFILIAL"))),
+                          binds);
     Packet result = Packet::ofStrings({{"IDMARCADO", 1}, {"CDFILIAL", 4}, {"NMFILIAL", 30}, {"IDCNTRRESC", 1}});
     while (q.next())
         result.addRow({QStringLiteral("N"), q.value(0).toString(), q.value(1).toString(), q.value(2).toString()});

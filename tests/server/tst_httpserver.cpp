@@ -1,5 +1,4 @@
 // The wire protocol over a real loopback server: log-in, tokens, status codes, limits, concurrent runs.
-#include "authservice.h"
 #include "servertestkit.h"
 #include "tokensigner.h"
 
@@ -106,7 +105,7 @@ void tst_HttpServer::refusedCallsChangeNothing()
     const QString token = login(server.port());
     QVERIFY(!token.isEmpty());
 
-    const server::TokenSigner signer(server::AuthService::loadOrCreateSecret(tdb.db()));
+    const server::TokenSigner signer = server.signer();
     const QString expired = signer.issue(QStringLiteral("demo"), QDateTime::currentDateTimeUtc().addSecs(-1));
     const QString forged = server::TokenSigner("another secret")
                                .issue(QStringLiteral("demo"), QDateTime::currentDateTimeUtc().addSecs(3600));
