@@ -46,6 +46,11 @@ QNetworkAccessManager* newManager(QObject* parent)
         throw Exception(notFound);
     case 413:
         throw Exception(QStringLiteral("Os dados enviados excedem o limite aceito pelo servidor de aplicação."));
+    case 429:
+        // The server says, in the user's words, how long to wait.
+        throw Exception(detail.isEmpty()
+                            ? QStringLiteral("Muitas tentativas de entrada sem sucesso. Aguarde e tente novamente.")
+                            : detail);
     default:
         break;
     }

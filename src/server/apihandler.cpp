@@ -62,16 +62,20 @@ ApiReply ApiHandler::health()
     return {200, QJsonObject{{"status", "ok"}}, {}};
 }
 
-QString ApiHandler::authorizedOperator(const QString& authorization) const
+QString ApiHandler::tokenOperator(const QString& authorization) const
 {
     const QString token = bearerToken(authorization);
     const std::optional<QString> op =
         token.isEmpty() ? std::nullopt : m_signer.verify(token, QDateTime::currentDateTimeUtc());
     if (!op)
         throw RequestError(401, QStringLiteral("missing, invalid or expired token"));
-    // A token outlives its operator's deactivation; the database says whether the operator still may.
-    OperatorRights(db::SqlRunner(m_connection.database()), *op).requireActive();
     return *op;
+}
+
+void ApiHandler::requireActive(const QString& op) const
+{
+    // A token outlives its operator's deactivation; the database says whether the operator still may.
+    OperatorRights(db::SqlRunner(m_connection.database()), op).requireActive();
 }
 
 ApiReply ApiHandler::failed(const QString& route, const std::exception& e) const
@@ -117,8 +121,10 @@ ApiReply ApiHandler::login(const QByteArray& body, const QString& address) const
 ApiReply ApiHandler::connect(const QString& authorization, const QByteArray& body) const
 {
     try {
-        authorizedOperator(authorization);
-        return {200, QJsonObject{{"server", servedServer(ConnectRequest::parse(body).server)}}, {}};
+        const QString op = tokenOperator(authorization);
+        const QString server = servedServer(ConnectRequest::parse(body).server);
+        requireActive(op);
+        return {200, QJsonObject{{"server", server}}, {}};
     } catch (const RequestError& e) {
         return error(e.status(), e.message());
     } catch (const std::exception& e) {
@@ -141,10 +147,11 @@ ApiReply ApiHandler::call(const QString& authorization, const QByteArray& body) 
         qCInfo(lcServer).noquote() << printable(where()) << printable(outcome);
     };
     try {
-        op = authorizedOperator(authorization);
+        op = tokenOperator(authorization);
         const CallRequest request = CallRequest::parse(body);
         method = request.method.left(60);
         servedServer(request.server);
+        requireActive(op);
         IntgCentralService service(m_connection.database(), op);
         QJsonObject answer{{"result", service.call(request.method, request.args).toJson()}};
         if (const std::optional<qint64> number = service.run()) {

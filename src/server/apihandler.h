@@ -36,8 +36,10 @@ public:
     static ApiReply internalError(const QString& route, const QString& detail);
 
 private:
-    // The operator of a valid token who exists and is active; throws RequestError(401).
-    QString authorizedOperator(const QString& authorization) const;
+    // The operator of a well-signed, unexpired token; throws RequestError(401).
+    QString tokenOperator(const QString& authorization) const;
+    // Throws RequestError(401) unless the operator exists and is active.
+    void requireActive(const QString& op) const;
     // Ends a call that failed inside: the thread's connection may be broken, so the next call opens another.
     ApiReply failed(const QString& route, const std::exception& e) const;
 

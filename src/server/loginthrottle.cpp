@@ -93,8 +93,17 @@ void LoginThrottle::succeeded(const QString& user, const QString& address)
     const QMutexLocker lock(&m_mutex);
     m_entries.remove(operatorKey(user));
     const auto found = m_entries.find(addressKey(address));
-    if (found != m_entries.end() && found->failures > 0)
-        --found->failures;
+    if (found == m_entries.end() || found->failures == 0)
+        return;
+    // Below the free failures no wait is due: this attempt alone may have started one.
+    if (--found->failures < m_perAddress.freeFailures)
+        found->blockedUntil = {};
+}
+
+int LoginThrottle::keptKeys() const
+{
+    const QMutexLocker lock(&m_mutex);
+    return int(m_entries.size());
 }
 
 } // namespace suite::server

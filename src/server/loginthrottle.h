@@ -26,6 +26,8 @@ public:
     std::chrono::seconds admit(const QString& user, const QString& address, Clock::time_point now);
     // The admitted attempt was right: the operator starts afresh; the address only gets that attempt back.
     void succeeded(const QString& user, const QString& address);
+    // Operators and addresses it remembers now; never more than maxKeys.
+    int keptKeys() const;
 
 private:
     struct Entry {
@@ -41,7 +43,7 @@ private:
     LoginLimits m_perOperator;
     LoginLimits m_perAddress;
     int m_maxKeys;
-    QMutex m_mutex;
+    mutable QMutex m_mutex;
     QHash<QString, Entry> m_entries;
 };
 
