@@ -1,5 +1,5 @@
-// suite-server: creates the suite database (init), serves the integration service over HTTP (serve) or puts
-// back what one integration run replaced (undo).
+// suite-server: creates the suite database and its signing key (init), serves the integration service over HTTP
+// (serve), makes a new signing key (key) or puts back what one integration run replaced (undo).
 #include "httpserver.h"
 #include "integrationundo.h"
 #include "signingkey.h"
