@@ -16,6 +16,7 @@
 
 #include <QCommandLineParser>
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
 
@@ -23,12 +24,15 @@ using namespace rci06000::test;
 
 namespace {
 
-bool initDatabase(const QString& url, const QString& scale)
+bool initDatabase(const QString& url, const QString& scale, const QTemporaryDir& keyDir)
 {
     QProcess init;
     init.setProcessChannelMode(QProcess::ForwardedChannels);
-    init.start(qEnvironmentVariable("SUITE_BIN_DIR") + QStringLiteral("/suite-server"),
-               {QStringLiteral("init"), QStringLiteral("--database"), url, QStringLiteral("--scale"), scale});
+    QStringList args{QStringLiteral("init"), QStringLiteral("--database"), url, QStringLiteral("--scale"), scale};
+    // A PostgreSQL database names its key; the server below makes a key of its own anyway.
+    if (url.startsWith(QLatin1String("postgres")))
+        args << QStringLiteral("--key-file") << keyDir.filePath(QStringLiteral("init.key"));
+    init.start(qEnvironmentVariable("SUITE_BIN_DIR") + QStringLiteral("/suite-server"), args);
     return init.waitForFinished(-1) && init.exitStatus() == QProcess::NormalExit && init.exitCode() == 0;
 }
 
@@ -57,7 +61,8 @@ int main(int argc, char** argv)
 
     std::printf("creating %s at scale %s\n", qPrintable(url), qPrintable(parser.value(QStringLiteral("scale"))));
     std::fflush(stdout);
-    if (!initDatabase(url, parser.value(QStringLiteral("scale"))))
+    const QTemporaryDir keyDir;
+    if (!initDatabase(url, parser.value(QStringLiteral("scale")), keyDir))
         return 1;
 
     RecordingHost host;

@@ -5,7 +5,12 @@
 #include "sqlitefunctions.h"
 #include "sqlrunner.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QSqlError>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace suite::db {
 
@@ -33,6 +38,18 @@ void configure(QSqlDatabase& db, const DbUrl& url)
     db.setPassword(url.password());
     db.setDatabaseName(url.databaseName());
     db.setConnectOptions(QStringLiteral("connect_timeout=10"));
+}
+
+// A new file is made readable by its owner alone: it holds the operators' password hashes, and the desktop of an
+// embedded installation runs as the server's user. SQLite gives the -wal and -shm files the mode of the database.
+void createPrivately(const QString& path)
+{
+    if (path == QLatin1String(":memory:") || path.startsWith(QLatin1String("file:")) || QFileInfo::exists(path))
+        return;
+    // When it cannot be created (no such folder), opening it fails next and says so.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0)
+        ::close(fd);
 }
 
 void restrictToReading(const SqlRunner& sql)
@@ -85,6 +102,9 @@ QSqlDatabase openDatabase(const QString& url, const QString& connectionName, Acc
                                parsed.dialect() == Dialect::SQLite ? QStringLiteral("libqt6sql6-sqlite")
                                                                    : QStringLiteral("libqt6sql6-psql")));
     }
+
+    if (parsed.dialect() == Dialect::SQLite && access == Access::ReadWrite)
+        createPrivately(parsed.filePath());
 
     QString failure;
     {

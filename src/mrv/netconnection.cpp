@@ -46,6 +46,10 @@ QNetworkAccessManager* newManager(QObject* parent)
         fail(notFound);
     case 413:
         fail(QStringLiteral("Os dados enviados excedem o limite aceito pelo servidor de aplicação."));
+    case 429:
+        // The server says, in the user's words, how long to wait.
+        fail(detail.isEmpty() ? QStringLiteral("Muitas tentativas de entrada sem sucesso. Aguarde e tente novamente.")
+                              : detail);
     default:
         break;
     }

@@ -9,7 +9,8 @@
 namespace suite::provision {
 
 /// Realistic, deterministic pt-BR demo data (branches, dish trees, menus, products, recipes,
-/// operators "demo"/"demo" and "nutri"/"nutri"). Expects an empty schema; one transaction.
+/// operators "demo"/"demo" (every branch), "nutri"/"nutri" (0007, 0009, 0013), "consulta"/"consulta" (the
+/// south-east branches, may only consult) and the inactive "antigo"). Expects an empty schema; one transaction.
 void loadDemo(const QSqlDatabase& db);
 
 /// The size of a benchmark data set.

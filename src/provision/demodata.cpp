@@ -8,6 +8,8 @@
 #include <transaction.h>
 
 #include <QDate>
+#include <QHash>
+#include <QMutex>
 
 #include <algorithm>
 #include <cmath>
@@ -51,6 +53,19 @@ std::vector<std::pair<QString, QString>> servicesOf(const DemoBranch& b)
     if (b.headOffice)
         services.emplace_back(kExtraService, patternCode(QLatin1Char('2')));
     return services;
+}
+
+// The demo passwords are published, so sharing one salted hash per password within a process gives nothing away;
+// it spares the tests, which build many demo databases, a 600,000-iteration derivation per operator each time.
+QString demoPasswordHash(const QString& plain)
+{
+    static QMutex mutex;
+    static QHash<QString, QString> hashes;
+    const QMutexLocker lock(&mutex);
+    auto found = hashes.find(plain);
+    if (found == hashes.end())
+        found = hashes.insert(plain, hashPassword(plain));
+    return *found;
 }
 
 } // namespace
@@ -418,24 +433,31 @@ void DemoData::loadCycles()
 
 void DemoData::loadOperators()
 {
-    db::BulkInsert operators(m_sql, QStringLiteral("OPERADOR"), cols("CDOPERADOR NMOPERADOR DSSENHA IDATIVO"));
-    operators.add({QStringLiteral("demo"), QStringLiteral("Operador Demonstração"),
-                   hashPassword(QStringLiteral("demo")), QStringLiteral("S")});
-    operators.add({QStringLiteral("nutri"), QStringLiteral("Nutricionista Regional Sul"),
-                   hashPassword(QStringLiteral("nutri")), QStringLiteral("S")});
-    operators.add({QStringLiteral("antigo"), QStringLiteral("Operador Desligado"),
-                   hashPassword(QStringLiteral("antigo")), QStringLiteral("N")});
+    // IDPERFIL: 'I' integrates, 'C' may only consult (look-ups, the log), never write a recipe.
+    db::BulkInsert operators(m_sql, QStringLiteral("OPERADOR"), cols("CDOPERADOR NMOPERADOR DSSENHA IDATIVO IDPERFIL"));
+    const auto add = [&](const char* code, const char* name, const char* active, const char* profile) {
+        operators.add({QString::fromLatin1(code), QString::fromUtf8(name), demoPasswordHash(QString::fromLatin1(code)),
+                       QString::fromLatin1(active), QString::fromLatin1(profile)});
+    };
+    add("demo", "Operador Demonstração", "S", "I");
+    add("nutri", "Nutricionista Regional Sul", "S", "I");
+    add("antigo", "Operador Desligado", "N", "I");
+    add("consulta", "Auditoria Regional Sudeste", "S", "C");
     operators.finish();
 
     db::BulkInsert rights(m_sql, QStringLiteral("OPERFILI"), cols("CDOPERADOR CDFILIAL"));
     for (const DemoBranch& b : demoBranches())
         rights.add({QStringLiteral("demo"), branchCode(b)});
-    for (const DemoGrouping& g : demoGroupings()) {
-        if (QByteArray(g.name) == "Região Sul") {
-            for (const QString& branch : QString::fromLatin1(g.branches).split(QLatin1Char(' ')))
-                rights.add({QStringLiteral("nutri"), branch});
+    const auto allow = [&](const char* code, const char* grouping) {
+        for (const DemoGrouping& g : demoGroupings()) {
+            if (QByteArray(g.name) == grouping) {
+                for (const QString& branch : QString::fromLatin1(g.branches).split(QLatin1Char(' ')))
+                    rights.add({QString::fromLatin1(code), branch});
+            }
         }
-    }
+    };
+    allow("nutri", "Região Sul");
+    allow("consulta", "Região Sudeste");
     rights.add({QStringLiteral("antigo"), QStringLiteral("0001")});
     rights.finish();
 }

@@ -16,7 +16,6 @@ using db::DbError;
 namespace {
 
 const QLatin1String kScheme("pbkdf2-sha256");
-constexpr int kIterations = 100000;
 constexpr int kSaltBytes = 16;
 constexpr int kHashBytes = 32;
 // A stored hash is data, not code: refuse iteration counts that would stall a login.
@@ -45,15 +44,21 @@ bool decodeBase64(const QString& text, QByteArray* out)
 
 } // namespace
 
-QString hashPassword(const QString& plain)
+QString hashPassword(const QString& plain, int iterations)
 {
     QByteArray salt(kSaltBytes, Qt::Uninitialized);
     QRandomGenerator::system()->generate(salt.begin(), salt.end());
-    const QByteArray hash = derive(plain, salt, kIterations);
+    const QByteArray hash = derive(plain, salt, iterations);
     return QStringLiteral("%1$%2$%3$%4")
         .arg(kScheme)
-        .arg(kIterations)
+        .arg(iterations)
         .arg(QString::fromLatin1(salt.toBase64()), QString::fromLatin1(hash.toBase64()));
+}
+
+bool needsRehash(const QString& stored)
+{
+    const QStringList parts = stored.split(QLatin1Char('$'));
+    return parts.size() != 4 || parts[0] != kScheme || parts[1].toInt() < kPasswordIterations;
 }
 
 bool verifyPassword(const QString& plain, const QString& stored)

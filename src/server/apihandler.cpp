@@ -2,8 +2,11 @@
 #include "apirequest.h"
 #include "authservice.h"
 #include "intgcentralservice.h"
+#include "operatorrights.h"
 #include "servererrors.h"
 #include "serverlog.h"
+
+#include <sqlrunner.h>
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>
@@ -30,35 +33,36 @@ QString servedServer(const QString& name)
 
 } // namespace
 
-ApiHandler::ApiHandler(QString databaseUrl, TokenSigner signer, std::chrono::seconds tokenLifetime)
+ApiHandler::ApiHandler(QString databaseUrl, TokenSigner signer, LoginLimits perOperator, LoginLimits perAddress)
     : m_connection(std::move(databaseUrl))
     , m_signer(std::move(signer))
-    , m_tokenLifetime(tokenLifetime)
+    , m_throttle(perOperator, perAddress)
 {}
 
 ApiReply ApiHandler::error(int status, const QString& message)
 {
-    return {status, QJsonObject{{"error", QJsonObject{{"message", message}}}}};
+    return {status, QJsonObject{{"error", QJsonObject{{"message", message}}}}, {}};
 }
 
 ApiReply ApiHandler::internalError(const QString& route, const QString& detail)
 {
     const QString id = newIncidentId();
     // One line, so that the id finds the whole story in the log.
-    qCCritical(lcServer).noquote() << route << "500 internal error" << id << detail.simplified();
+    qCCritical(lcServer).noquote() << printable(route) << "500 internal error" << id << printable(detail.trimmed());
     return {500,
             QJsonObject{{"error", QJsonObject{{"message", QStringLiteral("internal error of the application server;"
                                                                          " its log has the details under id %1")
                                                               .arg(id)},
-                                              {"id", id}}}}};
+                                              {"id", id}}}},
+            {}};
 }
 
 ApiReply ApiHandler::health()
 {
-    return {200, QJsonObject{{"status", "ok"}}};
+    return {200, QJsonObject{{"status", "ok"}}, {}};
 }
 
-QString ApiHandler::authorizedOperator(const QString& authorization) const
+QString ApiHandler::tokenOperator(const QString& authorization) const
 {
     const QString token = bearerToken(authorization);
     const std::optional<QString> op =
@@ -68,24 +72,45 @@ QString ApiHandler::authorizedOperator(const QString& authorization) const
     return *op;
 }
 
+void ApiHandler::requireActive(const QString& op) const
+{
+    // A token outlives its operator's deactivation; the database says whether the operator still may.
+    OperatorRights(db::SqlRunner(m_connection.database()), op).requireActive();
+}
+
 ApiReply ApiHandler::failed(const QString& route, const std::exception& e) const
 {
     m_connection.discard();
     return internalError(route, QString::fromUtf8(e.what()));
 }
 
-ApiReply ApiHandler::login(const QByteArray& body) const
+ApiReply ApiHandler::login(const QByteArray& body, const QString& address) const
 {
     try {
+        if (body.size() > kLoginBodyLimit)
+            throw RequestError(413, QStringLiteral("a log-in body holds at most %1 bytes").arg(kLoginBodyLimit));
         const LoginRequest request = LoginRequest::parse(body);
+        const QString who = printable(request.user.left(40));
+        const std::chrono::seconds wait = m_throttle.admit(request.user, address, LoginThrottle::Clock::now());
+        if (wait.count() > 0) {
+            qCInfo(lcServer).noquote() << "login" << who << "from" << printable(address) << "held back" << wait.count()
+                                       << "s";
+            ApiReply reply = error(429, QStringLiteral("Muitas tentativas de entrada sem sucesso. Tente novamente em "
+                                                       "%1 segundos.")
+                                            .arg(wait.count()));
+            reply.headers.append({QByteArrayLiteral("Retry-After"), QByteArray::number(qint64(wait.count()))});
+            return reply;
+        }
         const auto op = AuthService::authenticate(m_connection.database(), request.user, request.password);
         if (!op) {
-            qCInfo(lcServer).noquote() << "login" << request.user.left(40) << "refused";
+            qCInfo(lcServer).noquote() << "login" << who << "from" << printable(address) << "refused";
             return error(401, QStringLiteral("Operador ou senha inválidos."));
         }
-        const QDateTime expires = QDateTime::currentDateTimeUtc().addSecs(m_tokenLifetime.count());
+        m_throttle.succeeded(request.user, address);
+        const QDateTime expires = QDateTime::currentDateTimeUtc().addSecs(m_signer.lifetime().count());
         return {200,
-                QJsonObject{{"token", m_signer.issue(op->code, expires)}, {"operator", op->code}, {"name", op->name}}};
+                QJsonObject{{"token", m_signer.issue(op->code, expires)}, {"operator", op->code}, {"name", op->name}},
+                {}};
     } catch (const RequestError& e) {
         return error(e.status(), e.message());
     } catch (const std::exception& e) {
@@ -96,10 +121,14 @@ ApiReply ApiHandler::login(const QByteArray& body) const
 ApiReply ApiHandler::connect(const QString& authorization, const QByteArray& body) const
 {
     try {
-        authorizedOperator(authorization);
-        return {200, QJsonObject{{"server", servedServer(ConnectRequest::parse(body).server)}}};
+        const QString op = tokenOperator(authorization);
+        const QString server = servedServer(ConnectRequest::parse(body).server);
+        requireActive(op);
+        return {200, QJsonObject{{"server", server}}, {}};
     } catch (const RequestError& e) {
         return error(e.status(), e.message());
+    } catch (const std::exception& e) {
+        return failed(QStringLiteral("connect"), e);
     }
 }
 
@@ -109,18 +138,28 @@ ApiReply ApiHandler::call(const QString& authorization, const QByteArray& body) 
     timer.start();
     QString method = QStringLiteral("-");
     QString op = QStringLiteral("-");
+    QString run;
+    const auto where = [&] {
+        return QStringLiteral("call %1 operator %2%3 %4 ms").arg(method, op, run).arg(timer.elapsed());
+    };
+    // Method, operator and messages carry what the caller sent: printable() keeps each call on a line of its own.
     const auto logged = [&](const QString& outcome) {
-        qCInfo(lcServer).noquote() << "call" << method << "operator" << op << timer.elapsed() << "ms" << outcome;
+        qCInfo(lcServer).noquote() << printable(where()) << printable(outcome);
     };
     try {
-        op = authorizedOperator(authorization);
+        op = tokenOperator(authorization);
         const CallRequest request = CallRequest::parse(body);
         method = request.method.left(60);
         servedServer(request.server);
+        requireActive(op);
         IntgCentralService service(m_connection.database(), op);
-        const ApiReply reply{200, QJsonObject{{"result", service.call(request.method, request.args).toJson()}}};
+        QJsonObject answer{{"result", service.call(request.method, request.args).toJson()}};
+        if (const std::optional<qint64> number = service.run()) {
+            answer.insert(QStringLiteral("run"), *number);
+            run = QStringLiteral(" run %1").arg(*number);
+        }
         logged(QStringLiteral("ok"));
-        return reply;
+        return {200, answer, {}};
     } catch (const RequestError& e) {
         logged(QStringLiteral("%1 %2").arg(e.status()).arg(e.message()));
         return error(e.status(), e.message());
@@ -129,7 +168,7 @@ ApiReply ApiHandler::call(const QString& authorization, const QByteArray& body) 
         return error(200, e.message());
     } catch (const std::exception& e) {
         // A database that cannot be opened, a driver failure: the user did nothing wrong.
-        return failed(QStringLiteral("call %1 operator %2 %3 ms").arg(method, op).arg(timer.elapsed()), e);
+        return failed(where(), e);
     }
 }
 

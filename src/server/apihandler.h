@@ -1,24 +1,32 @@
 // The protocol's operations, free of HTTP plumbing: each takes a request body and gives a status and a JSON body.
 #pragma once
 
+#include "loginthrottle.h"
 #include "threadconnection.h"
 #include "tokensigner.h"
 
+#include <QByteArray>
 #include <QJsonObject>
-#include <chrono>
+#include <QList>
+#include <utility>
 
 namespace suite::server {
 
 struct ApiReply {
     int status = 200;
     QJsonObject body;
+    QList<std::pair<QByteArray, QByteArray>> headers; // beside the content type (Retry-After)
 };
 
 class ApiHandler {
 public:
-    ApiHandler(QString databaseUrl, TokenSigner signer, std::chrono::seconds tokenLifetime);
+    // A log-in body is two short texts; anything longer is refused before it is read.
+    static constexpr qsizetype kLoginBodyLimit = 4096;
 
-    ApiReply login(const QByteArray& body) const;
+    ApiHandler(QString databaseUrl, TokenSigner signer, LoginLimits perOperator = {}, LoginLimits perAddress = {20});
+
+    // `address` is the client's, for the back-off of failed log-ins.
+    ApiReply login(const QByteArray& body, const QString& address) const;
     ApiReply connect(const QString& authorization, const QByteArray& body) const;
     ApiReply call(const QString& authorization, const QByteArray& body) const;
     static ApiReply health();
@@ -28,13 +36,16 @@ public:
     static ApiReply internalError(const QString& route, const QString& detail);
 
 private:
-    QString authorizedOperator(const QString& authorization) const; // throws RequestError(401)
+    // The operator of a well-signed, unexpired token; throws RequestError(401).
+    QString tokenOperator(const QString& authorization) const;
+    // Throws RequestError(401) unless the operator exists and is active.
+    void requireActive(const QString& op) const;
     // Ends a call that failed inside: the thread's connection may be broken, so the next call opens another.
     ApiReply failed(const QString& route, const std::exception& e) const;
 
     ThreadConnection m_connection;
     TokenSigner m_signer;
-    std::chrono::seconds m_tokenLifetime;
+    mutable LoginThrottle m_throttle; // guards itself; the handler is shared by every worker
 };
 
 } // namespace suite::server

@@ -4,7 +4,32 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
+
 namespace suite::server {
+
+// A NUL ("\u0000") ends a text early in C code and in PostgreSQL, which refuses it: no name or code holds one.
+static bool holdsNul(const QJsonValue& value)
+{
+    switch (value.type()) {
+    case QJsonValue::String:
+        return value.toString().contains(QChar(0));
+    case QJsonValue::Array: {
+        const QJsonArray array = value.toArray();
+        return std::any_of(array.begin(), array.end(), [](const QJsonValue& v) { return holdsNul(v); });
+    }
+    case QJsonValue::Object: {
+        const QJsonObject object = value.toObject();
+        for (auto it = object.begin(); it != object.end(); ++it) {
+            if (it.key().contains(QChar(0)) || holdsNul(it.value()))
+                return true;
+        }
+        return false;
+    }
+    default:
+        return false;
+    }
+}
 
 static QJsonObject parseObject(const QByteArray& body)
 {
@@ -14,7 +39,10 @@ static QJsonObject parseObject(const QByteArray& body)
         throw RequestError(400, QStringLiteral("malformed JSON: %1").arg(error.errorString()));
     if (!doc.isObject())
         throw RequestError(400, QStringLiteral("the body must be a JSON object"));
-    return doc.object();
+    const QJsonObject object = doc.object();
+    if (holdsNul(object))
+        throw RequestError(400, QStringLiteral("a JSON string holds a NUL character"));
+    return object;
 }
 
 static QString requiredString(const QJsonObject& object, const char* field)

@@ -1,30 +1,29 @@
 #include "authservice.h"
+#include "serverlog.h"
 
 #include <password.h>
 #include <sqlrunner.h>
 
-#include <QRandomGenerator>
-
 namespace suite::server {
 
-static const QString kSecretKey = QStringLiteral("TOKEN_SECRET");
+namespace {
 
-QByteArray AuthService::loadOrCreateSecret(QSqlDatabase db)
+// Best effort: a login that cannot store the stronger hash (a long run holding SQLite's write lock past the busy
+// timeout) still succeeds, and the next one tries again.
+void rehash(const db::SqlRunner& sql, const QString& user, const QString& password, const QString& stored)
 {
-    const db::SqlRunner sql(db);
-    QByteArray fresh(32, Qt::Uninitialized);
-    QRandomGenerator::system()->fillRange(reinterpret_cast<quint32*>(fresh.data()), fresh.size() / 4);
-    // Two servers starting together both insert; the first wins and both read the winner.
-    sql.run(
-        QStringLiteral("gravar a chave de assinatura"),
-        QStringLiteral("INSERT INTO CONFIGSERV (CDCHAVE, VLCHAVE) VALUES (:k, :v) ON CONFLICT (CDCHAVE) DO NOTHING"),
-        {{":k", kSecretKey}, {":v", QString::fromLatin1(fresh.toHex())}});
-    QSqlQuery q = sql.run(QStringLiteral("ler a chave de assinatura"),
-                          QStringLiteral("SELECT VLCHAVE FROM CONFIGSERV WHERE CDCHAVE = :k"), {{":k", kSecretKey}});
-    if (!q.next())
-        throw db::DbError(QStringLiteral("ler a chave de assinatura: ausente em CONFIGSERV"));
-    return QByteArray::fromHex(q.value(0).toString().toLatin1());
+    try {
+        // Only over the hash just checked, so that a password changed meanwhile is not put back.
+        sql.run(QStringLiteral("fortalecer o hash da senha"),
+                QStringLiteral("UPDATE OPERADOR SET DSSENHA = :novo WHERE CDOPERADOR = :u AND DSSENHA = :antigo"),
+                {{":novo", provision::hashPassword(password)}, {":u", user}, {":antigo", stored}});
+    } catch (const db::DbError& e) {
+        qCWarning(lcServer).noquote() << "login" << printable(user.left(40))
+                                      << "kept its older password hash:" << printable(e.message());
+    }
 }
+
+} // namespace
 
 std::optional<LoggedOperator> AuthService::authenticate(QSqlDatabase db, const QString& user, const QString& password)
 {
@@ -39,9 +38,13 @@ std::optional<LoggedOperator> AuthService::authenticate(QSqlDatabase db, const Q
         return std::nullopt;
     }
     const LoggedOperator op{user, q.value(0).toString()};
-    const bool passwordOk = provision::verifyPassword(password, q.value(1).toString());
-    if (!passwordOk || q.value(2).toString() != QLatin1String("S"))
+    const QString stored = q.value(1).toString();
+    const bool active = q.value(2).toString() == QLatin1String("S");
+    q.finish();
+    if (!provision::verifyPassword(password, stored) || !active)
         return std::nullopt;
+    if (provision::needsRehash(stored))
+        rehash(sql, user, password, stored);
     return op;
 }
 

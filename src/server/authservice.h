@@ -1,7 +1,5 @@
-// Operator log-in and the token secret kept in CONFIGSERV.
+// Operator log-in against OPERADOR's password hashes.
 #pragma once
-
-#include "tokensigner.h"
 
 #include <QSqlDatabase>
 #include <optional>
@@ -15,10 +13,8 @@ struct LoggedOperator {
 
 class AuthService {
 public:
-    // The signing secret, created and stored on first use so every server process shares it.
-    static QByteArray loadOrCreateSecret(QSqlDatabase db);
-
-    // nullopt for an unknown, inactive operator or a wrong password, with no hint which.
+    // nullopt for an unknown, inactive operator or a wrong password, with no hint which. A right password whose
+    // hash is weaker than new ones gets a new hash.
     static std::optional<LoggedOperator> authenticate(QSqlDatabase db, const QString& user, const QString& password);
 };
 

@@ -44,6 +44,11 @@ DishSearchRequest DishSearchRequest::parse(const wire::Arguments& args)
     r.source = args.text(0);
     r.localTree = args.text(1);
     r.standardTree = args.text(2);
+    // The standard tree is everyone's; the only local tree the search may read is the source's own.
+    if (r.localTree != QLatin1String("X") && r.localTree != r.source)
+        throw ServiceError(QStringLiteral("Árvore local de pratos inválida: \"%1\".").arg(r.localTree.left(20)));
+    if (r.standardTree != QLatin1String("P") && r.standardTree != QLatin1String("X"))
+        throw ServiceError(QStringLiteral("Árvore padrão de pratos inválida: \"%1\".").arg(r.standardTree.left(20)));
     r.levels = args.integer(3);
     r.services = listArgument(args, 4, "serviços");
     r.dishTypes = listArgument(args, 5, "tipos de prato");

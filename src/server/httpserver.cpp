@@ -1,37 +1,26 @@
 #include "httpserver.h"
 #include "apihandler.h"
-#include "authservice.h"
+#include "signingkey.h"
 
-#include <database.h>
 #include <httplib.h>
 
 #include <QJsonDocument>
-#include <QSqlDatabase>
 #include <stdexcept>
 
 namespace suite::server {
 
-static constexpr std::chrono::hours kTokenLifetime{12};
-
 namespace {
 
-QByteArray readSecret(const QString& url)
+QString keyPathOf(const ServerOptions& options)
 {
-    const QString name = QStringLiteral("suite-server-setup");
-    QByteArray secret;
-    try {
-        secret = AuthService::loadOrCreateSecret(openServerConnection(url, name));
-    } catch (...) {
-        db::closeDatabase(name);
-        throw;
-    }
-    db::closeDatabase(name);
-    return secret;
+    return options.keyFile.isEmpty() ? defaultKeyPath(options.databaseUrl) : options.keyFile;
 }
 
 void send(httplib::Response& res, const ApiReply& reply)
 {
     res.status = reply.status;
+    for (const auto& [name, value] : reply.headers)
+        res.set_header(name.toStdString(), value.toStdString());
     res.set_content(QJsonDocument(reply.body).toJson(QJsonDocument::Compact).toStdString(), "application/json");
 }
 
@@ -50,8 +39,8 @@ QString authorizationOf(const httplib::Request& req)
 struct HttpServer::Private {
     Private(ServerOptions o)
         : options(std::move(o))
-        , api(options.databaseUrl, TokenSigner(readSecret(options.databaseUrl)),
-              std::chrono::duration_cast<std::chrono::seconds>(kTokenLifetime))
+        , api(options.databaseUrl, TokenSigner(readSigningKey(keyPathOf(options))), options.loginsPerOperator,
+              options.loginsPerAddress)
     {}
     ServerOptions options;
     ApiHandler api;
@@ -66,8 +55,25 @@ HttpServer::HttpServer(ServerOptions options)
     d->http.set_payload_max_length(d->options.bodyLimit);
 
     const ApiHandler& api = d->api;
-    d->http.Post("/login",
-                 [&api](const httplib::Request& req, httplib::Response& res) { send(res, api.login(bodyOf(req))); });
+    // A log-in body over its limit is refused from its headers, before a byte of it is read.
+    d->http.set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
+        if (req.path != "/login")
+            return httplib::Server::HandlerResponse::Unhandled;
+        const bool chunked = req.has_header("Transfer-Encoding");
+        if (!chunked && req.get_header_value<uint64_t>("Content-Length") <= uint64_t(ApiHandler::kLoginBodyLimit))
+            return httplib::Server::HandlerResponse::Unhandled;
+        // The unread body must not be taken for the next request.
+        res.set_header("Connection", "close");
+        send(res,
+             chunked
+                 ? ApiHandler::error(411, QStringLiteral("a log-in body needs its Content-Length"))
+                 : ApiHandler::error(
+                       413, QStringLiteral("a log-in body holds at most %1 bytes").arg(ApiHandler::kLoginBodyLimit)));
+        return httplib::Server::HandlerResponse::Handled;
+    });
+    d->http.Post("/login", [&api](const httplib::Request& req, httplib::Response& res) {
+        send(res, api.login(bodyOf(req), QString::fromStdString(req.remote_addr)));
+    });
     d->http.Post("/connect", [&api](const httplib::Request& req, httplib::Response& res) {
         send(res, api.connect(authorizationOf(req), bodyOf(req)));
     });

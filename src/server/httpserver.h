@@ -1,6 +1,8 @@
 // The HTTP front end: cpp-httplib's thread pool serving the routes of ApiHandler.
 #pragma once
 
+#include "loginthrottle.h"
+
 #include <QString>
 #include <memory>
 
@@ -8,15 +10,18 @@ namespace suite::server {
 
 struct ServerOptions {
     QString databaseUrl;
+    QString keyFile; // the token signing key; empty: beside a SQLite database (none for PostgreSQL)
     QString host = QStringLiteral("127.0.0.1");
     int port = 8211;                             // 0 picks a free port
     std::size_t bodyLimit = 32u * 1024u * 1024u; // a 100,000-dish list is about 1 MiB
     int threads = 8;
+    LoginLimits loginsPerOperator;
+    LoginLimits loginsPerAddress{20};
 };
 
 class HttpServer {
 public:
-    explicit HttpServer(ServerOptions options); // reads the token secret; throws when the database fails
+    explicit HttpServer(ServerOptions options); // reads the signing key; throws when it cannot
     ~HttpServer();
     HttpServer(const HttpServer&) = delete;
     HttpServer& operator=(const HttpServer&) = delete;

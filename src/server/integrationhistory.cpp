@@ -1,5 +1,6 @@
 // IntegrationHistory: the runs the service recorded.
 #include "integrationhistory.h"
+#include "operatorrights.h"
 
 #include <sqlrunner.h>
 
@@ -27,8 +28,9 @@ QString timeText(const QVariant& value)
 
 } // namespace
 
-IntegrationHistory::IntegrationHistory(QSqlDatabase db)
+IntegrationHistory::IntegrationHistory(QSqlDatabase db, QString operatorCode)
     : m_db(std::move(db))
+    , m_operator(std::move(operatorCode))
 {}
 
 Packet IntegrationHistory::listColumns()
@@ -52,11 +54,15 @@ Packet IntegrationHistory::listColumns()
 Packet IntegrationHistory::list() const
 {
     const db::SqlRunner sql(m_db);
+    const OperatorRights rights(sql, m_operator);
+    rights.requireActive();
     QSqlQuery q =
         sql.run(QStringLiteral("ler o histórico de integrações"),
                 QStringLiteral("SELECT NRINTG, IDTIPOINTG, NRINTGDESF, CDOPERADOR, DTINICIO, DTFIM, CDFILIORIG,"
                                " IDTIPORECE, DSDESTINOS, QTAPAGADAS, QTINSERIDAS, QTOBSERV, DTDESFEITA"
-                               " FROM INTGCENTRAL ORDER BY NRINTG DESC"));
+                               " FROM INTGCENTRAL WHERE %1 ORDER BY NRINTG DESC")
+                    .arg(OperatorRights::allows(QStringLiteral("CDFILIORIG"))),
+                rights.binds());
     Packet result = listColumns();
     while (q.next()) {
         // Destinations are kept as a choice list, "0002_0003_".

@@ -9,9 +9,10 @@ namespace suite::server {
 
 class IntegrationHistory {
 public:
-    explicit IntegrationHistory(QSqlDatabase db);
+    // operatorCode: whose history: the runs from the operator's branches.
+    IntegrationHistory(QSqlDatabase db, QString operatorCode);
 
-    // Every run, newest first: NRINTG, IDTIPOINTG ("I" an integration, "D" the undo of NRINTGDESF),
+    // Every run from a source the operator may use, newest first: NRINTG, IDTIPOINTG ("I" an integration, "D" the undo of NRINTGDESF),
     // NRINTGDESF, CDOPERADOR, DTINICIO, DTFIM, CDFILIORIG, IDTIPORECE, QTDESTINOS, DSDESTINOS,
     // QTAPAGADAS, QTINSERIDAS, QTOBSERV, DTDESFEITA; times as "dd/MM/yyyy HH:mm:ss".
     wire::Packet list() const;
@@ -20,6 +21,7 @@ public:
 
 private:
     QSqlDatabase m_db;
+    QString m_operator;
 };
 
 } // namespace suite::server

@@ -1,6 +1,7 @@
 #include "integrationrun.h"
 #include "branchlock.h"
 #include "bulkrewrite.h"
+#include "operatorrights.h"
 #include "runlog.h"
 #include "runprogress.h"
 #include "servererrors.h"
@@ -133,6 +134,9 @@ Packet IntegrationRun::execute(const IntegrationRequest& request, bool commit)
     progress.report(QStringLiteral("Aguardando outras integrações"));
     db::Transaction transaction(sql);
     const BulkRewrite bulk(sql);
+    // Inside the run's transaction and before its first write: a refused run leaves nothing behind.
+    const OperatorRights rights(sql, m_operator);
+    rights.requireIntegration();
 
     QSqlQuery source =
         sql.run(QStringLiteral("ler a filial de origem"),
@@ -140,6 +144,7 @@ Packet IntegrationRun::execute(const IntegrationRequest& request, bool commit)
     if (!source.next())
         throw ServiceError(QStringLiteral("Filial de origem não cadastrada: %1.").arg(request.source.left(20)));
     source.finish();
+    rights.requireBranch(request.source, QStringLiteral("de origem"));
 
     for (const char* statement : kCreateWorkTables) {
         // SQLite: the key is the table, so lookups and key-order scans skip a second tree.
@@ -152,6 +157,9 @@ Packet IntegrationRun::execute(const IntegrationRequest& request, bool commit)
     const int destinations = int(request.destinations.size());
     progress.report(QStringLiteral("Verificando pratos e filiais"), 0, destinations);
     prepareDishesAndDestinations(sql, request);
+    rights.requireBranches(QStringLiteral("SELECT CDFILIAL FROM TT_MARCA"), QStringLiteral("destino"));
+    // Runs sharing a destination wait for each other here.
+    lockBranches(sql, QStringLiteral("SELECT CDFILIAL FROM TT_MARCA"));
     startRecord(sql, request, started);
     observeDestinations(sql, request);
     readSourceRecipes(sql, request);
@@ -221,9 +229,6 @@ void IntegrationRun::prepareDishesAndDestinations(const SqlRunner& sql, const In
         throw ServiceError(
             QStringLiteral("Filial destino não cadastrada: %1.").arg(unknown.value(0).toString().left(20)));
     unknown.finish();
-
-    // Runs sharing a destination wait for each other here.
-    lockBranches(sql, QStringLiteral("SELECT CDFILIAL FROM TT_MARCA"));
 }
 
 void IntegrationRun::startRecord(const SqlRunner& sql, const IntegrationRequest& request, const QDateTime& started)

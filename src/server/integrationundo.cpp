@@ -18,7 +18,7 @@ IntegrationUndo::IntegrationUndo(QSqlDatabase db, QString operatorCode)
     , m_operator(std::move(operatorCode))
 {}
 
-IntegrationUndo::Outcome IntegrationUndo::undo(qint64 run)
+IntegrationUndo::Outcome IntegrationUndo::undo(qint64 run, const Authorize& authorize)
 {
     const QDateTime started = QDateTime::currentDateTime();
     const RunProgress progress(m_operator);
@@ -27,6 +27,8 @@ IntegrationUndo::Outcome IntegrationUndo::undo(qint64 run)
     db::Transaction transaction(sql);
     const QVariantMap ofRun{{":nrintg", run}};
     checkRun(sql, run);
+    if (authorize)
+        authorize(sql, run);
     const BulkRewrite bulk(sql);
     lockBranches(sql, QStringLiteral("SELECT a.CDFILIAL FROM INTGCENTRALANT a WHERE a.NRINTG = :nrintg"), ofRun);
     if (sql.isPostgres()) {

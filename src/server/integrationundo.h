@@ -5,6 +5,8 @@
 #include <QSqlDatabase>
 #include <QString>
 
+#include <functional>
+
 namespace suite::db {
 class SqlRunner;
 }
@@ -26,7 +28,10 @@ public:
     // Throws ServiceError when the run is unknown, is itself an undo, was undone already, or a later
     // run (not undone) replaced some of the same recipes: undoing it first keeps that run's work from
     // being silently lost.
-    Outcome undo(qint64 run);
+    // authorize: the caller's rights, checked inside the undo's transaction once the run is known
+    // (the administrator's command has none to check).
+    using Authorize = std::function<void(const db::SqlRunner& sql, qint64 run)>;
+    Outcome undo(qint64 run, const Authorize& authorize = {});
 
 private:
     void checkRun(const db::SqlRunner& sql, qint64 run) const;

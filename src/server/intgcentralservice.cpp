@@ -3,6 +3,7 @@
 #include "integrationhistory.h"
 #include "integrationrun.h"
 #include "integrationundo.h"
+#include "operatorrights.h"
 #include "runlog.h"
 #include "runprogress.h"
 #include "servererrors.h"
@@ -92,18 +93,24 @@ Packet IntgCentralService::getFiliGrup(const wire::Arguments& args)
 
 Packet IntgCentralService::getPesqPrato(const wire::Arguments& args)
 {
-    return DishSearch(m_db).run(DishSearchRequest::parse(args));
+    const DishSearchRequest request = DishSearchRequest::parse(args);
+    // The search reads the source's menus and local tree.
+    OperatorRights(SqlRunner(m_db), m_operator).requireBranch(request.source, QStringLiteral("de origem"));
+    return DishSearch(m_db).run(request);
 }
 
 Packet IntgCentralService::intgCentral(const wire::Arguments& args)
 {
-    return IntegrationRun(m_db, m_operator).run(IntegrationRequest::parse(args));
+    IntegrationRun run(m_db, m_operator);
+    Packet log = run.run(IntegrationRequest::parse(args));
+    m_run = run.counts().run;
+    return log;
 }
 
 Packet IntgCentralService::listIntg(const wire::Arguments& args)
 {
     args.expectCount(0);
-    return IntegrationHistory(m_db).list();
+    return IntegrationHistory(m_db, m_operator).list();
 }
 
 Packet IntgCentralService::intgCentralPreview(const wire::Arguments& args)
@@ -114,6 +121,10 @@ Packet IntgCentralService::intgCentralPreview(const wire::Arguments& args)
 Packet IntgCentralService::getProgresso(const wire::Arguments& args)
 {
     args.expectCount(0);
+    {
+        const SqlRunner sql(m_db);
+        OperatorRights(sql, m_operator).requireActive();
+    }
     Packet result({{QStringLiteral("DSFASE"), wire::ColumnType::String, 60},
                    {QStringLiteral("QTFEITAS"), wire::ColumnType::Integer, 0},
                    {QStringLiteral("QTTOTAL"), wire::ColumnType::Integer, 0}});
@@ -126,7 +137,19 @@ Packet IntgCentralService::getIntgLog(const wire::Arguments& args)
 {
     args.expectCount(1);
     const qint64 run = args.integer(0);
-    const db::SqlRunner sql(m_db);
+    const SqlRunner sql(m_db);
+    const OperatorRights rights(sql, m_operator);
+    rights.requireActive();
+    // A run from a branch the operator may not use is, to that operator, no run at all.
+    QVariantMap binds = rights.binds();
+    binds.insert(QStringLiteral(":nrintg"), run);
+    const bool visible = !sql.value(QStringLiteral("ler a integração"),
+                                    QStringLiteral("SELECT NRINTG FROM INTGCENTRAL WHERE NRINTG = :nrintg AND %1")
+                                        .arg(OperatorRights::allows(QStringLiteral("CDFILIORIG"))),
+                                    binds)
+                              .isNull();
+    if (!visible)
+        throw ServiceError(QStringLiteral("Integração %1 não encontrada.").arg(run));
     return RunLog(sql).rows(run);
 }
 
@@ -136,7 +159,17 @@ Packet IntgCentralService::undoIntg(const wire::Arguments& args)
     const qint64 run = args.integer(0);
     if (run <= 0)
         throw wire::ArgumentError(QStringLiteral("número de integração inválido: %1").arg(run));
-    const IntegrationUndo::Outcome outcome = IntegrationUndo(m_db, m_operator).undo(run);
+    // The undo rewrites the run's destinations: the operator must be one who may integrate there.
+    const auto authorize = [this](const SqlRunner& sql, qint64 undone) {
+        const OperatorRights rights(sql, m_operator);
+        rights.requireIntegration();
+        rights.requireBranches(QStringLiteral("SELECT CDFILIORIG AS CDFILIAL FROM INTGCENTRAL WHERE NRINTG = %1").arg(undone),
+                               QStringLiteral("de origem"));
+        rights.requireBranches(
+            QStringLiteral("SELECT DISTINCT CDFILIAL FROM INTGCENTRALANT WHERE NRINTG = %1").arg(undone),
+            QStringLiteral("destino"));
+    };
+    const IntegrationUndo::Outcome outcome = IntegrationUndo(m_db, m_operator).undo(run, authorize);
     Packet result({{QStringLiteral("NRINTG"), wire::ColumnType::Integer, 0},
                    {QStringLiteral("QTRECEITAS"), wire::ColumnType::Integer, 0},
                    {QStringLiteral("QTAPAGADAS"), wire::ColumnType::Integer, 0},
@@ -148,8 +181,13 @@ Packet IntgCentralService::undoIntg(const wire::Arguments& args)
 Packet IntgCentralService::GetGrupFili()
 {
     const SqlRunner sql(m_db);
+    // A grouping none of whose branches the operator may use would only list an empty grid.
     QSqlQuery q = sql.run(QStringLiteral("ler os agrupamentos de filiais"),
-                          QStringLiteral("SELECT CDGRUPFILI, NMGRUPFILI FROM GRUPFILI ORDER BY CDGRUPFILI"));
+                          QStringLiteral("SELECT g.CDGRUPFILI, g.NMGRUPFILI FROM GRUPFILI g WHERE EXISTS (SELECT 1"
+                                         " FROM FILIGRUP fg WHERE fg.CDGRUPFILI = g.CDGRUPFILI AND %1)"
+                                         " ORDER BY g.CDGRUPFILI")
+                              .arg(OperatorRights::allows(QStringLiteral("fg.CDFILIAL"))),
+                          OperatorRights(sql, m_operator).binds());
     Packet result = Packet::ofStrings({{"CDGRUPFILI", 10}, {"NMGRUPFILI", 40}});
     while (q.next())
         result.addRow({q.value(0).toString(), q.value(1).toString()});
@@ -160,18 +198,21 @@ Packet IntgCentralService::GetFiliGrup(const QString& grouping, const QString& s
 {
     const SqlRunner sql(m_db);
     const bool all = grouping == QLatin1String("T");
-    QVariantMap binds{{":origem", source}};
+    QVariantMap binds = OperatorRights(sql, m_operator).binds();
+    binds.insert(QStringLiteral(":origem"), source);
     if (!all)
         binds.insert(QStringLiteral(":grupo"), grouping);
-    // "T" stands for every branch; otherwise the grouping's own branches. The source is never offered.
-    QSqlQuery q =
-        sql.run(QStringLiteral("ler as filiais do agrupamento"),
-                all ? QStringLiteral("SELECT f.CDFILIAL, f.NMFILIAL, f.IDCNTRRESC FROM FILIAL f"
-                                     " WHERE f.CDFILIAL <> :origem ORDER BY f.CDFILIAL")
-                    : QStringLiteral("SELECT f.CDFILIAL, f.NMFILIAL, f.IDCNTRRESC FROM FILIGRUP g"
-                                     " JOIN FILIAL f ON f.CDFILIAL = g.CDFILIAL"
-                                     " WHERE g.CDGRUPFILI = :grupo AND f.CDFILIAL <> :origem ORDER BY f.CDFILIAL"),
-                binds);
+    // "T" stands for every branch; otherwise the grouping's own branches. Only the operator's branches are offered,
+    // and never the source.
+    QSqlQuery q = sql.run(QStringLiteral("ler as filiais do agrupamento"),
+                          (all ? QStringLiteral("SELECT f.CDFILIAL, f.NMFILIAL, f.IDCNTRRESC FROM FILIAL f"
+                                                " WHERE f.CDFILIAL <> :origem AND %1 ORDER BY f.CDFILIAL")
+                               : QStringLiteral("SELECT f.CDFILIAL, f.NMFILIAL, f.IDCNTRRESC FROM FILIGRUP g"
+                                                " JOIN FILIAL f ON f.CDFILIAL = g.CDFILIAL"
+                                                " WHERE g.CDGRUPFILI = :grupo AND f.CDFILIAL <> :origem AND %1"
+                                                " ORDER BY f.CDFILIAL"))
+                              .arg(OperatorRights::allows(QStringLiteral("f.CDFILIAL"))),
+                          binds);
     Packet result = Packet::ofStrings({{"IDMARCADO", 1}, {"CDFILIAL", 4}, {"NMFILIAL", 30}, {"IDCNTRRESC", 1}});
     while (q.next())
         result.addRow({QStringLiteral("N"), q.value(0).toString(), q.value(1).toString(), q.value(2).toString()});

@@ -10,7 +10,7 @@
 
 namespace suite::server {
 
-// GetGrupFili(filter): the filter is sent but every grouping is listed.
+// GetGrupFili(filter): the filter is sent but every grouping that holds a branch of the operator is listed.
 struct GroupingListRequest {
     static GroupingListRequest parse(const wire::Arguments& args);
 };
@@ -30,12 +30,16 @@ public:
     // The canonical name of a server this process offers; names match without regard to case.
     static std::optional<QString> canonicalServer(const QString& name);
 
-    // Runs a method; throws RequestError (404 unknown method, 400 bad arguments), ServiceError (the user's
-    // request cannot be done) or db::DbError (the server's own failure).
+    // Runs a method for the operator; throws RequestError (404 unknown method, 400 bad arguments, 401 an operator
+    // gone or deactivated), ServiceError (the user's request cannot be done, or not by this operator) or
+    // db::DbError (the server's own failure).
     wire::Packet call(const QString& method, const QJsonArray& args);
 
     wire::Packet GetGrupFili();
     wire::Packet GetFiliGrup(const QString& grouping, const QString& source);
+
+    // The number (INTGCENTRAL.NRINTG) of the run the last IntgCentral call recorded.
+    std::optional<qint64> run() const { return m_run; }
 
 private:
     wire::Packet getGrupFili(const wire::Arguments& args);
@@ -50,6 +54,7 @@ private:
 
     QSqlDatabase m_db;
     QString m_operator;
+    std::optional<qint64> m_run;
 };
 
 } // namespace suite::server

@@ -10,9 +10,12 @@
 namespace suite::server {
 
 static constexpr auto kBase64 = QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals;
+// Servers behind one balancer may disagree on the time by this much.
+static constexpr qint64 kClockSkewSecs = 60;
 
-TokenSigner::TokenSigner(QByteArray secret)
+TokenSigner::TokenSigner(QByteArray secret, std::chrono::seconds lifetime)
     : m_secret(std::move(secret))
+    , m_lifetime(lifetime)
 {}
 
 QByteArray TokenSigner::sign(const QByteArray& payload) const
@@ -43,7 +46,10 @@ std::optional<QString> TokenSigner::verify(const QString& token, const QDateTime
 
     const QJsonObject claims = QJsonDocument::fromJson(payload.decoded).object();
     const QString op = claims.value("op").toString();
-    if (op.isEmpty() || claims.value("exp").toInteger() <= nowUtc.toSecsSinceEpoch())
+    const qint64 expires = claims.value("exp").toInteger();
+    const qint64 now = nowUtc.toSecsSinceEpoch();
+    // A later expiry than any server issues means the token was not made by one.
+    if (op.isEmpty() || expires <= now || expires > now + m_lifetime.count() + kClockSkewSecs)
         return std::nullopt;
     return op;
 }

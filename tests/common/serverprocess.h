@@ -8,6 +8,7 @@
 #pragma once
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -29,16 +30,27 @@ public:
     ServerProcess(const ServerProcess&) = delete;
     ServerProcess& operator=(const ServerProcess&) = delete;
 
-    /// Serves `databaseUrl` and waits for the port it listens on; empty on success, else why not.
-    QString start(const QString& databaseUrl, const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
+    /// Serves `databaseUrl` and waits for the port it listens on; empty on success, else why not. Without
+    /// `keyFile`, the key beside a SQLite database made by init, or else a new key of this server's own.
+    QString start(const QString& databaseUrl, const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
+                  const QString& keyFile = {})
     {
         if (binDir().isEmpty())
             return QStringLiteral("SUITE_BIN_DIR is not set");
         m_database = databaseUrl;
         m_said.clear();
+        QStringList arguments{QStringLiteral("serve"), QStringLiteral("--database"), databaseUrl,
+                              QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")};
+        if (!keyFile.isEmpty()) {
+            arguments << QStringLiteral("--key-file") << keyFile;
+        } else if (databaseUrl.startsWith(QLatin1String("postgres")) ||
+                   !QFile::exists(databaseUrl + QStringLiteral(".key"))) {
+            if (const QString why = createKey(); !why.isEmpty())
+                return why;
+            arguments << QStringLiteral("--key-file") << m_keyFile;
+        }
         m_process.setProgram(program());
-        m_process.setArguments({QStringLiteral("serve"), QStringLiteral("--database"), databaseUrl,
-                                QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")});
+        m_process.setArguments(arguments);
         m_process.setProcessEnvironment(env);
         m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
         m_process.setStandardOutputFile(QProcess::nullDevice());
@@ -101,6 +113,8 @@ public:
 
     int port() const { return m_port; }
     QString database() const { return m_database; }
+    /// The signing key start() made, if it made one.
+    QString keyFile() const { return m_keyFile; }
     /// The temporary directory of startDemo's database.
     QString dir() const { return m_dir ? m_dir->path() : QString(); }
     /// What the server said on stderr so far.
@@ -108,7 +122,23 @@ public:
     QProcess& process() { return m_process; }
 
 private:
+    QString createKey()
+    {
+        m_keyDir = std::make_unique<QTemporaryDir>();
+        if (!m_keyDir->isValid())
+            return QStringLiteral("no temporary directory for the signing key");
+        m_keyFile = m_keyDir->filePath(QStringLiteral("server.key"));
+        QProcess key;
+        key.start(program(), {QStringLiteral("key"), QStringLiteral("--key-file"), m_keyFile});
+        if (!key.waitForFinished(30000) || key.exitStatus() != QProcess::NormalExit || key.exitCode() != 0)
+            return QStringLiteral("suite-server key failed: %1 %2")
+                .arg(key.errorString(), QString::fromLocal8Bit(key.readAllStandardError()));
+        return {};
+    }
+
     std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<QTemporaryDir> m_keyDir;
+    QString m_keyFile;
     QProcess m_process;
     QString m_database;
     QByteArray m_said;

@@ -50,6 +50,7 @@ private slots:
 
     void login_data();
     void login();
+    void loginHeldBackSaysHowLongToWait();
     void callLoadsPacket();
     void serviceError_data();
     void serviceError();
@@ -137,6 +138,18 @@ void tst_NetConnection::login()
     QCOMPARE(result.token.isEmpty(), !error.isEmpty());
     if (error.isEmpty())
         QCOMPARE(result.operador, user);
+}
+
+void tst_NetConnection::loginHeldBackSaysHowLongToWait()
+{
+    // The server holds an operator back after five wrong passwords in a row; no other test here logs in as nutri.
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(kittest::failureOf([&] { TNetConnection::login("127.0.0.1", m_port, "nutri", "errada"); }),
+                 QStringLiteral("Usuário ou senha inválidos."));
+    const QString held = kittest::failureOf([&] { TNetConnection::login("127.0.0.1", m_port, "nutri", "nutri"); });
+    QVERIFY2(held.startsWith(QLatin1String("Muitas tentativas de entrada sem sucesso.")) &&
+                 held.contains(QLatin1String("segundos")),
+             qPrintable(held));
 }
 
 void tst_NetConnection::callLoadsPacket()

@@ -351,7 +351,7 @@ void tst_DemoData::secondLoadChangesNothing()
     const qint64 before = count(db, QStringLiteral("SELECT COUNT(*) FROM RECEITA"));
     QVERIFY_THROWS_EXCEPTION(DbError, loadDemo(db));
     QCOMPARE(count(db, QStringLiteral("SELECT COUNT(*) FROM RECEITA")), before);
-    QCOMPARE(count(db, QStringLiteral("SELECT COUNT(*) FROM OPERADOR")), 3);
+    QCOMPARE(count(db, QStringLiteral("SELECT COUNT(*) FROM OPERADOR")), 4);
 }
 
 QTEST_GUILESS_MAIN(tst_DemoData)

@@ -15,6 +15,8 @@ private slots:
     void refusesTampered();
     void saltsDiffer();
     void readsStandardPbkdf2();
+    void weakerHashesNeedRehash_data();
+    void weakerHashesNeedRehash();
 
 private:
     QString m_stored; // hash of "demo"
@@ -26,7 +28,7 @@ void tst_Password::initTestCase()
     const QStringList parts = m_stored.split(QLatin1Char('$'));
     QCOMPARE(parts.size(), 4);
     QCOMPARE(parts[0], QStringLiteral("pbkdf2-sha256"));
-    QVERIFY2(parts[1].toInt() >= 100000, qPrintable(m_stored));
+    QVERIFY2(parts[1].toInt() >= 600000, qPrintable(m_stored));
 }
 
 void tst_Password::verifies_data()
@@ -49,7 +51,7 @@ void tst_Password::verifies()
 void tst_Password::refusesTampered_data()
 {
     QTest::addColumn<QString>("stored");
-    const QStringList p = hashPassword(QStringLiteral("demo")).split(QLatin1Char('$'));
+    const QStringList p = m_stored.split(QLatin1Char('$'));
     auto join = [](QStringList parts) { return parts.join(QLatin1Char('$')); };
     QStringList changedHash = p;
     changedHash[3][0] = changedHash[3][0] == QLatin1Char('A') ? QLatin1Char('B') : QLatin1Char('A');
@@ -103,6 +105,28 @@ void tst_Password::readsStandardPbkdf2()
             .arg(QString::fromLatin1(QByteArray("salt").toBase64()), QString::fromLatin1(key.toBase64()));
     QVERIFY(verifyPassword(QStringLiteral("password"), stored));
     QVERIFY(!verifyPassword(QStringLiteral("passwore"), stored));
+}
+
+void tst_Password::weakerHashesNeedRehash_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<bool>("rehash");
+    const QStringList p = m_stored.split(QLatin1Char('$'));
+    const auto withIterations = [&](const char* count) {
+        QStringList parts = p;
+        parts[1] = QString::fromLatin1(count);
+        return parts.join(QLatin1Char('$'));
+    };
+    QTest::newRow("made now") << m_stored << false;
+    QTest::newRow("an earlier build's 100,000 iterations") << withIterations("100000") << true;
+    QTest::newRow("one iteration short") << withIterations("599999") << true;
+    QTest::newRow("more than now") << withIterations("1000000") << false;
+}
+
+void tst_Password::weakerHashesNeedRehash()
+{
+    QFETCH(QString, stored);
+    QTEST(needsRehash(stored), "rehash");
 }
 
 QTEST_GUILESS_MAIN(tst_Password)

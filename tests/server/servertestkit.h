@@ -2,7 +2,9 @@
 #pragma once
 
 #include "httpserver.h"
+#include "signingkey.h"
 #include "testdb.h"
+#include "tokensigner.h"
 
 #include <password.h>
 
@@ -13,6 +15,7 @@
 #include <QJsonObject>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QTemporaryDir>
 #include <QThread>
 #include <memory>
 #include <thread>
@@ -79,11 +82,17 @@ inline void loadFixture(QSqlDatabase& db)
         if (!q.exec(QString::fromUtf8(statement)))
             QFAIL(qPrintable(q.lastError().text()));
     }
+    // One derivation per test process: the fixture's password is no secret.
+    static const QString demoHash = provision::hashPassword(QStringLiteral("demo"));
     QSqlQuery op(db);
     op.prepare(QStringLiteral(
         "INSERT INTO OPERADOR (CDOPERADOR, NMOPERADOR, DSSENHA, IDATIVO) VALUES ('demo', 'Operador', ?, 'S')"));
-    op.addBindValue(provision::hashPassword(QStringLiteral("demo")));
+    op.addBindValue(demoHash);
     QVERIFY2(op.exec(), qPrintable(op.lastError().text()));
+    QSqlQuery rights(db);
+    QVERIFY2(
+        rights.exec(QStringLiteral("INSERT INTO OPERFILI (CDOPERADOR, CDFILIAL) SELECT 'demo', CDFILIAL FROM FILIAL")),
+        qPrintable(rights.lastError().text()));
 }
 
 // Every row of a table (or query) as text, in a stable order: equal snapshots mean nothing changed.
@@ -140,16 +149,21 @@ inline QJsonObject destinationPacket(const QStringList& marked, const QStringLis
     return QJsonObject{{"columns", columns}, {"rows", rows}};
 }
 
-// A server of this process on a free loopback port, stopped by the destructor.
+// A server of this process on a free loopback port, with a signing key of its own; stopped by the destructor.
 class RunningServer {
 public:
     explicit RunningServer(const QString& url, std::size_t bodyLimit = 32u * 1024u * 1024u, int threads = 4)
+        : RunningServer(optionsFor(url, bodyLimit, threads))
+    {}
+
+    explicit RunningServer(server::ServerOptions options)
     {
-        server::ServerOptions options;
-        options.databaseUrl = url;
         options.port = 0;
-        options.bodyLimit = bodyLimit;
-        options.threads = threads;
+        if (options.keyFile.isEmpty()) {
+            options.keyFile = m_keyDir.filePath(QStringLiteral("server.key"));
+            server::createSigningKey(options.keyFile);
+        }
+        m_keyFile = options.keyFile;
         m_server = std::make_unique<server::HttpServer>(options);
         m_port = m_server->bind();
         m_thread = std::thread([this] { m_server->serve(); });
@@ -163,8 +177,23 @@ public:
     }
     int port() const { return m_port; }
     bool isRunning() const { return m_server->isRunning(); }
+    QString keyFile() const { return m_keyFile; }
+    // Signs as the server does, for tokens a client could not have been given.
+    server::TokenSigner signer() const { return server::TokenSigner(server::readSigningKey(m_keyFile)); }
+
+    static server::ServerOptions optionsFor(const QString& url, std::size_t bodyLimit = 32u * 1024u * 1024u,
+                                            int threads = 4)
+    {
+        server::ServerOptions o;
+        o.databaseUrl = url;
+        o.bodyLimit = bodyLimit;
+        o.threads = threads;
+        return o;
+    }
 
 private:
+    QTemporaryDir m_keyDir;
+    QString m_keyFile;
     std::unique_ptr<server::HttpServer> m_server;
     std::thread m_thread;
     int m_port = 0;
@@ -173,6 +202,7 @@ private:
 struct HttpAnswer {
     int status = 0; // 0: no answer
     QJsonObject body;
+    httplib::Headers headers;
 };
 
 // A blocking client for one request; a fresh connection each time, as independent callers would use.
@@ -187,7 +217,7 @@ inline HttpAnswer post(int port, const std::string& path, const QByteArray& body
         client.Post(path.c_str(), headers, body.constData(), std::size_t(body.size()), "application/json");
     if (!result)
         return {};
-    return {result->status, QJsonDocument::fromJson(QByteArray::fromStdString(result->body)).object()};
+    return {result->status, QJsonDocument::fromJson(QByteArray::fromStdString(result->body)).object(), result->headers};
 }
 
 inline QByteArray json(const QJsonObject& object)
@@ -195,9 +225,10 @@ inline QByteArray json(const QJsonObject& object)
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
-inline QString login(int port)
+inline QString login(int port, const QString& user = QStringLiteral("demo"),
+                     const QString& password = QStringLiteral("demo"))
 {
-    return post(port, "/login", json({{"user", "demo"}, {"password", "demo"}})).body.value("token").toString();
+    return post(port, "/login", json({{"user", user}, {"password", password}})).body.value("token").toString();
 }
 
 inline QByteArray callBody(const QString& method, const QJsonArray& args)

@@ -64,6 +64,8 @@ private slots:
     void historyLogAndUndo_data() { addDialectRows(); }
     void historyLogAndUndo();
     void progressOfARunStillGoing();
+    void rightsOfTheOperator_data() { addDialectRows(); }
+    void rightsOfTheOperator();
 };
 
 void tst_History::previewThenIntegrate_data()
@@ -188,6 +190,42 @@ void tst_History::progressOfARunStillGoing()
     const QJsonArray row = progress.body.value("result").toObject().value("rows").toArray().first().toArray();
     QCOMPARE(row.at(0).toString(), QString("Gravando receitas por serviço"));
     QCOMPARE(row.at(2).toInt(), 2);
+}
+
+void tst_History::rightsOfTheOperator()
+{
+    QFETCH(QString, dialect);
+    SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Demo);
+    QSqlDatabase db = tdb.db();
+    const auto as = [&db](const char* op, const QString& method, const QJsonArray& args) {
+        return server::IntgCentralService(db, QLatin1String(op)).call(method, args);
+    };
+    const auto refusedAs = [&](const char* op, const QString& method, const QJsonArray& args) {
+        try {
+            as(op, method, args);
+        } catch (const server::ServiceError& e) {
+            return e.message();
+        }
+        return QString();
+    };
+    as("demo", QStringLiteral("IntgCentral"), {"0001", "P0101001_", "FX", destinationPacket({"0002", "0007"}), "", ""});
+    const qint64 run = rowsOf(db, QStringLiteral("SELECT MAX(NRINTG) FROM INTGCENTRAL")).value(0).toLongLong();
+    const QStringList before = everythingWritten(db);
+
+    // nutri (0007, 0009, 0013) sees nothing of a run from 0001, and may neither preview nor undo there.
+    QCOMPARE(as("nutri", QStringLiteral("ListIntg"), {}).rows().size(), 0);
+    QVERIFY(refusedAs("nutri", QStringLiteral("GetIntgLog"), {run}).contains(QStringLiteral("não encontrada")));
+    QVERIFY(refusedAs("nutri", QStringLiteral("UndoIntg"), {run}).contains(QStringLiteral("0001")));
+    QVERIFY(refusedAs("nutri", QStringLiteral("IntgCentralPreview"),
+                      {"0007", "P0101001_", "FX", destinationPacket({"0009", "0002"}), "", ""})
+                .contains(QStringLiteral("0002")));
+    // consulta may look at its branches' runs but not preview or undo them.
+    QCOMPARE(as("consulta", QStringLiteral("ListIntg"), {}).rows().size(), 1);
+    QVERIFY(!refusedAs("consulta", QStringLiteral("UndoIntg"), {run}).isEmpty());
+    QVERIFY(!refusedAs("consulta", QStringLiteral("IntgCentralPreview"),
+                       {"0001", "P0101001_", "FX", destinationPacket({"0002"}), "", ""})
+                 .isEmpty());
+    QCOMPARE(everythingWritten(db), before);
 }
 
 QTEST_GUILESS_MAIN(tst_History)

@@ -1,5 +1,4 @@
 // The wire protocol over a real loopback server: log-in, tokens, status codes, limits, concurrent runs.
-#include "authservice.h"
 #include "servertestkit.h"
 #include "tokensigner.h"
 
@@ -15,7 +14,12 @@ namespace {
 // What the server logs while it lives, from whichever thread: its lines are part of what a failure must leave.
 class ServerLog {
 public:
-    ServerLog() { s_previous = qInstallMessageHandler(&ServerLog::record); }
+    ServerLog()
+    {
+        QMutexLocker lock(&s_mutex);
+        s_lines.clear();
+        s_previous = qInstallMessageHandler(&ServerLog::record);
+    }
     ~ServerLog() { qInstallMessageHandler(s_previous); }
 
     static QStringList lines()
@@ -53,6 +57,12 @@ private slots:
     void concurrentRunsOnOverlappingDestinations();
     void databaseFailureIsTheServersOwn_data();
     void databaseFailureIsTheServersOwn();
+    void nulInAJsonStringIsRefused_data();
+    void nulInAJsonStringIsRefused();
+    void callerTextCannotForgeALogLine_data() { addDialectRows(); }
+    void callerTextCannotForgeALogLine();
+    void runNumberInTheAnswerAndTheLog_data() { addDialectRows(); }
+    void runNumberInTheAnswerAndTheLog();
 };
 
 void tst_HttpServer::loginAndConnect()
@@ -106,7 +116,7 @@ void tst_HttpServer::refusedCallsChangeNothing()
     const QString token = login(server.port());
     QVERIFY(!token.isEmpty());
 
-    const server::TokenSigner signer(server::AuthService::loadOrCreateSecret(tdb.db()));
+    const server::TokenSigner signer = server.signer();
     const QString expired = signer.issue(QStringLiteral("demo"), QDateTime::currentDateTimeUtc().addSecs(-1));
     const QString forged = server::TokenSigner("another secret")
                                .issue(QStringLiteral("demo"), QDateTime::currentDateTimeUtc().addSecs(3600));
@@ -267,6 +277,85 @@ void tst_HttpServer::databaseFailureIsTheServersOwn()
     const HttpAnswer again = post(server.port(), "/call", run, token);
     QCOMPARE(again.status, 200);
     QVERIFY2(again.body.contains(QLatin1String("result")), QJsonDocument(again.body).toJson().constData());
+}
+
+void tst_HttpServer::nulInAJsonStringIsRefused_data()
+{
+    QTest::addColumn<QString>("dialect");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QByteArray>("body");
+    for (const QString& d : dialects()) {
+        QTest::addRow("%s: log-in name", qPrintable(d))
+            << d << "/login" << QByteArray(R"({"user":"demo\u0000","password":"demo"})");
+        QTest::addRow("%s: call argument", qPrintable(d))
+            << d << "/call"
+            << QByteArray(R"({"server":"Rci06000.rdmIntgCentral","method":"IntgCentral","args":["0001",)"
+                          R"("P0101001_\u0000","FS",{"columns":[],"rows":[]},"",""]})");
+    }
+}
+
+void tst_HttpServer::nulInAJsonStringIsRefused()
+{
+    QFETCH(QString, dialect);
+    QFETCH(QString, path);
+    QFETCH(QByteArray, body);
+    SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
+    loadFixture(tdb.db());
+    const QStringList before = everythingWritten(tdb.db());
+    RunningServer server(tdb.url());
+    const QString token = server.signer().issue(QStringLiteral("demo"), QDateTime::currentDateTimeUtc().addSecs(60));
+    const HttpAnswer answer = post(server.port(), path.toStdString(), body, token);
+    QCOMPARE(answer.status, 400);
+    QCOMPARE(everythingWritten(tdb.db()), before);
+}
+
+void tst_HttpServer::callerTextCannotForgeALogLine()
+{
+    QFETCH(QString, dialect);
+    SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
+    loadFixture(tdb.db());
+    const ServerLog log;
+    RunningServer server(tdb.url());
+    const QString token = server.signer().issue(QStringLiteral("demo"), QDateTime::currentDateTimeUtc().addSecs(60));
+    const QString forged = QStringLiteral("call IntgCentral operator demo 1 ms ok");
+    QCOMPARE(post(server.port(), "/login", json({{"user", "x\n" + forged}, {"password", "x"}})).status, 401);
+    QCOMPARE(post(server.port(), "/call", callBody("Get\r\n" + forged, {}), token).status, 404);
+
+    // Each line the server wrote is one whole message, and none of them starts as the forged one.
+    const QStringList lines = ServerLog::lines();
+    for (const QString& line : lines) {
+        QVERIFY2(!line.contains(QLatin1Char('\n')) && !line.contains(QLatin1Char('\r')), qPrintable(line));
+        QVERIFY2(!line.startsWith(forged), qPrintable(line));
+    }
+    QVERIFY2(!lines.filter(QStringLiteral("login x\\ncall IntgCentral")).isEmpty(), qPrintable(lines.join('|')));
+    QVERIFY2(!lines.filter(QStringLiteral("call Get\\r\\ncall IntgCentral")).isEmpty(), qPrintable(lines.join('|')));
+}
+
+void tst_HttpServer::runNumberInTheAnswerAndTheLog()
+{
+    QFETCH(QString, dialect);
+    SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
+    loadFixture(tdb.db());
+    const ServerLog log;
+    RunningServer server(tdb.url());
+    const QString token = server.signer().issue(QStringLiteral("demo"), QDateTime::currentDateTimeUtc().addSecs(60));
+    const QByteArray run =
+        callBody("IntgCentral", {"0001", "P0101001_", "FS", destinationPacket({"0002", "0005"}), "", ""});
+    for (int i = 0; i < 2; ++i) {
+        const HttpAnswer answer = post(server.port(), "/call", run, token);
+        QCOMPARE(answer.status, 200);
+        QVERIFY(answer.body.contains("result"));
+        const QString recorded = rowsOf(tdb.db(), QStringLiteral("SELECT MAX(NRINTG) FROM INTGCENTRAL")).value(0);
+        QCOMPARE(QString::number(answer.body.value("run").toInteger()), recorded);
+        QVERIFY2(!ServerLog::lines()
+                      .filter(QStringLiteral("call IntgCentral operator demo run %1 ").arg(recorded))
+                      .isEmpty(),
+                 qPrintable(ServerLog::lines().join(QLatin1Char('\n'))));
+    }
+    // A look-up is no run.
+    const HttpAnswer lookup = post(server.port(), "/call", callBody("GetGrupFili", {""}), token);
+    QCOMPARE(lookup.status, 200);
+    QVERIFY(!lookup.body.contains("run"));
 }
 
 QTEST_GUILESS_MAIN(tst_HttpServer)

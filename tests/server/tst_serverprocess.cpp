@@ -10,6 +10,7 @@
 #include <QtTest>
 #include <future>
 #include <signal.h>
+#include <sys/stat.h>
 
 using namespace suite;
 using namespace suite::test;
@@ -62,6 +63,22 @@ bool anotherWriterHolds(QSqlDatabase& db, bool postgres, QString& why)
     return busy;
 }
 
+// "init" of `url` with `data` ("--demo" or "--scale" and its size); a PostgreSQL database gets its key in `keys`.
+QStringList initArguments(const QString& url, const QStringList& data, const QTemporaryDir& keys)
+{
+    QStringList args = QStringList{"init", "--database", url} + data;
+    if (url.startsWith(QLatin1String("postgres")))
+        args << "--key-file" << keys.filePath(QStringLiteral("suite.key"));
+    return args;
+}
+
+// The permission bits of a file: 0600 is its owner's alone.
+int modeOf(const QString& path)
+{
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 0777) : -1;
+}
+
 } // namespace
 
 class tst_ServerProcess : public QObject {
@@ -77,6 +94,9 @@ private slots:
     void killedDuringRunIsAllOrNothing();
     void servesOnlyItsOwnSchema_data() { addDialectRows(); }
     void servesOnlyItsOwnSchema();
+    void signingKeyLivesOutsideTheDatabase_data() { addDialectRows(); }
+    void signingKeyLivesOutsideTheDatabase();
+    void keyCommandNeverReplacesAKey();
 };
 
 void tst_ServerProcess::initTestCase()
@@ -98,6 +118,12 @@ void tst_ServerProcess::commandLineErrors_data()
     QTest::newRow("unknown option") << QStringList{"serve", "--database", "x.db", "--verbose", "yes"};
     QTest::newRow("undo without a run") << QStringList{"undo", "--database", "x.db"};
     QTest::newRow("undo of no number") << QStringList{"undo", "--database", "x.db", "--run", "0"};
+    QTest::newRow("key without a file") << QStringList{"key"};
+    QTest::newRow("key file for undo") << QStringList{"undo", "--database", "x.db", "--run", "1", "--key-file", "k"};
+    QTest::newRow("PostgreSQL served without a key file")
+        << QStringList{"serve", "--database", "postgresql://suite@127.0.0.1:1/suite"};
+    QTest::newRow("PostgreSQL made without a key file")
+        << QStringList{"init", "--database", "postgresql://suite@127.0.0.1:1/suite", "--demo"};
 }
 
 void tst_ServerProcess::commandLineErrors()
@@ -117,11 +143,13 @@ void tst_ServerProcess::servesOnlyItsOwnSchema()
 {
     QFETCH(QString, dialect);
     SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
+    const QTemporaryDir keys;
     const auto run = [&](const QString& command) {
         QStringList args{command, "--database", tdb.url()};
         if (command == QLatin1String("serve"))
             args << "--listen"
-                 << "127.0.0.1:0";
+                 << "127.0.0.1:0"
+                 << "--key-file" << keys.filePath(QStringLiteral("suite.key"));
         QProcess process;
         process.start(serverProgram(), args);
         process.waitForFinished(30000);
@@ -145,15 +173,16 @@ void tst_ServerProcess::initServeAndStop()
     QFETCH(QString, dialect);
     SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Empty);
 
+    const QTemporaryDir keys;
     QProcess init;
-    init.start(serverProgram(), {"init", "--database", tdb.url(), "--scale", "3,5,2"});
+    init.start(serverProgram(), initArguments(tdb.url(), {"--scale", "3,5,2"}, keys));
     QVERIFY(init.waitForFinished(120000));
     QCOMPARE(init.exitCode(), 0);
     QVERIFY(init.readAllStandardOutput().contains("3 branches"));
 
     // A second init on the same database refuses and says why.
     QProcess again;
-    again.start(serverProgram(), {"init", "--database", tdb.url(), "--demo"});
+    again.start(serverProgram(), initArguments(tdb.url(), {"--demo"}, keys));
     QVERIFY(again.waitForFinished(120000));
     QCOMPARE(again.exitCode(), 1);
     QVERIFY(!again.readAllStandardError().isEmpty());
@@ -174,8 +203,9 @@ void tst_ServerProcess::killedDuringRunIsAllOrNothing()
     QFETCH(QString, dialect);
     SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Empty);
     // Quantities differ by branch here, so the run rewrites every recipe line of both kinds.
+    const QTemporaryDir keys;
     QProcess init;
-    init.start(serverProgram(), {"init", "--database", tdb.url(), "--scale", "20,300,10"});
+    init.start(serverProgram(), initArguments(tdb.url(), {"--scale", "20,300,10"}, keys));
     QVERIFY(init.waitForFinished(300000));
     QCOMPARE(init.exitCode(), 0);
 
@@ -248,6 +278,76 @@ void tst_ServerProcess::killedDuringRunIsAllOrNothing()
         QCOMPARE(everythingWritten(tdb.db()), completed);
     ::kill(pid_t(restarted.process().processId()), SIGTERM);
     QVERIFY(restarted.process().waitForFinished(30000));
+}
+
+void tst_ServerProcess::signingKeyLivesOutsideTheDatabase()
+{
+    QFETCH(QString, dialect);
+    const bool postgres = dialect == QLatin1String("postgres");
+    SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Empty);
+    // SQLite: a file init creates itself, not the one the test database opened.
+    const QTemporaryDir dir;
+    const QString url = postgres ? tdb.url() : dir.filePath(QStringLiteral("suite.db"));
+    const QString key = postgres ? dir.filePath(QStringLiteral("suite.key")) : url + QStringLiteral(".key");
+
+    QProcess init;
+    init.start(serverProgram(), initArguments(url, {"--scale", "2,3,1"}, dir));
+    QVERIFY(init.waitForFinished(120000));
+    QVERIFY2(init.exitCode() == 0, init.readAllStandardError().constData());
+    QCOMPARE(modeOf(key), 0600);
+    if (!postgres)
+        QCOMPARE(modeOf(url), 0600);
+
+    // The database never holds the key, before or after a server signed tokens with it.
+    ServerProcess server;
+    QString why = server.start(url, QProcessEnvironment::systemEnvironment(), key);
+    QVERIFY2(why.isEmpty(), qPrintable(why));
+    QVERIFY(!login(server.port()).isEmpty());
+    server.stop();
+    QFile keyFile(key);
+    QVERIFY(keyFile.open(QIODevice::ReadOnly));
+    const QByteArray keyText = keyFile.readAll().trimmed();
+    QCOMPARE(keyText.size(), 64);
+    {
+        const QString name = TestDatabase::uniqueName(QStringLiteral("check"));
+        QSqlDatabase db = db::openDatabase(url, name);
+        QCOMPARE(rowsOf(db, QStringLiteral("SELECT CDCHAVE FROM CONFIGSERV")), QStringList{"VERSAO_ESQUEMA"});
+        for (const QString& value : rowsOf(db, QStringLiteral("SELECT VLCHAVE FROM CONFIGSERV")))
+            QVERIFY(!value.contains(QString::fromLatin1(keyText), Qt::CaseInsensitive));
+        db = QSqlDatabase();
+        db::closeDatabase(name);
+    }
+
+    // A key other users may read is refused, and the server says how to mend it.
+    QVERIFY(keyFile.setPermissions(keyFile.permissions() | QFileDevice::ReadOther));
+    QProcess serve;
+    serve.start(serverProgram(), {"serve", "--database", url, "--listen", "127.0.0.1:0", "--key-file", key});
+    QVERIFY(serve.waitForFinished(30000));
+    QCOMPARE(serve.exitCode(), 1);
+    const QString said = QString::fromUtf8(serve.readAllStandardError());
+    QVERIFY2(said.contains(QLatin1String("chmod 600")), qPrintable(said));
+}
+
+void tst_ServerProcess::keyCommandNeverReplacesAKey()
+{
+    const QTemporaryDir dir;
+    const QString key = dir.filePath(QStringLiteral("suite.key"));
+    const auto make = [&] {
+        QProcess process;
+        process.start(serverProgram(), {"key", "--key-file", key});
+        process.waitForFinished(30000);
+        return process.exitCode();
+    };
+    QCOMPARE(make(), 0);
+    QCOMPARE(modeOf(key), 0600);
+    QFile file(key);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray first = file.readAll();
+    file.close();
+    // Every server of the database signs with this key: a second "key" must not pull it from under them.
+    QCOMPARE(make(), 1);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), first);
 }
 
 QTEST_GUILESS_MAIN(tst_ServerProcess)

@@ -115,7 +115,8 @@ CREATE TABLE OPERADOR (
   CDOPERADOR  VARCHAR NOT NULL PRIMARY KEY,
   NMOPERADOR  VARCHAR NOT NULL,
   DSSENHA     VARCHAR NOT NULL,
-  IDATIVO     VARCHAR NOT NULL DEFAULT 'S' CHECK (IDATIVO IN ('S','N'))
+  IDATIVO     VARCHAR NOT NULL DEFAULT 'S' CHECK (IDATIVO IN ('S','N')),
+  IDPERFIL    VARCHAR NOT NULL DEFAULT 'I' CHECK (IDPERFIL IN ('I','C'))  -- I: integrates; C: may only consult
 )
 ;
 CREATE TABLE OPERFILI (
@@ -191,7 +192,7 @@ $$
 ;
 GRANT SELECT ON ALL TABLES IN SCHEMA public TO suite_consulta
 ;
--- Password hashes and the key that signs the service's tokens stay with the server.
+-- Password hashes and the server's own settings stay with the server.
 REVOKE SELECT ON OPERADOR, CONFIGSERV FROM suite_consulta
 ;
 DO $$

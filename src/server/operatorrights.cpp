@@ -1,0 +1,81 @@
+#include "operatorrights.h"
+#include "servererrors.h"
+
+#include <sqlrunner.h>
+
+namespace suite::server {
+
+namespace {
+
+QString refusal(const QString& branch, const QString& role)
+{
+    return QStringLiteral("Operador sem permissão de acesso à filial %1 %2.").arg(role, branch.left(20));
+}
+
+} // namespace
+
+OperatorRights::OperatorRights(const db::SqlRunner& sql, QString code)
+    : m_sql(sql)
+    , m_code(std::move(code))
+{}
+
+QString OperatorRights::profile() const
+{
+    return m_sql
+        .value(QStringLiteral("ler o operador"),
+               QStringLiteral("SELECT IDPERFIL FROM OPERADOR WHERE CDOPERADOR = :operador AND IDATIVO = 'S'"), binds())
+        .toString();
+}
+
+void OperatorRights::requireActive() const
+{
+    if (profile().isEmpty())
+        throw RequestError(401, QStringLiteral("the token's operator does not exist or is inactive"));
+}
+
+void OperatorRights::requireIntegration() const
+{
+    const QString p = profile();
+    if (p.isEmpty())
+        throw RequestError(401, QStringLiteral("the token's operator does not exist or is inactive"));
+    if (p != QLatin1String("I"))
+        throw ServiceError(
+            QStringLiteral("O operador %1 tem perfil de consulta: pode consultar, mas não integrar receitas.")
+                .arg(m_code.left(20)));
+}
+
+void OperatorRights::requireBranch(const QString& branch, const QString& role) const
+{
+    QVariantMap values = binds();
+    values.insert(QStringLiteral(":filial"), branch);
+    const bool allowed = m_sql.number(QStringLiteral("verificar as filiais do operador"),
+                                      QStringLiteral("SELECT COUNT(*) FROM FILIAL f WHERE f.CDFILIAL = :filial AND %1")
+                                          .arg(allows(QStringLiteral("f.CDFILIAL"))),
+                                      values) > 0;
+    if (!allowed)
+        throw ServiceError(refusal(branch, role));
+}
+
+void OperatorRights::requireBranches(const QString& branches, const QString& role) const
+{
+    const QVariant refused = m_sql.value(QStringLiteral("verificar as filiais do operador"),
+                                         QStringLiteral("SELECT MIN(b.CDFILIAL) FROM (%1) b WHERE NOT %2")
+                                             .arg(branches, allows(QStringLiteral("b.CDFILIAL"))),
+                                         binds());
+    if (!refused.isNull())
+        throw ServiceError(refusal(refused.toString(), role));
+}
+
+QString OperatorRights::allows(const QString& column)
+{
+    return QStringLiteral("EXISTS (SELECT 1 FROM OPERFILI o JOIN OPERADOR op ON op.CDOPERADOR = o.CDOPERADOR"
+                          " WHERE o.CDOPERADOR = :operador AND op.IDATIVO = 'S' AND o.CDFILIAL = %1)")
+        .arg(column);
+}
+
+QVariantMap OperatorRights::binds() const
+{
+    return {{QStringLiteral(":operador"), m_code}};
+}
+
+} // namespace suite::server
