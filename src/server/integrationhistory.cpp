@@ -1,6 +1,7 @@
 // IntegrationHistory: the runs the service recorded.
 #include "integrationhistory.h"
 #include "operatorrights.h"
+#include "runlog.h"
 
 #include <sqlrunner.h>
 
@@ -11,22 +12,6 @@ namespace suite::server {
 using wire::Column;
 using wire::ColumnType;
 using wire::Packet;
-
-namespace {
-
-// A timestamp column as the log shows times; "" for none.
-QString timeText(const QVariant& value)
-{
-    if (value.isNull())
-        return {};
-    const QDateTime moment =
-        value.typeId() == QMetaType::QDateTime
-            ? value.toDateTime()
-            : QDateTime::fromString(value.toString().left(19).replace(QLatin1Char(' '), QLatin1Char('T')), Qt::ISODate);
-    return moment.isValid() ? moment.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")) : value.toString();
-}
-
-} // namespace
 
 IntegrationHistory::IntegrationHistory(QSqlDatabase db, QString operatorCode)
     : m_db(std::move(db))
@@ -70,9 +55,10 @@ Packet IntegrationHistory::list() const
         const QVariant undone = q.value(2);
         result.addRow({q.value(0).toLongLong(), q.value(1).toString(),
                        undone.isNull() ? QVariant() : QVariant(undone.toLongLong()), q.value(3).toString(),
-                       timeText(q.value(4)), timeText(q.value(5)), q.value(6).toString(), q.value(7).toString(),
-                       qint64(destinations.count(QLatin1Char('_'))), destinations, q.value(9).toLongLong(),
-                       q.value(10).toLongLong(), q.value(11).toLongLong(), timeText(q.value(12))});
+                       RunLog::timeText(q.value(4)), RunLog::timeText(q.value(5)), q.value(6).toString(),
+                       q.value(7).toString(), qint64(destinations.count(QLatin1Char('_'))), destinations,
+                       q.value(9).toLongLong(), q.value(10).toLongLong(), q.value(11).toLongLong(),
+                       RunLog::timeText(q.value(12))});
     }
     return result;
 }

@@ -10,20 +10,18 @@
 
 namespace suite::server {
 
-namespace {
-
-QString logTime(const QVariant& value)
+QString RunLog::timeText(const QVariant& stored)
 {
-    if (value.isNull())
+    if (stored.isNull())
         return {};
+    // SQLite keeps the text it was given; PostgreSQL hands back a timestamp.
     const QDateTime moment =
-        value.typeId() == QMetaType::QDateTime
-            ? value.toDateTime()
-            : QDateTime::fromString(value.toString().left(19).replace(QLatin1Char(' '), QLatin1Char('T')), Qt::ISODate);
-    return moment.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
+        stored.typeId() == QMetaType::QDateTime
+            ? stored.toDateTime()
+            : QDateTime::fromString(stored.toString().left(19).replace(QLatin1Char(' '), QLatin1Char('T')),
+                                    Qt::ISODate);
+    return moment.isValid() ? moment.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")) : stored.toString();
 }
-
-} // namespace
 
 wire::Packet RunLog::rows(qint64 run) const
 {
@@ -35,8 +33,8 @@ wire::Packet RunLog::rows(qint64 run) const
                   ofRun);
     if (!head.next())
         throw ServiceError(QStringLiteral("Integração %1 não encontrada.").arg(run));
-    const QString start = logTime(head.value(0));
-    const QString end = logTime(head.value(1));
+    const QString start = timeText(head.value(0));
+    const QString end = timeText(head.value(1));
     const QString source = head.value(2).toString();
     const QString sourceName = head.value(3).toString();
     head.finish();

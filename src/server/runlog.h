@@ -20,6 +20,9 @@ public:
     // an unknown run.
     wire::Packet rows(qint64 run) const;
 
+    // A moment of the history as the log shows it, "dd/MM/yyyy HH:mm:ss"; "" for none.
+    static QString timeText(const QVariant& stored);
+
 private:
     const db::SqlRunner& m_sql;
 };
