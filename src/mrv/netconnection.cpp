@@ -8,9 +8,12 @@
 
 #include <arguments.h>
 
+#include <QCoreApplication>
 #include <QJsonArray>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
+#include <QPointer>
+#include <QThread>
 
 namespace mrv {
 
@@ -27,6 +30,20 @@ QNetworkAccessManager* newManager(QObject* parent)
     // The application server sits on the LAN or loopback: never through a proxy.
     manager->setProxy(QNetworkProxy::NoProxy);
     return manager;
+}
+
+// Every connection object of the desktop (one per screen) and the log-in post through one manager, so their calls
+// share one kept-alive connection to the server instead of each opening its own. Only for the application's thread,
+// which owns it; another thread's connection keeps a manager of its own.
+QNetworkAccessManager* sharedManager()
+{
+    static QPointer<QNetworkAccessManager> shared;
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() != app->thread())
+        return nullptr;
+    if (!shared)
+        shared = newManager(app);
+    return shared;
 }
 
 // HTTP statuses other than 200, said in the user's words; the server's own (technical)
@@ -66,6 +83,8 @@ TNetConnection::~TNetConnection() = default;
 
 QNetworkAccessManager* TNetConnection::manager()
 {
+    if (QNetworkAccessManager* shared = sharedManager())
+        return shared;
     if (!m_manager)
         m_manager = newManager(this);
     return m_manager;
@@ -144,7 +163,9 @@ LoginResult TNetConnection::login(const QString& host, int port, const QString& 
                                   int timeoutMs)
 {
     QObject owner;
-    QNetworkAccessManager* manager = newManager(&owner);
+    QNetworkAccessManager* manager = sharedManager();
+    if (!manager)
+        manager = newManager(&owner);
     const HttpAnswer answer =
         Internal::postJson(*manager, Internal::serverUrl(host, port, QStringLiteral("/login")),
                            {{QStringLiteral("user"), user}, {QStringLiteral("password"), password}}, {},
