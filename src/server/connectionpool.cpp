@@ -140,13 +140,6 @@ bool ConnectionPool::stopping() const
     return m_stopping;
 }
 
-int ConnectionPool::openFrom(const std::string& address) const
-{
-    std::lock_guard lock(m_mutex);
-    const auto found = m_openFrom.find(address);
-    return found == m_openFrom.end() ? 0 : found->second;
-}
-
 void ConnectionPool::closeLocked(int socket)
 {
     const auto found = m_addressOf.find(socket);

@@ -39,9 +39,6 @@ public:
     void close(int socket);
     bool stopping() const;
 
-    // For tests and logs: connections open (being served or idle) from one address.
-    int openFrom(const std::string& address) const;
-
 private:
     struct Parked {
         std::chrono::steady_clock::time_point closeAt;

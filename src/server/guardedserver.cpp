@@ -7,6 +7,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -209,20 +210,17 @@ GuardedServer::~GuardedServer()
     stop();
 }
 
-int GuardedServer::openFrom(const std::string& address) const
-{
-    const ConnectionPool* pool = m_pool;
-    return pool && is_running() ? pool->openFrom(address) : 0;
-}
-
 bool GuardedServer::process_and_close_socket(socket_t sock)
 {
     ConnectionPool* pool = m_pool;
+    if (pool->stopping()) {
+        ::close(sock);
+        return false;
+    }
     setNoDelay(sock);
     if (!pool->admit(sock)) {
-        if (!pool->stopping())
-            qCInfo(lcServer).noquote() << "connection from" << QString::fromStdString(peerAddress(sock))
-                                       << "refused: it has" << m_limits.perAddress << "open";
+        qCInfo(lcServer).noquote() << "connection from" << QString::fromStdString(peerAddress(sock))
+                                   << "refused: that address has" << m_limits.perAddress << "open";
         refuse(sock);
         return false;
     }

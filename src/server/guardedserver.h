@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <string>
 
 namespace suite::server {
 
@@ -27,9 +26,6 @@ class GuardedServer : public httplib::Server {
 public:
     explicit GuardedServer(ConnectionLimits limits);
     ~GuardedServer() override;
-
-    // Connections open from one client address (being served or idle); 0 when the server is not listening.
-    int openFrom(const std::string& address) const;
 
 private:
     bool process_and_close_socket(socket_t sock) override;
