@@ -16,6 +16,11 @@
 #include <QJsonObject>
 #include <QMutex>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -42,6 +47,7 @@ struct Options {
     int seconds = 60;
     int headOffice = 10; // of the clients, those who also run integrations
     int thinkMs = 100;   // mean pause between one user's requests
+    int slow = 0;        // clients that send a header byte every 3 s all along, from addresses of their own
 };
 
 struct Sample {
@@ -205,6 +211,72 @@ private:
     QString m_source;
 };
 
+// Connections that never finish their request: a header byte every 3 s, and a new connection when the server drops
+// one, as a client that wants to hold the server would.
+class SlowClients {
+public:
+    SlowClients(const Options& o, std::chrono::steady_clock::time_point until)
+        : m_options(o)
+        , m_until(until)
+    {
+        if (o.slow > 0)
+            m_thread = std::thread([this] { run(); });
+    }
+    ~SlowClients()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    int dropped() const { return m_dropped; }
+
+private:
+    int open(int i) const
+    {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        ::inet_pton(AF_INET, qPrintable(QStringLiteral("127.0.3.%1").arg(1 + i % 250)), &local.sin_addr);
+        sockaddr_in server{};
+        server.sin_family = AF_INET;
+        server.sin_port = htons(quint16(m_options.port));
+        ::inet_pton(AF_INET, qPrintable(m_options.host), &server.sin_addr);
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof(local)) != 0 ||
+            ::connect(fd, reinterpret_cast<sockaddr*>(&server), sizeof(server)) != 0) {
+            ::close(fd);
+            return -1;
+        }
+        static const char start[] = "POST /call HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: ";
+        ::send(fd, start, sizeof(start) - 1, MSG_NOSIGNAL);
+        return fd;
+    }
+
+    void run()
+    {
+        std::vector<int> fds(std::size_t(m_options.slow), -1);
+        while (std::chrono::steady_clock::now() < m_until) {
+            for (std::size_t i = 0; i < fds.size(); ++i) {
+                if (fds[i] >= 0 && ::send(fds[i], "a", 1, MSG_NOSIGNAL) != 1) {
+                    ::close(fds[i]);
+                    fds[i] = -1;
+                    ++m_dropped;
+                }
+                if (fds[i] < 0)
+                    fds[i] = open(int(i));
+            }
+            std::this_thread::sleep_for(std::chrono::seconds(3));
+        }
+        for (const int fd : fds) {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    }
+
+    const Options& m_options;
+    const std::chrono::steady_clock::time_point m_until;
+    std::atomic<int> m_dropped{0};
+    std::thread m_thread;
+};
+
 double percentile(std::vector<double> values, double p)
 {
     if (values.empty())
@@ -307,11 +379,20 @@ int run(const Options& o)
     QElapsedTimer wall;
     wall.start();
     std::vector<std::thread> threads;
-    for (std::size_t i = 0; i < users.size(); ++i)
-        threads.emplace_back([&, i] { users[i]->work(until, samples[i]); });
-    for (std::thread& t : threads)
-        t.join();
+    int slowDropped = 0;
+    {
+        const SlowClients slow(o, until);
+        for (std::size_t i = 0; i < users.size(); ++i)
+            threads.emplace_back([&, i] { users[i]->work(until, samples[i]); });
+        for (std::thread& t : threads)
+            t.join();
+        slowDropped = slow.dropped();
+    }
     const double elapsed = wall.nsecsElapsed() / 1e9;
+    if (o.slow > 0)
+        std::printf("%d slow clients (a header byte every 3 s) alongside; the server dropped their connections %d"
+                    " times\n",
+                    o.slow, slowDropped);
 
     std::map<QString, std::vector<double>> byMethod;
     std::map<QString, int> errors;
@@ -367,7 +448,9 @@ int main(int argc, char* argv[])
     const QCommandLineOption seconds(QStringLiteral("seconds"), QStringLiteral("duration (60)"), QStringLiteral("S"));
     const QCommandLineOption think(QStringLiteral("think"), QStringLiteral("mean pause (100 ms)"),
                                    QStringLiteral("MS"));
-    parser.addOptions({server, database, clients, seconds, think});
+    const QCommandLineOption slow(QStringLiteral("slow"), QStringLiteral("slow clients alongside (0)"),
+                                  QStringLiteral("N"));
+    parser.addOptions({server, database, clients, seconds, think, slow});
     parser.process(app);
     Options o;
     const QString address = parser.value(server);
@@ -382,9 +465,11 @@ int main(int argc, char* argv[])
         o.seconds = parser.value(seconds).toInt();
     if (parser.isSet(think))
         o.thinkMs = parser.value(think).toInt();
+    if (parser.isSet(slow))
+        o.slow = parser.value(slow).toInt();
     if (o.database.isEmpty() || o.port <= 0 || o.clients <= 0 || o.seconds <= 0) {
         std::fprintf(stderr, "usage: load_bench --server HOST:PORT --database DB [--clients N] [--seconds S]"
-                             " [--think MS]\n(bench/load starts a demo server and runs it)\n");
+                             " [--think MS] [--slow N]\n(bench/load starts a demo server and runs it)\n");
         return 2;
     }
     try {
