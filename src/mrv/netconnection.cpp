@@ -63,6 +63,9 @@ QNetworkAccessManager* sharedManager()
         throw Exception(notFound);
     case 413:
         throw Exception(QStringLiteral("Os dados enviados excedem o limite aceito pelo servidor de aplicação."));
+    case 503: // too many connections from this machine's address: nothing broke, it passes
+        throw Exception(QStringLiteral("O servidor de aplicação está ocupado atendendo outras conexões deste endereço. "
+                                       "Tente novamente em instantes."));
     default:
         break;
     }

@@ -1,5 +1,6 @@
-// The desktop keeps one connection to the application server alive for all its calls: the log-in's and every
-// screen's, one after another.
+// The desktop's connection to the application server: one kept alive for all its calls, the log-in's and every
+// screen's, one after another; and a server that turns a connection away as one too many is said to be busy.
+#include "errors.h"
 #include "logincontext.h"
 #include "netconnection.h"
 #include "serverprocess.h"
@@ -49,6 +50,7 @@ class tst_KeepAlive : public QObject {
     Q_OBJECT
 private slots:
     void callsShareOneConnection();
+    void busyServerIsSaidSo();
 };
 
 void tst_KeepAlive::callsShareOneConnection()
@@ -82,6 +84,33 @@ void tst_KeepAlive::callsShareOneConnection()
         QVERIFY(second.call("GetFiliGrup", {"T", "0001"}).contains("result"));
     }
     QCOMPARE(relay.connections(), 1);
+}
+
+void tst_KeepAlive::busyServerIsSaidSo()
+{
+    if (!QFileInfo::exists(suite::test::ServerProcess::program()))
+        QSKIP(qPrintable("no application server binary at " + suite::test::ServerProcess::program()));
+    suite::test::ServerProcess server;
+    const QString why = server.startDemo();
+    QVERIFY2(why.isEmpty(), qPrintable(why));
+
+    // This machine's address holds every connection the server allows one address: requests begun, not finished.
+    std::vector<std::unique_ptr<QTcpSocket>> held;
+    for (int i = 0; i < 16; ++i) {
+        held.push_back(std::make_unique<QTcpSocket>());
+        held.back()->connectToHost(QHostAddress::LocalHost, quint16(server.port()));
+        QVERIFY(held.back()->waitForConnected(10000));
+        held.back()->write("POST /login HTTP/1.1\r\nHost: 127.0.0.1\r\n");
+        QVERIFY(held.back()->waitForBytesWritten(10000));
+    }
+
+    QString message;
+    try {
+        TNetConnection::login("127.0.0.1", server.port(), "demo", "demo");
+    } catch (const mrv::Exception& e) {
+        message = e.message();
+    }
+    QVERIFY2(message.contains(QStringLiteral("ocupado")), qPrintable(message));
 }
 
 QTEST_MAIN(tst_KeepAlive)
