@@ -62,16 +62,22 @@ QList<Statement> tracedStatements(const QByteArray& said, const QString& from = 
     return statements;
 }
 
-// `count` of the statements, evenly spread from the first to the last.
-QList<qsizetype> spread(qsizetype statements, int count)
+// `count` statements of `statements`: the commit, the one just before it, and the rest evenly spread over the
+// others from the first to the last.
+QList<qsizetype> crashPointsOf(qsizetype statements, qsizetype commit, int count)
 {
-    QList<qsizetype> chosen;
-    for (int i = 0; i < count; ++i) {
-        const qsizetype index =
-            count == 1 ? statements - 1 : qsizetype(qRound64(double(i) * (statements - 1) / (count - 1)));
-        if (chosen.isEmpty() || chosen.last() != index)
-            chosen.append(index);
+    QList<qsizetype> chosen{commit};
+    if (commit > 0)
+        chosen << commit - 1;
+    QList<qsizetype> others;
+    for (qsizetype i = 0; i < statements; ++i) {
+        if (!chosen.contains(i))
+            others << i;
     }
+    const qsizetype wanted = std::min<qsizetype>(count - chosen.size(), others.size());
+    for (qsizetype j = 0; j < wanted; ++j)
+        chosen << others.at(wanted == 1 ? 0 : qRound64(double(j) * double(others.size() - 1) / double(wanted - 1)));
+    std::sort(chosen.begin(), chosen.end());
     return chosen;
 }
 
@@ -197,12 +203,7 @@ void tst_CrashPoints::killAt(
             commit = i;
     }
     QVERIFY2(commit >= 0, "the traced work did not commit");
-    // The last statement before the commit and the commit itself are always among them.
-    QList<qsizetype> chosen = spread(statements.size(), std::max(2, points - 2));
-    chosen << commit - 1 << commit;
-    std::sort(chosen.begin(), chosen.end());
-    chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
-    for (const qsizetype index : std::as_const(chosen)) {
+    for (const qsizetype index : crashPointsOf(statements.size(), commit, points)) {
         const Statement& point = statements.at(index);
         TestDatabase copy(TestDatabase::CopyOf{original});
         QVERIFY2(copy.isOpen(), qPrintable(copy.error()));
