@@ -17,9 +17,14 @@
 #include <QJsonArray>
 #include <QSqlQuery>
 
+#include <QFile>
+
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <sys/resource.h>
+#include <thread>
 #include <vector>
 
 using namespace suite;
@@ -107,6 +112,48 @@ void settle(const db::SqlRunner& sql)
     }
 }
 
+// The process's resident memory (VmRSS) in MB, 0 when /proc does not say.
+double residentMb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
+    }
+    return 0;
+}
+
+// The highest resident memory while it lives, read every 50 ms: whether a run's memory grows with its size.
+class MemoryWatch {
+public:
+    MemoryWatch()
+        : m_before(residentMb())
+        , m_thread([this] {
+            while (!m_done) {
+                m_peak = std::max(m_peak.load(), residentMb());
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+        })
+    {}
+    ~MemoryWatch() { finish(); }
+    void finish()
+    {
+        m_done = true;
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    double before() const { return m_before; }
+    double peak() const { return m_peak; }
+
+private:
+    const double m_before;
+    std::atomic<bool> m_done{false};
+    std::atomic<double> m_peak{0};
+    std::thread m_thread;
+};
+
 double median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
@@ -158,14 +205,18 @@ int run(const Options& o)
         server::IntegrationRun integration(db, QStringLiteral("demo"));
         settle(sql);
         timer.restart();
+        MemoryWatch memory;
         integration.run(request);
         const double integrationTime = seconds(timer);
+        memory.finish();
         const server::IntegrationCounts counts = integration.counts();
         lastRun = counts.run;
         std::printf("round %d: integration of %d dishes x %lld destinations, %d lines replaced, %d written,"
                     " %d observations: %.2f s, %.0f rows/s\n",
                     round, int(request.dishes.size()), qint64(request.destinations.size()), counts.deleted,
                     counts.inserted, counts.observations, integrationTime, counts.inserted / integrationTime);
+        std::printf("round %d: resident memory %.0f MB before the run, at most %.0f MB during it, %.0f MB after\n",
+                    round, memory.before(), memory.peak(), residentMb());
         std::fflush(stdout);
 
         // The same rows, copied by one statement into a new table of RECEITA's shape, in one transaction with

@@ -3,8 +3,10 @@
 #include "logging.h"
 
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QSqlError>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -22,15 +24,37 @@ namespace {
         QStringLiteral("%1: %2").arg(purpose, detail.isEmpty() ? QStringLiteral("unknown database error") : detail));
 }
 
-// For tests that kill the server at a known point of a run: with SUITE_TEST_PAUSE_AT set to a statement's purpose,
-// the thread that has just run that statement says "paused at PURPOSE" on stderr and then waits, inside its
-// transaction, until the process is killed. Unset (always, outside tests), nothing changes.
-void pauseIfAsked(const QString& purpose)
+// For tests that kill a process at a known point of a run, chosen among the statements it runs. With
+// SUITE_TEST_TRACE_STATEMENTS set, every statement says "ran PURPOSE" on stderr once it has run. With
+// SUITE_TEST_PAUSE_AT set to PURPOSE or PURPOSE#N, the thread that has just run that statement (its N-th run in
+// the process, counted from 1) says "paused at PURPOSE[#N]" on stderr and then waits, inside its transaction, until
+// the process is killed. Unset (always, outside tests), nothing changes.
+struct TestHooks {
+    bool trace = qEnvironmentVariableIsSet("SUITE_TEST_TRACE_STATEMENTS");
+    QString pauseAt = qEnvironmentVariable("SUITE_TEST_PAUSE_AT");
+    QString purpose;
+    int occurrence = 1;
+    std::atomic<int> seen{0};
+
+    TestHooks()
+    {
+        static const QRegularExpression numbered(QStringLiteral("^(.*)#(\\d+)$"));
+        const QRegularExpressionMatch match = numbered.match(pauseAt);
+        purpose = match.hasMatch() ? match.captured(1) : pauseAt;
+        occurrence = match.hasMatch() ? match.captured(2).toInt() : 1;
+    }
+};
+
+void testHooks(const QString& purpose)
 {
-    static const QString pauseAt = qEnvironmentVariable("SUITE_TEST_PAUSE_AT");
-    if (pauseAt.isEmpty() || purpose != pauseAt)
+    static TestHooks hooks;
+    if (hooks.trace) {
+        std::fprintf(stderr, "ran %s\n", purpose.toUtf8().constData());
+        std::fflush(stderr);
+    }
+    if (hooks.pauseAt.isEmpty() || purpose != hooks.purpose || hooks.seen.fetch_add(1) + 1 != hooks.occurrence)
         return;
-    std::fprintf(stderr, "paused at %s\n", purpose.toUtf8().constData());
+    std::fprintf(stderr, "paused at %s\n", hooks.pauseAt.toUtf8().constData());
     std::fflush(stderr);
     for (;;)
         std::this_thread::sleep_for(std::chrono::hours(1));
@@ -39,7 +63,7 @@ void pauseIfAsked(const QString& purpose)
 void ran(const QString& purpose, const QElapsedTimer& timer)
 {
     qCDebug(lcDbSql).noquote() << timer.elapsed() << "ms" << purpose;
-    pauseIfAsked(purpose);
+    testHooks(purpose);
 }
 
 } // namespace

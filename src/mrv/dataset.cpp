@@ -173,6 +173,7 @@ void TDataSet::setData(const QJsonObject& packet)
             throw Exception(QStringLiteral("Pacote de dados para %1 com linha incompleta.").arg(objectName()));
         case Packet::Problem::NotAPacket:
         case Packet::Problem::NestedCell:
+        case Packet::Problem::IntegerOutOfRange:
             break;
         }
         throw Exception(QStringLiteral("Pacote de dados inválido para %1.").arg(objectName()));

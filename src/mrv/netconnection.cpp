@@ -8,9 +8,12 @@
 
 #include <arguments.h>
 
+#include <QCoreApplication>
 #include <QJsonArray>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
+#include <QPointer>
+#include <QThread>
 
 namespace mrv {
 
@@ -29,6 +32,25 @@ QNetworkAccessManager* newManager(QObject* parent)
     return manager;
 }
 
+// Every connection object of the desktop (one per screen) and the log-in post through one manager, so their calls
+// share one kept-alive connection to the server instead of each opening its own. Only for the application's thread,
+// which owns it; another thread's connection keeps a manager of its own.
+QNetworkAccessManager* sharedManager()
+{
+    static QPointer<QNetworkAccessManager> shared;
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() != app->thread())
+        return nullptr;
+    if (!shared)
+        shared = newManager(app);
+    return shared;
+}
+
+[[noreturn]] void fail(int status, const QString& message)
+{
+    throw ServerError(status, message);
+}
+
 // HTTP statuses other than 200, said in the user's words; the server's own (technical)
 // detail goes to the log for support.
 [[noreturn]] void raiseStatus(const HttpAnswer& answer, const QString& notFound)
@@ -36,31 +58,37 @@ QNetworkAccessManager* newManager(QObject* parent)
     const QString detail = Internal::serverMessage(answer);
     if (!detail.isEmpty())
         qCWarning(lcMrv).noquote() << "application server answered" << answer.status << detail;
-    const auto fail = [&answer](const QString& message) { throw ServerError(answer.status, message); };
+    const int status = answer.status;
     switch (answer.status) {
     case 400:
-        fail(QStringLiteral("O servidor de aplicação recusou o pedido: dados inválidos ou incompletos."));
+        fail(status, QStringLiteral("O servidor de aplicação recusou o pedido: dados inválidos ou incompletos."));
     case 401:
-        fail(QStringLiteral("Sessão expirada ou inválida no servidor de aplicação. Entre novamente no sistema."));
+        fail(status,
+             QStringLiteral("Sessão expirada ou inválida no servidor de aplicação. Entre novamente no sistema."));
     case 404:
-        fail(notFound);
+        fail(status, notFound);
     case 413:
-        fail(QStringLiteral("Os dados enviados excedem o limite aceito pelo servidor de aplicação."));
+        fail(status, QStringLiteral("Os dados enviados excedem o limite aceito pelo servidor de aplicação."));
     case 429:
         // The server says, in the user's words, how long to wait.
-        fail(detail.isEmpty() ? QStringLiteral("Muitas tentativas de entrada sem sucesso. Aguarde e tente novamente.")
-                              : detail);
+        fail(status, detail.isEmpty()
+                         ? QStringLiteral("Muitas tentativas de entrada sem sucesso. Aguarde e tente novamente.")
+                         : detail);
+    case 503: // too many connections from this machine's address: nothing broke, it passes
+        fail(status, QStringLiteral("O servidor de aplicação está ocupado atendendo outras conexões deste endereço. "
+                                    "Tente novamente em instantes."));
     default:
         break;
     }
     if (answer.status >= 500) {
         // The id the server logged the failure under, for whoever reads its log.
         const QString id = answer.body.value(QLatin1String("error")).toObject().value(QLatin1String("id")).toString();
-        fail(QStringLiteral("Erro interno no servidor de aplicação (HTTP %1%2). Consulte o registro do servidor.")
+        fail(status,
+             QStringLiteral("Erro interno no servidor de aplicação (HTTP %1%2). Consulte o registro do servidor.")
                  .arg(answer.status)
                  .arg(id.isEmpty() ? QString() : QStringLiteral(", ocorrência ") + id.left(16)));
     }
-    fail(QStringLiteral("Resposta inesperada do servidor de aplicação (HTTP %1).").arg(answer.status));
+    fail(status, QStringLiteral("Resposta inesperada do servidor de aplicação (HTTP %1).").arg(answer.status));
 }
 
 } // namespace
@@ -73,6 +101,8 @@ TNetConnection::~TNetConnection() = default;
 
 QNetworkAccessManager* TNetConnection::manager()
 {
+    if (QNetworkAccessManager* shared = sharedManager())
+        return shared;
     if (!m_manager)
         m_manager = newManager(this);
     return m_manager;
@@ -151,7 +181,9 @@ LoginResult TNetConnection::login(const QString& host, int port, const QString& 
                                   int timeoutMs)
 {
     QObject owner;
-    QNetworkAccessManager* manager = newManager(&owner);
+    QNetworkAccessManager* manager = sharedManager();
+    if (!manager)
+        manager = newManager(&owner);
     const HttpAnswer answer =
         Internal::postJson(*manager, Internal::serverUrl(host, port, QStringLiteral("/login")),
                            {{QStringLiteral("user"), user}, {QStringLiteral("password"), password}}, {},

@@ -1,5 +1,6 @@
 #include "httpserver.h"
 #include "apihandler.h"
+#include "databaseworkers.h"
 #include "signingkey.h"
 
 #include <httplib.h>
@@ -41,20 +42,24 @@ struct HttpServer::Private {
         : options(std::move(o))
         , api(options.databaseUrl, TokenSigner(readSigningKey(keyPathOf(options))), options.loginsPerOperator,
               options.loginsPerAddress)
+        , database(options.threads)
+        , http(options.connections)
     {}
     ServerOptions options;
     ApiHandler api;
-    httplib::Server http;
+    // Connection threads wait on clients; these few do the database work, so the connections to the database stay
+    // as many as they are, however many clients wait.
+    DatabaseWorkers database;
+    GuardedServer http;
 };
 
 HttpServer::HttpServer(ServerOptions options)
     : d(std::make_unique<Private>(std::move(options)))
 {
-    const int threads = d->options.threads;
-    d->http.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
     d->http.set_payload_max_length(d->options.bodyLimit);
 
     const ApiHandler& api = d->api;
+    DatabaseWorkers& database = d->database;
     // A log-in body over its limit is refused from its headers, before a byte of it is read.
     d->http.set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
         if (req.path != "/login")
@@ -71,14 +76,14 @@ HttpServer::HttpServer(ServerOptions options)
                        413, QStringLiteral("a log-in body holds at most %1 bytes").arg(ApiHandler::kLoginBodyLimit)));
         return httplib::Server::HandlerResponse::Handled;
     });
-    d->http.Post("/login", [&api](const httplib::Request& req, httplib::Response& res) {
-        send(res, api.login(bodyOf(req), QString::fromStdString(req.remote_addr)));
+    d->http.Post("/login", [&api, &database](const httplib::Request& req, httplib::Response& res) {
+        send(res, database.run([&] { return api.login(bodyOf(req), QString::fromStdString(req.remote_addr)); }));
     });
-    d->http.Post("/connect", [&api](const httplib::Request& req, httplib::Response& res) {
-        send(res, api.connect(authorizationOf(req), bodyOf(req)));
+    d->http.Post("/connect", [&api, &database](const httplib::Request& req, httplib::Response& res) {
+        send(res, database.run([&] { return api.connect(authorizationOf(req), bodyOf(req)); }));
     });
-    d->http.Post("/call", [&api](const httplib::Request& req, httplib::Response& res) {
-        send(res, api.call(authorizationOf(req), bodyOf(req)));
+    d->http.Post("/call", [&api, &database](const httplib::Request& req, httplib::Response& res) {
+        send(res, database.run([&] { return api.call(authorizationOf(req), bodyOf(req)); }));
     });
     d->http.Get("/health", [](const httplib::Request&, httplib::Response& res) { send(res, ApiHandler::health()); });
     d->http.set_exception_handler([](const httplib::Request& req, httplib::Response& res, std::exception_ptr ep) {

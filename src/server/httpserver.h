@@ -1,6 +1,7 @@
 // The HTTP front end: cpp-httplib's thread pool serving the routes of ApiHandler.
 #pragma once
 
+#include "guardedserver.h"
 #include "loginthrottle.h"
 
 #include <QString>
@@ -14,7 +15,8 @@ struct ServerOptions {
     QString host = QStringLiteral("127.0.0.1");
     int port = 8211;                             // 0 picks a free port
     std::size_t bodyLimit = 32u * 1024u * 1024u; // a 100,000-dish list is about 1 MiB
-    int threads = 8;
+    int threads = 8;                             // calls using the database at once, each on its own connection
+    ConnectionLimits connections;
     LoginLimits loginsPerOperator;
     LoginLimits loginsPerAddress{20};
 };

@@ -4,6 +4,8 @@
 #include <QDate>
 #include <QJsonArray>
 
+#include <cmath>
+
 #include <utility>
 
 namespace suite::wire {
@@ -53,6 +55,16 @@ QJsonValue cellToJson(const QVariant& value, ColumnType type)
     return QJsonValue::Null;
 }
 
+namespace {
+
+// Converting a double outside qint64's range to qint64 is undefined; JSON numbers can be anything up to 1e308.
+bool fitsInteger(double d)
+{
+    return d >= -9223372036854775808.0 && d < 9223372036854775808.0;
+}
+
+} // namespace
+
 QVariant cellFromJson(const QJsonValue& value, ColumnType type)
 {
     if (value.isNull() || value.isUndefined())
@@ -62,11 +74,13 @@ QVariant cellFromJson(const QJsonValue& value, ColumnType type)
         if (value.isDouble()) {
             // A code sent as a number still reads as the text it stands for: no exponent, no ".0".
             const double d = value.toDouble();
-            return d == double(qint64(d)) ? QString::number(qint64(d)) : QString::number(d, 'g', 15);
+            return fitsInteger(d) && d == std::trunc(d) ? QString::number(qint64(d)) : QString::number(d, 'g', 15);
         }
         return value.toVariant().toString();
     case ColumnType::Integer:
-        return value.isDouble() ? QVariant(qint64(value.toDouble())) : value.toVariant();
+        if (value.isDouble())
+            return fitsInteger(value.toDouble()) ? QVariant(qint64(value.toDouble())) : QVariant();
+        return value.toVariant();
     case ColumnType::Float:
         return value.isDouble() ? QVariant(value.toDouble()) : value.toVariant();
     case ColumnType::Date: {
@@ -154,6 +168,8 @@ std::optional<Packet> Packet::fromJson(const QJsonValue& value, Problem* problem
             const QJsonValue cell = cells.at(c);
             if (cell.isArray() || cell.isObject())
                 return refuse(Problem::NestedCell);
+            if (cell.isDouble() && packet.m_columns.at(c).type == ColumnType::Integer && !fitsInteger(cell.toDouble()))
+                return refuse(Problem::IntegerOutOfRange);
             row.append(cellFromJson(cell, packet.m_columns.at(c).type));
         }
         packet.m_rows.append(std::move(row));

@@ -29,7 +29,7 @@ struct Column {
 class Packet {
 public:
     /// Why a JSON value is not a packet.
-    enum class Problem { NotAPacket, UnnamedColumn, RaggedRow, NestedCell };
+    enum class Problem { NotAPacket, UnnamedColumn, RaggedRow, NestedCell, IntegerOutOfRange };
 
     Packet() = default;
     explicit Packet(QList<Column> columns)

@@ -25,6 +25,8 @@ class tst_Wire : public QObject {
 private slots:
     void packetRoundTrip_data();
     void packetRoundTrip();
+    void numbersInTextColumns_data();
+    void numbersInTextColumns();
     void refusedPackets_data();
     void refusedPackets();
     void argumentsRoundTrip_data();
@@ -86,6 +88,25 @@ void tst_Wire::packetRoundTrip()
     QCOMPARE(received->toJson(), sent.toJson());
 }
 
+void tst_Wire::numbersInTextColumns_data()
+{
+    QTest::addColumn<double>("number");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("whole number") << 2.0 << "2";
+    QTest::newRow("negative zero") << -0.0 << "0";
+    QTest::newRow("fraction") << 1.25 << "1.25";
+    QTest::newRow("largest whole double") << 9007199254740992.0 << "9007199254740992";
+    QTest::newRow("beyond 64 bits") << 1e300 << "1e+300";
+    QTest::newRow("below 64 bits") << -1e19 << "-1e+19";
+}
+
+void tst_Wire::numbersInTextColumns()
+{
+    QFETCH(double, number);
+    QFETCH(QString, text);
+    QCOMPARE(cellFromJson(QJsonValue(number), ColumnType::String), QVariant(text));
+}
+
 void tst_Wire::refusedPackets_data()
 {
     QTest::addColumn<QByteArray>("json");
@@ -101,6 +122,9 @@ void tst_Wire::refusedPackets_data()
                                     << Packet::Problem::RaggedRow;
     QTest::newRow("a list in a cell") << QByteArray(R"({"columns":[{"name":"A"}],"rows":[[["x"]]]})")
                                       << Packet::Problem::NestedCell;
+    QTest::newRow("an integer beyond 64 bits")
+        << QByteArray(R"({"columns":[{"name":"A","type":"integer"}],"rows":[[1e19]]})")
+        << Packet::Problem::IntegerOutOfRange;
 }
 
 void tst_Wire::refusedPackets()

@@ -1,0 +1,43 @@
+// The threads that run the calls which use the database: a fixed few, each with its own connection, however many
+// client connections the server is reading or answering.
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <future>
+#include <mutex>
+#include <thread>
+#include <type_traits>
+#include <vector>
+
+namespace suite::server {
+
+class DatabaseWorkers {
+public:
+    explicit DatabaseWorkers(int threads);
+    ~DatabaseWorkers(); // finishes what is queued, then joins
+    DatabaseWorkers(const DatabaseWorkers&) = delete;
+    DatabaseWorkers& operator=(const DatabaseWorkers&) = delete;
+
+    // Runs `work` on one of the threads and waits for it; its result or its exception comes back here.
+    template<class Work> std::invoke_result_t<Work> run(Work&& work)
+    {
+        std::packaged_task<std::invoke_result_t<Work>()> task(std::forward<Work>(work));
+        auto result = task.get_future();
+        post([&task] { task(); });
+        return result.get();
+    }
+
+private:
+    void post(std::function<void()> job);
+    void work();
+
+    std::mutex m_mutex;
+    std::condition_variable m_ready;
+    std::deque<std::function<void()>> m_jobs;
+    bool m_stopping = false;
+    std::vector<std::thread> m_threads;
+};
+
+} // namespace suite::server
