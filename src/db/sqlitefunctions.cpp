@@ -9,6 +9,8 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 namespace suite::db {
 
@@ -83,6 +85,22 @@ struct LinesState {
     sqlite3_str* text;
 };
 
+// Appends "[v0,v1,...]" for one line; false (and an error on the context) for a BLOB.
+bool appendLine(sqlite3_context* context, sqlite3_str* out, int argc, sqlite3_value** argv)
+{
+    sqlite3_str_appendchar(out, 1, '[');
+    for (int i = 0; i < argc; ++i) {
+        if (i > 0)
+            sqlite3_str_appendchar(out, 1, ',');
+        if (!appendValue(out, argv[i])) {
+            sqlite3_result_error(context, "linhas_json: JSON cannot hold BLOB values", -1);
+            return false;
+        }
+    }
+    sqlite3_str_appendchar(out, 1, ']');
+    return true;
+}
+
 void linesStep(sqlite3_context* context, int argc, sqlite3_value** argv)
 {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL)
@@ -98,16 +116,23 @@ void linesStep(sqlite3_context* context, int argc, sqlite3_value** argv)
     } else {
         sqlite3_str_appendchar(state->text, 1, ',');
     }
-    sqlite3_str_appendchar(state->text, 1, '[');
-    for (int i = 0; i < argc; ++i) {
-        if (i > 0)
-            sqlite3_str_appendchar(state->text, 1, ',');
-        if (!appendValue(state->text, argv[i])) {
-            sqlite3_result_error(context, "linhas_json: JSON cannot hold BLOB values", -1);
-            return;
-        }
+    appendLine(context, state->text, argc, argv);
+}
+
+// Hands a finished text to SQLite, or its error; the text is freed either way.
+void resultText(sqlite3_context* context, sqlite3_str* text, bool blob)
+{
+    const int error = sqlite3_str_errcode(text);
+    const int size = sqlite3_str_length(text);
+    char* bytes = sqlite3_str_finish(text);
+    if (error != SQLITE_OK) {
+        sqlite3_free(bytes);
+        sqlite3_result_error_code(context, error);
+    } else if (blob) {
+        sqlite3_result_blob(context, bytes ? bytes : "", size, bytes ? sqlite3_free : SQLITE_STATIC);
+    } else {
+        sqlite3_result_text(context, bytes, size, sqlite3_free);
     }
-    sqlite3_str_appendchar(state->text, 1, ']');
 }
 
 // SQLite calls this once for every group, also when the statement stops early, so the text is always freed.
@@ -119,15 +144,159 @@ void linesFinal(sqlite3_context* context)
         return;
     }
     sqlite3_str_appendchar(state->text, 1, ']');
-    const int error = sqlite3_str_errcode(state->text);
-    const int size = sqlite3_str_length(state->text);
-    char* text = sqlite3_str_finish(state->text);
-    if (error == SQLITE_OK) {
-        sqlite3_result_text(context, text, size, sqlite3_free);
+    resultText(context, state->text, false);
+}
+
+// The exact form of a line, for comparing recipes without formatting numbers: per value a type byte, then the
+// 8 bytes of an integer or a double, or a text's 4-byte length and bytes. Equal forms mean equal values of equal
+// types; BLOBs are refused as linhas_json refuses them.
+bool appendExact(sqlite3_context* context, sqlite3_str* out, int argc, sqlite3_value** argv)
+{
+    for (int i = 0; i < argc; ++i) {
+        const int type = sqlite3_value_type(argv[i]);
+        sqlite3_str_appendchar(out, 1, char(type));
+        if (type == SQLITE_INTEGER) {
+            const sqlite3_int64 value = sqlite3_value_int64(argv[i]);
+            sqlite3_str_append(out, reinterpret_cast<const char*>(&value), sizeof value);
+        } else if (type == SQLITE_FLOAT) {
+            const double value = sqlite3_value_double(argv[i]);
+            sqlite3_str_append(out, reinterpret_cast<const char*>(&value), sizeof value);
+        } else if (type == SQLITE_TEXT) {
+            const unsigned char* text = sqlite3_value_text(argv[i]);
+            const std::int32_t size = sqlite3_value_bytes(argv[i]);
+            sqlite3_str_append(out, reinterpret_cast<const char*>(&size), sizeof size);
+            sqlite3_str_append(out, reinterpret_cast<const char*>(text), size);
+        } else if (type == SQLITE_BLOB) {
+            sqlite3_result_error(context, "linhas_json: JSON cannot hold BLOB values", -1);
+            return false;
+        }
+    }
+    return true;
+}
+
+// Reads back one value of the exact form as the JSON linhas_json writes for it; returns the bytes it used.
+int appendJsonOfExact(sqlite3_str* out, const char* at)
+{
+    const int type = static_cast<unsigned char>(at[0]);
+    if (type == SQLITE_INTEGER) {
+        sqlite3_int64 value;
+        std::memcpy(&value, at + 1, sizeof value);
+        appendNumber(out, value);
+        return 1 + sizeof value;
+    }
+    if (type == SQLITE_FLOAT) {
+        double value;
+        std::memcpy(&value, at + 1, sizeof value);
+        appendNumber(out, value);
+        return 1 + sizeof value;
+    }
+    if (type == SQLITE_TEXT) {
+        std::int32_t size;
+        std::memcpy(&size, at + 1, sizeof size);
+        appendString(out, reinterpret_cast<const unsigned char*>(at + 1 + sizeof size), size);
+        return 1 + sizeof size + size;
+    }
+    sqlite3_str_appendall(out, "null");
+    return 1;
+}
+
+struct SignatureState {
+    sqlite3_str* exact;
+};
+
+void signatureStep(sqlite3_context* context, int argc, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL)
+        return;
+    auto* state = static_cast<SignatureState*>(sqlite3_aggregate_context(context, sizeof(SignatureState)));
+    if (!state) {
+        sqlite3_result_error_nomem(context);
         return;
     }
-    sqlite3_free(text);
-    sqlite3_result_error_code(context, error);
+    if (!state->exact)
+        state->exact = sqlite3_str_new(sqlite3_context_db_handle(context));
+    appendExact(context, state->exact, argc, argv);
+}
+
+void signatureFinal(sqlite3_context* context)
+{
+    auto* state = static_cast<SignatureState*>(sqlite3_aggregate_context(context, 0));
+    if (!state || !state->exact) {
+        sqlite3_result_zeroblob(context, 0);
+        return;
+    }
+    resultText(context, state->exact, true);
+}
+
+// The lines compared with a signature as they arrive, so an equal recipe costs no formatting at all; the JSON
+// is written from the exact form only for a recipe that differs.
+struct DifferState {
+    sqlite3_str* exact;
+    int signatureSize;
+    int lines;
+    bool differs;
+};
+
+void differStep(sqlite3_context* context, int argc, sqlite3_value** argv)
+{
+    auto* state = static_cast<DifferState*>(sqlite3_aggregate_context(context, sizeof(DifferState)));
+    if (!state) {
+        sqlite3_result_error_nomem(context);
+        return;
+    }
+    sqlite3_value* signature = argv[argc - 1];
+    const bool hasSignature = sqlite3_value_type(signature) != SQLITE_NULL;
+    const char* expected = hasSignature ? static_cast<const char*>(sqlite3_value_blob(signature)) : nullptr;
+    state->signatureSize = hasSignature ? sqlite3_value_bytes(signature) : 0;
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL)
+        return;
+    if (!state->exact)
+        state->exact = sqlite3_str_new(sqlite3_context_db_handle(context));
+    const int from = sqlite3_str_length(state->exact);
+    if (!appendExact(context, state->exact, argc - 1, argv))
+        return;
+    ++state->lines;
+    const int to = sqlite3_str_length(state->exact);
+    if (!state->differs && sqlite3_str_errcode(state->exact) == SQLITE_OK)
+        state->differs = to > state->signatureSize ||
+                         std::memcmp(sqlite3_str_value(state->exact) + from, expected + from, to - from) != 0;
+}
+
+void differFinal(sqlite3_context* context)
+{
+    auto* state = static_cast<DifferState*>(sqlite3_aggregate_context(context, 0));
+    if (!state) {
+        sqlite3_result_null(context);
+        return;
+    }
+    const int error = state->exact ? sqlite3_str_errcode(state->exact) : SQLITE_OK;
+    const int size = state->exact ? sqlite3_str_length(state->exact) : 0;
+    char* exact = state->exact ? sqlite3_str_finish(state->exact) : nullptr;
+    if (error != SQLITE_OK) {
+        sqlite3_free(exact);
+        sqlite3_result_error_code(context, error);
+        return;
+    }
+    if (!state->differs && size == state->signatureSize) {
+        sqlite3_free(exact);
+        sqlite3_result_null(context);
+        return;
+    }
+    sqlite3_str* json = sqlite3_str_new(sqlite3_context_db_handle(context));
+    sqlite3_str_appendchar(json, 1, '[');
+    const char* at = exact;
+    for (int line = 0; line < state->lines; ++line) {
+        sqlite3_str_appendall(json, line ? ",[" : "[");
+        for (int i = 0; i < 4; ++i) {
+            if (i > 0)
+                sqlite3_str_appendchar(json, 1, ',');
+            at += appendJsonOfExact(json, at);
+        }
+        sqlite3_str_appendchar(json, 1, ']');
+    }
+    sqlite3_str_appendchar(json, 1, ']');
+    sqlite3_free(exact);
+    resultText(context, json, false);
 }
 
 } // namespace
@@ -138,10 +307,22 @@ void registerSqliteFunctions(const QSqlDatabase& db)
     if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
         throw DbError(QStringLiteral("adding SQL functions: not a SQLite connection"));
     sqlite3* connection = *static_cast<sqlite3* const*>(handle.constData());
-    const int rc = sqlite3_create_function(connection, "linhas_json", 4, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
-                                           nullptr, linesStep, linesFinal);
-    if (rc != SQLITE_OK)
-        throw DbError(QStringLiteral("adding SQL functions: %1").arg(QString::fromUtf8(sqlite3_errstr(rc))));
+    const struct {
+        const char* name;
+        int arguments;
+        void (*step)(sqlite3_context*, int, sqlite3_value**);
+        void (*final)(sqlite3_context*);
+    } aggregates[] = {
+        {"linhas_json", 4, linesStep, linesFinal},
+        {"linhas_assinatura", 4, signatureStep, signatureFinal},
+        {"linhas_json_se_diferem", 5, differStep, differFinal},
+    };
+    for (const auto& a : aggregates) {
+        const int rc = sqlite3_create_function(connection, a.name, a.arguments, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                                               nullptr, nullptr, a.step, a.final);
+        if (rc != SQLITE_OK)
+            throw DbError(QStringLiteral("adding SQL functions: %1").arg(QString::fromUtf8(sqlite3_errstr(rc))));
+    }
 }
 
 } // namespace suite::db
