@@ -20,8 +20,9 @@ namespace {
 // Work tables of one run; they live inside its transaction and are dropped before it commits. Recipe keys are
 // (branch, [service,] source tree, dish): a destination's trees sort as the source's do ("P" after the local
 // tree's digits), so walking them in key order walks the destination's recipes in theirs.
-const char* const kWorkTables[] = {"TT_PRATO",  "TT_MARCA", "TT_DEST",   "TT_MAPA", "TT_OBS",     "TT_ORIG_L",
-                                   "TT_ORIG_S", "TT_FALTA", "TT_MAPA_S", "TT_OK_S", "TT_FORMA_L", "TT_FORMA_S"};
+const char* const kWorkTables[] = {"TT_PRATO",   "TT_MARCA",   "TT_DEST",    "TT_MAPA",   "TT_OBS",
+                                   "TT_ORIG_L",  "TT_ORIG_S",  "TT_FALTA",   "TT_MAPA_S", "TT_OK_S",
+                                   "TT_FORMA_L", "TT_FORMA_S", "TT_ASSIN_L", "TT_ASSIN_S"};
 
 const char* const kCreateWorkTables[] = {
     "CREATE TEMP TABLE TT_PRATO (TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL, PRIMARY KEY (TREE, CDPRATO))",
@@ -46,10 +47,15 @@ const char* const kCreateWorkTables[] = {
     " DSTTREE TEXT NOT NULL, PRIMARY KEY (CDFILIAL, TREE, CDPRATO))",
     "CREATE TEMP TABLE TT_FORMA_S (CDFILIAL TEXT NOT NULL, CDSERVFILI TEXT NOT NULL, TREE TEXT NOT NULL,"
     " CDPRATO TEXT NOT NULL, DSTTREE TEXT NOT NULL, PRIMARY KEY (CDFILIAL, CDSERVFILI, TREE, CDPRATO))",
+    // ORIGEM: on SQLite a BLOB, which TEXT affinity leaves as it is.
+    "CREATE TEMP TABLE TT_ASSIN_L (TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL, ORIGEM TEXT NOT NULL,"
+    " PRIMARY KEY (TREE, CDPRATO))",
+    "CREATE TEMP TABLE TT_ASSIN_S (TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL, CDSERVFILI TEXT NOT NULL,"
+    " ORIGEM TEXT NOT NULL, PRIMARY KEY (TREE, CDPRATO, CDSERVFILI))",
 };
 
-const RecipeTable kLocal{"RECEITA", "L", "TT_MAPA", "TT_ORIG_L", "TT_FORMA_L", false};
-const RecipeTable kPerService{"RECEITASERV", "S", "TT_OK_S", "TT_ORIG_S", "TT_FORMA_S", true};
+const RecipeTable kLocal{"RECEITA", "L", "TT_MAPA", "TT_ORIG_L", "TT_FORMA_L", "TT_ASSIN_L", false};
+const RecipeTable kPerService{"RECEITASERV", "S", "TT_OK_S", "TT_ORIG_S", "TT_FORMA_S", "TT_ASSIN_S", true};
 
 // Observation 6 rows of one kind. The dish is asked once (SQLite tests a condition on the outer table there), and
 // only its destinations are looked up, so the cost follows the number of rows observed.
@@ -75,9 +81,10 @@ QVariant dateOrNull(const std::optional<QDate>& date)
 
 } // namespace
 
-IntegrationRun::IntegrationRun(QSqlDatabase db, QString operatorCode)
+IntegrationRun::IntegrationRun(QSqlDatabase db, QString operatorCode, Rewrite rewrite)
     : m_db(std::move(db))
     , m_operator(std::move(operatorCode))
+    , m_rewrite(rewrite)
 {}
 
 Packet IntegrationRun::run(const IntegrationRequest& request)
@@ -314,9 +321,11 @@ void IntegrationRun::replaceServiceRecipes(const SqlRunner& sql)
 
 void IntegrationRun::replaceRecipes(const SqlRunner& sql, const RecipeTable& table)
 {
-    const RecipeChanges changes = RecipeWriter(sql, table, m_counts.run).replace();
+    const RecipeChanges changes = RecipeWriter(sql, table, m_counts.run, m_rewrite).replace();
     m_counts.deleted += changes.replaced;
     m_counts.inserted += changes.written;
+    m_counts.rewritten += changes.rewritten;
+    m_counts.equal += changes.equal;
 }
 
 Packet IntegrationRun::logRows(const SqlRunner& sql, const IntegrationRequest& request, const QString& sourceName,
@@ -356,12 +365,14 @@ void IntegrationRun::finishRecord(const SqlRunner& sql, const QDateTime& finishe
 {
     sql.run(QStringLiteral("concluir o registro da integração"),
             QStringLiteral("UPDATE INTGCENTRAL SET DTFIM = %1, QTAPAGADAS = :apagadas, QTINSERIDAS = :inseridas,"
-                           " QTOBSERV = :observ WHERE NRINTG = :nrintg")
+                           " QTOBSERV = :observ, QTREESCRITAS = :reescritas, QTIGUAIS = :iguais WHERE NRINTG = :nrintg")
                 .arg(sql.typed(QStringLiteral(":fim"), QStringLiteral("timestamp"))),
             {{":fim", SqlRunner::timestamp(finished)},
              {":apagadas", m_counts.deleted},
              {":inseridas", m_counts.inserted},
              {":observ", m_counts.observations},
+             {":reescritas", m_counts.rewritten},
+             {":iguais", m_counts.equal},
              {":nrintg", m_counts.run}});
 }
 

@@ -19,11 +19,15 @@ struct IntegrationCounts {
     int deleted = 0;  // destination lines overwritten or removed (kept as before-images)
     int inserted = 0; // source lines written over or added to the destinations
     int observations = 0;
+    int rewritten = 0; // recipes rewritten (each kept as a before-image)
+    int equal = 0;     // recipes already equal to the source's, left untouched
 };
 
 class IntegrationRun {
 public:
-    IntegrationRun(QSqlDatabase db, QString operatorCode);
+    // Rewrite::Every rewrites equal recipes too, as runs did before they compared (kept to check one against the
+    // other).
+    IntegrationRun(QSqlDatabase db, QString operatorCode, Rewrite rewrite = Rewrite::Differing);
 
     wire::Packet run(const IntegrationRequest& request);
     IntegrationCounts counts() const { return m_counts; }
@@ -43,6 +47,7 @@ private:
 
     QSqlDatabase m_db;
     QString m_operator;
+    Rewrite m_rewrite;
     IntegrationCounts m_counts;
 };
 

@@ -6,19 +6,33 @@ namespace suite::server {
 
 using db::SqlRunner;
 
-RecipeWriter::RecipeWriter(const SqlRunner& sql, const RecipeTable& table, qint64 run)
+RecipeWriter::RecipeWriter(const SqlRunner& sql, const RecipeTable& table, qint64 run, Rewrite rewrite)
     : m_sql(sql)
     , m_t(table)
     , m_run(run)
+    , m_rewrite(rewrite)
 {}
 
 RecipeChanges RecipeWriter::replace() const
 {
-    keepBeforeImages();
+    const int chosen = int(m_sql.number(QStringLiteral("contar as receitas a substituir"),
+                                        QStringLiteral("SELECT COUNT(*) FROM %1").arg(QLatin1String(m_t.chosen))));
+    if (m_rewrite == Rewrite::Differing)
+        keepSignatures();
+    // The comparison is the before-image pass itself: it reads every chosen recipe once, and a recipe that
+    // differs gets its image from that same reading.
+    const int imaged = keepBeforeImages();
+    if (imaged == 0)
+        return {0, 0, 0, chosen};
+    if (imaged < chosen)
+        keepOnlyImaged();
     // SQLite rewrites a B-tree row no faster than it deletes and re-appends it, and the delete is one range
     // per recipe. PostgreSQL updates in place within the page (the tables keep free space for it), which
     // spares the key index; re-inserting deleted keys would make every index insert check the dead rows.
-    return m_sql.isPostgres() ? rewriteInPlace() : deleteAndCopy();
+    RecipeChanges changes = m_sql.isPostgres() ? rewriteInPlace() : deleteAndCopy();
+    changes.rewritten = imaged;
+    changes.equal = chosen - imaged;
+    return changes;
 }
 
 QString RecipeWriter::serv(const char* alias) const
@@ -68,46 +82,99 @@ QString RecipeWriter::sourceShapes() const
         .arg(servColumn, QLatin1String(m_t.source));
 }
 
-QString RecipeWriter::pgLinesText(bool escaped) const
+QString RecipeWriter::pgLinesText(bool escaped, bool ordered) const
 {
     const auto text = [escaped](const char* column) {
         return escaped ? QStringLiteral("to_json(r.%1)").arg(QLatin1String(column))
                        : QStringLiteral("'\"' || r.%1 || '\"'").arg(QLatin1String(column));
     };
     return QStringLiteral(
-               "COALESCE('[' || string_agg('[' || r.NRSEQ || ',' || %1 || ',' || %2 || ',' || %3 || ']', ',')"
+               "COALESCE('[' || string_agg('[' || r.NRSEQ || ',' || %1 || ',' || %2 || ',' || %3 || ']', ','%4)"
                " || ']', '[]')")
         .arg(text("CDARVPROD"), escaped ? QStringLiteral("to_json(r.QTPRODUTO)") : QStringLiteral("r.QTPRODUTO"),
-             text("SGUNIDADE"));
+             text("SGUNIDADE"), ordered ? QStringLiteral(" ORDER BY r.NRSEQ") : QString());
 }
 
-void RecipeWriter::keepBeforeImages() const
+QString RecipeWriter::pgPlainLines() const
+{
+    return QStringLiteral("NOT COALESCE(bool_or((r.CDARVPROD || r.SGUNIDADE) ~ '[\\x01-\\x1f\"\\\\]'"
+                          " OR r.QTPRODUTO = 'NaN'), false)");
+}
+
+void RecipeWriter::keepSignatures() const
+{
+    // The form must be the one the before-image pass gives a destination recipe, from lines in the same
+    // (key) order: SQLite's exact form of the values, PostgreSQL's before-image text, which writes every
+    // value of the fixed-scale quantities and the codes without loss.
+    const QString servColumn = m_t.perService ? QStringLiteral("CDSERVFILI, ") : QString();
+    const QString lines =
+        m_sql.isPostgres()
+            ? QStringLiteral("CASE WHEN %1 THEN %2 ELSE %3 END FROM %4 r")
+                  .arg(pgPlainLines(), pgLinesText(false, true), pgLinesText(true, true), QLatin1String(m_t.source))
+            : QStringLiteral("linhas_assinatura(NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE)"
+                             " FROM (SELECT * FROM %1 ORDER BY TREE, CDPRATO, %2NRSEQ)")
+                  .arg(QLatin1String(m_t.source), servColumn);
+    m_sql.run(QStringLiteral("resumir as receitas da origem"),
+              QStringLiteral("INSERT INTO %1 (TREE, CDPRATO, %2ORIGEM) SELECT TREE, CDPRATO, %2%3"
+                             " GROUP BY TREE, CDPRATO%4")
+                  .arg(QLatin1String(m_t.signatures), servColumn, lines,
+                       m_t.perService ? QStringLiteral(", CDSERVFILI") : QString()));
+}
+
+void RecipeWriter::keepOnlyImaged() const
+{
+    const QString serv = m_t.perService ? QStringLiteral("CDSERVFILI, ") : QString();
+    m_sql.run(QStringLiteral("deixar de lado as receitas iguais às da origem"),
+              QStringLiteral("DELETE FROM %1 WHERE (CDFILIAL, %2DSTTREE, CDPRATO) NOT IN (SELECT CDFILIAL, %2"
+                             "CDFILAUXPRAT, CDPRATO FROM INTGCENTRALANT WHERE NRINTG = :nrintg AND IDTIPORECE = :tipo)")
+                  .arg(QLatin1String(m_t.chosen), serv),
+              {{":nrintg", m_run}, {":tipo", QLatin1String(m_t.kind)}});
+    if (m_sql.isPostgres())
+        m_sql.run(QStringLiteral("analisar as tabelas de trabalho"),
+                  QStringLiteral("ANALYZE %1").arg(QLatin1String(m_t.chosen)));
+}
+
+int RecipeWriter::keepBeforeImages() const
 {
     // SQLite: k drives the join in its key order, so the grouping needs no sort; linhas_json (ours) writes
     // the text faster than json_group_array(json_array()). PostgreSQL: one small aggregate per recipe (a grouped
     // join reads the whole table), the JSON text built by hand (json_build_array per line is much slower), and
     // to_json, which is costly, only for the rare recipe whose codes need escaping or whose quantity is NaN.
+    const bool compare = m_rewrite == Rewrite::Differing;
     const QString servOrEmpty = m_t.perService ? QStringLiteral("k.CDSERVFILI") : QStringLiteral("''");
-    const QString images =
-        m_sql.isPostgres()
-            ? QStringLiteral(
-                  "SELECT :nrintg, :tipo, k.CDFILIAL, %1, k.DSTTREE, k.CDPRATO, x.QTLINHAS, CASE WHEN x.PLAIN"
-                  " THEN x.DSLINHAS ELSE (SELECT %5 FROM %3 r WHERE %4) END FROM %2 k CROSS JOIN LATERAL"
-                  " (SELECT COUNT(*) AS QTLINHAS, %6 AS DSLINHAS, NOT COALESCE(bool_or((r.CDARVPROD ||"
-                  " r.SGUNIDADE) ~ '[\\x01-\\x1f\"\\\\]' OR r.QTPRODUTO = 'NaN'), false) AS PLAIN"
-                  " FROM %3 r WHERE %4) x")
-                  .arg(servOrEmpty, QLatin1String(m_t.chosen), QLatin1String(m_t.table), recipeOfK("r"),
-                       pgLinesText(true), pgLinesText(false))
-            : QStringLiteral(
-                  "SELECT :nrintg, :tipo, k.CDFILIAL, %1, k.DSTTREE, k.CDPRATO, COUNT(r.NRSEQ),"
-                  " linhas_json(r.NRSEQ, r.CDARVPROD, r.QTPRODUTO, r.SGUNIDADE) FROM %2 k LEFT JOIN %3 r ON %4"
-                  " GROUP BY k.CDFILIAL, %5k.TREE, k.CDPRATO")
-                  .arg(servOrEmpty, QLatin1String(m_t.chosen), QLatin1String(m_t.table), recipeOfK("r"), serv("k"));
-    m_sql.run(
+    const QString signature = compare ? QStringLiteral(" %1 %2 t ON t.TREE = k.TREE AND t.CDPRATO = k.CDPRATO%3")
+                                            .arg(m_sql.fixedJoin(), QLatin1String(m_t.signatures), sameServ("t", "k"))
+                                      : QString();
+    QString images;
+    if (m_sql.isPostgres()) {
+        images = QStringLiteral("SELECT k.CDFILIAL, %1 AS CDSERVFILI, k.DSTTREE, k.CDPRATO, x.QTLINHAS, CASE WHEN"
+                                " x.PLAIN THEN x.DSLINHAS ELSE (SELECT %5 FROM %3 r WHERE %4) END AS DSLINHAS%8"
+                                " FROM %2 k%7 CROSS JOIN LATERAL (SELECT COUNT(*) AS QTLINHAS, %6 AS DSLINHAS,"
+                                " %9 AS PLAIN FROM %3 r WHERE %4) x")
+                     .arg(servOrEmpty, QLatin1String(m_t.chosen), QLatin1String(m_t.table), recipeOfK("r"),
+                          pgLinesText(true), pgLinesText(false), signature,
+                          compare ? QStringLiteral(", t.ORIGEM") : QString(), pgPlainLines());
+    } else {
+        images = QStringLiteral("SELECT k.CDFILIAL, %1 AS CDSERVFILI, k.DSTTREE, k.CDPRATO, COUNT(r.NRSEQ) AS QTLINHAS,"
+                                " %6 AS DSLINHAS FROM %2 k%7 LEFT JOIN %3 r ON %4 GROUP BY k.CDFILIAL, %5k.TREE,"
+                                " k.CDPRATO")
+                     .arg(servOrEmpty, QLatin1String(m_t.chosen), QLatin1String(m_t.table), recipeOfK("r"), serv("k"),
+                          compare ? QStringLiteral("linhas_json_se_diferem(r.NRSEQ, r.CDARVPROD, r.QTPRODUTO,"
+                                                   " r.SGUNIDADE, t.ORIGEM)")
+                                  : QStringLiteral("linhas_json(r.NRSEQ, r.CDARVPROD, r.QTPRODUTO, r.SGUNIDADE)"),
+                          signature);
+    }
+    // A recipe equal to the source's keeps no image: SQLite's comparison gives it no text, PostgreSQL's text
+    // equals the source's.
+    const QString differing = !compare             ? QString()
+                              : m_sql.isPostgres() ? QStringLiteral(" WHERE i.DSLINHAS <> i.ORIGEM")
+                                                   : QStringLiteral(" WHERE i.DSLINHAS IS NOT NULL");
+    return m_sql.change(
         QStringLiteral("guardar as receitas substituídas"),
         QStringLiteral("INSERT INTO INTGCENTRALANT (NRINTG, IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO,"
-                       " QTLINHAS, DSLINHAS) ") +
-            images,
+                       " QTLINHAS, DSLINHAS) SELECT :nrintg, :tipo, i.CDFILIAL, i.CDSERVFILI, i.DSTTREE, i.CDPRATO,"
+                       " i.QTLINHAS, i.DSLINHAS FROM (%1) i%2")
+            .arg(images, differing),
         {{":nrintg", m_run}, {":tipo", QLatin1String(m_t.kind)}});
 }
 

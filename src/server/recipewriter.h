@@ -11,28 +11,40 @@ namespace suite::server {
 
 // A recipe table and the work tables of its run.
 struct RecipeTable {
-    const char* table;    // RECEITA or RECEITASERV
-    const char* kind;     // IDTIPORECE of its before-images: L or S
-    const char* chosen;   // destination recipes to replace: CDFILIAL, [CDSERVFILI,] TREE, CDPRATO, DSTTREE
-    const char* source;   // the source's lines of the listed dishes
-    const char* reshaped; // chosen recipes whose line numbers differ from the source's (PostgreSQL)
+    const char* table;      // RECEITA or RECEITASERV
+    const char* kind;       // IDTIPORECE of its before-images: L or S
+    const char* chosen;     // destination recipes to replace: CDFILIAL, [CDSERVFILI,] TREE, CDPRATO, DSTTREE
+    const char* source;     // the source's lines of the listed dishes
+    const char* reshaped;   // chosen recipes whose line numbers differ from the source's (PostgreSQL)
+    const char* signatures; // the source's recipes in the form a destination recipe is compared in
     bool perService;
 };
 
+// Which chosen recipes a run rewrites.
+enum class Rewrite {
+    Differing, // only those whose lines differ from the source's; the others are left as they are
+    Every,     // every one, equal or not
+};
+
 struct RecipeChanges {
-    int replaced = 0; // destination lines the source's overwrote or removed
-    int written = 0;  // source lines written to the destinations
+    int replaced = 0;  // destination lines the source's overwrote or removed
+    int written = 0;   // source lines written to the destinations
+    int rewritten = 0; // recipes rewritten (each has a before-image)
+    int equal = 0;     // recipes already equal to the source's, left untouched
 };
 
 class RecipeWriter {
 public:
-    RecipeWriter(const db::SqlRunner& sql, const RecipeTable& table, qint64 run);
+    RecipeWriter(const db::SqlRunner& sql, const RecipeTable& table, qint64 run, Rewrite rewrite);
 
-    // Every chosen recipe gets one before-image row, then its lines become the source's.
+    // Every recipe to rewrite gets one before-image row, then its lines become the source's. Afterwards the
+    // chosen table holds only the recipes rewritten.
     RecipeChanges replace() const;
 
 private:
-    void keepBeforeImages() const;
+    void keepSignatures() const;
+    int keepBeforeImages() const;
+    void keepOnlyImaged() const;
     RecipeChanges deleteAndCopy() const;
     RecipeChanges rewriteInPlace() const;
 
@@ -45,11 +57,14 @@ private:
     QString keyOrder() const;
     QString sourceShapes() const;
     // PostgreSQL: the JSON text of r's lines; unescaped, it is valid only for plain codes and numbers.
-    QString pgLinesText(bool escaped) const;
+    QString pgLinesText(bool escaped, bool ordered = false) const;
+    // PostgreSQL: true when r's lines can be written unescaped.
+    QString pgPlainLines() const;
 
     const db::SqlRunner& m_sql;
     const RecipeTable& m_t;
     qint64 m_run;
+    Rewrite m_rewrite;
 };
 
 } // namespace suite::server
