@@ -7,6 +7,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -120,7 +121,7 @@ void linesStep(sqlite3_context* context, int argc, sqlite3_value** argv)
 }
 
 // Hands a finished text to SQLite, or its error; the text is freed either way.
-void resultText(sqlite3_context* context, sqlite3_str* text, bool blob)
+void resultText(sqlite3_context* context, sqlite3_str* text)
 {
     const int error = sqlite3_str_errcode(text);
     const int size = sqlite3_str_length(text);
@@ -128,11 +129,9 @@ void resultText(sqlite3_context* context, sqlite3_str* text, bool blob)
     if (error != SQLITE_OK) {
         sqlite3_free(bytes);
         sqlite3_result_error_code(context, error);
-    } else if (blob) {
-        sqlite3_result_blob(context, bytes ? bytes : "", size, bytes ? sqlite3_free : SQLITE_STATIC);
-    } else {
-        sqlite3_result_text(context, bytes, size, sqlite3_free);
+        return;
     }
+    sqlite3_result_text(context, bytes, size, sqlite3_free);
 }
 
 // SQLite calls this once for every group, also when the statement stops early, so the text is always freed.
@@ -144,32 +143,103 @@ void linesFinal(sqlite3_context* context)
         return;
     }
     sqlite3_str_appendchar(state->text, 1, ']');
-    resultText(context, state->text, false);
+    resultText(context, state->text);
+}
+
+// A growing byte buffer kept in an aggregate's context (which SQLite zeroes); its final call frees it.
+struct Bytes {
+    char* data;
+    sqlite3_int64 size;
+    sqlite3_int64 capacity;
+    bool failed;
+};
+
+bool reserve(Bytes& bytes, sqlite3_int64 more)
+{
+    if (bytes.failed)
+        return false;
+    if (bytes.size + more <= bytes.capacity)
+        return true;
+    sqlite3_int64 capacity = std::max<sqlite3_int64>(256, bytes.capacity * 2);
+    while (capacity < bytes.size + more)
+        capacity *= 2;
+    char* grown = static_cast<char*>(sqlite3_realloc64(bytes.data, sqlite3_uint64(capacity)));
+    if (!grown) {
+        bytes.failed = true;
+        return false;
+    }
+    bytes.data = grown;
+    bytes.capacity = capacity;
+    return true;
+}
+
+void append(Bytes& bytes, const void* data, sqlite3_int64 size)
+{
+    if (size > 0 && reserve(bytes, size)) {
+        std::memcpy(bytes.data + bytes.size, data, size_t(size));
+        bytes.size += size;
+    }
 }
 
 // The exact form of a line, for comparing recipes without formatting numbers: per value a type byte, then the
 // 8 bytes of an integer or a double, or a text's 4-byte length and bytes. Equal forms mean equal values of equal
 // types; BLOBs are refused as linhas_json refuses them.
-bool appendExact(sqlite3_context* context, sqlite3_str* out, int argc, sqlite3_value** argv)
+bool appendExact(sqlite3_context* context, Bytes& out, int argc, sqlite3_value** argv)
 {
     for (int i = 0; i < argc; ++i) {
-        const int type = sqlite3_value_type(argv[i]);
-        sqlite3_str_appendchar(out, 1, char(type));
+        const char type = char(sqlite3_value_type(argv[i]));
+        append(out, &type, 1);
         if (type == SQLITE_INTEGER) {
             const sqlite3_int64 value = sqlite3_value_int64(argv[i]);
-            sqlite3_str_append(out, reinterpret_cast<const char*>(&value), sizeof value);
+            append(out, &value, sizeof value);
         } else if (type == SQLITE_FLOAT) {
             const double value = sqlite3_value_double(argv[i]);
-            sqlite3_str_append(out, reinterpret_cast<const char*>(&value), sizeof value);
+            append(out, &value, sizeof value);
         } else if (type == SQLITE_TEXT) {
             const unsigned char* text = sqlite3_value_text(argv[i]);
             const std::int32_t size = sqlite3_value_bytes(argv[i]);
-            sqlite3_str_append(out, reinterpret_cast<const char*>(&size), sizeof size);
-            sqlite3_str_append(out, reinterpret_cast<const char*>(text), size);
+            append(out, &size, sizeof size);
+            append(out, text, size);
         } else if (type == SQLITE_BLOB) {
             sqlite3_result_error(context, "linhas_json: JSON cannot hold BLOB values", -1);
             return false;
         }
+    }
+    return true;
+}
+
+// Whether a value's exact form is the one at `at` in a signature of `size` bytes; advances `at` past it.
+bool matchesExact(sqlite3_value* value, const char* signature, sqlite3_int64 size, sqlite3_int64& at)
+{
+    const int type = sqlite3_value_type(value);
+    if (at >= size || static_cast<unsigned char>(signature[at]) != type)
+        return false;
+    ++at;
+    if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) {
+        char bytes[8];
+        if (type == SQLITE_INTEGER) {
+            const sqlite3_int64 number = sqlite3_value_int64(value);
+            std::memcpy(bytes, &number, sizeof bytes);
+        } else {
+            const double number = sqlite3_value_double(value);
+            std::memcpy(bytes, &number, sizeof bytes);
+        }
+        if (size - at < 8 || std::memcmp(signature + at, bytes, 8) != 0)
+            return false;
+        at += 8;
+    } else if (type == SQLITE_TEXT) {
+        const unsigned char* text = sqlite3_value_text(value);
+        const std::int32_t length = sqlite3_value_bytes(value);
+        std::int32_t expected;
+        if (size - at < sqlite3_int64(sizeof expected))
+            return false;
+        std::memcpy(&expected, signature + at, sizeof expected);
+        at += sizeof expected;
+        if (expected != length || size - at < length || std::memcmp(signature + at, text, size_t(length)) != 0)
+            return false;
+        at += length;
+    } else if (type != SQLITE_NULL) {
+        return false;
     }
     return true;
 }
@@ -200,39 +270,39 @@ int appendJsonOfExact(sqlite3_str* out, const char* at)
     return 1;
 }
 
-struct SignatureState {
-    sqlite3_str* exact;
-};
-
 void signatureStep(sqlite3_context* context, int argc, sqlite3_value** argv)
 {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL)
         return;
-    auto* state = static_cast<SignatureState*>(sqlite3_aggregate_context(context, sizeof(SignatureState)));
-    if (!state) {
+    auto* exact = static_cast<Bytes*>(sqlite3_aggregate_context(context, sizeof(Bytes)));
+    if (!exact) {
         sqlite3_result_error_nomem(context);
         return;
     }
-    if (!state->exact)
-        state->exact = sqlite3_str_new(sqlite3_context_db_handle(context));
-    appendExact(context, state->exact, argc, argv);
+    appendExact(context, *exact, argc, argv);
 }
 
 void signatureFinal(sqlite3_context* context)
 {
-    auto* state = static_cast<SignatureState*>(sqlite3_aggregate_context(context, 0));
-    if (!state || !state->exact) {
+    auto* exact = static_cast<Bytes*>(sqlite3_aggregate_context(context, 0));
+    if (!exact || !exact->data) {
         sqlite3_result_zeroblob(context, 0);
         return;
     }
-    resultText(context, state->exact, true);
+    if (exact->failed) {
+        sqlite3_free(exact->data);
+        sqlite3_result_error_nomem(context);
+        return;
+    }
+    sqlite3_result_blob64(context, exact->data, sqlite3_uint64(exact->size), sqlite3_free);
 }
 
-// The lines compared with a signature as they arrive, so an equal recipe costs no formatting at all; the JSON
-// is written from the exact form only for a recipe that differs.
+// A recipe compared with a signature line by line as its lines arrive. While they match, each line is copied
+// from the signature in one piece; the JSON is written only for a recipe that differs, from the exact form.
 struct DifferState {
-    sqlite3_str* exact;
-    int signatureSize;
+    Bytes exact;
+    sqlite3_int64 matched; // bytes of the signature the lines matched, while they all do
+    sqlite3_int64 signatureSize;
     int lines;
     bool differs;
 };
@@ -244,22 +314,27 @@ void differStep(sqlite3_context* context, int argc, sqlite3_value** argv)
         sqlite3_result_error_nomem(context);
         return;
     }
-    sqlite3_value* signature = argv[argc - 1];
-    const bool hasSignature = sqlite3_value_type(signature) != SQLITE_NULL;
-    const char* expected = hasSignature ? static_cast<const char*>(sqlite3_value_blob(signature)) : nullptr;
-    state->signatureSize = hasSignature ? sqlite3_value_bytes(signature) : 0;
+    sqlite3_value* signatureValue = argv[argc - 1];
+    const bool hasSignature = sqlite3_value_type(signatureValue) != SQLITE_NULL;
+    const char* signature = hasSignature ? static_cast<const char*>(sqlite3_value_blob(signatureValue)) : nullptr;
+    state->signatureSize = hasSignature ? sqlite3_value_bytes(signatureValue) : 0;
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL)
         return;
-    if (!state->exact)
-        state->exact = sqlite3_str_new(sqlite3_context_db_handle(context));
-    const int from = sqlite3_str_length(state->exact);
-    if (!appendExact(context, state->exact, argc - 1, argv))
-        return;
     ++state->lines;
-    const int to = sqlite3_str_length(state->exact);
-    if (!state->differs && sqlite3_str_errcode(state->exact) == SQLITE_OK)
-        state->differs = to > state->signatureSize ||
-                         std::memcmp(sqlite3_str_value(state->exact) + from, expected + from, to - from) != 0;
+    if (!state->differs) {
+        const sqlite3_int64 lineStart = state->matched;
+        sqlite3_int64 at = lineStart;
+        bool same = true;
+        for (int i = 0; i < argc - 1 && same; ++i)
+            same = matchesExact(argv[i], signature, state->signatureSize, at);
+        if (same) {
+            append(state->exact, signature + lineStart, at - lineStart);
+            state->matched = at;
+            return;
+        }
+        state->differs = true;
+    }
+    appendExact(context, state->exact, argc - 1, argv);
 }
 
 void differFinal(sqlite3_context* context)
@@ -269,15 +344,13 @@ void differFinal(sqlite3_context* context)
         sqlite3_result_null(context);
         return;
     }
-    const int error = state->exact ? sqlite3_str_errcode(state->exact) : SQLITE_OK;
-    const int size = state->exact ? sqlite3_str_length(state->exact) : 0;
-    char* exact = state->exact ? sqlite3_str_finish(state->exact) : nullptr;
-    if (error != SQLITE_OK) {
+    char* exact = state->exact.data;
+    if (state->exact.failed) {
         sqlite3_free(exact);
-        sqlite3_result_error_code(context, error);
+        sqlite3_result_error_nomem(context);
         return;
     }
-    if (!state->differs && size == state->signatureSize) {
+    if (!state->differs && state->matched == state->signatureSize) {
         sqlite3_free(exact);
         sqlite3_result_null(context);
         return;
@@ -296,7 +369,7 @@ void differFinal(sqlite3_context* context)
     }
     sqlite3_str_appendchar(json, 1, ']');
     sqlite3_free(exact);
-    resultText(context, json, false);
+    resultText(context, json);
 }
 
 } // namespace

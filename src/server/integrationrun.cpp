@@ -20,9 +20,9 @@ namespace {
 // Work tables of one run; they live inside its transaction and are dropped before it commits. Recipe keys are
 // (branch, [service,] source tree, dish): a destination's trees sort as the source's do ("P" after the local
 // tree's digits), so walking them in key order walks the destination's recipes in theirs.
-const char* const kWorkTables[] = {"TT_PRATO",   "TT_MARCA",   "TT_DEST",    "TT_MAPA",   "TT_OBS",
-                                   "TT_ORIG_L",  "TT_ORIG_S",  "TT_FALTA",   "TT_MAPA_S", "TT_OK_S",
-                                   "TT_FORMA_L", "TT_FORMA_S", "TT_ASSIN_L", "TT_ASSIN_S"};
+const char* const kWorkTables[] = {"TT_PRATO",   "TT_MARCA",   "TT_DEST",     "TT_MAPA",    "TT_OBS",     "TT_ORIG_L",
+                                   "TT_ORIG_S",  "TT_FALTA",   "TT_MAPA_S",   "TT_OK_S",    "TT_FORMA_L", "TT_FORMA_S",
+                                   "TT_ASSIN_L", "TT_ASSIN_S", "TT_REESCR_L", "TT_REESCR_S"};
 
 const char* const kCreateWorkTables[] = {
     "CREATE TEMP TABLE TT_PRATO (TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL, PRIMARY KEY (TREE, CDPRATO))",
@@ -52,10 +52,15 @@ const char* const kCreateWorkTables[] = {
     " PRIMARY KEY (TREE, CDPRATO))",
     "CREATE TEMP TABLE TT_ASSIN_S (TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL, CDSERVFILI TEXT NOT NULL,"
     " ORIGEM TEXT NOT NULL, PRIMARY KEY (TREE, CDPRATO, CDSERVFILI))",
+    "CREATE TEMP TABLE TT_REESCR_L (CDFILIAL TEXT NOT NULL, TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL,"
+    " DSTTREE TEXT NOT NULL, PRIMARY KEY (CDFILIAL, TREE, CDPRATO))",
+    "CREATE TEMP TABLE TT_REESCR_S (CDFILIAL TEXT NOT NULL, CDSERVFILI TEXT NOT NULL, TREE TEXT NOT NULL,"
+    " CDPRATO TEXT NOT NULL, DSTTREE TEXT NOT NULL, PRIMARY KEY (CDFILIAL, CDSERVFILI, TREE, CDPRATO))",
 };
 
-const RecipeTable kLocal{"RECEITA", "L", "TT_MAPA", "TT_ORIG_L", "TT_FORMA_L", "TT_ASSIN_L", false};
-const RecipeTable kPerService{"RECEITASERV", "S", "TT_OK_S", "TT_ORIG_S", "TT_FORMA_S", "TT_ASSIN_S", true};
+const RecipeTable kLocal{"RECEITA", "L", "TT_MAPA", "TT_ORIG_L", "TT_FORMA_L", "TT_ASSIN_L", "TT_REESCR_L", false};
+const RecipeTable kPerService{"RECEITASERV", "S",          "TT_OK_S",     "TT_ORIG_S",
+                              "TT_FORMA_S",  "TT_ASSIN_S", "TT_REESCR_S", true};
 
 // Observation 6 rows of one kind. The dish is asked once (SQLite tests a condition on the outer table there), and
 // only its destinations are looked up, so the cost follows the number of rows observed.
@@ -90,6 +95,7 @@ IntegrationRun::IntegrationRun(QSqlDatabase db, QString operatorCode, Rewrite re
 Packet IntegrationRun::run(const IntegrationRequest& request)
 {
     m_counts = {};
+    m_source = request.source;
     const SqlRunner sql(m_db);
     const QDateTime started = QDateTime::currentDateTime();
     db::Transaction transaction(sql);
@@ -321,7 +327,7 @@ void IntegrationRun::replaceServiceRecipes(const SqlRunner& sql)
 
 void IntegrationRun::replaceRecipes(const SqlRunner& sql, const RecipeTable& table)
 {
-    const RecipeChanges changes = RecipeWriter(sql, table, m_counts.run, m_rewrite).replace();
+    const RecipeChanges changes = RecipeWriter(sql, table, m_counts.run, m_source, m_rewrite).replace();
     m_counts.deleted += changes.replaced;
     m_counts.inserted += changes.written;
     m_counts.rewritten += changes.rewritten;

@@ -48,6 +48,7 @@ private:
     QSqlDatabase m_db;
     QString m_operator;
     Rewrite m_rewrite;
+    QString m_source;
     IntegrationCounts m_counts;
 };
 

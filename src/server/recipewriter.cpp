@@ -6,10 +6,11 @@ namespace suite::server {
 
 using db::SqlRunner;
 
-RecipeWriter::RecipeWriter(const SqlRunner& sql, const RecipeTable& table, qint64 run, Rewrite rewrite)
+RecipeWriter::RecipeWriter(const SqlRunner& sql, const RecipeTable& table, qint64 run, QString source, Rewrite rewrite)
     : m_sql(sql)
     , m_t(table)
     , m_run(run)
+    , m_source(std::move(source))
     , m_rewrite(rewrite)
 {}
 
@@ -24,12 +25,15 @@ RecipeChanges RecipeWriter::replace() const
     const int imaged = keepBeforeImages();
     if (imaged == 0)
         return {0, 0, 0, chosen};
-    if (imaged < chosen)
-        keepOnlyImaged();
+    QString recipes = QLatin1String(m_t.chosen);
+    if (imaged < chosen) {
+        keepImagedApart();
+        recipes = QLatin1String(m_t.rewritten);
+    }
     // SQLite rewrites a B-tree row no faster than it deletes and re-appends it, and the delete is one range
     // per recipe. PostgreSQL updates in place within the page (the tables keep free space for it), which
     // spares the key index; re-inserting deleted keys would make every index insert check the dead rows.
-    RecipeChanges changes = m_sql.isPostgres() ? rewriteInPlace() : deleteAndCopy();
+    RecipeChanges changes = m_sql.isPostgres() ? rewriteInPlace(recipes) : deleteAndCopy(recipes);
     changes.rewritten = imaged;
     changes.equal = chosen - imaged;
     return changes;
@@ -121,17 +125,23 @@ void RecipeWriter::keepSignatures() const
                        m_t.perService ? QStringLiteral(", CDSERVFILI") : QString()));
 }
 
-void RecipeWriter::keepOnlyImaged() const
+void RecipeWriter::keepImagedApart() const
 {
-    const QString serv = m_t.perService ? QStringLiteral("CDSERVFILI, ") : QString();
-    m_sql.run(QStringLiteral("deixar de lado as receitas iguais às da origem"),
-              QStringLiteral("DELETE FROM %1 WHERE (CDFILIAL, %2DSTTREE, CDPRATO) NOT IN (SELECT CDFILIAL, %2"
-                             "CDFILAUXPRAT, CDPRATO FROM INTGCENTRALANT WHERE NRINTG = :nrintg AND IDTIPORECE = :tipo)")
-                  .arg(QLatin1String(m_t.chosen), serv),
-              {{":nrintg", m_run}, {":tipo", QLatin1String(m_t.kind)}});
+    // The images name the destination's tree; the chosen table is keyed by the source's, which is "P" for the
+    // standard tree and the source branch for the local one.
+    const QString servColumn = m_t.perService ? QStringLiteral("CDSERVFILI, ") : QString();
+    m_sql.run(QStringLiteral("separar as receitas que diferem das da origem"),
+              QStringLiteral("INSERT INTO %1 (CDFILIAL, %3TREE, CDPRATO, DSTTREE) SELECT k.CDFILIAL, %4k.TREE,"
+                             " k.CDPRATO, k.DSTTREE FROM INTGCENTRALANT a %5 %2 k ON k.CDFILIAL = a.CDFILIAL%6"
+                             " AND k.TREE = CASE WHEN a.CDFILAUXPRAT = 'P' THEN 'P' ELSE :origem END"
+                             " AND k.CDPRATO = a.CDPRATO AND k.DSTTREE = a.CDFILAUXPRAT"
+                             " WHERE a.NRINTG = :nrintg AND a.IDTIPORECE = :tipo")
+                  .arg(QLatin1String(m_t.rewritten), QLatin1String(m_t.chosen), servColumn, serv("k"),
+                       m_sql.fixedJoin(), sameServ("k", "a")),
+              {{":nrintg", m_run}, {":tipo", QLatin1String(m_t.kind)}, {":origem", m_source}});
     if (m_sql.isPostgres())
         m_sql.run(QStringLiteral("analisar as tabelas de trabalho"),
-                  QStringLiteral("ANALYZE %1").arg(QLatin1String(m_t.chosen)));
+                  QStringLiteral("ANALYZE %1").arg(QLatin1String(m_t.rewritten)));
 }
 
 int RecipeWriter::keepBeforeImages() const
@@ -178,28 +188,27 @@ int RecipeWriter::keepBeforeImages() const
         {{":nrintg", m_run}, {":tipo", QLatin1String(m_t.kind)}});
 }
 
-RecipeChanges RecipeWriter::deleteAndCopy() const
+RecipeChanges RecipeWriter::deleteAndCopy(const QString& recipes) const
 {
     RecipeChanges changes;
-    changes.replaced =
-        m_sql.change(QStringLiteral("apagar as receitas substituídas"),
-                     QStringLiteral("DELETE FROM %1 WHERE (CDFILIAL, %2CDFILAUXPRAT, CDPRATO) IN"
-                                    " (SELECT CDFILIAL, %2DSTTREE, CDPRATO FROM %3)")
-                         .arg(QLatin1String(m_t.table), m_t.perService ? QStringLiteral("CDSERVFILI, ") : QString(),
-                              QLatin1String(m_t.chosen)));
+    changes.replaced = m_sql.change(
+        QStringLiteral("apagar as receitas substituídas"),
+        QStringLiteral("DELETE FROM %1 WHERE (CDFILIAL, %2CDFILAUXPRAT, CDPRATO) IN"
+                       " (SELECT CDFILIAL, %2DSTTREE, CDPRATO FROM %3)")
+            .arg(QLatin1String(m_t.table), m_t.perService ? QStringLiteral("CDSERVFILI, ") : QString(), recipes));
     // CROSS JOIN makes SQLite walk k and then s by their keys, which is the table's key order: the freed
     // ranges refill page by page, without the sort an ORDER BY would add.
-    changes.written = m_sql.change(QStringLiteral("copiar as receitas da origem"),
-                                   QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %4 k CROSS JOIN %5 s ON %6")
-                                       .arg(QLatin1String(m_t.table), columns(), lineValues(),
-                                            QLatin1String(m_t.chosen), QLatin1String(m_t.source), sourceJoin()));
+    changes.written = m_sql.change(
+        QStringLiteral("copiar as receitas da origem"),
+        QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %4 k CROSS JOIN %5 s ON %6")
+            .arg(QLatin1String(m_t.table), columns(), lineValues(), recipes, QLatin1String(m_t.source), sourceJoin()));
     return changes;
 }
 
-RecipeChanges RecipeWriter::rewriteInPlace() const
+RecipeChanges RecipeWriter::rewriteInPlace(const QString& recipes) const
 {
     const QString table = QLatin1String(m_t.table);
-    const QString chosen = QLatin1String(m_t.chosen);
+    const QString& chosen = recipes;
     const QString source = QLatin1String(m_t.source);
     RecipeChanges changes;
     changes.written = m_sql.change(

@@ -17,6 +17,7 @@ struct RecipeTable {
     const char* source;     // the source's lines of the listed dishes
     const char* reshaped;   // chosen recipes whose line numbers differ from the source's (PostgreSQL)
     const char* signatures; // the source's recipes in the form a destination recipe is compared in
+    const char* rewritten;  // the chosen recipes that differ, when some do not (shaped as `chosen`)
     bool perService;
 };
 
@@ -35,18 +36,17 @@ struct RecipeChanges {
 
 class RecipeWriter {
 public:
-    RecipeWriter(const db::SqlRunner& sql, const RecipeTable& table, qint64 run, Rewrite rewrite);
+    RecipeWriter(const db::SqlRunner& sql, const RecipeTable& table, qint64 run, QString source, Rewrite rewrite);
 
-    // Every recipe to rewrite gets one before-image row, then its lines become the source's. Afterwards the
-    // chosen table holds only the recipes rewritten.
+    // Every recipe to rewrite gets one before-image row, then its lines become the source's.
     RecipeChanges replace() const;
 
 private:
     void keepSignatures() const;
     int keepBeforeImages() const;
-    void keepOnlyImaged() const;
-    RecipeChanges deleteAndCopy() const;
-    RecipeChanges rewriteInPlace() const;
+    void keepImagedApart() const;
+    RecipeChanges deleteAndCopy(const QString& recipes) const;
+    RecipeChanges rewriteInPlace(const QString& recipes) const;
 
     QString serv(const char* alias) const;
     QString sameServ(const char* a, const char* b) const;
@@ -64,6 +64,7 @@ private:
     const db::SqlRunner& m_sql;
     const RecipeTable& m_t;
     qint64 m_run;
+    QString m_source;
     Rewrite m_rewrite;
 };
 
