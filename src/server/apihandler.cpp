@@ -5,8 +5,12 @@
 #include "servererrors.h"
 #include "serverlog.h"
 
+#include <sqlrunner.h>
+
 #include <QElapsedTimer>
 #include <QRandomGenerator>
+
+#include <malloc.h>
 
 namespace suite::server {
 
@@ -26,6 +30,17 @@ QString servedServer(const QString& name)
     if (!server)
         throw RequestError(404, QStringLiteral("unknown server %1").arg(name.left(60)));
     return *server;
+}
+
+// A worker thread keeps its connection for later calls, but not the memory one large call needed: SQLite's
+// page cache gives back the pages it does not need, and the C library returns freed heap to the system (each
+// worker thread allocates from an arena of its own, which the library would otherwise keep).
+void releaseMemory(const QSqlDatabase& db)
+{
+    const db::SqlRunner sql(db);
+    if (!sql.isPostgres())
+        sql.run(QStringLiteral("devolver a memória"), QStringLiteral("PRAGMA shrink_memory"));
+    malloc_trim(0);
 }
 
 } // namespace
@@ -118,7 +133,13 @@ ApiReply ApiHandler::call(const QString& authorization, const QByteArray& body) 
         method = request.method.left(60);
         servedServer(request.server);
         IntgCentralService service(m_connection.database(), op);
-        const ApiReply reply{200, QJsonObject{{"result", service.call(request.method, request.args).toJson()}}};
+        ServiceAnswer answer = service.answer(request.method, request.args);
+        ApiReply reply{200, QJsonObject{{"result", answer.result.toJson()}}};
+        if (answer.total)
+            reply.body.insert(QStringLiteral("total"), *answer.total);
+        answer = {};
+        if (method.compare(QLatin1String("IntgCentral"), Qt::CaseInsensitive) == 0)
+            releaseMemory(m_connection.database());
         logged(QStringLiteral("ok"));
         return reply;
     } catch (const RequestError& e) {

@@ -128,12 +128,33 @@ Packet IntegrationRun::run(const IntegrationRequest& request)
         replaceLocalRecipes(sql);
 
     const QDateTime finished = QDateTime::currentDateTime();
-    Packet log = logRows(sql, request, sourceName, started, finished);
+    m_counts.observations =
+        int(sql.number(QStringLiteral("contar as observações"), QStringLiteral("SELECT COUNT(*) FROM TT_OBS")));
     finishRecord(sql, finished);
-    for (const char* table : kWorkTables)
-        sql.run(QStringLiteral("descartar as tabelas de trabalho"),
-                QStringLiteral("DROP TABLE %1").arg(QLatin1String(table)));
+    for (const char* table : kWorkTables) {
+        if (qstrcmp(table, "TT_OBS") != 0)
+            sql.run(QStringLiteral("descartar as tabelas de trabalho"),
+                    QStringLiteral("DROP TABLE %1").arg(QLatin1String(table)));
+    }
     transaction.commit();
+
+    // The log is read once the run has let go of its destinations: the observations stay in their work table,
+    // which the commit keeps, and the names come from tables the run does not change.
+    const auto dropObservations = [&] {
+        sql.run(QStringLiteral("descartar as tabelas de trabalho"), QStringLiteral("DROP TABLE TT_OBS"));
+    };
+    Packet log;
+    try {
+        log = logRows(sql, request, sourceName, started, finished);
+    } catch (...) {
+        try {
+            dropObservations();
+        } catch (const db::DbError&) {
+            // The caller discards a connection whose statement failed; its work tables go with it.
+        }
+        throw;
+    }
+    dropObservations();
     return log;
 }
 
@@ -147,12 +168,28 @@ void IntegrationRun::analyze(const SqlRunner& sql, const char* table)
 
 void IntegrationRun::prepareDishesAndDestinations(const SqlRunner& sql, const IntegrationRequest& request)
 {
-    // The request holds each dish and each destination once.
-    db::BulkInsert dishes(sql, QStringLiteral("TT_PRATO"), {QStringLiteral("TREE"), QStringLiteral("CDPRATO")},
+    // What a request may cost follows the database's real sizes: it cannot name more dishes than the two trees it
+    // draws from hold, nor more destinations than there are branches. The request holds each one once.
+    const qint64 dishes = sql.number(QStringLiteral("contar os pratos das árvores da origem"),
+                                     QStringLiteral("SELECT COUNT(*) FROM PRATO WHERE CDFILAUXPRAT IN ('P', :origem)"),
+                                     {{":origem", request.source}});
+    if (request.dishes.size() > dishes)
+        throw ServiceError(QStringLiteral("A lista tem %1 pratos, mais do que os %2 cadastrados nas árvores padrão e"
+                                          " local da origem.")
+                               .arg(request.dishes.size())
+                               .arg(dishes));
+    const qint64 branches =
+        sql.number(QStringLiteral("contar as filiais"), QStringLiteral("SELECT COUNT(*) FROM FILIAL"));
+    if (request.destinations.size() > branches)
+        throw ServiceError(QStringLiteral("O pacote marca %1 filiais destino, mais do que as %2 cadastradas.")
+                               .arg(request.destinations.size())
+                               .arg(branches));
+
+    db::BulkInsert listed(sql, QStringLiteral("TT_PRATO"), {QStringLiteral("TREE"), QStringLiteral("CDPRATO")},
                           QStringLiteral("registrar os pratos da integração"));
     for (const DishKey& dish : request.dishes)
-        dishes.add({dish.tree, dish.code});
-    dishes.finish();
+        listed.add({dish.tree, dish.code});
+    listed.finish();
     analyze(sql, "TT_PRATO");
     db::BulkInsert destinations(sql, QStringLiteral("TT_MARCA"), {QStringLiteral("CDFILIAL")},
                                 QStringLiteral("registrar as filiais destino"));
@@ -207,6 +244,16 @@ void IntegrationRun::observeDestinations(const SqlRunner& sql, const Integration
         QStringLiteral("INSERT INTO TT_OBS SELECT '5', '', m.CDFILIAL, '', '', '', '' FROM TT_MARCA m"
                        " JOIN FILIAL f ON f.CDFILIAL = m.CDFILIAL WHERE f.IDCNTRRESC = 'S' AND m.CDFILIAL <> :origem"),
         source);
+    // A dish the source's trees do not have is observed once, whatever the destinations and kinds, and leaves the
+    // run: it can be copied nowhere.
+    const QString unknown = QStringLiteral("NOT EXISTS (SELECT 1 FROM PRATO x WHERE x.CDFILAUXPRAT = %1.TREE"
+                                           " AND x.CDPRATO = %1.CDPRATO)");
+    sql.run(QStringLiteral("registrar pratos não cadastrados"),
+            QStringLiteral("INSERT INTO TT_OBS SELECT '1', '', '', p.TREE, p.CDPRATO, '', '' FROM TT_PRATO p WHERE %1")
+                .arg(unknown.arg(QLatin1Char('p'))));
+    sql.run(QStringLiteral("registrar pratos não cadastrados"),
+            QStringLiteral("DELETE FROM TT_PRATO WHERE %1").arg(unknown.arg(QLatin1String("TT_PRATO"))));
+    analyze(sql, "TT_PRATO");
     sql.run(
         QStringLiteral("selecionar as filiais destino"),
         QStringLiteral("INSERT INTO TT_DEST (CDFILIAL) SELECT m.CDFILIAL FROM TT_MARCA m"
@@ -214,10 +261,9 @@ void IntegrationRun::observeDestinations(const SqlRunner& sql, const Integration
         source);
     analyze(sql, "TT_DEST");
 
-    // The standard tree is shared, so whether one of its dishes exists is asked once per dish; a local-tree
-    // dish maps to each destination's own tree, same dish code, and is asked per destination.
-    const QString standard = QStringLiteral("p.TREE = 'P' AND p.CDPRATO %1 (SELECT x.CDPRATO FROM PRATO x"
-                                            " WHERE x.CDFILAUXPRAT = 'P')");
+    // Every dish left exists in the source's trees. The standard tree is shared, so its dishes exist at every
+    // destination; a local-tree dish maps to each destination's own tree, same dish code, and is asked per
+    // destination.
     const QString local = QStringLiteral("p.TREE <> 'P' AND %1 (SELECT 1 FROM PRATO x WHERE x.CDFILAUXPRAT = d.CDFILIAL"
                                          " AND x.CDPRATO = p.CDPRATO)");
     const QString mapped =
@@ -225,7 +271,7 @@ void IntegrationRun::observeDestinations(const SqlRunner& sql, const Integration
                        " SELECT d.CDFILIAL, p.TREE, p.CDPRATO, %1 FROM TT_DEST d CROSS JOIN TT_PRATO p"
                        " WHERE %2");
     const QString purpose = QStringLiteral("relacionar os pratos dos destinos");
-    sql.run(purpose, mapped.arg(QStringLiteral("'P'"), standard.arg(QStringLiteral("IN"))));
+    sql.run(purpose, mapped.arg(QStringLiteral("'P'"), QStringLiteral("p.TREE = 'P'")));
     sql.run(purpose, mapped.arg(QStringLiteral("d.CDFILIAL"), local.arg(QStringLiteral("EXISTS"))));
     analyze(sql, "TT_MAPA");
 
@@ -236,12 +282,9 @@ void IntegrationRun::observeDestinations(const SqlRunner& sql, const Integration
         kinds << QStringLiteral("S");
     const QString unregistered = QStringLiteral("INSERT INTO TT_OBS SELECT '1', :tipo, d.CDFILIAL, p.TREE, p.CDPRATO,"
                                                 " '', '' FROM TT_PRATO p CROSS JOIN TT_DEST d WHERE %1");
-    for (const QString& kind : kinds) {
-        for (const QString& condition :
-             {standard.arg(QStringLiteral("NOT IN")), local.arg(QStringLiteral("NOT EXISTS"))})
-            sql.run(QStringLiteral("registrar pratos não cadastrados no destino"), unregistered.arg(condition),
-                    {{":tipo", kind}});
-    }
+    for (const QString& kind : kinds)
+        sql.run(QStringLiteral("registrar pratos não cadastrados no destino"),
+                unregistered.arg(local.arg(QStringLiteral("NOT EXISTS"))), {{":tipo", kind}});
 }
 
 void IntegrationRun::readSourceRecipes(const SqlRunner& sql, const IntegrationRequest& request)
@@ -337,16 +380,21 @@ void IntegrationRun::replaceRecipes(const SqlRunner& sql, const RecipeTable& tab
 Packet IntegrationRun::logRows(const SqlRunner& sql, const IntegrationRequest& request, const QString& sourceName,
                                const QDateTime& started, const QDateTime& finished)
 {
+    // The first rows in the log's order are chosen before any name is looked up, so a run of many observations
+    // costs one pass over them and lookups for the rows sent only.
+    const QString order = QStringLiteral("ORDER BY o.CDFILIAL, o.CDPRATO, o.TREE, o.IDTIPORECELOG, o.IDNUMEROERRO,"
+                                         " o.CDARVPROD, o.CDSERVFILI");
     QSqlQuery q =
         sql.run(QStringLiteral("montar o log da integração"),
                 QStringLiteral("SELECT o.IDNUMEROERRO, o.IDTIPORECELOG, o.CDFILIAL, o.TREE, o.CDPRATO, o.CDARVPROD,"
-                               " pr.NMPRODUTO, pt.NMPRATO, fd.NMFILIAL, o.CDSERVFILI, sv.NMSERVICO FROM TT_OBS o"
+                               " pr.NMPRODUTO, pt.NMPRATO, fd.NMFILIAL, o.CDSERVFILI, sv.NMSERVICO"
+                               " FROM (SELECT o.* FROM TT_OBS o %1 LIMIT %2) o"
                                " LEFT JOIN FILIAL fd ON fd.CDFILIAL = o.CDFILIAL"
                                " LEFT JOIN PRODUTO pr ON pr.CDARVPROD = o.CDARVPROD"
                                " LEFT JOIN PRATO pt ON pt.CDFILAUXPRAT = o.TREE AND pt.CDPRATO = o.CDPRATO"
-                               " LEFT JOIN SERVICO sv ON sv.CDFILIAL = :origem AND sv.CDSERVFILI = o.CDSERVFILI"
-                               " ORDER BY o.CDFILIAL, o.CDPRATO, o.TREE, o.IDTIPORECELOG, o.IDNUMEROERRO, o.CDARVPROD,"
-                               " o.CDSERVFILI"),
+                               " LEFT JOIN SERVICO sv ON sv.CDFILIAL = :origem AND sv.CDSERVFILI = o.CDSERVFILI %1")
+                    .arg(order)
+                    .arg(kLogRowLimit),
                 {{":origem", request.source}});
 
     Packet log = wire::logPacket();
@@ -363,7 +411,6 @@ Packet IntegrationRun::logRows(const SqlRunner& sql, const IntegrationRequest& r
                     q.value(5).toString(), code, itemName.left(50), q.value(7).toString(), sourceName,
                     q.value(8).toString(), q.value(1).toString()});
     }
-    m_counts.observations = log.rows().size();
     return log;
 }
 

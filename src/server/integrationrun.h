@@ -14,13 +14,17 @@ class SqlRunner;
 
 namespace suite::server {
 
+// A run's answer lists at most this many observations, the first in the log's order; counts().observations has
+// them all.
+inline constexpr int kLogRowLimit = 10000;
+
 struct IntegrationCounts {
-    qint64 run = 0;   // INTGCENTRAL.NRINTG
-    int deleted = 0;  // destination lines overwritten or removed (kept as before-images)
-    int inserted = 0; // source lines written over or added to the destinations
-    int observations = 0;
-    int rewritten = 0; // recipes rewritten (each kept as a before-image)
-    int equal = 0;     // recipes already equal to the source's, left untouched
+    qint64 run = 0;       // INTGCENTRAL.NRINTG
+    int deleted = 0;      // destination lines overwritten or removed (kept as before-images)
+    int inserted = 0;     // source lines written over or added to the destinations
+    int observations = 0; // all of them, also those past kLogRowLimit
+    int rewritten = 0;    // recipes rewritten (each kept as a before-image)
+    int equal = 0;        // recipes already equal to the source's, left untouched
 };
 
 class IntegrationRun {

@@ -14,7 +14,7 @@ namespace {
 
 struct Method {
     const char* name;
-    Packet (IntgCentralService::*run)(const wire::Arguments&);
+    ServiceAnswer (IntgCentralService::*run)(const wire::Arguments&);
 };
 
 } // namespace
@@ -49,7 +49,7 @@ std::optional<QString> IntgCentralService::canonicalServer(const QString& name)
     return std::nullopt;
 }
 
-Packet IntgCentralService::call(const QString& method, const QJsonArray& args)
+ServiceAnswer IntgCentralService::answer(const QString& method, const QJsonArray& args)
 {
     static const Method methods[] = {
         {"GetGrupFili", &IntgCentralService::getGrupFili},
@@ -69,26 +69,29 @@ Packet IntgCentralService::call(const QString& method, const QJsonArray& args)
     throw RequestError(404, QStringLiteral("unknown method %1 of %2").arg(method.left(60), serverName()));
 }
 
-Packet IntgCentralService::getGrupFili(const wire::Arguments& args)
+ServiceAnswer IntgCentralService::getGrupFili(const wire::Arguments& args)
 {
     GroupingListRequest::parse(args);
-    return GetGrupFili();
+    return {GetGrupFili(), std::nullopt};
 }
 
-Packet IntgCentralService::getFiliGrup(const wire::Arguments& args)
+ServiceAnswer IntgCentralService::getFiliGrup(const wire::Arguments& args)
 {
     const GroupingBranchesRequest request = GroupingBranchesRequest::parse(args);
-    return GetFiliGrup(request.grouping, request.source);
+    return {GetFiliGrup(request.grouping, request.source), std::nullopt};
 }
 
-Packet IntgCentralService::getPesqPrato(const wire::Arguments& args)
+ServiceAnswer IntgCentralService::getPesqPrato(const wire::Arguments& args)
 {
-    return DishSearch(m_db).run(DishSearchRequest::parse(args));
+    return {DishSearch(m_db).run(DishSearchRequest::parse(args)), std::nullopt};
 }
 
-Packet IntgCentralService::intgCentral(const wire::Arguments& args)
+ServiceAnswer IntgCentralService::intgCentral(const wire::Arguments& args)
 {
-    return IntegrationRun(m_db, m_operator).run(IntegrationRequest::parse(args));
+    const IntegrationRequest request = IntegrationRequest::parse(args);
+    IntegrationRun run(m_db, m_operator);
+    Packet log = run.run(request);
+    return {std::move(log), run.counts().observations};
 }
 
 Packet IntgCentralService::GetGrupFili()

@@ -22,6 +22,12 @@ struct GroupingBranchesRequest {
     static GroupingBranchesRequest parse(const wire::Arguments& args);
 };
 
+// What a method answers: its packet, and for a capped list the number of rows it has in full.
+struct ServiceAnswer {
+    wire::Packet result;
+    std::optional<qint64> total;
+};
+
 class IntgCentralService {
 public:
     IntgCentralService(QSqlDatabase db, QString operatorCode);
@@ -32,16 +38,18 @@ public:
 
     // Runs a method; throws RequestError (404 unknown method, 400 bad arguments), ServiceError (the user's
     // request cannot be done) or db::DbError (the server's own failure).
-    wire::Packet call(const QString& method, const QJsonArray& args);
+    ServiceAnswer answer(const QString& method, const QJsonArray& args);
+    // The same, for callers that need only the packet.
+    wire::Packet call(const QString& method, const QJsonArray& args) { return answer(method, args).result; }
 
     wire::Packet GetGrupFili();
     wire::Packet GetFiliGrup(const QString& grouping, const QString& source);
 
 private:
-    wire::Packet getGrupFili(const wire::Arguments& args);
-    wire::Packet getFiliGrup(const wire::Arguments& args);
-    wire::Packet getPesqPrato(const wire::Arguments& args);
-    wire::Packet intgCentral(const wire::Arguments& args);
+    ServiceAnswer getGrupFili(const wire::Arguments& args);
+    ServiceAnswer getFiliGrup(const wire::Arguments& args);
+    ServiceAnswer getPesqPrato(const wire::Arguments& args);
+    ServiceAnswer intgCentral(const wire::Arguments& args);
 
     QSqlDatabase m_db;
     QString m_operator;
