@@ -144,6 +144,40 @@ void RecipeWriter::keepImagedApart() const
                   QStringLiteral("ANALYZE %1").arg(QLatin1String(m_t.rewritten)));
 }
 
+QString RecipeWriter::pgSourceArrays() const
+{
+    const QString servColumn = m_t.perService ? QStringLiteral(", CDSERVFILI") : QString();
+    return QStringLiteral("SELECT TREE, CDPRATO%1, %2 FROM %3 s GROUP BY TREE, CDPRATO%1")
+        .arg(servColumn, pgLineArrays("s", true), QLatin1String(m_t.source));
+}
+
+QString RecipeWriter::pgLineArrays(const char* alias, bool ordered) const
+{
+    const QString order = ordered ? QStringLiteral(" ORDER BY %1.NRSEQ").arg(QLatin1String(alias)) : QString();
+    return QStringLiteral("array_agg(%1.NRSEQ%2) AS NRSEQS, array_agg(CAST(%1.CDARVPROD AS TEXT)%2) AS PRODUTOS,"
+                          " array_agg(%1.QTPRODUTO%2) AS QTDS, array_agg(CAST(%1.SGUNIDADE AS TEXT)%2) AS UNIDADES")
+        .arg(QLatin1String(alias), order);
+}
+
+bool RecipeWriter::pgMostlyDiffering() const
+{
+    // A sample of the chosen recipes, in the order they were listed, tells which way of comparing costs less.
+    const QString sample =
+        QStringLiteral("SELECT COUNT(*), COUNT(*) FILTER (WHERE %1) FROM (SELECT * FROM %2 LIMIT 1000) k JOIN (%3) a"
+                       " ON a.TREE = k.TREE AND a.CDPRATO = k.CDPRATO%4 CROSS JOIN LATERAL (SELECT %5 FROM %6 r"
+                       " WHERE %7) x")
+            .arg(pgArraysDiffer(), QLatin1String(m_t.chosen), pgSourceArrays(), sameServ("a", "k"),
+                 pgLineArrays("r", false), QLatin1String(m_t.table), recipeOfK("r"));
+    QSqlQuery q = m_sql.run(QStringLiteral("estimar quantas receitas diferem"), sample);
+    return q.next() && q.value(1).toLongLong() * 2 > q.value(0).toLongLong();
+}
+
+QString RecipeWriter::pgArraysDiffer() const
+{
+    return QStringLiteral("x.NRSEQS IS DISTINCT FROM a.NRSEQS OR x.PRODUTOS IS DISTINCT FROM a.PRODUTOS"
+                          " OR x.QTDS IS DISTINCT FROM a.QTDS OR x.UNIDADES IS DISTINCT FROM a.UNIDADES");
+}
+
 int RecipeWriter::keepBeforeImages() const
 {
     // SQLite: k drives the join in its key order, so the grouping needs no sort; linhas_json (ours) writes
@@ -152,33 +186,46 @@ int RecipeWriter::keepBeforeImages() const
     // to_json, which is costly, only for the rare recipe whose codes need escaping or whose quantity is NaN.
     const bool compare = m_rewrite == Rewrite::Differing;
     const QString servOrEmpty = m_t.perService ? QStringLiteral("k.CDSERVFILI") : QStringLiteral("''");
+    const QString chosen = QLatin1String(m_t.chosen);
+    const QString table = QLatin1String(m_t.table);
     const QString signature = compare ? QStringLiteral(" %1 %2 t ON t.TREE = k.TREE AND t.CDPRATO = k.CDPRATO%3")
                                             .arg(m_sql.fixedJoin(), QLatin1String(m_t.signatures), sameServ("t", "k"))
                                       : QString();
     QString images;
-    if (m_sql.isPostgres()) {
-        images = QStringLiteral("SELECT k.CDFILIAL, %1 AS CDSERVFILI, k.DSTTREE, k.CDPRATO, x.QTLINHAS, CASE WHEN"
-                                " x.PLAIN THEN x.DSLINHAS ELSE (SELECT %5 FROM %3 r WHERE %4) END AS DSLINHAS%8"
-                                " FROM %2 k%7 CROSS JOIN LATERAL (SELECT COUNT(*) AS QTLINHAS, %6 AS DSLINHAS,"
-                                " %9 AS PLAIN FROM %3 r WHERE %4) x")
-                     .arg(servOrEmpty, QLatin1String(m_t.chosen), QLatin1String(m_t.table), recipeOfK("r"),
-                          pgLinesText(true), pgLinesText(false), signature,
-                          compare ? QStringLiteral(", t.ORIGEM") : QString(), pgPlainLines());
-    } else {
+    QString differing;
+    if (!m_sql.isPostgres()) {
         images = QStringLiteral("SELECT k.CDFILIAL, %1 AS CDSERVFILI, k.DSTTREE, k.CDPRATO, COUNT(r.NRSEQ) AS QTLINHAS,"
                                 " %6 AS DSLINHAS FROM %2 k%7 LEFT JOIN %3 r ON %4 GROUP BY k.CDFILIAL, %5k.TREE,"
                                 " k.CDPRATO")
-                     .arg(servOrEmpty, QLatin1String(m_t.chosen), QLatin1String(m_t.table), recipeOfK("r"), serv("k"),
+                     .arg(servOrEmpty, chosen, table, recipeOfK("r"), serv("k"),
                           compare ? QStringLiteral("linhas_json_se_diferem(r.NRSEQ, r.CDARVPROD, r.QTPRODUTO,"
                                                    " r.SGUNIDADE, t.ORIGEM)")
                                   : QStringLiteral("linhas_json(r.NRSEQ, r.CDARVPROD, r.QTPRODUTO, r.SGUNIDADE)"),
                           signature);
+        // The comparison gives an equal recipe no text.
+        if (compare)
+            differing = QStringLiteral(" WHERE i.DSLINHAS IS NOT NULL");
+    } else if (!compare || pgMostlyDiffering()) {
+        // Every recipe's text is written anyway, so comparing it with the source's costs nothing more.
+        images = QStringLiteral("SELECT k.CDFILIAL, %1 AS CDSERVFILI, k.DSTTREE, k.CDPRATO, x.QTLINHAS, CASE WHEN"
+                                " x.PLAIN THEN x.DSLINHAS ELSE (SELECT %5 FROM %3 r WHERE %4) END AS DSLINHAS%8"
+                                " FROM %2 k%7 CROSS JOIN LATERAL (SELECT COUNT(*) AS QTLINHAS, %6 AS DSLINHAS,"
+                                " %9 AS PLAIN FROM %3 r WHERE %4) x")
+                     .arg(servOrEmpty, chosen, table, recipeOfK("r"), pgLinesText(true), pgLinesText(false), signature,
+                          compare ? QStringLiteral(", t.ORIGEM") : QString(), pgPlainLines());
+        if (compare)
+            differing = QStringLiteral(" WHERE i.DSLINHAS <> i.ORIGEM");
+    } else {
+        // Most recipes are equal: the values are compared as arrays, which costs a fraction of writing them as
+        // text, and only a recipe that differs has its text written.
+        images = QStringLiteral("SELECT k.CDFILIAL, %1 AS CDSERVFILI, k.DSTTREE, k.CDPRATO, x.QTLINHAS, (SELECT CASE"
+                                " WHEN %5 THEN %6 ELSE %7 END FROM %3 r WHERE %4) AS DSLINHAS FROM %2 k JOIN (%8) a"
+                                " ON a.TREE = k.TREE AND a.CDPRATO = k.CDPRATO%9 CROSS JOIN LATERAL (SELECT COUNT(*)"
+                                " AS QTLINHAS, %10 FROM %3 r WHERE %4) x WHERE %11")
+                     .arg(servOrEmpty, chosen, table, recipeOfK("r"), pgPlainLines(), pgLinesText(false),
+                          pgLinesText(true), pgSourceArrays(), sameServ("a", "k"))
+                     .arg(pgLineArrays("r", false), pgArraysDiffer());
     }
-    // A recipe equal to the source's keeps no image: SQLite's comparison gives it no text, PostgreSQL's text
-    // equals the source's.
-    const QString differing = !compare             ? QString()
-                              : m_sql.isPostgres() ? QStringLiteral(" WHERE i.DSLINHAS <> i.ORIGEM")
-                                                   : QStringLiteral(" WHERE i.DSLINHAS IS NOT NULL");
     return m_sql.change(
         QStringLiteral("guardar as receitas substituídas"),
         QStringLiteral("INSERT INTO INTGCENTRALANT (NRINTG, IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO,"

@@ -60,6 +60,13 @@ private:
     QString pgLinesText(bool escaped, bool ordered = false) const;
     // PostgreSQL: true when r's lines can be written unescaped.
     QString pgPlainLines() const;
+    // PostgreSQL: the source's recipes as arrays of their lines' values, and the same of `alias`'s lines.
+    QString pgSourceArrays() const;
+    QString pgLineArrays(const char* alias, bool ordered) const;
+    // PostgreSQL: x's lines (pgLineArrays) differ from the source's (a).
+    QString pgArraysDiffer() const;
+    // PostgreSQL: whether most chosen recipes differ from the source's, judged on a sample.
+    bool pgMostlyDiffering() const;
 
     const db::SqlRunner& m_sql;
     const RecipeTable& m_t;
