@@ -5,8 +5,6 @@
 #include "servererrors.h"
 #include "serverlog.h"
 
-#include <sqlrunner.h>
-
 #include <QElapsedTimer>
 #include <QRandomGenerator>
 
@@ -30,17 +28,6 @@ QString servedServer(const QString& name)
     if (!server)
         throw RequestError(404, QStringLiteral("unknown server %1").arg(name.left(60)));
     return *server;
-}
-
-// A worker thread keeps its connection for later calls, but not the memory one large call needed: SQLite's
-// page cache gives back the pages it does not need, and the C library returns freed heap to the system (each
-// worker thread allocates from an arena of its own, which the library would otherwise keep).
-void releaseMemory(const QSqlDatabase& db)
-{
-    const db::SqlRunner sql(db);
-    if (!sql.isPostgres())
-        sql.run(QStringLiteral("devolver a memória"), QStringLiteral("PRAGMA shrink_memory"));
-    malloc_trim(0);
 }
 
 } // namespace
@@ -132,14 +119,22 @@ ApiReply ApiHandler::call(const QString& authorization, const QByteArray& body) 
         const CallRequest request = CallRequest::parse(body);
         method = request.method.left(60);
         servedServer(request.server);
-        IntgCentralService service(m_connection.database(), op);
-        ServiceAnswer answer = service.answer(request.method, request.args);
-        ApiReply reply{200, QJsonObject{{"result", answer.result.toJson()}}};
-        if (answer.total)
-            reply.body.insert(QStringLiteral("total"), *answer.total);
-        answer = {};
-        if (method.compare(QLatin1String("IntgCentral"), Qt::CaseInsensitive) == 0)
-            releaseMemory(m_connection.database());
+        ApiReply reply{200, {}};
+        {
+            IntgCentralService service(m_connection.database(), op);
+            const ServiceAnswer answer = service.answer(request.method, request.args);
+            reply.body.insert(QStringLiteral("result"), answer.result.toJson());
+            if (answer.total)
+                reply.body.insert(QStringLiteral("total"), *answer.total);
+        }
+        if (method.compare(QLatin1String("IntgCentral"), Qt::CaseInsensitive) == 0) {
+            // A run's memory goes back to the system, not to this worker's next call: the connection holds its
+            // work tables' pages (SQLite keeps them in memory, and keeps them after the tables are dropped) and
+            // its page cache, and the C library keeps freed heap in each worker thread's arena. The next call
+            // opens a connection afresh, which costs it a few milliseconds.
+            m_connection.discard();
+            malloc_trim(0);
+        }
         logged(QStringLiteral("ok"));
         return reply;
     } catch (const RequestError& e) {
