@@ -298,14 +298,34 @@ void signatureFinal(sqlite3_context* context)
 }
 
 // A recipe compared with a signature line by line as its lines arrive. While they match, each line is copied
-// from the signature in one piece; the JSON is written only for a recipe that differs, from the exact form.
+// from the signature in one piece; at the first that differs the lines so far are written as JSON from that copy,
+// and every later line straight as JSON, as linhas_json writes them. An equal recipe costs no formatting at all.
 struct DifferState {
-    Bytes exact;
+    Bytes matchedLines;
+    sqlite3_str* json;
     sqlite3_int64 matched; // bytes of the signature the lines matched, while they all do
     sqlite3_int64 signatureSize;
     int lines;
-    bool differs;
 };
+
+// Starts the JSON of a recipe that differs with the lines that matched, and frees their copy.
+void startJson(sqlite3_context* context, DifferState& state)
+{
+    state.json = sqlite3_str_new(sqlite3_context_db_handle(context));
+    sqlite3_str_appendchar(state.json, 1, '[');
+    const char* at = state.matchedLines.data;
+    for (int line = 0; line < state.lines; ++line) {
+        sqlite3_str_appendall(state.json, line ? ",[" : "[");
+        for (int i = 0; i < 4; ++i) {
+            if (i > 0)
+                sqlite3_str_appendchar(state.json, 1, ',');
+            at += appendJsonOfExact(state.json, at);
+        }
+        sqlite3_str_appendchar(state.json, 1, ']');
+    }
+    sqlite3_free(state.matchedLines.data);
+    state.matchedLines = {};
+}
 
 void differStep(sqlite3_context* context, int argc, sqlite3_value** argv)
 {
@@ -320,21 +340,24 @@ void differStep(sqlite3_context* context, int argc, sqlite3_value** argv)
     state->signatureSize = hasSignature ? sqlite3_value_bytes(signatureValue) : 0;
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL)
         return;
-    ++state->lines;
-    if (!state->differs) {
+    if (!state->json) {
         const sqlite3_int64 lineStart = state->matched;
         sqlite3_int64 at = lineStart;
         bool same = true;
         for (int i = 0; i < argc - 1 && same; ++i)
             same = matchesExact(argv[i], signature, state->signatureSize, at);
         if (same) {
-            append(state->exact, signature + lineStart, at - lineStart);
+            append(state->matchedLines, signature + lineStart, at - lineStart);
             state->matched = at;
+            ++state->lines;
             return;
         }
-        state->differs = true;
+        startJson(context, *state);
     }
-    appendExact(context, state->exact, argc - 1, argv);
+    if (state->lines > 0)
+        sqlite3_str_appendchar(state->json, 1, ',');
+    ++state->lines;
+    appendLine(context, state->json, argc - 1, argv);
 }
 
 void differFinal(sqlite3_context* context)
@@ -344,32 +367,24 @@ void differFinal(sqlite3_context* context)
         sqlite3_result_null(context);
         return;
     }
-    char* exact = state->exact.data;
-    if (state->exact.failed) {
-        sqlite3_free(exact);
+    if (state->matchedLines.failed) {
+        sqlite3_free(state->matchedLines.data);
+        if (state->json)
+            sqlite3_free(sqlite3_str_finish(state->json));
         sqlite3_result_error_nomem(context);
         return;
     }
-    if (!state->differs && state->matched == state->signatureSize) {
-        sqlite3_free(exact);
-        sqlite3_result_null(context);
-        return;
-    }
-    sqlite3_str* json = sqlite3_str_new(sqlite3_context_db_handle(context));
-    sqlite3_str_appendchar(json, 1, '[');
-    const char* at = exact;
-    for (int line = 0; line < state->lines; ++line) {
-        sqlite3_str_appendall(json, line ? ",[" : "[");
-        for (int i = 0; i < 4; ++i) {
-            if (i > 0)
-                sqlite3_str_appendchar(json, 1, ',');
-            at += appendJsonOfExact(json, at);
+    if (!state->json) {
+        if (state->matched == state->signatureSize) {
+            sqlite3_free(state->matchedLines.data);
+            sqlite3_result_null(context);
+            return;
         }
-        sqlite3_str_appendchar(json, 1, ']');
+        // Every line matched, but the signature has more.
+        startJson(context, *state);
     }
-    sqlite3_str_appendchar(json, 1, ']');
-    sqlite3_free(exact);
-    resultText(context, json);
+    sqlite3_str_appendchar(state->json, 1, ']');
+    resultText(context, state->json);
 }
 
 } // namespace
