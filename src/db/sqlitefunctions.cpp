@@ -364,7 +364,8 @@ void differFinal(sqlite3_context* context)
 {
     auto* state = static_cast<DifferState*>(sqlite3_aggregate_context(context, 0));
     if (!state) {
-        sqlite3_result_null(context);
+        // No row at all, so no signature either: a recipe with no lines, compared with one that has some.
+        sqlite3_result_text(context, "[]", 2, SQLITE_STATIC);
         return;
     }
     if (state->matchedLines.failed) {
@@ -385,6 +386,37 @@ void differFinal(sqlite3_context* context)
     }
     sqlite3_str_appendchar(state->json, 1, ']');
     resultText(context, state->json);
+}
+
+// The number of lines in a text linhas_json wrote: the arrays one level down, strings skipped.
+void lineCount(sqlite3_context* context, int, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    const int size = sqlite3_value_bytes(argv[0]);
+    int depth = 0;
+    int lines = 0;
+    bool inString = false;
+    for (int i = 0; i < size; ++i) {
+        const char c = text[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[') {
+            if (++depth == 2)
+                ++lines;
+        } else if (c == ']') {
+            --depth;
+        }
+    }
+    sqlite3_result_int(context, lines);
 }
 
 } // namespace
@@ -411,6 +443,10 @@ void registerSqliteFunctions(const QSqlDatabase& db)
         if (rc != SQLITE_OK)
             throw DbError(QStringLiteral("adding SQL functions: %1").arg(QString::fromUtf8(sqlite3_errstr(rc))));
     }
+    const int rc = sqlite3_create_function(connection, "linhas_qt", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                                           lineCount, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        throw DbError(QStringLiteral("adding SQL functions: %1").arg(QString::fromUtf8(sqlite3_errstr(rc))));
 }
 
 } // namespace suite::db
