@@ -180,8 +180,8 @@ QString RecipeWriter::pgArraysDiffer() const
 
 int RecipeWriter::keepBeforeImages() const
 {
-    // SQLite: k drives the join in its key order, so the grouping needs no sort; linhas_json (ours) writes
-    // the text faster than json_group_array(json_array()). PostgreSQL: one small aggregate per recipe (a grouped
+    // SQLite: linhas_json and its comparing kin (ours) write the text faster than json_group_array(json_array());
+    // a grouped join walks k in its key order, so the grouping needs no sort. PostgreSQL: one small aggregate per recipe (a grouped
     // join reads the whole table), the JSON text built by hand (json_build_array per line is much slower), and
     // to_json, which is costly, only for the rare recipe whose codes need escaping or whose quantity is NaN.
     const bool compare = m_rewrite == Rewrite::Differing;
