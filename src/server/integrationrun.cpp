@@ -17,7 +17,8 @@ using wire::Packet;
 
 namespace {
 
-// Work tables of one run; they live inside its transaction and are dropped before it commits. Recipe keys are
+// Work tables of one run; they live inside its transaction and are dropped before it commits, but for the
+// observations, which the log is read from once it has committed. Recipe keys are
 // (branch, [service,] source tree, dish): a destination's trees sort as the source's do ("P" after the local
 // tree's digits), so walking them in key order walks the destination's recipes in theirs.
 const char* const kWorkTables[] = {"TT_PRATO",   "TT_MARCA",   "TT_DEST",     "TT_MAPA",    "TT_OBS",     "TT_ORIG_L",
