@@ -23,8 +23,9 @@ namespace {
 // Work tables of one run; they live inside its transaction and are dropped before it commits. Recipe keys are
 // (branch, [service,] source tree, dish): a destination's trees sort as the source's do ("P" after the local
 // tree's digits), so walking them in key order walks the destination's recipes in theirs.
-const char* const kWorkTables[] = {"TT_PRATO",  "TT_MARCA", "TT_DEST",   "TT_MAPA", "TT_OBS",     "TT_ORIG_L",
-                                   "TT_ORIG_S", "TT_FALTA", "TT_MAPA_S", "TT_OK_S", "TT_FORMA_L", "TT_FORMA_S"};
+const char* const kWorkTables[] = {"TT_PRATO",   "TT_MARCA",   "TT_DEST",     "TT_MAPA",    "TT_OBS",     "TT_ORIG_L",
+                                   "TT_ORIG_S",  "TT_FALTA",   "TT_MAPA_S",   "TT_OK_S",    "TT_FORMA_L", "TT_FORMA_S",
+                                   "TT_ASSIN_L", "TT_ASSIN_S", "TT_REESCR_L", "TT_REESCR_S"};
 
 const char* const kCreateWorkTables[] = {
     "CREATE TEMP TABLE TT_PRATO (TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL, PRIMARY KEY (TREE, CDPRATO))",
@@ -49,10 +50,20 @@ const char* const kCreateWorkTables[] = {
     " DSTTREE TEXT NOT NULL, PRIMARY KEY (CDFILIAL, TREE, CDPRATO))",
     "CREATE TEMP TABLE TT_FORMA_S (CDFILIAL TEXT NOT NULL, CDSERVFILI TEXT NOT NULL, TREE TEXT NOT NULL,"
     " CDPRATO TEXT NOT NULL, DSTTREE TEXT NOT NULL, PRIMARY KEY (CDFILIAL, CDSERVFILI, TREE, CDPRATO))",
+    // ORIGEM: on SQLite a BLOB, which TEXT affinity leaves as it is.
+    "CREATE TEMP TABLE TT_ASSIN_L (TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL, ORIGEM TEXT NOT NULL,"
+    " PRIMARY KEY (TREE, CDPRATO))",
+    "CREATE TEMP TABLE TT_ASSIN_S (TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL, CDSERVFILI TEXT NOT NULL,"
+    " ORIGEM TEXT NOT NULL, PRIMARY KEY (TREE, CDPRATO, CDSERVFILI))",
+    "CREATE TEMP TABLE TT_REESCR_L (CDFILIAL TEXT NOT NULL, TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL,"
+    " DSTTREE TEXT NOT NULL, PRIMARY KEY (CDFILIAL, TREE, CDPRATO))",
+    "CREATE TEMP TABLE TT_REESCR_S (CDFILIAL TEXT NOT NULL, CDSERVFILI TEXT NOT NULL, TREE TEXT NOT NULL,"
+    " CDPRATO TEXT NOT NULL, DSTTREE TEXT NOT NULL, PRIMARY KEY (CDFILIAL, CDSERVFILI, TREE, CDPRATO))",
 };
 
-const RecipeTable kLocal{"RECEITA", "L", "TT_MAPA", "TT_ORIG_L", "TT_FORMA_L", false};
-const RecipeTable kPerService{"RECEITASERV", "S", "TT_OK_S", "TT_ORIG_S", "TT_FORMA_S", true};
+const RecipeTable kLocal{"RECEITA", "L", "TT_MAPA", "TT_ORIG_L", "TT_FORMA_L", "TT_ASSIN_L", "TT_REESCR_L", false};
+const RecipeTable kPerService{"RECEITASERV", "S",          "TT_OK_S",     "TT_ORIG_S",
+                              "TT_FORMA_S",  "TT_ASSIN_S", "TT_REESCR_S", true};
 
 // Observation 6 rows of one kind. The dish is asked once (SQLite tests a condition on the outer table there), and
 // only its destinations are looked up, so the cost follows the number of rows observed.
@@ -73,9 +84,10 @@ QVariant dateOrNull(const std::optional<QDate>& date)
 
 } // namespace
 
-IntegrationRun::IntegrationRun(QSqlDatabase db, QString operatorCode)
+IntegrationRun::IntegrationRun(QSqlDatabase db, QString operatorCode, Rewrite rewrite)
     : m_db(std::move(db))
     , m_operator(std::move(operatorCode))
+    , m_rewrite(rewrite)
 {}
 
 Packet IntegrationRun::run(const IntegrationRequest& request)
@@ -115,7 +127,8 @@ Packet IntegrationRun::changes(const SqlRunner& sql) const
                        " ELSE (SELECT COUNT(*) FROM RECEITASERV r WHERE r.CDFILIAL = a.CDFILIAL"
                        " AND r.CDSERVFILI = a.CDSERVFILI AND r.CDFILAUXPRAT = a.CDFILAUXPRAT AND r.CDPRATO = a.CDPRATO)"
                        " END FROM INTGCENTRALANT a WHERE a.NRINTG = :nrintg"
-                       " ORDER BY a.CDFILIAL, a.CDPRATO, a.CDFILAUXPRAT, a.IDTIPORECE, a.CDSERVFILI"),
+                       " ORDER BY a.CDFILIAL, a.CDPRATO, a.CDFILAUXPRAT, a.IDTIPORECE, a.CDSERVFILI LIMIT %1")
+            .arg(kLogRowLimit),
         {{":nrintg", m_counts.run}});
     Packet result = previewColumns();
     while (q.next())
@@ -128,6 +141,7 @@ Packet IntegrationRun::changes(const SqlRunner& sql) const
 Packet IntegrationRun::execute(const IntegrationRequest& request, bool commit)
 {
     m_counts = {};
+    m_source = request.source;
     const RunProgress progress(m_operator);
     const SqlRunner sql(m_db);
     const QDateTime started = QDateTime::currentDateTime();
@@ -176,10 +190,10 @@ Packet IntegrationRun::execute(const IntegrationRequest& request, bool commit)
 
     storeObservations(sql);
     finishRecord(sql, QDateTime::currentDateTime());
-    // The answer is the log the history keeps: one way of building it.
-    Packet log = RunLog(sql).rows(m_counts.run);
     if (!commit) {
         Packet result = changes(sql);
+        // The observations as the run's log would list them, after the changes.
+        const Packet log = RunLog(sql).rows(m_counts.run, kLogRowLimit);
         const int kind = log.columnIndex(QStringLiteral("IDTIPORECELOG"));
         const int destination = log.columnIndex(QStringLiteral("CDFILDESTLOG"));
         const int tree = log.columnIndex(QStringLiteral("CDFAPRAORIGLOG"));
@@ -196,7 +210,8 @@ Packet IntegrationRun::execute(const IntegrationRequest& request, bool commit)
         sql.run(QStringLiteral("descartar as tabelas de trabalho"),
                 QStringLiteral("DROP TABLE %1").arg(QLatin1String(table)));
     transaction.commit();
-    return log;
+    // The log is read once the run has let go of its destinations: it is the log the history keeps.
+    return RunLog(sql).rows(m_counts.run, kLogRowLimit);
 }
 
 void IntegrationRun::analyze(const SqlRunner& sql, const char* table)
@@ -209,12 +224,28 @@ void IntegrationRun::analyze(const SqlRunner& sql, const char* table)
 
 void IntegrationRun::prepareDishesAndDestinations(const SqlRunner& sql, const IntegrationRequest& request)
 {
-    // The request holds each dish and each destination once.
-    db::BulkInsert dishes(sql, QStringLiteral("TT_PRATO"), {QStringLiteral("TREE"), QStringLiteral("CDPRATO")},
+    // What a request may cost follows the database's real sizes: it cannot name more dishes than the two trees it
+    // draws from hold, nor more destinations than there are branches. The request holds each one once.
+    const qint64 dishes = sql.number(QStringLiteral("contar os pratos das árvores da origem"),
+                                     QStringLiteral("SELECT COUNT(*) FROM PRATO WHERE CDFILAUXPRAT IN ('P', :origem)"),
+                                     {{":origem", request.source}});
+    if (request.dishes.size() > dishes)
+        throw ServiceError(QStringLiteral("A lista tem %1 pratos, mais do que os %2 cadastrados nas árvores padrão e"
+                                          " local da origem.")
+                               .arg(request.dishes.size())
+                               .arg(dishes));
+    const qint64 branches =
+        sql.number(QStringLiteral("contar as filiais"), QStringLiteral("SELECT COUNT(*) FROM FILIAL"));
+    if (request.destinations.size() > branches)
+        throw ServiceError(QStringLiteral("O pacote marca %1 filiais destino, mais do que as %2 cadastradas.")
+                               .arg(request.destinations.size())
+                               .arg(branches));
+
+    db::BulkInsert listed(sql, QStringLiteral("TT_PRATO"), {QStringLiteral("TREE"), QStringLiteral("CDPRATO")},
                           QStringLiteral("registrar os pratos da integração"));
     for (const DishKey& dish : request.dishes)
-        dishes.add({dish.tree, dish.code});
-    dishes.finish();
+        listed.add({dish.tree, dish.code});
+    listed.finish();
     analyze(sql, "TT_PRATO");
     db::BulkInsert destinations(sql, QStringLiteral("TT_MARCA"), {QStringLiteral("CDFILIAL")},
                                 QStringLiteral("registrar as filiais destino"));
@@ -266,6 +297,16 @@ void IntegrationRun::observeDestinations(const SqlRunner& sql, const Integration
         QStringLiteral("INSERT INTO TT_OBS SELECT '5', '', m.CDFILIAL, '', '', '', '' FROM TT_MARCA m"
                        " JOIN FILIAL f ON f.CDFILIAL = m.CDFILIAL WHERE f.IDCNTRRESC = 'S' AND m.CDFILIAL <> :origem"),
         source);
+    // A dish the source's trees do not have is observed once, whatever the destinations and kinds, and leaves the
+    // run: it can be copied nowhere.
+    const QString unknown = QStringLiteral("NOT EXISTS (SELECT 1 FROM PRATO x WHERE x.CDFILAUXPRAT = %1.TREE"
+                                           " AND x.CDPRATO = %1.CDPRATO)");
+    sql.run(QStringLiteral("registrar pratos não cadastrados"),
+            QStringLiteral("INSERT INTO TT_OBS SELECT '1', '', '', p.TREE, p.CDPRATO, '', '' FROM TT_PRATO p WHERE %1")
+                .arg(unknown.arg(QLatin1Char('p'))));
+    sql.run(QStringLiteral("registrar pratos não cadastrados"),
+            QStringLiteral("DELETE FROM TT_PRATO WHERE %1").arg(unknown.arg(QLatin1String("TT_PRATO"))));
+    analyze(sql, "TT_PRATO");
     sql.run(
         QStringLiteral("selecionar as filiais destino"),
         QStringLiteral("INSERT INTO TT_DEST (CDFILIAL) SELECT m.CDFILIAL FROM TT_MARCA m"
@@ -273,10 +314,9 @@ void IntegrationRun::observeDestinations(const SqlRunner& sql, const Integration
         source);
     analyze(sql, "TT_DEST");
 
-    // The standard tree is shared, so whether one of its dishes exists is asked once per dish; a local-tree
-    // dish maps to each destination's own tree, same dish code, and is asked per destination.
-    const QString standard = QStringLiteral("p.TREE = 'P' AND p.CDPRATO %1 (SELECT x.CDPRATO FROM PRATO x"
-                                            " WHERE x.CDFILAUXPRAT = 'P')");
+    // Every dish left exists in the source's trees. The standard tree is shared, so its dishes exist at every
+    // destination; a local-tree dish maps to each destination's own tree, same dish code, and is asked per
+    // destination.
     const QString local = QStringLiteral("p.TREE <> 'P' AND %1 (SELECT 1 FROM PRATO x WHERE x.CDFILAUXPRAT = d.CDFILIAL"
                                          " AND x.CDPRATO = p.CDPRATO)");
     const QString mapped =
@@ -284,7 +324,7 @@ void IntegrationRun::observeDestinations(const SqlRunner& sql, const Integration
                        " SELECT d.CDFILIAL, p.TREE, p.CDPRATO, %1 FROM TT_DEST d CROSS JOIN TT_PRATO p"
                        " WHERE %2");
     const QString purpose = QStringLiteral("relacionar os pratos dos destinos");
-    sql.run(purpose, mapped.arg(QStringLiteral("'P'"), standard.arg(QStringLiteral("IN"))));
+    sql.run(purpose, mapped.arg(QStringLiteral("'P'"), QStringLiteral("p.TREE = 'P'")));
     sql.run(purpose, mapped.arg(QStringLiteral("d.CDFILIAL"), local.arg(QStringLiteral("EXISTS"))));
     analyze(sql, "TT_MAPA");
 
@@ -295,12 +335,9 @@ void IntegrationRun::observeDestinations(const SqlRunner& sql, const Integration
         kinds << QStringLiteral("S");
     const QString unregistered = QStringLiteral("INSERT INTO TT_OBS SELECT '1', :tipo, d.CDFILIAL, p.TREE, p.CDPRATO,"
                                                 " '', '' FROM TT_PRATO p CROSS JOIN TT_DEST d WHERE %1");
-    for (const QString& kind : kinds) {
-        for (const QString& condition :
-             {standard.arg(QStringLiteral("NOT IN")), local.arg(QStringLiteral("NOT EXISTS"))})
-            sql.run(QStringLiteral("registrar pratos não cadastrados no destino"), unregistered.arg(condition),
-                    {{":tipo", kind}});
-    }
+    for (const QString& kind : kinds)
+        sql.run(QStringLiteral("registrar pratos não cadastrados no destino"),
+                unregistered.arg(local.arg(QStringLiteral("NOT EXISTS"))), {{":tipo", kind}});
 }
 
 void IntegrationRun::readSourceRecipes(const SqlRunner& sql, const IntegrationRequest& request)
@@ -386,9 +423,11 @@ void IntegrationRun::replaceServiceRecipes(const SqlRunner& sql)
 
 void IntegrationRun::replaceRecipes(const SqlRunner& sql, const RecipeTable& table)
 {
-    const RecipeChanges changes = RecipeWriter(sql, table, m_counts.run).replace();
+    const RecipeChanges changes = RecipeWriter(sql, table, m_counts.run, m_source, m_rewrite).replace();
     m_counts.deleted += changes.replaced;
     m_counts.inserted += changes.written;
+    m_counts.rewritten += changes.rewritten;
+    m_counts.equal += changes.equal;
 }
 
 void IntegrationRun::storeObservations(const SqlRunner& sql)
@@ -406,12 +445,14 @@ void IntegrationRun::finishRecord(const SqlRunner& sql, const QDateTime& finishe
 {
     sql.run(QStringLiteral("concluir o registro da integração"),
             QStringLiteral("UPDATE INTGCENTRAL SET DTFIM = %1, QTAPAGADAS = :apagadas, QTINSERIDAS = :inseridas,"
-                           " QTOBSERV = :observ WHERE NRINTG = :nrintg")
+                           " QTOBSERV = :observ, QTREESCRITAS = :reescritas, QTIGUAIS = :iguais WHERE NRINTG = :nrintg")
                 .arg(sql.typed(QStringLiteral(":fim"), QStringLiteral("timestamp"))),
             {{":fim", SqlRunner::timestamp(finished)},
              {":apagadas", m_counts.deleted},
              {":inseridas", m_counts.inserted},
              {":observ", m_counts.observations},
+             {":reescritas", m_counts.rewritten},
+             {":iguais", m_counts.equal},
              {":nrintg", m_counts.run}});
 }
 

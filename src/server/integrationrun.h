@@ -14,20 +14,29 @@ class SqlRunner;
 
 namespace suite::server {
 
+// A run's answer lists at most this many observations, the first in the log's order; counts().observations has
+// them all.
+inline constexpr int kLogRowLimit = 10000;
+
 struct IntegrationCounts {
-    qint64 run = 0;   // INTGCENTRAL.NRINTG
-    int deleted = 0;  // destination lines overwritten or removed (kept as before-images)
-    int inserted = 0; // source lines written over or added to the destinations
-    int observations = 0;
+    qint64 run = 0;       // INTGCENTRAL.NRINTG
+    int deleted = 0;      // destination lines overwritten or removed (kept as before-images)
+    int inserted = 0;     // source lines written over or added to the destinations
+    int observations = 0; // all of them, also those past kLogRowLimit
+    int rewritten = 0;    // recipes rewritten (each kept as a before-image)
+    int equal = 0;        // recipes already equal to the source's, left untouched
 };
 
 class IntegrationRun {
 public:
-    IntegrationRun(QSqlDatabase db, QString operatorCode);
+    // Rewrite::Every rewrites equal recipes too, as runs did before they compared (kept to check one against the
+    // other).
+    IntegrationRun(QSqlDatabase db, QString operatorCode, Rewrite rewrite = Rewrite::Differing);
 
     wire::Packet run(const IntegrationRequest& request);
     // What run() would do, done and then rolled back: per destination recipe the lines it would
-    // remove and add (QTREMOVIDAS, QTINSERIDAS), then the observations as the log would list them.
+    // remove and add (QTREMOVIDAS, QTINSERIDAS), then the observations as the log would list them; at most
+    // kLogRowLimit of each, while counts() has them all.
     wire::Packet preview(const IntegrationRequest& request);
     IntegrationCounts counts() const { return m_counts; }
 
@@ -50,6 +59,8 @@ private:
 
     QSqlDatabase m_db;
     QString m_operator;
+    Rewrite m_rewrite;
+    QString m_source;
     IntegrationCounts m_counts;
 };
 

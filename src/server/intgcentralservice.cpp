@@ -19,7 +19,7 @@ namespace {
 
 struct Method {
     const char* name;
-    Packet (IntgCentralService::*run)(const wire::Arguments&);
+    ServiceAnswer (IntgCentralService::*run)(const wire::Arguments&);
 };
 
 } // namespace
@@ -54,7 +54,7 @@ std::optional<QString> IntgCentralService::canonicalServer(const QString& name)
     return std::nullopt;
 }
 
-Packet IntgCentralService::call(const QString& method, const QJsonArray& args)
+ServiceAnswer IntgCentralService::answer(const QString& method, const QJsonArray& args)
 {
     static const Method methods[] = {
         {"GetGrupFili", &IntgCentralService::getGrupFili},
@@ -79,19 +79,19 @@ Packet IntgCentralService::call(const QString& method, const QJsonArray& args)
     throw RequestError(404, QStringLiteral("unknown method %1 of %2").arg(method.left(60), serverName()));
 }
 
-Packet IntgCentralService::getGrupFili(const wire::Arguments& args)
+ServiceAnswer IntgCentralService::getGrupFili(const wire::Arguments& args)
 {
     GroupingListRequest::parse(args);
-    return GetGrupFili();
+    return {GetGrupFili(), std::nullopt};
 }
 
-Packet IntgCentralService::getFiliGrup(const wire::Arguments& args)
+ServiceAnswer IntgCentralService::getFiliGrup(const wire::Arguments& args)
 {
     const GroupingBranchesRequest request = GroupingBranchesRequest::parse(args);
-    return GetFiliGrup(request.grouping, request.source);
+    return {GetFiliGrup(request.grouping, request.source), std::nullopt};
 }
 
-Packet IntgCentralService::getPesqPrato(const wire::Arguments& args)
+ServiceAnswer IntgCentralService::getPesqPrato(const wire::Arguments& args)
 {
     const DishSearchRequest request = DishSearchRequest::parse(args);
     // The search reads the source's menus and local tree.
@@ -99,26 +99,28 @@ Packet IntgCentralService::getPesqPrato(const wire::Arguments& args)
     return DishSearch(m_db).run(request);
 }
 
-Packet IntgCentralService::intgCentral(const wire::Arguments& args)
+ServiceAnswer IntgCentralService::intgCentral(const wire::Arguments& args)
 {
     IntegrationRun run(m_db, m_operator);
     Packet log = run.run(IntegrationRequest::parse(args));
     m_run = run.counts().run;
-    return log;
+    return {std::move(log), run.counts().observations};
 }
 
-Packet IntgCentralService::listIntg(const wire::Arguments& args)
+ServiceAnswer IntgCentralService::listIntg(const wire::Arguments& args)
 {
     args.expectCount(0);
     return IntegrationHistory(m_db, m_operator).list();
 }
 
-Packet IntgCentralService::intgCentralPreview(const wire::Arguments& args)
+ServiceAnswer IntgCentralService::intgCentralPreview(const wire::Arguments& args)
 {
-    return IntegrationRun(m_db, m_operator).preview(IntegrationRequest::parse(args));
+    IntegrationRun run(m_db, m_operator);
+    Packet changes = run.preview(IntegrationRequest::parse(args));
+    return {std::move(changes), qint64(run.counts().rewritten) + run.counts().observations};
 }
 
-Packet IntgCentralService::getProgresso(const wire::Arguments& args)
+ServiceAnswer IntgCentralService::getProgresso(const wire::Arguments& args)
 {
     args.expectCount(0);
     {
@@ -133,7 +135,7 @@ Packet IntgCentralService::getProgresso(const wire::Arguments& args)
     return result;
 }
 
-Packet IntgCentralService::getIntgLog(const wire::Arguments& args)
+ServiceAnswer IntgCentralService::getIntgLog(const wire::Arguments& args)
 {
     args.expectCount(1);
     const qint64 run = args.integer(0);
@@ -150,10 +152,14 @@ Packet IntgCentralService::getIntgLog(const wire::Arguments& args)
                               .isNull();
     if (!visible)
         throw ServiceError(QStringLiteral("Integração %1 não encontrada.").arg(run));
-    return RunLog(sql).rows(run);
+    // Capped as a run's answer is: the history shows what the run's own log showed.
+    return {RunLog(sql).rows(run, kLogRowLimit),
+            sql.number(QStringLiteral("contar as observações"),
+                       QStringLiteral("SELECT COUNT(*) FROM INTGCENTRALOBS WHERE NRINTG = :nrintg"),
+                       {{QStringLiteral(":nrintg"), run}})};
 }
 
-Packet IntgCentralService::undoIntg(const wire::Arguments& args)
+ServiceAnswer IntgCentralService::undoIntg(const wire::Arguments& args)
 {
     args.expectCount(1);
     const qint64 run = args.integer(0);
@@ -163,8 +169,9 @@ Packet IntgCentralService::undoIntg(const wire::Arguments& args)
     const auto authorize = [this](const SqlRunner& sql, qint64 undone) {
         const OperatorRights rights(sql, m_operator);
         rights.requireIntegration();
-        rights.requireBranches(QStringLiteral("SELECT CDFILIORIG AS CDFILIAL FROM INTGCENTRAL WHERE NRINTG = %1").arg(undone),
-                               QStringLiteral("de origem"));
+        rights.requireBranches(
+            QStringLiteral("SELECT CDFILIORIG AS CDFILIAL FROM INTGCENTRAL WHERE NRINTG = %1").arg(undone),
+            QStringLiteral("de origem"));
         rights.requireBranches(
             QStringLiteral("SELECT DISTINCT CDFILIAL FROM INTGCENTRALANT WHERE NRINTG = %1").arg(undone),
             QStringLiteral("destino"));

@@ -22,6 +22,16 @@ struct GroupingBranchesRequest {
     static GroupingBranchesRequest parse(const wire::Arguments& args);
 };
 
+// What a method answers: its packet, and for a capped list the number of rows it has in full.
+struct ServiceAnswer {
+    ServiceAnswer(wire::Packet packet, std::optional<qint64> all = std::nullopt)
+        : result(std::move(packet))
+        , total(all)
+    {}
+    wire::Packet result;
+    std::optional<qint64> total;
+};
+
 class IntgCentralService {
 public:
     IntgCentralService(QSqlDatabase db, QString operatorCode);
@@ -33,7 +43,9 @@ public:
     // Runs a method for the operator; throws RequestError (404 unknown method, 400 bad arguments, 401 an operator
     // gone or deactivated), ServiceError (the user's request cannot be done, or not by this operator) or
     // db::DbError (the server's own failure).
-    wire::Packet call(const QString& method, const QJsonArray& args);
+    ServiceAnswer answer(const QString& method, const QJsonArray& args);
+    // The same, for callers that need only the packet.
+    wire::Packet call(const QString& method, const QJsonArray& args) { return answer(method, args).result; }
 
     wire::Packet GetGrupFili();
     wire::Packet GetFiliGrup(const QString& grouping, const QString& source);
@@ -42,15 +54,15 @@ public:
     std::optional<qint64> run() const { return m_run; }
 
 private:
-    wire::Packet getGrupFili(const wire::Arguments& args);
-    wire::Packet getFiliGrup(const wire::Arguments& args);
-    wire::Packet getPesqPrato(const wire::Arguments& args);
-    wire::Packet intgCentral(const wire::Arguments& args);
-    wire::Packet listIntg(const wire::Arguments& args);
-    wire::Packet undoIntg(const wire::Arguments& args);
-    wire::Packet getIntgLog(const wire::Arguments& args);
-    wire::Packet intgCentralPreview(const wire::Arguments& args);
-    wire::Packet getProgresso(const wire::Arguments& args);
+    ServiceAnswer getGrupFili(const wire::Arguments& args);
+    ServiceAnswer getFiliGrup(const wire::Arguments& args);
+    ServiceAnswer getPesqPrato(const wire::Arguments& args);
+    ServiceAnswer intgCentral(const wire::Arguments& args);
+    ServiceAnswer listIntg(const wire::Arguments& args);
+    ServiceAnswer undoIntg(const wire::Arguments& args);
+    ServiceAnswer getIntgLog(const wire::Arguments& args);
+    ServiceAnswer intgCentralPreview(const wire::Arguments& args);
+    ServiceAnswer getProgresso(const wire::Arguments& args);
 
     QSqlDatabase m_db;
     QString m_operator;

@@ -6,19 +6,37 @@ namespace suite::server {
 
 using db::SqlRunner;
 
-RecipeWriter::RecipeWriter(const SqlRunner& sql, const RecipeTable& table, qint64 run)
+RecipeWriter::RecipeWriter(const SqlRunner& sql, const RecipeTable& table, qint64 run, QString source, Rewrite rewrite)
     : m_sql(sql)
     , m_t(table)
     , m_run(run)
+    , m_source(std::move(source))
+    , m_rewrite(rewrite)
 {}
 
 RecipeChanges RecipeWriter::replace() const
 {
-    keepBeforeImages();
+    const int chosen = int(m_sql.number(QStringLiteral("contar as receitas a substituir"),
+                                        QStringLiteral("SELECT COUNT(*) FROM %1").arg(QLatin1String(m_t.chosen))));
+    if (m_rewrite == Rewrite::Differing)
+        keepSignatures();
+    // The comparison is the before-image pass itself: it reads every chosen recipe once, and a recipe that
+    // differs gets its image from that same reading.
+    const int imaged = keepBeforeImages();
+    if (imaged == 0)
+        return {0, 0, 0, chosen};
+    QString recipes = QLatin1String(m_t.chosen);
+    if (imaged < chosen) {
+        keepImagedApart();
+        recipes = QLatin1String(m_t.rewritten);
+    }
     // SQLite rewrites a B-tree row no faster than it deletes and re-appends it, and the delete is one range
     // per recipe. PostgreSQL updates in place within the page (the tables keep free space for it), which
     // spares the key index; re-inserting deleted keys would make every index insert check the dead rows.
-    return m_sql.isPostgres() ? rewriteInPlace() : deleteAndCopy();
+    RecipeChanges changes = m_sql.isPostgres() ? rewriteInPlace(recipes) : deleteAndCopy(recipes);
+    changes.rewritten = imaged;
+    changes.equal = chosen - imaged;
+    return changes;
 }
 
 QString RecipeWriter::serv(const char* alias) const
@@ -68,71 +86,179 @@ QString RecipeWriter::sourceShapes() const
         .arg(servColumn, QLatin1String(m_t.source));
 }
 
-QString RecipeWriter::pgLinesText(bool escaped) const
+QString RecipeWriter::pgLinesText(bool escaped, bool ordered) const
 {
     const auto text = [escaped](const char* column) {
         return escaped ? QStringLiteral("to_json(r.%1)").arg(QLatin1String(column))
                        : QStringLiteral("'\"' || r.%1 || '\"'").arg(QLatin1String(column));
     };
     return QStringLiteral(
-               "COALESCE('[' || string_agg('[' || r.NRSEQ || ',' || %1 || ',' || %2 || ',' || %3 || ']', ',')"
+               "COALESCE('[' || string_agg('[' || r.NRSEQ || ',' || %1 || ',' || %2 || ',' || %3 || ']', ','%4)"
                " || ']', '[]')")
         .arg(text("CDARVPROD"), escaped ? QStringLiteral("to_json(r.QTPRODUTO)") : QStringLiteral("r.QTPRODUTO"),
-             text("SGUNIDADE"));
+             text("SGUNIDADE"), ordered ? QStringLiteral(" ORDER BY r.NRSEQ") : QString());
 }
 
-void RecipeWriter::keepBeforeImages() const
+QString RecipeWriter::pgPlainLines() const
 {
-    // SQLite: k drives the join in its key order, so the grouping needs no sort; linhas_json (ours) writes
-    // the text faster than json_group_array(json_array()). PostgreSQL: one small aggregate per recipe (a grouped
+    return QStringLiteral("NOT COALESCE(bool_or((r.CDARVPROD || r.SGUNIDADE) ~ '[\\x01-\\x1f\"\\\\]'"
+                          " OR r.QTPRODUTO = 'NaN'), false)");
+}
+
+void RecipeWriter::keepSignatures() const
+{
+    // The form must be the one the before-image pass gives a destination recipe, from lines in the same
+    // (key) order: SQLite's exact form of the values, PostgreSQL's before-image text, which writes every
+    // value of the fixed-scale quantities and the codes without loss.
+    const QString servColumn = m_t.perService ? QStringLiteral("CDSERVFILI, ") : QString();
+    const QString lines =
+        m_sql.isPostgres()
+            ? QStringLiteral("CASE WHEN %1 THEN %2 ELSE %3 END FROM %4 r")
+                  .arg(pgPlainLines(), pgLinesText(false, true), pgLinesText(true, true), QLatin1String(m_t.source))
+            : QStringLiteral("linhas_assinatura(NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE)"
+                             " FROM (SELECT * FROM %1 ORDER BY TREE, CDPRATO, %2NRSEQ)")
+                  .arg(QLatin1String(m_t.source), servColumn);
+    m_sql.run(QStringLiteral("resumir as receitas da origem"),
+              QStringLiteral("INSERT INTO %1 (TREE, CDPRATO, %2ORIGEM) SELECT TREE, CDPRATO, %2%3"
+                             " GROUP BY TREE, CDPRATO%4")
+                  .arg(QLatin1String(m_t.signatures), servColumn, lines,
+                       m_t.perService ? QStringLiteral(", CDSERVFILI") : QString()));
+}
+
+void RecipeWriter::keepImagedApart() const
+{
+    // The images name the destination's tree; the chosen table is keyed by the source's, which is "P" for the
+    // standard tree and the source branch for the local one.
+    const QString servColumn = m_t.perService ? QStringLiteral("CDSERVFILI, ") : QString();
+    m_sql.run(QStringLiteral("separar as receitas que diferem das da origem"),
+              QStringLiteral("INSERT INTO %1 (CDFILIAL, %3TREE, CDPRATO, DSTTREE) SELECT k.CDFILIAL, %4k.TREE,"
+                             " k.CDPRATO, k.DSTTREE FROM INTGCENTRALANT a %5 %2 k ON k.CDFILIAL = a.CDFILIAL%6"
+                             " AND k.TREE = CASE WHEN a.CDFILAUXPRAT = 'P' THEN 'P' ELSE :origem END"
+                             " AND k.CDPRATO = a.CDPRATO AND k.DSTTREE = a.CDFILAUXPRAT"
+                             " WHERE a.NRINTG = :nrintg AND a.IDTIPORECE = :tipo")
+                  .arg(QLatin1String(m_t.rewritten), QLatin1String(m_t.chosen), servColumn, serv("k"),
+                       m_sql.fixedJoin(), sameServ("k", "a")),
+              {{":nrintg", m_run}, {":tipo", QLatin1String(m_t.kind)}, {":origem", m_source}});
+    if (m_sql.isPostgres())
+        m_sql.run(QStringLiteral("analisar as tabelas de trabalho"),
+                  QStringLiteral("ANALYZE %1").arg(QLatin1String(m_t.rewritten)));
+}
+
+QString RecipeWriter::pgSourceArrays() const
+{
+    const QString servColumn = m_t.perService ? QStringLiteral(", CDSERVFILI") : QString();
+    return QStringLiteral("SELECT TREE, CDPRATO%1, %2 FROM %3 s GROUP BY TREE, CDPRATO%1")
+        .arg(servColumn, pgLineArrays("s", true), QLatin1String(m_t.source));
+}
+
+QString RecipeWriter::pgLineArrays(const char* alias, bool ordered) const
+{
+    const QString order = ordered ? QStringLiteral(" ORDER BY %1.NRSEQ").arg(QLatin1String(alias)) : QString();
+    return QStringLiteral("array_agg(%1.NRSEQ%2) AS NRSEQS, array_agg(CAST(%1.CDARVPROD AS TEXT)%2) AS PRODUTOS,"
+                          " array_agg(%1.QTPRODUTO%2) AS QTDS, array_agg(CAST(%1.SGUNIDADE AS TEXT)%2) AS UNIDADES")
+        .arg(QLatin1String(alias), order);
+}
+
+bool RecipeWriter::pgMostlyDiffering() const
+{
+    // A sample of the chosen recipes, in the order they were listed, tells which way of comparing costs less.
+    const QString sample =
+        QStringLiteral("SELECT COUNT(*), COUNT(*) FILTER (WHERE %1) FROM (SELECT * FROM %2 LIMIT 1000) k JOIN (%3) a"
+                       " ON a.TREE = k.TREE AND a.CDPRATO = k.CDPRATO%4 CROSS JOIN LATERAL (SELECT %5 FROM %6 r"
+                       " WHERE %7) x")
+            .arg(pgArraysDiffer(), QLatin1String(m_t.chosen), pgSourceArrays(), sameServ("a", "k"),
+                 pgLineArrays("r", false), QLatin1String(m_t.table), recipeOfK("r"));
+    QSqlQuery q = m_sql.run(QStringLiteral("estimar quantas receitas diferem"), sample);
+    return q.next() && q.value(1).toLongLong() * 2 > q.value(0).toLongLong();
+}
+
+QString RecipeWriter::pgArraysDiffer() const
+{
+    return QStringLiteral("x.NRSEQS IS DISTINCT FROM a.NRSEQS OR x.PRODUTOS IS DISTINCT FROM a.PRODUTOS"
+                          " OR x.QTDS IS DISTINCT FROM a.QTDS OR x.UNIDADES IS DISTINCT FROM a.UNIDADES");
+}
+
+int RecipeWriter::keepBeforeImages() const
+{
+    // SQLite: linhas_json and its comparing kin (ours) write the text faster than json_group_array(json_array());
+    // a grouped join walks k in its key order, so the grouping needs no sort. PostgreSQL: one small aggregate per recipe (a grouped
     // join reads the whole table), the JSON text built by hand (json_build_array per line is much slower), and
     // to_json, which is costly, only for the rare recipe whose codes need escaping or whose quantity is NaN.
+    const bool compare = m_rewrite == Rewrite::Differing;
     const QString servOrEmpty = m_t.perService ? QStringLiteral("k.CDSERVFILI") : QStringLiteral("''");
-    const QString images =
-        m_sql.isPostgres()
-            ? QStringLiteral(
-                  "SELECT :nrintg, :tipo, k.CDFILIAL, %1, k.DSTTREE, k.CDPRATO, x.QTLINHAS, CASE WHEN x.PLAIN"
-                  " THEN x.DSLINHAS ELSE (SELECT %5 FROM %3 r WHERE %4) END FROM %2 k CROSS JOIN LATERAL"
-                  " (SELECT COUNT(*) AS QTLINHAS, %6 AS DSLINHAS, NOT COALESCE(bool_or((r.CDARVPROD ||"
-                  " r.SGUNIDADE) ~ '[\\x01-\\x1f\"\\\\]' OR r.QTPRODUTO = 'NaN'), false) AS PLAIN"
-                  " FROM %3 r WHERE %4) x")
-                  .arg(servOrEmpty, QLatin1String(m_t.chosen), QLatin1String(m_t.table), recipeOfK("r"),
-                       pgLinesText(true), pgLinesText(false))
-            : QStringLiteral(
-                  "SELECT :nrintg, :tipo, k.CDFILIAL, %1, k.DSTTREE, k.CDPRATO, COUNT(r.NRSEQ),"
-                  " linhas_json(r.NRSEQ, r.CDARVPROD, r.QTPRODUTO, r.SGUNIDADE) FROM %2 k LEFT JOIN %3 r ON %4"
-                  " GROUP BY k.CDFILIAL, %5k.TREE, k.CDPRATO")
-                  .arg(servOrEmpty, QLatin1String(m_t.chosen), QLatin1String(m_t.table), recipeOfK("r"), serv("k"));
-    m_sql.run(
+    const QString chosen = QLatin1String(m_t.chosen);
+    const QString table = QLatin1String(m_t.table);
+    const QString signature = compare ? QStringLiteral(" %1 %2 t ON t.TREE = k.TREE AND t.CDPRATO = k.CDPRATO%3")
+                                            .arg(m_sql.fixedJoin(), QLatin1String(m_t.signatures), sameServ("t", "k"))
+                                      : QString();
+    QString images;
+    QString differing;
+    if (!m_sql.isPostgres() && !compare) {
+        images = QStringLiteral("SELECT k.CDFILIAL, %1 AS CDSERVFILI, k.DSTTREE, k.CDPRATO, COUNT(r.NRSEQ) AS QTLINHAS,"
+                                " linhas_json(r.NRSEQ, r.CDARVPROD, r.QTPRODUTO, r.SGUNIDADE) AS DSLINHAS FROM %2 k"
+                                " LEFT JOIN %3 r ON %4 GROUP BY k.CDFILIAL, %5k.TREE, k.CDPRATO")
+                     .arg(servOrEmpty, chosen, table, recipeOfK("r"), serv("k"));
+    } else if (!m_sql.isPostgres()) {
+        // One aggregate per recipe over its key range costs a fifth less than grouping a join of all of them.
+        // The comparison gives an equal recipe no text; a differing one's lines are counted from its text.
+        // LIMIT keeps the inner query whole, so the comparison runs once per recipe.
+        images = QStringLiteral("SELECT d.CDFILIAL, d.CDSERVFILI, d.DSTTREE, d.CDPRATO, linhas_qt(d.DSLINHAS) AS"
+                                " QTLINHAS, d.DSLINHAS FROM (SELECT k.CDFILIAL, %1 AS CDSERVFILI, k.DSTTREE, k.CDPRATO,"
+                                " (SELECT linhas_json_se_diferem(r.NRSEQ, r.CDARVPROD, r.QTPRODUTO, r.SGUNIDADE,"
+                                " t.ORIGEM) FROM %3 r WHERE %4) AS DSLINHAS FROM %2 k%5 LIMIT -1) d"
+                                " WHERE d.DSLINHAS IS NOT NULL")
+                     .arg(servOrEmpty, chosen, table, recipeOfK("r"), signature);
+    } else if (!compare || pgMostlyDiffering()) {
+        // Every recipe's text is written anyway, so comparing it with the source's costs nothing more.
+        images = QStringLiteral("SELECT k.CDFILIAL, %1 AS CDSERVFILI, k.DSTTREE, k.CDPRATO, x.QTLINHAS, CASE WHEN"
+                                " x.PLAIN THEN x.DSLINHAS ELSE (SELECT %5 FROM %3 r WHERE %4) END AS DSLINHAS%8"
+                                " FROM %2 k%7 CROSS JOIN LATERAL (SELECT COUNT(*) AS QTLINHAS, %6 AS DSLINHAS,"
+                                " %9 AS PLAIN FROM %3 r WHERE %4) x")
+                     .arg(servOrEmpty, chosen, table, recipeOfK("r"), pgLinesText(true), pgLinesText(false), signature,
+                          compare ? QStringLiteral(", t.ORIGEM") : QString(), pgPlainLines());
+        if (compare)
+            differing = QStringLiteral(" WHERE i.DSLINHAS <> i.ORIGEM");
+    } else {
+        // Most recipes are equal: the values are compared as arrays, which costs a fraction of writing them as
+        // text, and only a recipe that differs has its text written.
+        images = QStringLiteral("SELECT k.CDFILIAL, %1 AS CDSERVFILI, k.DSTTREE, k.CDPRATO, x.QTLINHAS, (SELECT CASE"
+                                " WHEN %5 THEN %6 ELSE %7 END FROM %3 r WHERE %4) AS DSLINHAS FROM %2 k JOIN (%8) a"
+                                " ON a.TREE = k.TREE AND a.CDPRATO = k.CDPRATO%9 CROSS JOIN LATERAL (SELECT COUNT(*)"
+                                " AS QTLINHAS, %10 FROM %3 r WHERE %4) x WHERE %11")
+                     .arg(servOrEmpty, chosen, table, recipeOfK("r"), pgPlainLines(), pgLinesText(false),
+                          pgLinesText(true), pgSourceArrays(), sameServ("a", "k"))
+                     .arg(pgLineArrays("r", false), pgArraysDiffer());
+    }
+    return m_sql.change(
         QStringLiteral("guardar as receitas substituídas"),
         QStringLiteral("INSERT INTO INTGCENTRALANT (NRINTG, IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO,"
-                       " QTLINHAS, DSLINHAS) ") +
-            images,
+                       " QTLINHAS, DSLINHAS) SELECT :nrintg, :tipo, i.CDFILIAL, i.CDSERVFILI, i.DSTTREE, i.CDPRATO,"
+                       " i.QTLINHAS, i.DSLINHAS FROM (%1) i%2")
+            .arg(images, differing),
         {{":nrintg", m_run}, {":tipo", QLatin1String(m_t.kind)}});
 }
 
-RecipeChanges RecipeWriter::deleteAndCopy() const
+RecipeChanges RecipeWriter::deleteAndCopy(const QString& recipes) const
 {
     RecipeChanges changes;
-    changes.replaced =
-        m_sql.change(QStringLiteral("apagar as receitas substituídas"),
-                     QStringLiteral("DELETE FROM %1 WHERE (CDFILIAL, %2CDFILAUXPRAT, CDPRATO) IN"
-                                    " (SELECT CDFILIAL, %2DSTTREE, CDPRATO FROM %3)")
-                         .arg(QLatin1String(m_t.table), m_t.perService ? QStringLiteral("CDSERVFILI, ") : QString(),
-                              QLatin1String(m_t.chosen)));
+    changes.replaced = m_sql.change(
+        QStringLiteral("apagar as receitas substituídas"),
+        QStringLiteral("DELETE FROM %1 WHERE (CDFILIAL, %2CDFILAUXPRAT, CDPRATO) IN"
+                       " (SELECT CDFILIAL, %2DSTTREE, CDPRATO FROM %3)")
+            .arg(QLatin1String(m_t.table), m_t.perService ? QStringLiteral("CDSERVFILI, ") : QString(), recipes));
     // CROSS JOIN makes SQLite walk k and then s by their keys, which is the table's key order: the freed
     // ranges refill page by page, without the sort an ORDER BY would add.
-    changes.written = m_sql.change(QStringLiteral("copiar as receitas da origem"),
-                                   QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %4 k CROSS JOIN %5 s ON %6")
-                                       .arg(QLatin1String(m_t.table), columns(), lineValues(),
-                                            QLatin1String(m_t.chosen), QLatin1String(m_t.source), sourceJoin()));
+    changes.written = m_sql.change(
+        QStringLiteral("copiar as receitas da origem"),
+        QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %4 k CROSS JOIN %5 s ON %6")
+            .arg(QLatin1String(m_t.table), columns(), lineValues(), recipes, QLatin1String(m_t.source), sourceJoin()));
     return changes;
 }
 
-RecipeChanges RecipeWriter::rewriteInPlace() const
+RecipeChanges RecipeWriter::rewriteInPlace(const QString& recipes) const
 {
     const QString table = QLatin1String(m_t.table);
-    const QString chosen = QLatin1String(m_t.chosen);
+    const QString& chosen = recipes;
     const QString source = QLatin1String(m_t.source);
     RecipeChanges changes;
     changes.written = m_sql.change(

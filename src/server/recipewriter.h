@@ -11,30 +11,42 @@ namespace suite::server {
 
 // A recipe table and the work tables of its run.
 struct RecipeTable {
-    const char* table;    // RECEITA or RECEITASERV
-    const char* kind;     // IDTIPORECE of its before-images: L or S
-    const char* chosen;   // destination recipes to replace: CDFILIAL, [CDSERVFILI,] TREE, CDPRATO, DSTTREE
-    const char* source;   // the source's lines of the listed dishes
-    const char* reshaped; // chosen recipes whose line numbers differ from the source's (PostgreSQL)
+    const char* table;      // RECEITA or RECEITASERV
+    const char* kind;       // IDTIPORECE of its before-images: L or S
+    const char* chosen;     // destination recipes to replace: CDFILIAL, [CDSERVFILI,] TREE, CDPRATO, DSTTREE
+    const char* source;     // the source's lines of the listed dishes
+    const char* reshaped;   // chosen recipes whose line numbers differ from the source's (PostgreSQL)
+    const char* signatures; // the source's recipes in the form a destination recipe is compared in
+    const char* rewritten;  // the chosen recipes that differ, when some do not (shaped as `chosen`)
     bool perService;
 };
 
+// Which chosen recipes a run rewrites.
+enum class Rewrite {
+    Differing, // only those whose lines differ from the source's; the others are left as they are
+    Every,     // every one, equal or not
+};
+
 struct RecipeChanges {
-    int replaced = 0; // destination lines the source's overwrote or removed
-    int written = 0;  // source lines written to the destinations
+    int replaced = 0;  // destination lines the source's overwrote or removed
+    int written = 0;   // source lines written to the destinations
+    int rewritten = 0; // recipes rewritten (each has a before-image)
+    int equal = 0;     // recipes already equal to the source's, left untouched
 };
 
 class RecipeWriter {
 public:
-    RecipeWriter(const db::SqlRunner& sql, const RecipeTable& table, qint64 run);
+    RecipeWriter(const db::SqlRunner& sql, const RecipeTable& table, qint64 run, QString source, Rewrite rewrite);
 
-    // Every chosen recipe gets one before-image row, then its lines become the source's.
+    // Every recipe to rewrite gets one before-image row, then its lines become the source's.
     RecipeChanges replace() const;
 
 private:
-    void keepBeforeImages() const;
-    RecipeChanges deleteAndCopy() const;
-    RecipeChanges rewriteInPlace() const;
+    void keepSignatures() const;
+    int keepBeforeImages() const;
+    void keepImagedApart() const;
+    RecipeChanges deleteAndCopy(const QString& recipes) const;
+    RecipeChanges rewriteInPlace(const QString& recipes) const;
 
     QString serv(const char* alias) const;
     QString sameServ(const char* a, const char* b) const;
@@ -45,11 +57,22 @@ private:
     QString keyOrder() const;
     QString sourceShapes() const;
     // PostgreSQL: the JSON text of r's lines; unescaped, it is valid only for plain codes and numbers.
-    QString pgLinesText(bool escaped) const;
+    QString pgLinesText(bool escaped, bool ordered = false) const;
+    // PostgreSQL: true when r's lines can be written unescaped.
+    QString pgPlainLines() const;
+    // PostgreSQL: the source's recipes as arrays of their lines' values, and the same of `alias`'s lines.
+    QString pgSourceArrays() const;
+    QString pgLineArrays(const char* alias, bool ordered) const;
+    // PostgreSQL: x's lines (pgLineArrays) differ from the source's (a).
+    QString pgArraysDiffer() const;
+    // PostgreSQL: whether most chosen recipes differ from the source's, judged on a sample.
+    bool pgMostlyDiffering() const;
 
     const db::SqlRunner& m_sql;
     const RecipeTable& m_t;
     qint64 m_run;
+    QString m_source;
+    Rewrite m_rewrite;
 };
 
 } // namespace suite::server

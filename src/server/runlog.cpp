@@ -23,7 +23,7 @@ QString RunLog::timeText(const QVariant& stored)
     return moment.isValid() ? moment.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")) : stored.toString();
 }
 
-wire::Packet RunLog::rows(qint64 run) const
+wire::Packet RunLog::rows(qint64 run, std::optional<int> limit) const
 {
     const QVariantMap ofRun{{QStringLiteral(":nrintg"), run}};
     QSqlQuery head =
@@ -39,16 +39,24 @@ wire::Packet RunLog::rows(qint64 run) const
     const QString sourceName = head.value(3).toString();
     head.finish();
 
+    // The rows sent are chosen before any name is looked up, so a capped log of many observations costs one pass
+    // over them and lookups for the rows sent only.
+    const QString order = QStringLiteral("ORDER BY o.CDFILIAL, o.CDPRATO, o.CDFILAUXPRAT, o.IDTIPORECELOG,"
+                                         " o.IDNUMEROERRO, o.CDARVPROD, o.CDSERVFILI");
+    const QString chosen = limit ? QStringLiteral("(SELECT o.* FROM INTGCENTRALOBS o WHERE o.NRINTG = :nrintg %1"
+                                                  " LIMIT %2)")
+                                       .arg(order)
+                                       .arg(*limit)
+                                 : QStringLiteral("(SELECT o.* FROM INTGCENTRALOBS o WHERE o.NRINTG = :nrintg)");
     QSqlQuery q = m_sql.run(
         QStringLiteral("montar o log da integração"),
         QStringLiteral("SELECT o.IDNUMEROERRO, o.IDTIPORECELOG, o.CDFILIAL, o.CDFILAUXPRAT, o.CDPRATO, o.CDARVPROD,"
-                       " pr.NMPRODUTO, pt.NMPRATO, fd.NMFILIAL, o.CDSERVFILI, sv.NMSERVICO FROM INTGCENTRALOBS o"
+                       " pr.NMPRODUTO, pt.NMPRATO, fd.NMFILIAL, o.CDSERVFILI, sv.NMSERVICO FROM %1 o"
                        " LEFT JOIN FILIAL fd ON fd.CDFILIAL = o.CDFILIAL"
                        " LEFT JOIN PRODUTO pr ON pr.CDARVPROD = o.CDARVPROD"
                        " LEFT JOIN PRATO pt ON pt.CDFILAUXPRAT = o.CDFILAUXPRAT AND pt.CDPRATO = o.CDPRATO"
-                       " LEFT JOIN SERVICO sv ON sv.CDFILIAL = :origem AND sv.CDSERVFILI = o.CDSERVFILI"
-                       " WHERE o.NRINTG = :nrintg ORDER BY o.CDFILIAL, o.CDPRATO, o.CDFILAUXPRAT, o.IDTIPORECELOG,"
-                       " o.IDNUMEROERRO, o.CDARVPROD, o.CDSERVFILI"),
+                       " LEFT JOIN SERVICO sv ON sv.CDFILIAL = :origem AND sv.CDSERVFILI = o.CDSERVFILI %2")
+            .arg(chosen, order),
         {{QStringLiteral(":origem"), source}, {QStringLiteral(":nrintg"), run}});
     wire::Packet log = wire::logPacket();
     while (q.next()) {

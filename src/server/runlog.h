@@ -4,6 +4,8 @@
 
 #include <packet.h>
 
+#include <optional>
+
 namespace suite::db {
 class SqlRunner;
 }
@@ -16,9 +18,9 @@ public:
         : m_sql(sql)
     {}
 
-    // The thirteen log columns, one row per observation in the log's order. Throws ServiceError for
-    // an unknown run.
-    wire::Packet rows(qint64 run) const;
+    // The thirteen log columns, one row per observation in the log's order, the first `limit` of them when one is
+    // given. Throws ServiceError for an unknown run.
+    wire::Packet rows(qint64 run, std::optional<int> limit = std::nullopt) const;
 
     // A moment of the history as the log shows it, "dd/MM/yyyy HH:mm:ss"; "" for none.
     static QString timeText(const QVariant& stored);

@@ -1,4 +1,5 @@
-// linhas_json: the before-image text of a recipe must read back as exactly the lines it was made from.
+// linhas_json: the before-image text of a recipe must read back as exactly the lines it was made from;
+// linhas_json_se_diferem: a recipe is taken for equal to a signature only when every value is the same.
 #include "database.h"
 #include "sqlitefunctions.h"
 #include "sqlrunner.h"
@@ -15,6 +16,8 @@ private slots:
     void roundTrip_data();
     void roundTrip();
     void refusesBlobs();
+    void equalOnlyWhenEveryValueIs_data();
+    void equalOnlyWhenEveryValueIs();
     void onlyOnSqlite();
 };
 
@@ -53,6 +56,9 @@ void tst_SqliteFunctions::roundTrip_data()
                               << QStringLiteral("[[1,\"a\",9e999,\"KG\"],[2,\"b\",-9e999,\"KG\"]]");
     QTest::newRow("quotes and backslashes")
         << QStringList{QStringLiteral("(1, 'a\"b\\c', 1, '''')")} << QStringLiteral("[[1,\"a\\\"b\\\\c\",1,\"'\"]]");
+    QTest::newRow("brackets and quotes in codes")
+        << QStringList{QStringLiteral("(1, '[a],[', 1, ']\\')"), QStringLiteral("(2, '\"[', 1, 'KG')")}
+        << QStringLiteral("[[1,\"[a],[\",1,\"]\\\\\"],[2,\"\\\"[\",1,\"KG\"]]");
     QTest::newRow("control characters") << QStringList{QStringLiteral(
                                                "(1, char(10) || 'x' || char(9) || char(1) || char(31), 1, 'KG')")}
                                         << QStringLiteral("[[1,\"\\u000ax\\u0009\\u0001\\u001f\",1,\"KG\"]]");
@@ -86,6 +92,8 @@ void tst_SqliteFunctions::roundTrip()
     QCOMPARE(
         SqlRunner(db).value(QStringLiteral("length"), QStringLiteral("SELECT json_array_length(J) FROM T")).toInt(),
         SqlRunner(db).value(QStringLiteral("count"), QStringLiteral("SELECT COUNT(A) FROM L")).toInt());
+    QCOMPARE(SqlRunner(db).value(QStringLiteral("lines"), QStringLiteral("SELECT linhas_qt(J) FROM T")).toInt(),
+             SqlRunner(db).value(QStringLiteral("count"), QStringLiteral("SELECT COUNT(A) FROM L")).toInt());
 }
 
 void tst_SqliteFunctions::refusesBlobs()
@@ -94,6 +102,68 @@ void tst_SqliteFunctions::refusesBlobs()
     QSqlQuery q(tdb.db());
     QVERIFY(!q.exec(QStringLiteral("SELECT linhas_json(1, x'00ff', 1, 'KG')")));
     QVERIFY2(q.lastError().text().contains(QLatin1String("BLOB")), qPrintable(q.lastError().text()));
+}
+
+void tst_SqliteFunctions::equalOnlyWhenEveryValueIs_data()
+{
+    QTest::addColumn<QStringList>("signature");
+    QTest::addColumn<QStringList>("compared");
+    QTest::addColumn<bool>("equal");
+    const QStringList recipe{QStringLiteral("(1, '00000039', 0.0376, 'KG')"),
+                             QStringLiteral("(2, '0000007', 3, 'LT')")};
+    QTest::newRow("the same lines") << recipe << recipe << true;
+    QTest::newRow("no lines on either side") << QStringList() << QStringList() << true;
+    QTest::newRow("another sequence") << recipe << QStringList{recipe.at(0), QStringLiteral("(3, '0000007', 3, 'LT')")}
+                                      << false;
+    QTest::newRow("another product") << recipe << QStringList{recipe.at(0), QStringLiteral("(2, '0000008', 3, 'LT')")}
+                                     << false;
+    QTest::newRow("another unit") << recipe << QStringList{recipe.at(0), QStringLiteral("(2, '0000007', 3, 'KG')")}
+                                  << false;
+    QTest::newRow("a quantity off in its last digit") << QStringList{QStringLiteral("(1, 'a', 0.1 + 0.2, 'KG')")}
+                                                      << QStringList{QStringLiteral("(1, 'a', 0.3, 'KG')")} << false;
+    QTest::newRow("the same number as text") << QStringList{QStringLiteral("(1, 'a', 3, 'KG')")}
+                                             << QStringList{QStringLiteral("(1, 'a', '3', 'KG')")} << false;
+    QTest::newRow("an extra line") << recipe << recipe + QStringList{QStringLiteral("(3, 'x', 1, 'KG')")} << false;
+    QTest::newRow("a missing line") << recipe << QStringList{recipe.at(0)} << false;
+    QTest::newRow("none where the signature has lines") << recipe << QStringList() << false;
+    QTest::newRow("a text that holds the next value's bytes")
+        << QStringList{QStringLiteral("(1, 'ab', 1, 'KG')")} << QStringList{QStringLiteral("(1, 'a', 1, 'bKG')")}
+        << false;
+}
+
+void tst_SqliteFunctions::equalOnlyWhenEveryValueIs()
+{
+    QFETCH(QStringList, signature);
+    QFETCH(QStringList, compared);
+    QFETCH(bool, equal);
+    SUITE_TEST_DATABASE(tdb, QStringLiteral("sqlite"), TestDatabase::Empty);
+    const SqlRunner sql(tdb.db());
+    for (const char* table : {"S", "C"})
+        sql.run(QStringLiteral("table"),
+                QStringLiteral("CREATE TEMP TABLE %1 (N INTEGER PRIMARY KEY, A, B, C, D)").arg(QLatin1String(table)));
+    sql.run(QStringLiteral("signed"), QStringLiteral("INSERT INTO S (A, B, C, D) ") + rows(signature));
+    sql.run(QStringLiteral("compared"), QStringLiteral("INSERT INTO C (A, B, C, D) ") + rows(compared));
+    // Compared through an outer join, as a run compares a destination recipe that may have no lines.
+    const QVariant differing = sql.value(
+        QStringLiteral("compare"),
+        QStringLiteral("SELECT linhas_json_se_diferem(c.A, c.B, c.C, c.D, g.X) FROM (SELECT linhas_assinatura(A, B,"
+                       " C, D) AS X FROM (SELECT * FROM S ORDER BY N)) g LEFT JOIN (SELECT * FROM C ORDER BY N) c"));
+    QCOMPARE(differing.isNull(), equal);
+    // Over no row at all, as a correlated subquery over a recipe with no lines, there is no signature to match.
+    if (compared.isEmpty())
+        QCOMPARE(sql.value(QStringLiteral("nothing"),
+                           QStringLiteral("SELECT (SELECT linhas_json_se_diferem(c.A, c.B, c.C, c.D, g.X) FROM C c)"
+                                          " FROM (SELECT linhas_assinatura(A, B, C, D) AS X FROM S) g"))
+                     .toString(),
+                 QStringLiteral("[]"));
+    if (!equal) {
+        // What a run keeps as the before-image of a recipe that differs.
+        const QString json =
+            sql.value(QStringLiteral("json"),
+                      QStringLiteral("SELECT linhas_json(A, B, C, D) FROM (SELECT * FROM C ORDER BY N)"))
+                .toString();
+        QCOMPARE(differing.toString(), json);
+    }
 }
 
 void tst_SqliteFunctions::onlyOnSqlite()

@@ -130,7 +130,9 @@ void tst_History::historyLogAndUndo()
     SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
     QSqlDatabase db = tdb.db();
     loadFixture(db);
-    const QStringList before = recipeRows(db) + serviceRecipeRows(db);
+    const QString destinations = QStringLiteral("CDFILIAL <> '0001'");
+    const auto destinationRows = [&] { return recipeRows(db, destinations) + serviceRecipeRows(db, destinations); };
+    const QStringList before = destinationRows();
 
     const wire::Packet answer = call(db, QStringLiteral("IntgCentral"), runArgs(QStringLiteral("FS")));
     const wire::Packet history = call(db, QStringLiteral("ListIntg"), {});
@@ -141,16 +143,20 @@ void tst_History::historyLogAndUndo()
     // The log kept for the history is the log the run answered with.
     QCOMPARE(texts(call(db, QStringLiteral("GetIntgLog"), {run})), texts(answer));
 
-    // A later run over the same recipes: the first may not be undone before it.
+    // The source changes and a later run carries that over the same recipes: the first may not be undone before it.
+    QSqlQuery change(db);
+    QVERIFY2(change.exec(QStringLiteral("UPDATE RECEITA SET QTPRODUTO = QTPRODUTO + 1 WHERE CDFILIAL = '0001'")),
+             qPrintable(change.lastError().text()));
     call(db, QStringLiteral("IntgCentral"), runArgs(QStringLiteral("FX")));
-    const QStringList afterBoth = recipeRows(db) + serviceRecipeRows(db);
+    const QStringList afterBoth = destinationRows();
+    QVERIFY(afterBoth != before);
     QVERIFY(refusal(db, QStringLiteral("UndoIntg"), {run}).contains(QString::number(run + 1)));
-    QCOMPARE(recipeRows(db) + serviceRecipeRows(db), afterBoth);
+    QCOMPARE(destinationRows(), afterBoth);
 
     // Undone newest first, everything comes back as it was, and each undo is in the history.
     call(db, QStringLiteral("UndoIntg"), {run + 1});
     const wire::Packet undone = call(db, QStringLiteral("UndoIntg"), {run});
-    QCOMPARE(recipeRows(db) + serviceRecipeRows(db), before);
+    QCOMPARE(destinationRows(), before);
     const qint64 undoRun = undone.rows().first().at(0).toLongLong();
     const wire::Packet later = call(db, QStringLiteral("ListIntg"), {});
     QCOMPARE(later.rows().size(), 4);
@@ -162,7 +168,7 @@ void tst_History::historyLogAndUndo()
     QVERIFY(refusal(db, QStringLiteral("UndoIntg"), {run}).contains(QStringLiteral("já foi desfeita")));
     QVERIFY(refusal(db, QStringLiteral("UndoIntg"), {undoRun}).contains(QStringLiteral("desfazimento")));
     QVERIFY(refusal(db, QStringLiteral("GetIntgLog"), {999}).contains(QStringLiteral("não encontrada")));
-    QCOMPARE(recipeRows(db) + serviceRecipeRows(db), before);
+    QCOMPARE(destinationRows(), before);
 }
 
 void tst_History::progressOfARunStillGoing()

@@ -1,4 +1,5 @@
 // The wire protocol over a real loopback server: log-in, tokens, status codes, limits, concurrent runs.
+#include "integrationrun.h"
 #include "servertestkit.h"
 #include "tokensigner.h"
 
@@ -63,6 +64,8 @@ private slots:
     void callerTextCannotForgeALogLine();
     void runNumberInTheAnswerAndTheLog_data() { addDialectRows(); }
     void runNumberInTheAnswerAndTheLog();
+    void largeRequestAnsweredInBounds_data() { addDialectRows(); }
+    void largeRequestAnsweredInBounds();
 };
 
 void tst_HttpServer::loginAndConnect()
@@ -220,6 +223,52 @@ void tst_HttpServer::concurrentRunsOnOverlappingDestinations()
     }
     QCOMPARE(rowsOf(tdb.db(), QStringLiteral("SELECT COUNT(*) FROM INTGCENTRAL")),
              QStringList{QString::number(2 * kRounds)});
+}
+
+void tst_HttpServer::largeRequestAnsweredInBounds()
+{
+    QFETCH(QString, dialect);
+    SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
+    // 12,000 dishes, so that a list of 11,000 unknown ones is within the catalogue's size; 12 destinations.
+    provision::loadScale(tdb.db(), {13, 12000, 1});
+    const QString everything = QStringLiteral("CDFILIAL IS NOT NULL");
+    const QStringList before = recipeRows(tdb.db(), everything) + serviceRecipeRows(tdb.db(), everything) +
+                               rowsOf(tdb.db(), QStringLiteral("SELECT COUNT(*) FROM INTGCENTRALANT"));
+    QString dishes;
+    constexpr int kUnknown = 11000;
+    for (int i = 0; i < kUnknown; ++i)
+        dishes += QStringLiteral("P9%1_").arg(i, 6, 10, QLatin1Char('0'));
+    const QStringList destinations = rowsOf(tdb.db(), QStringLiteral("SELECT CDFILIAL FROM FILIAL WHERE CDFILIAL <>"
+                                                                     " '0001' ORDER BY CDFILIAL"));
+    QCOMPARE(destinations.size(), 12);
+    RunningServer server(tdb.url());
+    const QString token = login(server.port());
+    QVERIFY(!token.isEmpty());
+
+    const HttpAnswer answer =
+        post(server.port(), "/call",
+             callBody("IntgCentral", {"0001", dishes, "FS", destinationPacket(destinations), "", ""}), token);
+    QCOMPARE(answer.status, 200);
+    // One observation per unknown dish, not per destination and kind; the rows sent stop at the cap, the full count
+    // beside them; the packet keeps the log's columns.
+    QCOMPARE(answer.body.value("total").toInteger(-1), kUnknown);
+    const std::optional<wire::Packet> log = wire::Packet::fromJson(answer.body.value("result"));
+    QVERIFY(log);
+    QCOMPARE(log->columns().size(), 13);
+    QCOMPARE(log->rows().size(), server::kLogRowLimit);
+    QSet<QString> named;
+    for (const QVariantList& row : log->rows()) {
+        QCOMPARE(row.at(7).toString(), QStringLiteral("1"));
+        QCOMPARE(row.at(4).toString(), QString());
+        named.insert(row.at(2).toString() + row.at(5).toString());
+    }
+    QCOMPARE(named.size(), server::kLogRowLimit);
+    QVERIFY(named.contains(QStringLiteral("P9000000")));
+    QCOMPARE(recipeRows(tdb.db(), everything) + serviceRecipeRows(tdb.db(), everything) +
+                 rowsOf(tdb.db(), QStringLiteral("SELECT COUNT(*) FROM INTGCENTRALANT")),
+             before);
+    QCOMPARE(rowsOf(tdb.db(), QStringLiteral("SELECT QTOBSERV, QTREESCRITAS FROM INTGCENTRAL")),
+             QStringList{QStringLiteral("%1|0").arg(kUnknown)});
 }
 
 void tst_HttpServer::databaseFailureIsTheServersOwn_data()

@@ -29,6 +29,8 @@ private slots:
     void badInputChangesNothing();
     void longDishListOfUnknownDishes_data() { addDialectRows(); }
     void longDishListOfUnknownDishes();
+    void unknownDishObservedOnce_data();
+    void unknownDishObservedOnce();
     void branchesOfAGrouping_data() { addDialectRows(); }
     void branchesOfAGrouping();
     void dishSearchByMenuAndCycle_data();
@@ -487,17 +489,62 @@ void tst_IntegrationService::longDishListOfUnknownDishes()
     QFETCH(QString, dialect);
     SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
     loadFixture(tdb.db());
-    const QStringList before = recipeRows(tdb.db()) + serviceRecipeRows(tdb.db());
+    const QStringList before = everythingWritten(tdb.db());
     QString dishes;
     for (int i = 0; i < 100000; ++i)
         dishes += QStringLiteral("P9%1_").arg(i, 6, 10, QLatin1Char('0'));
 
+    // More dishes than the source's trees hold cannot all be dishes: refused before any work, nothing recorded.
     server::IntgCentralService service(tdb.db(), QStringLiteral("demo"));
-    const wire::Packet log = service.call(QStringLiteral("IntgCentral"),
-                                          intgArgs(dishes, QStringLiteral("FX"), destinationPacket({"0002"})));
-    QCOMPARE(log.rows().size(), 100000); // each one "not registered at the destination"
-    QCOMPARE(log.rows().first().at(7).toString(), QStringLiteral("1"));
-    QCOMPARE(recipeRows(tdb.db()) + serviceRecipeRows(tdb.db()), before);
+    QString refusal;
+    try {
+        service.call(QStringLiteral("IntgCentral"),
+                     intgArgs(dishes, QStringLiteral("FX"), destinationPacket({"0002"})));
+    } catch (const server::ServiceError& e) {
+        refusal = e.message();
+    }
+    QVERIFY2(refusal.contains(QStringLiteral("100000 pratos")), qPrintable(refusal));
+    QCOMPARE(everythingWritten(tdb.db()), before);
+}
+
+void tst_IntegrationService::unknownDishObservedOnce_data()
+{
+    QTest::addColumn<QString>("dialect");
+    QTest::addColumn<QString>("kinds");
+    for (const QString& d : dialects()) {
+        for (const char* kinds : {"FS", "FX", "XS"})
+            QTest::addRow("%s %s", qPrintable(d), kinds) << d << QString::fromLatin1(kinds);
+    }
+}
+
+void tst_IntegrationService::unknownDishObservedOnce()
+{
+    QFETCH(QString, dialect);
+    QFETCH(QString, kinds);
+    SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
+    loadFixture(tdb.db());
+
+    // Two dishes no tree has, one the source's local tree lacks, and one the source has but 0003 and 0005 lack.
+    server::IntgCentralService service(tdb.db(), QStringLiteral("demo"));
+    const server::ServiceAnswer answer = service.answer(
+        QStringLiteral("IntgCentral"), intgArgs(QStringLiteral("P9000001_P0101001_P9000002_00019000003_00010101901_"),
+                                                kinds, destinationPacket({"0002", "0003", "0005"})));
+
+    // code|destination|tree|dish|kind of the "not registered" rows
+    QStringList unregistered;
+    for (const QVariantList& row : answer.result.rows()) {
+        if (row.at(7).toString() == QLatin1String("1"))
+            unregistered << QStringList{row.at(4).toString(), row.at(2).toString(), row.at(5).toString(),
+                                        row.at(12).toString()}
+                                .join(QLatin1Char('|'));
+    }
+    QStringList expected{"|P|9000001|", "|P|9000002|", "|0001|9000003|"};
+    for (const QChar kind : {QLatin1Char('L'), QLatin1Char('S')}) {
+        if (kinds.contains(kind == QLatin1Char('L') ? QLatin1Char('F') : QLatin1Char('S')))
+            expected << QStringLiteral("0003|0001|0101901|%1").arg(kind);
+    }
+    QCOMPARE(unregistered, expected);
+    QCOMPARE(answer.total, std::optional<qint64>(answer.result.rows().size()));
 }
 
 void tst_IntegrationService::branchesOfAGrouping()

@@ -16,6 +16,8 @@ class tst_IntegrationUndo : public QObject {
 private slots:
     void putsBackWhatTheRunReplaced_data();
     void putsBackWhatTheRunReplaced();
+    void putsBackOnlyWhatARunChanged_data();
+    void putsBackOnlyWhatARunChanged();
     void refusesWhatWouldLoseWork_data() { addDialectRows(); }
     void refusesWhatWouldLoseWork();
     void commandLine();
@@ -94,6 +96,65 @@ void tst_IntegrationUndo::putsBackWhatTheRunReplaced()
     QCOMPARE(recipes(tdb.db()), before);
     QCOMPARE(rowsOf(tdb.db(), QStringLiteral("SELECT COUNT(*) FROM INTGCENTRAL WHERE DTDESFEITA IS NOT NULL")),
              QStringList{"1"});
+}
+
+void tst_IntegrationUndo::putsBackOnlyWhatARunChanged_data()
+{
+    QTest::addColumn<QString>("dialect");
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<bool>("extraLine");
+    for (const QString& d : dialects()) {
+        QTest::newRow(qPrintable(d + QStringLiteral(" another quantity")))
+            << d << QStringLiteral("SET QTPRODUTO = 7.125") << false;
+        QTest::newRow(qPrintable(d + QStringLiteral(" a code to escape and an extra line")))
+            << d << QStringLiteral("SET CDARVPROD = 'a\"b\\c'") << true;
+        if (d == QLatin1String("postgres"))
+            QTest::newRow("postgres a quantity that is not a number")
+                << d << QStringLiteral("SET QTPRODUTO = 'NaN'") << false;
+    }
+}
+
+void tst_IntegrationUndo::putsBackOnlyWhatARunChanged()
+{
+    QFETCH(QString, dialect);
+    QFETCH(QString, change);
+    QFETCH(bool, extraLine);
+    SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
+    loadFixture(tdb.db());
+    const QStringList original = recipes(tdb.db());
+    const QStringList destinations{"0002", "0003", "0005", "0006"};
+    const qint64 first = integrate(tdb.db(), QStringLiteral("FS"), destinations);
+
+    // After the first run one destination's recipe of each kind changes; a second run rewrites those two and
+    // leaves every other recipe as the first run left it.
+    const QString line = QStringLiteral("CDFILIAL = '0003' AND CDPRATO = '0101001' AND NRSEQ = 1");
+    QSqlQuery q(tdb.db());
+    for (const QString& table : {QStringLiteral("RECEITA"), QStringLiteral("RECEITASERV")}) {
+        const QString where =
+            table == QLatin1String("RECEITA") ? line : line + QStringLiteral(" AND CDSERVFILI = '00001'");
+        QVERIFY2(q.exec(QStringLiteral("UPDATE %1 %2 WHERE %3").arg(table, change, where)),
+                 qPrintable(q.lastError().text()));
+        QCOMPARE(q.numRowsAffected(), 1);
+    }
+    if (extraLine) {
+        QVERIFY2(q.exec(QStringLiteral("INSERT INTO RECEITA SELECT CDFILIAL, CDFILAUXPRAT, CDPRATO, 9, CDARVPROD,"
+                                       " QTPRODUTO, SGUNIDADE FROM RECEITA WHERE %1")
+                            .arg(line)),
+                 qPrintable(q.lastError().text()));
+    }
+    const QStringList changed = recipes(tdb.db());
+    const qint64 second = integrate(tdb.db(), QStringLiteral("FS"), destinations);
+    QCOMPARE(rowsOf(tdb.db(), QStringLiteral("SELECT IDTIPORECE || CDFILIAL || CDSERVFILI FROM INTGCENTRALANT"
+                                             " WHERE NRINTG = %1 ORDER BY 1")
+                                  .arg(second)),
+             QStringList({"L0003", "S000300001"}));
+    QVERIFY(recipes(tdb.db()) != changed);
+
+    // Each undo puts back exactly what its run replaced: first the changed recipes, then the originals.
+    QCOMPARE(undoFailure(tdb.db(), second), QString());
+    QCOMPARE(recipes(tdb.db()), changed);
+    QCOMPARE(undoFailure(tdb.db(), first), QString());
+    QCOMPARE(recipes(tdb.db()), original);
 }
 
 void tst_IntegrationUndo::refusesWhatWouldLoseWork()

@@ -145,6 +145,8 @@ CREATE TABLE INTGCENTRAL (
   QTAPAGADAS   INTEGER NOT NULL DEFAULT 0,
   QTINSERIDAS  INTEGER NOT NULL DEFAULT 0,
   QTOBSERV     INTEGER NOT NULL DEFAULT 0,
+  QTREESCRITAS INTEGER NOT NULL DEFAULT 0,  -- recipes that differed from the source's and were rewritten
+  QTIGUAIS     INTEGER NOT NULL DEFAULT 0,  -- recipes already equal to the source's, left untouched
   DTDESFEITA   TEXT,  -- when the run was undone from its before-images
   IDTIPOINTG   TEXT NOT NULL DEFAULT 'I' CHECK (IDTIPOINTG IN ('I','D')),  -- I: an integration; D: the undo of run NRINTGDESF
   NRINTGDESF   INTEGER
