@@ -93,6 +93,21 @@ QDate dateOption(const QCommandLineParser& parser, const char* name)
     return date;
 }
 
+// All the observations of a log, of which the server may have sent only the first.
+qint64 observationCount(const QJsonObject& answer, const QJsonObject& packet)
+{
+    return answer.value(QStringLiteral("total")).toInteger(packet.value(QStringLiteral("rows")).toArray().size());
+}
+
+void printPartial(const QJsonObject& packet, qint64 total)
+{
+    const qsizetype shown = packet.value(QStringLiteral("rows")).toArray().size();
+    if (total > shown)
+        printOut(QStringLiteral("O log tem %1 observações; acima estão as primeiras %2, na ordem do log.\n")
+                     .arg(total)
+                     .arg(shown));
+}
+
 QJsonObject result(const QJsonObject& answer)
 {
     return mrv::CheckResultServ(answer, true, 0);
@@ -330,7 +345,9 @@ int integrate(const Common& common, const QStringList& arguments)
         return kExitOk;
     }
     printOut(table(packet, logColumns(common.reportsDir)));
-    printOut(QStringLiteral("%1 concluída, com %2 observações.\n").arg(run).arg(rows.size()));
+    const qint64 total = observationCount(answer, packet);
+    printOut(QStringLiteral("%1 concluída, com %2 observações.\n").arg(run).arg(total));
+    printPartial(packet, total);
     return kExitObservations;
 }
 
@@ -364,11 +381,15 @@ int history(const Common& common, const QStringList& arguments)
     return kExitOk;
 }
 
-QJsonObject runLog(const Common& common, qint64 run)
+QJsonObject runLog(const Common& common, qint64 run, qint64* total = nullptr)
 {
     CliSession session(common.sessionFile);
     session.load(common.server);
-    return result(session.call(QStringLiteral("GetIntgLog"), {run}));
+    const QJsonObject answer = session.call(QStringLiteral("GetIntgLog"), {run});
+    const QJsonObject packet = result(answer);
+    if (total)
+        *total = observationCount(answer, packet);
+    return packet;
 }
 
 int log(const Common& common, const QStringList& arguments)
@@ -376,11 +397,14 @@ int log(const Common& common, const QStringList& arguments)
     QCommandLineParser parser;
     parser.addPositionalArgument(QStringLiteral("N"), QString());
     parse(parser, arguments, 1);
-    const QJsonObject packet = runLog(common, runNumber(parser.positionalArguments().first()));
-    if (common.json)
+    qint64 total = 0;
+    const QJsonObject packet = runLog(common, runNumber(parser.positionalArguments().first()), &total);
+    if (common.json) {
         printJson(packet);
-    else
+    } else {
         printOut(table(packet, logColumns(common.reportsDir)));
+        printPartial(packet, total);
+    }
     return kExitOk;
 }
 

@@ -166,18 +166,24 @@ void TfrmIntgCentral::sbtConfirmaClick(QObject* /*Sender*/)
     const bool periodo = chbDadoCard->isChecked();
     const QString inicio = periodo ? suite::wire::ShortDateText(depDataInic->GetDate()) : QString();
     const QString fim = periodo ? suite::wire::ShortDateText(depDataFina->GetDate()) : QString();
+    qint64 observacoes = -1;
     {
         // The previous log rows stay until a run has answered; meanwhile the animation says how far it is.
         mrv::BusyAnimation busy(1);
         const mrv::CallProgress progress(*netIntgCentral, [](const QString& text) {
             mrv::ActiveShowAvi(mrv::hostServices()->mainWindow(), 1, text);
         });
-        const QJsonObject log =
-            mrv::CheckResultServ(rci06000::IntgCentral(netIntgCentral, medCdFilial->text(), pratos, tiposReceita(),
-                                                       cdsFiliGrup->Data(), inicio, fim),
-                                 true, 0);
-        cdsLogIntCent->setData(log);
+        const QJsonObject answer = rci06000::IntgCentral(netIntgCentral, medCdFilial->text(), pratos, tiposReceita(),
+                                                         cdsFiliGrup->Data(), inicio, fim);
+        cdsLogIntCent->setData(mrv::CheckResultServ(answer, true, 0));
+        observacoes = answer.value(QLatin1String("total")).toInteger(-1);
     }
+    // The server sends the first rows of a very long log only; the user is told the report is not all of it.
+    if (observacoes > cdsLogIntCent->RecordCount())
+        mrv::dialogs().message(
+            msgPadrao->Msg(QStringLiteral("log_parcial"))
+                .arg(QLocale().toString(observacoes), QLocale().toString(cdsLogIntCent->RecordCount())),
+            mrv::mtInformation, mrv::mbOK);
 
     if (cdsLogIntCent->IsEmpty()) {
         mrv::AtualizaLocalCache({QStringLiteral("PRATO")}, this, false, QString());
