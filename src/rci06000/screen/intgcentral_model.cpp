@@ -63,8 +63,6 @@ void TfrmIntgCentral::createCatalogue()
         QStringLiteral("Prato_NExis|Prato não existe no cardápio."),
         QStringLiteral("Prato_NCad|Não existe prato para a filial informada."),
         QStringLiteral("v_log|Exportação realizada, com observações. Deseja Visualizar o log da integração?"),
-        QStringLiteral("log_parcial|O log desta integração tem %1 observações; o relatório mostra as primeiras %2, na"
-                       " ordem do log."),
         QStringLiteral("Intg_Mat|Integração de Receitas Centralizada só pode ser realizada em modo matriz."),
         QStringLiteral("CICLO|Ciclo de cardápio"),
         QStringLiteral("SERVPADR|Padrão de Serviço"),

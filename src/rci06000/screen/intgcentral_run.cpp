@@ -181,7 +181,8 @@ void TfrmIntgCentral::sbtConfirmaClick(QObject* /*Sender*/)
     // The server sends the first rows of a very long log only; the user is told the report is not all of it.
     if (observacoes > cdsLogIntCent->RecordCount())
         mrv::dialogs().message(
-            msgPadrao->Msg(QStringLiteral("log_parcial"))
+            QStringLiteral("O log desta integração tem %1 observações; o relatório mostra as primeiras %2, na ordem do"
+                           " log.")
                 .arg(QLocale().toString(observacoes), QLocale().toString(cdsLogIntCent->RecordCount())),
             mrv::mtInformation, mrv::mbOK);
 
