@@ -293,7 +293,7 @@ QHash<QString, QString> recipes(const db::SqlRunner& sql, bool perService)
     const QString serv = perService ? QStringLiteral("CDSERVFILI") : QStringLiteral("''");
     QSqlQuery q = sql.run(QStringLiteral("ler as receitas"),
                           QStringLiteral("SELECT CDFILIAL, %1, CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD, QTPRODUTO,"
-                                         " SGUNIDADE FROM %2 ORDER BY CDFILIAL, %1, CDFILAUXPRAT, CDPRATO, NRSEQ")
+                                         " SGUNIDADE FROM %2 ORDER BY 1, 2, 3, 4, 5")
                               .arg(serv, table));
     QHash<QString, QString> lines;
     while (q.next()) {
