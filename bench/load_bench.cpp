@@ -136,6 +136,9 @@ public:
         if (!res || res->status != 200)
             return QStringLiteral("login failed: %1").arg(res ? res->status : 0);
         m_token = QJsonDocument::fromJson(QByteArray::fromStdString(res->body)).object().value("token").toString();
+        // Fifty log-ins take seconds (the password hash is slow on purpose), longer than the server keeps an idle
+        // connection: the load starts on new connections instead of racing the server's closing of the first ones.
+        m_client.stop();
         return {};
     }
 
