@@ -5,8 +5,12 @@
 
 #include <httplib.h>
 
+#include <QDir>
 #include <QJsonDocument>
 #include <stdexcept>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 namespace suite::server {
 
@@ -33,6 +37,35 @@ QByteArray bodyOf(const httplib::Request& req)
 QString authorizationOf(const httplib::Request& req)
 {
     return QString::fromStdString(req.get_header_value("Authorization"));
+}
+
+// The library listens with a backlog of 5: when a head office's desktops connect at once, the rest of their
+// handshakes overflow the accept queue and those clients see their first call fail. Listening again on the same
+// socket is how the queue is made longer; the library keeps its socket to itself, so it is found by its port.
+void lengthenAcceptQueue(int port)
+{
+    const QStringList descriptors = QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System);
+    for (const QString& name : descriptors) {
+        bool number = false;
+        const int fd = name.toInt(&number);
+        if (!number)
+            continue;
+        int listening = 0;
+        socklen_t size = sizeof(listening);
+        if (::getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &size) != 0 || !listening)
+            continue;
+        sockaddr_storage address{};
+        socklen_t length = sizeof(address);
+        if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            continue;
+        const int own =
+            address.ss_family == AF_INET
+                ? ntohs(reinterpret_cast<const sockaddr_in*>(&address)->sin_port)
+                : (address.ss_family == AF_INET6 ? ntohs(reinterpret_cast<const sockaddr_in6*>(&address)->sin6_port)
+                                                 : -1);
+        if (own == port)
+            ::listen(fd, SOMAXCONN);
+    }
 }
 
 } // namespace
@@ -117,6 +150,7 @@ int HttpServer::bind()
         throw std::runtime_error(
             QStringLiteral("cannot listen on %1:%2").arg(d->options.host).arg(d->options.port).toStdString());
     d->options.port = port;
+    lengthenAcceptQueue(port);
     return port;
 }
 
