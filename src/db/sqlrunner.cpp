@@ -4,7 +4,9 @@
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
+#include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlField>
 
 #include <atomic>
 #include <chrono>
@@ -141,6 +143,13 @@ QString SqlRunner::jsonTexts(const QString& placeholder) const
     return isPostgres() ? QStringLiteral("SELECT value FROM json_array_elements_text(CAST(%1 AS json)) AS j(value)")
                               .arg(placeholder)
                         : QStringLiteral("SELECT value FROM json_each(%1)").arg(placeholder);
+}
+
+QString SqlRunner::literal(const QString& text) const
+{
+    QSqlField field(QString(), QMetaType(QMetaType::QString));
+    field.setValue(text);
+    return m_db.driver()->formatValue(field);
 }
 
 } // namespace suite::db

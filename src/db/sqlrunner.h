@@ -43,6 +43,9 @@ public:
     QString fixedJoin() const { return isPostgres() ? QStringLiteral("JOIN") : QStringLiteral("CROSS JOIN"); }
     /// A sub-select of the texts of a bound JSON array (column "value"): one parameter for a whole list.
     QString jsonTexts(const QString& placeholder) const;
+    /// A text as an SQL literal, quoted by the driver: for a value the planner should see (a key range), where a
+    /// placeholder would hide it.
+    QString literal(const QString& text) const;
 
 private:
     QSqlDatabase m_db;

@@ -178,15 +178,11 @@ Packet IntegrationRun::execute(const IntegrationRequest& request, bool commit)
     observeDestinations(sql, request);
     readSourceRecipes(sql, request);
     // Per service first: the local step then narrows TT_MAPA down to the recipes it replaces.
-    if (request.perService) {
-        progress.report(QStringLiteral("Gravando receitas por serviço"), 0, destinations);
-        replaceServiceRecipes(sql);
-    }
-    if (request.local) {
-        progress.report(QStringLiteral("Gravando receitas locais"), 0, destinations);
-        replaceLocalRecipes(sql);
-    }
-    progress.report(QStringLiteral("Concluindo"), destinations, destinations);
+    if (request.perService)
+        replaceServiceRecipes(sql, progress);
+    if (request.local)
+        replaceLocalRecipes(sql, progress);
+    progress.report(QStringLiteral("Concluindo"));
 
     storeObservations(sql);
     finishRecord(sql, QDateTime::currentDateTime());
@@ -368,7 +364,7 @@ void IntegrationRun::readSourceRecipes(const SqlRunner& sql, const IntegrationRe
     analyze(sql, "TT_FALTA");
 }
 
-void IntegrationRun::replaceLocalRecipes(const SqlRunner& sql)
+void IntegrationRun::replaceLocalRecipes(const SqlRunner& sql, const RunProgress& progress)
 {
     sql.run(QStringLiteral("registrar pratos sem receita local na origem"), withoutSourceRecipe(sql, kLocal));
     sql.run(QStringLiteral("registrar produtos não habilitados no destino"),
@@ -382,10 +378,10 @@ void IntegrationRun::replaceLocalRecipes(const SqlRunner& sql)
         QStringLiteral("DELETE FROM TT_MAPA WHERE (CDFILIAL, TREE, CDPRATO) IN (SELECT o.CDFILIAL, o.TREE, o.CDPRATO"
                        " FROM TT_OBS o WHERE o.IDTIPORECELOG = 'L' AND o.IDNUMEROERRO IN ('2', '6'))"));
 
-    replaceRecipes(sql, kLocal);
+    replaceRecipes(sql, kLocal, progress, QStringLiteral("locais"));
 }
 
-void IntegrationRun::replaceServiceRecipes(const SqlRunner& sql)
+void IntegrationRun::replaceServiceRecipes(const SqlRunner& sql, const RunProgress& progress)
 {
     sql.run(QStringLiteral("registrar pratos sem receita por serviço na origem"),
             withoutSourceRecipe(sql, kPerService));
@@ -418,16 +414,43 @@ void IntegrationRun::replaceServiceRecipes(const SqlRunner& sql)
                            " AND s.CDSERVFILI = ms.CDSERVFILI))"));
     analyze(sql, "TT_OK_S");
 
-    replaceRecipes(sql, kPerService);
+    replaceRecipes(sql, kPerService, progress, QStringLiteral("por serviço"));
 }
 
-void IntegrationRun::replaceRecipes(const SqlRunner& sql, const RecipeTable& table)
+void IntegrationRun::replaceRecipes(const SqlRunner& sql, const RecipeTable& table, const RunProgress& progress,
+                                    const QString& what)
 {
-    const RecipeChanges changes = RecipeWriter(sql, table, m_counts.run, m_source, m_rewrite).replace();
-    m_counts.deleted += changes.replaced;
-    m_counts.inserted += changes.written;
-    m_counts.rewritten += changes.rewritten;
-    m_counts.equal += changes.equal;
+    // Every destination counts, also one with nothing to write: the total is the one the user marked, less the
+    // destinations observed away.
+    const QList<BranchRange> ranges =
+        branchRanges(sql, QStringLiteral("SELECT CDFILIAL FROM TT_DEST ORDER BY CDFILIAL"));
+    int total = 0;
+    for (const BranchRange& range : ranges)
+        total += range.branches;
+    const auto writer = [&](const BranchRange& range) {
+        return RecipeWriter(sql, table, m_counts.run, m_source, m_rewrite, range);
+    };
+    if (m_rewrite == Rewrite::Differing && !ranges.isEmpty())
+        writer(ranges.first()).keepSignatures();
+    QList<RecipeChanges> kept;
+    int done = 0;
+    progress.report(QStringLiteral("Comparando receitas %1").arg(what), done, total);
+    for (const BranchRange& range : ranges) {
+        kept.append(writer(range).keep());
+        done += range.branches;
+        progress.report(QStringLiteral("Comparando receitas %1").arg(what), done, total);
+    }
+    done = 0;
+    progress.report(QStringLiteral("Gravando receitas %1").arg(what), done, total);
+    for (qsizetype i = 0; i < ranges.size(); ++i) {
+        const RecipeChanges changes = writer(ranges.at(i)).write(kept.at(i));
+        m_counts.deleted += changes.replaced;
+        m_counts.inserted += changes.written;
+        m_counts.rewritten += changes.rewritten;
+        m_counts.equal += changes.equal;
+        done += ranges.at(i).branches;
+        progress.report(QStringLiteral("Gravando receitas %1").arg(what), done, total);
+    }
 }
 
 void IntegrationRun::storeObservations(const SqlRunner& sql)

@@ -14,6 +14,8 @@ class SqlRunner;
 
 namespace suite::server {
 
+class RunProgress;
+
 // A run's answer lists at most this many observations, the first in the log's order; counts().observations has
 // them all.
 inline constexpr int kLogRowLimit = 10000;
@@ -43,13 +45,16 @@ public:
     static wire::Packet previewColumns();
 
 private:
-    void replaceRecipes(const db::SqlRunner& sql, const RecipeTable& table);
+    // A range of destinations at a time, in two passes (compare and keep, then write), each range's end told to
+    // `progress`; `what` names the kind of recipe in the phases' texts.
+    void replaceRecipes(const db::SqlRunner& sql, const RecipeTable& table, const RunProgress& progress,
+                        const QString& what);
     void prepareDishesAndDestinations(const db::SqlRunner& sql, const IntegrationRequest& request);
     void startRecord(const db::SqlRunner& sql, const IntegrationRequest& request, const QDateTime& started);
     void observeDestinations(const db::SqlRunner& sql, const IntegrationRequest& request);
     void readSourceRecipes(const db::SqlRunner& sql, const IntegrationRequest& request);
-    void replaceLocalRecipes(const db::SqlRunner& sql);
-    void replaceServiceRecipes(const db::SqlRunner& sql);
+    void replaceLocalRecipes(const db::SqlRunner& sql, const RunProgress& progress);
+    void replaceServiceRecipes(const db::SqlRunner& sql, const RunProgress& progress);
     void storeObservations(const db::SqlRunner& sql);
     wire::Packet changes(const db::SqlRunner& sql) const;
     // The whole run inside its transaction, which commits only when asked.

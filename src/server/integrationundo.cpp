@@ -1,5 +1,6 @@
 #include "integrationundo.h"
 #include "branchlock.h"
+#include "branchranges.h"
 #include "bulkrewrite.h"
 #include "runprogress.h"
 #include "servererrors.h"
@@ -22,7 +23,8 @@ IntegrationUndo::Outcome IntegrationUndo::undo(qint64 run, const Authorize& auth
 {
     const QDateTime started = QDateTime::currentDateTime();
     const RunProgress progress(m_operator);
-    progress.report(QStringLiteral("Desfazendo a integração %1").arg(run));
+    const QString phase = QStringLiteral("Desfazendo a integração %1").arg(run);
+    progress.report(phase);
     const SqlRunner sql(m_db);
     db::Transaction transaction(sql);
     const QVariantMap ofRun{{":nrintg", run}};
@@ -60,8 +62,25 @@ IntegrationUndo::Outcome IntegrationUndo::undo(qint64 run, const Authorize& auth
                                        QStringLiteral("SELECT COALESCE(SUM(QTLINHAS), 0) FROM INTGCENTRALANT"
                                                       " WHERE NRINTG = :nrintg"),
                                        ofRun);
-    restore(sql, run, false);
-    restore(sql, run, true);
+    const QList<BranchRange> ranges = branchRanges(sql, QStringLiteral("SELECT DISTINCT CDFILIAL FROM TT_DESFAZ"
+                                                                      " ORDER BY CDFILIAL"));
+    int total = 0;
+    for (const BranchRange& range : ranges)
+        total += range.branches;
+    // SQLite: the lines go first, all at once, so that each range is then refilled with no rows after it, which
+    // is as fast as appending.
+    if (!sql.isPostgres()) {
+        removeLines(sql, false);
+        removeLines(sql, true);
+    }
+    int done = 0;
+    progress.report(phase, done, total);
+    for (const BranchRange& range : ranges) {
+        restore(sql, run, false, range);
+        restore(sql, run, true, range);
+        done += range.branches;
+        progress.report(phase, done, total);
+    }
     sql.run(QStringLiteral("registrar que a integração foi desfeita"),
             QStringLiteral("UPDATE INTGCENTRAL SET DTDESFEITA = %1 WHERE NRINTG = :nrintg")
                 .arg(sql.typed(QStringLiteral(":agora"), QStringLiteral("timestamp"))),
@@ -132,7 +151,17 @@ void IntegrationUndo::checkNoLaterRun(const SqlRunner& sql, qint64 run) const
     }
 }
 
-void IntegrationUndo::restore(const SqlRunner& sql, qint64 run, bool perService) const
+void IntegrationUndo::removeLines(const SqlRunner& sql, bool perService) const
+{
+    const QString serv = perService ? QStringLiteral("CDSERVFILI, ") : QString();
+    sql.run(QStringLiteral("apagar as receitas da integração"),
+            QStringLiteral("DELETE FROM %1 WHERE (CDFILIAL, %2CDFILAUXPRAT, CDPRATO) IN (SELECT CDFILIAL,"
+                           " %2CDFILAUXPRAT, CDPRATO FROM TT_DESFAZ WHERE IDTIPORECE = :tipo)")
+                .arg(perService ? QStringLiteral("RECEITASERV") : QStringLiteral("RECEITA"), serv),
+            {{":tipo", perService ? QStringLiteral("S") : QStringLiteral("L")}});
+}
+
+void IntegrationUndo::restore(const SqlRunner& sql, qint64 run, bool perService, const BranchRange& range) const
 {
     const QString table = perService ? QStringLiteral("RECEITASERV") : QStringLiteral("RECEITA");
     const QString serv = perService ? QStringLiteral("CDSERVFILI, ") : QString();
@@ -142,18 +171,15 @@ void IntegrationUndo::restore(const SqlRunner& sql, qint64 run, bool perService)
     const QString columns =
         QStringLiteral("CDFILIAL, %1CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE").arg(serv);
     if (!sql.isPostgres()) {
-        sql.run(QStringLiteral("apagar as receitas da integração"),
-                QStringLiteral("DELETE FROM %1 WHERE (CDFILIAL, %2CDFILAUXPRAT, CDPRATO) IN (SELECT CDFILIAL,"
-                               " %2CDFILAUXPRAT, CDPRATO FROM TT_DESFAZ WHERE IDTIPORECE = :tipo)")
-                    .arg(table, serv),
-                kind);
         sql.run(QStringLiteral("restaurar as receitas anteriores"),
                 QStringLiteral(
                     "INSERT INTO %1 (%2) SELECT a.CDFILIAL, %3a.CDFILAUXPRAT, a.CDPRATO,"
                     " json_extract(j.value, '$[0]'), json_extract(j.value, '$[1]'),"
                     " json_extract(j.value, '$[2]'), json_extract(j.value, '$[3]')"
-                    " FROM INTGCENTRALANT a, json_each(a.DSLINHAS) j WHERE a.NRINTG = :nrintg AND a.IDTIPORECE = :tipo")
-                    .arg(table, columns, perService ? QStringLiteral("a.CDSERVFILI, ") : QString()),
+                    " FROM INTGCENTRALANT a, json_each(a.DSLINHAS) j WHERE a.NRINTG = :nrintg AND a.IDTIPORECE = :tipo"
+                    " AND %4")
+                    .arg(table, columns, perService ? QStringLiteral("a.CDSERVFILI, ") : QString(),
+                         range.condition(sql, QStringLiteral("a.CDFILIAL"))),
                 binds);
         return;
     }
@@ -166,7 +192,8 @@ void IntegrationUndo::restore(const SqlRunner& sql, qint64 run, bool perService)
             QStringLiteral("INSERT INTO TT_LINHAS SELECT a.CDFILIAL, a.CDSERVFILI, a.CDFILAUXPRAT, a.CDPRATO,"
                            " CAST(j.e->>0 AS INTEGER), j.e->>1, CAST(j.e->>2 AS NUMERIC), j.e->>3 FROM INTGCENTRALANT a"
                            " CROSS JOIN LATERAL json_array_elements(CAST(a.DSLINHAS AS json)) AS j(e)"
-                           " WHERE a.NRINTG = :nrintg AND a.IDTIPORECE = :tipo"),
+                           " WHERE a.NRINTG = :nrintg AND a.IDTIPORECE = :tipo AND %1")
+                .arg(range.condition(sql, QStringLiteral("a.CDFILIAL"))),
             binds);
     sql.run(QStringLiteral("analisar as tabelas de trabalho"), QStringLiteral("ANALYZE TT_LINHAS"));
     const QString sameLine = QStringLiteral("l.CDFILIAL = r.CDFILIAL AND l.CDSERVFILI = %1 AND l.CDFILAUXPRAT ="
@@ -178,9 +205,10 @@ void IntegrationUndo::restore(const SqlRunner& sql, qint64 run, bool perService)
                        " FROM TT_LINHAS l WHERE %2")
             .arg(table, sameLine));
     // A current line r of a recipe the run replaced (t).
-    const QString ofRunRecipe = QStringLiteral("t.IDTIPORECE = :tipo AND r.CDFILIAL = t.CDFILIAL%1"
+    const QString ofRunRecipe = QStringLiteral("t.IDTIPORECE = :tipo AND %2 AND r.CDFILIAL = t.CDFILIAL%1"
                                                " AND r.CDFILAUXPRAT = t.CDFILAUXPRAT AND r.CDPRATO = t.CDPRATO")
-                                    .arg(perService ? QStringLiteral(" AND r.CDSERVFILI = t.CDSERVFILI") : QString());
+                                    .arg(perService ? QStringLiteral(" AND r.CDSERVFILI = t.CDSERVFILI") : QString(),
+                                         range.condition(sql, QStringLiteral("t.CDFILIAL")));
     const QString purpose = QStringLiteral("contar as linhas");
     const qint64 before = sql.number(purpose, QStringLiteral("SELECT COUNT(*) FROM TT_LINHAS"));
     const qint64 now = sql.number(

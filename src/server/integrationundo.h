@@ -13,6 +13,8 @@ class SqlRunner;
 
 namespace suite::server {
 
+struct BranchRange;
+
 class IntegrationUndo {
 public:
     // operatorCode: who asks, recorded with the undo.
@@ -37,7 +39,10 @@ private:
     void checkRun(const db::SqlRunner& sql, qint64 run) const;
     qint64 recordUndo(const db::SqlRunner& sql, qint64 run, const QDateTime& started, const Outcome& counts) const;
     void checkNoLaterRun(const db::SqlRunner& sql, qint64 run) const;
-    void restore(const db::SqlRunner& sql, qint64 run, bool perService) const;
+    // SQLite: the current lines of the run's recipes of one kind, before restore() writes the old ones.
+    void removeLines(const db::SqlRunner& sql, bool perService) const;
+    // The recipes of one kind at the destinations in `range`.
+    void restore(const db::SqlRunner& sql, qint64 run, bool perService, const BranchRange& range) const;
 
     QSqlDatabase m_db;
     QString m_operator;

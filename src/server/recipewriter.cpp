@@ -6,37 +6,67 @@ namespace suite::server {
 
 using db::SqlRunner;
 
-RecipeWriter::RecipeWriter(const SqlRunner& sql, const RecipeTable& table, qint64 run, QString source, Rewrite rewrite)
+RecipeWriter::RecipeWriter(const SqlRunner& sql, const RecipeTable& table, qint64 run, QString source, Rewrite rewrite,
+                           const BranchRange& destinations)
     : m_sql(sql)
     , m_t(table)
     , m_run(run)
     , m_source(std::move(source))
     , m_rewrite(rewrite)
+    , m_range(destinations.condition(sql, QStringLiteral("CDFILIAL")))
 {}
 
-RecipeChanges RecipeWriter::replace() const
+QString RecipeWriter::inRange(const char* table) const
+{
+    return QStringLiteral("(SELECT * FROM %1 WHERE %2)").arg(QLatin1String(table), m_range);
+}
+
+RecipeChanges RecipeWriter::keep() const
 {
     const int chosen = int(m_sql.number(QStringLiteral("contar as receitas a substituir"),
-                                        QStringLiteral("SELECT COUNT(*) FROM %1").arg(QLatin1String(m_t.chosen))));
-    if (m_rewrite == Rewrite::Differing)
-        keepSignatures();
+                                        QStringLiteral("SELECT COUNT(*) FROM %1 c").arg(inRange(m_t.chosen))));
+    if (chosen == 0)
+        return {};
     // The comparison is the before-image pass itself: it reads every chosen recipe once, and a recipe that
     // differs gets its image from that same reading.
-    const int imaged = keepBeforeImages();
-    if (imaged == 0)
-        return {0, 0, 0, chosen};
-    QString recipes = QLatin1String(m_t.chosen);
-    if (imaged < chosen) {
+    RecipeChanges changes;
+    changes.rewritten = keepBeforeImages();
+    changes.equal = chosen - changes.rewritten;
+    if (changes.rewritten > 0 && changes.equal > 0)
         keepImagedApart();
-        recipes = QLatin1String(m_t.rewritten);
-    }
     // SQLite rewrites a B-tree row no faster than it deletes and re-appends it, and the delete is one range
     // per recipe. PostgreSQL updates in place within the page (the tables keep free space for it), which
     // spares the key index; re-inserting deleted keys would make every index insert check the dead rows.
-    RecipeChanges changes = m_sql.isPostgres() ? rewriteInPlace(recipes) : deleteAndCopy(recipes);
-    changes.rewritten = imaged;
-    changes.equal = chosen - imaged;
+    if (changes.rewritten > 0 && !m_sql.isPostgres())
+        changes.replaced = m_sql.change(
+            QStringLiteral("apagar as receitas substituídas"),
+            QStringLiteral("DELETE FROM %1 WHERE (CDFILIAL, %2CDFILAUXPRAT, CDPRATO) IN"
+                           " (SELECT CDFILIAL, %2DSTTREE, CDPRATO FROM %3 x)")
+                .arg(QLatin1String(m_t.table), m_t.perService ? QStringLiteral("CDSERVFILI, ") : QString(),
+                     rewrittenRecipes(changes)));
     return changes;
+}
+
+RecipeChanges RecipeWriter::write(const RecipeChanges& kept) const
+{
+    if (kept.rewritten == 0)
+        return kept;
+    if (m_sql.isPostgres())
+        return rewriteInPlace(kept);
+    RecipeChanges changes = kept;
+    // CROSS JOIN makes SQLite walk k and then s by their keys, which is the table's key order: the freed
+    // ranges refill page by page, without the sort an ORDER BY would add.
+    changes.written = m_sql.change(
+        QStringLiteral("copiar as receitas da origem"),
+        QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %4 k CROSS JOIN %5 s ON %6")
+            .arg(QLatin1String(m_t.table), columns(), lineValues(), rewrittenRecipes(kept), QLatin1String(m_t.source),
+                 sourceJoin()));
+    return changes;
+}
+
+QString RecipeWriter::rewrittenRecipes(const RecipeChanges& kept) const
+{
+    return inRange(kept.equal > 0 ? m_t.rewritten : m_t.chosen);
 }
 
 QString RecipeWriter::serv(const char* alias) const
@@ -135,9 +165,9 @@ void RecipeWriter::keepImagedApart() const
                              " k.CDPRATO, k.DSTTREE FROM INTGCENTRALANT a %5 %2 k ON k.CDFILIAL = a.CDFILIAL%6"
                              " AND k.TREE = CASE WHEN a.CDFILAUXPRAT = 'P' THEN 'P' ELSE :origem END"
                              " AND k.CDPRATO = a.CDPRATO AND k.DSTTREE = a.CDFILAUXPRAT"
-                             " WHERE a.NRINTG = :nrintg AND a.IDTIPORECE = :tipo")
-                  .arg(QLatin1String(m_t.rewritten), QLatin1String(m_t.chosen), servColumn, serv("k"),
-                       m_sql.fixedJoin(), sameServ("k", "a")),
+                             " WHERE a.NRINTG = :nrintg AND a.IDTIPORECE = :tipo AND a.%7")
+                  .arg(QLatin1String(m_t.rewritten), inRange(m_t.chosen), servColumn, serv("k"), m_sql.fixedJoin(),
+                       sameServ("k", "a"), m_range),
               {{":nrintg", m_run}, {":tipo", QLatin1String(m_t.kind)}, {":origem", m_source}});
     if (m_sql.isPostgres())
         m_sql.run(QStringLiteral("analisar as tabelas de trabalho"),
@@ -163,10 +193,10 @@ bool RecipeWriter::pgMostlyDiffering() const
 {
     // A sample of the chosen recipes, in the order they were listed, tells which way of comparing costs less.
     const QString sample =
-        QStringLiteral("SELECT COUNT(*), COUNT(*) FILTER (WHERE %1) FROM (SELECT * FROM %2 LIMIT 1000) k JOIN (%3) a"
+        QStringLiteral("SELECT COUNT(*), COUNT(*) FILTER (WHERE %1) FROM (SELECT * FROM %2 c LIMIT 1000) k JOIN (%3) a"
                        " ON a.TREE = k.TREE AND a.CDPRATO = k.CDPRATO%4 CROSS JOIN LATERAL (SELECT %5 FROM %6 r"
                        " WHERE %7) x")
-            .arg(pgArraysDiffer(), QLatin1String(m_t.chosen), pgSourceArrays(), sameServ("a", "k"),
+            .arg(pgArraysDiffer(), inRange(m_t.chosen), pgSourceArrays(), sameServ("a", "k"),
                  pgLineArrays("r", false), QLatin1String(m_t.table), recipeOfK("r"));
     QSqlQuery q = m_sql.run(QStringLiteral("estimar quantas receitas diferem"), sample);
     return q.next() && q.value(1).toLongLong() * 2 > q.value(0).toLongLong();
@@ -186,7 +216,7 @@ int RecipeWriter::keepBeforeImages() const
     // to_json, which is costly, only for the rare recipe whose codes need escaping or whose quantity is NaN.
     const bool compare = m_rewrite == Rewrite::Differing;
     const QString servOrEmpty = m_t.perService ? QStringLiteral("k.CDSERVFILI") : QStringLiteral("''");
-    const QString chosen = QLatin1String(m_t.chosen);
+    const QString chosen = inRange(m_t.chosen);
     const QString table = QLatin1String(m_t.table);
     const QString signature = compare ? QStringLiteral(" %1 %2 t ON t.TREE = k.TREE AND t.CDPRATO = k.CDPRATO%3")
                                             .arg(m_sql.fixedJoin(), QLatin1String(m_t.signatures), sameServ("t", "k"))
@@ -238,29 +268,12 @@ int RecipeWriter::keepBeforeImages() const
         {{":nrintg", m_run}, {":tipo", QLatin1String(m_t.kind)}});
 }
 
-RecipeChanges RecipeWriter::deleteAndCopy(const QString& recipes) const
-{
-    RecipeChanges changes;
-    changes.replaced = m_sql.change(
-        QStringLiteral("apagar as receitas substituídas"),
-        QStringLiteral("DELETE FROM %1 WHERE (CDFILIAL, %2CDFILAUXPRAT, CDPRATO) IN"
-                       " (SELECT CDFILIAL, %2DSTTREE, CDPRATO FROM %3)")
-            .arg(QLatin1String(m_t.table), m_t.perService ? QStringLiteral("CDSERVFILI, ") : QString(), recipes));
-    // CROSS JOIN makes SQLite walk k and then s by their keys, which is the table's key order: the freed
-    // ranges refill page by page, without the sort an ORDER BY would add.
-    changes.written = m_sql.change(
-        QStringLiteral("copiar as receitas da origem"),
-        QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %4 k CROSS JOIN %5 s ON %6")
-            .arg(QLatin1String(m_t.table), columns(), lineValues(), recipes, QLatin1String(m_t.source), sourceJoin()));
-    return changes;
-}
-
-RecipeChanges RecipeWriter::rewriteInPlace(const QString& recipes) const
+RecipeChanges RecipeWriter::rewriteInPlace(const RecipeChanges& kept) const
 {
     const QString table = QLatin1String(m_t.table);
-    const QString& chosen = recipes;
+    const QString chosen = rewrittenRecipes(kept);
     const QString source = QLatin1String(m_t.source);
-    RecipeChanges changes;
+    RecipeChanges changes = kept;
     changes.written = m_sql.change(
         QStringLiteral("copiar as receitas da origem"),
         QStringLiteral("UPDATE %1 r SET CDARVPROD = s.CDARVPROD, QTPRODUTO = s.QTPRODUTO, SGUNIDADE = s.SGUNIDADE"
@@ -269,7 +282,8 @@ RecipeChanges RecipeWriter::rewriteInPlace(const QString& recipes) const
     const QString purpose = QStringLiteral("contar as linhas substituídas");
     changes.replaced = int(m_sql.number(purpose,
                                         QStringLiteral("SELECT COALESCE(SUM(QTLINHAS), 0) FROM INTGCENTRALANT"
-                                                       " WHERE NRINTG = :nrintg AND IDTIPORECE = :tipo"),
+                                                       " WHERE NRINTG = :nrintg AND IDTIPORECE = :tipo AND %1")
+                                            .arg(m_range),
                                         {{":nrintg", m_run}, {":tipo", QLatin1String(m_t.kind)}}));
     const qint64 sourceLines = m_sql.number(purpose, QStringLiteral("SELECT COALESCE(SUM(s.QTLINHAS), 0) FROM %1 k"
                                                                     " JOIN (%2) s ON %3")
@@ -290,7 +304,7 @@ RecipeChanges RecipeWriter::rewriteInPlace(const QString& recipes) const
                  chosen, table, recipeOfK("r"), sourceShapes(), sourceJoin()));
     m_sql.run(QStringLiteral("analisar as tabelas de trabalho"),
               QStringLiteral("ANALYZE %1").arg(QLatin1String(m_t.reshaped)));
-    const QString reshaped = QLatin1String(m_t.reshaped);
+    const QString reshaped = inRange(m_t.reshaped);
     m_sql.run(QStringLiteral("apagar as linhas que a origem não tem"),
               QStringLiteral("DELETE FROM %1 r USING %2 k WHERE %3 AND NOT EXISTS (SELECT 1 FROM %4 s WHERE %5"
                              " AND s.NRSEQ = r.NRSEQ)")

@@ -1,6 +1,8 @@
 // RecipeWriter: replaces the chosen destination recipes of one recipe table by the source's, keeping before-images.
 #pragma once
 
+#include "branchranges.h"
+
 #include <QString>
 
 namespace suite::db {
@@ -34,19 +36,29 @@ struct RecipeChanges {
     int equal = 0;     // recipes already equal to the source's, left untouched
 };
 
+// One writer serves one range of destinations; the work tables keep every range's rows, and each writer reads
+// its own. A run keeps every range's before-images first and then writes every range: SQLite's table then has
+// no rows left after the range it fills, and fills it as fast as it appends.
 class RecipeWriter {
 public:
-    RecipeWriter(const db::SqlRunner& sql, const RecipeTable& table, qint64 run, QString source, Rewrite rewrite);
+    RecipeWriter(const db::SqlRunner& sql, const RecipeTable& table, qint64 run, QString source, Rewrite rewrite,
+                 const BranchRange& destinations);
 
-    // Every recipe to rewrite gets one before-image row, then its lines become the source's.
-    RecipeChanges replace() const;
+    // Once per run and table, before the first range, when only the recipes that differ are rewritten.
+    void keepSignatures() const;
+    // Every recipe of the range to rewrite gets one before-image row (and, on SQLite, its lines go); what keep()
+    // returned is then given to write(), which makes the lines the source's.
+    RecipeChanges keep() const;
+    RecipeChanges write(const RecipeChanges& kept) const;
 
 private:
-    void keepSignatures() const;
+    // The rows of a work table that belong to this writer's range, as a sub-select to be given an alias.
+    QString inRange(const char* table) const;
     int keepBeforeImages() const;
     void keepImagedApart() const;
-    RecipeChanges deleteAndCopy(const QString& recipes) const;
-    RecipeChanges rewriteInPlace(const QString& recipes) const;
+    RecipeChanges rewriteInPlace(const RecipeChanges& kept) const;
+    // The range's recipes to rewrite: all the chosen ones, or those set apart when some are equal.
+    QString rewrittenRecipes(const RecipeChanges& kept) const;
 
     QString serv(const char* alias) const;
     QString sameServ(const char* a, const char* b) const;
@@ -73,6 +85,7 @@ private:
     qint64 m_run;
     QString m_source;
     Rewrite m_rewrite;
+    QString m_range; // CDFILIAL BETWEEN ...
 };
 
 } // namespace suite::server

@@ -180,7 +180,8 @@ CREATE TABLE INTGCENTRALANT (
 )
 ;
 -- Unique by construction (one row per recipe of a run); a key over six columns would cost a third of the write.
-CREATE INDEX IX_INTGCENTRALANT ON INTGCENTRALANT (NRINTG)
+-- Kind and branch let a run, and its undo, read one range of destinations at a time.
+CREATE INDEX IX_INTGCENTRALANT ON INTGCENTRALANT (NRINTG, IDTIPORECE, CDFILIAL)
 ;
 -- The desktop reads its look-ups as this role, which can only SELECT. Roles belong to the whole
 -- cluster: another database may have created it already, maybe at this very moment.

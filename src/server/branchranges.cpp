@@ -1,0 +1,31 @@
+#include "branchranges.h"
+
+#include <sqlrunner.h>
+
+namespace suite::server {
+
+QString BranchRange::condition(const db::SqlRunner& sql, const QString& column) const
+{
+    return QStringLiteral("%1 BETWEEN %2 AND %3").arg(column, sql.literal(first), sql.literal(last));
+}
+
+QList<BranchRange> branchRanges(const db::SqlRunner& sql, const QString& orderedCodes, const QVariantMap& binds,
+                                int most)
+{
+    QStringList codes;
+    QSqlQuery q = sql.run(QStringLiteral("dividir as filiais em lotes"), orderedCodes, binds);
+    while (q.next())
+        codes << q.value(0).toString();
+    QList<BranchRange> ranges;
+    const qsizetype count = codes.size();
+    const qsizetype parts = std::min<qsizetype>(count, std::max(1, most));
+    qsizetype start = 0;
+    for (qsizetype part = 1; part <= parts; ++part) {
+        const qsizetype end = count * part / parts;
+        ranges.append({codes.at(start), codes.at(end - 1), int(end - start)});
+        start = end;
+    }
+    return ranges;
+}
+
+} // namespace suite::server
