@@ -1,6 +1,7 @@
 #include "sqlitefunctions.h"
 
 #include "dberror.h"
+#include "sqlitelines.h"
 
 #include <QSqlDriver>
 #include <QVariant>
@@ -443,8 +444,10 @@ void registerSqliteFunctions(const QSqlDatabase& db)
         if (rc != SQLITE_OK)
             throw DbError(QStringLiteral("adding SQL functions: %1").arg(QString::fromUtf8(sqlite3_errstr(rc))));
     }
-    const int rc = sqlite3_create_function(connection, "linhas_qt", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
-                                           lineCount, nullptr, nullptr);
+    int rc = sqlite3_create_function(connection, "linhas_qt", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, lineCount,
+                                     nullptr, nullptr);
+    if (rc == SQLITE_OK)
+        rc = registerLinesTable(connection);
     if (rc != SQLITE_OK)
         throw DbError(QStringLiteral("adding SQL functions: %1").arg(QString::fromUtf8(sqlite3_errstr(rc))));
 }

@@ -22,7 +22,7 @@ QList<BranchRange> branchRanges(const db::SqlRunner& sql, const QString& ordered
     qsizetype start = 0;
     for (qsizetype part = 1; part <= parts; ++part) {
         const qsizetype end = count * part / parts;
-        ranges.append({codes.at(start), codes.at(end - 1), int(end - start)});
+        ranges.append({codes.at(start), codes.at(end - 1), int(end - start), codes.mid(start, end - start)});
         start = end;
     }
     return ranges;

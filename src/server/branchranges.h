@@ -16,6 +16,7 @@ struct BranchRange {
     QString first;
     QString last;
     int branches = 0;
+    QStringList codes; // first to last
 
     // "column BETWEEN 'first' AND 'last'": literal codes, so that the planner sees the range.
     QString condition(const db::SqlRunner& sql, const QString& column) const;

@@ -427,11 +427,16 @@ void IntegrationRun::replaceRecipes(const SqlRunner& sql, const RecipeTable& tab
     int total = 0;
     for (const BranchRange& range : ranges)
         total += range.branches;
+    bool mostlyDiffering = true;
+    if (m_rewrite == Rewrite::Differing && !ranges.isEmpty()) {
+        const RecipeWriter first(sql, table, m_counts.run, m_source, m_rewrite, ranges.first());
+        first.keepSignatures();
+        if (sql.isPostgres())
+            mostlyDiffering = first.pgMostlyDiffering();
+    }
     const auto writer = [&](const BranchRange& range) {
-        return RecipeWriter(sql, table, m_counts.run, m_source, m_rewrite, range);
+        return RecipeWriter(sql, table, m_counts.run, m_source, m_rewrite, range, mostlyDiffering);
     };
-    if (m_rewrite == Rewrite::Differing && !ranges.isEmpty())
-        writer(ranges.first()).keepSignatures();
     QList<RecipeChanges> kept;
     int done = 0;
     progress.report(QStringLiteral("Comparando receitas %1").arg(what), done, total);

@@ -50,14 +50,12 @@ IntegrationUndo::Outcome IntegrationUndo::undo(qint64 run, const Authorize& auth
                                                 " CDFILAUXPRAT, CDPRATO FROM INTGCENTRALANT WHERE NRINTG = :nrintg"),
                                  ofRun);
     checkNoLaterRun(sql, run);
-    const QString recipeLines =
-        QStringLiteral("SELECT COUNT(*) FROM %1 r JOIN TT_DESFAZ t ON t.IDTIPORECE = '%2' AND r.CDFILIAL = t.CDFILIAL%3"
-                       " AND r.CDFILAUXPRAT = t.CDFILAUXPRAT AND r.CDPRATO = t.CDPRATO");
-    outcome.linesRemoved = sql.number(QStringLiteral("contar as linhas"),
-                                      recipeLines.arg(QStringLiteral("RECEITA"), QStringLiteral("L"), QString())) +
-                           sql.number(QStringLiteral("contar as linhas"),
-                                      recipeLines.arg(QStringLiteral("RECEITASERV"), QStringLiteral("S"),
-                                                      QStringLiteral(" AND r.CDSERVFILI = t.CDSERVFILI")));
+    const QHash<QString, qint64> localLines = currentLines(sql, false);
+    const QHash<QString, qint64> serviceLines = currentLines(sql, true);
+    for (const qint64 lines : localLines)
+        outcome.linesRemoved += lines;
+    for (const qint64 lines : serviceLines)
+        outcome.linesRemoved += lines;
     outcome.linesRestored = sql.number(QStringLiteral("contar as linhas"),
                                        QStringLiteral("SELECT COALESCE(SUM(QTLINHAS), 0) FROM INTGCENTRALANT"
                                                       " WHERE NRINTG = :nrintg"),
@@ -76,8 +74,8 @@ IntegrationUndo::Outcome IntegrationUndo::undo(qint64 run, const Authorize& auth
     int done = 0;
     progress.report(phase, done, total);
     for (const BranchRange& range : ranges) {
-        restore(sql, run, false, range);
-        restore(sql, run, true, range);
+        restore(sql, run, false, range, linesIn(localLines, range));
+        restore(sql, run, true, range, linesIn(serviceLines, range));
         done += range.branches;
         progress.report(phase, done, total);
     }
@@ -161,7 +159,32 @@ void IntegrationUndo::removeLines(const SqlRunner& sql, bool perService) const
             {{":tipo", perService ? QStringLiteral("S") : QStringLiteral("L")}});
 }
 
-void IntegrationUndo::restore(const SqlRunner& sql, qint64 run, bool perService, const BranchRange& range) const
+QHash<QString, qint64> IntegrationUndo::currentLines(const SqlRunner& sql, bool perService) const
+{
+    QSqlQuery q = sql.run(
+        QStringLiteral("contar as linhas"),
+        QStringLiteral("SELECT t.CDFILIAL, COUNT(*) FROM %1 r JOIN TT_DESFAZ t ON t.IDTIPORECE = :tipo"
+                       " AND r.CDFILIAL = t.CDFILIAL%2 AND r.CDFILAUXPRAT = t.CDFILAUXPRAT AND r.CDPRATO = t.CDPRATO"
+                       " GROUP BY t.CDFILIAL")
+            .arg(perService ? QStringLiteral("RECEITASERV") : QStringLiteral("RECEITA"),
+                 perService ? QStringLiteral(" AND r.CDSERVFILI = t.CDSERVFILI") : QString()),
+        {{":tipo", perService ? QStringLiteral("S") : QStringLiteral("L")}});
+    QHash<QString, qint64> lines;
+    while (q.next())
+        lines.insert(q.value(0).toString(), q.value(1).toLongLong());
+    return lines;
+}
+
+qint64 IntegrationUndo::linesIn(const QHash<QString, qint64>& lines, const BranchRange& range)
+{
+    qint64 sum = 0;
+    for (const QString& code : range.codes)
+        sum += lines.value(code);
+    return sum;
+}
+
+void IntegrationUndo::restore(const SqlRunner& sql, qint64 run, bool perService, const BranchRange& range,
+                              qint64 linesNow) const
 {
     const QString table = perService ? QStringLiteral("RECEITASERV") : QStringLiteral("RECEITA");
     const QString serv = perService ? QStringLiteral("CDSERVFILI, ") : QString();
@@ -173,10 +196,9 @@ void IntegrationUndo::restore(const SqlRunner& sql, qint64 run, bool perService,
     if (!sql.isPostgres()) {
         sql.run(QStringLiteral("restaurar as receitas anteriores"),
                 QStringLiteral(
-                    "INSERT INTO %1 (%2) SELECT a.CDFILIAL, %3a.CDFILAUXPRAT, a.CDPRATO,"
-                    " json_extract(j.value, '$[0]'), json_extract(j.value, '$[1]'),"
-                    " json_extract(j.value, '$[2]'), json_extract(j.value, '$[3]')"
-                    " FROM INTGCENTRALANT a, json_each(a.DSLINHAS) j WHERE a.NRINTG = :nrintg AND a.IDTIPORECE = :tipo"
+                    "INSERT INTO %1 (%2) SELECT a.CDFILIAL, %3a.CDFILAUXPRAT, a.CDPRATO, l.NRSEQ, l.CDARVPROD,"
+                    " l.QTPRODUTO, l.SGUNIDADE"
+                    " FROM INTGCENTRALANT a, linhas_de(a.DSLINHAS) l WHERE a.NRINTG = :nrintg AND a.IDTIPORECE = :tipo"
                     " AND %4")
                     .arg(table, columns, perService ? QStringLiteral("a.CDSERVFILI, ") : QString(),
                          range.condition(sql, QStringLiteral("a.CDFILIAL"))),
@@ -188,7 +210,7 @@ void IntegrationUndo::restore(const SqlRunner& sql, qint64 run, bool perService,
     // leaves the key index alone; only lines the run added or renumbered go, and lines it removed come back.
     // The table serves each kind in turn.
     sql.run(QStringLiteral("esvaziar as tabelas de trabalho"), QStringLiteral("TRUNCATE TT_LINHAS"));
-    sql.run(QStringLiteral("ler as linhas anteriores"),
+    const int before = sql.change(QStringLiteral("ler as linhas anteriores"),
             QStringLiteral("INSERT INTO TT_LINHAS SELECT a.CDFILIAL, a.CDSERVFILI, a.CDFILAUXPRAT, a.CDPRATO,"
                            " CAST(j.e->>0 AS INTEGER), j.e->>1, CAST(j.e->>2 AS NUMERIC), j.e->>3 FROM INTGCENTRALANT a"
                            " CROSS JOIN LATERAL json_array_elements(CAST(a.DSLINHAS AS json)) AS j(e)"
@@ -203,18 +225,17 @@ void IntegrationUndo::restore(const SqlRunner& sql, qint64 run, bool perService,
         QStringLiteral("restaurar as receitas anteriores"),
         QStringLiteral("UPDATE %1 r SET CDARVPROD = l.CDARVPROD, QTPRODUTO = l.QTPRODUTO, SGUNIDADE = l.SGUNIDADE"
                        " FROM TT_LINHAS l WHERE %2")
-            .arg(table, sameLine));
-    // A current line r of a recipe the run replaced (t).
-    const QString ofRunRecipe = QStringLiteral("t.IDTIPORECE = :tipo AND %2 AND r.CDFILIAL = t.CDFILIAL%1"
+            .arg(table, sameLine + QStringLiteral(" AND ") + range.condition(sql, QStringLiteral("r.CDFILIAL"))));
+    // A current line r of a recipe the run replaced (t). The range is said of both: PostgreSQL carries a join's
+    // equalities to the other side, but not a range.
+    const QString ofRunRecipe = QStringLiteral("t.IDTIPORECE = :tipo AND %2 AND %3 AND r.CDFILIAL = t.CDFILIAL%1"
                                                " AND r.CDFILAUXPRAT = t.CDFILAUXPRAT AND r.CDPRATO = t.CDPRATO")
                                     .arg(perService ? QStringLiteral(" AND r.CDSERVFILI = t.CDSERVFILI") : QString(),
-                                         range.condition(sql, QStringLiteral("t.CDFILIAL")));
-    const QString purpose = QStringLiteral("contar as linhas");
-    const qint64 before = sql.number(purpose, QStringLiteral("SELECT COUNT(*) FROM TT_LINHAS"));
-    const qint64 now = sql.number(
-        purpose, QStringLiteral("SELECT COUNT(*) FROM %1 r JOIN TT_DESFAZ t ON %2").arg(table, ofRunRecipe), kind);
-    // Every line matched one of the same number, before and now: nothing was added or removed.
-    if (updated == before && updated == now)
+                                         range.condition(sql, QStringLiteral("t.CDFILIAL")),
+                                         range.condition(sql, QStringLiteral("r.CDFILIAL")));
+    // Every line matched one of the same number, before and now: nothing was added or removed. Earlier ranges
+    // changed no line of this one, so the count taken before them still holds.
+    if (updated == before && updated == linesNow)
         return;
     sql.run(QStringLiteral("apagar as linhas que a integração criou"),
             QStringLiteral(

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QHash>
 #include <QSqlDatabase>
 #include <QString>
 
@@ -41,8 +42,12 @@ private:
     void checkNoLaterRun(const db::SqlRunner& sql, qint64 run) const;
     // SQLite: the current lines of the run's recipes of one kind, before restore() writes the old ones.
     void removeLines(const db::SqlRunner& sql, bool perService) const;
-    // The recipes of one kind at the destinations in `range`.
-    void restore(const db::SqlRunner& sql, qint64 run, bool perService, const BranchRange& range) const;
+    // Per destination, the current lines of the run's recipes of one kind.
+    QHash<QString, qint64> currentLines(const db::SqlRunner& sql, bool perService) const;
+    static qint64 linesIn(const QHash<QString, qint64>& lines, const BranchRange& range);
+    // The recipes of one kind at the destinations in `range`, which now have `linesNow` lines.
+    void restore(const db::SqlRunner& sql, qint64 run, bool perService, const BranchRange& range,
+                 qint64 linesNow) const;
 
     QSqlDatabase m_db;
     QString m_operator;

@@ -7,13 +7,14 @@ namespace suite::server {
 using db::SqlRunner;
 
 RecipeWriter::RecipeWriter(const SqlRunner& sql, const RecipeTable& table, qint64 run, QString source, Rewrite rewrite,
-                           const BranchRange& destinations)
+                           const BranchRange& destinations, bool mostlyDiffering)
     : m_sql(sql)
     , m_t(table)
     , m_run(run)
     , m_source(std::move(source))
     , m_rewrite(rewrite)
     , m_range(destinations.condition(sql, QStringLiteral("CDFILIAL")))
+    , m_mostlyDiffering(mostlyDiffering)
 {}
 
 QString RecipeWriter::inRange(const char* table) const
@@ -84,6 +85,13 @@ QString RecipeWriter::recipeOfK(const char* alias) const
 {
     return QStringLiteral("%1.CDFILIAL = k.CDFILIAL%2 AND %1.CDFILAUXPRAT = k.DSTTREE AND %1.CDPRATO = k.CDPRATO")
         .arg(QLatin1String(alias), sameServ(alias, "k"));
+}
+
+QString RecipeWriter::inRangeR() const
+{
+    // PostgreSQL carries a join's equalities to the other side, but not a range: said of r too, it reads r's range
+    // by its key instead of all of r.
+    return QStringLiteral("%1 AND r.%2").arg(recipeOfK("r"), m_range);
 }
 
 QString RecipeWriter::sourceJoin() const
@@ -191,12 +199,13 @@ QString RecipeWriter::pgLineArrays(const char* alias, bool ordered) const
 
 bool RecipeWriter::pgMostlyDiffering() const
 {
-    // A sample of the chosen recipes, in the order they were listed, tells which way of comparing costs less.
+    // A sample of all the chosen recipes, in their key order, tells which way of comparing costs less; once per
+    // run and table, since each range's own sample would cost as much as a range's comparison.
     const QString sample =
-        QStringLiteral("SELECT COUNT(*), COUNT(*) FILTER (WHERE %1) FROM (SELECT * FROM %2 c LIMIT 1000) k JOIN (%3) a"
+        QStringLiteral("SELECT COUNT(*), COUNT(*) FILTER (WHERE %1) FROM (SELECT * FROM %2 LIMIT 1000) k JOIN (%3) a"
                        " ON a.TREE = k.TREE AND a.CDPRATO = k.CDPRATO%4 CROSS JOIN LATERAL (SELECT %5 FROM %6 r"
                        " WHERE %7) x")
-            .arg(pgArraysDiffer(), inRange(m_t.chosen), pgSourceArrays(), sameServ("a", "k"),
+            .arg(pgArraysDiffer(), QLatin1String(m_t.chosen), pgSourceArrays(), sameServ("a", "k"),
                  pgLineArrays("r", false), QLatin1String(m_t.table), recipeOfK("r"));
     QSqlQuery q = m_sql.run(QStringLiteral("estimar quantas receitas diferem"), sample);
     return q.next() && q.value(1).toLongLong() * 2 > q.value(0).toLongLong();
@@ -238,7 +247,7 @@ int RecipeWriter::keepBeforeImages() const
                                 " t.ORIGEM) FROM %3 r WHERE %4) AS DSLINHAS FROM %2 k%5 LIMIT -1) d"
                                 " WHERE d.DSLINHAS IS NOT NULL")
                      .arg(servOrEmpty, chosen, table, recipeOfK("r"), signature);
-    } else if (!compare || pgMostlyDiffering()) {
+    } else if (!compare || m_mostlyDiffering) {
         // Every recipe's text is written anyway, so comparing it with the source's costs nothing more.
         images = QStringLiteral("SELECT k.CDFILIAL, %1 AS CDSERVFILI, k.DSTTREE, k.CDPRATO, x.QTLINHAS, CASE WHEN"
                                 " x.PLAIN THEN x.DSLINHAS ELSE (SELECT %5 FROM %3 r WHERE %4) END AS DSLINHAS%8"
@@ -278,7 +287,7 @@ RecipeChanges RecipeWriter::rewriteInPlace(const RecipeChanges& kept) const
         QStringLiteral("copiar as receitas da origem"),
         QStringLiteral("UPDATE %1 r SET CDARVPROD = s.CDARVPROD, QTPRODUTO = s.QTPRODUTO, SGUNIDADE = s.SGUNIDADE"
                        " FROM %2 k JOIN %3 s ON %4 WHERE %5 AND r.NRSEQ = s.NRSEQ")
-            .arg(table, chosen, source, sourceJoin(), recipeOfK("r")));
+            .arg(table, chosen, source, sourceJoin(), inRangeR()));
     const QString purpose = QStringLiteral("contar as linhas substituídas");
     changes.replaced = int(m_sql.number(purpose,
                                         QStringLiteral("SELECT COALESCE(SUM(QTLINHAS), 0) FROM INTGCENTRALANT"
@@ -308,7 +317,7 @@ RecipeChanges RecipeWriter::rewriteInPlace(const RecipeChanges& kept) const
     m_sql.run(QStringLiteral("apagar as linhas que a origem não tem"),
               QStringLiteral("DELETE FROM %1 r USING %2 k WHERE %3 AND NOT EXISTS (SELECT 1 FROM %4 s WHERE %5"
                              " AND s.NRSEQ = r.NRSEQ)")
-                  .arg(table, reshaped, recipeOfK("r"), source, sourceJoin()));
+                  .arg(table, reshaped, inRangeR(), source, sourceJoin()));
     changes.written += m_sql.change(
         QStringLiteral("copiar as linhas que o destino não tem"),
         QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %4 k JOIN %5 s ON %6 WHERE NOT EXISTS (SELECT 1 FROM %1 r"

@@ -41,11 +41,14 @@ struct RecipeChanges {
 // no rows left after the range it fills, and fills it as fast as it appends.
 class RecipeWriter {
 public:
+    // mostlyDiffering: what pgMostlyDiffering() said for the run (PostgreSQL, Rewrite::Differing).
     RecipeWriter(const db::SqlRunner& sql, const RecipeTable& table, qint64 run, QString source, Rewrite rewrite,
-                 const BranchRange& destinations);
+                 const BranchRange& destinations, bool mostlyDiffering = true);
 
     // Once per run and table, before the first range, when only the recipes that differ are rewritten.
     void keepSignatures() const;
+    // PostgreSQL: whether most chosen recipes (of every range) differ from the source's, judged on a sample.
+    bool pgMostlyDiffering() const;
     // Every recipe of the range to rewrite gets one before-image row (and, on SQLite, its lines go); what keep()
     // returned is then given to write(), which makes the lines the source's.
     RecipeChanges keep() const;
@@ -63,6 +66,8 @@ private:
     QString serv(const char* alias) const;
     QString sameServ(const char* a, const char* b) const;
     QString recipeOfK(const char* alias) const;
+    // recipeOfK("r"), with r also kept to the range.
+    QString inRangeR() const;
     QString sourceJoin() const;
     QString columns() const;
     QString lineValues() const;
@@ -77,8 +82,6 @@ private:
     QString pgLineArrays(const char* alias, bool ordered) const;
     // PostgreSQL: x's lines (pgLineArrays) differ from the source's (a).
     QString pgArraysDiffer() const;
-    // PostgreSQL: whether most chosen recipes differ from the source's, judged on a sample.
-    bool pgMostlyDiffering() const;
 
     const db::SqlRunner& m_sql;
     const RecipeTable& m_t;
@@ -86,6 +89,7 @@ private:
     QString m_source;
     Rewrite m_rewrite;
     QString m_range; // CDFILIAL BETWEEN ...
+    bool m_mostlyDiffering;
 };
 
 } // namespace suite::server

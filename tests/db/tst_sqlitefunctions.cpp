@@ -16,6 +16,8 @@ private slots:
     void roundTrip_data();
     void roundTrip();
     void refusesBlobs();
+    void readsOnlyLinesOfFourValues_data();
+    void readsOnlyLinesOfFourValues();
     void equalOnlyWhenEveryValueIs_data();
     void equalOnlyWhenEveryValueIs();
     void onlyOnSqlite();
@@ -83,12 +85,19 @@ void tst_SqliteFunctions::roundTrip()
                       QStringLiteral("INSERT INTO T SELECT linhas_json(A, B, C, D) FROM (SELECT * FROM L ORDER BY N)"));
     QCOMPARE(SqlRunner(db).value(QStringLiteral("text"), QStringLiteral("SELECT J FROM T")).toString(), text);
     QCOMPARE(SqlRunner(db).value(QStringLiteral("valid"), QStringLiteral("SELECT json_valid(J) FROM T")).toInt(), 1);
+    // The undo's reader, and SQLite's own as a second opinion.
     const QString differing = QStringLiteral(
-        "SELECT COUNT(*) FROM L JOIN (SELECT j.key + 1 AS N, json_extract(j.value, '$[0]') AS A,"
-        " json_extract(j.value, '$[1]') AS B, json_extract(j.value, '$[2]') AS C, json_extract(j.value, '$[3]') AS D"
-        " FROM T, json_each(T.J) j) r USING (N) WHERE r.A IS NOT L.A OR r.B IS NOT L.B OR r.C IS NOT L.C"
-        " OR r.D IS NOT L.D OR typeof(r.C) <> typeof(L.C)");
-    QCOMPARE(SqlRunner(db).value(QStringLiteral("compare"), differing).toInt(), 0);
+        "SELECT COUNT(*) FROM L JOIN (%1) r USING (N) WHERE r.A IS NOT L.A OR r.B IS NOT L.B OR r.C IS NOT L.C"
+        " OR r.D IS NOT L.D OR typeof(r.A) <> typeof(L.A) OR typeof(r.C) <> typeof(L.C)");
+    const QString undo = QStringLiteral("SELECT l.rowid + 1 AS N, l.NRSEQ AS A, l.CDARVPROD AS B, l.QTPRODUTO AS C,"
+                                        " l.SGUNIDADE AS D FROM T, linhas_de(T.J) l");
+    const QString extract = QStringLiteral(
+        "SELECT j.key + 1 AS N, json_extract(j.value, '$[0]') AS A, json_extract(j.value, '$[1]') AS B,"
+        " json_extract(j.value, '$[2]') AS C, json_extract(j.value, '$[3]') AS D FROM T, json_each(T.J) j");
+    QCOMPARE(SqlRunner(db).value(QStringLiteral("compare"), differing.arg(undo)).toInt(), 0);
+    QCOMPARE(SqlRunner(db).value(QStringLiteral("compare"), differing.arg(extract)).toInt(), 0);
+    QCOMPARE(SqlRunner(db).value(QStringLiteral("count"), QStringLiteral("SELECT COUNT(*) FROM T, linhas_de(T.J)")),
+             SqlRunner(db).value(QStringLiteral("count"), QStringLiteral("SELECT COUNT(A) FROM L")));
     QCOMPARE(
         SqlRunner(db).value(QStringLiteral("length"), QStringLiteral("SELECT json_array_length(J) FROM T")).toInt(),
         SqlRunner(db).value(QStringLiteral("count"), QStringLiteral("SELECT COUNT(A) FROM L")).toInt());
@@ -102,6 +111,37 @@ void tst_SqliteFunctions::refusesBlobs()
     QSqlQuery q(tdb.db());
     QVERIFY(!q.exec(QStringLiteral("SELECT linhas_json(1, x'00ff', 1, 'KG')")));
     QVERIFY2(q.lastError().text().contains(QLatin1String("BLOB")), qPrintable(q.lastError().text()));
+}
+
+void tst_SqliteFunctions::readsOnlyLinesOfFourValues_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("lines"); // -1: refused
+    QTest::newRow("spaces between the parts") << QStringLiteral(" [ [1 , \"a\" , 2.5 , \"KG\"] ] ") << 1;
+    QTest::newRow("escapes a JSON writer may use")
+        << QStringLiteral("[[1,\"\\/\\b\\ud834\\udd1e\",1e-999,\"KG\"]]") << 1;
+    QTest::newRow("three values") << QStringLiteral("[[1,\"a\",2]]") << -1;
+    QTest::newRow("five values") << QStringLiteral("[[1,\"a\",2,\"KG\",5]]") << -1;
+    QTest::newRow("not closed") << QStringLiteral("[[1,\"a\",2,\"KG\"]") << -1;
+    QTest::newRow("a string not closed") << QStringLiteral("[[1,\"a,2,\"KG\"]]") << -1;
+    QTest::newRow("something after it") << QStringLiteral("[[1,\"a\",2,\"KG\"]]x") << -1;
+    QTest::newRow("a line that is not an array") << QStringLiteral("[1]") << -1;
+    QTest::newRow("a bad escape") << QStringLiteral("[[1,\"\\q\",2,\"KG\"]]") << -1;
+    QTest::newRow("a bad number") << QStringLiteral("[[1,\"a\",2-,\"KG\"]]") << -1;
+}
+
+void tst_SqliteFunctions::readsOnlyLinesOfFourValues()
+{
+    QFETCH(QString, text);
+    QFETCH(int, lines);
+    SUITE_TEST_DATABASE(tdb, QStringLiteral("sqlite"), TestDatabase::Empty);
+    QSqlQuery q(tdb.db());
+    q.prepare(QStringLiteral("SELECT COUNT(*), MIN(typeof(QTPRODUTO)) FROM linhas_de(?)"));
+    q.addBindValue(text);
+    const bool read = q.exec() && q.next();
+    QCOMPARE(read ? q.value(0).toInt() : -1, lines);
+    if (read && lines > 0) // the line as SQLite's own reader sees it
+        QCOMPARE(q.value(1).toString(), QStringLiteral("real"));
 }
 
 void tst_SqliteFunctions::equalOnlyWhenEveryValueIs_data()

@@ -175,9 +175,10 @@ void tst_History::progressOfARunStillGoing()
 {
     SUITE_TEST_DATABASE(tdb, QStringLiteral("sqlite"), TestDatabase::Schema);
     loadFixture(tdb.db());
-    // The run stops where it copies the source's recipes; the question comes from another connection.
+    // The run stops where it copies the source's recipes to its second destination; the question comes from
+    // another connection.
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("SUITE_TEST_PAUSE_AT"), QStringLiteral("copiar as receitas da origem"));
+    env.insert(QStringLiteral("SUITE_TEST_PAUSE_AT"), QStringLiteral("copiar as receitas da origem#2"));
     ServerProcess server;
     const QString why = server.start(tdb.url(), env);
     QVERIFY2(why.isEmpty(), qPrintable(why));
@@ -195,6 +196,7 @@ void tst_History::progressOfARunStillGoing()
     QVERIFY2(paused, server.said().constData());
     const QJsonArray row = progress.body.value("result").toObject().value("rows").toArray().first().toArray();
     QCOMPARE(row.at(0).toString(), QString("Gravando receitas por serviço"));
+    QCOMPARE(row.at(1).toInt(), 1);
     QCOMPARE(row.at(2).toInt(), 2);
 }
 
