@@ -116,20 +116,32 @@ Packet IntegrationRun::preview(const IntegrationRequest& request)
     return execute(request, false);
 }
 
-Packet IntegrationRun::changes(const SqlRunner& sql) const
+Packet IntegrationRun::changes(const SqlRunner& sql)
 {
-    // Each replaced recipe's old line count is in its before-image; the new one is what the run wrote.
-    QSqlQuery q = sql.run(
-        QStringLiteral("ler o que a integração mudaria"),
-        QStringLiteral("SELECT a.CDFILIAL, a.IDTIPORECE, a.CDSERVFILI, a.CDFILAUXPRAT, a.CDPRATO, a.QTLINHAS,"
-                       " CASE a.IDTIPORECE WHEN 'L' THEN (SELECT COUNT(*) FROM RECEITA r WHERE r.CDFILIAL = a.CDFILIAL"
-                       " AND r.CDFILAUXPRAT = a.CDFILAUXPRAT AND r.CDPRATO = a.CDPRATO)"
-                       " ELSE (SELECT COUNT(*) FROM RECEITASERV r WHERE r.CDFILIAL = a.CDFILIAL"
-                       " AND r.CDSERVFILI = a.CDSERVFILI AND r.CDFILAUXPRAT = a.CDFILAUXPRAT AND r.CDPRATO = a.CDPRATO)"
-                       " END FROM INTGCENTRALANT a WHERE a.NRINTG = :nrintg"
-                       " ORDER BY a.CDFILIAL, a.CDPRATO, a.CDFILAUXPRAT, a.IDTIPORECE, a.CDSERVFILI LIMIT %1")
-            .arg(kLogRowLimit),
-        {{":nrintg", m_counts.run}});
+    // Each replaced recipe's old line count is in its before-image; a run would leave it with exactly the source's
+    // lines, so the preview writes none.
+    const QString rows = QStringLiteral(
+        "SELECT a.CDFILIAL, a.IDTIPORECE, a.CDSERVFILI, a.CDFILAUXPRAT, a.CDPRATO, a.QTLINHAS, CASE a.IDTIPORECE"
+        " WHEN 'L' THEN (SELECT COUNT(*) FROM TT_ORIG_L s WHERE %1 AND s.CDPRATO = a.CDPRATO)"
+        " ELSE (SELECT COUNT(*) FROM TT_ORIG_S s WHERE %1 AND s.CDPRATO = a.CDPRATO AND s.CDSERVFILI = a.CDSERVFILI)"
+        " END AS QTNOVAS FROM INTGCENTRALANT a WHERE a.NRINTG = :nrintg")
+        .arg(QStringLiteral("s.TREE = CASE WHEN a.CDFILAUXPRAT = 'P' THEN 'P' ELSE :origem END"));
+    const QVariantMap binds{{":nrintg", m_counts.run}, {":origem", m_source}};
+    QSqlQuery totals = sql.run(QStringLiteral("somar o que a integração mudaria"),
+                               QStringLiteral("SELECT COALESCE(SUM(QTLINHAS), 0), COALESCE(SUM(QTNOVAS), 0)"
+                                              " FROM (%1) c").arg(rows),
+                               binds);
+    if (totals.next()) {
+        m_counts.deleted = int(totals.value(0).toLongLong());
+        m_counts.inserted = int(totals.value(1).toLongLong());
+    }
+    totals.finish();
+    QSqlQuery q = sql.run(QStringLiteral("ler o que a integração mudaria"),
+                          QStringLiteral("%1 ORDER BY a.CDFILIAL, a.CDPRATO, a.CDFILAUXPRAT, a.IDTIPORECE, a.CDSERVFILI"
+                                         " LIMIT %2")
+                              .arg(rows)
+                              .arg(kLogRowLimit),
+                          binds);
     Packet result = previewColumns();
     while (q.next())
         result.addRow({q.value(0).toString(), q.value(1).toString(), q.value(2).toString(), q.value(3).toString(),
@@ -141,6 +153,7 @@ Packet IntegrationRun::changes(const SqlRunner& sql) const
 Packet IntegrationRun::execute(const IntegrationRequest& request, bool commit)
 {
     m_counts = {};
+    m_writing = commit;
     m_source = request.source;
     const RunProgress progress(m_operator);
     const SqlRunner sql(m_db);
@@ -441,9 +454,16 @@ void IntegrationRun::replaceRecipes(const SqlRunner& sql, const RecipeTable& tab
     int done = 0;
     progress.report(QStringLiteral("Comparando receitas %1").arg(what), done, total);
     for (const BranchRange& range : ranges) {
-        kept.append(writer(range).keep());
+        kept.append(writer(range).keep(m_writing));
         done += range.branches;
         progress.report(QStringLiteral("Comparando receitas %1").arg(what), done, total);
+    }
+    if (!m_writing) {
+        for (const RecipeChanges& changes : std::as_const(kept)) {
+            m_counts.rewritten += changes.rewritten;
+            m_counts.equal += changes.equal;
+        }
+        return;
     }
     done = 0;
     progress.report(QStringLiteral("Gravando receitas %1").arg(what), done, total);

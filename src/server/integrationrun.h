@@ -56,7 +56,8 @@ private:
     void replaceLocalRecipes(const db::SqlRunner& sql, const RunProgress& progress);
     void replaceServiceRecipes(const db::SqlRunner& sql, const RunProgress& progress);
     void storeObservations(const db::SqlRunner& sql);
-    wire::Packet changes(const db::SqlRunner& sql) const;
+    // A preview's list of what the run would change; it also sets counts()' lines replaced and written.
+    wire::Packet changes(const db::SqlRunner& sql);
     // The whole run inside its transaction, which commits only when asked.
     wire::Packet execute(const IntegrationRequest& request, bool commit);
     void finishRecord(const db::SqlRunner& sql, const QDateTime& finished);
@@ -66,6 +67,7 @@ private:
     QString m_operator;
     Rewrite m_rewrite;
     QString m_source;
+    bool m_writing = true; // false in a preview, which keeps the before-images and writes no recipe
     IntegrationCounts m_counts;
 };
 

@@ -22,7 +22,7 @@ QString RecipeWriter::inRange(const char* table) const
     return QStringLiteral("(SELECT * FROM %1 WHERE %2)").arg(QLatin1String(table), m_range);
 }
 
-RecipeChanges RecipeWriter::keep() const
+RecipeChanges RecipeWriter::keep(bool forWriting) const
 {
     const int chosen = int(m_sql.number(QStringLiteral("contar as receitas a substituir"),
                                         QStringLiteral("SELECT COUNT(*) FROM %1 c").arg(inRange(m_t.chosen))));
@@ -33,6 +33,8 @@ RecipeChanges RecipeWriter::keep() const
     RecipeChanges changes;
     changes.rewritten = keepBeforeImages();
     changes.equal = chosen - changes.rewritten;
+    if (!forWriting)
+        return changes;
     if (changes.rewritten > 0 && changes.equal > 0)
         keepImagedApart();
     // SQLite rewrites a B-tree row no faster than it deletes and re-appends it, and the delete is one range

@@ -50,8 +50,9 @@ public:
     // PostgreSQL: whether most chosen recipes (of every range) differ from the source's, judged on a sample.
     bool pgMostlyDiffering() const;
     // Every recipe of the range to rewrite gets one before-image row (and, on SQLite, its lines go); what keep()
-    // returned is then given to write(), which makes the lines the source's.
-    RecipeChanges keep() const;
+    // returned is then given to write(), which makes the lines the source's. Not forWriting (a preview), keep()
+    // only keeps the images, and write() is not called.
+    RecipeChanges keep(bool forWriting) const;
     RecipeChanges write(const RecipeChanges& kept) const;
 
 private:
