@@ -62,6 +62,19 @@ QString purposeOf(const QString& statement)
 
 constexpr const char* kSchemaVersionKey = "VERSAO_ESQUEMA";
 
+// The statements that bring version `from` to from + 1, the same on both dialects.
+struct Upgrade {
+    int from;
+    const char* purpose;
+    const char* statement;
+};
+
+const Upgrade kUpgrades[] = {
+    {4, "indexing before-images by run, kind and branch", "DROP INDEX IX_INTGCENTRALANT"},
+    {4, "indexing before-images by run, kind and branch",
+     "CREATE INDEX IX_INTGCENTRALANT ON INTGCENTRALANT (NRINTG, IDTIPORECE, CDFILIAL)"},
+};
+
 } // namespace
 
 void createSchema(const QSqlDatabase& db)
@@ -92,6 +105,31 @@ int schemaVersion(const QSqlDatabase& db)
                QStringLiteral("SELECT VLCHAVE FROM CONFIGSERV WHERE CDCHAVE = :key"),
                {{QStringLiteral(":key"), QLatin1String(kSchemaVersionKey)}})
         .toInt();
+}
+
+int upgradeSchema(const QSqlDatabase& db)
+{
+    const int found = schemaVersion(db);
+    if (found == kSchemaVersion)
+        return found;
+    if (found < kOldestUpgradable || found > kSchemaVersion)
+        throw DbError(QStringLiteral("upgrading the schema: version %1 cannot be upgraded by this build, which serves "
+                                     "version %2 and upgrades from version %3")
+                          .arg(found)
+                          .arg(kSchemaVersion)
+                          .arg(kOldestUpgradable));
+    const SqlRunner sql(db);
+    db::Transaction transaction(sql);
+    for (const Upgrade& step : kUpgrades) {
+        if (step.from >= found)
+            sql.run(QString::fromLatin1(step.purpose), QString::fromLatin1(step.statement));
+    }
+    sql.run(QStringLiteral("recording the schema version"),
+            QStringLiteral("UPDATE CONFIGSERV SET VLCHAVE = '%1' WHERE CDCHAVE = '%2'")
+                .arg(kSchemaVersion)
+                .arg(QLatin1String(kSchemaVersionKey)));
+    transaction.commit();
+    return found;
 }
 
 bool hasSchema(const QSqlDatabase& db)

@@ -17,4 +17,11 @@ inline constexpr int kSchemaVersion = 5;
 /// The schema version a database records: 0 without a schema or for one made before versions were recorded.
 int schemaVersion(const QSqlDatabase& db);
 
+/// The oldest version upgradeSchema() brings to kSchemaVersion.
+inline constexpr int kOldestUpgradable = 4;
+
+/// Brings a database of version kOldestUpgradable or later to kSchemaVersion in one transaction, its data kept;
+/// returns the version it found. Throws DbError for an older or newer one, which changes nothing.
+int upgradeSchema(const QSqlDatabase& db);
+
 } // namespace suite::provision

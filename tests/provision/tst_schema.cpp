@@ -16,6 +16,8 @@ private slots:
     void createsEveryTable();
     void secondCreationFailsWithPurpose_data() { suite::test::addDialectRows(); }
     void secondCreationFailsWithPurpose();
+    void upgradesKeepingTheData_data() { suite::test::addDialectRows(); }
+    void upgradesKeepingTheData();
     void keysAreEnforced_data();
     void keysAreEnforced();
     void readingConnectionOnlyReads_data();
@@ -55,6 +57,42 @@ void tst_Schema::secondCreationFailsWithPurpose()
     QVERIFY(hasSchema(tdb.db()));
     SqlRunner(tdb.db()).run(QStringLiteral("insert"),
                             QStringLiteral("INSERT INTO FILIAL (CDFILIAL, NMFILIAL) VALUES ('0001', 'Matriz')"));
+}
+
+void tst_Schema::upgradesKeepingTheData()
+{
+    QFETCH(QString, dialect);
+    SUITE_TEST_DATABASE(tdb, dialect, suite::test::TestDatabase::Schema);
+    const SqlRunner sql(tdb.db());
+    const auto setVersion = [&](int version) {
+        sql.run(QStringLiteral("version"),
+                QStringLiteral("UPDATE CONFIGSERV SET VLCHAVE = '%1' WHERE CDCHAVE = 'VERSAO_ESQUEMA'").arg(version));
+    };
+    const auto indexColumns = [&] {
+        return sql
+            .value(QStringLiteral("index"),
+                   sql.isPostgres() ? QStringLiteral("SELECT array_length(CAST(indkey AS int2[]), 1) FROM pg_index"
+                                                     " WHERE indexrelid = CAST('ix_intgcentralant' AS regclass)")
+                                    : QStringLiteral("SELECT COUNT(*) FROM pragma_index_info('IX_INTGCENTRALANT')"))
+            .toInt();
+    };
+    // Version 4's shape, with a run's before-image in it.
+    sql.run(QStringLiteral("old index"), QStringLiteral("DROP INDEX IX_INTGCENTRALANT"));
+    sql.run(QStringLiteral("old index"), QStringLiteral("CREATE INDEX IX_INTGCENTRALANT ON INTGCENTRALANT (NRINTG)"));
+    sql.run(QStringLiteral("image"), QStringLiteral("INSERT INTO INTGCENTRALANT VALUES (1, 'L', '0002', '', 'P',"
+                                                    " '0101001', 1, '[[1,\"0000007\",2,\"KG\"]]')"));
+    setVersion(3);
+    QVERIFY_THROWS_EXCEPTION(DbError, upgradeSchema(tdb.db()));
+    QCOMPARE(schemaVersion(tdb.db()), 3);
+    QCOMPARE(indexColumns(), 1);
+
+    setVersion(4);
+    QCOMPARE(upgradeSchema(tdb.db()), 4);
+    QCOMPARE(schemaVersion(tdb.db()), kSchemaVersion);
+    QCOMPARE(indexColumns(), 3);
+    QCOMPARE(sql.value(QStringLiteral("image"), QStringLiteral("SELECT DSLINHAS FROM INTGCENTRALANT")).toString(),
+             QStringLiteral("[[1,\"0000007\",2,\"KG\"]]"));
+    QCOMPARE(upgradeSchema(tdb.db()), kSchemaVersion); // a second time changes nothing
 }
 
 void tst_Schema::readingConnectionOnlyReads_data()
