@@ -155,10 +155,10 @@ Packet IntegrationRun::execute(const IntegrationRequest& request, bool commit)
     m_counts = {};
     m_writing = commit;
     m_source = request.source;
-    const RunProgress progress(m_operator);
     const SqlRunner sql(m_db);
+    const RunProgress progress(m_operator, sql);
     const QDateTime started = QDateTime::currentDateTime();
-    progress.report(QStringLiteral("Aguardando outras integrações"));
+    progress.report(Phase::Waiting);
     db::Transaction transaction(sql);
     const BulkRewrite bulk(sql);
     // Inside the run's transaction and before its first write: a refused run leaves nothing behind.
@@ -182,7 +182,7 @@ Packet IntegrationRun::execute(const IntegrationRequest& request, bool commit)
     }
 
     const int destinations = int(request.destinations.size());
-    progress.report(QStringLiteral("Verificando pratos e filiais"), 0, destinations);
+    progress.report(Phase::Checking, 0, destinations);
     prepareDishesAndDestinations(sql, request);
     rights.requireBranches(QStringLiteral("SELECT CDFILIAL FROM TT_MARCA"), QStringLiteral("destino"));
     // Runs sharing a destination wait for each other here.
@@ -195,7 +195,7 @@ Packet IntegrationRun::execute(const IntegrationRequest& request, bool commit)
         replaceServiceRecipes(sql, progress);
     if (request.local)
         replaceLocalRecipes(sql, progress);
-    progress.report(QStringLiteral("Concluindo"));
+    progress.report(Phase::Finishing);
 
     storeObservations(sql);
     finishRecord(sql, QDateTime::currentDateTime());
@@ -391,7 +391,7 @@ void IntegrationRun::replaceLocalRecipes(const SqlRunner& sql, const RunProgress
         QStringLiteral("DELETE FROM TT_MAPA WHERE (CDFILIAL, TREE, CDPRATO) IN (SELECT o.CDFILIAL, o.TREE, o.CDPRATO"
                        " FROM TT_OBS o WHERE o.IDTIPORECELOG = 'L' AND o.IDNUMEROERRO IN ('2', '6'))"));
 
-    replaceRecipes(sql, kLocal, progress, QStringLiteral("locais"));
+    replaceRecipes(sql, kLocal, progress);
 }
 
 void IntegrationRun::replaceServiceRecipes(const SqlRunner& sql, const RunProgress& progress)
@@ -427,12 +427,13 @@ void IntegrationRun::replaceServiceRecipes(const SqlRunner& sql, const RunProgre
                            " AND s.CDSERVFILI = ms.CDSERVFILI))"));
     analyze(sql, "TT_OK_S");
 
-    replaceRecipes(sql, kPerService, progress, QStringLiteral("por serviço"));
+    replaceRecipes(sql, kPerService, progress);
 }
 
-void IntegrationRun::replaceRecipes(const SqlRunner& sql, const RecipeTable& table, const RunProgress& progress,
-                                    const QString& what)
+void IntegrationRun::replaceRecipes(const SqlRunner& sql, const RecipeTable& table, const RunProgress& progress)
 {
+    const Phase comparing = table.perService ? Phase::ComparingService : Phase::ComparingLocal;
+    const Phase writing = table.perService ? Phase::WritingService : Phase::WritingLocal;
     // Every destination counts, also one with nothing to write: the total is the one the user marked, less the
     // destinations observed away.
     const QList<BranchRange> ranges =
@@ -452,11 +453,11 @@ void IntegrationRun::replaceRecipes(const SqlRunner& sql, const RecipeTable& tab
     };
     QList<RecipeChanges> kept;
     int done = 0;
-    progress.report(QStringLiteral("Comparando receitas %1").arg(what), done, total);
+    progress.report(comparing, done, total);
     for (const BranchRange& range : ranges) {
         kept.append(writer(range).keep(m_writing));
         done += range.branches;
-        progress.report(QStringLiteral("Comparando receitas %1").arg(what), done, total);
+        progress.report(comparing, done, total);
     }
     if (!m_writing) {
         for (const RecipeChanges& changes : std::as_const(kept)) {
@@ -466,7 +467,7 @@ void IntegrationRun::replaceRecipes(const SqlRunner& sql, const RecipeTable& tab
         return;
     }
     done = 0;
-    progress.report(QStringLiteral("Gravando receitas %1").arg(what), done, total);
+    progress.report(writing, done, total);
     for (qsizetype i = 0; i < ranges.size(); ++i) {
         const RecipeChanges changes = writer(ranges.at(i)).write(kept.at(i));
         m_counts.deleted += changes.replaced;
@@ -474,7 +475,7 @@ void IntegrationRun::replaceRecipes(const SqlRunner& sql, const RecipeTable& tab
         m_counts.rewritten += changes.rewritten;
         m_counts.equal += changes.equal;
         done += ranges.at(i).branches;
-        progress.report(QStringLiteral("Gravando receitas %1").arg(what), done, total);
+        progress.report(writing, done, total);
     }
 }
 

@@ -46,9 +46,8 @@ public:
 
 private:
     // A range of destinations at a time, in two passes (compare and keep, then write), each range's end told to
-    // `progress`; `what` names the kind of recipe in the phases' texts.
-    void replaceRecipes(const db::SqlRunner& sql, const RecipeTable& table, const RunProgress& progress,
-                        const QString& what);
+    // `progress`.
+    void replaceRecipes(const db::SqlRunner& sql, const RecipeTable& table, const RunProgress& progress);
     void prepareDishesAndDestinations(const db::SqlRunner& sql, const IntegrationRequest& request);
     void startRecord(const db::SqlRunner& sql, const IntegrationRequest& request, const QDateTime& started);
     void observeDestinations(const db::SqlRunner& sql, const IntegrationRequest& request);

@@ -22,10 +22,9 @@ IntegrationUndo::IntegrationUndo(QSqlDatabase db, QString operatorCode)
 IntegrationUndo::Outcome IntegrationUndo::undo(qint64 run, const Authorize& authorize)
 {
     const QDateTime started = QDateTime::currentDateTime();
-    const RunProgress progress(m_operator);
-    const QString phase = QStringLiteral("Desfazendo a integração %1").arg(run);
-    progress.report(phase);
     const SqlRunner sql(m_db);
+    const RunProgress progress(m_operator, sql);
+    progress.report(Phase::Undoing, 0, 0, run);
     db::Transaction transaction(sql);
     const QVariantMap ofRun{{":nrintg", run}};
     checkRun(sql, run);
@@ -72,12 +71,12 @@ IntegrationUndo::Outcome IntegrationUndo::undo(qint64 run, const Authorize& auth
         removeLines(sql, true);
     }
     int done = 0;
-    progress.report(phase, done, total);
+    progress.report(Phase::Undoing, done, total, run);
     for (const BranchRange& range : ranges) {
         restore(sql, run, false, range, linesIn(localLines, range));
         restore(sql, run, true, range, linesIn(serviceLines, range));
         done += range.branches;
-        progress.report(phase, done, total);
+        progress.report(Phase::Undoing, done, total, run);
     }
     sql.run(QStringLiteral("registrar que a integração foi desfeita"),
             QStringLiteral("UPDATE INTGCENTRAL SET DTDESFEITA = %1 WHERE NRINTG = :nrintg")

@@ -123,14 +123,12 @@ ServiceAnswer IntgCentralService::intgCentralPreview(const wire::Arguments& args
 ServiceAnswer IntgCentralService::getProgresso(const wire::Arguments& args)
 {
     args.expectCount(0);
-    {
-        const SqlRunner sql(m_db);
-        OperatorRights(sql, m_operator).requireActive();
-    }
+    const SqlRunner sql(m_db);
+    OperatorRights(sql, m_operator).requireActive();
     Packet result({{QStringLiteral("DSFASE"), wire::ColumnType::String, 60},
                    {QStringLiteral("QTFEITAS"), wire::ColumnType::Integer, 0},
                    {QStringLiteral("QTTOTAL"), wire::ColumnType::Integer, 0}});
-    if (const std::optional<Progress> progress = RunProgress::of(m_operator))
+    if (const std::optional<Progress> progress = RunProgress::of(sql, m_operator))
         result.addRow({progress->phase, qint64(progress->done), qint64(progress->total)});
     return result;
 }
