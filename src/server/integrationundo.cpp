@@ -64,8 +64,8 @@ IntegrationUndo::Outcome IntegrationUndo::undo(qint64 run, const Authorize& auth
     int total = 0;
     for (const BranchRange& range : ranges)
         total += range.branches;
-    // SQLite: the lines go first, all at once, so that each range is then refilled with no rows after it, which
-    // is as fast as appending.
+    // SQLite: the lines of every range go first, all at once, so that refilling a range does not split pages that
+    // later ranges' lines still hold.
     if (!sql.isPostgres()) {
         removeLines(sql, false);
         removeLines(sql, true);

@@ -37,8 +37,8 @@ struct RecipeChanges {
 };
 
 // One writer serves one range of destinations; the work tables keep every range's rows, and each writer reads
-// its own. A run keeps every range's before-images first and then writes every range: SQLite's table then has
-// no rows left after the range it fills, and fills it as fast as it appends.
+// its own. A run keeps every range's before-images first and then writes every range: with the old lines of all
+// ranges gone first, SQLite refills each range without splitting the pages that the later ranges' lines held.
 class RecipeWriter {
 public:
     // mostlyDiffering: what pgMostlyDiffering() said for the run (PostgreSQL, Rewrite::Differing).
