@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace suite::db {
@@ -108,10 +109,12 @@ private:
             v.type = SQLITE_NULL;
             return true;
         }
-        if (word("true") || word("false")) {
-            v.type = SQLITE_INTEGER;
-            v.integer = m_at[-1] == 'e' && m_at[-2] == 'u' ? 1 : 0;
-            return true;
+        for (const auto& [name, truth] : {std::pair{"true", 1}, std::pair{"false", 0}}) {
+            if (word(name)) {
+                v.type = SQLITE_INTEGER;
+                v.integer = truth;
+                return true;
+            }
         }
         return number(v);
     }

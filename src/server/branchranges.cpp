@@ -6,7 +6,7 @@ namespace suite::server {
 
 QString BranchRange::condition(const db::SqlRunner& sql, const QString& column) const
 {
-    return QStringLiteral("%1 BETWEEN %2 AND %3").arg(column, sql.literal(first), sql.literal(last));
+    return QStringLiteral("%1 BETWEEN %2 AND %3").arg(column, sql.literal(codes.first()), sql.literal(codes.last()));
 }
 
 QList<BranchRange> branchRanges(const db::SqlRunner& sql, const QString& orderedCodes, const QVariantMap& binds,
@@ -22,10 +22,18 @@ QList<BranchRange> branchRanges(const db::SqlRunner& sql, const QString& ordered
     qsizetype start = 0;
     for (qsizetype part = 1; part <= parts; ++part) {
         const qsizetype end = count * part / parts;
-        ranges.append({codes.at(start), codes.at(end - 1), int(end - start), codes.mid(start, end - start)});
+        ranges.append({codes.mid(start, end - start)});
         start = end;
     }
     return ranges;
+}
+
+int branchesIn(const QList<BranchRange>& ranges)
+{
+    int total = 0;
+    for (const BranchRange& range : ranges)
+        total += range.branches();
+    return total;
 }
 
 } // namespace suite::server

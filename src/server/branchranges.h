@@ -13,11 +13,9 @@ class SqlRunner;
 namespace suite::server {
 
 struct BranchRange {
-    QString first;
-    QString last;
-    int branches = 0;
-    QStringList codes; // first to last
+    QStringList codes; // in the database's order; never empty
 
+    int branches() const { return int(codes.size()); }
     // "column BETWEEN 'first' AND 'last'": literal codes, so that the planner sees the range.
     QString condition(const db::SqlRunner& sql, const QString& column) const;
 };
@@ -26,5 +24,8 @@ struct BranchRange {
 // equal size. The cuts follow the database's own order of the codes, so each code falls in exactly one range.
 QList<BranchRange> branchRanges(const db::SqlRunner& sql, const QString& orderedCodes, const QVariantMap& binds = {},
                                 int most = 20);
+
+// The branches of all the ranges.
+int branchesIn(const QList<BranchRange>& ranges);
 
 } // namespace suite::server

@@ -438,9 +438,7 @@ void IntegrationRun::replaceRecipes(const SqlRunner& sql, const RecipeTable& tab
     // destinations observed away.
     const QList<BranchRange> ranges =
         branchRanges(sql, QStringLiteral("SELECT CDFILIAL FROM TT_DEST ORDER BY CDFILIAL"));
-    int total = 0;
-    for (const BranchRange& range : ranges)
-        total += range.branches;
+    const int total = branchesIn(ranges);
     bool mostlyDiffering = true;
     if (m_rewrite == Rewrite::Differing && !ranges.isEmpty()) {
         const RecipeWriter first(sql, table, m_counts.run, m_source, m_rewrite, ranges.first());
@@ -456,25 +454,20 @@ void IntegrationRun::replaceRecipes(const SqlRunner& sql, const RecipeTable& tab
     progress.report(comparing, done, total);
     for (const BranchRange& range : ranges) {
         kept.append(writer(range).keep(m_writing));
-        done += range.branches;
+        m_counts.rewritten += kept.last().rewritten;
+        m_counts.equal += kept.last().equal;
+        done += range.branches();
         progress.report(comparing, done, total);
     }
-    if (!m_writing) {
-        for (const RecipeChanges& changes : std::as_const(kept)) {
-            m_counts.rewritten += changes.rewritten;
-            m_counts.equal += changes.equal;
-        }
+    if (!m_writing)
         return;
-    }
     done = 0;
     progress.report(writing, done, total);
     for (qsizetype i = 0; i < ranges.size(); ++i) {
         const RecipeChanges changes = writer(ranges.at(i)).write(kept.at(i));
         m_counts.deleted += changes.replaced;
         m_counts.inserted += changes.written;
-        m_counts.rewritten += changes.rewritten;
-        m_counts.equal += changes.equal;
-        done += ranges.at(i).branches;
+        done += ranges.at(i).branches();
         progress.report(writing, done, total);
     }
 }

@@ -14,6 +14,21 @@ namespace suite::server {
 
 using db::SqlRunner;
 
+namespace {
+
+QString recipeTable(bool perService)
+{
+    return perService ? QStringLiteral("RECEITASERV") : QStringLiteral("RECEITA");
+}
+
+// IDTIPORECE of the table's before-images.
+QString recipeKind(bool perService)
+{
+    return perService ? QStringLiteral("S") : QStringLiteral("L");
+}
+
+} // namespace
+
 IntegrationUndo::IntegrationUndo(QSqlDatabase db, QString operatorCode)
     : m_db(std::move(db))
     , m_operator(std::move(operatorCode))
@@ -61,9 +76,7 @@ IntegrationUndo::Outcome IntegrationUndo::undo(qint64 run, const Authorize& auth
                                        ofRun);
     const QList<BranchRange> ranges = branchRanges(sql, QStringLiteral("SELECT DISTINCT CDFILIAL FROM TT_DESFAZ"
                                                                       " ORDER BY CDFILIAL"));
-    int total = 0;
-    for (const BranchRange& range : ranges)
-        total += range.branches;
+    const int total = branchesIn(ranges);
     // SQLite: the lines of every range go first, all at once, so that refilling a range does not split pages that
     // later ranges' lines still hold.
     if (!sql.isPostgres()) {
@@ -75,7 +88,7 @@ IntegrationUndo::Outcome IntegrationUndo::undo(qint64 run, const Authorize& auth
     for (const BranchRange& range : ranges) {
         restore(sql, run, false, range, linesIn(localLines, range));
         restore(sql, run, true, range, linesIn(serviceLines, range));
-        done += range.branches;
+        done += range.branches();
         progress.report(Phase::Undoing, done, total, run);
     }
     sql.run(QStringLiteral("registrar que a integração foi desfeita"),
@@ -154,8 +167,8 @@ void IntegrationUndo::removeLines(const SqlRunner& sql, bool perService) const
     sql.run(QStringLiteral("apagar as receitas da integração"),
             QStringLiteral("DELETE FROM %1 WHERE (CDFILIAL, %2CDFILAUXPRAT, CDPRATO) IN (SELECT CDFILIAL,"
                            " %2CDFILAUXPRAT, CDPRATO FROM TT_DESFAZ WHERE IDTIPORECE = :tipo)")
-                .arg(perService ? QStringLiteral("RECEITASERV") : QStringLiteral("RECEITA"), serv),
-            {{":tipo", perService ? QStringLiteral("S") : QStringLiteral("L")}});
+                .arg(recipeTable(perService), serv),
+            {{":tipo", recipeKind(perService)}});
 }
 
 QHash<QString, qint64> IntegrationUndo::currentLines(const SqlRunner& sql, bool perService) const
@@ -165,9 +178,9 @@ QHash<QString, qint64> IntegrationUndo::currentLines(const SqlRunner& sql, bool 
         QStringLiteral("SELECT t.CDFILIAL, COUNT(*) FROM %1 r JOIN TT_DESFAZ t ON t.IDTIPORECE = :tipo"
                        " AND r.CDFILIAL = t.CDFILIAL%2 AND r.CDFILAUXPRAT = t.CDFILAUXPRAT AND r.CDPRATO = t.CDPRATO"
                        " GROUP BY t.CDFILIAL")
-            .arg(perService ? QStringLiteral("RECEITASERV") : QStringLiteral("RECEITA"),
+            .arg(recipeTable(perService),
                  perService ? QStringLiteral(" AND r.CDSERVFILI = t.CDSERVFILI") : QString()),
-        {{":tipo", perService ? QStringLiteral("S") : QStringLiteral("L")}});
+        {{":tipo", recipeKind(perService)}});
     QHash<QString, qint64> lines;
     while (q.next())
         lines.insert(q.value(0).toString(), q.value(1).toLongLong());
@@ -185,9 +198,9 @@ qint64 IntegrationUndo::linesIn(const QHash<QString, qint64>& lines, const Branc
 void IntegrationUndo::restore(const SqlRunner& sql, qint64 run, bool perService, const BranchRange& range,
                               qint64 linesNow) const
 {
-    const QString table = perService ? QStringLiteral("RECEITASERV") : QStringLiteral("RECEITA");
+    const QString table = recipeTable(perService);
     const QString serv = perService ? QStringLiteral("CDSERVFILI, ") : QString();
-    const QVariantMap kind{{":tipo", perService ? QStringLiteral("S") : QStringLiteral("L")}};
+    const QVariantMap kind{{":tipo", recipeKind(perService)}};
     QVariantMap binds = kind;
     binds.insert(QStringLiteral(":nrintg"), run);
     const QString columns =
