@@ -4,6 +4,7 @@
 #include "sqlitelines.h"
 
 #include <QSqlDriver>
+#include <QCryptographicHash>
 #include <QVariant>
 
 #include <sqlite3.h>
@@ -420,6 +421,21 @@ void lineCount(sqlite3_context* context, int, sqlite3_value** argv)
     sqlite3_result_int(context, lines);
 }
 
+// resumo(x): the first 128 bits of the SHA-256 of x's bytes, in hex, as PostgreSQL's
+// left(encode(sha256(...), 'hex'), 32) gives them: a recipe's digest.
+void digest(sqlite3_context* context, int, sqlite3_value** argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL)
+        return;
+    const void* bytes = sqlite3_value_blob(argv[0]);
+    const int size = sqlite3_value_bytes(argv[0]);
+    const QByteArray hex = QCryptographicHash::hash(QByteArrayView(static_cast<const char*>(bytes), size),
+                                                    QCryptographicHash::Sha256)
+                               .toHex()
+                               .left(32);
+    sqlite3_result_text(context, hex.constData(), int(hex.size()), SQLITE_TRANSIENT);
+}
+
 } // namespace
 
 void registerSqliteFunctions(const QSqlDatabase& db)
@@ -445,6 +461,9 @@ void registerSqliteFunctions(const QSqlDatabase& db)
             throw DbError(QStringLiteral("adding SQL functions: %1").arg(QString::fromUtf8(sqlite3_errstr(rc))));
     }
     int rc = sqlite3_create_function(connection, "linhas_qt", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, lineCount,
+                                     nullptr, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_create_function(connection, "resumo", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, digest,
                                      nullptr, nullptr);
     if (rc == SQLITE_OK)
         rc = registerLinesTable(connection);

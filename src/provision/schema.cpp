@@ -14,10 +14,11 @@ using db::SqlRunner;
 
 namespace {
 
-QString schemaResource(const SqlRunner& sql)
+// The dialect's script of that name: "schema", or "signatures" (the recipe digests and their triggers).
+QString scriptResource(const SqlRunner& sql, const char* name)
 {
-    return sql.isPostgres() ? QStringLiteral(":/suite/db/schema_postgres.sql")
-                            : QStringLiteral(":/suite/db/schema_sqlite.sql");
+    return QStringLiteral(":/suite/db/%1_%2.sql")
+        .arg(QLatin1String(name), sql.isPostgres() ? QLatin1String("postgres") : QLatin1String("sqlite"));
 }
 
 // Statements are separated by lines holding only ";" so that bodies may contain ";" freely.
@@ -52,7 +53,7 @@ QStringList splitScript(const QString& script)
 QString purposeOf(const QString& statement)
 {
     static const QRegularExpression re(
-        QStringLiteral("^CREATE\\s+(UNIQUE\\s+)?(TABLE|INDEX|VIEW)\\s+(IF\\s+NOT\\s+EXISTS\\s+)?(\\w+)"),
+        QStringLiteral("^CREATE\\s+(UNIQUE\\s+)?(TABLE|INDEX|VIEW|TRIGGER|FUNCTION)\\s+(IF\\s+NOT\\s+EXISTS\\s+)?(\\w+)"),
         QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch m = re.match(statement);
     if (m.hasMatch())
@@ -60,19 +61,30 @@ QString purposeOf(const QString& statement)
     return QStringLiteral("creating the schema");
 }
 
+void runScript(const SqlRunner& sql, const char* name)
+{
+    QFile file(scriptResource(sql, name));
+    if (!file.open(QIODevice::ReadOnly))
+        throw DbError(QStringLiteral("creating the schema: script %1 is missing from the build").arg(file.fileName()));
+    for (const QString& statement : splitScript(QString::fromUtf8(file.readAll())))
+        sql.run(purposeOf(statement), statement);
+}
+
 constexpr const char* kSchemaVersionKey = "VERSAO_ESQUEMA";
 
-// The statements that bring version `from` to from + 1, the same on both dialects.
+// What brings version `from` to from + 1: a statement, the same on both dialects, or a script of the dialect's.
 struct Upgrade {
     int from;
     const char* purpose;
     const char* statement;
+    const char* script = nullptr;
 };
 
 const Upgrade kUpgrades[] = {
     {4, "indexing before-images by run, kind and branch", "DROP INDEX IX_INTGCENTRALANT"},
     {4, "indexing before-images by run, kind and branch",
      "CREATE INDEX IX_INTGCENTRALANT ON INTGCENTRALANT (NRINTG, IDTIPORECE, CDFILIAL)"},
+    {5, "keeping digests of the destination recipes", nullptr, "signatures"},
 };
 
 } // namespace
@@ -80,14 +92,9 @@ const Upgrade kUpgrades[] = {
 void createSchema(const QSqlDatabase& db)
 {
     const SqlRunner sql(db);
-    QFile file(schemaResource(sql));
-    if (!file.open(QIODevice::ReadOnly))
-        throw DbError(QStringLiteral("creating the schema: script %1 is missing from the build").arg(file.fileName()));
-    const QStringList statements = splitScript(QString::fromUtf8(file.readAll()));
-
     db::Transaction transaction(sql);
-    for (const QString& statement : statements)
-        sql.run(purposeOf(statement), statement);
+    runScript(sql, "schema");
+    runScript(sql, "signatures");
     sql.run(QStringLiteral("recording the schema version"),
             QStringLiteral("INSERT INTO CONFIGSERV (CDCHAVE, VLCHAVE) VALUES ('%1', '%2')")
                 .arg(QLatin1String(kSchemaVersionKey))
@@ -121,7 +128,11 @@ int upgradeSchema(const QSqlDatabase& db)
     const SqlRunner sql(db);
     db::Transaction transaction(sql);
     for (const Upgrade& step : kUpgrades) {
-        if (step.from >= found)
+        if (step.from < found)
+            continue;
+        if (step.script)
+            runScript(sql, step.script);
+        else
             sql.run(QString::fromLatin1(step.purpose), QString::fromLatin1(step.statement));
     }
     sql.run(QStringLiteral("recording the schema version"),

@@ -2,6 +2,7 @@
 #include "branchlock.h"
 #include "bulkrewrite.h"
 #include "operatorrights.h"
+#include "ownrecipewrites.h"
 #include "runlog.h"
 #include "runprogress.h"
 #include "servererrors.h"
@@ -52,9 +53,9 @@ const char* const kCreateWorkTables[] = {
     " CDPRATO TEXT NOT NULL, DSTTREE TEXT NOT NULL, PRIMARY KEY (CDFILIAL, CDSERVFILI, TREE, CDPRATO))",
     // ORIGEM: on SQLite a BLOB, which TEXT affinity leaves as it is.
     "CREATE TEMP TABLE TT_ASSIN_L (TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL, ORIGEM TEXT NOT NULL,"
-    " PRIMARY KEY (TREE, CDPRATO))",
+    " DSASSIN TEXT NOT NULL, PRIMARY KEY (TREE, CDPRATO))",
     "CREATE TEMP TABLE TT_ASSIN_S (TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL, CDSERVFILI TEXT NOT NULL,"
-    " ORIGEM TEXT NOT NULL, PRIMARY KEY (TREE, CDPRATO, CDSERVFILI))",
+    " ORIGEM TEXT NOT NULL, DSASSIN TEXT NOT NULL, PRIMARY KEY (TREE, CDPRATO, CDSERVFILI))",
     "CREATE TEMP TABLE TT_REESCR_L (CDFILIAL TEXT NOT NULL, TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL,"
     " DSTTREE TEXT NOT NULL, PRIMARY KEY (CDFILIAL, TREE, CDPRATO))",
     "CREATE TEMP TABLE TT_REESCR_S (CDFILIAL TEXT NOT NULL, CDSERVFILI TEXT NOT NULL, TREE TEXT NOT NULL,"
@@ -190,11 +191,18 @@ Packet IntegrationRun::execute(const IntegrationRequest& request, bool commit)
     startRecord(sql, request, started);
     observeDestinations(sql, request);
     readSourceRecipes(sql, request);
-    // Per service first: the local step then narrows TT_MAPA down to the recipes it replaces.
-    if (request.perService)
-        replaceServiceRecipes(sql, progress);
-    if (request.local)
-        replaceLocalRecipes(sql, progress);
+    const auto replace = [&] {
+        // Per service first: the local step then narrows TT_MAPA down to the recipes it replaces.
+        if (request.perService)
+            replaceServiceRecipes(sql, progress);
+        if (request.local)
+            replaceLocalRecipes(sql, progress);
+    };
+    // Rewriting every recipe keeps no digests: the triggers drop the digest of each one it writes.
+    if (m_rewrite == Rewrite::Differing)
+        withOwnRecipeWrites(sql, replace);
+    else
+        replace();
     progress.report(Phase::Finishing);
 
     storeObservations(sql);

@@ -2,6 +2,7 @@
 #include "branchlock.h"
 #include "branchranges.h"
 #include "bulkrewrite.h"
+#include "ownrecipewrites.h"
 #include "runprogress.h"
 #include "servererrors.h"
 
@@ -77,20 +78,26 @@ IntegrationUndo::Outcome IntegrationUndo::undo(qint64 run, const Authorize& auth
     const QList<BranchRange> ranges = branchRanges(sql, QStringLiteral("SELECT DISTINCT CDFILIAL FROM TT_DESFAZ"
                                                                       " ORDER BY CDFILIAL"));
     const int total = branchesIn(ranges);
-    // SQLite: the lines of every range go first, all at once, so that refilling a range does not split pages that
-    // later ranges' lines still hold.
-    if (!sql.isPostgres()) {
-        removeLines(sql, false);
-        removeLines(sql, true);
-    }
-    int done = 0;
-    progress.report(Phase::Undoing, done, total, run);
-    for (const BranchRange& range : ranges) {
-        restore(sql, run, false, range, linesIn(localLines, range));
-        restore(sql, run, true, range, linesIn(serviceLines, range));
-        done += range.branches();
+    // The recipes put back no longer equal the source recipes their digests name.
+    sql.run(QStringLiteral("esquecer as assinaturas das receitas da integração"),
+            QStringLiteral("DELETE FROM INTGASSIN WHERE (IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO) IN"
+                           " (SELECT IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO FROM TT_DESFAZ)"));
+    withOwnRecipeWrites(sql, [&] {
+        // SQLite: the lines of every range go first, all at once, so that refilling a range does not split pages
+        // that later ranges' lines still hold.
+        if (!sql.isPostgres()) {
+            removeLines(sql, false);
+            removeLines(sql, true);
+        }
+        int done = 0;
         progress.report(Phase::Undoing, done, total, run);
-    }
+        for (const BranchRange& range : ranges) {
+            restore(sql, run, false, range, linesIn(localLines, range));
+            restore(sql, run, true, range, linesIn(serviceLines, range));
+            done += range.branches();
+            progress.report(Phase::Undoing, done, total, run);
+        }
+    });
     sql.run(QStringLiteral("registrar que a integração foi desfeita"),
             QStringLiteral("UPDATE INTGCENTRAL SET DTDESFEITA = %1 WHERE NRINTG = :nrintg")
                 .arg(sql.typed(QStringLiteral(":agora"), QStringLiteral("timestamp"))),

@@ -24,17 +24,30 @@ QString RecipeWriter::inRange(const char* table) const
 
 RecipeChanges RecipeWriter::keep(bool forWriting) const
 {
-    const int chosen = int(m_sql.number(QStringLiteral("contar as receitas a substituir"),
-                                        QStringLiteral("SELECT COUNT(*) FROM %1 c").arg(inRange(m_t.chosen))));
-    if (chosen == 0)
-        return {};
-    // The comparison is the before-image pass itself: it reads every chosen recipe once, and a recipe that
+    const bool compare = m_rewrite == Rewrite::Differing;
+    QSqlQuery counts = m_sql.run(
+        QStringLiteral("contar as receitas a substituir"),
+        compare ? QStringLiteral("SELECT COUNT(*), COALESCE(SUM(CASE WHEN %1 THEN 1 ELSE 0 END), 0) FROM %2 k LEFT JOIN"
+                                 " %3 t ON %4")
+                      .arg(digestMatches(), inRange(m_t.chosen), QLatin1String(m_t.signatures), signatureJoin())
+                : QStringLiteral("SELECT COUNT(*), 0 FROM %1 k").arg(inRange(m_t.chosen)));
+    counts.next();
+    const int chosen = counts.value(0).toInt();
+    const int known = counts.value(1).toInt();
+    counts.finish();
+    // A recipe whose digest matches its source recipe's is equal to it: no other writer has changed it since a
+    // run wrote it or found it equal (the triggers drop the digest of a recipe they change).
+    if (chosen == known)
+        return {0, 0, 0, chosen};
+    // The comparison is the before-image pass itself: it reads every other chosen recipe once, and a recipe that
     // differs gets its image from that same reading.
     RecipeChanges changes;
     changes.rewritten = keepBeforeImages();
     changes.equal = chosen - changes.rewritten;
     if (!forWriting)
         return changes;
+    if (compare)
+        keepDigests();
     if (changes.rewritten > 0 && changes.equal > 0)
         keepImagedApart();
     // SQLite rewrites a B-tree row no faster than it deletes and re-appends it, and the delete is one range
@@ -65,6 +78,38 @@ RecipeChanges RecipeWriter::write(const RecipeChanges& kept) const
             .arg(QLatin1String(m_t.table), columns(), lineValues(), rewrittenRecipes(kept), QLatin1String(m_t.source),
                  sourceJoin()));
     return changes;
+}
+
+QString RecipeWriter::signatureJoin() const
+{
+    return QStringLiteral("t.TREE = k.TREE AND t.CDPRATO = k.CDPRATO%1").arg(sameServ("t", "k"));
+}
+
+QString RecipeWriter::digestMatches() const
+{
+    return QStringLiteral("EXISTS (SELECT 1 FROM INTGASSIN g WHERE g.IDTIPORECE = '%1' AND g.CDFILIAL = k.CDFILIAL"
+                          " AND g.CDSERVFILI = %2 AND g.CDFILAUXPRAT = k.DSTTREE AND g.CDPRATO = k.CDPRATO"
+                          " AND g.DSASSIN = t.DSASSIN)")
+        .arg(QLatin1String(m_t.kind), m_t.perService ? QStringLiteral("k.CDSERVFILI") : QStringLiteral("''"));
+}
+
+QString RecipeWriter::toCompare(const QString& chosen) const
+{
+    return QStringLiteral("(SELECT k.* FROM %1 k %2 %3 t ON %4 WHERE NOT %5)")
+        .arg(chosen, m_sql.fixedJoin(), QLatin1String(m_t.signatures), signatureJoin(), digestMatches());
+}
+
+void RecipeWriter::keepDigests() const
+{
+    // Every recipe just compared ends equal to its source recipe: left as it was or rewritten.
+    m_sql.run(QStringLiteral("guardar as assinaturas das receitas"),
+              QStringLiteral("INSERT INTO INTGASSIN (IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO, DSASSIN)"
+                             " SELECT '%1', k.CDFILIAL, %2, k.DSTTREE, k.CDPRATO, t.DSASSIN FROM %3 k %4 %5 t ON %6"
+                             " WHERE NOT %7 ON CONFLICT (IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO)"
+                             " DO UPDATE SET DSASSIN = excluded.DSASSIN")
+                  .arg(QLatin1String(m_t.kind),
+                       m_t.perService ? QStringLiteral("k.CDSERVFILI") : QStringLiteral("''"), inRange(m_t.chosen),
+                       m_sql.fixedJoin(), QLatin1String(m_t.signatures), signatureJoin(), digestMatches()));
 }
 
 QString RecipeWriter::rewrittenRecipes(const RecipeChanges& kept) const
@@ -149,20 +194,23 @@ void RecipeWriter::keepSignatures() const
 {
     // The form must be the one the before-image pass gives a destination recipe, from lines in the same
     // (key) order: SQLite's exact form of the values, PostgreSQL's before-image text, which writes every
-    // value of the fixed-scale quantities and the codes without loss.
+    // value of the fixed-scale quantities and the codes without loss. Its digest is what destinations keep.
     const QString servColumn = m_t.perService ? QStringLiteral("CDSERVFILI, ") : QString();
     const QString lines =
         m_sql.isPostgres()
-            ? QStringLiteral("CASE WHEN %1 THEN %2 ELSE %3 END FROM %4 r")
+            ? QStringLiteral("CASE WHEN %1 THEN %2 ELSE %3 END AS ORIGEM FROM %4 r")
                   .arg(pgPlainLines(), pgLinesText(false, true), pgLinesText(true, true), QLatin1String(m_t.source))
-            : QStringLiteral("linhas_assinatura(NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE)"
+            : QStringLiteral("linhas_assinatura(NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE) AS ORIGEM"
                              " FROM (SELECT * FROM %1 ORDER BY TREE, CDPRATO, %2NRSEQ)")
                   .arg(QLatin1String(m_t.source), servColumn);
+    const QString digest = m_sql.isPostgres()
+                               ? QStringLiteral("left(encode(sha256(convert_to(ORIGEM, 'UTF8')), 'hex'), 32)")
+                               : QStringLiteral("resumo(ORIGEM)");
     m_sql.run(QStringLiteral("resumir as receitas da origem"),
-              QStringLiteral("INSERT INTO %1 (TREE, CDPRATO, %2ORIGEM) SELECT TREE, CDPRATO, %2%3"
-                             " GROUP BY TREE, CDPRATO%4")
+              QStringLiteral("INSERT INTO %1 (TREE, CDPRATO, %2ORIGEM, DSASSIN) SELECT TREE, CDPRATO, %2ORIGEM, %5"
+                             " FROM (SELECT TREE, CDPRATO, %2%3 GROUP BY TREE, CDPRATO%4) o")
                   .arg(QLatin1String(m_t.signatures), servColumn, lines,
-                       m_t.perService ? QStringLiteral(", CDSERVFILI") : QString()));
+                       m_t.perService ? QStringLiteral(", CDSERVFILI") : QString(), digest));
 }
 
 void RecipeWriter::keepImagedApart() const
@@ -204,10 +252,10 @@ bool RecipeWriter::pgMostlyDiffering() const
     // A sample of all the chosen recipes, in their key order, tells which way of comparing costs less; once per
     // run and table, since each range's own sample would cost as much as a range's comparison.
     const QString sample =
-        QStringLiteral("SELECT COUNT(*), COUNT(*) FILTER (WHERE %1) FROM (SELECT * FROM %2 LIMIT 1000) k JOIN (%3) a"
+        QStringLiteral("SELECT COUNT(*), COUNT(*) FILTER (WHERE %1) FROM (SELECT * FROM %2 k LIMIT 1000) k JOIN (%3) a"
                        " ON a.TREE = k.TREE AND a.CDPRATO = k.CDPRATO%4 CROSS JOIN LATERAL (SELECT %5 FROM %6 r"
                        " WHERE %7) x")
-            .arg(pgArraysDiffer(), QLatin1String(m_t.chosen), pgSourceArrays(), sameServ("a", "k"),
+            .arg(pgArraysDiffer(), toCompare(QLatin1String(m_t.chosen)), pgSourceArrays(), sameServ("a", "k"),
                  pgLineArrays("r", false), QLatin1String(m_t.table), recipeOfK("r"));
     QSqlQuery q = m_sql.run(QStringLiteral("estimar quantas receitas diferem"), sample);
     return q.next() && q.value(1).toLongLong() * 2 > q.value(0).toLongLong();
@@ -227,10 +275,11 @@ int RecipeWriter::keepBeforeImages() const
     // to_json, which is costly, only for the rare recipe whose codes need escaping or whose quantity is NaN.
     const bool compare = m_rewrite == Rewrite::Differing;
     const QString servOrEmpty = m_t.perService ? QStringLiteral("k.CDSERVFILI") : QStringLiteral("''");
-    const QString chosen = inRange(m_t.chosen);
+    // Recipes whose digest says they are equal are not read at all.
+    const QString chosen = compare ? toCompare(inRange(m_t.chosen)) : inRange(m_t.chosen);
     const QString table = QLatin1String(m_t.table);
-    const QString signature = compare ? QStringLiteral(" %1 %2 t ON t.TREE = k.TREE AND t.CDPRATO = k.CDPRATO%3")
-                                            .arg(m_sql.fixedJoin(), QLatin1String(m_t.signatures), sameServ("t", "k"))
+    const QString signature = compare ? QStringLiteral(" %1 %2 t ON %3")
+                                            .arg(m_sql.fixedJoin(), QLatin1String(m_t.signatures), signatureJoin())
                                       : QString();
     QString images;
     QString differing;

@@ -18,7 +18,7 @@ struct RecipeTable {
     const char* chosen;     // destination recipes to replace: CDFILIAL, [CDSERVFILI,] TREE, CDPRATO, DSTTREE
     const char* source;     // the source's lines of the listed dishes
     const char* reshaped;   // chosen recipes whose line numbers differ from the source's (PostgreSQL)
-    const char* signatures; // the source's recipes in the form a destination recipe is compared in
+    const char* signatures; // the source's recipes in the form a destination recipe is compared in, and its digest
     const char* rewritten;  // the chosen recipes that differ, when some do not (shaped as `chosen`)
     bool perService;
 };
@@ -63,6 +63,14 @@ private:
     RecipeChanges rewriteInPlace(const RecipeChanges& kept) const;
     // The range's recipes to rewrite: all the chosen ones, or those set apart when some are equal.
     QString rewrittenRecipes(const RecipeChanges& kept) const;
+
+    // t is k's source recipe in the signatures table; k's digest matches t's.
+    QString signatureJoin() const;
+    QString digestMatches() const;
+    // The recipes of `chosen` (a table or sub-select) whose digest does not match: those the run must read.
+    QString toCompare(const QString& chosen) const;
+    // Every chosen recipe of the range that was compared keeps its source recipe's digest.
+    void keepDigests() const;
 
     QString serv(const char* alias) const;
     QString sameServ(const char* a, const char* b) const;
