@@ -26,7 +26,8 @@ namespace {
 // tree's digits), so walking them in key order walks the destination's recipes in theirs.
 const char* const kWorkTables[] = {"TT_PRATO",   "TT_MARCA",   "TT_DEST",     "TT_MAPA",    "TT_OBS",     "TT_ORIG_L",
                                    "TT_ORIG_S",  "TT_FALTA",   "TT_MAPA_S",   "TT_OK_S",    "TT_FORMA_L", "TT_FORMA_S",
-                                   "TT_ASSIN_L", "TT_ASSIN_S", "TT_REESCR_L", "TT_REESCR_S"};
+                                   "TT_ASSIN_L", "TT_ASSIN_S", "TT_REESCR_L", "TT_REESCR_S", "TT_COMPARA_L",
+                                   "TT_COMPARA_S"};
 
 const char* const kCreateWorkTables[] = {
     "CREATE TEMP TABLE TT_PRATO (TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL, PRIMARY KEY (TREE, CDPRATO))",
@@ -60,11 +61,16 @@ const char* const kCreateWorkTables[] = {
     " DSTTREE TEXT NOT NULL, PRIMARY KEY (CDFILIAL, TREE, CDPRATO))",
     "CREATE TEMP TABLE TT_REESCR_S (CDFILIAL TEXT NOT NULL, CDSERVFILI TEXT NOT NULL, TREE TEXT NOT NULL,"
     " CDPRATO TEXT NOT NULL, DSTTREE TEXT NOT NULL, PRIMARY KEY (CDFILIAL, CDSERVFILI, TREE, CDPRATO))",
+    "CREATE TEMP TABLE TT_COMPARA_L (CDFILIAL TEXT NOT NULL, TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL,"
+    " DSTTREE TEXT NOT NULL, PRIMARY KEY (CDFILIAL, TREE, CDPRATO))",
+    "CREATE TEMP TABLE TT_COMPARA_S (CDFILIAL TEXT NOT NULL, CDSERVFILI TEXT NOT NULL, TREE TEXT NOT NULL,"
+    " CDPRATO TEXT NOT NULL, DSTTREE TEXT NOT NULL, PRIMARY KEY (CDFILIAL, CDSERVFILI, TREE, CDPRATO))",
 };
 
-const RecipeTable kLocal{"RECEITA", "L", "TT_MAPA", "TT_ORIG_L", "TT_FORMA_L", "TT_ASSIN_L", "TT_REESCR_L", false};
-const RecipeTable kPerService{"RECEITASERV", "S",          "TT_OK_S",     "TT_ORIG_S",
-                              "TT_FORMA_S",  "TT_ASSIN_S", "TT_REESCR_S", true};
+const RecipeTable kLocal{"RECEITA",    "L",           "TT_MAPA",      "TT_ORIG_L", "TT_FORMA_L",
+                        "TT_ASSIN_L", "TT_REESCR_L", "TT_COMPARA_L", false};
+const RecipeTable kPerService{"RECEITASERV", "S",           "TT_OK_S",      "TT_ORIG_S", "TT_FORMA_S",
+                              "TT_ASSIN_S",  "TT_REESCR_S", "TT_COMPARA_S", true};
 
 // Observation 6 rows of one kind. The dish is asked once (SQLite tests a condition on the outer table there), and
 // only its destinations are looked up, so the cost follows the number of rows observed.

@@ -24,20 +24,14 @@ QString RecipeWriter::inRange(const char* table) const
 
 RecipeChanges RecipeWriter::keep(bool forWriting) const
 {
-    const bool compare = m_rewrite == Rewrite::Differing;
-    QSqlQuery counts = m_sql.run(
-        QStringLiteral("contar as receitas a substituir"),
-        compare ? QStringLiteral("SELECT COUNT(*), COALESCE(SUM(CASE WHEN %1 THEN 1 ELSE 0 END), 0) FROM %2 k LEFT JOIN"
-                                 " %3 t ON %4")
-                      .arg(digestMatches(), inRange(m_t.chosen), QLatin1String(m_t.signatures), signatureJoin())
-                : QStringLiteral("SELECT COUNT(*), 0 FROM %1 k").arg(inRange(m_t.chosen)));
-    counts.next();
-    const int chosen = counts.value(0).toInt();
-    const int known = counts.value(1).toInt();
-    counts.finish();
+    const int chosen = int(m_sql.number(QStringLiteral("contar as receitas a substituir"),
+                                        QStringLiteral("SELECT COUNT(*) FROM %1 c").arg(inRange(m_t.chosen))));
+    if (chosen == 0)
+        return {};
     // A recipe whose digest matches its source recipe's is equal to it: no other writer has changed it since a
-    // run wrote it or found it equal (the triggers drop the digest of a recipe they change).
-    if (chosen == known)
+    // run wrote it or found it equal (the triggers drop the digest of a recipe they change). The others are set
+    // apart once, so the passes below read only them.
+    if (m_rewrite == Rewrite::Differing && setApartToCompare() == 0)
         return {0, 0, 0, chosen};
     // The comparison is the before-image pass itself: it reads every other chosen recipe once, and a recipe that
     // differs gets its image from that same reading.
@@ -46,7 +40,7 @@ RecipeChanges RecipeWriter::keep(bool forWriting) const
     changes.equal = chosen - changes.rewritten;
     if (!forWriting)
         return changes;
-    if (compare)
+    if (m_rewrite == Rewrite::Differing)
         keepDigests();
     if (changes.rewritten > 0 && changes.equal > 0)
         keepImagedApart();
@@ -93,6 +87,20 @@ QString RecipeWriter::digestMatches() const
         .arg(QLatin1String(m_t.kind), m_t.perService ? QStringLiteral("k.CDSERVFILI") : QStringLiteral("''"));
 }
 
+int RecipeWriter::setApartToCompare() const
+{
+    const QString servColumn = m_t.perService ? QStringLiteral("CDSERVFILI, ") : QString();
+    const int count = m_sql.change(
+        QStringLiteral("separar as receitas a comparar"),
+        QStringLiteral("INSERT INTO %1 (CDFILIAL, %2TREE, CDPRATO, DSTTREE) SELECT k.CDFILIAL, %3k.TREE, k.CDPRATO,"
+                       " k.DSTTREE FROM %4 k")
+            .arg(QLatin1String(m_t.compared), servColumn, serv("k"), toCompare(inRange(m_t.chosen))));
+    if (count > 0 && m_sql.isPostgres())
+        m_sql.run(QStringLiteral("analisar as tabelas de trabalho"),
+                  QStringLiteral("ANALYZE %1").arg(QLatin1String(m_t.compared)));
+    return count;
+}
+
 QString RecipeWriter::toCompare(const QString& chosen) const
 {
     return QStringLiteral("(SELECT k.* FROM %1 k %2 %3 t ON %4 WHERE NOT %5)")
@@ -101,15 +109,15 @@ QString RecipeWriter::toCompare(const QString& chosen) const
 
 void RecipeWriter::keepDigests() const
 {
-    // Every recipe just compared ends equal to its source recipe: left as it was or rewritten.
+    // Every recipe compared ends equal to its source recipe: left as it was or rewritten.
     m_sql.run(QStringLiteral("guardar as assinaturas das receitas"),
               QStringLiteral("INSERT INTO INTGASSIN (IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO, DSASSIN)"
                              " SELECT '%1', k.CDFILIAL, %2, k.DSTTREE, k.CDPRATO, t.DSASSIN FROM %3 k %4 %5 t ON %6"
-                             " WHERE NOT %7 ON CONFLICT (IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO)"
+                             " WHERE true ON CONFLICT (IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO)"
                              " DO UPDATE SET DSASSIN = excluded.DSASSIN")
                   .arg(QLatin1String(m_t.kind),
-                       m_t.perService ? QStringLiteral("k.CDSERVFILI") : QStringLiteral("''"), inRange(m_t.chosen),
-                       m_sql.fixedJoin(), QLatin1String(m_t.signatures), signatureJoin(), digestMatches()));
+                       m_t.perService ? QStringLiteral("k.CDSERVFILI") : QStringLiteral("''"), inRange(m_t.compared),
+                       m_sql.fixedJoin(), QLatin1String(m_t.signatures), signatureJoin()));
 }
 
 QString RecipeWriter::rewrittenRecipes(const RecipeChanges& kept) const
@@ -276,7 +284,7 @@ int RecipeWriter::keepBeforeImages() const
     const bool compare = m_rewrite == Rewrite::Differing;
     const QString servOrEmpty = m_t.perService ? QStringLiteral("k.CDSERVFILI") : QStringLiteral("''");
     // Recipes whose digest says they are equal are not read at all.
-    const QString chosen = compare ? toCompare(inRange(m_t.chosen)) : inRange(m_t.chosen);
+    const QString chosen = inRange(compare ? m_t.compared : m_t.chosen);
     const QString table = QLatin1String(m_t.table);
     const QString signature = compare ? QStringLiteral(" %1 %2 t ON %3")
                                             .arg(m_sql.fixedJoin(), QLatin1String(m_t.signatures), signatureJoin())

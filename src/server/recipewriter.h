@@ -20,6 +20,7 @@ struct RecipeTable {
     const char* reshaped;   // chosen recipes whose line numbers differ from the source's (PostgreSQL)
     const char* signatures; // the source's recipes in the form a destination recipe is compared in, and its digest
     const char* rewritten;  // the chosen recipes that differ, when some do not (shaped as `chosen`)
+    const char* compared;   // the chosen recipes whose digest does not match (shaped as `chosen`)
     bool perService;
 };
 
@@ -69,7 +70,9 @@ private:
     QString digestMatches() const;
     // The recipes of `chosen` (a table or sub-select) whose digest does not match: those the run must read.
     QString toCompare(const QString& chosen) const;
-    // Every chosen recipe of the range that was compared keeps its source recipe's digest.
+    // The range's recipes to compare go to the `compared` table; returns how many.
+    int setApartToCompare() const;
+    // Every recipe of the range that was compared keeps its source recipe's digest.
     void keepDigests() const;
 
     QString serv(const char* alias) const;
