@@ -453,13 +453,10 @@ void IntegrationRun::replaceRecipes(const SqlRunner& sql, const RecipeTable& tab
     const QList<BranchRange> ranges =
         branchRanges(sql, QStringLiteral("SELECT CDFILIAL FROM TT_DEST ORDER BY CDFILIAL"));
     const int total = branchesIn(ranges);
-    bool mostlyDiffering = true;
-    if (m_rewrite == Rewrite::Differing && !ranges.isEmpty()) {
-        const RecipeWriter first(sql, table, m_counts.run, m_source, m_rewrite, ranges.first());
-        first.keepSignatures();
-        if (sql.isPostgres())
-            mostlyDiffering = first.pgMostlyDiffering();
-    }
+    // PostgreSQL: which way of comparing costs less, judged once per run and table on the first recipes to compare.
+    std::optional<bool> mostlyDiffering;
+    if (m_rewrite == Rewrite::Differing && !ranges.isEmpty())
+        RecipeWriter(sql, table, m_counts.run, m_source, m_rewrite, ranges.first(), mostlyDiffering).keepSignatures();
     const auto writer = [&](const BranchRange& range) {
         return RecipeWriter(sql, table, m_counts.run, m_source, m_rewrite, range, mostlyDiffering);
     };

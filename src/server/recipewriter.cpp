@@ -1,13 +1,49 @@
 #include "recipewriter.h"
+#include "serverlog.h"
 
 #include <sqlrunner.h>
+
+#include <exception>
 
 namespace suite::server {
 
 using db::SqlRunner;
 
+namespace {
+
+// PostgreSQL: the digests grow by a whole range's recipes at a time, faster than their statistics follow, and a
+// probe planned from stale ones can become a scan of them per recipe. While it lives, the range's recipes and
+// digests (the range is said of both) are joined by hashing, each read once.
+class ProbesByKey {
+public:
+    explicit ProbesByKey(const SqlRunner& sql)
+        : m_sql(sql)
+    {
+        if (m_sql.isPostgres())
+            m_sql.run(QStringLiteral("ajustar o planejador"), QStringLiteral("SET LOCAL enable_nestloop = off"));
+    }
+    ~ProbesByKey()
+    {
+        // After a failure the transaction is lost anyway, and PostgreSQL would refuse the statement.
+        if (!m_sql.isPostgres() || std::uncaught_exceptions() > 0)
+            return;
+        try {
+            m_sql.run(QStringLiteral("ajustar o planejador"), QStringLiteral("SET LOCAL enable_nestloop = on"));
+        } catch (const db::DbError& e) {
+            qCWarning(lcServer).noquote() << e.message();
+        }
+    }
+    ProbesByKey(const ProbesByKey&) = delete;
+    ProbesByKey& operator=(const ProbesByKey&) = delete;
+
+private:
+    const SqlRunner& m_sql;
+};
+
+} // namespace
+
 RecipeWriter::RecipeWriter(const SqlRunner& sql, const RecipeTable& table, qint64 run, QString source, Rewrite rewrite,
-                           const BranchRange& destinations, bool mostlyDiffering)
+                           const BranchRange& destinations, std::optional<bool>& mostlyDiffering)
     : m_sql(sql)
     , m_t(table)
     , m_run(run)
@@ -33,6 +69,8 @@ RecipeChanges RecipeWriter::keep(bool forWriting) const
     // apart once, so the passes below read only them.
     if (m_rewrite == Rewrite::Differing && setApartToCompare() == 0)
         return {0, 0, 0, chosen};
+    if (m_rewrite == Rewrite::Differing && m_sql.isPostgres() && !m_mostlyDiffering)
+        m_mostlyDiffering = pgMostlyDiffering();
     // The comparison is the before-image pass itself: it reads every other chosen recipe once, and a recipe that
     // differs gets its image from that same reading.
     RecipeChanges changes;
@@ -83,13 +121,14 @@ QString RecipeWriter::digestMatches() const
 {
     return QStringLiteral("EXISTS (SELECT 1 FROM INTGASSIN g WHERE g.IDTIPORECE = '%1' AND g.CDFILIAL = k.CDFILIAL"
                           " AND g.CDSERVFILI = %2 AND g.CDFILAUXPRAT = k.DSTTREE AND g.CDPRATO = k.CDPRATO"
-                          " AND g.DSASSIN = t.DSASSIN)")
-        .arg(QLatin1String(m_t.kind), m_t.perService ? QStringLiteral("k.CDSERVFILI") : QStringLiteral("''"));
+                          " AND g.DSASSIN = t.DSASSIN AND g.%3)")
+        .arg(QLatin1String(m_t.kind), m_t.perService ? QStringLiteral("k.CDSERVFILI") : QStringLiteral("''"), m_range);
 }
 
 int RecipeWriter::setApartToCompare() const
 {
     const QString servColumn = m_t.perService ? QStringLiteral("CDSERVFILI, ") : QString();
+    const ProbesByKey byKey(m_sql);
     const int count = m_sql.change(
         QStringLiteral("separar as receitas a comparar"),
         QStringLiteral("INSERT INTO %1 (CDFILIAL, %2TREE, CDPRATO, DSTTREE) SELECT k.CDFILIAL, %3k.TREE, k.CDPRATO,"
@@ -219,6 +258,9 @@ void RecipeWriter::keepSignatures() const
                              " FROM (SELECT TREE, CDPRATO, %2%3 GROUP BY TREE, CDPRATO%4) o")
                   .arg(QLatin1String(m_t.signatures), servColumn, lines,
                        m_t.perService ? QStringLiteral(", CDSERVFILI") : QString(), digest));
+    if (m_sql.isPostgres())
+        m_sql.run(QStringLiteral("analisar as tabelas de trabalho"),
+                  QStringLiteral("ANALYZE %1").arg(QLatin1String(m_t.signatures)));
 }
 
 void RecipeWriter::keepImagedApart() const
@@ -257,13 +299,14 @@ QString RecipeWriter::pgLineArrays(const char* alias, bool ordered) const
 
 bool RecipeWriter::pgMostlyDiffering() const
 {
-    // A sample of all the chosen recipes, in their key order, tells which way of comparing costs less; once per
-    // run and table, since each range's own sample would cost as much as a range's comparison.
+    // A sample of the first range's recipes to compare (their digests did not match), in their key order, tells
+    // which way of comparing costs less; once per run and table, since each range's own sample would cost as much
+    // as a range's comparison.
     const QString sample =
         QStringLiteral("SELECT COUNT(*), COUNT(*) FILTER (WHERE %1) FROM (SELECT * FROM %2 k LIMIT 1000) k JOIN (%3) a"
                        " ON a.TREE = k.TREE AND a.CDPRATO = k.CDPRATO%4 CROSS JOIN LATERAL (SELECT %5 FROM %6 r"
                        " WHERE %7) x")
-            .arg(pgArraysDiffer(), toCompare(QLatin1String(m_t.chosen)), pgSourceArrays(), sameServ("a", "k"),
+            .arg(pgArraysDiffer(), inRange(m_t.compared), pgSourceArrays(), sameServ("a", "k"),
                  pgLineArrays("r", false), QLatin1String(m_t.table), recipeOfK("r"));
     QSqlQuery q = m_sql.run(QStringLiteral("estimar quantas receitas diferem"), sample);
     return q.next() && q.value(1).toLongLong() * 2 > q.value(0).toLongLong();
@@ -306,7 +349,7 @@ int RecipeWriter::keepBeforeImages() const
                                 " t.ORIGEM) FROM %3 r WHERE %4) AS DSLINHAS FROM %2 k%5 LIMIT -1) d"
                                 " WHERE d.DSLINHAS IS NOT NULL")
                      .arg(servOrEmpty, chosen, table, recipeOfK("r"), signature);
-    } else if (!compare || m_mostlyDiffering) {
+    } else if (!compare || m_mostlyDiffering.value_or(true)) {
         // Every recipe's text is written anyway, so comparing it with the source's costs nothing more.
         images = QStringLiteral("SELECT k.CDFILIAL, %1 AS CDSERVFILI, k.DSTTREE, k.CDPRATO, x.QTLINHAS, CASE WHEN"
                                 " x.PLAIN THEN x.DSLINHAS ELSE (SELECT %5 FROM %3 r WHERE %4) END AS DSLINHAS%8"

@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace suite::db {
 class SqlRunner;
 }
@@ -42,13 +44,14 @@ struct RecipeChanges {
 // ranges gone first, SQLite refills each range without splitting the pages that the later ranges' lines held.
 class RecipeWriter {
 public:
-    // mostlyDiffering: what pgMostlyDiffering() said for the run (PostgreSQL, Rewrite::Differing).
+    // mostlyDiffering: what pgMostlyDiffering() said for the run (PostgreSQL, Rewrite::Differing), shared by the
+    // run's writers of the table; the first one with recipes to compare fills it in.
     RecipeWriter(const db::SqlRunner& sql, const RecipeTable& table, qint64 run, QString source, Rewrite rewrite,
-                 const BranchRange& destinations, bool mostlyDiffering = true);
+                 const BranchRange& destinations, std::optional<bool>& mostlyDiffering);
 
     // Once per run and table, before the first range, when only the recipes that differ are rewritten.
     void keepSignatures() const;
-    // PostgreSQL: whether most chosen recipes (of every range) differ from the source's, judged on a sample.
+    // PostgreSQL: whether most recipes to compare differ from the source's, judged on a sample of those set apart.
     bool pgMostlyDiffering() const;
     // Every recipe of the range to rewrite gets one before-image row (and, on SQLite, its lines go); what keep()
     // returned is then given to write(), which makes the lines the source's. Not forWriting (a preview), keep()
@@ -67,6 +70,7 @@ private:
 
     // t is k's source recipe in the signatures table; k's digest matches t's.
     QString signatureJoin() const;
+    // Of the writer's range only: k must be of it too.
     QString digestMatches() const;
     // The recipes of `chosen` (a table or sub-select) whose digest does not match: those the run must read.
     QString toCompare(const QString& chosen) const;
@@ -101,7 +105,7 @@ private:
     QString m_source;
     Rewrite m_rewrite;
     QString m_range; // CDFILIAL BETWEEN ...
-    bool m_mostlyDiffering;
+    std::optional<bool>& m_mostlyDiffering;
 };
 
 } // namespace suite::server
