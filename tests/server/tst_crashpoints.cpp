@@ -133,6 +133,14 @@ QStringList signature(const QString& url)
                          .arg(count)
                          .arg(QString::fromLatin1(hash.result().toHex()));
         }
+        // A run drops SQLite's triggers inside its transaction: a kill must never leave them dropped.
+        if (!postgres) {
+            QSqlQuery triggers(db);
+            triggers.exec(QStringLiteral("SELECT name || ': ' || sql FROM sqlite_master WHERE type = 'trigger'"
+                                         " ORDER BY name"));
+            while (triggers.next())
+                lines << QStringLiteral("TRIGGER ") + triggers.value(0).toString();
+        }
     }
     db::closeDatabase(name);
     return lines;
