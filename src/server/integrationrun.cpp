@@ -453,12 +453,11 @@ void IntegrationRun::replaceRecipes(const SqlRunner& sql, const RecipeTable& tab
     const QList<BranchRange> ranges =
         branchRanges(sql, QStringLiteral("SELECT CDFILIAL FROM TT_DEST ORDER BY CDFILIAL"));
     const int total = branchesIn(ranges);
-    // PostgreSQL: which way of comparing costs less, judged once per run and table on the first recipes to compare.
-    std::optional<bool> mostlyDiffering;
+    RangeHints hints;
     if (m_rewrite == Rewrite::Differing && !ranges.isEmpty())
-        RecipeWriter(sql, table, m_counts.run, m_source, m_rewrite, ranges.first(), mostlyDiffering).keepSignatures();
+        RecipeWriter(sql, table, m_counts.run, m_source, m_rewrite, ranges.first(), hints).keepSignatures();
     const auto writer = [&](const BranchRange& range) {
-        return RecipeWriter(sql, table, m_counts.run, m_source, m_rewrite, range, mostlyDiffering);
+        return RecipeWriter(sql, table, m_counts.run, m_source, m_rewrite, range, hints);
     };
     QList<RecipeChanges> kept;
     int done = 0;

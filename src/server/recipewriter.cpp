@@ -43,14 +43,14 @@ private:
 } // namespace
 
 RecipeWriter::RecipeWriter(const SqlRunner& sql, const RecipeTable& table, qint64 run, QString source, Rewrite rewrite,
-                           const BranchRange& destinations, std::optional<bool>& mostlyDiffering)
+                           const BranchRange& destinations, RangeHints& hints)
     : m_sql(sql)
     , m_t(table)
     , m_run(run)
     , m_source(std::move(source))
     , m_rewrite(rewrite)
     , m_range(destinations.condition(sql, QStringLiteral("CDFILIAL")))
-    , m_mostlyDiffering(mostlyDiffering)
+    , m_hints(hints)
 {}
 
 QString RecipeWriter::inRange(const char* table) const
@@ -67,19 +67,28 @@ RecipeChanges RecipeWriter::keep(bool forWriting) const
     // A recipe whose digest matches its source recipe's is equal to it: no other writer has changed it since a
     // run wrote it or found it equal (the triggers drop the digest of a recipe they change). The others are set
     // apart once, so the passes below read only them.
-    if (m_rewrite == Rewrite::Differing && setApartToCompare() == 0)
-        return {0, 0, 0, chosen};
-    if (m_rewrite == Rewrite::Differing && m_sql.isPostgres() && !m_mostlyDiffering)
-        m_mostlyDiffering = pgMostlyDiffering();
-    // The comparison is the before-image pass itself: it reads every other chosen recipe once, and a recipe that
+    const bool compare = m_rewrite == Rewrite::Differing;
+    const char* compared = m_t.chosen;
+    // When the last range had no recipe known equal and no digest of this one can match, every chosen recipe is
+    // compared as it is, which spares setting them apart.
+    if (compare && (!m_hints.noneKnown || anyDigestMatches())) {
+        const int toCompare = setApartToCompare();
+        if (toCompare == 0)
+            return {0, 0, 0, chosen};
+        m_hints.noneKnown = toCompare == chosen;
+        compared = m_t.compared;
+    }
+    if (compare && m_sql.isPostgres() && !m_hints.mostlyDiffering)
+        m_hints.mostlyDiffering = pgMostlyDiffering(compared);
+    // The comparison is the before-image pass itself: it reads every recipe to compare once, and a recipe that
     // differs gets its image from that same reading.
     RecipeChanges changes;
-    changes.rewritten = keepBeforeImages();
+    changes.rewritten = keepBeforeImages(compared);
     changes.equal = chosen - changes.rewritten;
     if (!forWriting)
         return changes;
-    if (m_rewrite == Rewrite::Differing)
-        keepDigests();
+    if (compare)
+        keepDigests(compared);
     if (changes.rewritten > 0 && changes.equal > 0)
         keepImagedApart();
     // SQLite rewrites a B-tree row no faster than it deletes and re-appends it, and the delete is one range
@@ -146,7 +155,24 @@ QString RecipeWriter::toCompare(const QString& chosen) const
         .arg(chosen, m_sql.fixedJoin(), QLatin1String(m_t.signatures), signatureJoin(), digestMatches());
 }
 
-void RecipeWriter::keepDigests() const
+bool RecipeWriter::anyDigestMatches() const
+{
+    // The digests of the range, each checked against the (small) table of the source's: no look-up into the
+    // destinations' recipes.
+    const ProbesByKey byKey(m_sql);
+    QSqlQuery q = m_sql.run(
+        QStringLiteral("procurar assinaturas iguais às da origem"),
+        QStringLiteral("SELECT 1 FROM INTGASSIN g %1 %2 t ON t.TREE = CASE WHEN g.CDFILAUXPRAT = 'P' THEN 'P' ELSE"
+                       " :origem END AND t.CDPRATO = g.CDPRATO%3 AND t.DSASSIN = g.DSASSIN WHERE g.IDTIPORECE = '%4'"
+                       " AND g.%5 LIMIT 1")
+            .arg(m_sql.fixedJoin(), QLatin1String(m_t.signatures),
+                 m_t.perService ? QStringLiteral(" AND t.CDSERVFILI = g.CDSERVFILI") : QString(),
+                 QLatin1String(m_t.kind), m_range),
+        {{":origem", m_source}});
+    return q.next();
+}
+
+void RecipeWriter::keepDigests(const char* compared) const
 {
     // Every recipe compared ends equal to its source recipe: left as it was or rewritten.
     m_sql.run(QStringLiteral("guardar as assinaturas das receitas"),
@@ -155,7 +181,7 @@ void RecipeWriter::keepDigests() const
                              " WHERE true ON CONFLICT (IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO)"
                              " DO UPDATE SET DSASSIN = excluded.DSASSIN")
                   .arg(QLatin1String(m_t.kind),
-                       m_t.perService ? QStringLiteral("k.CDSERVFILI") : QStringLiteral("''"), inRange(m_t.compared),
+                       m_t.perService ? QStringLiteral("k.CDSERVFILI") : QStringLiteral("''"), inRange(compared),
                        m_sql.fixedJoin(), QLatin1String(m_t.signatures), signatureJoin()));
 }
 
@@ -297,7 +323,7 @@ QString RecipeWriter::pgLineArrays(const char* alias, bool ordered) const
         .arg(QLatin1String(alias), order);
 }
 
-bool RecipeWriter::pgMostlyDiffering() const
+bool RecipeWriter::pgMostlyDiffering(const char* compared) const
 {
     // A sample of the first range's recipes to compare (their digests did not match), in their key order, tells
     // which way of comparing costs less; once per run and table, since each range's own sample would cost as much
@@ -306,7 +332,7 @@ bool RecipeWriter::pgMostlyDiffering() const
         QStringLiteral("SELECT COUNT(*), COUNT(*) FILTER (WHERE %1) FROM (SELECT * FROM %2 k LIMIT 1000) k JOIN (%3) a"
                        " ON a.TREE = k.TREE AND a.CDPRATO = k.CDPRATO%4 CROSS JOIN LATERAL (SELECT %5 FROM %6 r"
                        " WHERE %7) x")
-            .arg(pgArraysDiffer(), inRange(m_t.compared), pgSourceArrays(), sameServ("a", "k"),
+            .arg(pgArraysDiffer(), inRange(compared), pgSourceArrays(), sameServ("a", "k"),
                  pgLineArrays("r", false), QLatin1String(m_t.table), recipeOfK("r"));
     QSqlQuery q = m_sql.run(QStringLiteral("estimar quantas receitas diferem"), sample);
     return q.next() && q.value(1).toLongLong() * 2 > q.value(0).toLongLong();
@@ -318,7 +344,7 @@ QString RecipeWriter::pgArraysDiffer() const
                           " OR x.QTDS IS DISTINCT FROM a.QTDS OR x.UNIDADES IS DISTINCT FROM a.UNIDADES");
 }
 
-int RecipeWriter::keepBeforeImages() const
+int RecipeWriter::keepBeforeImages(const char* compared) const
 {
     // SQLite: linhas_json and its comparing kin (ours) write the text faster than json_group_array(json_array());
     // a grouped join walks k in its key order, so the grouping needs no sort. PostgreSQL: one small aggregate per recipe (a grouped
@@ -327,7 +353,7 @@ int RecipeWriter::keepBeforeImages() const
     const bool compare = m_rewrite == Rewrite::Differing;
     const QString servOrEmpty = m_t.perService ? QStringLiteral("k.CDSERVFILI") : QStringLiteral("''");
     // Recipes whose digest says they are equal are not read at all.
-    const QString chosen = inRange(compare ? m_t.compared : m_t.chosen);
+    const QString chosen = inRange(compared);
     const QString table = QLatin1String(m_t.table);
     const QString signature = compare ? QStringLiteral(" %1 %2 t ON %3")
                                             .arg(m_sql.fixedJoin(), QLatin1String(m_t.signatures), signatureJoin())
@@ -349,7 +375,7 @@ int RecipeWriter::keepBeforeImages() const
                                 " t.ORIGEM) FROM %3 r WHERE %4) AS DSLINHAS FROM %2 k%5 LIMIT -1) d"
                                 " WHERE d.DSLINHAS IS NOT NULL")
                      .arg(servOrEmpty, chosen, table, recipeOfK("r"), signature);
-    } else if (!compare || m_mostlyDiffering.value_or(true)) {
+    } else if (!compare || m_hints.mostlyDiffering.value_or(true)) {
         // Every recipe's text is written anyway, so comparing it with the source's costs nothing more.
         images = QStringLiteral("SELECT k.CDFILIAL, %1 AS CDSERVFILI, k.DSTTREE, k.CDPRATO, x.QTLINHAS, CASE WHEN"
                                 " x.PLAIN THEN x.DSLINHAS ELSE (SELECT %5 FROM %3 r WHERE %4) END AS DSLINHAS%8"

@@ -39,20 +39,28 @@ struct RecipeChanges {
     int equal = 0;     // recipes already equal to the source's, left untouched
 };
 
+// What a run's writers of one table learn from one range and use in the next.
+struct RangeHints {
+    // PostgreSQL: what pgMostlyDiffering() said; the first writer with recipes to compare fills it in.
+    std::optional<bool> mostlyDiffering;
+    // No recipe of the last range was known equal by its digest, as when the source's recipes all changed: the
+    // next range checks first whether any of its digests could match before it sets recipes apart.
+    bool noneKnown = false;
+};
+
 // One writer serves one range of destinations; the work tables keep every range's rows, and each writer reads
 // its own. A run keeps every range's before-images first and then writes every range: with the old lines of all
 // ranges gone first, SQLite refills each range without splitting the pages that the later ranges' lines held.
 class RecipeWriter {
 public:
-    // mostlyDiffering: what pgMostlyDiffering() said for the run (PostgreSQL, Rewrite::Differing), shared by the
-    // run's writers of the table; the first one with recipes to compare fills it in.
+    // hints: shared by the run's writers of the table, one range after another.
     RecipeWriter(const db::SqlRunner& sql, const RecipeTable& table, qint64 run, QString source, Rewrite rewrite,
-                 const BranchRange& destinations, std::optional<bool>& mostlyDiffering);
+                 const BranchRange& destinations, RangeHints& hints);
 
     // Once per run and table, before the first range, when only the recipes that differ are rewritten.
     void keepSignatures() const;
     // PostgreSQL: whether most recipes to compare differ from the source's, judged on a sample of those set apart.
-    bool pgMostlyDiffering() const;
+    bool pgMostlyDiffering(const char* compared) const;
     // Every recipe of the range to rewrite gets one before-image row (and, on SQLite, its lines go); what keep()
     // returned is then given to write(), which makes the lines the source's. Not forWriting (a preview), keep()
     // only keeps the images, and write() is not called.
@@ -62,7 +70,8 @@ public:
 private:
     // The rows of a work table that belong to this writer's range, as a sub-select to be given an alias.
     QString inRange(const char* table) const;
-    int keepBeforeImages() const;
+    // compared: the table of the recipes to compare (the chosen ones, or those set apart).
+    int keepBeforeImages(const char* compared) const;
     void keepImagedApart() const;
     RecipeChanges rewriteInPlace(const RecipeChanges& kept) const;
     // The range's recipes to rewrite: all the chosen ones, or those set apart when some are equal.
@@ -77,7 +86,9 @@ private:
     // The range's recipes to compare go to the `compared` table; returns how many.
     int setApartToCompare() const;
     // Every recipe of the range that was compared keeps its source recipe's digest.
-    void keepDigests() const;
+    void keepDigests(const char* compared) const;
+    // Whether any digest of the range matches its dish's source recipe, chosen or not.
+    bool anyDigestMatches() const;
 
     QString serv(const char* alias) const;
     QString sameServ(const char* a, const char* b) const;
@@ -105,7 +116,7 @@ private:
     QString m_source;
     Rewrite m_rewrite;
     QString m_range; // CDFILIAL BETWEEN ...
-    std::optional<bool>& m_mostlyDiffering;
+    RangeHints& m_hints;
 };
 
 } // namespace suite::server

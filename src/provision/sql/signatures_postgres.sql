@@ -9,7 +9,7 @@ CREATE TABLE INTGASSIN (
   CDPRATO      VARCHAR NOT NULL,
   DSASSIN      VARCHAR NOT NULL,
   PRIMARY KEY (IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO)
-)
+) WITH (fillfactor = 50)  -- a run rewrites the digests of what it compared: the free half keeps the updates in place
 ;
 -- Runs as its owner, so a writer allowed to change recipes needs no rights on the digests.
 CREATE FUNCTION INTGASSIN_ESQUECER() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER
