@@ -131,7 +131,7 @@ QString RecipeWriter::digestMatches() const
     return QStringLiteral("EXISTS (SELECT 1 FROM INTGASSIN g WHERE g.IDTIPORECE = '%1' AND g.CDFILIAL = k.CDFILIAL"
                           " AND g.CDSERVFILI = %2 AND g.CDFILAUXPRAT = k.DSTTREE AND g.CDPRATO = k.CDPRATO"
                           " AND g.DSASSIN = t.DSASSIN AND g.%3)")
-        .arg(QLatin1String(m_t.kind), m_t.perService ? QStringLiteral("k.CDSERVFILI") : QStringLiteral("''"), m_range);
+        .arg(QLatin1String(m_t.kind), servOrEmpty(), m_range);
 }
 
 int RecipeWriter::setApartToCompare() const
@@ -181,7 +181,7 @@ void RecipeWriter::keepDigests(const char* compared) const
                              " WHERE true ON CONFLICT (IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO)"
                              " DO UPDATE SET DSASSIN = excluded.DSASSIN")
                   .arg(QLatin1String(m_t.kind),
-                       m_t.perService ? QStringLiteral("k.CDSERVFILI") : QStringLiteral("''"), inRange(compared),
+                       servOrEmpty(), inRange(compared),
                        m_sql.fixedJoin(), QLatin1String(m_t.signatures), signatureJoin()));
 }
 
@@ -193,6 +193,11 @@ QString RecipeWriter::rewrittenRecipes(const RecipeChanges& kept) const
 QString RecipeWriter::serv(const char* alias) const
 {
     return m_t.perService ? QStringLiteral("%1.CDSERVFILI, ").arg(QLatin1String(alias)) : QString();
+}
+
+QString RecipeWriter::servOrEmpty() const
+{
+    return m_t.perService ? QStringLiteral("k.CDSERVFILI") : QStringLiteral("''");
 }
 
 QString RecipeWriter::sameServ(const char* a, const char* b) const
@@ -351,7 +356,6 @@ int RecipeWriter::keepBeforeImages(const char* compared) const
     // join reads the whole table), the JSON text built by hand (json_build_array per line is much slower), and
     // to_json, which is costly, only for the rare recipe whose codes need escaping or whose quantity is NaN.
     const bool compare = m_rewrite == Rewrite::Differing;
-    const QString servOrEmpty = m_t.perService ? QStringLiteral("k.CDSERVFILI") : QStringLiteral("''");
     // Recipes whose digest says they are equal are not read at all.
     const QString chosen = inRange(compared);
     const QString table = QLatin1String(m_t.table);
@@ -364,7 +368,7 @@ int RecipeWriter::keepBeforeImages(const char* compared) const
         images = QStringLiteral("SELECT k.CDFILIAL, %1 AS CDSERVFILI, k.DSTTREE, k.CDPRATO, COUNT(r.NRSEQ) AS QTLINHAS,"
                                 " linhas_json(r.NRSEQ, r.CDARVPROD, r.QTPRODUTO, r.SGUNIDADE) AS DSLINHAS FROM %2 k"
                                 " LEFT JOIN %3 r ON %4 GROUP BY k.CDFILIAL, %5k.TREE, k.CDPRATO")
-                     .arg(servOrEmpty, chosen, table, recipeOfK("r"), serv("k"));
+                     .arg(servOrEmpty(), chosen, table, recipeOfK("r"), serv("k"));
     } else if (!m_sql.isPostgres()) {
         // One aggregate per recipe over its key range costs a fifth less than grouping a join of all of them.
         // The comparison gives an equal recipe no text; a differing one's lines are counted from its text.
@@ -374,14 +378,14 @@ int RecipeWriter::keepBeforeImages(const char* compared) const
                                 " (SELECT linhas_json_se_diferem(r.NRSEQ, r.CDARVPROD, r.QTPRODUTO, r.SGUNIDADE,"
                                 " t.ORIGEM) FROM %3 r WHERE %4) AS DSLINHAS FROM %2 k%5 LIMIT -1) d"
                                 " WHERE d.DSLINHAS IS NOT NULL")
-                     .arg(servOrEmpty, chosen, table, recipeOfK("r"), signature);
+                     .arg(servOrEmpty(), chosen, table, recipeOfK("r"), signature);
     } else if (!compare || m_hints.mostlyDiffering.value_or(true)) {
         // Every recipe's text is written anyway, so comparing it with the source's costs nothing more.
         images = QStringLiteral("SELECT k.CDFILIAL, %1 AS CDSERVFILI, k.DSTTREE, k.CDPRATO, x.QTLINHAS, CASE WHEN"
                                 " x.PLAIN THEN x.DSLINHAS ELSE (SELECT %5 FROM %3 r WHERE %4) END AS DSLINHAS%8"
                                 " FROM %2 k%7 CROSS JOIN LATERAL (SELECT COUNT(*) AS QTLINHAS, %6 AS DSLINHAS,"
                                 " %9 AS PLAIN FROM %3 r WHERE %4) x")
-                     .arg(servOrEmpty, chosen, table, recipeOfK("r"), pgLinesText(true), pgLinesText(false), signature,
+                     .arg(servOrEmpty(), chosen, table, recipeOfK("r"), pgLinesText(true), pgLinesText(false), signature,
                           compare ? QStringLiteral(", t.ORIGEM") : QString(), pgPlainLines());
         if (compare)
             differing = QStringLiteral(" WHERE i.DSLINHAS <> i.ORIGEM");
@@ -392,7 +396,7 @@ int RecipeWriter::keepBeforeImages(const char* compared) const
                                 " WHEN %5 THEN %6 ELSE %7 END FROM %3 r WHERE %4) AS DSLINHAS FROM %2 k JOIN (%8) a"
                                 " ON a.TREE = k.TREE AND a.CDPRATO = k.CDPRATO%9 CROSS JOIN LATERAL (SELECT COUNT(*)"
                                 " AS QTLINHAS, %10 FROM %3 r WHERE %4) x WHERE %11")
-                     .arg(servOrEmpty, chosen, table, recipeOfK("r"), pgPlainLines(), pgLinesText(false),
+                     .arg(servOrEmpty(), chosen, table, recipeOfK("r"), pgPlainLines(), pgLinesText(false),
                           pgLinesText(true), pgSourceArrays(), sameServ("a", "k"))
                      .arg(pgLineArrays("r", false), pgArraysDiffer());
     }

@@ -91,6 +91,8 @@ private:
     bool anyDigestMatches() const;
 
     QString serv(const char* alias) const;
+    // k's service, or '' for the local recipes (the before-images' and digests' CDSERVFILI).
+    QString servOrEmpty() const;
     QString sameServ(const char* a, const char* b) const;
     QString recipeOfK(const char* alias) const;
     // recipeOfK("r"), with r also kept to the range.
