@@ -414,12 +414,18 @@ RecipeChanges RecipeWriter::rewriteInPlace(const RecipeChanges& kept) const
     const QString table = QLatin1String(m_t.table);
     const QString chosen = rewrittenRecipes(kept);
     const QString source = QLatin1String(m_t.source);
+    // When some recipes were equal, the others are those the source changed, often by a line or two: only the
+    // lines that differ are written, sparing a new version (and a dead one) of every line that stays.
+    const bool linesThatDiffer = kept.equal > 0;
     RecipeChanges changes = kept;
-    changes.written = m_sql.change(
+    const int updated = m_sql.change(
         QStringLiteral("copiar as receitas da origem"),
         QStringLiteral("UPDATE %1 r SET CDARVPROD = s.CDARVPROD, QTPRODUTO = s.QTPRODUTO, SGUNIDADE = s.SGUNIDADE"
-                       " FROM %2 k JOIN %3 s ON %4 WHERE %5 AND r.NRSEQ = s.NRSEQ")
-            .arg(table, chosen, source, sourceJoin(), inRangeR()));
+                       " FROM %2 k JOIN %3 s ON %4 WHERE %5 AND r.NRSEQ = s.NRSEQ%6")
+            .arg(table, chosen, source, sourceJoin(), inRangeR(),
+                 linesThatDiffer ? QStringLiteral(" AND (r.CDARVPROD, r.QTPRODUTO, r.SGUNIDADE) IS DISTINCT FROM"
+                                                  " (s.CDARVPROD, s.QTPRODUTO, s.SGUNIDADE)")
+                                 : QString()));
     const QString purpose = QStringLiteral("contar as linhas substituídas");
     changes.replaced = int(m_sql.number(purpose,
                                         QStringLiteral("SELECT COALESCE(SUM(QTLINHAS), 0) FROM INTGCENTRALANT"
@@ -429,12 +435,15 @@ RecipeChanges RecipeWriter::rewriteInPlace(const RecipeChanges& kept) const
     const qint64 sourceLines = m_sql.number(purpose, QStringLiteral("SELECT COALESCE(SUM(s.QTLINHAS), 0) FROM %1 k"
                                                                     " JOIN (%2) s ON %3")
                                                          .arg(chosen, sourceShapes(), sourceJoin()));
+    // Every source line of a rewritten recipe ends written: over a line of the same number, or added.
+    changes.written = int(sourceLines);
     // Each recipe matched at most min(old, new) lines; if the totals of all three agree, every recipe already
-    // had exactly the source's line numbers and the update was the whole job.
-    if (changes.written == changes.replaced && changes.written == sourceLines)
+    // had exactly the source's line numbers and the update was the whole job. An update of only the lines that
+    // differ does not say how many matched, so then the line numbers are always compared.
+    if (!linesThatDiffer && updated == changes.replaced && updated == sourceLines)
         return changes;
 
-    m_sql.run(
+    const int reshapedCount = m_sql.change(
         QStringLiteral("comparar a numeração das linhas"),
         QStringLiteral("INSERT INTO %1 (CDFILIAL, %2TREE, CDPRATO, DSTTREE) SELECT k.CDFILIAL, %3k.TREE, k.CDPRATO,"
                        " k.DSTTREE FROM %4 k CROSS JOIN LATERAL (SELECT COUNT(*) AS QTLINHAS, MIN(r.NRSEQ) AS MINSEQ,"
@@ -443,6 +452,8 @@ RecipeChanges RecipeWriter::rewriteInPlace(const RecipeChanges& kept) const
                        " AND s.QTLINHAS = s.MAXSEQ - s.MINSEQ + 1)")
             .arg(QLatin1String(m_t.reshaped), m_t.perService ? QStringLiteral("CDSERVFILI, ") : QString(), serv("k"),
                  chosen, table, recipeOfK("r"), sourceShapes(), sourceJoin()));
+    if (reshapedCount == 0)
+        return changes;
     m_sql.run(QStringLiteral("analisar as tabelas de trabalho"),
               QStringLiteral("ANALYZE %1").arg(QLatin1String(m_t.reshaped)));
     const QString reshaped = inRange(m_t.reshaped);
@@ -450,11 +461,10 @@ RecipeChanges RecipeWriter::rewriteInPlace(const RecipeChanges& kept) const
               QStringLiteral("DELETE FROM %1 r USING %2 k WHERE %3 AND NOT EXISTS (SELECT 1 FROM %4 s WHERE %5"
                              " AND s.NRSEQ = r.NRSEQ)")
                   .arg(table, reshaped, inRangeR(), source, sourceJoin()));
-    changes.written += m_sql.change(
-        QStringLiteral("copiar as linhas que o destino não tem"),
-        QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %4 k JOIN %5 s ON %6 WHERE NOT EXISTS (SELECT 1 FROM %1 r"
-                       " WHERE %7 AND r.NRSEQ = s.NRSEQ) ORDER BY %8")
-            .arg(table, columns(), lineValues(), reshaped, source, sourceJoin(), recipeOfK("r"), keyOrder()));
+    m_sql.run(QStringLiteral("copiar as linhas que o destino não tem"),
+              QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %4 k JOIN %5 s ON %6 WHERE NOT EXISTS (SELECT 1 FROM %1 r"
+                             " WHERE %7 AND r.NRSEQ = s.NRSEQ) ORDER BY %8")
+                  .arg(table, columns(), lineValues(), reshaped, source, sourceJoin(), recipeOfK("r"), keyOrder()));
     return changes;
 }
 
