@@ -15,6 +15,8 @@ class tst_RecipeWriter : public QObject {
 private slots:
     void rewritesOnlyWhatDiffers_data();
     void rewritesOnlyWhatDiffers();
+    void followsTheSourceBackAndForth_data();
+    void followsTheSourceBackAndForth();
     void endsAsAFullRewrite_data();
     void endsAsAFullRewrite();
 };
@@ -177,6 +179,41 @@ void tst_RecipeWriter::rewritesOnlyWhatDiffers()
     QCOMPARE(rowsOf(full.db(), QStringLiteral("SELECT QTREESCRITAS, QTIGUAIS FROM INTGCENTRAL WHERE NRINTG = %1")
                                    .arg(lastRun(full.db()))),
              QStringList{QStringLiteral("%1|0").arg(kChosenRecipes)});
+}
+
+void tst_RecipeWriter::followsTheSourceBackAndForth_data()
+{
+    QTest::addColumn<QString>("dialect");
+    QTest::addColumn<QString>("table");
+    for (const QString& d : dialects()) {
+        for (const char* table : {"RECEITA", "RECEITASERV"})
+            QTest::addRow("%s %s", qPrintable(d), table) << d << QString::fromLatin1(table);
+    }
+}
+
+void tst_RecipeWriter::followsTheSourceBackAndForth()
+{
+    // A digest rewritten with its recipe must say the new version: a stale one would match the source's recipe
+    // once it is changed back, and the destinations would keep the version in between.
+    QFETCH(QString, dialect);
+    QFETCH(QString, table);
+    SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
+    loadFixture(tdb.db());
+    integrate(tdb.db(), server::Rewrite::Differing);
+    const QStringList first = recipes(tdb.db());
+    // The first line of one recipe of the source, changed and then changed back: copies of it at both destinations.
+    QString sourceLine = QStringLiteral("UPDATE %1 SET QTPRODUTO = QTPRODUTO * %2 WHERE CDFILIAL = '0001'"
+                                        " AND CDFILAUXPRAT = 'P' AND CDPRATO = '0101001' AND NRSEQ = 1");
+    if (table == QLatin1String("RECEITASERV"))
+        sourceLine += QStringLiteral(" AND CDSERVFILI = '00001'");
+    for (const char* factor : {"2", "0.5"}) {
+        exec(tdb.db(), sourceLine.arg(table, QLatin1String(factor)));
+        integrate(tdb.db(), server::Rewrite::Differing);
+        QCOMPARE(rowsOf(tdb.db(), QStringLiteral("SELECT QTREESCRITAS FROM INTGCENTRAL WHERE NRINTG = %1")
+                                      .arg(lastRun(tdb.db()))),
+                 QStringList{QStringLiteral("2")});
+    }
+    QCOMPARE(recipes(tdb.db()), first);
 }
 
 void tst_RecipeWriter::endsAsAFullRewrite_data()
