@@ -126,16 +126,12 @@ QString RecipeWriter::signatureJoin() const
     return QStringLiteral("t.TREE = k.TREE AND t.CDPRATO = k.CDPRATO%1").arg(sameServ("t", "k"));
 }
 
-QString RecipeWriter::digestOfK() const
-{
-    return QStringLiteral("g.IDTIPORECE = '%1' AND g.CDFILIAL = k.CDFILIAL AND g.CDSERVFILI = %2"
-                          " AND g.CDFILAUXPRAT = k.DSTTREE AND g.CDPRATO = k.CDPRATO AND g.%3")
-        .arg(QLatin1String(m_t.kind), servOrEmpty(), m_range);
-}
-
 QString RecipeWriter::digestMatches() const
 {
-    return QStringLiteral("EXISTS (SELECT 1 FROM INTGASSIN g WHERE %1 AND g.DSASSIN = t.DSASSIN)").arg(digestOfK());
+    return QStringLiteral("EXISTS (SELECT 1 FROM INTGASSIN g WHERE g.IDTIPORECE = '%1' AND g.CDFILIAL = k.CDFILIAL"
+                          " AND g.CDSERVFILI = %2 AND g.CDFILAUXPRAT = k.DSTTREE AND g.CDPRATO = k.CDPRATO"
+                          " AND g.DSASSIN = t.DSASSIN AND g.%3)")
+        .arg(QLatin1String(m_t.kind), servOrEmpty(), m_range);
 }
 
 int RecipeWriter::setApartToCompare() const
@@ -179,25 +175,14 @@ bool RecipeWriter::anyDigestMatches() const
 void RecipeWriter::keepDigests(const char* compared) const
 {
     // Every recipe compared ends equal to its source recipe: left as it was or rewritten.
-    const QString purpose = QStringLiteral("guardar as assinaturas das receitas");
-    const QString recipes = QStringLiteral("%1 k %2 %3 t ON %4")
-                                .arg(inRange(compared), m_sql.fixedJoin(), QLatin1String(m_t.signatures),
-                                     signatureJoin());
-    const QString insert =
-        QStringLiteral("INSERT INTO INTGASSIN (IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO, DSASSIN)"
-                       " SELECT '%1', k.CDFILIAL, %2, k.DSTTREE, k.CDPRATO, t.DSASSIN FROM %3")
-            .arg(QLatin1String(m_t.kind), servOrEmpty(), recipes);
-    if (!m_sql.isPostgres()) {
-        m_sql.run(purpose, insert + QStringLiteral(" WHERE true ON CONFLICT (IDTIPORECE, CDFILIAL, CDSERVFILI,"
-                                                   " CDFILAUXPRAT, CDPRATO) DO UPDATE SET DSASSIN = excluded.DSASSIN"));
-        return;
-    }
-    // PostgreSQL's upsert probes the key once per recipe; joined, the digests kept change in place (their pages
-    // keep room for it) and only the new ones are inserted.
-    m_sql.run(purpose, QStringLiteral("UPDATE INTGASSIN g SET DSASSIN = t.DSASSIN FROM %1 WHERE %2"
-                                      " AND g.DSASSIN <> t.DSASSIN")
-                           .arg(recipes, digestOfK()));
-    m_sql.run(purpose, QStringLiteral("%1 WHERE NOT EXISTS (SELECT 1 FROM INTGASSIN g WHERE %2)").arg(insert, digestOfK()));
+    m_sql.run(QStringLiteral("guardar as assinaturas das receitas"),
+              QStringLiteral("INSERT INTO INTGASSIN (IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO, DSASSIN)"
+                             " SELECT '%1', k.CDFILIAL, %2, k.DSTTREE, k.CDPRATO, t.DSASSIN FROM %3 k %4 %5 t ON %6"
+                             " WHERE true ON CONFLICT (IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO)"
+                             " DO UPDATE SET DSASSIN = excluded.DSASSIN")
+                  .arg(QLatin1String(m_t.kind),
+                       servOrEmpty(), inRange(compared),
+                       m_sql.fixedJoin(), QLatin1String(m_t.signatures), signatureJoin()));
 }
 
 QString RecipeWriter::rewrittenRecipes(const RecipeChanges& kept) const

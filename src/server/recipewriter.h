@@ -79,8 +79,6 @@ private:
 
     // t is k's source recipe in the signatures table; k's digest matches t's.
     QString signatureJoin() const;
-    // g is k's digest (k must be of the writer's range).
-    QString digestOfK() const;
     // Of the writer's range only: k must be of it too.
     QString digestMatches() const;
     // The recipes of `chosen` (a table or sub-select) whose digest does not match: those the run must read.
