@@ -33,6 +33,8 @@ const char* const kCreateWorkTables[] = {
     "CREATE TEMP TABLE TT_PRATO (TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL, PRIMARY KEY (TREE, CDPRATO))",
     "CREATE TEMP TABLE TT_MARCA (CDFILIAL TEXT NOT NULL PRIMARY KEY)",
     "CREATE TEMP TABLE TT_DEST (CDFILIAL TEXT NOT NULL PRIMARY KEY)",
+    "CREATE TEMP TABLE TT_MAPA (CDFILIAL TEXT NOT NULL, TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL,"
+    " DSTTREE TEXT NOT NULL, PRIMARY KEY (CDFILIAL, TREE, CDPRATO))",
     "CREATE TEMP TABLE TT_OBS (IDNUMEROERRO TEXT NOT NULL, IDTIPORECELOG TEXT NOT NULL, CDFILIAL TEXT NOT NULL,"
     " TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL, CDARVPROD TEXT NOT NULL, CDSERVFILI TEXT NOT NULL)",
     "CREATE TEMP TABLE TT_ORIG_L (TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL, NRSEQ INTEGER NOT NULL,"
@@ -345,19 +347,8 @@ void IntegrationRun::observeDestinations(const SqlRunner& sql, const Integration
                        " SELECT d.CDFILIAL, p.TREE, p.CDPRATO, %1 FROM TT_DEST d CROSS JOIN TT_PRATO p"
                        " WHERE %2");
     const QString purpose = QStringLiteral("relacionar os pratos dos destinos");
-    // One row per destination and dish, read by range of destinations. SQLite keeps the table by its key;
-    // PostgreSQL indexes the branch once the rows are in, which costs a fraction of keeping a key up row by row.
-    const QString columns = QStringLiteral("CDFILIAL TEXT NOT NULL, TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL,"
-                                           " DSTTREE TEXT NOT NULL");
-    sql.run(QStringLiteral("preparar as tabelas de trabalho"),
-            sql.isPostgres() ? QStringLiteral("CREATE TEMP TABLE TT_MAPA (%1)").arg(columns)
-                             : QStringLiteral("CREATE TEMP TABLE TT_MAPA (%1, PRIMARY KEY (CDFILIAL, TREE, CDPRATO))"
-                                              " WITHOUT ROWID")
-                                   .arg(columns));
     sql.run(purpose, mapped.arg(QStringLiteral("'P'"), QStringLiteral("p.TREE = 'P'")));
     sql.run(purpose, mapped.arg(QStringLiteral("d.CDFILIAL"), local.arg(QStringLiteral("EXISTS"))));
-    if (sql.isPostgres())
-        sql.run(purpose, QStringLiteral("CREATE INDEX ON TT_MAPA (CDFILIAL)"));
     analyze(sql, "TT_MAPA");
 
     QStringList kinds;
