@@ -162,11 +162,9 @@ bool RecipeWriter::anyDigestMatches() const
     const ProbesByKey byKey(m_sql);
     QSqlQuery q = m_sql.run(
         QStringLiteral("procurar assinaturas iguais às da origem"),
-        QStringLiteral("SELECT 1 FROM INTGASSIN g %1 %2 t ON t.TREE = CASE WHEN g.CDFILAUXPRAT = 'P' THEN 'P' ELSE"
-                       " :origem END AND t.CDPRATO = g.CDPRATO%3 AND t.DSASSIN = g.DSASSIN WHERE g.IDTIPORECE = '%4'"
-                       " AND g.%5 LIMIT 1")
-            .arg(m_sql.fixedJoin(), QLatin1String(m_t.signatures),
-                 m_t.perService ? QStringLiteral(" AND t.CDSERVFILI = g.CDSERVFILI") : QString(),
+        QStringLiteral("SELECT 1 FROM INTGASSIN g %1 %2 t ON t.TREE = %3 AND t.CDPRATO = g.CDPRATO%4"
+                       " AND t.DSASSIN = g.DSASSIN WHERE g.IDTIPORECE = '%5' AND g.%6 LIMIT 1")
+            .arg(m_sql.fixedJoin(), QLatin1String(m_t.signatures), sourceTreeOf("g"), sameServ("t", "g"),
                  QLatin1String(m_t.kind), m_range),
         {{":origem", m_source}});
     return q.next();
@@ -198,6 +196,11 @@ QString RecipeWriter::serv(const char* alias) const
 QString RecipeWriter::servOrEmpty() const
 {
     return m_t.perService ? QStringLiteral("k.CDSERVFILI") : QStringLiteral("''");
+}
+
+QString RecipeWriter::sourceTreeOf(const char* alias) const
+{
+    return QStringLiteral("CASE WHEN %1.CDFILAUXPRAT = 'P' THEN 'P' ELSE :origem END").arg(QLatin1String(alias));
 }
 
 QString RecipeWriter::sameServ(const char* a, const char* b) const
@@ -302,11 +305,10 @@ void RecipeWriter::keepImagedApart() const
     m_sql.run(QStringLiteral("separar as receitas que diferem das da origem"),
               QStringLiteral("INSERT INTO %1 (CDFILIAL, %3TREE, CDPRATO, DSTTREE) SELECT k.CDFILIAL, %4k.TREE,"
                              " k.CDPRATO, k.DSTTREE FROM INTGCENTRALANT a %5 %2 k ON k.CDFILIAL = a.CDFILIAL%6"
-                             " AND k.TREE = CASE WHEN a.CDFILAUXPRAT = 'P' THEN 'P' ELSE :origem END"
-                             " AND k.CDPRATO = a.CDPRATO AND k.DSTTREE = a.CDFILAUXPRAT"
+                             " AND k.TREE = %8 AND k.CDPRATO = a.CDPRATO AND k.DSTTREE = a.CDFILAUXPRAT"
                              " WHERE a.NRINTG = :nrintg AND a.IDTIPORECE = :tipo AND a.%7")
                   .arg(QLatin1String(m_t.rewritten), inRange(m_t.chosen), servColumn, serv("k"), m_sql.fixedJoin(),
-                       sameServ("k", "a"), m_range),
+                       sameServ("k", "a"), m_range, sourceTreeOf("a")),
               {{":nrintg", m_run}, {":tipo", QLatin1String(m_t.kind)}, {":origem", m_source}});
     if (m_sql.isPostgres())
         m_sql.run(QStringLiteral("analisar as tabelas de trabalho"),

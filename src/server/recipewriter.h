@@ -94,6 +94,8 @@ private:
     // k's service, or '' for the local recipes (the before-images' and digests' CDSERVFILI).
     QString servOrEmpty() const;
     QString sameServ(const char* a, const char* b) const;
+    // The source's tree of alias's destination tree (CDFILAUXPRAT): "P", or the source branch (bound as :origem).
+    QString sourceTreeOf(const char* alias) const;
     QString recipeOfK(const char* alias) const;
     // recipeOfK("r"), with r also kept to the range.
     QString inRangeR() const;
