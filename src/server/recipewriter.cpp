@@ -137,6 +137,10 @@ QString RecipeWriter::digestMatches() const
 int RecipeWriter::setApartToCompare() const
 {
     const QString servColumn = m_t.perService ? QStringLiteral("CDSERVFILI, ") : QString();
+    // The last range's rows would only grow the statistics taken below, range after range.
+    m_sql.run(QStringLiteral("esvaziar as tabelas de trabalho"),
+              QStringLiteral("%1 %2").arg(m_sql.isPostgres() ? QStringLiteral("TRUNCATE") : QStringLiteral("DELETE FROM"),
+                                          QLatin1String(m_t.compared)));
     const ProbesByKey byKey(m_sql);
     const int count = m_sql.change(
         QStringLiteral("separar as receitas a comparar"),
@@ -310,9 +314,6 @@ void RecipeWriter::keepImagedApart() const
                   .arg(QLatin1String(m_t.rewritten), inRange(m_t.chosen), servColumn, serv("k"), m_sql.fixedJoin(),
                        sameServ("k", "a"), m_range, sourceTreeOf("a")),
               {{":nrintg", m_run}, {":tipo", QLatin1String(m_t.kind)}, {":origem", m_source}});
-    if (m_sql.isPostgres())
-        m_sql.run(QStringLiteral("analisar as tabelas de trabalho"),
-                  QStringLiteral("ANALYZE %1").arg(QLatin1String(m_t.rewritten)));
 }
 
 QString RecipeWriter::pgSourceArrays() const
@@ -413,6 +414,11 @@ int RecipeWriter::keepBeforeImages(const char* compared) const
 
 RecipeChanges RecipeWriter::rewriteInPlace(const RecipeChanges& kept) const
 {
+    if (kept.equal > 0 && !m_hints.rewrittenAnalyzed) {
+        m_sql.run(QStringLiteral("analisar as tabelas de trabalho"),
+                  QStringLiteral("ANALYZE %1").arg(QLatin1String(m_t.rewritten)));
+        m_hints.rewrittenAnalyzed = true;
+    }
     const QString table = QLatin1String(m_t.table);
     const QString chosen = rewrittenRecipes(kept);
     const QString source = QLatin1String(m_t.source);

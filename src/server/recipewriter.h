@@ -46,10 +46,13 @@ struct RangeHints {
     // No recipe of the last range was known equal by its digest, as when the source's recipes all changed: the
     // next range checks first whether any of its digests could match before it sets recipes apart.
     bool noneKnown = false;
+    // PostgreSQL: the table of recipes set apart to rewrite has its statistics, taken once every range has added
+    // its own, before the first range is written.
+    bool rewrittenAnalyzed = false;
 };
 
 // One writer serves one range of destinations; the work tables keep every range's rows, and each writer reads
-// its own. A run keeps every range's before-images first and then writes every range: with the old lines of all
+// its own (the recipes set apart to compare are needed only while their range is kept, and hold its rows alone). A run keeps every range's before-images first and then writes every range: with the old lines of all
 // ranges gone first, SQLite refills each range without splitting the pages that the later ranges' lines held.
 class RecipeWriter {
 public:
