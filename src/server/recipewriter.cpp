@@ -138,9 +138,9 @@ int RecipeWriter::setApartToCompare() const
 {
     const QString servColumn = m_t.perService ? QStringLiteral("CDSERVFILI, ") : QString();
     // The last range's rows would only grow the statistics taken below, range after range.
+    const QString empty = m_sql.isPostgres() ? QStringLiteral("TRUNCATE") : QStringLiteral("DELETE FROM");
     m_sql.run(QStringLiteral("esvaziar as tabelas de trabalho"),
-              QStringLiteral("%1 %2").arg(m_sql.isPostgres() ? QStringLiteral("TRUNCATE") : QStringLiteral("DELETE FROM"),
-                                          QLatin1String(m_t.compared)));
+              QStringLiteral("%1 %2").arg(empty, QLatin1String(m_t.compared)));
     const ProbesByKey byKey(m_sql);
     const int count = m_sql.change(
         QStringLiteral("separar as receitas a comparar"),

@@ -52,8 +52,9 @@ struct RangeHints {
 };
 
 // One writer serves one range of destinations; the work tables keep every range's rows, and each writer reads
-// its own (the recipes set apart to compare are needed only while their range is kept, and hold its rows alone). A run keeps every range's before-images first and then writes every range: with the old lines of all
-// ranges gone first, SQLite refills each range without splitting the pages that the later ranges' lines held.
+// its own (the recipes set apart to compare are needed only while their range is kept, and hold its rows alone).
+// A run keeps every range's before-images first and then writes every range: with the old lines of all ranges
+// gone first, SQLite refills each range without splitting the pages that the later ranges' lines held.
 class RecipeWriter {
 public:
     // hints: shared by the run's writers of the table, one range after another.
