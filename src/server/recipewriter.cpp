@@ -11,6 +11,9 @@ using db::SqlRunner;
 
 namespace {
 
+// PostgreSQL: the lowest and highest line numbers of r, to follow another aggregate.
+const char* const kSequenceBounds = ", MIN(r.NRSEQ) AS MINSEQ, MAX(r.NRSEQ) AS MAXSEQ";
+
 // PostgreSQL: the digests grow by a whole range's recipes at a time, faster than their statistics follow, and a
 // probe planned from stale ones can become a scan of them per recipe. While it lives, the range's recipes and
 // digests (the range is said of both) are joined by hashing, each read once.
@@ -292,8 +295,9 @@ void RecipeWriter::keepSignatures() const
                                ? QStringLiteral("left(encode(sha256(convert_to(ORIGEM, 'UTF8')), 'hex'), 32)")
                                : QStringLiteral("resumo(ORIGEM)");
     m_sql.run(QStringLiteral("resumir as receitas da origem"),
-              QStringLiteral("INSERT INTO %1 (TREE, CDPRATO, %2ORIGEM, DSASSIN) SELECT TREE, CDPRATO, %2ORIGEM, %5"
-                             " FROM (SELECT TREE, CDPRATO, %2%3 GROUP BY TREE, CDPRATO%4) o")
+              QStringLiteral("INSERT INTO %1 (TREE, CDPRATO, %2ORIGEM, DSASSIN, QTLINHAS, MINSEQ, MAXSEQ) SELECT TREE,"
+                             " CDPRATO, %2ORIGEM, %5, QTLINHAS, MINSEQ, MAXSEQ FROM (SELECT TREE, CDPRATO, %2COUNT(*)"
+                             " AS QTLINHAS, MIN(NRSEQ) AS MINSEQ, MAX(NRSEQ) AS MAXSEQ, %3 GROUP BY TREE, CDPRATO%4) o")
                   .arg(QLatin1String(m_t.signatures), servColumn, lines,
                        m_t.perService ? QStringLiteral(", CDSERVFILI") : QString(), digest));
     if (m_sql.isPostgres())
@@ -387,29 +391,51 @@ int RecipeWriter::keepBeforeImages(const char* compared) const
         images = QStringLiteral("SELECT k.CDFILIAL, %1 AS CDSERVFILI, k.DSTTREE, k.CDPRATO, x.QTLINHAS, CASE WHEN"
                                 " x.PLAIN THEN x.DSLINHAS ELSE (SELECT %5 FROM %3 r WHERE %4) END AS DSLINHAS%8"
                                 " FROM %2 k%7 CROSS JOIN LATERAL (SELECT COUNT(*) AS QTLINHAS, %6 AS DSLINHAS,"
-                                " %9 AS PLAIN FROM %3 r WHERE %4) x")
+                                " %9 AS PLAIN%10 FROM %3 r WHERE %4) x")
                      .arg(servOrEmpty(), chosen, table, recipeOfK("r"), pgLinesText(true), pgLinesText(false), signature,
-                          compare ? QStringLiteral(", t.ORIGEM") : QString(), pgPlainLines());
+                          compare ? QStringLiteral(", t.ORIGEM, %1").arg(pgReshaped()) : QString(), pgPlainLines())
+                     .arg(compare ? QLatin1String(kSequenceBounds) : QLatin1String());
         if (compare)
             differing = QStringLiteral(" WHERE i.DSLINHAS <> i.ORIGEM");
     } else {
         // Most recipes are equal: the values are compared as arrays, which costs a fraction of writing them as
         // text, and only a recipe that differs has its text written.
         images = QStringLiteral("SELECT k.CDFILIAL, %1 AS CDSERVFILI, k.DSTTREE, k.CDPRATO, x.QTLINHAS, (SELECT CASE"
-                                " WHEN %5 THEN %6 ELSE %7 END FROM %3 r WHERE %4) AS DSLINHAS FROM %2 k JOIN (%8) a"
-                                " ON a.TREE = k.TREE AND a.CDPRATO = k.CDPRATO%9 CROSS JOIN LATERAL (SELECT COUNT(*)"
-                                " AS QTLINHAS, %10 FROM %3 r WHERE %4) x WHERE %11")
+                                " WHEN %5 THEN %6 ELSE %7 END FROM %3 r WHERE %4) AS DSLINHAS, %12 FROM %2 k"
+                                " JOIN (%8) a ON a.TREE = k.TREE AND a.CDPRATO = k.CDPRATO%9%13 CROSS JOIN LATERAL"
+                                " (SELECT COUNT(*) AS QTLINHAS, %10%14 FROM %3 r WHERE %4) x WHERE %11")
                      .arg(servOrEmpty(), chosen, table, recipeOfK("r"), pgPlainLines(), pgLinesText(false),
                           pgLinesText(true), pgSourceArrays(), sameServ("a", "k"))
-                     .arg(pgLineArrays("r", false), pgArraysDiffer());
+                     .arg(pgLineArrays("r", false), pgArraysDiffer(), pgReshaped(), signature,
+                          QLatin1String(kSequenceBounds));
     }
-    return m_sql.change(
-        QStringLiteral("guardar as receitas substituídas"),
+    const QString kept =
         QStringLiteral("INSERT INTO INTGCENTRALANT (NRINTG, IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO,"
                        " QTLINHAS, DSLINHAS) SELECT :nrintg, :tipo, i.CDFILIAL, i.CDSERVFILI, i.DSTTREE, i.CDPRATO,"
-                       " i.QTLINHAS, i.DSLINHAS FROM (%1) i%2")
-            .arg(images, differing),
-        {{":nrintg", m_run}, {":tipo", QLatin1String(m_t.kind)}});
+                       " i.QTLINHAS, i.DSLINHAS FROM %1 i%2");
+    const QVariantMap bindings{{":nrintg", m_run}, {":tipo", QLatin1String(m_t.kind)}};
+    const QString purpose = QStringLiteral("guardar as receitas substituídas");
+    if (!m_sql.isPostgres() || !compare)
+        return m_sql.change(purpose, kept.arg(QStringLiteral("(%1)").arg(images), differing), bindings);
+    // The same reading sets apart the recipes whose line numbers differ from the source's, which the writing
+    // then adds or removes lines to: no second reading of the lines to compare them.
+    const QString servColumn = m_t.perService ? QStringLiteral("CDSERVFILI, ") : QString();
+    return m_sql.change(
+        purpose,
+        QStringLiteral("WITH i AS MATERIALIZED (%1), f AS (INSERT INTO %2 (CDFILIAL, %3TREE, CDPRATO, DSTTREE)"
+                       " SELECT i.CDFILIAL, %4i.TREE, i.CDPRATO, i.DSTTREE FROM i WHERE i.RESHAPED%5) %6")
+            .arg(images, QLatin1String(m_t.reshaped), servColumn, serv("i"),
+                 differing.isEmpty() ? QString() : QStringLiteral(" AND i.DSLINHAS <> i.ORIGEM"),
+                 kept.arg(QStringLiteral("i"), differing)),
+        bindings);
+}
+
+QString RecipeWriter::pgReshaped() const
+{
+    // Line numbers are unique within a recipe: as many as the source's, between the same bounds, and the source's
+    // without a gap, they are the same numbers.
+    return QStringLiteral("k.TREE, (x.QTLINHAS = t.QTLINHAS AND x.MINSEQ = t.MINSEQ AND x.MAXSEQ = t.MAXSEQ"
+                          " AND t.QTLINHAS = t.MAXSEQ - t.MINSEQ + 1) IS NOT TRUE AS RESHAPED");
 }
 
 RecipeChanges RecipeWriter::rewriteInPlace(const RecipeChanges& kept) const
@@ -445,13 +471,17 @@ RecipeChanges RecipeWriter::rewriteInPlace(const RecipeChanges& kept) const
                                                          .arg(chosen, sourceShapes(), sourceJoin()));
     // Every source line of a rewritten recipe ends written: over a line of the same number, or added.
     changes.written = int(sourceLines);
+    if (m_rewrite == Rewrite::Differing) {
+        // The before-image pass set apart the recipes whose line numbers differ.
+        return reshape(changes, int(m_sql.number(QStringLiteral("contar as receitas de outra numeração"),
+                                                 QStringLiteral("SELECT COUNT(*) FROM %1 f")
+                                                     .arg(inRange(m_t.reshaped)))));
+    }
     // Each recipe matched at most min(old, new) lines; if the totals of all three agree, every recipe already
-    // had exactly the source's line numbers and the update was the whole job. An update of only the lines that
-    // differ does not say how many matched, so then the line numbers are always compared.
-    if (!linesThatDiffer && updated == changes.replaced && updated == sourceLines)
+    // had exactly the source's line numbers and the update was the whole job.
+    if (updated == changes.replaced && updated == sourceLines)
         return changes;
-
-    const int reshapedCount = m_sql.change(
+    return reshape(changes, m_sql.change(
         QStringLiteral("comparar a numeração das linhas"),
         QStringLiteral("INSERT INTO %1 (CDFILIAL, %2TREE, CDPRATO, DSTTREE) SELECT k.CDFILIAL, %3k.TREE, k.CDPRATO,"
                        " k.DSTTREE FROM %4 k CROSS JOIN LATERAL (SELECT COUNT(*) AS QTLINHAS, MIN(r.NRSEQ) AS MINSEQ,"
@@ -459,9 +489,15 @@ RecipeChanges RecipeWriter::rewriteInPlace(const RecipeChanges& kept) const
                        " WHERE NOT (d.QTLINHAS = s.QTLINHAS AND d.MINSEQ = s.MINSEQ AND d.MAXSEQ = s.MAXSEQ"
                        " AND s.QTLINHAS = s.MAXSEQ - s.MINSEQ + 1)")
             .arg(QLatin1String(m_t.reshaped), m_t.perService ? QStringLiteral("CDSERVFILI, ") : QString(), serv("k"),
-                 chosen, table, recipeOfK("r"), sourceShapes(), sourceJoin()));
+                 chosen, table, recipeOfK("r"), sourceShapes(), sourceJoin())));
+}
+
+RecipeChanges RecipeWriter::reshape(const RecipeChanges& changes, int reshapedCount) const
+{
     if (reshapedCount == 0)
         return changes;
+    const QString table = QLatin1String(m_t.table);
+    const QString source = QLatin1String(m_t.source);
     m_sql.run(QStringLiteral("analisar as tabelas de trabalho"),
               QStringLiteral("ANALYZE %1").arg(QLatin1String(m_t.reshaped)));
     const QString reshaped = inRange(m_t.reshaped);

@@ -78,6 +78,8 @@ private:
     int keepBeforeImages(const char* compared) const;
     void keepImagedApart() const;
     RecipeChanges rewriteInPlace(const RecipeChanges& kept) const;
+    // PostgreSQL: gives the range's recipes set apart in the `reshaped` table the source's line numbers.
+    RecipeChanges reshape(const RecipeChanges& changes, int reshapedCount) const;
     // The range's recipes to rewrite: all the chosen ones, or those set apart when some are equal.
     QString rewrittenRecipes(const RecipeChanges& kept) const;
 
@@ -117,6 +119,9 @@ private:
     QString pgLineArrays(const char* alias, bool ordered) const;
     // PostgreSQL: x's lines (pgLineArrays) differ from the source's (a).
     QString pgArraysDiffer() const;
+    // PostgreSQL: k's source tree, and whether x's line numbers (count and bounds) differ from its source
+    // recipe's (t), as TREE and RESHAPED.
+    QString pgReshaped() const;
 
     const db::SqlRunner& m_sql;
     const RecipeTable& m_t;
