@@ -72,6 +72,7 @@ RecipeChanges RecipeWriter::keep(bool forWriting) const
     // apart once, so the passes below read only them.
     const bool compare = m_rewrite == Rewrite::Differing;
     const char* compared = m_t.chosen;
+    bool someKnownEqual = false;
     // When the last range had no recipe known equal and no digest of this one can match, every chosen recipe is
     // compared as it is, which spares setting them apart.
     if (compare && (!m_hints.noneKnown || anyDigestMatches())) {
@@ -79,20 +80,23 @@ RecipeChanges RecipeWriter::keep(bool forWriting) const
         if (toCompare == 0)
             return {0, 0, 0, chosen};
         m_hints.noneKnown = toCompare == chosen;
+        someKnownEqual = !m_hints.noneKnown;
         compared = m_t.compared;
     }
     if (compare && m_sql.isPostgres() && !m_hints.mostlyDiffering)
         m_hints.mostlyDiffering = pgMostlyDiffering(compared);
     // The comparison is the before-image pass itself: it reads every recipe to compare once, and a recipe that
     // differs gets its image from that same reading.
+    // PostgreSQL sets the recipes that differ apart in that same reading when some are known to be equal.
+    const bool imagedApart = forWriting && someKnownEqual && m_sql.isPostgres();
     RecipeChanges changes;
-    changes.rewritten = keepBeforeImages(compared);
+    changes.rewritten = keepBeforeImages(compared, imagedApart);
     changes.equal = chosen - changes.rewritten;
     if (!forWriting)
         return changes;
     if (compare)
         keepDigests(compared);
-    if (changes.rewritten > 0 && changes.equal > 0)
+    if (changes.rewritten > 0 && changes.equal > 0 && !imagedApart)
         keepImagedApart();
     // SQLite rewrites a B-tree row no faster than it deletes and re-appends it, and the delete is one range
     // per recipe. PostgreSQL updates in place within the page (the tables keep free space for it), which
@@ -356,7 +360,7 @@ QString RecipeWriter::pgArraysDiffer() const
                           " OR x.QTDS IS DISTINCT FROM a.QTDS OR x.UNIDADES IS DISTINCT FROM a.UNIDADES");
 }
 
-int RecipeWriter::keepBeforeImages(const char* compared) const
+int RecipeWriter::keepBeforeImages(const char* compared, bool imagedApart) const
 {
     // SQLite: linhas_json and its comparing kin (ours) write the text faster than json_group_array(json_array());
     // a grouped join walks k in its key order, so the grouping needs no sort. PostgreSQL: one small aggregate per recipe (a grouped
@@ -420,14 +424,18 @@ int RecipeWriter::keepBeforeImages(const char* compared) const
     // The same reading sets apart the recipes whose line numbers differ from the source's, which the writing
     // then adds or removes lines to: no second reading of the lines to compare them.
     const QString servColumn = m_t.perService ? QStringLiteral("CDSERVFILI, ") : QString();
-    return m_sql.change(
-        purpose,
-        QStringLiteral("WITH i AS MATERIALIZED (%1), f AS (INSERT INTO %2 (CDFILIAL, %3TREE, CDPRATO, DSTTREE)"
-                       " SELECT i.CDFILIAL, %4i.TREE, i.CDPRATO, i.DSTTREE FROM i WHERE i.RESHAPED%5) %6")
-            .arg(images, QLatin1String(m_t.reshaped), servColumn, serv("i"),
-                 differing.isEmpty() ? QString() : QStringLiteral(" AND i.DSLINHAS <> i.ORIGEM"),
-                 kept.arg(QStringLiteral("i"), differing)),
-        bindings);
+    const QString differs = differing.isEmpty() ? QStringLiteral("true") : QStringLiteral("i.DSLINHAS <> i.ORIGEM");
+    const auto setApart = [&](const char* name, const char* table, const QString& condition) {
+        return QStringLiteral(", %1 AS (INSERT INTO %2 (CDFILIAL, %3TREE, CDPRATO, DSTTREE) SELECT i.CDFILIAL,"
+                              " %4i.TREE, i.CDPRATO, i.DSTTREE FROM i WHERE %5)")
+            .arg(QLatin1String(name), QLatin1String(table), servColumn, serv("i"), condition);
+    };
+    const QString rewritten = imagedApart ? setApart("g", m_t.rewritten, differs) : QString();
+    return m_sql.change(purpose,
+                        QStringLiteral("WITH i AS MATERIALIZED (%1)%2%3 %4")
+                            .arg(images, setApart("f", m_t.reshaped, QStringLiteral("i.RESHAPED AND %1").arg(differs)),
+                                 rewritten, kept.arg(QStringLiteral("i"), differing)),
+                        bindings);
 }
 
 QString RecipeWriter::pgReshaped() const

@@ -74,8 +74,9 @@ public:
 private:
     // The rows of a work table that belong to this writer's range, as a sub-select to be given an alias.
     QString inRange(const char* table) const;
-    // compared: the table of the recipes to compare (the chosen ones, or those set apart).
-    int keepBeforeImages(const char* compared) const;
+    // compared: the table of the recipes to compare (the chosen ones, or those set apart). imagedApart
+    // (PostgreSQL, comparing): the recipes imaged also go to the `rewritten` table.
+    int keepBeforeImages(const char* compared, bool imagedApart) const;
     void keepImagedApart() const;
     RecipeChanges rewriteInPlace(const RecipeChanges& kept) const;
     // PostgreSQL: gives the range's recipes set apart in the `reshaped` table the source's line numbers.
