@@ -14,6 +14,16 @@ namespace {
 // PostgreSQL: the lowest and highest line numbers of r, to follow another aggregate.
 const char* const kSequenceBounds = ", MIN(r.NRSEQ) AS MINSEQ, MAX(r.NRSEQ) AS MAXSEQ";
 
+// A recipe's lines (QTLINHAS, MINSEQ, MAXSEQ) have the same numbers as its source recipe's. Line numbers are
+// unique within a recipe: as many as the source's, between the same bounds, and the source's without a gap, they
+// are the same numbers.
+QString sameLineNumbers(const char* lines, const char* source)
+{
+    return QStringLiteral("%1.QTLINHAS = %2.QTLINHAS AND %1.MINSEQ = %2.MINSEQ AND %1.MAXSEQ = %2.MAXSEQ"
+                          " AND %2.QTLINHAS = %2.MAXSEQ - %2.MINSEQ + 1")
+        .arg(QLatin1String(lines), QLatin1String(source));
+}
+
 // PostgreSQL: the digests grow by a whole range's recipes at a time, faster than their statistics follow, and a
 // probe planned from stale ones can become a scan of them per recipe. While it lives, the range's recipes and
 // digests (the range is said of both) are joined by hashing, each read once.
@@ -397,7 +407,8 @@ int RecipeWriter::keepBeforeImages(const char* compared, bool imagedApart) const
                                 " FROM %2 k%7 CROSS JOIN LATERAL (SELECT COUNT(*) AS QTLINHAS, %6 AS DSLINHAS,"
                                 " %9 AS PLAIN%10 FROM %3 r WHERE %4) x")
                      .arg(servOrEmpty(), chosen, table, recipeOfK("r"), pgLinesText(true), pgLinesText(false), signature,
-                          compare ? QStringLiteral(", t.ORIGEM, %1").arg(pgReshaped()) : QString(), pgPlainLines())
+                          compare ? QStringLiteral(", t.ORIGEM, k.TREE, %1").arg(pgReshaped()) : QString(),
+                          pgPlainLines())
                      .arg(compare ? QLatin1String(kSequenceBounds) : QLatin1String());
         if (compare)
             differing = QStringLiteral(" WHERE i.DSLINHAS <> i.ORIGEM");
@@ -405,7 +416,7 @@ int RecipeWriter::keepBeforeImages(const char* compared, bool imagedApart) const
         // Most recipes are equal: the values are compared as arrays, which costs a fraction of writing them as
         // text, and only a recipe that differs has its text written.
         images = QStringLiteral("SELECT k.CDFILIAL, %1 AS CDSERVFILI, k.DSTTREE, k.CDPRATO, x.QTLINHAS, (SELECT CASE"
-                                " WHEN %5 THEN %6 ELSE %7 END FROM %3 r WHERE %4) AS DSLINHAS, %12 FROM %2 k"
+                                " WHEN %5 THEN %6 ELSE %7 END FROM %3 r WHERE %4) AS DSLINHAS, k.TREE, %12 FROM %2 k"
                                 " JOIN (%8) a ON a.TREE = k.TREE AND a.CDPRATO = k.CDPRATO%9%13 CROSS JOIN LATERAL"
                                 " (SELECT COUNT(*) AS QTLINHAS, %10%14 FROM %3 r WHERE %4) x WHERE %11")
                      .arg(servOrEmpty(), chosen, table, recipeOfK("r"), pgPlainLines(), pgLinesText(false),
@@ -440,10 +451,7 @@ int RecipeWriter::keepBeforeImages(const char* compared, bool imagedApart) const
 
 QString RecipeWriter::pgReshaped() const
 {
-    // Line numbers are unique within a recipe: as many as the source's, between the same bounds, and the source's
-    // without a gap, they are the same numbers.
-    return QStringLiteral("k.TREE, (x.QTLINHAS = t.QTLINHAS AND x.MINSEQ = t.MINSEQ AND x.MAXSEQ = t.MAXSEQ"
-                          " AND t.QTLINHAS = t.MAXSEQ - t.MINSEQ + 1) IS NOT TRUE AS RESHAPED");
+    return QStringLiteral("(%1) IS NOT TRUE AS RESHAPED").arg(sameLineNumbers("x", "t"));
 }
 
 RecipeChanges RecipeWriter::rewriteInPlace(const RecipeChanges& kept) const
@@ -492,12 +500,11 @@ RecipeChanges RecipeWriter::rewriteInPlace(const RecipeChanges& kept) const
     return reshape(changes, m_sql.change(
         QStringLiteral("comparar a numeração das linhas"),
         QStringLiteral("INSERT INTO %1 (CDFILIAL, %2TREE, CDPRATO, DSTTREE) SELECT k.CDFILIAL, %3k.TREE, k.CDPRATO,"
-                       " k.DSTTREE FROM %4 k CROSS JOIN LATERAL (SELECT COUNT(*) AS QTLINHAS, MIN(r.NRSEQ) AS MINSEQ,"
-                       " MAX(r.NRSEQ) AS MAXSEQ FROM %5 r WHERE %6) d JOIN (%7) s ON %8"
-                       " WHERE NOT (d.QTLINHAS = s.QTLINHAS AND d.MINSEQ = s.MINSEQ AND d.MAXSEQ = s.MAXSEQ"
-                       " AND s.QTLINHAS = s.MAXSEQ - s.MINSEQ + 1)")
+                       " k.DSTTREE FROM %4 k CROSS JOIN LATERAL (SELECT COUNT(*) AS QTLINHAS%9 FROM %5 r WHERE %6) d"
+                       " JOIN (%7) s ON %8 WHERE NOT (%10)")
             .arg(QLatin1String(m_t.reshaped), m_t.perService ? QStringLiteral("CDSERVFILI, ") : QString(), serv("k"),
-                 chosen, table, recipeOfK("r"), sourceShapes(), sourceJoin())));
+                 chosen, table, recipeOfK("r"), sourceShapes(), sourceJoin(), QLatin1String(kSequenceBounds))
+            .arg(sameLineNumbers("d", "s"))));
 }
 
 RecipeChanges RecipeWriter::reshape(const RecipeChanges& changes, int reshapedCount) const

@@ -120,8 +120,7 @@ private:
     QString pgLineArrays(const char* alias, bool ordered) const;
     // PostgreSQL: x's lines (pgLineArrays) differ from the source's (a).
     QString pgArraysDiffer() const;
-    // PostgreSQL: k's source tree, and whether x's line numbers (count and bounds) differ from its source
-    // recipe's (t), as TREE and RESHAPED.
+    // PostgreSQL: whether x's line numbers (count and bounds) differ from its source recipe's (t), as RESHAPED.
     QString pgReshaped() const;
 
     const db::SqlRunner& m_sql;
