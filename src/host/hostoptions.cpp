@@ -25,6 +25,8 @@ constexpr OptionSpec kOptions[] = {
     {"open", "MODULO", "Abre o módulo após o login, como o menu (repetível)."},
     {"dump-ui", "ARQUIVO", "Grava as janelas abertas em JSON e sai."},
     {"automate", "ROTEIRO", "Executa um roteiro JSON contra as janelas abertas e sai."},
+    {"inspect", "SOCKET",
+     "Atende, neste socket local, pedidos de inspeção das janelas (geometria na tela, mensagens exibidas)."},
     {"help", nullptr, "Mostra esta ajuda."},
 };
 
@@ -93,6 +95,7 @@ HostOptions HostOptions::parse(const QStringList& arguments)
     options.openModules = parser.values(QStringLiteral("open"));
     options.dumpUiFile = parser.value(QStringLiteral("dump-ui"));
     options.automateScript = parser.value(QStringLiteral("automate"));
+    options.inspectSocket = parser.value(QStringLiteral("inspect"));
     if (const auto server = valueOf(parser, QStringLiteral("server"))) {
         options.server = ServerAddress::parse(*server);
         if (!options.server)

@@ -23,6 +23,7 @@ struct HostOptions {
     QStringList openModules;
     QString dumpUiFile;
     QString automateScript;
+    QString inspectSocket; // local socket a test driver reads the live windows from; empty: none
     bool help = false;
     QString error; // non-empty when the command line is wrong
 

@@ -6,10 +6,13 @@
 #include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QJsonArray>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QTextEdit>
 
@@ -63,6 +66,79 @@ void collect(const QWidget* widget, QJsonArray& into)
     }
 }
 
+QJsonObject rectJson(const QRect& r)
+{
+    return QJsonObject{{QStringLiteral("x"), r.x()},
+                       {QStringLiteral("y"), r.y()},
+                       {QStringLiteral("width"), r.width()},
+                       {QStringLiteral("height"), r.height()}};
+}
+
+QRect onScreen(const QWidget* widget, const QRect& local)
+{
+    return QRect(widget->mapToGlobal(local.topLeft()), local.size());
+}
+
+// A grid's rows that show in its viewport, first column to last, at most a screenful.
+QJsonArray visibleRows(const QAbstractItemView* view)
+{
+    QJsonArray rows;
+    const QAbstractItemModel* model = view->model();
+    const QWidget* viewport = view->viewport();
+    const QRect shown = viewport->rect();
+    const int columns = model->columnCount();
+    for (int row = 0; row < model->rowCount() && rows.size() < 100 && columns > 0; ++row) {
+        const QRect first = view->visualRect(model->index(row, 0));
+        const QRect last = view->visualRect(model->index(row, columns - 1));
+        const QRect whole = (first | last) & shown;
+        if (whole.isEmpty())
+            continue;
+        rows.append(QJsonObject{{QStringLiteral("row"), row}, {QStringLiteral("screen"), rectJson(onScreen(viewport, whole))}});
+    }
+    return rows;
+}
+
+QJsonArray visibleSections(const QHeaderView* header)
+{
+    QJsonArray sections;
+    const QAbstractItemModel* model = header->model();
+    const QWidget* viewport = header->viewport();
+    for (int logical = 0; model && logical < header->count(); ++logical) {
+        if (header->isSectionHidden(logical))
+            continue;
+        const int at = header->sectionViewportPosition(logical);
+        const int size = header->sectionSize(logical);
+        const QRect local = header->orientation() == Qt::Horizontal ? QRect(at, 0, size, viewport->height())
+                                                                     : QRect(0, at, viewport->width(), size);
+        const QRect shown = local & viewport->rect();
+        if (shown.isEmpty())
+            continue;
+        sections.append(QJsonObject{
+            {QStringLiteral("section"), logical},
+            {QStringLiteral("title"), model->headerData(logical, header->orientation()).toString()},
+            {QStringLiteral("screen"), rectJson(onScreen(viewport, shown))}});
+    }
+    return sections;
+}
+
+template<typename Bar>
+QJsonArray entriesOf(const Bar* bar)
+{
+    QJsonArray entries;
+    for (QAction* action : bar->actions()) {
+        if (!action->isVisible() || action->isSeparator())
+            continue;
+        const QRect r = bar->actionGeometry(action);
+        if (r.isEmpty())
+            continue;
+        entries.append(QJsonObject{{QStringLiteral("objectName"), action->objectName()},
+                                   {QStringLiteral("text"), action->text()},
+                                   {QStringLiteral("enabled"), action->isEnabled()},
+                                   {QStringLiteral("screen"), rectJson(onScreen(bar, r))}});
+    }
+    return entries;
+}
+
 QObject* findIn(QWidget* window, const QString& name)
 {
     if (window->objectName() == name)
@@ -96,6 +172,21 @@ QJsonObject UiInspector::describe(const QWidget* widget)
     }
     if (widget->hasFocus())
         entry.insert(QStringLiteral("focus"), true);
+    return entry;
+}
+
+QJsonObject UiInspector::describeOnScreen(const QWidget* widget)
+{
+    QJsonObject entry = describe(widget);
+    entry.insert(QStringLiteral("screen"), rectJson(onScreen(widget, widget->rect())));
+    if (const auto* header = qobject_cast<const QHeaderView*>(widget))
+        entry.insert(QStringLiteral("sections"), visibleSections(header));
+    else if (const auto* view = qobject_cast<const QAbstractItemView*>(widget); view && view->model())
+        entry.insert(QStringLiteral("rowRects"), visibleRows(view));
+    if (const auto* menu = qobject_cast<const QMenu*>(widget))
+        entry.insert(QStringLiteral("entries"), entriesOf(menu));
+    else if (const auto* bar = qobject_cast<const QMenuBar*>(widget))
+        entry.insert(QStringLiteral("entries"), entriesOf(bar));
     return entry;
 }
 

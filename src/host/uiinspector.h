@@ -16,6 +16,9 @@ public:
     // objectName, class, enabled, visible, checked, text, windowTitle, geometry (and, for
     // grids, rows and currentRow; focus when the widget has it).
     static QJsonObject describe(const QWidget* widget);
+    // describe() plus "screen": the widget's rectangle in screen coordinates, where a real pointer clicks; grids
+    // add the visible rows' rectangles, headers their sections', menus and menu bars their entries'.
+    static QJsonObject describeOnScreen(const QWidget* widget);
     // Every widget of each window, depth first; MDI sub-windows of one window are left
     // to their own entries.
     static QJsonObject dump(const QList<QWidget*>& windows);
