@@ -3,6 +3,7 @@
 #include "automationrunner.h"
 #include "hostlog.h"
 #include "hostsession.h"
+#include "inspectionserver.h"
 #include "inputsimulator.h"
 #include "logindialog.h"
 #include "uiinspector.h"
@@ -83,6 +84,14 @@ int HostApplication::run()
         auto scripted = std::make_unique<mrv::ScriptedDialogs>();
         m_scripted = scripted.get();
         mrv::setDialogs(std::move(scripted));
+    }
+
+    if (!m_options.inspectSocket.isEmpty()) {
+        QString why;
+        if (!(new InspectionServer(this))->listen(m_options.inspectSocket, &why)) {
+            printLine(stderr, QStringLiteral("Socket de inspeção %1: %2").arg(m_options.inspectSocket, why));
+            return 2;
+        }
     }
 
     QApplication::setWindowIcon(mrv::glyphIcon(mrv::Glyph::Suite));
