@@ -27,10 +27,13 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QSaveFile>
+#include <QShowEvent>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextTable>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace mrv {
 
@@ -157,10 +160,24 @@ void TfrmDadosGerRel::saveCsv(const QString& path) const
     report().saveCsv(path);
 }
 
+bool TfrmDadosGerRel::takeShownActivation()
+{
+    return std::exchange(m_shownActivation, false);
+}
+
+void TfrmDadosGerRel::showEvent(QShowEvent* event)
+{
+    // Set before the base's step, which may activate an MDI child at once. A window restored from
+    // minimised is shown by the window system (spontaneous): the same report, already seen.
+    if (!event->spontaneous())
+        m_shownActivation = true;
+    TfrmRotiGeral::showEvent(event);
+}
+
 void TfrmDadosGerRel::sbtVisualizarClick(QObject*)
 {
     std::unique_ptr<QTextDocument> doc = buildDocument();
-    dialogs().preview(windowTitle(), doc.get());
+    dialogs().preview(ReportTitle.isEmpty() ? windowTitle() : ReportTitle, doc.get());
 }
 
 void TfrmDadosGerRel::sbtImprimirClick(QObject*)
@@ -192,14 +209,18 @@ void TfrmDadosGerRel::actSalvarPDFExecute(QObject*)
 {
     if (!askTitle())
         return;
-    const QString path = dialogs().savePath(ReportCode() + QStringLiteral(".pdf"), QStringLiteral("PDF (*.pdf)"));
+    const QString path =
+        withDefaultSuffix(dialogs().savePath(ReportCode() + QStringLiteral(".pdf"), QStringLiteral("PDF (*.pdf)")),
+                          QStringLiteral("pdf"));
     if (!path.isEmpty())
         savePdf(path);
 }
 
 void TfrmDadosGerRel::actSalvarCSVExecute(QObject*)
 {
-    const QString path = dialogs().savePath(ReportCode() + QStringLiteral(".csv"), QStringLiteral("CSV (*.csv)"));
+    const QString path =
+        withDefaultSuffix(dialogs().savePath(ReportCode() + QStringLiteral(".csv"), QStringLiteral("CSV (*.csv)")),
+                          QStringLiteral("csv"));
     if (!path.isEmpty())
         saveCsv(path);
 }

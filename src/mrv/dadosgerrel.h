@@ -56,6 +56,12 @@ public:
     QAction* actSalvarPDF;
     QAction* actSalvarCSV;
 
+protected:
+    // True once per show: for the activation that follows the screen being shown, not for those
+    // its own preview and dialogs hand back when they close.
+    bool takeShownActivation();
+    void showEvent(QShowEvent* event) override;
+
 private:
     QString text(const QString& key) const; // catalogue text, the base's own when missing
     Report report() const;
@@ -64,6 +70,7 @@ private:
     bool askTitle();
 
     QPointer<TDataSource> m_source;
+    bool m_shownActivation = false;
 };
 
 } // namespace mrv

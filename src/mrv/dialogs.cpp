@@ -7,6 +7,9 @@
 #include "errors.h"
 #include "qtdialogs.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 namespace mrv {
 
 Dialogs::~Dialogs() = default;
@@ -103,6 +106,25 @@ void Procura(TDataSet* ds)
     if (!ds || !ds->Active() || ds->IsEmpty())
         return;
     dialogs().find(ds);
+}
+
+QString saveStartPath(const QString& suggestedName, const QString& lastFolder, const QString& documentsFolder)
+{
+    // The program's own folder is never a place a user keeps reports.
+    QString folder = QDir::homePath();
+    for (const QString& candidate : {lastFolder, documentsFolder})
+        if (!candidate.isEmpty() && QFileInfo(candidate).isDir()) {
+            folder = candidate;
+            break;
+        }
+    return QDir(folder).filePath(suggestedName);
+}
+
+QString withDefaultSuffix(const QString& path, const QString& suffix)
+{
+    if (path.isEmpty() || suffix.isEmpty() || !QFileInfo(path).suffix().isEmpty())
+        return path;
+    return path.endsWith(QLatin1Char('.')) ? path + suffix : path + QLatin1Char('.') + suffix;
 }
 
 QStringList choiceKeys(const QString& list)

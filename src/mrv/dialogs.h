@@ -55,6 +55,12 @@ void PesquisaListaMsg(TDataSource* src, const QString& keyField, const QString& 
 // Lets the user find a row of the data set.
 void Procura(TDataSet* ds);
 
+// Where a save dialog starts: the suggested name in the last folder saved to, or else in the
+// documents folder, or else in the home folder.
+QString saveStartPath(const QString& suggestedName, const QString& lastFolder, const QString& documentsFolder);
+// A path as saved: a file name typed without an extension gets the format's ("csv", "pdf").
+QString withDefaultSuffix(const QString& path, const QString& suffix);
+
 // Choice lists: "key_key_" <-> keys.
 QStringList choiceKeys(const QString& list);
 QString choiceList(const QStringList& keys);

@@ -9,11 +9,13 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTextDocument>
 
 namespace mrv {
@@ -104,7 +106,19 @@ void QtDialogs::preview(const QString& title, QTextDocument* doc)
 
 QString QtDialogs::savePath(const QString& suggested, const QString& filter)
 {
-    return QFileDialog::getSaveFileName(owner(), QStringLiteral("Salvar relatório"), suggested, filter);
+    static QString lastFolder; // this session's: the next save starts where the user saved last
+    QFileDialog dialog(
+        owner(), QStringLiteral("Salvar relatório"),
+        saveStartPath(suggested, lastFolder, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)),
+        filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // Added before the dialog's own check of an existing file, so the file asked about is the one written.
+    dialog.setDefaultSuffix(QFileInfo(suggested).suffix());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    const QString path = dialog.selectedFiles().constFirst();
+    lastFolder = QFileInfo(path).absolutePath();
+    return path;
 }
 
 bool QtDialogs::inputText(const QString& caption, const QString& prompt, QString& value)

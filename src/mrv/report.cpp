@@ -65,8 +65,10 @@ QString csvField(QString text)
 struct ReportRows {
     QList<ReportDefinition::Column> columns;
     QList<QStringList> rows;
-    QStringList groups;   // group value of every row ("" without grouping)
-    QStringList headings; // the heading text of every row's group
+    QStringList groups;            // group value of every row ("" without grouping)
+    QStringList headings;          // the heading text of every row's group
+    QStringList groupLabels;       // the titles of the heading's fields the data set has
+    QList<QStringList> groupCells; // every row's heading fields, one text each
 };
 
 ReportRows collect(const ReportDefinition& def, TDataSet* ds)
@@ -79,13 +81,15 @@ ReportRows collect(const ReportDefinition& def, TDataSet* ds)
             fields << f;
         }
     }
+    TField* group = !ds || def.groupBy.isEmpty() ? nullptr : ds->FindField(def.groupBy);
+    QList<TField*> heading;
+    for (qsizetype i = 0; group && i < def.groupTitle.size(); ++i)
+        if (TField* f = ds->FindField(def.groupTitle[i])) {
+            heading << f;
+            out.groupLabels << def.groupTitleLabels.value(i, f->name());
+        }
     if (!ds || !ds->Active())
         return out;
-    TField* group = def.groupBy.isEmpty() ? nullptr : ds->FindField(def.groupBy);
-    QList<TField*> heading;
-    for (const QString& name : def.groupTitle)
-        if (TField* f = ds->FindField(name))
-            heading << f;
     DisplaySuspended quiet(ds);
     const int keep = ds->RecNo();
     for (int row = 0; row < ds->RecordCount(); ++row) {
@@ -102,6 +106,7 @@ ReportRows collect(const ReportDefinition& def, TDataSet* ds)
         // A new heading starts where the grouping value changes; the heading shows its title fields.
         out.groups << (group ? group->DisplayText() : QString());
         out.headings << title.join(QStringLiteral(" - "));
+        out.groupCells << title;
     }
     if (keep >= 0)
         ds->setRecNo(keep);
@@ -117,10 +122,18 @@ ReportDefinition ReportDefinition::fromJson(const QString& code, const QJsonObje
     def.title = json.value(QLatin1String("title")).toString();
     def.landscape = json.value(QLatin1String("orientation")).toString() == QLatin1String("landscape");
     def.groupBy = json.value(QLatin1String("groupBy")).toString();
-    for (const QJsonValue& field : json.value(QLatin1String("groupTitle")).toArray())
-        def.groupTitle << field.toString();
-    if (def.groupTitle.isEmpty() && !def.groupBy.isEmpty())
+    for (const QJsonValue& entry : json.value(QLatin1String("groupTitle")).toArray()) {
+        const QString field =
+            entry.isObject() ? entry.toObject().value(QLatin1String("field")).toString() : entry.toString();
+        if (field.isEmpty())
+            continue;
+        def.groupTitle << field;
+        def.groupTitleLabels << entry.toObject().value(QLatin1String("title")).toString(field);
+    }
+    if (def.groupTitle.isEmpty() && !def.groupBy.isEmpty()) {
         def.groupTitle << def.groupBy;
+        def.groupTitleLabels << def.groupBy;
+    }
     for (const QJsonValue& v : json.value(QLatin1String("columns")).toArray()) {
         const QJsonObject c = v.toObject();
         Column column;
@@ -270,13 +283,16 @@ void Report::saveCsv(const QString& path) const
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw Exception(QStringLiteral("Não foi possível gravar o arquivo \"%1\": %2").arg(path, file.errorString()));
+    // A CSV has no headings: the group's fields lead every row, so rows of different groups stay apart.
     QStringList header;
+    for (const QString& label : data.groupLabels)
+        header << csvField(label);
     for (const auto& c : data.columns)
         header << csvField(c.title);
     QByteArray out = "\xEF\xBB\xBF" + header.join(QLatin1Char(';')).toUtf8() + "\r\n"; // BOM: spreadsheets read UTF-8
-    for (const QStringList& row : data.rows) {
+    for (qsizetype i = 0; i < data.rows.size(); ++i) {
         QStringList cells;
-        for (const QString& cell : row)
+        for (const QString& cell : data.groupCells[i] + data.rows[i])
             cells << csvField(cell);
         out += cells.join(QLatin1Char(';')).toUtf8() + "\r\n";
     }

@@ -16,8 +16,10 @@ namespace mrv {
 
 // A report definition, reports/<code>.json:
 // {"title": "...", "orientation": "portrait"|"landscape",
-//  "groupBy": "FIELD", "groupTitle": ["FIELD", "FIELD"] (optional: rows of one value of groupBy
-//  under a heading of the groupTitle fields, " - " between them; groupBy alone by default),
+//  "groupBy": "FIELD", "groupTitle": ["FIELD" or {"field": "FIELD", "title": "Filial destino"}, ...]
+//  (optional: rows of one value of groupBy under a heading of the groupTitle fields, " - " between
+//  them; groupBy alone by default; the CSV, which has no headings, repeats those fields in leading
+//  columns of every row, headed by their titles),
 //  "columns": [{"field": "CDFILIAL", "title": "Filial", "width": 6, "align": "left"|"right"|"center",
 //               "values": {"1": "text shown for 1"} (optional)}]}
 // width is relative (characters). Columns whose field the data set lacks are skipped.
@@ -33,7 +35,8 @@ struct ReportDefinition {
     QString title;
     bool landscape = false;
     QString groupBy;
-    QStringList groupTitle;
+    QStringList groupTitle;       // the heading's fields
+    QStringList groupTitleLabels; // their CSV column titles, the field's name when not given
     QList<Column> columns;
 
     static ReportDefinition fromJson(const QString& code, const QJsonObject& json);

@@ -30,6 +30,9 @@ private slots:
     void missingDefinition();
     void previewShowsTheRows();
     void csvAndPdf();
+    void csvRowsCarryTheirGroup();
+    void savedUnderTheFormatsExtension_data();
+    void savedUnderTheFormatsExtension();
 
 private:
     void writeDefinition(const QByteArray& json)
@@ -121,6 +124,76 @@ void tst_DadosGerRel::csvAndPdf()
     const QString text = QString::fromUtf8(read.readAllStandardOutput());
     QVERIFY2(text.contains("Matriz; São Paulo") && text.contains("0002") && text.contains("Filiais de março"),
              qPrintable(text));
+}
+
+void tst_DadosGerRel::csvRowsCarryTheirGroup()
+{
+    // The PDF puts the rows of a destination under its heading; the CSV has no headings, so every
+    // row names its group itself.
+    writeDefinition(R"({"title": "Log", "groupBy": "CDFILIAL",
+        "groupTitle": [{"field": "CDFILIAL", "title": "Filial destino"},
+                       {"field": "NMFILIAL", "title": "Nome da filial destino"}],
+        "columns": [{"field": "IDMARCADO", "title": "Observação", "values": {"1": "Prato não cadastrado"}}]})");
+    m_ds.setData(kittest::branchPacket(
+        {{"1", "0007", "Filial Curitiba"}, {"2", "0007", "Filial Curitiba"}, {"1", "0009", "Filial; Porto Alegre"}},
+        true));
+    TfrmDadosGerRel report;
+    report.setReportCode("RCI060");
+    report.setReportSource(&m_src);
+
+    const QString csv = m_dir.filePath("grouped.csv");
+    report.saveCsv(csv);
+    QFile f(csv);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(f.readAll()), QString("\uFEFFFilial destino;Nome da filial destino;Observação\r\n"
+                                                     "0007;Filial Curitiba;Prato não cadastrado\r\n"
+                                                     "0007;Filial Curitiba;2\r\n"
+                                                     "0009;\"Filial; Porto Alegre\";Prato não cadastrado\r\n"));
+    // The printed report keeps its headings, one per destination.
+    report.sbtVisualizar->click();
+    const QString shown = m_scripted->shown().last().text;
+    QCOMPARE(shown.count("0007 - Filial Curitiba"), 1);
+    QCOMPARE(shown.count("0009 - Filial; Porto Alegre"), 1);
+}
+
+void tst_DadosGerRel::savedUnderTheFormatsExtension_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("saved");
+    QTest::newRow("CSV, name only") << "csv"
+                                    << "log"
+                                    << "log.csv";
+    QTest::newRow("CSV, extension typed") << "csv"
+                                          << "log.csv"
+                                          << "log.csv";
+    QTest::newRow("PDF, name only") << "pdf"
+                                    << "log"
+                                    << "log.pdf";
+    QTest::newRow("PDF, another extension kept") << "pdf"
+                                                 << "log.bak"
+                                                 << "log.bak";
+}
+
+void tst_DadosGerRel::savedUnderTheFormatsExtension()
+{
+    QFETCH(QString, format);
+    QFETCH(QString, typed);
+    QFETCH(QString, saved);
+    writeDefinition(R"({"title": "Filiais", "columns": [{"field": "CDFILIAL", "title": "Filial"}]})");
+    TfrmDadosGerRel report;
+    report.setReportCode("RCI060");
+    report.setReportSource(&m_src);
+    QTemporaryDir out;
+    m_scripted->queueSavePath(out.filePath(typed));
+    if (format == "pdf") {
+        m_scripted->queueInputText(QString("Filiais"));
+        report.actSalvarPDF->trigger();
+    } else {
+        report.actSalvarCSV->trigger();
+    }
+    QVERIFY2(m_host.errors.isEmpty(), qPrintable(m_host.errors.join('\n')));
+    QCOMPARE(QDir(out.path()).entryList(QDir::Files), QStringList{saved});
 }
 
 QTEST_MAIN(tst_DadosGerRel)

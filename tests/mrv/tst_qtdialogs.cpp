@@ -1,16 +1,22 @@
-// The Qt dialogs a user sees: Portuguese buttons, the picker's marks and filter, the look-up's search.
+// The Qt dialogs a user sees: Portuguese buttons, the picker's marks and filter, the look-up's search,
+// where the save dialog starts and the name it returns.
 #include "kittesthost.h"
 
 #include "dataset.h"
 #include "lookupdialog.h"
 #include "picklistdialog.h"
 #include "qtdialogs.h"
+#include "qttranslations.h"
 
 #include <QAbstractButton>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -57,6 +63,11 @@ private slots:
     void pickerMarks();
     void lookupSearch_data();
     void lookupSearch();
+    void saveStart_data();
+    void saveStart();
+    void typedNameGetsTheSuffix_data();
+    void typedNameGetsTheSuffix();
+    void saveDialogInPortugueseStartsWhereTheLastSaveWent();
 };
 
 void tst_QtDialogs::messageButtons_data()
@@ -122,6 +133,105 @@ void tst_QtDialogs::lookupSearch()
     search->setFocus();
     QTest::keyClicks(search, typed);
     QCOMPARE(dialog.chosenRow(), row);
+}
+
+void tst_QtDialogs::saveStart_data()
+{
+    QTest::addColumn<bool>("lastUsed");
+    QTest::addColumn<bool>("documents");
+    QTest::addColumn<QString>("expected"); // "last", "documents" or "home"
+    QTest::newRow("first save: the documents folder") << false << true << "documents";
+    QTest::newRow("later saves: where the last one went") << true << true << "last";
+    QTest::newRow("no documents folder: home") << false << false << "home";
+    QTest::newRow("the last folder alone is enough") << true << false << "last";
+}
+
+void tst_QtDialogs::saveStart()
+{
+    QFETCH(bool, lastUsed);
+    QFETCH(bool, documents);
+    QFETCH(QString, expected);
+    QTemporaryDir last;
+    QTemporaryDir docs;
+    const QString gone = docs.path() + "/removed"; // a folder that no longer exists is passed over
+    const QString lastFolder = lastUsed ? last.path() : QString();
+    const QString docsFolder = documents ? docs.path() : gone;
+    const QString folder = expected == "last" ? last.path() : expected == "documents" ? docs.path() : QDir::homePath();
+    QCOMPARE(saveStartPath("RCI060.csv", lastFolder, docsFolder), QDir(folder).filePath("RCI060.csv"));
+    QVERIFY(!saveStartPath("RCI060.csv", lastFolder, docsFolder).startsWith(QCoreApplication::applicationDirPath()));
+}
+
+void tst_QtDialogs::typedNameGetsTheSuffix_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<QString>("saved");
+    QTest::newRow("csv, no extension") << "/home/ana/log"
+                                       << "csv"
+                                       << "/home/ana/log.csv";
+    QTest::newRow("pdf, no extension") << "/home/ana/log"
+                                       << "pdf"
+                                       << "/home/ana/log.pdf";
+    QTest::newRow("extension typed") << "/home/ana/log.csv"
+                                     << "csv"
+                                     << "/home/ana/log.csv";
+    QTest::newRow("another extension is the user's choice") << "/home/ana/log.txt"
+                                                            << "csv"
+                                                            << "/home/ana/log.txt";
+    QTest::newRow("ending in a dot") << "/home/ana/log."
+                                     << "csv"
+                                     << "/home/ana/log.csv";
+    QTest::newRow("dot in the folder only") << "/home/ana/rel.2026/log"
+                                            << "csv"
+                                            << "/home/ana/rel.2026/log.csv";
+    QTest::newRow("cancelled stays empty") << ""
+                                           << "csv"
+                                           << "";
+}
+
+void tst_QtDialogs::typedNameGetsTheSuffix()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, suffix);
+    QFETCH(QString, saved);
+    QCOMPARE(withDefaultSuffix(typed, suffix), saved);
+}
+
+void tst_QtDialogs::saveDialogInPortugueseStartsWhereTheLastSaveWent()
+{
+    QVERIFY2(installQtTranslations(), "Qt's pt_BR translations are not installed");
+    QTemporaryDir dir;
+    struct Seen {
+        QString folder;
+        QStringList buttons;
+    };
+    // Answers the next save dialog by typing a name without extension.
+    const auto answer = [](Seen* seen, const QString& typed) {
+        QTimer::singleShot(0, [seen, typed] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            seen->folder = dialog->directory().absolutePath();
+            for (QAbstractButton* b : dialog->findChild<QDialogButtonBox*>()->buttons())
+                seen->buttons << b->text().remove('&');
+            dialog->selectFile(typed);
+            static_cast<QDialog*>(dialog)->accept(); // QFileDialog::accept(), which adds the suffix
+        });
+    };
+    QtDialogs dialogs;
+    Seen first;
+    answer(&first, dir.filePath("log"));
+    QCOMPARE(dialogs.savePath("RCI060.csv", "CSV (*.csv)"), dir.filePath("log.csv"));
+    QCOMPARE(first.folder, QFileInfo(saveStartPath("RCI060.csv", {},
+                                                   QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)))
+                               .absolutePath());
+    first.buttons.sort();
+    QCOMPARE(first.buttons, (QStringList{"Cancelar", "Salvar"}));
+
+    Seen second;
+    answer(&second, "outro");
+    QCOMPARE(dialogs.savePath("RCI060.pdf", "PDF (*.pdf)"), dir.filePath("outro.pdf"));
+    QCOMPARE(second.folder, QDir(dir.path()).absolutePath());
 }
 
 QTEST_MAIN(tst_QtDialogs)

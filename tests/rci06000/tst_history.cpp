@@ -11,7 +11,9 @@
 #include <helpers.h>
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QJsonArray>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -28,10 +30,14 @@ private slots:
     void cleanup();
     void runsLogsReportAndUndo_data() { suite::test::addDialectRows(); }
     void runsLogsReportAndUndo();
+    void reportPreviewsOncePerShow();
 
 private:
     // Runs an integration the way the service does for any client, and returns its number.
-    qint64 integrate(const QStringList& destinations, const QString& dishes);
+    qint64 integrate(const QStringList& destinations, const QString& dishes, const QString& kinds = "FX");
+    // Clicks "Relat." and runs inReport inside the report's modal loop once it has shown; then closes it.
+    void openReport(TfrmHistIntg* form, const std::function<void(TfrmLogIntg*)>& inReport);
+    QList<mrv::ScriptedDialogs::Shown> previews() const;
 
     RecordingHost m_host;
     mrv::ScriptedDialogs* m_dialogs = nullptr;
@@ -59,7 +65,7 @@ void tst_History::cleanup()
     m_backend.reset();
 }
 
-qint64 tst_History::integrate(const QStringList& destinations, const QString& dishes)
+qint64 tst_History::integrate(const QStringList& destinations, const QString& dishes, const QString& kinds)
 {
     mrv::TNetConnection connection;
     connection.ServerName = QStringLiteral("Rci06000.rdmIntgCentral");
@@ -74,9 +80,111 @@ qint64 tst_History::integrate(const QStringList& destinations, const QString& di
                                QJsonObject{{"name", "NMFILIAL"}, {"type", "string"}, {"size", 30}},
                                QJsonObject{{"name", "IDCNTRRESC"}, {"type", "string"}, {"size", 1}}}},
         {"rows", rows}};
-    mrv::CheckResultServ(connection.call("IntgCentral", {"0001", dishes, "FX", packet, "", ""}));
+    mrv::CheckResultServ(connection.call("IntgCentral", {"0001", dishes, kinds, packet, "", ""}));
     QSqlQuery q(m_backend->database().db());
     return q.exec("SELECT MAX(NRINTG) FROM INTGCENTRAL") && q.next() ? q.value(0).toLongLong() : 0;
+}
+
+void tst_History::openReport(TfrmHistIntg* form, const std::function<void(TfrmLogIntg*)>& inReport)
+{
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&] {
+        if (frmLogIntg && frmLogIntg->isVisible() && frmLogIntg->isActiveWindow()) {
+            watch.stop();
+            QCoreApplication::processEvents();
+            inReport(frmLogIntg);
+            frmLogIntg->close();
+        }
+    });
+    watch.start(20);
+    QTimer::singleShot(10000, &watch, [&] { // never a hang: a report that does not come up is closed
+        watch.stop();
+        if (frmLogIntg)
+            frmLogIntg->close();
+    });
+    form->sbtRelatorio->click();
+    watch.stop();
+}
+
+QList<mrv::ScriptedDialogs::Shown> tst_History::previews() const
+{
+    QList<mrv::ScriptedDialogs::Shown> found;
+    for (const mrv::ScriptedDialogs::Shown& s : m_dialogs->shown())
+        if (s.kind == "preview")
+            found << s;
+    return found;
+}
+
+void tst_History::reportPreviewsOncePerShow()
+{
+    m_backend = std::make_unique<DemoBackend>();
+    const QString why = m_backend->start("sqlite");
+    QVERIFY2(why.isEmpty(), qPrintable(why));
+    mrv::setLoginContext(m_backend->login(m_backend->server().port()));
+    QSqlDatabase db = m_backend->database().db();
+    const qint64 run = integrate({"0009", "0013"}, "P0101001_00010101001_");
+    rci06000::IniHistorico();
+    TfrmHistIntg* form = frmHistIntg;
+    QVERIFY(form);
+    QVERIFY(QTest::qWaitForWindowActive(form));
+    QTRY_VERIFY(form->cdsLogHist->Active());
+    QCOMPARE(form->cdsLogHist->RecordCount(), 2);
+
+    QTemporaryDir dir;
+    int previewsWhileOpen = -1;
+    int previewsAfterButton = -1;
+    QStringList csvLines;
+    openReport(form, [&](TfrmLogIntg* report) {
+        // The window comes back active after its preview, its title dialog and its save dialog, as
+        // under a window manager; none of these previews it again. Activation is set directly: the
+        // offscreen platform keeps the modal report active whatever other window asks.
+        const auto activateAgain = [report] {
+            QWidget other(report, Qt::Window); // a window the modal report does not block, as its dialogs
+            other.show();
+            QApplication::setActiveWindow(&other);
+            QVERIFY(!report->isActiveWindow());
+            other.close();
+            QApplication::setActiveWindow(report);
+            QVERIFY(report->isActiveWindow());
+        };
+        activateAgain();
+        m_dialogs->queueInputText(QString("Integrações da semana"));
+        report->sbtTitulo->click();
+        activateAgain();
+        m_dialogs->queueSavePath(dir.filePath("log"));
+        report->actSalvarCSV->trigger();
+        activateAgain();
+        previewsWhileOpen = int(previews().size());
+        report->sbtVisualizar->click(); // the buttons still work
+        previewsAfterButton = int(previews().size());
+        QFile csv(dir.filePath("log.csv"));
+        if (csv.open(QIODevice::ReadOnly))
+            csvLines = QString::fromUtf8(csv.readAll()).remove(QChar(0xFEFF)).split("\r\n", Qt::SkipEmptyParts);
+    });
+    QVERIFY2(m_host.errors.isEmpty(), qPrintable(m_host.errors.join('\n')));
+    QCOMPARE(previewsWhileOpen, 1);
+    QCOMPARE(previewsAfterButton, 2);
+    // The past run's report names the run and its source; a title the user gave wins over it.
+    const QString title = QStringLiteral("Log da integração %1 - filial de origem 0001 - %2")
+                              .arg(run)
+                              .arg(rci06000::test::branchName(db, "0001"));
+    QCOMPARE(previews().at(0).title, title);
+    QVERIFY(previews().at(0).text.contains(title));
+    QCOMPARE(previews().at(1).title, QString("Integrações da semana"));
+    // The CSV: the destination's code and name lead every row.
+    // The source's local dish 0101001 (tree 0001), which neither destination has.
+    const QString rowTail = ";0101001;0001;Virado à paulista;Local;;;Prato não cadastrado na filial destino";
+    QCOMPARE(csvLines, (QStringList{
+                           "Filial destino;Nome da filial destino;Prato;Árvore;Nome do prato;Receita;Produto;"
+                           "Nome do produto / serviço;Observação",
+                           "0009;" + rci06000::test::branchName(db, "0009") + rowTail,
+                           "0013;" + rci06000::test::branchName(db, "0013") + rowTail,
+                       }));
+
+    // A new report, shown again, previews again.
+    m_dialogs->clearShown();
+    openReport(form, [](TfrmLogIntg*) {});
+    QCOMPARE(previews().size(), 1);
 }
 
 void tst_History::runsLogsReportAndUndo()
@@ -146,11 +254,15 @@ void tst_History::runsLogsReportAndUndo()
     QVERIFY(!form->cdsHistorico->FieldByName("DTDESFEITA")->AsString().isEmpty());
     QCOMPARE(form->cdsHistorico->valueAt(0, 1).toString(), QString("D"));
 
-    // Undoing it again is refused on the screen, before any call.
-    m_dialogs->clearShown();
-    form->sbtDesfazer->click();
-    QCOMPARE(m_dialogs->lastText(), QStringLiteral("A integração %1 já foi desfeita.").arg(first));
-    QCOMPARE(m_dialogs->pendingAnswers(), 0);
+    // What cannot be undone cannot be asked for: the undone run, and the undo itself.
+    QVERIFY(!form->sbtDesfazer->isEnabled());
+    form->cdsHistorico->setRecNo(0);
+    QVERIFY(!form->sbtDesfazer->isEnabled());
+    QCOMPARE(form->cdsHistorico->FieldByName("IDTIPOINTG")->DisplayText(), QString("Desfazimento"));
+    form->cdsHistorico->setRecNo(1);
+    QCOMPARE(form->cdsHistorico->FieldByName("NRINTG")->value().toLongLong(), second);
+    QVERIFY(form->sbtDesfazer->isEnabled());
+    QCOMPARE(form->cdsHistorico->FieldByName("IDTIPORECE")->DisplayText(), QString("Local"));
 }
 
 QTEST_MAIN(tst_History)

@@ -353,8 +353,8 @@ void tst_Integration::runsWithObservationsAndTheirReports()
     QVERIFY(csvFile.open(QIODevice::ReadOnly));
     const QStringList csvLines =
         QString::fromUtf8(csvFile.readAll()).remove(QChar(0xFEFF)).split("\r\n", Qt::SkipEmptyParts);
-    QCOMPARE(csvLines.value(0),
-             QString("Prato;Árvore;Nome do prato;Receita;Produto;Nome do produto / serviço;Observação"));
+    QCOMPARE(csvLines.value(0), QString("Filial destino;Nome da filial destino;Prato;Árvore;Nome do prato;Receita;"
+                                        "Produto;Nome do produto / serviço;Observação"));
     QCOMPARE(csvLines.size(), firstLog.size() + 1);
     QVERIFY(csvLines.join('\n').contains("Prato não cadastrado na filial destino"));
     const QString pdftotext = QStandardPaths::findExecutable("pdftotext");

@@ -38,6 +38,16 @@ mrv::TButtonFlat* textButton(const char* name, const QString& text, const QStrin
     return button;
 }
 
+// " - " and the branch's name, for a title; nothing when the branch is no longer registered.
+QString sourceName(const QString& code)
+{
+    try {
+        return QStringLiteral(" - ") + mrv::ValidaFilial(code, mrv::Operador(), false);
+    } catch (const mrv::Exception&) {
+        return {}; // the code alone still names the run's source
+    }
+}
+
 } // namespace
 
 TfrmHistIntg::TfrmHistIntg(QWidget* parent)
@@ -54,11 +64,12 @@ TfrmHistIntg::TfrmHistIntg(QWidget* parent)
         QStringLiteral("getlog|Carregando as observações da integração..."),
         QStringLiteral("sem_intg|Selecione uma integração."),
         QStringLiteral("sem_obs|A integração %1 não tem observações."),
-        QStringLiteral("eh_desf|A linha %1 é um desfazimento: não há o que desfazer."),
+        QStringLiteral("eh_desf|A integração %1 é um desfazimento: não há o que desfazer."),
         QStringLiteral("ja_desf|A integração %1 já foi desfeita."),
         QStringLiteral("conf_desf|Desfazer a integração %1? As receitas que ela substituiu nas filiais destino "
                        "voltam a ser como eram antes dela."),
         QStringLiteral("desf_conc|Integração %1 desfeita: %2 receitas de volta como eram (registrada como %3)."),
+        QStringLiteral("tit_log|Log da integração %1 - filial de origem %2"),
     });
 
     netHistIntg = new mrv::TNetConnection(this);
@@ -74,6 +85,8 @@ TfrmHistIntg::TfrmHistIntg(QWidget* parent)
     onClick(sbtDesfazer, &TfrmHistIntg::sbtDesfazerClick);
     onDataChange(dtsHistorico, &TfrmHistIntg::dtsHistoricoDataChange);
     onGetText(cdsHistorico->FieldByName(QStringLiteral("IDTIPOINTG")), &TfrmHistIntg::cdsHistoricoIDTIPOINTGGetText);
+    onGetText(cdsHistorico->FieldByName(QStringLiteral("IDTIPORECE")), &TfrmHistIntg::cdsHistoricoIDTIPORECEGetText);
+    sbtDesfazer->setEnabled(false);
 }
 
 void TfrmHistIntg::createDataSets()
@@ -137,8 +150,8 @@ void TfrmHistIntg::createControls()
     try {
         const mrv::ReportDefinition definition =
             mrv::Report::load(QStringLiteral("RCI060"), mrv::hostServices()->reportsDir());
-        dbgLogHist->addColumn(QStringLiteral("CDFILDESTLOG"), QStringLiteral("Destino"));
-        dbgLogHist->addColumn(QStringLiteral("NMFILIDEST"), QStringLiteral("Nome"));
+        for (qsizetype i = 0; i < definition.groupTitle.size(); ++i)
+            dbgLogHist->addColumn(definition.groupTitle[i], definition.groupTitleLabels.value(i));
         for (const mrv::ReportDefinition::Column& column : definition.columns) {
             dbgLogHist->addColumn(column.field, column.title);
             if (mrv::TField* field = cdsLogHist->FindField(column.field); field && !column.values.isEmpty())
@@ -206,6 +219,7 @@ void TfrmHistIntg::sbtAtualizarClick(QObject* /*Sender*/)
     if (keep > 0)
         cdsHistorico->Locate(QStringLiteral("NRINTG"), keep);
     m_logRun = -1;
+    sbtDesfazer->setEnabled(undoable());
     loadLog(selectedRun());
 }
 
@@ -232,12 +246,36 @@ void TfrmHistIntg::loadLog(qint64 run)
 
 void TfrmHistIntg::dtsHistoricoDataChange(QObject* /*Sender*/)
 {
+    // Set first: a log that fails to load leaves the button saying what the row allows.
+    sbtDesfazer->setEnabled(undoable());
     loadLog(selectedRun());
+}
+
+bool TfrmHistIntg::undoable() const
+{
+    // What the service refuses, as the row shows it: an undo, a run already undone, a run never finished.
+    // The service still decides (a later run may have replaced the same recipes).
+    return selectedRun() > 0 &&
+           cdsHistorico->FieldByName(QStringLiteral("IDTIPOINTG"))->AsString() != QLatin1String("D") &&
+           cdsHistorico->FieldByName(QStringLiteral("DTDESFEITA"))->AsString().isEmpty() &&
+           !cdsHistorico->FieldByName(QStringLiteral("DTFIM"))->AsString().isEmpty();
 }
 
 void TfrmHistIntg::cdsHistoricoIDTIPOINTGGetText(mrv::TField* Sender, QString& Text, bool /*DisplayText*/)
 {
     Text = Sender->AsString() == QLatin1String("D") ? QStringLiteral("Desfazimento") : QStringLiteral("Integração");
+}
+
+void TfrmHistIntg::cdsHistoricoIDTIPORECEGetText(mrv::TField* Sender, QString& Text, bool /*DisplayText*/)
+{
+    // In the words of the integration screen's "Receita" boxes: "F" local, "S" per service, "X" neither.
+    const QString kinds = Sender->AsString();
+    QStringList words;
+    if (kinds.startsWith(QLatin1Char('F')))
+        words << QStringLiteral("Local");
+    if (kinds.mid(1, 1) == QLatin1String("S"))
+        words << QStringLiteral("Por Serviço");
+    Text = words.isEmpty() ? kinds : words.join(QStringLiteral(" e "));
 }
 
 void TfrmHistIntg::sbtRelatorioClick(QObject* /*Sender*/)
@@ -247,7 +285,9 @@ void TfrmHistIntg::sbtRelatorioClick(QObject* /*Sender*/)
         mrv::MensErro(msgPadrao->Msg(QStringLiteral("sem_intg")), true);
     if (!cdsLogHist->Active() || cdsLogHist->IsEmpty())
         mrv::MensErro(msgPadrao->Msg(QStringLiteral("sem_obs")).arg(run), true);
-    rci06000::MostraLogIntegracao(cdsLogHist->Data(), QStringLiteral("Log da integração %1").arg(run));
+    const QString source = cdsHistorico->FieldByName(QStringLiteral("CDFILIORIG"))->AsString();
+    rci06000::MostraLogIntegracao(cdsLogHist->Data(),
+                                  msgPadrao->Msg(QStringLiteral("tit_log")).arg(run).arg(source) + sourceName(source));
 }
 
 void TfrmHistIntg::sbtDesfazerClick(QObject* /*Sender*/)

@@ -29,6 +29,7 @@ public:
     void sbtDesfazerClick(QObject* Sender);
     void dtsHistoricoDataChange(QObject* Sender);
     void cdsHistoricoIDTIPOINTGGetText(mrv::TField* Sender, QString& Text, bool DisplayText);
+    void cdsHistoricoIDTIPORECEGetText(mrv::TField* Sender, QString& Text, bool DisplayText);
 
     QLabel* lblHistorico;
     mrv::TDBGrid* dbgHistorico;
@@ -49,6 +50,7 @@ private:
     void createControls();
     // The selected run's number (0 when none) and whether it may be undone.
     qint64 selectedRun() const;
+    bool undoable() const;
     void loadLog(qint64 run);
 
     bool m_firstActivation = true;

@@ -1,4 +1,4 @@
-// TfrmLogIntg: a copy of the last integration's log rows, previewed on every activation.
+// TfrmLogIntg: a copy of the last integration's log rows, previewed when the window is shown.
 #include "logintg.h"
 
 #include "host/logcolumns.h"
@@ -63,7 +63,10 @@ void TfrmLogIntg::FormCreate(QObject* Sender)
 void TfrmLogIntg::FormActivate(QObject* Sender)
 {
     mrv::TfrmDadosGerRel::FormActivate(Sender);
-    sbtVisualizarClick(sbtVisualizar);
+    // Once per show: closing the preview (or the title or save dialog) activates the window again,
+    // and previewing then would reopen the preview for ever.
+    if (takeShownActivation())
+        sbtVisualizarClick(sbtVisualizar);
 }
 
 void TfrmLogIntg::FormClose(QObject* Sender, mrv::TCloseAction& Action)
