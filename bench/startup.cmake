@@ -17,4 +17,7 @@ if(NOT SUITE_SERVER_ONLY)
   suite_add_desktop_bench(screen_bench rci06000core suitedb suiteprovision)
   # The dish picker over a large dish table: opening and filtering.
   suite_add_desktop_bench(picker_bench mrv)
+  # The random-input tester at length (bench/monkey); ctest replays it briefly (tests/desktop).
+  suite_add_desktop_bench(monkey_bench desktopkit)
+  add_dependencies(monkey_bench suite-host rci06000)
 endif()
