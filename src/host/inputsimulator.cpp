@@ -2,6 +2,8 @@
 // so that event filters, focus rules and key preview see it.
 #include "inputsimulator.h"
 
+#include <clickfocusfilter.h>
+
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
@@ -84,9 +86,13 @@ QPoint clickPoint(QWidget* widget)
 }
 
 // Qt gives the focus on a press only to window-system events; a synthetic press gets the
-// same rule here: the first widget up the chain that takes focus on a click.
-void focusOnPress(QWidget* widget)
+// same rule here: the first widget up the chain that takes focus on a click, unless the kit
+// keeps the focus where it is for a button that takes none.
+void focusOnPress(QWidget* widget, const QPoint& position)
 {
+    QWidget* window = widget->window();
+    if (mrv::ClickFocusFilter::noFocusButtonAt(window, widget->mapTo(window, position)))
+        return;
     for (QWidget* w = widget; w != nullptr; w = w->parentWidget()) {
         if (w->isEnabled() && (w->focusPolicy() & Qt::ClickFocus)) {
             w->setFocus(Qt::MouseFocusReason);
@@ -143,7 +149,7 @@ void InputSimulator::click(QWidget* widget)
 {
     activate(widget);
     const QPoint point = clickPoint(widget);
-    focusOnPress(widget);
+    focusOnPress(widget, point);
     sendMouse(widget, QEvent::MouseButtonPress, point, Qt::LeftButton);
     sendMouse(widget, QEvent::MouseButtonRelease, point, Qt::NoButton);
     QApplication::processEvents();
@@ -158,7 +164,7 @@ bool InputSimulator::doubleClickRow(QAbstractItemView* view, int row, int column
     view->scrollTo(index);
     const QPoint centre = view->visualRect(index).center();
     QWidget* viewport = view->viewport();
-    focusOnPress(viewport);
+    focusOnPress(viewport, centre);
     sendMouse(viewport, QEvent::MouseButtonPress, centre, Qt::LeftButton);
     sendMouse(viewport, QEvent::MouseButtonRelease, centre, Qt::NoButton);
     sendMouse(viewport, QEvent::MouseButtonDblClick, centre, Qt::LeftButton);

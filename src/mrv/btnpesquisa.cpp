@@ -2,6 +2,7 @@
 #include "btnpesquisa.h"
 
 #include "binding.h"
+#include "clickfocusfilter.h"
 #include "dialogs.h"
 #include "errors.h"
 #include "glyphs.h"
@@ -14,6 +15,7 @@ TBtnPesquisa::TBtnPesquisa(QWidget* parent)
     setIcon(glyphIcon(Glyph::Search));
     setAutoRaise(true);
     setFocusPolicy(Qt::NoFocus);
+    ClickFocusFilter::install();
     setToolTip(QStringLiteral("Pesquisar"));
     connect(this, &QToolButton::clicked, this, [this] { invokeGuarded([this] { Pesquisa(); }); });
 }

@@ -1,5 +1,7 @@
 #include "buttonflat.h"
 
+#include "clickfocusfilter.h"
+
 namespace mrv {
 
 TButtonFlat::TButtonFlat(QWidget* parent)
@@ -9,6 +11,7 @@ TButtonFlat::TButtonFlat(QWidget* parent)
     // Like the suite's speed buttons: clicking one leaves the focus where it was, so
     // no exit/enter events run for a button press.
     setFocusPolicy(Qt::NoFocus);
+    ClickFocusFilter::install();
     setToolButtonStyle(Qt::ToolButtonIconOnly);
 }
 

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QMdiSubWindow>
+#include <QScopedValueRollback>
 #include <QWidget>
 
 namespace mrv {
@@ -86,7 +87,11 @@ void FocusTracker::focusChanged(QWidget*, QWidget* now)
     if (m_dispatching || !now)
         return;
     QWidget* screen = screenOf(now);
-    if (!screen)
+    // A sub-window holds the focus only on its way to one of its controls (Qt's click
+    // walk hands it there, and it passes it on): nothing is entered or left yet.
+    if (!screen || now == screen)
+        return;
+    if (keepRefusedFocus(now))
         return;
     QPointer<QWidget>& current = m_current[screen];
     if (!current || screenOf(current) != screen) {
@@ -115,12 +120,35 @@ void FocusTracker::settle(QWidget* screen, QWidget* target)
                 actual = focusOf(screen);
             }
             m_current[screen] = actual ? actual : from.data();
+            holdRefusal({m_current[screen], from, target});
             break;
         }
         m_current[screen] = target;
         target = (actual && actual != target) ? actual : nullptr;
     }
     m_dispatching = false;
+}
+
+void FocusTracker::holdRefusal(const Refusal& refusal)
+{
+    // Until control is back in the event loop, whatever the refused move set off (a
+    // sub-window restoring its last control, the rest of the click or key that asked for
+    // the move) cannot take it up again: the focus stays where the refusal put it and no
+    // check runs twice for one move.
+    m_refusal = refusal;
+    QMetaObject::invokeMethod(this, [this] { m_refusal = {}; }, Qt::QueuedConnection);
+}
+
+bool FocusTracker::keepRefusedFocus(QWidget* now)
+{
+    const QPointer<QWidget> kept = m_refusal.kept;
+    if (!kept || now == kept || (now != m_refusal.from && now != m_refusal.target))
+        return false;
+    if (kept->isEnabled() && kept->isVisible()) {
+        const QScopedValueRollback<bool> quiet(m_dispatching, true);
+        kept->setFocus(Qt::OtherFocusReason);
+    }
+    return true;
 }
 
 bool FocusTracker::runMove(QWidget* fromWidget, QWidget* to)

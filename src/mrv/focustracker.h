@@ -17,7 +17,8 @@ namespace mrv {
 // goes to another window, a dialog, a popup or nowhere, and comes back, runs nothing.
 // A handler that fails (EAbort or an error) cancels the move: the remaining handlers do
 // not run and, unless the handler moved the focus itself, the focus goes back to the
-// control being left; neither that return nor the handler's own move runs handlers.
+// control being left; neither that return nor the handler's own move runs handlers, and
+// until the event loop runs again no move back to either end of the refused move is taken.
 class FocusTracker : public QObject {
     Q_OBJECT
 public:
@@ -43,10 +44,18 @@ private:
     void settle(QWidget* screen, QWidget* target);
     bool runMove(QWidget* from, QWidget* to);
     bool runHandlers(QWidget* widget, bool enter);
+    struct Refusal {
+        QPointer<QWidget> kept;   // where the refusal left the focus
+        QPointer<QWidget> from;   // the refused move's two ends
+        QPointer<QWidget> target;
+    };
+    void holdRefusal(const Refusal& refusal);
+    bool keepRefusedFocus(QWidget* now);
 
     QHash<QWidget*, Handlers> m_handlers;
     QHash<QWidget*, QPointer<QWidget>> m_current; // screen -> where its focus logically is
     bool m_dispatching = false;
+    Refusal m_refusal; // the last refused move, until the event loop runs again
 };
 
 } // namespace mrv

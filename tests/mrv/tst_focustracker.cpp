@@ -2,10 +2,14 @@
 #include "kittesthost.h"
 
 #include "binding.h"
+#include "btnpesquisa.h"
+#include "buttonflat.h"
 #include "errors.h"
 
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QVBoxLayout>
 #include <QtTest>
 
@@ -29,6 +33,13 @@ public:
         grpB = add<QGroupBox>(this, layout, "grpB");
         auto* lb = new QVBoxLayout(grpB);
         edB1 = add<QLineEdit>(grpB, lb, "edB1");
+        flat = add<TButtonFlat>(grpB, lb, "flat");
+        search = add<TBtnPesquisa>(grpB, lb, "search");
+        search->OnBeforePesq = [this](QObject*, bool& ok) {
+            log << "search";
+            ok = false;
+        };
+        connect(flat, &QAbstractButton::clicked, [this] { log << "flat"; });
         for (QWidget* w : {static_cast<QWidget*>(grpA), panA1, static_cast<QWidget*>(edA1), static_cast<QWidget*>(edA2),
                            static_cast<QWidget*>(grpB), static_cast<QWidget*>(edB1)}) {
             onEnter(w, &Screen::entered);
@@ -59,6 +70,8 @@ public:
     QLineEdit* edA2;
     QGroupBox* grpB;
     QLineEdit* edB1;
+    TButtonFlat* flat;
+    TBtnPesquisa* search;
     QStringList log;
     QString failAt;
     bool failWithError = false;
@@ -97,10 +110,13 @@ private slots:
     void handlerThatMovesTheFocusKeepsIt();
     void otherWindowAndBackFiresNothing();
     void comingBackToAnotherControlIsAMove();
+    void clickInASubWindow_data();
+    void clickInASubWindow();
 
 private:
     void focus(const QString& name)
     {
+        QCoreApplication::processEvents(); // a user's next move comes from the event loop
         QWidget* w = m_screen->byName(name);
         w->setFocus();
         QTRY_COMPARE(QApplication::focusWidget(), w);
@@ -185,6 +201,12 @@ void tst_FocusTracker::handlerThatMovesTheFocusKeepsIt()
 
     QCOMPARE(m_screen->log, (QStringList{"exit:edA1", "exit:panA1", "exit:grpA"}));
     QCOMPARE(QApplication::focusWidget(), m_screen->edA2);
+    // What the refused move set off (an MDI sub-window restoring the control it last had,
+    // the move asked again) changes nothing and runs no check a second time.
+    m_screen->edA1->setFocus();
+    m_screen->edB1->setFocus();
+    QCOMPARE(QApplication::focusWidget(), m_screen->edA2);
+    QCOMPARE(m_screen->log, (QStringList{"exit:edA1", "exit:panA1", "exit:grpA"}));
     m_screen->failAt.clear();
     m_screen->log.clear();
     focus("edB1");
@@ -219,6 +241,62 @@ void tst_FocusTracker::comingBackToAnotherControlIsAMove()
     m_screen->activateWindow();
     QTRY_COMPARE(QApplication::focusWidget(), m_screen->edB1);
     QCOMPARE(m_screen->log, (QStringList{"exit:edA1", "exit:panA1", "exit:grpA", "enter:grpB", "enter:edB1"}));
+}
+
+void tst_FocusTracker::clickInASubWindow_data()
+{
+    QTest::addColumn<QString>("clicked");
+    QTest::addColumn<QString>("failAt");
+    QTest::addColumn<QString>("focusAfter");
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<bool>("focusMoves");
+    // The sub-window takes the focus on a click, so Qt would hand it a click on a button
+    // that takes none: the edit would lose the focus and the user's area be left.
+    QTest::newRow("flat button") << "flat" << "exit:grpA" << "edA1" << QStringList{"flat"} << false;
+    QTest::newRow("search button") << "search" << "exit:grpA" << "edA1" << QStringList{"search"} << false;
+    QTest::newRow("an edit is a move")
+        << "edB1" << QString() << "edB1"
+        << QStringList{"exit:edA1", "exit:panA1", "exit:grpA", "enter:grpB", "enter:edB1"} << true;
+    QTest::newRow("refused once, focus where the check put it")
+        << "edB1" << "exit:grpA" << "edA2" << QStringList{"exit:edA1", "exit:panA1", "exit:grpA"} << true;
+}
+
+void tst_FocusTracker::clickInASubWindow()
+{
+    QFETCH(QString, clicked);
+    QFETCH(QString, failAt);
+    QFETCH(QString, focusAfter);
+    QFETCH(QStringList, expected);
+    QFETCH(bool, focusMoves);
+    m_screen.reset();
+    QMdiArea area;
+    area.resize(500, 400);
+    auto* screen = new Screen;
+    screen->setObjectName("screen");
+    QMdiSubWindow* sub = area.addSubWindow(screen);
+    QCOMPARE(sub->focusPolicy() & Qt::ClickFocus, Qt::ClickFocus);
+    area.show();
+    area.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&area));
+    sub->show();
+    area.setActiveSubWindow(sub);
+    screen->edA1->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), screen->edA1);
+    screen->log.clear();
+    screen->failAt = failAt;
+    screen->moveTo = screen->edA2;
+
+    const qsizetype errors = m_host.errors.size();
+    QSignalSpy moves(qApp, &QApplication::focusChanged);
+    QWidget* target = screen->byName(clicked);
+    // Through the window system's queue, as a real click comes: Qt's click-focus walk
+    // applies to these only.
+    QTest::mouseClick(area.windowHandle(), Qt::LeftButton, {}, target->mapTo(&area, target->rect().center()));
+
+    QCOMPARE(screen->log, expected);
+    QCOMPARE(QApplication::focusWidget(), screen->byName(focusAfter));
+    QCOMPARE(!moves.isEmpty(), focusMoves);
+    QCOMPARE(m_host.errors.size(), errors);
 }
 
 QTEST_MAIN(tst_FocusTracker)

@@ -356,6 +356,19 @@ void tst_Destination::markAllKeepsTheUsersRow()
     QCOMPARE(form->dbgFiliGrup->currentIndex().row(), 5);
     QCOMPARE(form->dbgFiliGrup->repaintCount() - repaints, 1); // the grid refreshed once
 
+    // From the keyboard too, with the texts a window system gives these keys: the view
+    // would otherwise search for the space and move the row.
+    const QList<std::pair<Qt::KeyboardModifiers, QString>> keys{
+        {Qt::ControlModifier, " "}, {Qt::ControlModifier, QString(QChar(0))}, {Qt::NoModifier, " "},
+        {Qt::NoModifier, " "}, {Qt::ShiftModifier, " "}};
+    for (const auto& [modifiers, text] : keys) {
+        form->dbgFiliGrup->setSelectedIndex(0);
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Space, modifiers, text);
+        QApplication::sendEvent(form->dbgFiliGrup, &press);
+        QCOMPARE(form->dbgFiliGrup->currentIndex().row(), 5);
+        QCOMPARE(form->cdsFiliGrup->FieldByName("CDFILIAL")->AsString(), code);
+    }
+
     // Each row's mark is drawn from its own value, on the cell's own background.
     form->cdsFiliGrup->setRecNo(4);
     doubleClick(form, 4); // row 4 unmarked, row 4 current
@@ -409,8 +422,9 @@ void tst_Destination::failedLoadIsRetried()
     QVERIFY(!form->sbtProcurar->isEnabled());
     QVERIFY(!form->sbtConfirma->isEnabled());
 
-    // The next entry into the grid asks again.
+    // The next entry into the grid asks again; the user's next move comes from the event loop.
     form->netIntgCentral->Port = port;
+    QCoreApplication::processEvents();
     form->medAgrupFilial->setFocus();
     form->dbgFiliGrup->setFocus();
     QCOMPARE(m_host.errors.size(), 1);
