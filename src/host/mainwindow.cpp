@@ -126,6 +126,11 @@ void MainWindow::adoptScreen(QWidget* form)
         sub->setWindowFlags(Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                             Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     m_mdi->addSubWindow(sub);
+    if (fixedSize) {
+        // Without a maximise button the frame could still be dragged by its corner.
+        sub->adjustSize();
+        sub->setFixedSize(sub->size());
+    }
     if (!place.isNull())
         sub->move(place);
     // The screen may delete itself (close action "free"); its frame goes with it.

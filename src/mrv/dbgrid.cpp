@@ -226,7 +226,9 @@ void TDBGrid::keyPressEvent(QKeyEvent* event)
 {
     int key = event->key();
     emit keyDown(key, event->modifiers());
-    if (key == 0) {
+    // A space outside in-place editing is the handler's alone: the view would take it
+    // for a keyboard search and move the current row.
+    if (key == 0 || (key == Qt::Key_Space && !(options() & dgEditing))) {
         event->accept();
         return;
     }

@@ -2,6 +2,7 @@
 #include "modulefixture.h"
 
 #include <adoibquery.h>
+#include <btnpesquisa.h>
 #include <buttonflat.h>
 #include <checkbox.h>
 #include <clientdataset.h>
@@ -15,6 +16,7 @@
 #include <QJsonArray>
 #include <QLineEdit>
 #include <QSignalSpy>
+#include <QStyleOptionFrame>
 #include <QtTest>
 
 using namespace rci06000::test;
@@ -49,6 +51,7 @@ private slots:
     void checkedDefaults();
     void geometry_data();
     void geometry();
+    void groupingCodeFits();
     void tabOrderInsideOrigem();
     void catalogue_data();
     void catalogue();
@@ -192,9 +195,28 @@ void tst_IntgCentral::geometry_data()
     QTest::newRow("sbtPesqPrat") << "sbtPesqPrat"
                                  << "grbPrato" << QRect(any, any, 21, 21);
     QTest::newRow("medAgrupFilial") << "medAgrupFilial"
-                                    << "panAgrupFili" << QRect(any, any, 78, any);
+                                    << "panAgrupFili" << QRect(108, 8, any, 21);
     QTest::newRow("edtAgrupFilial") << "edtAgrupFilial"
-                                    << "panAgrupFili" << QRect(any, any, 209, any);
+                                    << "panAgrupFili" << QRect(any, 8, any, 21);
+}
+
+void tst_IntgCentral::groupingCodeFits()
+{
+    TfrmIntgCentral* form = openScreen(m_host);
+    QVERIFY(form);
+    // A whole ten-digit code shows in the font in use; the row still ends where it did.
+    QLineEdit* code = form->medAgrupFilial;
+    code->setText("0000000002");
+    QStyleOptionFrame option;
+    option.initFrom(code);
+    option.lineWidth = code->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, code);
+    const int room = code->style()->subElementRect(QStyle::SE_LineEditContents, &option, code).width() - 2 * 2;
+    const int needed = code->fontMetrics().horizontalAdvance(code->text());
+    QVERIFY2(needed <= room, qPrintable(QString("%1 px of text in %2 px").arg(needed).arg(room)));
+    QVERIFY(code->width() >= 78);
+    QCOMPARE(form->sbtAgrupFilial->x(), code->geometry().right() + 3);
+    QCOMPARE(form->edtAgrupFilial->x(), form->sbtAgrupFilial->geometry().right() + 4);
+    QCOMPARE(form->edtAgrupFilial->geometry().right() + 1, 212 + 209);
 }
 
 void tst_IntgCentral::geometry()
@@ -244,7 +266,7 @@ void tst_IntgCentral::catalogue_data()
     QTest::newRow("LOCAL") << "LOCAL"
                            << "Local";
     QTest::newRow("SERVICO") << "SERVICO"
-                             << "Servico";
+                             << "Serviço";
     QTest::newRow("Prato_nCad") << "Prato_nCad"
                                 << "Não existe prato para a filial informada.";
     QTest::newRow("intg_mat") << "intg_mat"

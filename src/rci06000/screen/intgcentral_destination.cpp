@@ -21,6 +21,7 @@
 #include <messages.h>
 #include <notebook.h>
 
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPainter>
 
@@ -68,14 +69,17 @@ void TfrmIntgCentral::createDestination()
 
     panAgrupFili = panel("panAgrupFili", pgListaFili, QRect(0, 0, 435, 37));
     lblGrupFili = label("lblGrupFili", QStringLiteral("Agrup. de Filiais"), panAgrupFili, QPoint(6, 11));
+    // Wide enough for a whole ten-digit code in the font in use; the name box gives way.
     medAgrupFilial = place(new TMaskEdit(panAgrupFili), "medAgrupFilial", QRect(108, 8, 78, 21));
     medAgrupFilial->setMaxLength(10);
-    sbtAgrupFilial = search("sbtAgrupFilial", panAgrupFili, QRect(188, 8, 21, 21));
+    const int grow = qMax(0, medAgrupFilial->fontMetrics().horizontalAdvance(QString(10, QLatin1Char('0'))) + 14 - 78);
+    medAgrupFilial->resize(78 + grow, 21);
+    sbtAgrupFilial = search("sbtAgrupFilial", panAgrupFili, QRect(188 + grow, 8, 21, 21));
     sbtAgrupFilial->setAssociate(medAgrupFilial);
     sbtAgrupFilial->Title = QStringLiteral("Agrupamento de Filiais");
     sbtAgrupFilial->setDataSource(dtsGrupFili);
     sbtAgrupFilial->EmptyError = QStringLiteral("Não há agrupamento de filiais cadastrado.");
-    edtAgrupFilial = place(new QLineEdit(panAgrupFili), "edtAgrupFilial", QRect(212, 8, 209, 21));
+    edtAgrupFilial = place(new QLineEdit(panAgrupFili), "edtAgrupFilial", QRect(212 + grow, 8, 209 - grow, 21));
     edtAgrupFilial->setEnabled(false);
 
     panAgrupFilial = panel("panAgrupFilial", pgListaFili, QRect(0, 37, 435, 86));
@@ -93,6 +97,8 @@ void TfrmIntgCentral::createDestination()
     mark->TitleAlignment = Qt::AlignCenter;
     dbgFiliGrup->addColumn(QStringLiteral("CDFILIAL"));
     dbgFiliGrup->addColumn(QStringLiteral("NMFILIAL"));
+    // The name takes the room left, rather than being cut beside empty space.
+    dbgFiliGrup->horizontalHeader()->setStretchLastSection(true);
 }
 
 void TfrmIntgCentral::bindDestination()

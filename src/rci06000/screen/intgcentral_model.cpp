@@ -50,7 +50,7 @@ void TfrmIntgCentral::createCatalogue()
         QStringLiteral("op_conc|Operação concluída com sucesso."),
         QStringLiteral("pratofin<pratoini|Prato Final deve ser maior ou igual a Prato Inicial."),
         QStringLiteral("orig_dif_dest|Filial Origem deve ser diferente da Filial Destino."),
-        QStringLiteral("Servico|Servico"),
+        QStringLiteral("Servico|Serviço"),
         QStringLiteral("Srv_NCad|Não há serviço cadastrado para a filial informada."),
         QStringLiteral("Tipo_Prato|Tipo de Prato"),
         QStringLiteral("TipoPrato_NCad|Não há tipo de prato cadastrado para a filial informada."),
@@ -149,7 +149,7 @@ void TfrmIntgCentral::createDataSets()
 
     cdsPesqPratoDadoCard = clientDataSet("cdsPesqPratoDadoCard");
     cdsPesqPratoDadoCard->addField("CDPESQPRAT", FieldType::String, 14, {}, 0, false);
-    cdsPesqPratoDadoCard->addField("IDMARCADO", FieldType::String, 1);
+    cdsPesqPratoDadoCard->addField("IDMARCADO", FieldType::String, 1, {}, 0, false); // the picker ticks rows itself
     cdsPesqPratoDadoCard->addField("CDPRATO", FieldType::String, 10, codigo, 15);
     cdsPesqPratoDadoCard->addField("NMPRATO", FieldType::String, 30, nome);
     cdsPesqPratoDadoCard->addField("CDFILAUXPRAT", FieldType::String, 10, QStringLiteral("Àrvore"), 10);
