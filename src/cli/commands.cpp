@@ -133,9 +133,51 @@ QList<Shown> logColumns(const QString& reportsDir)
     return columns;
 }
 
+// The log's own columns under the titles and words the report gives them; `field` names the column in another
+// packet that holds the same values.
+Shown asInReport(const QList<Shown>& log, const QString& logField, const QString& field)
+{
+    for (const Shown& column : log) {
+        if (column.field == logField)
+            return {field, column.title, column.values};
+    }
+    return {field, logField};
+}
+
+// A preview's rows: what each destination recipe would lose and gain, then the observations, worded as the report.
+QList<Shown> previewColumns(const QString& reportsDir)
+{
+    const QList<Shown> log = logColumns(reportsDir);
+    const auto same = [&](const char* field) {
+        return asInReport(log, QString::fromLatin1(field), QString::fromLatin1(field));
+    };
+    return {{QStringLiteral("CDFILDESTLOG"), QStringLiteral("Destino")},
+            same("IDTIPORECELOG"),
+            {QStringLiteral("CDSERVFILI"), QStringLiteral("Serviço")},
+            asInReport(log, QStringLiteral("CDFAPRAORIGLOG"), QStringLiteral("CDFILAUXPRAT")),
+            same("CDPRATOLOG"),
+            {QStringLiteral("QTREMOVIDAS"), QStringLiteral("Linhas removidas")},
+            {QStringLiteral("QTINSERIDAS"), QStringLiteral("Linhas inseridas")},
+            same("CDARVPROD"),
+            same("NMPRODUTO"),
+            same("IDNUMEROERRO")};
+}
+
+// A run's log is all observations; a preview's rows are its changes too, and only rows that carry an observation
+// number are observations.
 int observationsExit(const QJsonObject& packet)
 {
-    return packet.value(QStringLiteral("rows")).toArray().isEmpty() ? kExitOk : kExitObservations;
+    qsizetype code = -1;
+    const QJsonArray columns = packet.value(QStringLiteral("columns")).toArray();
+    for (qsizetype i = 0; i < columns.size(); ++i) {
+        if (columns.at(i).toObject().value(QStringLiteral("name")).toString() == QLatin1String("IDNUMEROERRO"))
+            code = i;
+    }
+    for (const QJsonValue& row : packet.value(QStringLiteral("rows")).toArray()) {
+        if (code < 0 || !row.toArray().at(code).toString().isEmpty())
+            return kExitObservations;
+    }
+    return kExitOk;
 }
 
 // The service's progress on stderr while a long call runs.
@@ -200,11 +242,28 @@ int login(const Common& common, const QStringList& arguments)
     return kExitOk;
 }
 
+// Why a grouping offers no destination: the service lists a grouping only when it holds a branch of the operator.
+QString emptyGrouping(CliSession& session, const QString& group, const QString& source)
+{
+    if (group == QLatin1String("T"))
+        return QStringLiteral("Não há filial destino para a origem %1.").arg(source);
+    const QJsonObject groupings = result(session.call(QStringLiteral("GetGrupFili"), {QString()}));
+    for (const QJsonValue& row : groupings.value(QStringLiteral("rows")).toArray()) {
+        if (row.toArray().at(0).toString() == group)
+            return QStringLiteral("O agrupamento %1 não tem filial destino para a origem %2.").arg(group, source);
+    }
+    return QStringLiteral("Agrupamento de filiais não cadastrado: %1.").arg(group);
+}
+
 // The destination packet with the chosen branches marked, as the screen's grid sends it.
 QJsonObject destinations(CliSession& session, const QCommandLineParser& parser, const QString& source)
 {
     const QString grouping = option(parser, "grouping");
     const QString branches = option(parser, "branches");
+    if (parser.isSet(QStringLiteral("grouping")) && grouping.isEmpty())
+        throw UsageError(QStringLiteral("--grouping sem código: informe o agrupamento, ou T para todas as filiais"));
+    if (parser.isSet(QStringLiteral("branches")) && branches.isEmpty())
+        throw UsageError(QStringLiteral("--branches sem filiais: informe os códigos, F,F"));
     if (grouping.isEmpty() == branches.isEmpty())
         throw UsageError(QStringLiteral("informe --grouping ou --branches"));
     const QString group =
@@ -230,6 +289,12 @@ QJsonObject destinations(CliSession& session, const QCommandLineParser& parser, 
     if (!wanted.isEmpty())
         throw mrv::ServiceRefusal(QStringLiteral("Filial destino não disponível para a origem %1: %2.")
                                       .arg(source, wanted.join(QStringLiteral(", "))));
+    if (!grouping.isEmpty() && rows.isEmpty())
+        throw mrv::ServiceRefusal(emptyGrouping(session, group, source));
+    if (!grouping.isEmpty() && rows.size() == skipped.size())
+        throw mrv::ServiceRefusal(
+            QStringLiteral("Nenhuma filial destino a integrar: as do agrupamento %1 têm contrato rescindido (%2).")
+                .arg(group, skipped.join(QStringLiteral(", "))));
     if (!skipped.isEmpty())
         printErr(QStringLiteral("Filiais com contrato rescindido, não integradas: %1.\n")
                      .arg(skipped.join(QStringLiteral(", "))));
@@ -323,18 +388,8 @@ int integrate(const Common& common, const QStringList& arguments)
         return observationsExit(packet);
     }
     if (dryRun) {
-        printOut(table(packet, {{QStringLiteral("CDFILDESTLOG"), QStringLiteral("Destino")},
-                                {QStringLiteral("IDTIPORECELOG"),
-                                 QStringLiteral("Receita"),
-                                 {{QStringLiteral("L"), QStringLiteral("Local")},
-                                  {QStringLiteral("S"), QStringLiteral("Por serviço")}}},
-                                {QStringLiteral("CDSERVFILI"), QStringLiteral("Serviço")},
-                                {QStringLiteral("CDFILAUXPRAT"), QStringLiteral("Árvore")},
-                                {QStringLiteral("CDPRATOLOG"), QStringLiteral("Prato")},
-                                {QStringLiteral("QTREMOVIDAS"), QStringLiteral("Linhas removidas")},
-                                {QStringLiteral("QTINSERIDAS"), QStringLiteral("Linhas inseridas")},
-                                {QStringLiteral("IDNUMEROERRO"), QStringLiteral("Observação")}}));
-        return packet.value(QStringLiteral("rows")).toArray().isEmpty() ? kExitOk : kExitObservations;
+        printOut(table(packet, previewColumns(common.reportsDir)));
+        return observationsExit(packet);
     }
     const QJsonArray rows = packet.value(QStringLiteral("rows")).toArray();
     const QString run = answer.contains(QStringLiteral("run"))

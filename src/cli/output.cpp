@@ -45,7 +45,11 @@ QString table(const QJsonObject& packet, const QList<Shown>& columns)
         QStringList padded;
         for (qsizetype c = 0; c < row.size(); ++c)
             padded << (c + 1 < row.size() ? row.at(c).leftJustified(widths[c]) : row.at(c));
-        out += padded.join(QStringLiteral("  ")).trimmed() + QLatin1Char('\n');
+        // Only the end is trimmed: a row whose first cells are empty keeps its columns in line.
+        QString line = padded.join(QStringLiteral("  "));
+        while (line.endsWith(QLatin1Char(' ')))
+            line.chop(1);
+        out += line + QLatin1Char('\n');
     }
     return out;
 }

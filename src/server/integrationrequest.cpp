@@ -21,14 +21,29 @@ bool allDigits(const QString& text)
     return true;
 }
 
-// A key is the tree code followed by the dish code; the local tree can only be the source's.
-std::optional<DishKey> splitKey(const QString& key, const QString& source)
+// A tree code is "P" or a branch code: up to four capital letters or digits, as the log's tree column holds.
+bool isTreeCode(const QString& text)
 {
-    if (key.startsWith(source) && allDigits(key.mid(source.size())))
-        return DishKey{source, key.mid(source.size())};
-    if (key.startsWith(QLatin1Char('P')) && allDigits(key.mid(1)))
-        return DishKey{QStringLiteral("P"), key.mid(1)};
-    return std::nullopt;
+    if (text.isEmpty() || text.size() > 4)
+        return false;
+    for (const QChar c : text) {
+        if (!(c >= QLatin1Char('0') && c <= QLatin1Char('9')) && !(c >= QLatin1Char('A') && c <= QLatin1Char('Z')))
+            return false;
+    }
+    return true;
+}
+
+// A key is a tree code followed by the dish code, split at the code's fixed length: never by trying the source's
+// code as a prefix, which would read the standard key "P0101001" as dish "1001" of a source "P010".
+std::optional<DishKey> splitKey(const QString& key, int codeLength)
+{
+    const qsizetype treeLength = key.size() - codeLength;
+    if (treeLength < 1)
+        return std::nullopt;
+    DishKey dish{key.left(treeLength), key.mid(treeLength)};
+    if (!isTreeCode(dish.tree) || !allDigits(dish.code))
+        return std::nullopt;
+    return dish;
 }
 
 std::optional<QDate> parseDate(const QString& text, const char* which)
@@ -77,7 +92,7 @@ QStringList markedDestinations(const std::optional<wire::Packet>& packet)
 
 } // namespace
 
-IntegrationRequest IntegrationRequest::parse(const wire::Arguments& args)
+IntegrationRequest IntegrationRequest::parse(const wire::Arguments& args, int dishCodeLength)
 {
     args.expectCount(6);
     const QString source = args.text(0);
@@ -107,10 +122,14 @@ IntegrationRequest IntegrationRequest::parse(const wire::Arguments& args)
     r.dishListText = dishList;
     r.dishes.reserve(keys->keys.size());
     for (const QString& key : keys->keys) {
-        const std::optional<DishKey> dish = splitKey(key, source);
+        const std::optional<DishKey> dish = splitKey(key, dishCodeLength);
         if (!dish)
             throw ServiceError(QStringLiteral("Prato inválido na lista: \"%1\".").arg(key.left(40)));
-        r.dishes.append(*dish);
+        // A list picked for an earlier source keeps that source's local dishes: the rest of the run still goes on.
+        if (dish->tree == QLatin1String("P") || dish->tree == source)
+            r.dishes.append(*dish);
+        else
+            r.elsewhere.append(*dish);
     }
 
     r.destinations = markedDestinations(destinationPacket);

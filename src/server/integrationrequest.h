@@ -1,6 +1,7 @@
 // The arguments of IntgCentral, checked before anything is written; bad input is a service error.
 #pragma once
 
+#include "dishcode.h"
 #include "period.h"
 
 #include <arguments.h>
@@ -11,14 +12,15 @@
 namespace suite::server {
 
 struct DishKey {
-    QString tree; // "P" or the source branch code
+    QString tree; // "P" or a branch code
     QString code; // digits, as stored in PRATO
 };
 
 struct IntegrationRequest {
     QString source;
     QString dishListText;
-    QList<DishKey> dishes; // each once
+    QList<DishKey> dishes;    // of the standard tree and of the source's own, each once
+    QList<DishKey> elsewhere; // of other branches' local trees, each once: observed, never copied
     QString kinds;
     bool local = false;
     bool perService = false;
@@ -26,7 +28,8 @@ struct IntegrationRequest {
     Period menu;
 
     // IntgCentral(source, dish list, kinds, destination packet, menu start, menu end): dates are dd/mm/yyyy or "".
-    static IntegrationRequest parse(const wire::Arguments& args);
+    // Every dish key ends in a dish code of dishCodeLength digits.
+    static IntegrationRequest parse(const wire::Arguments& args, int dishCodeLength = kStandardDishCodeLength);
 };
 
 } // namespace suite::server

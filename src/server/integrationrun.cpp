@@ -259,6 +259,17 @@ void IntegrationRun::prepareDishesAndDestinations(const SqlRunner& sql, const In
                                           " local da origem.")
                                .arg(request.dishes.size())
                                .arg(dishes));
+    if (!request.elsewhere.isEmpty()) {
+        const qint64 others =
+            sql.number(QStringLiteral("contar os pratos das árvores locais de outras filiais"),
+                       QStringLiteral("SELECT COUNT(*) FROM PRATO WHERE CDFILAUXPRAT NOT IN ('P', :origem)"),
+                       {{":origem", request.source}});
+        if (request.elsewhere.size() > others)
+            throw ServiceError(QStringLiteral("A lista tem %1 pratos de árvores locais de outras filiais, mais do que"
+                                              " os %2 cadastrados nelas.")
+                                   .arg(request.elsewhere.size())
+                                   .arg(others));
+    }
     const qint64 branches =
         sql.number(QStringLiteral("contar as filiais"), QStringLiteral("SELECT COUNT(*) FROM FILIAL"));
     if (request.destinations.size() > branches)
@@ -323,14 +334,24 @@ void IntegrationRun::observeDestinations(const SqlRunner& sql, const Integration
                        " JOIN FILIAL f ON f.CDFILIAL = m.CDFILIAL WHERE f.IDCNTRRESC = 'S' AND m.CDFILIAL <> :origem"),
         source);
     // A dish the source's trees do not have is observed once, whatever the destinations and kinds, and leaves the
-    // run: it can be copied nowhere.
+    // run: it can be copied nowhere. So is a dish of another branch's local tree, left in a list picked for an
+    // earlier source.
     const QString unknown = QStringLiteral("NOT EXISTS (SELECT 1 FROM PRATO x WHERE x.CDFILAUXPRAT = %1.TREE"
                                            " AND x.CDPRATO = %1.CDPRATO)");
-    sql.run(QStringLiteral("registrar pratos não cadastrados"),
-            QStringLiteral("INSERT INTO TT_OBS SELECT '1', '', '', p.TREE, p.CDPRATO, '', '' FROM TT_PRATO p WHERE %1")
+    sql.run(QStringLiteral("registrar pratos não cadastrados na origem"),
+            QStringLiteral("INSERT INTO TT_OBS SELECT '7', '', '', p.TREE, p.CDPRATO, '', '' FROM TT_PRATO p WHERE %1")
                 .arg(unknown.arg(QLatin1Char('p'))));
-    sql.run(QStringLiteral("registrar pratos não cadastrados"),
+    sql.run(QStringLiteral("registrar pratos não cadastrados na origem"),
             QStringLiteral("DELETE FROM TT_PRATO WHERE %1").arg(unknown.arg(QLatin1String("TT_PRATO"))));
+    db::BulkInsert elsewhere(sql, QStringLiteral("TT_OBS"),
+                             {QStringLiteral("IDNUMEROERRO"), QStringLiteral("IDTIPORECELOG"),
+                              QStringLiteral("CDFILIAL"), QStringLiteral("TREE"), QStringLiteral("CDPRATO"),
+                              QStringLiteral("CDARVPROD"), QStringLiteral("CDSERVFILI")},
+                             QStringLiteral("registrar pratos de outras filiais"));
+    const QString none = QStringLiteral(""); // not a null QString, which would bind as NULL
+    for (const DishKey& dish : request.elsewhere)
+        elsewhere.add({QStringLiteral("7"), none, none, dish.tree, dish.code, none, none});
+    elsewhere.finish();
     analyze(sql, "TT_PRATO");
     sql.run(
         QStringLiteral("selecionar as filiais destino"),

@@ -1,4 +1,5 @@
 #include "intgcentralservice.h"
+#include "dishcode.h"
 #include "dishsearch.h"
 #include "integrationhistory.h"
 #include "integrationrun.h"
@@ -102,7 +103,7 @@ ServiceAnswer IntgCentralService::getPesqPrato(const wire::Arguments& args)
 ServiceAnswer IntgCentralService::intgCentral(const wire::Arguments& args)
 {
     IntegrationRun run(m_db, m_operator);
-    Packet log = run.run(IntegrationRequest::parse(args));
+    Packet log = run.run(IntegrationRequest::parse(args, dishCodeLength(SqlRunner(m_db))));
     m_run = run.counts().run;
     return {std::move(log), run.counts().observations};
 }
@@ -116,7 +117,7 @@ ServiceAnswer IntgCentralService::listIntg(const wire::Arguments& args)
 ServiceAnswer IntgCentralService::intgCentralPreview(const wire::Arguments& args)
 {
     IntegrationRun run(m_db, m_operator);
-    Packet changes = run.preview(IntegrationRequest::parse(args));
+    Packet changes = run.preview(IntegrationRequest::parse(args, dishCodeLength(SqlRunner(m_db))));
     return {std::move(changes), qint64(run.counts().rewritten) + run.counts().observations};
 }
 
@@ -203,7 +204,10 @@ Packet IntgCentralService::GetFiliGrup(const QString& grouping, const QString& s
 {
     const SqlRunner sql(m_db);
     const bool all = grouping == QLatin1String("T");
-    QVariantMap binds = OperatorRights(sql, m_operator).binds();
+    const OperatorRights rights(sql, m_operator);
+    // The destinations are offered for a source: one the operator cannot integrate from is refused here already.
+    rights.requireBranch(source, QStringLiteral("de origem"));
+    QVariantMap binds = rights.binds();
     binds.insert(QStringLiteral(":origem"), source);
     if (!all)
         binds.insert(QStringLiteral(":grupo"), grouping);

@@ -3,6 +3,8 @@
 
 #include <sqlrunner.h>
 
+#include <QSqlQuery>
+
 namespace suite::server {
 
 namespace {
@@ -48,10 +50,17 @@ void OperatorRights::requireBranch(const QString& branch, const QString& role) c
 {
     QVariantMap values = binds();
     values.insert(QStringLiteral(":filial"), branch);
-    const bool allowed = m_sql.number(QStringLiteral("verificar as filiais do operador"),
-                                      QStringLiteral("SELECT COUNT(*) FROM FILIAL f WHERE f.CDFILIAL = :filial AND %1")
-                                          .arg(allows(QStringLiteral("f.CDFILIAL"))),
-                                      values) > 0;
+    QSqlQuery q = m_sql.run(QStringLiteral("verificar as filiais do operador"),
+                            QStringLiteral("SELECT CASE WHEN %1 THEN 1 ELSE 0 END FROM FILIAL f"
+                                           " WHERE f.CDFILIAL = :filial")
+                                .arg(allows(QStringLiteral("f.CDFILIAL"))),
+                            values);
+    const bool exists = q.next();
+    const bool allowed = exists && q.value(0).toInt() == 1;
+    q.finish();
+    // As the desktop's own check: a code no branch has is not a matter of rights.
+    if (!exists)
+        throw ServiceError(QStringLiteral("Filial não cadastrada."));
     if (!allowed)
         throw ServiceError(refusal(branch, role));
 }

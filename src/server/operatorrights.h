@@ -19,7 +19,8 @@ public:
     void requireActive() const;
     // requireActive, then a ServiceError when the operator may only consult.
     void requireIntegration() const;
-    // Throws ServiceError naming `branch` when the operator may not use it; `role` is "de origem" or "destino".
+    // Throws ServiceError "Filial não cadastrada." for a code no branch has, and one naming `branch` when the operator
+    // may not use it; `role` is "de origem" or "destino".
     void requireBranch(const QString& branch, const QString& role) const;
     // The same for every branch `branches` (a SELECT of one column of branch codes) yields; names the first.
     void requireBranches(const QString& branches, const QString& role) const;

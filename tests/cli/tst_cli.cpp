@@ -8,6 +8,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -39,6 +41,8 @@ private slots:
     void scriptedSession();
     void hostileArguments_data();
     void hostileArguments();
+    void dryRunReadsAsTheReport_data() { addDialectRows(); }
+    void dryRunReadsAsTheReport();
 
 private:
     Run cli(const QStringList& arguments, int port = 0);
@@ -59,6 +63,10 @@ void tst_Cli::initTestCase()
 Run tst_Cli::cli(const QStringList& arguments, int port)
 {
     QProcess process;
+    // As from cron or ssh, outside a login session: no runtime directory.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("XDG_RUNTIME_DIR");
+    process.setProcessEnvironment(env);
     process.start(ServerProcess::binDir() + "/suite-cli",
                   QStringList{"--server", QStringLiteral("127.0.0.1:%1").arg(port ? port : m_port), "--session-file",
                               m_dir.filePath("session.json"), "--reports",
@@ -120,7 +128,9 @@ void tst_Cli::scriptedSession()
     QVERIFY(csvFile.open(QIODevice::ReadOnly));
     QVERIFY(QString::fromUtf8(csvFile.readAll()).contains("Prato;Árvore;Nome do prato"));
     const QString pdf = m_dir.filePath("log.pdf");
-    QCOMPARE(cli({"report", number, "--pdf", pdf, "--title", "Integração do teste"}).exitCode, 0);
+    r = cli({"report", number, "--pdf", pdf, "--title", "Integração do teste"});
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY2(r.err.isEmpty(), qPrintable(r.err)); // drawing the report asks nothing of a desktop session
     if (const QString pdftotext = QStandardPaths::findExecutable("pdftotext"); !pdftotext.isEmpty()) {
         QProcess read;
         read.start(pdftotext, {pdf, "-"});
@@ -164,6 +174,19 @@ void tst_Cli::hostileArguments_data()
         << QStringList{"undo", "0", "--yes"} << 2 << "número de integração inválido";
     QTest::newRow("an unknown run") << QStringList{"log", "999"} << 3 << "não encontrada";
     QTest::newRow("a report without a file") << QStringList{"report", "1"} << 2 << "--pdf";
+    QTest::newRow("an unknown source") << QStringList{"integrate", "--source", "9999",    "--branches",
+                                                      "2",         "--dishes", "P0101001"}
+                                       << 3 << "suite-cli: Filial não cadastrada.\n";
+    QTest::newRow("an unknown source, every dish")
+        << QStringList{"integrate", "--source", "9999", "--grouping", "2", "--all"} << 3
+        << "suite-cli: Filial não cadastrada.\n";
+    QTest::newRow("an unknown grouping") << base + QStringList{"--grouping", "99"} << 3
+                                         << "Agrupamento de filiais não cadastrado: 0000000099.";
+    QTest::newRow("a grouping code left empty") << base + QStringList{"--grouping", ""} << 2 << "--grouping sem código";
+    QTest::newRow("a grouping of the source alone") << base + QStringList{"--grouping", "98"} << 3
+                                                    << "O agrupamento 0000000098 não tem filial destino para a origem";
+    QTest::newRow("a grouping of rescinded branches only")
+        << base + QStringList{"--grouping", "97"} << 3 << "têm contrato rescindido (0010)";
 }
 
 void tst_Cli::hostileArguments()
@@ -174,6 +197,12 @@ void tst_Cli::hostileArguments()
     if (!m_db) {
         m_db = std::make_unique<TestDatabase>(QStringLiteral("sqlite"), TestDatabase::Demo);
         QVERIFY2(m_db->isOpen(), qPrintable(m_db->error()));
+        QSqlQuery q(m_db->db());
+        for (const char* statement :
+             {"INSERT INTO GRUPFILI (CDGRUPFILI, NMGRUPFILI) VALUES ('0000000098', 'Só a matriz'),"
+              " ('0000000097', 'Só rescindidas')",
+              "INSERT INTO FILIGRUP (CDGRUPFILI, CDFILIAL) VALUES ('0000000098', '0001'), ('0000000097', '0010')"})
+            QVERIFY2(q.exec(QString::fromLatin1(statement)), qPrintable(q.lastError().text()));
         const QString why = m_server.start(m_db->url());
         QVERIFY2(why.isEmpty(), qPrintable(why));
         m_port = m_server.port();
@@ -185,11 +214,53 @@ void tst_Cli::hostileArguments()
     const Run r = cli(arguments);
     QVERIFY2(r.exitCode == exitCode, qPrintable(QString("%1: %2").arg(r.exitCode).arg(r.err)));
     QVERIFY2(r.err.contains(says), qPrintable(r.err));
+    QVERIFY2(!r.err.contains("XDG_RUNTIME_DIR"), qPrintable(r.err));
     QCOMPARE(allRecipeLines(db), before);
     QCOMPARE(runs(db), 0);
     // No server at all: the script is told so, apart from a refusal.
     if (QTest::currentDataTag() == QLatin1String("an unknown run"))
         QCOMPARE(cli({"history"}, 1).exitCode, 4);
+}
+
+void tst_Cli::dryRunReadsAsTheReport()
+{
+    QFETCH(QString, dialect);
+    SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Demo);
+    QSqlDatabase db = tdb.db();
+    // Destination 0013 may not use one product of the source's recipe: that recipe is kept, and said so.
+    QSqlQuery q(db);
+    QVERIFY(q.exec("SELECT MIN(CDARVPROD) FROM RECEITA WHERE CDFILIAL = '0001' AND CDFILAUXPRAT = 'P'"
+                   " AND CDPRATO = '0101001'") &&
+            q.next());
+    const QString product = q.value(0).toString();
+    QVERIFY(!product.isEmpty());
+    q.prepare("DELETE FROM PRODFILI WHERE CDFILIAL = '0013' AND CDARVPROD = ?");
+    q.addBindValue(product);
+    QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+    ServerProcess server;
+    const QString why = server.start(tdb.url());
+    QVERIFY2(why.isEmpty(), qPrintable(why));
+    m_port = server.port();
+    QCOMPARE(cli({"login", "--user", "demo", "--password", "demo"}).exitCode, 0);
+    const QStringList before = allRecipeLines(db);
+
+    const QStringList preview{"integrate", "--source", "1", "--dishes", "P0101001", "--kinds", "L", "--dry-run"};
+    Run r = cli(preview + QStringList{"--branches", "9"});
+    QVERIFY2(r.exitCode == 0, qPrintable(r.out + r.err)); // a clean preview: only what would change
+    QVERIFY2(r.out.contains("0009"), qPrintable(r.out));
+    QCOMPARE(cli(QStringList{"--json"} + preview + QStringList{"--branches", "9"}).exitCode, 0);
+
+    r = cli(preview + QStringList{"--branches", "9,13"});
+    QCOMPARE(r.exitCode, 1);
+    // The observation in the report's words, on the row of the product it names.
+    const QStringList lines = r.out.split('\n');
+    const QStringList named = lines.filter(product);
+    QCOMPARE(named.size(), 1);
+    QVERIFY2(named.first().contains("Produto não habilitado na filial destino: receita mantida"), qPrintable(r.out));
+    QVERIFY2(named.first().startsWith("0013"), qPrintable(r.out));
+    QVERIFY2(lines.first().contains("Produto"), qPrintable(lines.first()));
+    QCOMPARE(allRecipeLines(db), before);
+    QCOMPARE(runs(db), 0);
 }
 
 QTEST_MAIN(tst_Cli)

@@ -42,7 +42,7 @@ void parse(const wire::Arguments& args)
         check(!r.menu.start || !r.menu.end || *r.menu.start <= *r.menu.end);
     } else if (method == QLatin1String("IntgCentral")) {
         const server::IntegrationRequest r = server::IntegrationRequest::parse(args);
-        check(!r.source.isEmpty() && !r.dishes.isEmpty() && !r.destinations.isEmpty());
+        check(!r.source.isEmpty() && (!r.dishes.isEmpty() || !r.elsewhere.isEmpty()) && !r.destinations.isEmpty());
         check(r.local || r.perService);
         QSet<QString> keys;
         for (const server::DishKey& dish : r.dishes) {
@@ -51,6 +51,8 @@ void parse(const wire::Arguments& args)
             keys.insert(dish.tree + QLatin1Char('/') + dish.code);
         }
         check(keys.size() == r.dishes.size());
+        for (const server::DishKey& dish : r.elsewhere)
+            check(dish.tree != QLatin1String("P") && dish.tree != r.source && !dish.code.isEmpty());
         check(QSet<QString>(r.destinations.begin(), r.destinations.end()).size() == r.destinations.size());
         check(!r.menu.start || !r.menu.end || *r.menu.start <= *r.menu.end);
     } else {

@@ -6,6 +6,8 @@
 
 #include <QtTest>
 
+#include <algorithm>
+
 using namespace suite;
 using namespace suite::test;
 
@@ -31,6 +33,8 @@ private slots:
     void longDishListOfUnknownDishes();
     void unknownDishObservedOnce_data();
     void unknownDishObservedOnce();
+    void dishKeysSplitAtTheDishCodesLength_data();
+    void dishKeysSplitAtTheDishCodesLength();
     void branchesOfAGrouping_data() { addDialectRows(); }
     void branchesOfAGrouping();
     void dishSearchByMenuAndCycle_data();
@@ -429,7 +433,8 @@ void tst_IntegrationService::badInputChangesNothing_data()
         {"impossible date", "IntgCentral", {"0001", "P0101001_", "FX", good, "31/02/2026", ""}, 0},
         {"ISO date for a text date", "IntgCentral", {"0001", "P0101001_", "FX", good, "2026-01-01", ""}, 0},
         {"start after end", "IntgCentral", {"0001", "P0101001_", "FX", good, "02/01/2026", "01/01/2026"}, 0},
-        {"quote in grouping", "GetFiliGrup", {"T' OR '1'='1", evil}, -1},
+        {"quote in grouping", "GetFiliGrup", {"T' OR '1'='1", "0001"}, -1},
+        {"quote in grouping's source", "GetFiliGrup", {"T", evil}, 0},
         {"quote in search lists",
          "GetPesqPrato",
          {"0001", "0001", "P", 3, "'_", "T'_", QJsonValue(), QJsonValue(), "1'OR'1'='1_", "'--_", "x'_"},
@@ -530,21 +535,134 @@ void tst_IntegrationService::unknownDishObservedOnce()
         QStringLiteral("IntgCentral"), intgArgs(QStringLiteral("P9000001_P0101001_P9000002_00019000003_00010101901_"),
                                                 kinds, destinationPacket({"0002", "0003", "0005"})));
 
-    // code|destination|tree|dish|kind of the "not registered" rows
+    // code|destination|tree|dish|kind of the "not registered" rows: at the source (7) once, at a destination (1)
     QStringList unregistered;
     for (const QVariantList& row : answer.result.rows()) {
-        if (row.at(7).toString() == QLatin1String("1"))
-            unregistered << QStringList{row.at(4).toString(), row.at(2).toString(), row.at(5).toString(),
-                                        row.at(12).toString()}
+        if (row.at(7).toString() == QLatin1String("1") || row.at(7).toString() == QLatin1String("7"))
+            unregistered << QStringList{row.at(7).toString(), row.at(4).toString(), row.at(2).toString(),
+                                        row.at(5).toString(), row.at(12).toString()}
                                 .join(QLatin1Char('|'));
     }
-    QStringList expected{"|P|9000001|", "|P|9000002|", "|0001|9000003|"};
+    QStringList expected{"7||P|9000001|", "7||P|9000002|", "7||0001|9000003|"};
     for (const QChar kind : {QLatin1Char('L'), QLatin1Char('S')}) {
         if (kinds.contains(kind == QLatin1Char('L') ? QLatin1Char('F') : QLatin1Char('S')))
-            expected << QStringLiteral("0003|0001|0101901|%1").arg(kind);
+            expected << QStringLiteral("1|0003|0001|0101901|%1").arg(kind);
     }
     QCOMPARE(unregistered, expected);
     QCOMPARE(answer.total, std::optional<qint64>(answer.result.rows().size()));
+}
+
+void tst_IntegrationService::dishKeysSplitAtTheDishCodesLength_data()
+{
+    QTest::addColumn<QString>("dialect");
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("dishes");
+    QTest::addColumn<QString>("kinds");
+    QTest::addColumn<QStringList>("observed"); // code|destination|tree|dish|kind
+    QTest::addColumn<QStringList>("copied");   // destination|tree|dish that now holds the source's local recipe
+    struct Row {
+        const char* name;
+        const char* source;
+        const char* dishes;
+        const char* kinds;
+        QStringList observed;
+        QStringList copied;
+    };
+    // Destinations 0002 and 0003; branch "P010" is a source whose code starts as the standard tree's does.
+    const QList<Row> rows{
+        {"another branch's local dish, kept from an earlier source, beside a standard one",
+         "0001",
+         "00070101901_P0101001_",
+         "FS",
+         {"7||0007|0101901|"},
+         {"0002|P|0101001", "0003|P|0101001"}},
+        {"two other branches' local dishes and nothing else",
+         "0001",
+         "00070101901_00020101901_",
+         "FX",
+         {"7||0002|0101901|", "7||0007|0101901|"},
+         {}},
+        {"a standard key, from a source coded P and digits",
+         "P010",
+         "P0101001_",
+         "FX",
+         {},
+         {"0002|P|0101001", "0003|P|0101001"}},
+        {"the local key of a source coded P and digits",
+         "P010",
+         "P0100101901_",
+         "FX",
+         {"1|0003|P010|0101901|L"},
+         {"0002|0002|0101901"}},
+    };
+    for (const QString& d : dialects()) {
+        for (const Row& r : rows)
+            QTest::addRow("%s: %s", qPrintable(d), r.name)
+                << d << QString::fromLatin1(r.source) << QString::fromLatin1(r.dishes) << QString::fromLatin1(r.kinds)
+                << r.observed << r.copied;
+    }
+}
+
+void tst_IntegrationService::dishKeysSplitAtTheDishCodesLength()
+{
+    QFETCH(QString, dialect);
+    QFETCH(QString, source);
+    QFETCH(QString, dishes);
+    QFETCH(QString, kinds);
+    QFETCH(QStringList, observed);
+    QFETCH(QStringList, copied);
+    SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
+    loadFixture(tdb.db());
+    QSqlQuery q(tdb.db());
+    for (const char* statement :
+         {"INSERT INTO FILIAL (CDFILIAL, NMFILIAL, IDMATRIZ, IDCNTRRESC) VALUES ('P010', 'Filial P010', 'N', 'N')",
+          "INSERT INTO OPERFILI (CDOPERADOR, CDFILIAL) VALUES ('demo', 'P010')",
+          "INSERT INTO PRATO (CDFILAUXPRAT, CDPRATO, NMPRATO, CDNVPRATO, CDTIPOPRAT) VALUES"
+          " ('P010', '0101901', 'Feijoada P010', 3, '01')",
+          "INSERT INTO RECEITA (CDFILIAL, CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE) VALUES"
+          " ('P010', 'P', '0101001', 1, '0000000006', 2.5, 'KG'), ('P010', 'P', '0101001', 2, '0000000003', 1, 'KG'),"
+          " ('P010', 'P010', '0101901', 1, '0000000002', 3.5, 'KG')"})
+        QVERIFY2(q.exec(QString::fromLatin1(statement)), qPrintable(q.lastError().text()));
+    const QStringList before = recipeRows(tdb.db());
+
+    server::IntgCentralService service(tdb.db(), QStringLiteral("demo"));
+    const wire::Packet log = service.call(QStringLiteral("IntgCentral"),
+                                          intgArgs(dishes, kinds, destinationPacket({"0002", "0003"}), source));
+
+    QStringList got;
+    for (const QVariantList& row : log.rows())
+        got << QStringList{row.at(7).toString(), row.at(4).toString(), row.at(2).toString(), row.at(5).toString(),
+                           row.at(12).toString()}
+                   .join(QLatin1Char('|'));
+    QCOMPARE(got, observed);
+
+    // Lines of a recipe from its sequence number on, so recipes of two branches and trees compare.
+    const auto lines = [&](const QString& branch, const QString& tree, const QString& dish) {
+        QStringList rows = recipeRows(
+            tdb.db(),
+            QStringLiteral("CDFILIAL = '%1' AND CDFILAUXPRAT = '%2' AND CDPRATO = '%3'").arg(branch, tree, dish));
+        for (QString& row : rows)
+            row = row.section(QLatin1Char('|'), 3);
+        return rows;
+    };
+    QStringList changed;
+    for (const QString& target : copied) {
+        const QStringList key = target.split(QLatin1Char('|'));
+        const QStringList fromSource = lines(source, key.at(1) == QLatin1String("P") ? key.at(1) : source, key.at(2));
+        QVERIFY(!fromSource.isEmpty());
+        QCOMPARE(lines(key.at(0), key.at(1), key.at(2)), fromSource);
+        changed << target + QLatin1Char('|');
+    }
+    // Nothing else was written: another branch's dish is named, never copied.
+    const auto untouched = [&](const QStringList& rows) {
+        QStringList kept;
+        for (const QString& row : rows) {
+            if (std::none_of(changed.begin(), changed.end(), [&](const QString& c) { return row.startsWith(c); }))
+                kept << row;
+        }
+        return kept;
+    };
+    QCOMPARE(untouched(recipeRows(tdb.db())), untouched(before));
 }
 
 void tst_IntegrationService::branchesOfAGrouping()
