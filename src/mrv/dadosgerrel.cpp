@@ -1,6 +1,7 @@
 // Base report screen: definition look-up, the document builder and its outputs.
 #include "dadosgerrel.h"
 
+#include "buttoncolumn.h"
 #include "buttonflat.h"
 #include "dataset.h"
 #include "dialogs.h"
@@ -99,6 +100,7 @@ TfrmDadosGerRel::TfrmDadosGerRel(QWidget* parent)
     actSalvarCSV->setObjectName(QStringLiteral("actSalvarCSV"));
     sbtSalvar->setMenu(ppmSalvarRelatorio);
     sbtSalvar->setPopupMode(QToolButton::InstantPopup);
+    fitButtonColumn(panMenu, {sbtVisualizar, sbtImprimir, sbtSalvar, sbtTitulo, lblCodRel});
 
     onClick(sbtVisualizar, &TfrmDadosGerRel::sbtVisualizarClick);
     onClick(sbtImprimir, &TfrmDadosGerRel::sbtImprimirClick);
@@ -117,6 +119,7 @@ QString TfrmDadosGerRel::ReportCode() const
 void TfrmDadosGerRel::setReportCode(const QString& code)
 {
     lblCodRel->setText(code);
+    fitButtonColumn(panMenu, {sbtVisualizar, sbtImprimir, sbtSalvar, sbtTitulo, lblCodRel});
 }
 
 QString TfrmDadosGerRel::text(const QString& key) const

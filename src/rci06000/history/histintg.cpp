@@ -6,6 +6,7 @@
 #include "package/pkg_rci06000.h"
 
 #include <busyanimation.h>
+#include <buttoncolumn.h>
 #include <buttonflat.h>
 #include <clientdataset.h>
 #include <datasource.h>
@@ -174,6 +175,7 @@ void TfrmHistIntg::createControls()
         textButton("sbtDesfazer", QStringLiteral("Desfaz."), QStringLiteral("Desfazer a integração"), panBotoes);
     for (mrv::TButtonFlat* button : {sbtAtualizar, sbtRelatorio, sbtDesfazer})
         buttonColumn()->addWidget(button, 0, Qt::AlignHCenter);
+    mrv::fitButtonColumn(panMenu, {sbtAtualizar, sbtRelatorio, sbtDesfazer});
 }
 
 void TfrmHistIntg::FormCreate(QObject* Sender)
@@ -216,6 +218,8 @@ void TfrmHistIntg::sbtAtualizarClick(QObject* /*Sender*/)
         mrv::BusyAnimation busy(6, msgPadrao->Msg(QStringLiteral("gethist")));
         cdsHistorico->setData(mrv::CheckResultServ(rci06000::ListIntg(netHistIntg), true, 0));
     }
+    // Dates, kinds and counts are as wide as their texts, not as a character count guesses.
+    dbgHistorico->resizeColumnsToContents();
     if (keep > 0)
         cdsHistorico->Locate(QStringLiteral("NRINTG"), keep);
     m_logRun = -1;
@@ -242,6 +246,7 @@ void TfrmHistIntg::loadLog(qint64 run)
         return;
     mrv::BusyAnimation busy(6, msgPadrao->Msg(QStringLiteral("getlog")));
     cdsLogHist->setData(mrv::CheckResultServ(rci06000::GetIntgLog(netHistIntg, run), true, 0));
+    dbgLogHist->resizeColumnsToContents();
 }
 
 void TfrmHistIntg::dtsHistoricoDataChange(QObject* /*Sender*/)
