@@ -3,6 +3,8 @@
 #include "exitcodes.h"
 #include "output.h"
 
+#include <qttranslations.h>
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QGuiApplication>
@@ -74,5 +76,6 @@ int main(int argc, char* argv[])
     }
     QCoreApplication::setApplicationName(QStringLiteral("suite-cli"));
     QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
+    mrv::installQtTranslations(); // the command line's own errors come from Qt's parser
     return suite::cli::runCommand(common, rest);
 }
