@@ -39,13 +39,14 @@ mrv::TButtonFlat* textButton(const char* name, const QString& text, const QStrin
     return button;
 }
 
-// " - " and the branch's name, for a title; nothing when the branch is no longer registered.
+// " - " and the branch's name, for a title; nothing when the name cannot be read (a branch no longer
+// registered, a database that does not answer): the title still names the run and its source's code.
 QString sourceName(const QString& code)
 {
     try {
         return QStringLiteral(" - ") + mrv::ValidaFilial(code, mrv::Operador(), false);
     } catch (const mrv::Exception&) {
-        return {}; // the code alone still names the run's source
+        return {};
     }
 }
 
