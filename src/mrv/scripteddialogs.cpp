@@ -94,6 +94,8 @@ int ScriptedDialogs::message(const QString& text, int type, int buttons)
     s.type = type;
     s.buttons = buttons;
     m_shown << s;
+    if (onMessage)
+        onMessage(text);
     if (buttons != mbYesNo)
         return mrOk;
     return takeAnswer(m_messages, text);

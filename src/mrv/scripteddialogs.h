@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 namespace mrv {
@@ -36,6 +37,8 @@ public:
     void queueSavePath(const QString& path); // empty = cancel
     void queueInputText(const std::optional<QString>& text);
 
+    // Runs as each message shows, for a test that looks at the screen behind it.
+    std::function<void(const QString& text)> onMessage;
     const QList<Shown>& shown() const { return m_shown; }
     QStringList shownTexts() const;
     QString lastText() const; // text of the last message, "" when none

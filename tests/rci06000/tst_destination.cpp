@@ -402,8 +402,12 @@ void tst_Destination::rescindedBranch()
     clickMarkTitle(form);
     form->cdsFiliGrup->setRecNo(1);
     m_dialogs->clearShown();
+    int rowBehindMessage = -1;
+    m_dialogs->onMessage = [&](const QString&) { rowBehindMessage = form->dbgFiliGrup->currentIndex().row(); };
     form->sbtConfirma->click();
+    m_dialogs->onMessage = nullptr;
     QCOMPARE(m_dialogs->shownTexts(), QStringList{"Filial com contrato rescindido."});
+    QCOMPARE(rowBehindMessage, kRescindedRow); // the grid is on the branch while its message shows
     QCOMPARE(form->cdsFiliGrup->RecNo(), kRescindedRow);
     QCOMPARE(form->cdsFiliGrup->FieldByName("CDFILIAL")->AsString(), QString("0010"));
     QCOMPARE(form->dbgFiliGrup->currentIndex().row(), kRescindedRow);
