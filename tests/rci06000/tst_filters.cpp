@@ -4,7 +4,9 @@
 
 #include <busy.h>
 #include <checkbox.h>
+#include <clientdataset.h>
 #include <dateeditplus.h>
+#include <dbgrid.h>
 #include <maskedit.h>
 
 #include <QSqlQuery>
@@ -55,6 +57,8 @@ private slots:
     void picksKeepTheDishListAndTheirOwnLists();
     void dateCheck_data();
     void dateCheck();
+    void enterRefusesADateThatIsNoDate_data();
+    void enterRefusesADateThatIsNoDate();
     void failedSearchHidesTheAnimation();
     void f9AndEmptyPickers();
     void optionPairsByKeyboard();
@@ -228,6 +232,7 @@ void tst_Filters::dateCheck()
     QFETCH(QString, message);
     button("chbDadoCard")->click();
     for (mrv::TDateEditPlus* editor : {m_form->depDataInic, m_form->depDataFina}) {
+        QCoreApplication::processEvents(); // as between two inputs of a user: a refusal's hold on the focus ends
         m_dialogs->clearShown();
         editor->setFocus();
         editor->selectAll();
@@ -239,6 +244,95 @@ void tst_Filters::dateCheck()
                  message.isEmpty() ? static_cast<QWidget*>(m_form->rbtListaServ) : static_cast<QWidget*>(editor));
         editor->clear();
     }
+}
+
+void tst_Filters::enterRefusesADateThatIsNoDate_data()
+{
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("end");
+    QTest::addColumn<QString>("typedIn"); // the editor the user types in, then presses Enter without leaving it
+    QTest::addColumn<QString>("message"); // the one message, or "" for the confirmation question
+    QTest::addColumn<QString>("focus");
+    const auto noDate = [](const char* text) {
+        return QStringLiteral("\"%1\" não é uma data válida. Informe a data no formato dd/mm/aaaa.").arg(text);
+    };
+    QTest::newRow("no 31st of February, start") << "31/02/2026"
+                                                << "28/02/2026"
+                                                << "depDataInic" << noDate("31/02/2026") << "depDataInic";
+    QTest::newRow("a three-digit year, start") << "01/12/202"
+                                               << "28/02/2026"
+                                               << "depDataInic" << noDate("01/12/202") << "depDataInic";
+    QTest::newRow("no 31st of February, end") << "01/02/2026"
+                                              << "31/02/2026"
+                                              << "depDataFina" << noDate("31/02/2026") << "depDataFina";
+    QTest::newRow("a 13th month, end") << "01/02/2026"
+                                       << "01/13/2026"
+                                       << "depDataFina" << noDate("01/13/2026") << "depDataFina";
+    QTest::newRow("both wrong, typed in the end: the start first")
+        << "32/01/2026"
+        << "01/13/2026"
+        << "depDataFina" << noDate("32/01/2026") << "depDataInic";
+    QTest::newRow("before 1900") << "31/12/1899"
+                                 << "28/02/2026"
+                                 << "depDataInic"
+                                 << "\"31/12/1899\" não é uma data válida."
+                                 << "depDataInic";
+    QTest::newRow("real dates reach the question") << "01/02/2026"
+                                                   << "28/02/2026"
+                                                   << "depDataFina"
+                                                   << ""
+                                                   << "depDataFina";
+}
+
+void tst_Filters::enterRefusesADateThatIsNoDate()
+{
+    QFETCH(QString, start);
+    QFETCH(QString, end);
+    QFETCH(QString, typedIn);
+    QFETCH(QString, message);
+    QFETCH(QString, focus);
+    // A complete filter, every dish, a marked destination: Enter confirms from any control.
+    button("chbDadoCard")->click();
+    button("rbtTodosServ")->click();
+    button("rbtTodosPrato")->click();
+    m_form->depDataInic->setDate(m_menusFrom);
+    m_form->depDataFina->setDate(m_menusFrom.addDays(30));
+    m_form->rbtTodosPrat->click();
+    m_form->medAgrupFilial->setFocus();
+    QTest::keyClicks(m_form->medAgrupFilial, "2");
+    m_form->dbgFiliGrup->setFocus();
+    QVERIFY(m_form->cdsFiliGrup->Locate("CDFILIAL", "0009"));
+    m_form->dbgFiliGrupDblClick(m_form->dbgFiliGrup);
+    QVERIFY(m_form->sbtConfirma->isEnabled());
+    QVERIFY2(m_host.errors.isEmpty(), qPrintable(m_host.errors.join('\n')));
+
+    auto* editor = m_form->findChild<mrv::TDateEditPlus*>(typedIn);
+    (editor == m_form->depDataInic ? m_form->depDataFina : m_form->depDataInic)
+        ->setText(editor == m_form->depDataInic ? end : start);
+    editor->setFocus();
+    editor->selectAll();
+    QTest::keyClicks(editor, QString(editor == m_form->depDataInic ? start : end).remove('/'));
+    QCOMPARE(m_form->depDataInic->text(), start);
+    QCOMPARE(m_form->depDataFina->text(), end);
+    m_dialogs->clearShown();
+    if (message.isEmpty())
+        m_dialogs->queueMessage(mrv::mrNo);
+    QSqlQuery runs(m_backend.database().db());
+    QVERIFY(runs.exec("SELECT COUNT(*) FROM INTGCENTRAL") && runs.next());
+    const int runsBefore = runs.value(0).toInt();
+
+    QTest::keyClick(editor, Qt::Key_Return);
+
+    const QStringList said = m_dialogs->shownTexts() + m_host.errors;
+    if (message.isEmpty()) {
+        QCOMPARE(said.size(), 1);
+        QVERIFY2(said.first().contains("Confirma operação?"), qPrintable(said.first()));
+    } else {
+        QCOMPARE(said, QStringList{message});
+    }
+    QCOMPARE(QApplication::focusWidget(), m_form->findChild<QWidget*>(focus));
+    QVERIFY(runs.exec("SELECT COUNT(*) FROM INTGCENTRAL") && runs.next());
+    QCOMPARE(runs.value(0).toInt(), runsBefore);
 }
 
 void tst_Filters::failedSearchHidesTheAnimation()
@@ -261,7 +355,7 @@ void tst_Filters::f9AndEmptyPickers()
     m_dialogs->queuePickCancel();
     QTest::keyClick(m_form->rbtListaServ, Qt::Key_F9);
     QCOMPARE(m_dialogs->shown().size(), 1);
-    QCOMPARE(m_dialogs->shown().last().title, QString("Servico"));
+    QCOMPARE(m_dialogs->shown().last().title, QString("Serviço"));
     QVERIFY(!m_dialogs->shown().last().offered.isEmpty());
     // Only the services' list has the shortcut.
     m_form->rbtListaPrato->setFocus();

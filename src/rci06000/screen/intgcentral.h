@@ -269,7 +269,13 @@ private:
     // A filter's picker over a query just (re)opened; the focus then goes to its "Lista".
     void escolheLista(mrv::TADOIBQuery* query, mrv::TDataSource* source, const QString& keyField,
                       const QString& titleKey, const QString& emptyKey, QString& lista, QWidget* listaOption);
+    // Refuses a date text that is not a date, or is before 1900, with the focus on its editor; empty passes.
     void verificaData(mrv::TDateEditPlus* editor);
+    // The menu-data filter's date: refused when empty (with the text of key) or not a date.
+    void exigeData(mrv::TDateEditPlus* editor, const QString& key);
+    // Gives the focus to control, when it can take it, without the exit checks of what it leaves: a refusal is the
+    // one message of its operation.
+    void focaRecusa(QWidget* control);
     void carregaGrupFili();
     // The destination grid counts as holding rows only while it is loaded.
     bool temFiliais() const;
@@ -284,4 +290,5 @@ private:
     QString stListaPrato;
     bool boPrimAtivacao = false;
     bool boTodosMarcados = false;
+    bool m_recusando = false; // a refusal is moving the focus
 };

@@ -150,12 +150,14 @@ void TfrmIntgCentral::chbDadoCardClick(QObject* /*Sender*/)
 
 void TfrmIntgCentral::grbCicloCardExit(QObject* /*Sender*/)
 {
-    Vd_CicloCard();
+    if (!m_recusando)
+        Vd_CicloCard();
 }
 
 void TfrmIntgCentral::grbDadoCardExit(QObject* /*Sender*/)
 {
-    Vd_DadosCardapio();
+    if (!m_recusando)
+        Vd_DadosCardapio();
 }
 
 void TfrmIntgCentral::opcaoTodos(QString& lista, QWidget* picker)
@@ -278,25 +280,37 @@ void TfrmIntgCentral::sbtPratoClick(QObject* /*Sender*/)
 
 void TfrmIntgCentral::verificaData(mrv::TDateEditPlus* editor)
 {
-    editor->CheckValidDate();
     // An empty date passes here; the group's check requires both.
     if (editor->isEmptyDate())
         return;
     const QDate date = editor->GetDate();
+    if (!date.isValid()) {
+        focaRecusa(editor);
+        editor->CheckValidDate(); // the editor's own words for a text that is no date
+    }
     if (date < suite::wire::ShortDate(QStringLiteral("01/01/1900"))) {
-        editor->setFocus(Qt::OtherFocusReason);
+        focaRecusa(editor);
         mrv::MensErro(QLatin1Char('"') + suite::wire::ShortDateText(date) + QStringLiteral("\" ") +
                           msgPadrao->Msg(QStringLiteral("Data_Invalida")),
                       true);
     }
 }
 
+void TfrmIntgCentral::exigeData(mrv::TDateEditPlus* editor, const QString& key)
+{
+    if (editor->isEmptyDate())
+        recusa(editor, key);
+    verificaData(editor);
+}
+
 void TfrmIntgCentral::depDataInicExit(QObject* /*Sender*/)
 {
-    verificaData(depDataInic);
+    if (!m_recusando)
+        verificaData(depDataInic);
 }
 
 void TfrmIntgCentral::depDataFinaExit(QObject* /*Sender*/)
 {
-    verificaData(depDataFina);
+    if (!m_recusando)
+        verificaData(depDataFina);
 }

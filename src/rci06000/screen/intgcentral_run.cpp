@@ -24,6 +24,8 @@
 #include <radiobutton.h>
 #include <shortdate.h>
 
+#include <QScopedValueRollback>
+
 namespace {
 
 bool isS(mrv::TDataSet* dataSet, const QString& field)
@@ -48,10 +50,16 @@ void TfrmIntgCentral::bindRun()
     onClick(sbtConfirma, &TfrmIntgCentral::sbtConfirmaClick);
 }
 
-void TfrmIntgCentral::recusa(QWidget* control, const QString& key)
+void TfrmIntgCentral::focaRecusa(QWidget* control)
 {
+    const QScopedValueRollback<bool> refusing(m_recusando, true);
     if (control && control->isEnabled() && control->isVisible())
         control->setFocus(Qt::OtherFocusReason);
+}
+
+void TfrmIntgCentral::recusa(QWidget* control, const QString& key)
+{
+    focaRecusa(control);
     mrv::MensErro(msgPadrao->Msg(key), true);
     throw mrv::EAbort(); // MensErro with abort never returns; this keeps the compiler sure of it
 }
@@ -72,11 +80,10 @@ void TfrmIntgCentral::Vd_DadosCardapio()
 {
     if (!chbDadoCard->isChecked())
         return;
-    // An empty date editor still shows its separators.
-    if (depDataInic->isEmptyDate())
-        recusa(depDataInic, QStringLiteral("DATAINIC_DEVE"));
-    if (depDataFina->isEmptyDate())
-        recusa(depDataFina, QStringLiteral("DATAFINA_DEVE"));
+    // Each date whole before the two are compared: a text that is no date reads as an invalid date, which sorts
+    // before every date, and would send a run with no start.
+    exigeData(depDataInic, QStringLiteral("DATAINIC_DEVE"));
+    exigeData(depDataFina, QStringLiteral("DATAFINA_DEVE"));
     if (depDataFina->GetDate() < depDataInic->GetDate())
         recusa(depDataInic, QStringLiteral("DATACARD_COMPARA"));
     if (rbtListaServ->isChecked() && mrv::EmptyString(stListaServ))
