@@ -22,6 +22,11 @@ constexpr int kHangMs = 5000;
 constexpr int kCheckEvery = 100;
 // A modal dialog the inputs have not closed after this many is closed with Escape.
 constexpr int kStuckLimit = 12;
+// A user who got lost starts over: a new host (same server and database) after this many inputs.
+constexpr int kFreshHostEvery = 400;
+// The controls of a run's main path, clicked more often than the rest so that runs do complete.
+const char* const kMainPath[] = {"rbtTodosPrat", "medAgrupFilial", "dbgFiliGrup", "sbtConfirma", "sbtPesqPrat",
+                                 "sbtAgrupFilial", "sbtFilial", "rbtTodosCiclo", "rbtTodosServ", "sbtDesfazer"};
 
 const char* const kTexts[] = {
     // branch codes, valid, short, unknown, rescinded, of the "P" form
@@ -68,11 +73,12 @@ bool MonkeyResult::stoppedEarly() const
     return false;
 }
 
-Monkey::Monkey(DesktopFixture& desk, RecipeLedger& ledger, quint32 seed)
+Monkey::Monkey(DesktopFixture& desk, RecipeLedger& ledger, quint32 seed, QStringList open)
     : m_desk(desk)
     , m_ledger(ledger)
     , m_random(seed)
     , m_seed(seed)
+    , m_open(std::move(open))
 {}
 
 MonkeyResult Monkey::run(int events, const QString& logFile)
@@ -83,8 +89,7 @@ MonkeyResult Monkey::run(int events, const QString& logFile)
     QFile file(logFile);
     file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text);
     QTextStream log(&file);
-    HostDriver& host = m_desk.host();
-    int seen = host.dump().shownCount();
+    int seen = m_desk.host().dump().shownCount();
     const auto finding = [&](int event, const QString& kind, const QString& detail) {
         MonkeyFinding f{event, kind, detail, m_desk.screenshot(QStringLiteral("monkey-%1-%2").arg(m_seed).arg(event))};
         log << "  FINDING " << f.line() << '\n';
@@ -93,19 +98,19 @@ MonkeyResult Monkey::run(int events, const QString& logFile)
     };
 
     for (int event = 0; event <= events; ++event) {
-        UiState state = host.dump(seen, kHangMs);
+        UiState state = m_desk.host().dump(seen, kHangMs);
         if (!state.isValid()) {
-            if (!host.running()) {
+            if (!m_desk.host().running()) {
                 finding(event, QStringLiteral("crash"), QStringLiteral("suite-host %1 after input %2; its last words: %3")
-                                                            .arg(host.ending()).arg(event - 1).arg(host.output().right(600)));
+                                                            .arg(m_desk.host().ending()).arg(event - 1).arg(m_desk.host().output().right(600)));
                 break;
             }
-            if (!host.ping(kHangMs)) {
+            if (!m_desk.host().ping(kHangMs)) {
                 finding(event, QStringLiteral("hang"),
                         QStringLiteral("the event loop did not answer for %1 s after input %2").arg(2 * kHangMs / 1000).arg(event - 1));
                 break;
             }
-            state = host.dump(seen, kHangMs);
+            state = m_desk.host().dump(seen, kHangMs);
             if (!state.isValid())
                 continue;
         }
@@ -129,6 +134,16 @@ MonkeyResult Monkey::run(int events, const QString& logFile)
         }
         if (event == events)
             break;
+        if (event > 0 && event % kFreshHostEvery == 0 && !state.window(QStringLiteral("QMessageBox"))) {
+            const QString why = m_desk.startHost(m_open);
+            log << event << " new host" << (why.isEmpty() ? QString() : QStringLiteral(": ") + why) << '\n';
+            if (!why.isEmpty()) {
+                finding(event, QStringLiteral("crash"), QStringLiteral("a new host did not start: ") + why);
+                break;
+            }
+            seen = m_desk.host().dump().shownCount();
+            continue;
+        }
         m_answered.clear();
         const QString what = act(state);
         log << event << ' ' << what << '\n';
@@ -261,7 +276,15 @@ QString Monkey::clickSomething(const UiState& state)
     for (const UiWidget& w : std::as_const(candidates))
         if (control.match(w.className()).hasMatch())
             controls << w;
-    const QList<UiWidget>& from = controls.isEmpty() || pick(10) == 0 ? candidates : controls;
+    QList<UiWidget> mainPath;
+    for (const UiWidget& w : std::as_const(controls))
+        for (const char* name : kMainPath)
+            if (w.name() == QLatin1String(name))
+                mainPath << w;
+    const int aim = pick(10);
+    const QList<UiWidget>& from = aim < 3 && !mainPath.isEmpty() ? mainPath
+                                  : controls.isEmpty() || aim == 9 ? candidates
+                                                                   : controls;
     const UiWidget& w = from[pick(int(from.size()))];
     const QRect r = w.screen();
     // Anywhere inside the control, not only its middle.

@@ -34,7 +34,8 @@ struct MonkeyResult {
 
 class Monkey {
 public:
-    Monkey(DesktopFixture& desk, RecipeLedger& ledger, quint32 seed);
+    // `open`: the host's entries, for the new host a lost user starts over with.
+    Monkey(DesktopFixture& desk, RecipeLedger& ledger, quint32 seed, QStringList open);
     // Sends `events` inputs (fewer when the host crashes or hangs); one line per input in `logFile`.
     MonkeyResult run(int events, const QString& logFile);
 
@@ -52,6 +53,7 @@ private:
     RecipeLedger& m_ledger;
     QRandomGenerator m_random;
     quint32 m_seed;
+    QStringList m_open;
     QString m_answered;   // text of the message box the last input answered
     QString m_stuckOn;    // the modal dialog the last inputs went to
     int m_stuckFor = 0;

@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QTest>
 
+#include <algorithm>
+
 using namespace suite::desktop;
 
 namespace {
@@ -14,6 +16,8 @@ namespace {
 // Enough inputs to reach the pickers, the grid and a run now and then, within a CI's budget.
 constexpr int kEvents = 150;
 const quint32 kFixedSeeds[] = {1, 2};
+// Both windows the tester drives; the integration screen in front.
+const QStringList kOpen{QStringLiteral("rci06000:IniHistorico"), QStringLiteral("rci06000")};
 
 } // namespace
 
@@ -45,7 +49,7 @@ void tst_Monkey::replay_data()
             const QString line = QString::fromUtf8(failed.readLine()).trimmed();
             bool ok = false;
             const quint32 seed = line.section(u' ', 0, 0).toUInt(&ok);
-            if (ok && !line.startsWith(u'#'))
+            if (ok && !line.startsWith(u'#') && !std::count(std::begin(kFixedSeeds), std::end(kFixedSeeds), seed))
                 QTest::newRow(qPrintable(QStringLiteral("failed seed %1").arg(seed))) << seed;
         }
     }
@@ -54,12 +58,11 @@ void tst_Monkey::replay_data()
 void tst_Monkey::replay()
 {
     QFETCH(quint32, seed);
-    // Both windows the tester drives, on a database whose runs it checks.
-    const QString why = m_desk.startHost({QStringLiteral("rci06000"), QStringLiteral("rci06000:IniHistorico")});
+    const QString why = m_desk.startHost(kOpen);
     QVERIFY2(why.isEmpty(), qPrintable(why));
     RecipeLedger ledger(m_desk.server().database());
     QVERIFY2(ledger.start().isEmpty(), "cannot read the database");
-    Monkey monkey(m_desk, ledger, seed);
+    Monkey monkey(m_desk, ledger, seed, kOpen);
     const MonkeyResult result =
         monkey.run(kEvents, QDir(DesktopFixture::outputDir()).filePath(QStringLiteral("monkey-%1.log").arg(seed)));
     m_desk.stopHost();

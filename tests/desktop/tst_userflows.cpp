@@ -47,6 +47,8 @@ private slots:
     void sourceSearchWithWrongCode();
     void cycleFilterWithoutCycle_data();
     void cycleFilterWithoutCycle();
+    void refusalShownOnce_data();
+    void refusalShownOnce();
     void logReportClosesAndSaves();
     void wholeRunByKeyboard();
 
@@ -67,7 +69,8 @@ void tst_UserFlows::initTestCase()
 
 void tst_UserFlows::init()
 {
-    const QString why = m_desk.startHost();
+    // The history window behind the integration screen, as a user who opened both finds them.
+    const QString why = m_desk.startHost({QStringLiteral("rci06000:IniHistorico"), QStringLiteral("rci06000")});
     QVERIFY2(why.isEmpty(), qPrintable(why));
 }
 
@@ -188,6 +191,59 @@ void tst_UserFlows::cycleFilterWithoutCycle()
     QVERIFY2(m_desk.host().running(), qPrintable("suite-host " + m_desk.host().ending()));
     QVERIFY2(s.messageBoxes().isEmpty(), qPrintable("still showing: " + s.messageBoxes().join(" / ")));
     QCOMPARE(messagesShown(s), QStringList{QStringLiteral("Ciclo deve ser informado.")});
+}
+
+void tst_UserFlows::refusalShownOnce_data()
+{
+    QTest::addColumn<QString>("into");  // the controls clicked first, in order; the last one has the focus
+    QTest::addColumn<QString>("typed"); // typed there over its text, if anything
+    QTest::addColumn<QString>("leave"); // "click NAME" or "key KEYS": the move the area refuses
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("focusAfter"); // where the refusal puts the user: the control at fault
+    QTest::newRow("menu dates empty, click on a tree box")
+        << "chbDadoCard" << "" << "click chbArvPadrao" << "Data inicial deve ser informada." << "depDataInic";
+    QTest::newRow("menu dates empty, from the date, click on a tree box")
+        << "chbDadoCard depDataInic" << "" << "click chbArvPadrao" << "Data inicial deve ser informada." << "depDataInic";
+    QTest::newRow("unknown source branch, Tab")
+        << "medCdFilial" << "9999" << "key Tab" << "Filial não cadastrada." << "medCdFilial";
+    QTest::newRow("unknown source branch, Shift+Tab")
+        << "medCdFilial" << "9999" << "key shift+Tab" << "Filial não cadastrada." << "medCdFilial";
+    QTest::newRow("unknown source branch, click on the grouping")
+        << "medCdFilial" << "9999" << "click medAgrupFilial" << "Filial não cadastrada." << "medCdFilial";
+}
+
+void tst_UserFlows::refusalShownOnce()
+{
+    QFETCH(QString, into);
+    QFETCH(QString, typed);
+    QFETCH(QString, leave);
+    QFETCH(QString, message);
+    QFETCH(QString, focusAfter);
+    const QStringList clicks = into.split(u' ');
+    for (const QString& control : clicks) {
+        m_desk.host().waitFor([&](const UiState& s) { return s.widget(control) && s.widget(control)->enabled(); });
+        QVERIFY2(m_desk.click(control), qPrintable(m_desk.why()));
+    }
+    if (!typed.isEmpty()) {
+        m_desk.input().key("ctrl+a");
+        m_desk.input().type(typed);
+    }
+    m_desk.host().waitFor([&](const UiState& s) { return s.focus() == clicks.last(); });
+    const int since = m_desk.shownSoFar();
+    const QString how = leave.section(u' ', 0, 0);
+    const QString what = leave.section(u' ', 1);
+    if (how == QLatin1String("click"))
+        QVERIFY2(m_desk.click(what), qPrintable(m_desk.why()));
+    else
+        m_desk.input().key(what);
+    UiState s = m_desk.host().waitFor([](const UiState& st) { return !st.messageBoxes().isEmpty(); }, 10000, since);
+    QCOMPARE(s.messageBoxes(), QStringList{message});
+    QVERIFY2(m_desk.clickButton("OK"), qPrintable(m_desk.why()));
+    QThread::msleep(kQuietMs);
+    s = m_desk.state(since);
+    QVERIFY2(m_desk.host().running(), qPrintable("suite-host " + m_desk.host().ending()));
+    QCOMPARE(messagesShown(s), QStringList{message});
+    QCOMPARE(s.focus(), focusAfter);
 }
 
 void tst_UserFlows::logReportClosesAndSaves()
