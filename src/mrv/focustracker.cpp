@@ -91,6 +91,10 @@ void FocusTracker::focusChanged(QWidget*, QWidget* now)
     // walk hands it there, and it passes it on): nothing is entered or left yet.
     if (!screen || now == screen)
         return;
+    if (m_quiet) {
+        m_current[screen] = now;
+        return;
+    }
     if (keepRefusedFocus(now))
         return;
     QPointer<QWidget>& current = m_current[screen];
@@ -127,6 +131,14 @@ void FocusTracker::settle(QWidget* screen, QWidget* target)
         target = (actual && actual != target) ? actual : nullptr;
     }
     m_dispatching = false;
+}
+
+void FocusTracker::moveQuietly(QWidget* control)
+{
+    if (!control || !control->isEnabled() || !control->isVisible())
+        return;
+    const QScopedValueRollback<bool> quiet(m_quiet, true);
+    control->setFocus(Qt::OtherFocusReason);
 }
 
 void FocusTracker::holdRefusal(const Refusal& refusal)

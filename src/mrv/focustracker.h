@@ -29,6 +29,10 @@ public:
     void addEnter(QWidget* widget, Handler handler);
     void addExit(QWidget* widget, Handler handler);
 
+    // Gives the focus to a control as a refusal does: the move runs no exit or enter
+    // handler, since the refusal's message is its operation's one word to the user.
+    void moveQuietly(QWidget* control);
+
     // The window or MDI sub-window a widget belongs to.
     static QWidget* screenOf(QWidget* widget);
 
@@ -55,6 +59,7 @@ private:
     QHash<QWidget*, Handlers> m_handlers;
     QHash<QWidget*, QPointer<QWidget>> m_current; // screen -> where its focus logically is
     bool m_dispatching = false;
+    bool m_quiet = false;
     Refusal m_refusal; // the last refused move, until the event loop runs again
 };
 

@@ -5,6 +5,7 @@
 #include "btnpesquisa.h"
 #include "buttonflat.h"
 #include "errors.h"
+#include "focustracker.h"
 
 #include <QGroupBox>
 #include <QLineEdit>
@@ -110,6 +111,7 @@ private slots:
     void handlerThatMovesTheFocusKeepsIt();
     void otherWindowAndBackFiresNothing();
     void comingBackToAnotherControlIsAMove();
+    void quietMoveRunsNoHandler();
     void clickInASubWindow_data();
     void clickInASubWindow();
 
@@ -241,6 +243,20 @@ void tst_FocusTracker::comingBackToAnotherControlIsAMove()
     m_screen->activateWindow();
     QTRY_COMPARE(QApplication::focusWidget(), m_screen->edB1);
     QCOMPARE(m_screen->log, (QStringList{"exit:edA1", "exit:panA1", "exit:grpA", "enter:grpB", "enter:edB1"}));
+}
+
+void tst_FocusTracker::quietMoveRunsNoHandler()
+{
+    focus("edA1");
+    m_screen->log.clear();
+    m_screen->failAt = "exit:grpA"; // would refuse, were the move a user's
+    FocusTracker::instance().moveQuietly(m_screen->edB1);
+    QCOMPARE(QApplication::focusWidget(), m_screen->edB1);
+    QVERIFY2(m_screen->log.isEmpty(), qPrintable(m_screen->log.join(", ")));
+    // The next move starts where the quiet one left the focus.
+    m_screen->failAt.clear();
+    focus("edA2");
+    QCOMPARE(m_screen->log, (QStringList{"exit:edB1", "exit:grpB", "enter:grpA", "enter:edA2"}));
 }
 
 void tst_FocusTracker::clickInASubWindow_data()

@@ -273,8 +273,8 @@ private:
     void verificaData(mrv::TDateEditPlus* editor);
     // The menu-data filter's date: refused when empty (with the text of key) or not a date.
     void exigeData(mrv::TDateEditPlus* editor, const QString& key);
-    // Gives the focus to control, when it can take it, without the exit checks of what it leaves: a refusal is the
-    // one message of its operation.
+    // Gives the focus to control, when it can take it, without the exit or enter checks of the move: a refusal is
+    // the one message of its operation.
     void focaRecusa(QWidget* control);
     void carregaGrupFili();
     // The destination grid counts as holding rows only while it is loaded.
@@ -290,5 +290,4 @@ private:
     QString stListaPrato;
     bool boPrimAtivacao = false;
     bool boTodosMarcados = false;
-    bool m_recusando = false; // a refusal is moving the focus
 };

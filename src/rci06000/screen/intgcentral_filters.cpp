@@ -150,14 +150,12 @@ void TfrmIntgCentral::chbDadoCardClick(QObject* /*Sender*/)
 
 void TfrmIntgCentral::grbCicloCardExit(QObject* /*Sender*/)
 {
-    if (!m_recusando)
-        Vd_CicloCard();
+    Vd_CicloCard();
 }
 
 void TfrmIntgCentral::grbDadoCardExit(QObject* /*Sender*/)
 {
-    if (!m_recusando)
-        Vd_DadosCardapio();
+    Vd_DadosCardapio();
 }
 
 void TfrmIntgCentral::opcaoTodos(QString& lista, QWidget* picker)
@@ -305,12 +303,10 @@ void TfrmIntgCentral::exigeData(mrv::TDateEditPlus* editor, const QString& key)
 
 void TfrmIntgCentral::depDataInicExit(QObject* /*Sender*/)
 {
-    if (!m_recusando)
-        verificaData(depDataInic);
+    verificaData(depDataInic);
 }
 
 void TfrmIntgCentral::depDataFinaExit(QObject* /*Sender*/)
 {
-    if (!m_recusando)
-        verificaData(depDataFina);
+    verificaData(depDataFina);
 }

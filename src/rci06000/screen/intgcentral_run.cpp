@@ -17,14 +17,13 @@
 #include <dialogs.h>
 #include <displaysuspended.h>
 #include <errors.h>
+#include <focustracker.h>
 #include <helpers.h>
 #include <hostservices.h>
 #include <maskedit.h>
 #include <messages.h>
 #include <radiobutton.h>
 #include <shortdate.h>
-
-#include <QScopedValueRollback>
 
 namespace {
 
@@ -52,9 +51,7 @@ void TfrmIntgCentral::bindRun()
 
 void TfrmIntgCentral::focaRecusa(QWidget* control)
 {
-    const QScopedValueRollback<bool> refusing(m_recusando, true);
-    if (control && control->isEnabled() && control->isVisible())
-        control->setFocus(Qt::OtherFocusReason);
+    mrv::FocusTracker::instance().moveQuietly(control);
 }
 
 void TfrmIntgCentral::recusa(QWidget* control, const QString& key)
@@ -125,11 +122,18 @@ void TfrmIntgCentral::Vd_FiliDest()
     if (!temFiliais())
         return;
     // The cursor is left where the scan stopped: on the refused branch, for the user to see.
-    mrv::DisplaySuspended suspended(cdsFiliGrup);
-    for (cdsFiliGrup->First(); !cdsFiliGrup->Eof(); cdsFiliGrup->Next()) {
-        if (isS(cdsFiliGrup, QStringLiteral("IDMARCADO")) && isS(cdsFiliGrup, QStringLiteral("IDCNTRRESC")))
-            recusa(nullptr, QStringLiteral("fili_contr_resc"));
+    bool rescinded = false;
+    {
+        mrv::DisplaySuspended suspended(cdsFiliGrup);
+        for (cdsFiliGrup->First(); !cdsFiliGrup->Eof() && !rescinded;) {
+            rescinded = isS(cdsFiliGrup, QStringLiteral("IDMARCADO")) && isS(cdsFiliGrup, QStringLiteral("IDCNTRRESC"));
+            if (!rescinded)
+                cdsFiliGrup->Next();
+        }
     }
+    // Shown once the grid has moved to the branch, so the message sits beside it.
+    if (rescinded)
+        recusa(nullptr, QStringLiteral("fili_contr_resc"));
 }
 
 QString TfrmIntgCentral::listaTodosPratos()
