@@ -93,7 +93,8 @@ QJsonArray visibleRows(const QAbstractItemView* view)
         const QRect whole = (first | last) & shown;
         if (whole.isEmpty())
             continue;
-        rows.append(QJsonObject{{QStringLiteral("row"), row}, {QStringLiteral("screen"), rectJson(onScreen(viewport, whole))}});
+        rows.append(
+            QJsonObject{{QStringLiteral("row"), row}, {QStringLiteral("screen"), rectJson(onScreen(viewport, whole))}});
     }
     return rows;
 }
@@ -109,20 +110,19 @@ QJsonArray visibleSections(const QHeaderView* header)
         const int at = header->sectionViewportPosition(logical);
         const int size = header->sectionSize(logical);
         const QRect local = header->orientation() == Qt::Horizontal ? QRect(at, 0, size, viewport->height())
-                                                                     : QRect(0, at, viewport->width(), size);
+                                                                    : QRect(0, at, viewport->width(), size);
         const QRect shown = local & viewport->rect();
         if (shown.isEmpty())
             continue;
-        sections.append(QJsonObject{
-            {QStringLiteral("section"), logical},
-            {QStringLiteral("title"), model->headerData(logical, header->orientation()).toString()},
-            {QStringLiteral("screen"), rectJson(onScreen(viewport, shown))}});
+        sections.append(
+            QJsonObject{{QStringLiteral("section"), logical},
+                        {QStringLiteral("title"), model->headerData(logical, header->orientation()).toString()},
+                        {QStringLiteral("screen"), rectJson(onScreen(viewport, shown))}});
     }
     return sections;
 }
 
-template<typename Bar>
-QJsonArray entriesOf(const Bar* bar)
+template<typename Bar> QJsonArray entriesOf(const Bar* bar)
 {
     QJsonArray entries;
     for (QAction* action : bar->actions()) {

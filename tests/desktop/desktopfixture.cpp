@@ -42,7 +42,8 @@ QString DesktopFixture::startHost(const QStringList& open)
         if (s.activeWindow().isEmpty())
             return false;
         for (const QString& entry : open) {
-            const QString name = entry.contains(u':') ? QStringLiteral("frmHistIntg") : QStringLiteral("frmIntgCentral");
+            const QString name =
+                entry.contains(u':') ? QStringLiteral("frmHistIntg") : QStringLiteral("frmIntgCentral");
             if (!s.widget(name))
                 return false;
         }
@@ -141,7 +142,9 @@ bool DesktopFixture::keyUntilFocus(const QString& target, const QString& key, in
         }
     }
     return fail(QStringLiteral("%1 never got the focus after %2 x %3 (focus on %4)")
-                    .arg(target).arg(presses).arg(key, state().focus()));
+                    .arg(target)
+                    .arg(presses)
+                    .arg(key, state().focus()));
 }
 
 QString DesktopFixture::outputDir()

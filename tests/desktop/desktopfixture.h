@@ -71,7 +71,7 @@ private:
     do {                                                                                                               \
         const QStringList suiteMissing_ = suite::desktop::XSession::missingTools();                                    \
         if (!suiteMissing_.isEmpty())                                                                                  \
-            QSKIP(qPrintable(QStringLiteral("desktop tools missing (scripts/common.sh installs them): ") +            \
+            QSKIP(qPrintable(QStringLiteral("desktop tools missing (scripts/common.sh installs them): ") +             \
                              suiteMissing_.join(QStringLiteral(", "))));                                               \
         const QString suiteWhy_ = (fixture).start();                                                                   \
         QVERIFY2(suiteWhy_.isEmpty(), qPrintable(suiteWhy_));                                                          \

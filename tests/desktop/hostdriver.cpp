@@ -31,13 +31,13 @@ QString HostDriver::start(const HostSettings& settings)
     QDir().mkpath(runtime);
     QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
-    QStringList arguments{QStringLiteral("--server"), QStringLiteral("127.0.0.1:%1").arg(settings.serverPort),
-                          QStringLiteral("--database"), settings.database,
-                          QStringLiteral("--user"), QStringLiteral("demo"),
-                          QStringLiteral("--password"), QStringLiteral("demo"),
-                          QStringLiteral("--branch"), settings.branch,
+    QStringList arguments{QStringLiteral("--server"),      QStringLiteral("127.0.0.1:%1").arg(settings.serverPort),
+                          QStringLiteral("--database"),    settings.database,
+                          QStringLiteral("--user"),        QStringLiteral("demo"),
+                          QStringLiteral("--password"),    QStringLiteral("demo"),
+                          QStringLiteral("--branch"),      settings.branch,
                           QStringLiteral("--modules-dir"), bin + QStringLiteral("/../lib"),
-                          QStringLiteral("--inspect"), m_socketPath};
+                          QStringLiteral("--inspect"),     m_socketPath};
     for (const QString& module : settings.open)
         arguments << QStringLiteral("--open") << module;
     m_process.setProcessEnvironment(env);
@@ -105,7 +105,8 @@ QJsonObject HostDriver::request(const QByteArray& line, int timeoutMs)
     const QDeadlineTimer deadline(timeoutMs);
     QByteArray answer;
     while (!answer.endsWith('\n')) {
-        if (deadline.hasExpired() || (!m_socket.bytesAvailable() && !m_socket.waitForReadyRead(int(deadline.remainingTime()))))
+        if (deadline.hasExpired() ||
+            (!m_socket.bytesAvailable() && !m_socket.waitForReadyRead(int(deadline.remainingTime()))))
             break;
         answer += m_socket.readAll();
     }

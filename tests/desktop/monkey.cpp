@@ -25,8 +25,8 @@ constexpr int kStuckLimit = 12;
 // A user who got lost starts over: a new host (same server and database) after this many inputs.
 constexpr int kFreshHostEvery = 400;
 // The controls of a run's main path, clicked more often than the rest so that runs do complete.
-const char* const kMainPath[] = {"rbtTodosPrat", "medAgrupFilial", "dbgFiliGrup", "sbtConfirma", "sbtPesqPrat",
-                                 "sbtAgrupFilial", "sbtFilial", "rbtTodosCiclo", "rbtTodosServ", "sbtDesfazer"};
+const char* const kMainPath[] = {"rbtTodosPrat",   "medAgrupFilial", "dbgFiliGrup",   "sbtConfirma",  "sbtPesqPrat",
+                                 "sbtAgrupFilial", "sbtFilial",      "rbtTodosCiclo", "rbtTodosServ", "sbtDesfazer"};
 
 const char* const kTexts[] = {
     // branch codes, valid, short, unknown, rescinded, of the "P" form
@@ -36,11 +36,11 @@ const char* const kTexts[] = {
     // dish codes and keys
     "0101001", "P0101001", "00010101001",
     // dates: valid, not real, cut short, before 1900
-    "01/12/2026", "31/12/2026", "15/06/2025", "31/02/2026", "01/12/202", "31/12/1899", "01/01/1900",
-    "abc", " "};
+    "01/12/2026", "31/12/2026", "15/06/2025", "31/02/2026", "01/12/202", "31/12/1899", "01/01/1900", "abc", " "};
 
-const char* const kKeys[] = {"Tab", "shift+Tab", "Return", "Escape", "space", "ctrl+space", "F7", "F9", "Up",
-                             "Down", "Left", "Right", "Delete", "BackSpace", "ctrl+a", "Home", "End", "ctrl+f"};
+const char* const kKeys[] = {"Tab",    "shift+Tab", "Return", "Escape", "space", "ctrl+space",
+                             "F7",     "F9",        "Up",     "Down",   "Left",  "Right",
+                             "Delete", "BackSpace", "ctrl+a", "Home",   "End",   "ctrl+f"};
 
 // Inputs that end the program on purpose are not faults to look for.
 bool quits(const QString& text)
@@ -101,13 +101,18 @@ MonkeyResult Monkey::run(int events, const QString& logFile)
         UiState state = m_desk.host().dump(seen, kHangMs);
         if (!state.isValid()) {
             if (!m_desk.host().running()) {
-                finding(event, QStringLiteral("crash"), QStringLiteral("suite-host %1 after input %2; its last words: %3")
-                                                            .arg(m_desk.host().ending()).arg(event - 1).arg(m_desk.host().output().right(600)));
+                finding(event, QStringLiteral("crash"),
+                        QStringLiteral("suite-host %1 after input %2; its last words: %3")
+                            .arg(m_desk.host().ending())
+                            .arg(event - 1)
+                            .arg(m_desk.host().output().right(600)));
                 break;
             }
             if (!m_desk.host().ping(kHangMs)) {
                 finding(event, QStringLiteral("hang"),
-                        QStringLiteral("the event loop did not answer for %1 s after input %2").arg(2 * kHangMs / 1000).arg(event - 1));
+                        QStringLiteral("the event loop did not answer for %1 s after input %2")
+                            .arg(2 * kHangMs / 1000)
+                            .arg(event - 1));
                 break;
             }
             state = m_desk.host().dump(seen, kHangMs);
@@ -122,9 +127,11 @@ MonkeyResult Monkey::run(int events, const QString& logFile)
             if (d.className != QLatin1String("QMessageBox"))
                 continue;
             if (boxes.contains(d.text))
-                finding(event - 1, QStringLiteral("repeated message"), QStringLiteral("\"%1\" shown twice for one input").arg(d.text));
+                finding(event - 1, QStringLiteral("repeated message"),
+                        QStringLiteral("\"%1\" shown twice for one input").arg(d.text));
             else if (!m_answered.isEmpty() && d.text == m_answered)
-                finding(event - 1, QStringLiteral("repeated message"), QStringLiteral("\"%1\" shown again right after it was answered").arg(d.text));
+                finding(event - 1, QStringLiteral("repeated message"),
+                        QStringLiteral("\"%1\" shown again right after it was answered").arg(d.text));
             boxes << d.text;
         }
         seen = state.shownCount();
@@ -185,7 +192,8 @@ QString Monkey::act(const UiState& state)
         m_desk.input().key(QStringLiteral("Escape"));
         return QStringLiteral("key Escape (menu)");
     }
-    if (!state.widget(QStringLiteral("frmIntgCentral")) || (!state.widget(QStringLiteral("frmHistIntg")) && pick(20) == 0))
+    if (!state.widget(QStringLiteral("frmIntgCentral")) ||
+        (!state.widget(QStringLiteral("frmHistIntg")) && pick(20) == 0))
         return reopen(state);
     const int dice = pick(100);
     if (dice < 40)
@@ -282,7 +290,7 @@ QString Monkey::clickSomething(const UiState& state)
             if (w.name() == QLatin1String(name))
                 mainPath << w;
     const int aim = pick(10);
-    const QList<UiWidget>& from = aim < 3 && !mainPath.isEmpty() ? mainPath
+    const QList<UiWidget>& from = aim < 3 && !mainPath.isEmpty()   ? mainPath
                                   : controls.isEmpty() || aim == 9 ? candidates
                                                                    : controls;
     const UiWidget& w = from[pick(int(from.size()))];
@@ -318,7 +326,8 @@ QString Monkey::clickGrid(const UiState& state, bool title)
     for (const UiWidget& w : state.allWidgets()) {
         if (!active.isEmpty() && w.window != active)
             continue;
-        const QJsonArray items = w.json.value(title ? QStringLiteral("sections") : QStringLiteral("rowRects")).toArray();
+        const QJsonArray items =
+            w.json.value(title ? QStringLiteral("sections") : QStringLiteral("rowRects")).toArray();
         for (const QJsonValue& item : items)
             targets.append({w, UiWidget::rectOf(item.toObject().value(QStringLiteral("screen")).toObject())});
     }
@@ -327,7 +336,10 @@ QString Monkey::clickGrid(const UiState& state, bool title)
     const auto& [grid, r] = targets[pick(int(targets.size()))];
     if (title) {
         m_desk.input().click(r);
-        return QStringLiteral("title click on %1 at %2,%3").arg(grid.json.value(QStringLiteral("parent")).toString()).arg(r.center().x()).arg(r.center().y());
+        return QStringLiteral("title click on %1 at %2,%3")
+            .arg(grid.json.value(QStringLiteral("parent")).toString())
+            .arg(r.center().x())
+            .arg(r.center().y());
     }
     m_desk.input().doubleClick(r.center());
     return QStringLiteral("double click on %1 at %2,%3").arg(grid.name()).arg(r.center().x()).arg(r.center().y());

@@ -24,9 +24,9 @@ struct MonkeyFinding {
 
 struct MonkeyResult {
     quint32 seed = 0;
-    int events = 0;       // inputs sent
-    int runsChecked = 0;  // completed runs whose changes the ledger checked
-    int messages = 0;     // dialogs shown
+    int events = 0;      // inputs sent
+    int runsChecked = 0; // completed runs whose changes the ledger checked
+    int messages = 0;    // dialogs shown
     QList<MonkeyFinding> findings;
     QString logFile;
     bool stoppedEarly() const;
@@ -54,8 +54,8 @@ private:
     QRandomGenerator m_random;
     quint32 m_seed;
     QStringList m_open;
-    QString m_answered;   // text of the message box the last input answered
-    QString m_stuckOn;    // the modal dialog the last inputs went to
+    QString m_answered; // text of the message box the last input answered
+    QString m_stuckOn;  // the modal dialog the last inputs went to
     int m_stuckFor = 0;
     int m_typed = 0;
 };

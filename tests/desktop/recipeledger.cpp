@@ -64,10 +64,14 @@ RecipeLedger::Recipes RecipeLedger::read(QString* why)
         const char* sql;
         int keyColumns;
     } tables[] = {
-        {"L", "SELECT CDFILIAL, CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE FROM RECEITA"
-              " ORDER BY CDFILIAL, CDFILAUXPRAT, CDPRATO, NRSEQ", 3},
-        {"S", "SELECT CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE"
-              " FROM RECEITASERV ORDER BY CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO, NRSEQ", 4},
+        {"L",
+         "SELECT CDFILIAL, CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE FROM RECEITA"
+         " ORDER BY CDFILIAL, CDFILAUXPRAT, CDPRATO, NRSEQ",
+         3},
+        {"S",
+         "SELECT CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE"
+         " FROM RECEITASERV ORDER BY CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO, NRSEQ",
+         4},
     };
     for (const auto& table : tables) {
         QSqlQuery q(m_db);
@@ -144,7 +148,9 @@ QStringList RecipeLedger::check()
     QStringList faults;
     if (runs.isEmpty()) {
         if (!keys.isEmpty())
-            faults << QStringLiteral("%1 recipe(s) changed with no completed run, e.g. %2").arg(keys.size()).arg(keys.first());
+            faults << QStringLiteral("%1 recipe(s) changed with no completed run, e.g. %2")
+                          .arg(keys.size())
+                          .arg(keys.first());
     } else if (runs.size() == 1) {
         const Run& run = runs.first();
         faults << (run.type == QLatin1String("D") ? checkUndo(run, m_last, now) : checkIntegration(run, m_last, now));
@@ -157,11 +163,16 @@ QStringList RecipeLedger::check()
                 only[key] = now.value(key);
                 if (!now.contains(key))
                     only.remove(key);
-                if ((run.type == QLatin1String("D") ? checkUndo(run, m_last, only) : checkIntegration(run, m_last, only)).isEmpty())
+                if ((run.type == QLatin1String("D") ? checkUndo(run, m_last, only)
+                                                    : checkIntegration(run, m_last, only))
+                        .isEmpty())
                     explained = true;
             }
             if (!explained)
-                faults << QStringLiteral("%1 changed by none of runs %2..%3").arg(key).arg(runs.first().number).arg(runs.last().number);
+                faults << QStringLiteral("%1 changed by none of runs %2..%3")
+                              .arg(key)
+                              .arg(runs.first().number)
+                              .arg(runs.last().number);
         }
     }
     for (const Run& run : runs) {
@@ -211,7 +222,10 @@ QStringList RecipeLedger::checkUndo(const Run& run, const Recipes& before, const
     QStringList faults;
     for (const QString& key : changed(before, now))
         if (now.value(key) != it->value(key))
-            faults << QStringLiteral("undo %1 of run %2: %3 is not as before that run").arg(run.number).arg(run.undoes).arg(key);
+            faults << QStringLiteral("undo %1 of run %2: %3 is not as before that run")
+                          .arg(run.number)
+                          .arg(run.undoes)
+                          .arg(key);
     return faults;
 }
 

@@ -69,8 +69,8 @@ void tst_Monkey::replay()
     QStringList lines;
     for (const MonkeyFinding& f : result.findings)
         lines << f.line();
-    QVERIFY2(result.findings.isEmpty(), qPrintable(QStringLiteral("seed %1 (log %2):\n").arg(seed).arg(result.logFile) +
-                                                   lines.join(u'\n')));
+    QVERIFY2(result.findings.isEmpty(),
+             qPrintable(QStringLiteral("seed %1 (log %2):\n").arg(seed).arg(result.logFile) + lines.join(u'\n')));
     QCOMPARE(result.events, kEvents);
 }
 

@@ -29,24 +29,27 @@ QString copyRecipe(const QString& table, const QString& from, const QString& to,
                                     " AND CDFILAUXPRAT = 'P' AND CDPRATO = '%2')")
                          .arg(from, dish)
                    : QString();
-    QString sql = QStringLiteral("DELETE FROM %1 WHERE CDFILIAL = '%2' AND CDFILAUXPRAT = 'P' AND CDPRATO = '%3'%6;"
-                                 "INSERT INTO %1 (CDFILIAL, %4CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE)"
-                                 " SELECT '%2', %4CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE FROM %1"
-                                 " WHERE CDFILIAL = '%5' AND CDFILAUXPRAT = 'P' AND CDPRATO = '%3'")
-                      .arg(table, to, dish, service, from, sameServices);
+    QString sql =
+        QStringLiteral("DELETE FROM %1 WHERE CDFILIAL = '%2' AND CDFILAUXPRAT = 'P' AND CDPRATO = '%3'%6;"
+                       "INSERT INTO %1 (CDFILIAL, %4CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE)"
+                       " SELECT '%2', %4CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE FROM %1"
+                       " WHERE CDFILIAL = '%5' AND CDFILAUXPRAT = 'P' AND CDPRATO = '%3'")
+            .arg(table, to, dish, service, from, sameServices);
     if (extraLine)
-        sql += QStringLiteral(";INSERT INTO %1 (CDFILIAL, %4CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE)"
-                              " SELECT CDFILIAL, %4CDFILAUXPRAT, CDPRATO, 999, CDARVPROD, 1, SGUNIDADE FROM %1"
-                              " WHERE CDFILIAL = '%2' AND CDFILAUXPRAT = 'P' AND CDPRATO = '%3' AND NRSEQ = 1")
-                   .arg(table, to, dish, service);
+        sql +=
+            QStringLiteral(";INSERT INTO %1 (CDFILIAL, %4CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE)"
+                           " SELECT CDFILIAL, %4CDFILAUXPRAT, CDPRATO, 999, CDARVPROD, 1, SGUNIDADE FROM %1"
+                           " WHERE CDFILIAL = '%2' AND CDFILAUXPRAT = 'P' AND CDPRATO = '%3' AND NRSEQ = 1")
+                .arg(table, to, dish, service);
     return sql;
 }
 
 QString recordRun(const QString& kinds, const QString& dishes, const QString& destinations)
 {
-    return QStringLiteral("INSERT INTO INTGCENTRAL (CDOPERADOR, DTINICIO, DTFIM, CDFILIORIG, IDTIPORECE, DSPRATOS,"
-                          " DSDESTINOS) VALUES ('demo', '2026-01-01 10:00:00', '2026-01-01 10:00:01', '0001', '%1', '%2',"
-                          " '%3')")
+    return QStringLiteral(
+               "INSERT INTO INTGCENTRAL (CDOPERADOR, DTINICIO, DTFIM, CDFILIORIG, IDTIPORECE, DSPRATOS,"
+               " DSDESTINOS) VALUES ('demo', '2026-01-01 10:00:00', '2026-01-01 10:00:01', '0001', '%1', '%2',"
+               " '%3')")
         .arg(kinds, dishes, destinations);
 }
 
@@ -69,14 +72,26 @@ void tst_RecipeLedger::run_data()
     QTest::addColumn<QString>("kinds");
     QTest::addColumn<QString>("fault"); // part of the fault expected; empty: none
 
-    QTest::newRow("a run copies the source's recipe") << "RECEITA" << "0002" << false << true << "FS" << "";
-    QTest::newRow("a run copies a per-service recipe") << "RECEITASERV" << "0002" << false << true << "FS" << "";
-    QTest::newRow("no run recorded") << "RECEITA" << "0002" << false << false << "FS" << "with no completed run";
-    QTest::newRow("not the source's lines") << "RECEITA" << "0002" << true << true << "FS" << "differs from the source";
-    QTest::newRow("a branch that was not a destination") << "RECEITA" << "0003" << false << true << "FS"
+    QTest::newRow("a run copies the source's recipe") << "RECEITA"
+                                                      << "0002" << false << true << "FS"
+                                                      << "";
+    QTest::newRow("a run copies a per-service recipe") << "RECEITASERV"
+                                                       << "0002" << false << true << "FS"
+                                                       << "";
+    QTest::newRow("no run recorded") << "RECEITA"
+                                     << "0002" << false << false << "FS"
+                                     << "with no completed run";
+    QTest::newRow("not the source's lines") << "RECEITA"
+                                            << "0002" << true << true << "FS"
+                                            << "differs from the source";
+    QTest::newRow("a branch that was not a destination") << "RECEITA"
+                                                         << "0003" << false << true << "FS"
                                                          << "not a destination";
-    QTest::newRow("local recipes not asked for") << "RECEITA" << "0002" << false << true << "XS" << "kinds are XS";
-    QTest::newRow("per-service recipes not asked for") << "RECEITASERV" << "0002" << false << true << "FX"
+    QTest::newRow("local recipes not asked for") << "RECEITA"
+                                                 << "0002" << false << true << "XS"
+                                                 << "kinds are XS";
+    QTest::newRow("per-service recipes not asked for") << "RECEITASERV"
+                                                       << "0002" << false << true << "FX"
                                                        << "kinds are FX";
 }
 
@@ -120,9 +135,10 @@ void tst_RecipeLedger::undo()
     // A wrong undo: 0002 gets 0003's lines instead of its own.
     for (const QString& statement : copyRecipe("RECEITA", "0003", "0002", "0501001", false).split(u';'))
         exec(tdb.db(), statement);
-    exec(tdb.db(), "INSERT INTO INTGCENTRAL (CDOPERADOR, DTINICIO, DTFIM, CDFILIORIG, IDTIPORECE, DSPRATOS, DSDESTINOS,"
-                   " IDTIPOINTG, NRINTGDESF) SELECT 'demo', DTINICIO, DTFIM, CDFILIORIG, IDTIPORECE, DSPRATOS, DSDESTINOS,"
-                   " 'D', NRINTG FROM INTGCENTRAL ORDER BY NRINTG DESC LIMIT 1");
+    exec(tdb.db(),
+         "INSERT INTO INTGCENTRAL (CDOPERADOR, DTINICIO, DTFIM, CDFILIORIG, IDTIPORECE, DSPRATOS, DSDESTINOS,"
+         " IDTIPOINTG, NRINTGDESF) SELECT 'demo', DTINICIO, DTFIM, CDFILIORIG, IDTIPORECE, DSPRATOS, DSDESTINOS,"
+         " 'D', NRINTG FROM INTGCENTRAL ORDER BY NRINTG DESC LIMIT 1");
     const QStringList faults = ledger.check();
     QVERIFY2(faults.join(u'\n').contains("is not as before that run"), qPrintable(faults.join(u'\n')));
     QVERIFY(RecipeLedger::changed(original, ledger.read(&why)).size() > 0);

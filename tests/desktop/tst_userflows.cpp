@@ -77,14 +77,16 @@ void tst_UserFlows::init()
 void tst_UserFlows::cleanup()
 {
     if (QTest::currentTestFailed())
-        qWarning("screen at the failure: %s", qPrintable(m_desk.screenshot(QString::fromLatin1(QTest::currentTestFunction()) +
-                                                                           QLatin1Char('-') + QString::fromLatin1(QTest::currentDataTag()))));
+        qWarning("screen at the failure: %s",
+                 qPrintable(m_desk.screenshot(QString::fromLatin1(QTest::currentTestFunction()) + QLatin1Char('-') +
+                                              QString::fromLatin1(QTest::currentDataTag()))));
     m_desk.stopHost();
 }
 
 bool tst_UserFlows::waitWindow(const QString& nameOrClass, int timeoutMs)
 {
-    const UiState s = m_desk.host().waitFor([&](const UiState& st) { return st.window(nameOrClass).has_value(); }, timeoutMs);
+    const UiState s =
+        m_desk.host().waitFor([&](const UiState& st) { return st.window(nameOrClass).has_value(); }, timeoutMs);
     return s.window(nameOrClass).has_value();
 }
 
@@ -113,11 +115,16 @@ void tst_UserFlows::filterPickerOpensOnClick_data()
 {
     QTest::addColumn<QString>("filter");
     QTest::addColumn<QString>("button");
-    QTest::newRow("Serviço") << "chbDadoCard" << "sbtServico";
-    QTest::newRow("Tipo de Prato (cardápio)") << "chbDadoCard" << "sbtPrato";
-    QTest::newRow("Ciclo") << "chbCicloCard" << "sbtCiclo";
-    QTest::newRow("Padrão de Serviço") << "chbCicloCard" << "sbtPadraoServCiclo";
-    QTest::newRow("Tipo de Prato (ciclo)") << "chbCicloCard" << "sbtTpPratCiclo";
+    QTest::newRow("Serviço") << "chbDadoCard"
+                             << "sbtServico";
+    QTest::newRow("Tipo de Prato (cardápio)") << "chbDadoCard"
+                                              << "sbtPrato";
+    QTest::newRow("Ciclo") << "chbCicloCard"
+                           << "sbtCiclo";
+    QTest::newRow("Padrão de Serviço") << "chbCicloCard"
+                                       << "sbtPadraoServCiclo";
+    QTest::newRow("Tipo de Prato (ciclo)") << "chbCicloCard"
+                                           << "sbtTpPratCiclo";
 }
 
 void tst_UserFlows::filterPickerOpensOnClick()
@@ -132,6 +139,7 @@ void tst_UserFlows::filterPickerOpensOnClick()
     const bool opened = waitWindow("dlgPesquisaLista");
     const UiState s = m_desk.state(since);
     QVERIFY2(opened, qPrintable("no picker; messages: " + messagesShown(s).join(" / ")));
+    m_desk.screenshot(QStringLiteral("picker-") + QString::fromUtf8(QTest::currentDataTag()));
     QVERIFY2(messagesShown(s).isEmpty(), qPrintable(messagesShown(s).join(" / ")));
     m_desk.input().key("Escape");
     QVERIFY(waitGone("dlgPesquisaLista"));
@@ -160,7 +168,9 @@ void tst_UserFlows::sourceSearchWithWrongCode()
     const bool opened = waitWindow("dlgPesquisa");
     const UiState s = m_desk.state(since);
     QVERIFY2(opened, qPrintable("no look-up list; messages: " + messagesShown(s).join(" / ")));
-    QVERIFY2(!messagesShown(s).contains(QStringLiteral("Filial não cadastrada.")), qPrintable(messagesShown(s).join(" / ")));
+    m_desk.screenshot(QStringLiteral("source-search-") + QString::fromUtf8(QTest::currentDataTag()));
+    QVERIFY2(!messagesShown(s).contains(QStringLiteral("Filial não cadastrada.")),
+             qPrintable(messagesShown(s).join(" / ")));
     m_desk.input().key("Escape");
     QVERIFY(waitGone("dlgPesquisa"));
     QVERIFY2(m_desk.host().running(), qPrintable(m_desk.host().ending()));
@@ -200,16 +210,31 @@ void tst_UserFlows::refusalShownOnce_data()
     QTest::addColumn<QString>("leave"); // "click NAME" or "key KEYS": the move the area refuses
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("focusAfter"); // where the refusal puts the user: the control at fault
-    QTest::newRow("menu dates empty, click on a tree box")
-        << "chbDadoCard" << "" << "click chbArvPadrao" << "Data inicial deve ser informada." << "depDataInic";
-    QTest::newRow("menu dates empty, from the date, click on a tree box")
-        << "chbDadoCard depDataInic" << "" << "click chbArvPadrao" << "Data inicial deve ser informada." << "depDataInic";
-    QTest::newRow("unknown source branch, Tab")
-        << "medCdFilial" << "9999" << "key Tab" << "Filial não cadastrada." << "medCdFilial";
-    QTest::newRow("unknown source branch, Shift+Tab")
-        << "medCdFilial" << "9999" << "key shift+Tab" << "Filial não cadastrada." << "medCdFilial";
-    QTest::newRow("unknown source branch, click on the grouping")
-        << "medCdFilial" << "9999" << "click medAgrupFilial" << "Filial não cadastrada." << "medCdFilial";
+    QTest::newRow("menu dates empty, click on a tree box") << "chbDadoCard"
+                                                           << ""
+                                                           << "click chbArvPadrao"
+                                                           << "Data inicial deve ser informada."
+                                                           << "depDataInic";
+    QTest::newRow("menu dates empty, from the date, click on a tree box") << "chbDadoCard depDataInic"
+                                                                          << ""
+                                                                          << "click chbArvPadrao"
+                                                                          << "Data inicial deve ser informada."
+                                                                          << "depDataInic";
+    QTest::newRow("unknown source branch, Tab") << "medCdFilial"
+                                                << "9999"
+                                                << "key Tab"
+                                                << "Filial não cadastrada."
+                                                << "medCdFilial";
+    QTest::newRow("unknown source branch, Shift+Tab") << "medCdFilial"
+                                                      << "9999"
+                                                      << "key shift+Tab"
+                                                      << "Filial não cadastrada."
+                                                      << "medCdFilial";
+    QTest::newRow("unknown source branch, click on the grouping") << "medCdFilial"
+                                                                  << "9999"
+                                                                  << "click medAgrupFilial"
+                                                                  << "Filial não cadastrada."
+                                                                  << "medCdFilial";
 }
 
 void tst_UserFlows::refusalShownOnce()
@@ -255,8 +280,9 @@ void tst_UserFlows::logReportClosesAndSaves()
     for (const QString& question : {QStringLiteral("Confirma operação?"), QStringLiteral("Deseja Visualizar o log")}) {
         const UiState s = m_desk.host().waitFor(
             [&](const UiState& st) { return st.messageBoxes().join(' ').contains(question); }, 60000);
-        QVERIFY2(s.messageBoxes().join(' ').contains(question),
-                 qPrintable(QStringLiteral("waiting for \"%1\"; shown: %2").arg(question, s.messageBoxes().join(" / "))));
+        QVERIFY2(
+            s.messageBoxes().join(' ').contains(question),
+            qPrintable(QStringLiteral("waiting for \"%1\"; shown: %2").arg(question, s.messageBoxes().join(" / "))));
         QVERIFY2(m_desk.clickButton("Sim"), qPrintable(m_desk.why()));
         QVERIFY(waitGone("QMessageBox"));
     }
@@ -266,8 +292,10 @@ void tst_UserFlows::logReportClosesAndSaves()
     m_desk.input().key("Escape");
     const bool closed = waitGone("QPrintPreviewDialog");
     const UiState after = m_desk.state(since);
-    QVERIFY2(closed, qPrintable(QStringLiteral("the preview is still there: %1 preview(s) shown, active window %2, focus %3")
-                                    .arg(countShown(after, "QPrintPreviewDialog")).arg(after.activeWindow(), after.focus())));
+    QVERIFY2(closed,
+             qPrintable(QStringLiteral("the preview is still there: %1 preview(s) shown, active window %2, focus %3")
+                            .arg(countShown(after, "QPrintPreviewDialog"))
+                            .arg(after.activeWindow(), after.focus())));
     QThread::msleep(kQuietMs);
     UiState s = m_desk.state(since);
     QVERIFY2(!s.window("QPrintPreviewDialog"), "the preview came back after it was closed");

@@ -12,8 +12,8 @@ bool XInput::run(const QStringList& arguments)
     QProcess xdotool;
     xdotool.setProcessEnvironment(m_env);
     xdotool.start(QStringLiteral("xdotool"), arguments);
-    const bool ok = xdotool.waitForFinished(10000) && xdotool.exitStatus() == QProcess::NormalExit &&
-                    xdotool.exitCode() == 0;
+    const bool ok =
+        xdotool.waitForFinished(10000) && xdotool.exitStatus() == QProcess::NormalExit && xdotool.exitCode() == 0;
     if (xdotool.state() != QProcess::NotRunning) {
         xdotool.kill();
         xdotool.waitForFinished(2000);

@@ -42,9 +42,9 @@ QString XSession::start()
     // tests never race for a number.
     dieWithParent(m_xvfb);
     m_xvfb.setProcessChannelMode(QProcess::SeparateChannels);
-    m_xvfb.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                                          QStringLiteral("0"), QStringLiteral("1280x1024x24"),
-                                          QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    m_xvfb.start(QStringLiteral("Xvfb"),
+                 {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
+                  QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
     if (!m_xvfb.waitForStarted(kStartMs))
         return QStringLiteral("Xvfb did not start: ") + m_xvfb.errorString();
     const QDeadlineTimer deadline(kStartMs);
