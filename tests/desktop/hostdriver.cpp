@@ -57,6 +57,13 @@ QString HostDriver::start(const HostSettings& settings)
     return QStringLiteral("suite-host did not open its inspection socket: %1\n%2").arg(ending(), output());
 }
 
+bool HostDriver::running()
+{
+    if (m_process.state() == QProcess::Running)
+        m_process.waitForFinished(0);
+    return m_process.state() == QProcess::Running;
+}
+
 QString HostDriver::ending() const
 {
     if (m_process.state() != QProcess::NotRunning)

@@ -29,7 +29,8 @@ public:
 
     // Starts the host and waits until it answers on its socket; empty on success, else why not.
     QString start(const HostSettings& settings);
-    bool running() const { return m_process.state() == QProcess::Running; }
+    // Still running (asks the system: with no event loop turning, QProcess learns of an end only when asked).
+    bool running();
     // How the process ended, for a failure message ("running" while it runs).
     QString ending() const;
     // What the host wrote on stdout and stderr so far.
