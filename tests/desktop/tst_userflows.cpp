@@ -50,6 +50,7 @@ private slots:
     void refusalShownOnce_data();
     void refusalShownOnce();
     void logReportClosesAndSaves();
+    void historyReportPreviewsOnce();
     void wholeRunByKeyboard();
 
 private:
@@ -357,6 +358,37 @@ void tst_UserFlows::logReportClosesAndSaves()
     QVERIFY2(waitGone("frmLogIntg"), "the log report cannot be closed");
     QVERIFY2(m_desk.host().running(), qPrintable(m_desk.host().ending()));
     QVERIFY(m_desk.state().widget("frmIntgCentral").has_value());
+}
+
+void tst_UserFlows::historyReportPreviewsOnce()
+{
+    // A run with observations, its log declined on the screen, then opened from the history window.
+    loadGridByMouse("2", 3);
+    QVERIFY2(m_desk.clickTitle("dbgFiliGrup", 0), qPrintable(m_desk.why()));
+    QVERIFY2(m_desk.click("sbtConfirma"), qPrintable(m_desk.why()));
+    for (const QString& answer : {QStringLiteral("Sim"), QStringLiteral("Não")}) {
+        const UiState s = m_desk.host().waitFor([](const UiState& st) { return !st.messageBoxes().isEmpty(); }, 60000);
+        QVERIFY2(!s.messageBoxes().isEmpty(), "no question");
+        QVERIFY2(m_desk.clickButton(answer), qPrintable(m_desk.why()));
+        QVERIFY(waitGone("QMessageBox"));
+    }
+    QVERIFY2(m_desk.click("sbtAtualizar"), qPrintable(m_desk.why()));
+    m_desk.host().waitFor([](const UiState& st) { return st.widget("dbgHistorico")->rows() > 0; });
+    QVERIFY2(m_desk.clickRow("dbgHistorico", 0), qPrintable(m_desk.why()));
+    const int since = m_desk.shownSoFar();
+    QVERIFY2(m_desk.click("sbtRelatorio"), qPrintable(m_desk.why()));
+    QVERIFY2(waitWindow("QPrintPreviewDialog"), "the run's report did not preview itself");
+    m_desk.input().key("Escape");
+    const bool closed = waitGone("QPrintPreviewDialog");
+    QThread::msleep(kQuietMs);
+    const UiState s = m_desk.state(since);
+    QVERIFY2(closed && !s.window("QPrintPreviewDialog"),
+             qPrintable(QStringLiteral("the preview came back: %1 shown").arg(countShown(s, "QPrintPreviewDialog"))));
+    QCOMPARE(countShown(s, "QPrintPreviewDialog"), 1);
+    m_desk.screenshot("history-report-after-preview");
+    m_desk.input().key("alt+F4");
+    QVERIFY2(waitGone("frmLogIntg"), "the report opened from the history cannot be closed");
+    QVERIFY2(m_desk.host().running(), qPrintable(m_desk.host().ending()));
 }
 
 void tst_UserFlows::wholeRunByKeyboard()
