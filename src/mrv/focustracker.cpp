@@ -4,6 +4,7 @@
 #include "binding.h"
 
 #include <QApplication>
+#include <QFocusEvent>
 #include <QMdiSubWindow>
 #include <QScopedValueRollback>
 #include <QWidget>
@@ -39,6 +40,7 @@ FocusTracker::FocusTracker(QObject* parent)
     : QObject(parent)
 {
     connect(qApp, &QApplication::focusChanged, this, &FocusTracker::focusChanged);
+    qApp->installEventFilter(this);
 }
 
 FocusTracker& FocusTracker::instance()
@@ -141,14 +143,34 @@ void FocusTracker::moveQuietly(QWidget* control)
     control->setFocus(Qt::OtherFocusReason);
 }
 
+bool FocusTracker::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        m_refusal = {}; // the user acts again
+        break;
+    case QEvent::FocusIn: {
+        // Sent just before the focus change is announced: whether a user's key or click moved it.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        m_userMove = reason == Qt::MouseFocusReason || reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason
+                     || reason == Qt::ShortcutFocusReason;
+        break;
+    }
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
 void FocusTracker::holdRefusal(const Refusal& refusal)
 {
-    // Until control is back in the event loop, whatever the refused move set off (a
-    // sub-window restoring its last control, the rest of the click or key that asked for
-    // the move) cannot take it up again: the focus stays where the refusal put it and no
-    // check runs twice for one move.
+    // Until the user's next key or click, whatever the refused move set off cannot take it
+    // up again: a sub-window restoring the control it last had when the window system
+    // gives it back its activation, the rest of the key or click that asked for the move.
+    // The focus stays where the refusal put it and no check runs twice for one move.
     m_refusal = refusal;
-    QMetaObject::invokeMethod(this, [this] { m_refusal = {}; }, Qt::QueuedConnection);
 }
 
 bool FocusTracker::keepRefusedFocus(QWidget* now)
@@ -156,6 +178,10 @@ bool FocusTracker::keepRefusedFocus(QWidget* now)
     const QPointer<QWidget> kept = m_refusal.kept;
     if (!kept || now == kept || (now != m_refusal.from && now != m_refusal.target))
         return false;
+    if (m_userMove) {
+        m_refusal = {};
+        return false;
+    }
     if (kept->isEnabled() && kept->isVisible()) {
         const QScopedValueRollback<bool> quiet(m_dispatching, true);
         kept->setFocus(Qt::OtherFocusReason);

@@ -18,7 +18,8 @@ namespace mrv {
 // A handler that fails (EAbort or an error) cancels the move: the remaining handlers do
 // not run and, unless the handler moved the focus itself, the focus goes back to the
 // control being left; neither that return nor the handler's own move runs handlers, and
-// until the event loop runs again no move back to either end of the refused move is taken.
+// until the user's next key or click no other move back to either end of the refused
+// move is taken (the focus is put back where the refusal left it).
 class FocusTracker : public QObject {
     Q_OBJECT
 public:
@@ -35,6 +36,9 @@ public:
 
     // The window or MDI sub-window a widget belongs to.
     static QWidget* screenOf(QWidget* widget);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     explicit FocusTracker(QObject* parent = nullptr);
@@ -60,7 +64,8 @@ private:
     QHash<QWidget*, QPointer<QWidget>> m_current; // screen -> where its focus logically is
     bool m_dispatching = false;
     bool m_quiet = false;
-    Refusal m_refusal; // the last refused move, until the event loop runs again
+    Refusal m_refusal; // the last refused move, until the user's next key or click
+    bool m_userMove = false; // the focus change under way comes from a key or a click
 };
 
 } // namespace mrv

@@ -118,9 +118,8 @@ private slots:
 private:
     void focus(const QString& name)
     {
-        QCoreApplication::processEvents(); // a user's next move comes from the event loop
         QWidget* w = m_screen->byName(name);
-        w->setFocus();
+        w->setFocus(Qt::MouseFocusReason); // as a user's click gives it
         QTRY_COMPARE(QApplication::focusWidget(), w);
     }
 

@@ -426,11 +426,10 @@ void tst_Destination::failedLoadIsRetried()
     QVERIFY(!form->sbtProcurar->isEnabled());
     QVERIFY(!form->sbtConfirma->isEnabled());
 
-    // The next entry into the grid asks again; the user's next move comes from the event loop.
+    // The user's next entry into the grid asks again.
     form->netIntgCentral->Port = port;
-    QCoreApplication::processEvents();
-    form->medAgrupFilial->setFocus();
-    form->dbgFiliGrup->setFocus();
+    form->medAgrupFilial->setFocus(Qt::BacktabFocusReason);
+    form->dbgFiliGrup->setFocus(Qt::TabFocusReason);
     QCOMPARE(m_host.errors.size(), 1);
     QVERIFY(form->cdsFiliGrup->Active());
     QCOMPARE(form->cdsFiliGrup->RecordCount(), kAllBranches);
