@@ -62,9 +62,11 @@ int main(int argc, char* argv[])
         Monkey monkey(desk, ledger, seed, kOpen);
         const MonkeyResult r =
             monkey.run(events, QDir(DesktopFixture::outputDir()).filePath(QStringLiteral("monkey-%1.log").arg(seed)));
-        std::printf("seed %u: %d inputs in %lld s, %d dialogs shown, %d runs checked, %lld findings (log %s)\n", seed,
-                    r.events, clock.elapsed() / 1000, r.messages, r.runsChecked, qlonglong(r.findings.size()),
-                    qPrintable(r.logFile));
+        std::printf(
+            "seed %u: %d inputs in %lld s (%d new hosts), %d dialogs shown, %d runs checked, %lld findings (log "
+            "%s)\n",
+            seed, r.events, clock.elapsed() / 1000, r.newHosts, r.messages, r.runsChecked, qlonglong(r.findings.size()),
+            qPrintable(r.logFile));
         for (const MonkeyFinding& f : r.findings)
             std::printf("  %s\n", qPrintable(f.line()));
         std::fflush(stdout);

@@ -149,12 +149,13 @@ MonkeyResult Monkey::run(int events, const QString& logFile)
                 break;
             }
             seen = m_desk.host().dump().shownCount();
+            ++result.newHosts;
             continue;
         }
         m_answered.clear();
         const QString what = act(state);
         log << event << ' ' << what << '\n';
-        result.events = event + 1;
+        ++result.events;
         QThread::msleep(kPauseMs);
     }
     result.runsChecked = m_ledger.runsChecked();

@@ -25,6 +25,7 @@ struct MonkeyFinding {
 struct MonkeyResult {
     quint32 seed = 0;
     int events = 0;      // inputs sent
+    int newHosts = 0;    // times the user started over with a new host (steps that sent no input)
     int runsChecked = 0; // completed runs whose changes the ledger checked
     int messages = 0;    // dialogs shown
     QList<MonkeyFinding> findings;
