@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
+#include <QUrl>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -25,11 +26,25 @@ QString driverFor(Dialect dialect)
     return dialect == Dialect::SQLite ? QStringLiteral("QSQLITE") : QStringLiteral("QPSQL");
 }
 
-void configure(QSqlDatabase& db, const DbUrl& url)
+bool isPlainFile(const QString& path)
+{
+    return path != QLatin1String(":memory:") && !path.startsWith(QLatin1String("file:"));
+}
+
+void configure(QSqlDatabase& db, const DbUrl& url, Missing missing)
 {
     if (url.dialect() == Dialect::SQLite) {
+        const QString busy = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kSqliteBusyTimeoutMs);
+        if (missing == Missing::Refuse && isPlainFile(url.filePath())) {
+            // mode=rw opens without SQLite's create flag: a file moved away while serving is an error, not a new
+            // empty database beside the old one's write-ahead log.
+            const QString file = QFileInfo(url.filePath()).absoluteFilePath();
+            db.setDatabaseName(QUrl::fromLocalFile(file).toString(QUrl::FullyEncoded) + QStringLiteral("?mode=rw"));
+            db.setConnectOptions(busy + QStringLiteral(";QSQLITE_OPEN_URI"));
+            return;
+        }
         db.setDatabaseName(url.filePath());
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kSqliteBusyTimeoutMs));
+        db.setConnectOptions(busy);
         return;
     }
     db.setHostName(url.host());
@@ -44,7 +59,7 @@ void configure(QSqlDatabase& db, const DbUrl& url)
 // embedded installation runs as the server's user. SQLite gives the -wal and -shm files the mode of the database.
 void createPrivately(const QString& path)
 {
-    if (path == QLatin1String(":memory:") || path.startsWith(QLatin1String("file:")) || QFileInfo::exists(path))
+    if (!isPlainFile(path) || QFileInfo::exists(path))
         return;
     // When it cannot be created (no such folder), opening it fails next and says so.
     const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
@@ -87,7 +102,7 @@ void prepareSession(const SqlRunner& sql)
 
 } // namespace
 
-QSqlDatabase openDatabase(const QString& url, const QString& connectionName, Access access)
+QSqlDatabase openDatabase(const QString& url, const QString& connectionName, Access access, Missing missing)
 {
     const DbUrl parsed = DbUrl::parse(url);
     if (connectionName.isEmpty())
@@ -103,13 +118,13 @@ QSqlDatabase openDatabase(const QString& url, const QString& connectionName, Acc
                                                                    : QStringLiteral("libqt6sql6-psql")));
     }
 
-    if (parsed.dialect() == Dialect::SQLite && access == Access::ReadWrite)
+    if (parsed.dialect() == Dialect::SQLite && access == Access::ReadWrite && missing == Missing::Create)
         createPrivately(parsed.filePath());
 
     QString failure;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(driver, connectionName);
-        configure(db, parsed);
+        configure(db, parsed, missing);
         if (db.open()) {
             try {
                 const SqlRunner sql(db);

@@ -115,10 +115,11 @@ ApiReply ApiHandler::login(const QByteArray& body, const QString& address) const
         }
         const auto op = AuthService::authenticate(m_connection.database(), request.user, request.password);
         if (!op) {
+            m_throttle.failed(request.user, address, LoginThrottle::Clock::now());
             qCInfo(lcServer).noquote() << "login" << who << "from" << printable(address) << "refused";
             return error(401, QStringLiteral("Operador ou senha inválidos."));
         }
-        m_throttle.succeeded(request.user, address);
+        m_throttle.succeeded(request.user);
         const QDateTime expires = QDateTime::currentDateTimeUtc().addSecs(m_signer.lifetime().count());
         return {200,
                 QJsonObject{{"token", m_signer.issue(op->code, expires)}, {"operator", op->code}, {"name", op->name}},

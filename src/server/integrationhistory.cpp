@@ -6,6 +6,7 @@
 #include <sqlrunner.h>
 
 #include <QDateTime>
+#include <QSet>
 
 namespace suite::server {
 
@@ -48,10 +49,24 @@ Packet IntegrationHistory::list() const
                                " FROM INTGCENTRAL WHERE %1 ORDER BY NRINTG DESC")
                     .arg(OperatorRights::allows(QStringLiteral("CDFILIORIG"))),
                 rights.binds());
+    // A run from one of the operator's branches may have written to others, which this operator must not see.
+    QSet<QString> own;
+    QSqlQuery branches =
+        sql.run(QStringLiteral("ler as filiais do operador"),
+                QStringLiteral("SELECT CDFILIAL FROM OPERFILI WHERE CDOPERADOR = :operador"), rights.binds());
+    while (branches.next())
+        own.insert(branches.value(0).toString());
+    branches.finish();
     Packet result = listColumns();
     while (q.next()) {
         // Destinations are kept as a choice list, "0002_0003_".
-        const QString destinations = q.value(8).toString();
+        const QString stored = q.value(8).toString();
+        QString destinations;
+        for (const QStringView code : QStringView(stored).tokenize(QLatin1Char('_'), Qt::SkipEmptyParts))
+            if (own.contains(code.toString())) {
+                destinations += code;
+                destinations += QLatin1Char('_');
+            }
         const QVariant undone = q.value(2);
         result.addRow({q.value(0).toLongLong(), q.value(1).toString(),
                        undone.isNull() ? QVariant() : QVariant(undone.toLongLong()), q.value(3).toString(),

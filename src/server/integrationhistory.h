@@ -12,7 +12,7 @@ public:
     // operatorCode: whose history: the runs from the operator's branches.
     IntegrationHistory(QSqlDatabase db, QString operatorCode);
 
-    // Every run from a source the operator may use, newest first: NRINTG, IDTIPOINTG ("I" an integration, "D" the undo of NRINTGDESF),
+    // Every run from a source the operator may use, newest first, naming only the operator's destinations: NRINTG, IDTIPOINTG ("I" an integration, "D" the undo of NRINTGDESF),
     // NRINTGDESF, CDOPERADOR, DTINICIO, DTFIM, CDFILIORIG, IDTIPORECE, QTDESTINOS, DSDESTINOS,
     // QTAPAGADAS, QTINSERIDAS, QTOBSERV, DTDESFEITA; times as "dd/MM/yyyy HH:mm:ss".
     wire::Packet list() const;

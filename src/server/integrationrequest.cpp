@@ -92,6 +92,16 @@ QStringList markedDestinations(const std::optional<wire::Packet>& packet)
 
 } // namespace
 
+QString IntegrationRequest::usedDishList() const
+{
+    // Each key at most once and only of the source's two trees, so the record grows with the trees, never with
+    // what a caller repeats.
+    QString text;
+    for (const DishKey& dish : dishes)
+        text += dish.tree + dish.code + QLatin1Char('_');
+    return text;
+}
+
 IntegrationRequest IntegrationRequest::parse(const wire::Arguments& args, int dishCodeLength)
 {
     args.expectCount(6);
@@ -119,7 +129,6 @@ IntegrationRequest IntegrationRequest::parse(const wire::Arguments& args, int di
         throw ServiceError(QStringLiteral("Lista de pratos inválida."));
     if (keys->keys.isEmpty())
         throw ServiceError(QStringLiteral("Nenhum prato informado."));
-    r.dishListText = dishList;
     r.dishes.reserve(keys->keys.size());
     for (const QString& key : keys->keys) {
         const std::optional<DishKey> dish = splitKey(key, dishCodeLength);

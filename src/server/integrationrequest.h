@@ -18,7 +18,6 @@ struct DishKey {
 
 struct IntegrationRequest {
     QString source;
-    QString dishListText;
     QList<DishKey> dishes;    // of the standard tree and of the source's own, each once
     QList<DishKey> elsewhere; // of other branches' local trees, each once: observed, never copied
     QString kinds;
@@ -26,6 +25,9 @@ struct IntegrationRequest {
     bool perService = false;
     QStringList destinations; // codes of the rows marked "S", each once
     Period menu;
+
+    // The dishes the run copies, each once in the order sent ("P0101001_00010101901_"): what its record keeps.
+    QString usedDishList() const;
 
     // IntgCentral(source, dish list, kinds, destination packet, menu start, menu end): dates are dd/mm/yyyy or "".
     // Every dish key ends in a dish code of dishCodeLength digits.

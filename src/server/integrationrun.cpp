@@ -312,7 +312,7 @@ void IntegrationRun::startRecord(const SqlRunner& sql, const IntegrationRequest&
          {":inicio", SqlRunner::timestamp(started)},
          {":origem", request.source},
          {":tipos", request.kinds},
-         {":pratos", request.dishListText},
+         {":pratos", request.usedDishList()},
          {":destinos", request.destinations.join(QLatin1Char('_')) + QLatin1Char('_')},
          {":dtinicard", dateOrNull(request.menu.start)},
          {":dtfincard", dateOrNull(request.menu.end)}});

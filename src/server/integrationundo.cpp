@@ -113,12 +113,13 @@ IntegrationUndo::Outcome IntegrationUndo::undo(qint64 run, const Authorize& auth
 qint64 IntegrationUndo::recordUndo(const SqlRunner& sql, qint64 run, const QDateTime& started,
                                    const Outcome& counts) const
 {
-    // The undo is a run of its own in the history, with what the undone run named.
+    // The undo is a run of its own in the history, with what the undone run named. Its dishes are not copied: the
+    // undone run's record keeps them (NRINTGDESF leads there), and one kept by an earlier build may be huge.
     QSqlQuery q =
         sql.run(QStringLiteral("registrar o desfazimento"),
                 QStringLiteral("INSERT INTO INTGCENTRAL (CDOPERADOR, DTINICIO, DTFIM, CDFILIORIG, IDTIPORECE, DSPRATOS,"
                                " DSDESTINOS, DTINICARD, DTFINCARD, QTAPAGADAS, QTINSERIDAS, IDTIPOINTG, NRINTGDESF)"
-                               " SELECT :operador, %1, %2, CDFILIORIG, IDTIPORECE, DSPRATOS, DSDESTINOS, DTINICARD,"
+                               " SELECT :operador, %1, %2, CDFILIORIG, IDTIPORECE, '', DSDESTINOS, DTINICARD,"
                                " DTFINCARD, :apagadas, :inseridas, 'D', NRINTG FROM INTGCENTRAL WHERE NRINTG = :nrintg"
                                " RETURNING NRINTG")
                     .arg(sql.typed(QStringLiteral(":inicio"), QStringLiteral("timestamp")),

@@ -151,11 +151,9 @@ ServiceAnswer IntgCentralService::getIntgLog(const wire::Arguments& args)
                               .isNull();
     if (!visible)
         throw ServiceError(QStringLiteral("Integração %1 não encontrada.").arg(run));
-    // Capped as a run's answer is: the history shows what the run's own log showed.
-    return {RunLog(sql).rows(run, kLogRowLimit),
-            sql.number(QStringLiteral("contar as observações"),
-                       QStringLiteral("SELECT COUNT(*) FROM INTGCENTRALOBS WHERE NRINTG = :nrintg"),
-                       {{QStringLiteral(":nrintg"), run}})};
+    // Capped as a run's answer is; a destination the operator may no longer use is left out of it.
+    const RunLog log(sql, m_operator);
+    return {log.rows(run, kLogRowLimit), log.count(run)};
 }
 
 ServiceAnswer IntgCentralService::undoIntg(const wire::Arguments& args)

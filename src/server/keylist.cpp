@@ -23,14 +23,16 @@ std::optional<KeyList> KeyList::parse(const QString& text, bool allowAll)
     if (!text.endsWith(QLatin1Char('_')))
         return std::nullopt;
 
+    // Read in place, so that a key repeated millions of times costs one kept copy, not one per repetition.
     QSet<QString> seen;
-    const QStringList parts = text.left(text.size() - 1).split(QLatin1Char('_'));
-    for (const QString& key : parts) {
+    const QStringView keys = QStringView(text).chopped(1);
+    for (const QStringView key : keys.tokenize(QLatin1Char('_'))) {
         if (key.isEmpty() || key.contains(QLatin1Char(' ')))
             return std::nullopt;
-        if (!seen.contains(key)) {
-            seen.insert(key);
-            list.keys.append(key);
+        const QString copy = key.toString();
+        if (!seen.contains(copy)) {
+            seen.insert(copy);
+            list.keys.append(copy);
         }
     }
     return list;

@@ -32,21 +32,18 @@ LoginThrottle::LoginThrottle(LoginLimits perOperator, LoginLimits perAddress, in
     , m_maxKeys(maxKeys)
 {}
 
-std::chrono::seconds LoginThrottle::waitOf(const QString& key, const LoginLimits& limits, Clock::time_point now)
+std::chrono::seconds LoginThrottle::waitOf(const QString& key, Clock::time_point now) const
 {
-    const auto found = m_entries.find(key);
-    if (found == m_entries.end())
-        return seconds(0);
-    if (now - found->last >= limits.forgetAfter && found->blockedUntil <= now) {
-        m_entries.erase(found);
-        return seconds(0);
-    }
-    return found->blockedUntil > now ? ceilSeconds(found->blockedUntil - now) : seconds(0);
+    const auto found = m_entries.constFind(key);
+    return found != m_entries.cend() && found->blockedUntil > now ? ceilSeconds(found->blockedUntil - now) : seconds(0);
 }
 
 void LoginThrottle::count(const QString& key, const LoginLimits& limits, Clock::time_point now)
 {
     Entry& entry = m_entries[key];
+    // After a quiet hour a key starts afresh.
+    if (entry.failures > 0 && now - entry.last >= limits.forgetAfter && entry.blockedUntil <= now)
+        entry = Entry{};
     ++entry.failures;
     entry.last = now;
     const int over = entry.failures - limits.freeFailures;
@@ -74,30 +71,26 @@ void LoginThrottle::makeRoom(Clock::time_point now)
     }
 }
 
-std::chrono::seconds LoginThrottle::admit(const QString& user, const QString& address, Clock::time_point now)
+std::chrono::seconds LoginThrottle::admit(const QString& user, const QString& address, Clock::time_point now) const
 {
     const QMutexLocker lock(&m_mutex);
-    const seconds wait =
-        std::max(waitOf(operatorKey(user), m_perOperator, now), waitOf(addressKey(address), m_perAddress, now));
-    if (wait > seconds(0))
-        return wait;
-    // Counted before the password is checked, so that attempts made at once cannot all slip through.
+    return std::max(waitOf(operatorKey(user), now), waitOf(addressKey(address), now));
+}
+
+void LoginThrottle::failed(const QString& user, const QString& address, Clock::time_point now)
+{
+    // Only a checked wrong password counts: attempts made at once with the right one must all get in. Wrong ones
+    // made at once are bounded by the workers that check them, a handful beyond the free failures.
+    const QMutexLocker lock(&m_mutex);
     makeRoom(now);
     count(operatorKey(user), m_perOperator, now);
     count(addressKey(address), m_perAddress, now);
-    return seconds(0);
 }
 
-void LoginThrottle::succeeded(const QString& user, const QString& address)
+void LoginThrottle::succeeded(const QString& user)
 {
     const QMutexLocker lock(&m_mutex);
     m_entries.remove(operatorKey(user));
-    const auto found = m_entries.find(addressKey(address));
-    if (found == m_entries.end() || found->failures == 0)
-        return;
-    // Below the free failures no wait is due: this attempt alone may have started one.
-    if (--found->failures < m_perAddress.freeFailures)
-        found->blockedUntil = {};
 }
 
 int LoginThrottle::keptKeys() const

@@ -21,11 +21,12 @@ public:
 
     explicit LoginThrottle(LoginLimits perOperator = {}, LoginLimits perAddress = {20}, int maxKeys = 100000);
 
-    // Zero when `user` may try to log in from `address` now, and the attempt is counted as a failure until
-    // succeeded() says otherwise; else how long to wait, and nothing is counted.
-    std::chrono::seconds admit(const QString& user, const QString& address, Clock::time_point now);
-    // The admitted attempt was right: the operator starts afresh; the address only gets that attempt back.
-    void succeeded(const QString& user, const QString& address);
+    // Zero when `user` may try to log in from `address` now; else how long to wait. Counts nothing.
+    std::chrono::seconds admit(const QString& user, const QString& address, Clock::time_point now) const;
+    // The admitted attempt had a wrong password: it counts for the operator and the address.
+    void failed(const QString& user, const QString& address, Clock::time_point now);
+    // The admitted attempt was right: the operator starts afresh; the address keeps its failures.
+    void succeeded(const QString& user);
     // Operators and addresses it remembers now; never more than maxKeys.
     int keptKeys() const;
 
@@ -36,7 +37,7 @@ private:
         Clock::time_point blockedUntil;
     };
 
-    std::chrono::seconds waitOf(const QString& key, const LoginLimits& limits, Clock::time_point now);
+    std::chrono::seconds waitOf(const QString& key, Clock::time_point now) const;
     void count(const QString& key, const LoginLimits& limits, Clock::time_point now);
     void makeRoom(Clock::time_point now);
 

@@ -6,6 +6,7 @@
 
 #include <database.h>
 #include <datasets.h>
+#include <dburl.h>
 #include <schema.h>
 #include <sqlrunner.h>
 
@@ -19,6 +20,7 @@
 #include <cstdio>
 #include <optional>
 #include <pthread.h>
+#include <sys/stat.h>
 #include <thread>
 
 using namespace suite;
@@ -66,15 +68,14 @@ std::optional<CommandLine> parse(const QStringList& args, QString& error)
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addOptions({database, demo, scale, listen, run, keyFile});
-    parser.addPositionalArgument(QStringLiteral("command"),
-                                 QStringLiteral("init, serve, key, undo, check or upgrade"));
+    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("init, serve, key, undo, check or upgrade"));
     if (!parser.parse(args)) {
         error = parser.errorText();
         return std::nullopt;
     }
 
     CommandLine cl;
-    const QStringList commands{QStringLiteral("init"), QStringLiteral("serve"),  QStringLiteral("key"),
+    const QStringList commands{QStringLiteral("init"), QStringLiteral("serve"), QStringLiteral("key"),
                                QStringLiteral("undo"), QStringLiteral("check"), QStringLiteral("upgrade")};
     const QStringList positional = parser.positionalArguments();
     if (positional.size() != 1 || !commands.contains(positional.first())) {
@@ -287,6 +288,21 @@ int undo(const CommandLine& cl)
     return kExitOk;
 }
 
+// A SQLite file others may read gives away the operators' password hashes. Said, not refused as an open key is:
+// a trial installation may share it on purpose, and the hashes are slow to attack, while a key forges at once.
+void warnIfOthersMayRead(const QString& database)
+{
+    const db::DbUrl url = db::DbUrl::parse(database);
+    struct stat info {};
+    if (url.dialect() != db::Dialect::SQLite || ::stat(QFile::encodeName(url.filePath()).constData(), &info) != 0 ||
+        (info.st_mode & 044) == 0)
+        return;
+    std::fprintf(stderr,
+                 "suite-server: warning: other users may read the database %s (mode %04o), and with it the "
+                 "operators' password hashes: make it private with chmod 600 %s\n",
+                 qPrintable(database), unsigned(info.st_mode & 0777), qPrintable(database));
+}
+
 int serve(const CommandLine& cl)
 {
     // Statements written for this schema would fail on another one half-way through a run.
@@ -295,6 +311,7 @@ int serve(const CommandLine& cl)
         std::fprintf(stderr, "suite-server: %s\n", qPrintable(problem));
         return kExitOtherSchema;
     }
+    warnIfOthersMayRead(cl.database);
 
     // Signals go to one waiting thread, which stops the server; workers never see them.
     sigset_t stopSignals;

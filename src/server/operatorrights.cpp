@@ -77,8 +77,10 @@ void OperatorRights::requireBranches(const QString& branches, const QString& rol
 
 QString OperatorRights::allows(const QString& column)
 {
-    return QStringLiteral("EXISTS (SELECT 1 FROM OPERFILI o JOIN OPERADOR op ON op.CDOPERADOR = o.CDOPERADOR"
-                          " WHERE o.CDOPERADOR = :operador AND op.IDATIVO = 'S' AND o.CDFILIAL = %1)")
+    // Aliases no caller uses: a caller's "o.CDFILIAL" would otherwise name this subquery's own column.
+    return QStringLiteral("EXISTS (SELECT 1 FROM OPERFILI rights_fili JOIN OPERADOR rights_oper"
+                          " ON rights_oper.CDOPERADOR = rights_fili.CDOPERADOR WHERE rights_fili.CDOPERADOR = :operador"
+                          " AND rights_oper.IDATIVO = 'S' AND rights_fili.CDFILIAL = %1)")
         .arg(column);
 }
 

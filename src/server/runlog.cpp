@@ -1,6 +1,7 @@
 // RunLog: the log of a recorded run.
 #include "runlog.h"
 
+#include "operatorrights.h"
 #include "servererrors.h"
 
 #include <logpacket.h>
@@ -23,6 +24,29 @@ QString RunLog::timeText(const QVariant& stored)
     return moment.isValid() ? moment.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")) : stored.toString();
 }
 
+QString RunLog::visible() const
+{
+    if (m_viewer.isEmpty())
+        return QStringLiteral("o.NRINTG = :nrintg");
+    // A dish's observation names no branch and stays; a destination's needs the viewer's right to that branch.
+    return QStringLiteral("o.NRINTG = :nrintg AND (o.CDFILIAL = '' OR %1)")
+        .arg(OperatorRights::allows(QStringLiteral("o.CDFILIAL")));
+}
+
+QVariantMap RunLog::binds(qint64 run) const
+{
+    QVariantMap values{{QStringLiteral(":nrintg"), run}};
+    if (!m_viewer.isEmpty())
+        values.insert(QStringLiteral(":operador"), m_viewer);
+    return values;
+}
+
+qint64 RunLog::count(qint64 run) const
+{
+    return m_sql.number(QStringLiteral("contar as observações"),
+                        QStringLiteral("SELECT COUNT(*) FROM INTGCENTRALOBS o WHERE %1").arg(visible()), binds(run));
+}
+
 wire::Packet RunLog::rows(qint64 run, std::optional<int> limit) const
 {
     const QVariantMap ofRun{{QStringLiteral(":nrintg"), run}};
@@ -43,11 +67,10 @@ wire::Packet RunLog::rows(qint64 run, std::optional<int> limit) const
     // over them and lookups for the rows sent only.
     const QString order = QStringLiteral("ORDER BY o.CDFILIAL, o.CDPRATO, o.CDFILAUXPRAT, o.IDTIPORECELOG,"
                                          " o.IDNUMEROERRO, o.CDARVPROD, o.CDSERVFILI");
-    const QString chosen = limit ? QStringLiteral("(SELECT o.* FROM INTGCENTRALOBS o WHERE o.NRINTG = :nrintg %1"
-                                                  " LIMIT %2)")
-                                       .arg(order)
+    const QString chosen = limit ? QStringLiteral("(SELECT o.* FROM INTGCENTRALOBS o WHERE %1 %2 LIMIT %3)")
+                                       .arg(visible(), order)
                                        .arg(*limit)
-                                 : QStringLiteral("(SELECT o.* FROM INTGCENTRALOBS o WHERE o.NRINTG = :nrintg)");
+                                 : QStringLiteral("(SELECT o.* FROM INTGCENTRALOBS o WHERE %1)").arg(visible());
     QSqlQuery q = m_sql.run(
         QStringLiteral("montar o log da integração"),
         QStringLiteral("SELECT o.IDNUMEROERRO, o.IDTIPORECELOG, o.CDFILIAL, o.CDFILAUXPRAT, o.CDPRATO, o.CDARVPROD,"
@@ -57,7 +80,11 @@ wire::Packet RunLog::rows(qint64 run, std::optional<int> limit) const
                        " LEFT JOIN PRATO pt ON pt.CDFILAUXPRAT = o.CDFILAUXPRAT AND pt.CDPRATO = o.CDPRATO"
                        " LEFT JOIN SERVICO sv ON sv.CDFILIAL = :origem AND sv.CDSERVFILI = o.CDSERVFILI %2")
             .arg(chosen, order),
-        {{QStringLiteral(":origem"), source}, {QStringLiteral(":nrintg"), run}});
+        [&] {
+            QVariantMap values = binds(run);
+            values.insert(QStringLiteral(":origem"), source);
+            return values;
+        }());
     wire::Packet log = wire::logPacket();
     while (q.next()) {
         const QString code = q.value(0).toString();

@@ -28,8 +28,9 @@ thread_local ThreadRegistry t_registry;
 
 QSqlDatabase openServerConnection(const QString& url, const QString& connectionName)
 {
-    // suitedb sets SQLite's busy timeout, so writers queue on its write lock instead of failing.
-    return db::openDatabase(url, connectionName);
+    // suitedb sets SQLite's busy timeout, so writers queue on its write lock instead of failing. The server only
+    // serves a database that exists: one gone since it started is the administrator's to put back.
+    return db::openDatabase(url, connectionName, db::Access::ReadWrite, db::Missing::Refuse);
 }
 
 ThreadConnection::ThreadConnection(QString databaseUrl)

@@ -67,6 +67,8 @@ private slots:
     void progressOfARunStillGoing();
     void rightsOfTheOperator_data() { addDialectRows(); }
     void rightsOfTheOperator();
+    void historyShowsOnlyTheOperatorsBranches_data() { addDialectRows(); }
+    void historyShowsOnlyTheOperatorsBranches();
 };
 
 void tst_History::previewThenIntegrate_data()
@@ -250,6 +252,50 @@ void tst_History::rightsOfTheOperator()
                        {"0001", "P0101001_", "FX", destinationPacket({"0002"}), "", ""})
                  .isEmpty());
     QCOMPARE(everythingWritten(db), before);
+}
+
+void tst_History::historyShowsOnlyTheOperatorsBranches()
+{
+    QFETCH(QString, dialect);
+    SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
+    QSqlDatabase db = tdb.db();
+    loadFixture(db);
+    // "centro" may use the source and one of the run's three destinations.
+    QSqlQuery grant(db);
+    QVERIFY2(
+        grant.exec(QStringLiteral("INSERT INTO OPERADOR (CDOPERADOR, NMOPERADOR, DSSENHA, IDATIVO)"
+                                  " SELECT 'centro', 'Centro', DSSENHA, 'S' FROM OPERADOR WHERE CDOPERADOR = 'demo'")),
+        qPrintable(grant.lastError().text()));
+    QVERIFY2(grant.exec(QStringLiteral("INSERT INTO OPERFILI (CDOPERADOR, CDFILIAL) VALUES ('centro', '0001'),"
+                                       " ('centro', '0002')")),
+             qPrintable(grant.lastError().text()));
+    // 0005 lacks a product of the source's recipe and 0006 the local dish; P0199999 is no dish of any tree.
+    call(db, QStringLiteral("IntgCentral"),
+         {"0001", kDishes + QStringLiteral("P0199999_"), "FX", destinationPacket({"0002", "0005", "0006"}), "", ""});
+    const qint64 run = rowsOf(db, QStringLiteral("SELECT MAX(NRINTG) FROM INTGCENTRAL")).value(0).toLongLong();
+    const auto logAs = [&](const char* op) {
+        return server::IntgCentralService(db, QLatin1String(op)).answer(QStringLiteral("GetIntgLog"), {run});
+    };
+    const auto destinationsOf = [](const wire::Packet& log) {
+        std::set<QString> branches;
+        const int column = log.columnIndex(QStringLiteral("CDFILDESTLOG"));
+        for (const QVariantList& row : log.rows())
+            branches.insert(row.at(column).toString());
+        return branches;
+    };
+
+    const server::ServiceAnswer all = logAs("demo");
+    QCOMPARE(destinationsOf(all.result), (std::set<QString>{"", "0005", "0006"}));
+    const server::ServiceAnswer own = logAs("centro");
+    QCOMPARE(destinationsOf(own.result), std::set<QString>{""}); // the dish no tree has concerns no branch
+    QCOMPARE(own.total, std::optional<qint64>(own.result.rows().size()));
+
+    const wire::Packet history = server::IntgCentralService(db, QStringLiteral("centro")).call("ListIntg", {});
+    QCOMPARE(history.rows().size(), 1);
+    QCOMPARE(history.rows().first().at(8).toLongLong(), 1);
+    QCOMPARE(history.rows().first().at(9).toString(), QStringLiteral("0002_"));
+    QCOMPARE(call(db, QStringLiteral("ListIntg"), {}).rows().first().at(9).toString(),
+             QStringLiteral("0002_0005_0006_"));
 }
 
 QTEST_GUILESS_MAIN(tst_History)

@@ -27,6 +27,8 @@ private slots:
     void rewritesRecipesOfAnyNumbering();
     void countsTheRun_data();
     void countsTheRun();
+    void recordsEachDishOnce_data();
+    void recordsEachDishOnce();
     void badInputChangesNothing_data();
     void badInputChangesNothing();
     void longDishListOfUnknownDishes_data() { addDialectRows(); }
@@ -371,6 +373,39 @@ void tst_IntegrationService::countsTheRun()
     QCOMPARE(rowsOf(tdb.db(), QStringLiteral("SELECT CDOPERADOR, CDFILIORIG, IDTIPORECE, DSPRATOS, DSDESTINOS,"
                                              " QTAPAGADAS, QTINSERIDAS, QTOBSERV FROM INTGCENTRAL")),
              QStringList{"demo|0001|FX|P0101001_|0002_|4|3|0"});
+}
+
+void tst_IntegrationService::recordsEachDishOnce_data()
+{
+    QTest::addColumn<QString>("dialect");
+    QTest::addColumn<QString>("dishes");
+    QTest::addColumn<QString>("recorded");
+    for (const QString& d : dialects()) {
+        QTest::addRow("%s: one key sent 200,000 times", qPrintable(d))
+            << d << QStringLiteral("P0101001_").repeated(200000) << QStringLiteral("P0101001_");
+        QTest::addRow("%s: repeats keep the order first sent", qPrintable(d))
+            << d << QStringLiteral("00010101901_P0101003_00010101901_P0101001_P0101003_")
+            << QStringLiteral("00010101901_P0101003_P0101001_");
+        QTest::addRow("%s: another branch's dish is observed, not recorded", qPrintable(d))
+            << d << QStringLiteral("00020101901_P0101001_00020101901_") << QStringLiteral("P0101001_");
+    }
+}
+
+void tst_IntegrationService::recordsEachDishOnce()
+{
+    QFETCH(QString, dialect);
+    QFETCH(QString, dishes);
+    QFETCH(QString, recorded);
+    SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
+    loadFixture(tdb.db());
+    server::IntgCentralService service(tdb.db(), QStringLiteral("demo"));
+    service.call(QStringLiteral("IntgCentral"), intgArgs(dishes, QStringLiteral("FS"), destinationPacket({"0002"})));
+    QCOMPARE(rowsOf(tdb.db(), QStringLiteral("SELECT DSPRATOS FROM INTGCENTRAL")), QStringList{recorded});
+    // The undo's record leads to the run's dishes rather than copying them.
+    const qint64 run = rowsOf(tdb.db(), QStringLiteral("SELECT NRINTG FROM INTGCENTRAL")).value(0).toLongLong();
+    service.call(QStringLiteral("UndoIntg"), {run});
+    QCOMPARE(rowsOf(tdb.db(), QStringLiteral("SELECT DSPRATOS, NRINTGDESF FROM INTGCENTRAL WHERE IDTIPOINTG = 'D'")),
+             QStringList{QStringLiteral("|%1").arg(run)});
 }
 
 void tst_IntegrationService::badInputChangesNothing_data()

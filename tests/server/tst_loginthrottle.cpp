@@ -56,6 +56,8 @@ void tst_LoginThrottle::scenario_data()
     QTest::newRow("a right password starts the operator afresh")
         << QList<Attempt>{wrong("ana", 0), wrong("ana", 0), wrong("ana", 0), wrong("ana", 0), right("ana", 0)} +
                fiveWrong + QList<Attempt>{right("ana", 29)};
+    QTest::newRow("right passwords never count, however many")
+        << QList<Attempt>(30, right("ana", 0, 0s)) + QList<Attempt>{wrong("ana", 0), right("ana", 0)};
     QTest::newRow("another operator is not held back by ana's failures")
         << fiveWrong + QList<Attempt>{right("bia", 0), right("ana", 28)};
     QTest::newRow("an unknown name is held back like a known one")
@@ -71,7 +73,7 @@ void tst_LoginThrottle::scenario_data()
         spray << Attempt{QStringLiteral("nome%1").arg(i), QStringLiteral("10.0.0.9"), 1s, false, 0};
     QTest::newRow("one address trying many names waits after twenty failures")
         << spray + QList<Attempt>{right("ana", 29, 1s, "10.0.0.9"), right("ana", 0, 1s, "10.0.0.2")};
-    QTest::newRow("a right password gives the address back only its own attempt")
+    QTest::newRow("a right password is no failure of its address")
         << spray.mid(0, 19) + QList<Attempt>{right("ana", 0, 1s, "10.0.0.9"), wrong("nome99", 0, 1s, "10.0.0.9"),
                                              wrong("nome98", 29, 1s, "10.0.0.9")};
 }
@@ -91,7 +93,9 @@ void tst_LoginThrottle::scenario()
                                                 .arg(wait)
                                                 .arg(a.wait)));
         if (wait == 0 && a.right)
-            throttle.succeeded(a.user, a.address);
+            throttle.succeeded(a.user);
+        else if (wait == 0)
+            throttle.failed(a.user, a.address, now);
     }
 }
 
@@ -102,12 +106,14 @@ void tst_LoginThrottle::memoryStaysBounded()
     LoginThrottle::Clock::time_point now{};
     for (int i = 0; i < 1000; ++i) {
         now += 1s;
-        throttle.admit(QStringLiteral("nome%1").arg(i), QStringLiteral("10.0.%1.%2").arg(i / 256).arg(i % 256), now);
+        throttle.failed(QStringLiteral("nome%1").arg(i), QStringLiteral("10.0.%1.%2").arg(i / 256).arg(i % 256), now);
         QVERIFY(throttle.keptKeys() <= 100);
     }
     // The most recent failures are the ones kept: the last name still counts hers.
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 4; ++i) {
         QCOMPARE(throttle.admit(QStringLiteral("nome999"), QStringLiteral("10.9.9.9"), now).count(), 0);
+        throttle.failed(QStringLiteral("nome999"), QStringLiteral("10.9.9.9"), now);
+    }
     QVERIFY(throttle.admit(QStringLiteral("nome999"), QStringLiteral("10.9.9.9"), now).count() > 0);
 }
 

@@ -97,6 +97,8 @@ private slots:
     void signingKeyLivesOutsideTheDatabase_data() { addDialectRows(); }
     void signingKeyLivesOutsideTheDatabase();
     void keyCommandNeverReplacesAKey();
+    void databaseOthersMayReadIsWarnedAbout_data();
+    void databaseOthersMayReadIsWarnedAbout();
 };
 
 void tst_ServerProcess::initTestCase()
@@ -348,6 +350,36 @@ void tst_ServerProcess::keyCommandNeverReplacesAKey()
     QCOMPARE(make(), 1);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), first);
+}
+
+void tst_ServerProcess::databaseOthersMayReadIsWarnedAbout_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("warned");
+    QTest::newRow("its owner's alone") << 0600 << false;
+    QTest::newRow("others may read it") << 0644 << true;
+    QTest::newRow("its group may read it") << 0640 << true;
+}
+
+void tst_ServerProcess::databaseOthersMayReadIsWarnedAbout()
+{
+    QFETCH(int, mode);
+    QFETCH(bool, warned);
+    const QTemporaryDir dir;
+    const QString url = dir.filePath(QStringLiteral("suite.db"));
+    QProcess init;
+    init.start(serverProgram(), initArguments(url, {"--scale", "2,3,1"}, dir));
+    QVERIFY(init.waitForFinished(120000));
+    QVERIFY2(init.exitCode() == 0, init.readAllStandardError().constData());
+    QCOMPARE(::chmod(QFile::encodeName(url).constData(), mode_t(mode)), 0);
+
+    // Served all the same: a trial may share it on purpose; the key beside it stays its owner's alone.
+    ServerProcess server;
+    const QString why = server.start(url);
+    QVERIFY2(why.isEmpty(), qPrintable(why));
+    QVERIFY(!login(server.port()).isEmpty());
+    const QString said = QString::fromUtf8(server.said());
+    QCOMPARE(said.contains(QStringLiteral("chmod 600 ") + url), warned);
 }
 
 QTEST_GUILESS_MAIN(tst_ServerProcess)

@@ -67,6 +67,10 @@ private slots:
     void loginBodyOverItsLimitIsRefused();
     void olderHashIsStrengthenedAtLogin_data() { addDialectRows(); }
     void olderHashIsStrengthenedAtLogin();
+    void rightLoginsAtOnceAreAllLetIn_data() { addDialectRows(); }
+    void rightLoginsAtOnceAreAllLetIn();
+    void tokenHasOneSpelling_data();
+    void tokenHasOneSpelling();
 };
 
 void tst_Sessions::tokenOfNoActiveOperatorIsRefused_data()
@@ -251,6 +255,74 @@ void tst_Sessions::olderHashIsStrengthenedAtLogin()
     QVERIFY2(now.section(QLatin1Char('$'), 1, 1).toInt() >= 600000, qPrintable(now));
     QVERIFY(provision::verifyPassword(QStringLiteral("demo"), now));
     QVERIFY(!provision::needsRehash(now));
+}
+
+void tst_Sessions::rightLoginsAtOnceAreAllLetIn()
+{
+    QFETCH(QString, dialect);
+    SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
+    loadFixture(tdb.db());
+    // As many workers as log-ins, so that all of them are checked at once: twice the failures allowed in a row.
+    constexpr int kAtOnce = 10;
+    RunningServer server(tdb.url(), 32u * 1024u * 1024u, kAtOnce);
+    std::vector<HttpAnswer> answers(kAtOnce);
+    {
+        std::vector<std::jthread> clients;
+        const QByteArray right = json({{"user", "demo"}, {"password", "demo"}});
+        const int port = server.port();
+        for (HttpAnswer& answer : answers)
+            clients.emplace_back([port, right, slot = &answer] { *slot = post(port, "/login", right); });
+    }
+    for (const HttpAnswer& answer : answers)
+        QCOMPARE(answer.status, 200);
+    // Nor did they count against a wrong one that follows.
+    QCOMPARE(post(server.port(), "/login", json({{"user", "demo"}, {"password", "errada"}})).status, 401);
+}
+
+void tst_Sessions::tokenHasOneSpelling_data()
+{
+    QTest::addColumn<QString>("change"); // what is done to a good token
+    QTest::newRow("two characters appended") << "append !!";
+    QTest::newRow("padding appended") << "append =";
+    QTest::newRow("a blank appended") << "append  ";
+    QTest::newRow("the signature's unused bits set") << "last bits";
+    QTest::newRow("the claims' unused bits set") << "claims bits";
+    QTest::newRow("standard alphabet for the URL one") << "alphabet";
+    QTest::newRow("a third part") << "append .x";
+}
+
+void tst_Sessions::tokenHasOneSpelling()
+{
+    QFETCH(QString, change);
+    const server::TokenSigner signer(QByteArray(32, 's'));
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    // Claims and signature whose last characters carry unused bits, and a signature with "-" or "_" in it.
+    QString token;
+    for (int i = 0; i < 1000 && !(token.contains(QLatin1Char('-')) || token.contains(QLatin1Char('_'))); ++i)
+        token = signer.issue(QStringLiteral("op%1").arg(i), now.addSecs(3600));
+    QVERIFY(signer.verify(token, now).has_value());
+
+    const QString claims = token.section(QLatin1Char('.'), 0, 0);
+    const QString mac = token.section(QLatin1Char('.'), 1, 1);
+    // The next character of the alphabet differs only in the lowest bit, which a partial last group drops.
+    const auto nudged = [](QString part) {
+        const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_");
+        const qsizetype at = alphabet.indexOf(part.back());
+        part.back() = alphabet.at(at ^ 1);
+        return part;
+    };
+    QString altered;
+    if (change.startsWith(QLatin1String("append ")))
+        altered = token + change.mid(7);
+    else if (change == QLatin1String("last bits"))
+        altered = claims + QLatin1Char('.') + nudged(mac);
+    else if (change == QLatin1String("claims bits"))
+        altered = nudged(claims) + QLatin1Char('.') + mac;
+    else
+        altered =
+            QString(token).replace(QLatin1Char('-'), QLatin1Char('+')).replace(QLatin1Char('_'), QLatin1Char('/'));
+    QVERIFY(altered != token);
+    QVERIFY2(!signer.verify(altered, now).has_value(), qPrintable(altered));
 }
 
 QTEST_GUILESS_MAIN(tst_Sessions)
