@@ -1,16 +1,14 @@
 // The command line's session.
 #include "clisession.h"
+#include "privatefile.h"
 
 #include <errors.h>
 #include <helpers.h>
 #include <logincontext.h>
 #include <netconnection.h>
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QJsonDocument>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace suite::cli {
@@ -65,17 +63,11 @@ void CliSession::login(const QString& server, const QString& user, const QString
     m_token = result.token;
     m_operator = result.operador;
 
-    QDir().mkpath(QFileInfo(m_file).absolutePath());
-    QSaveFile out(m_file);
     // Only its owner may read a file that stands for a login.
-    if (!out.open(QIODevice::WriteOnly) || !out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
-        throw mrv::Exception(QStringLiteral("Não foi possível gravar a sessão em %1.").arg(m_file));
-    out.write(QJsonDocument(QJsonObject{{QStringLiteral("server"), m_server},
-                                        {QStringLiteral("token"), m_token},
-                                        {QStringLiteral("operator"), m_operator}})
-                  .toJson());
-    if (!out.commit())
-        throw mrv::Exception(QStringLiteral("Não foi possível gravar a sessão em %1.").arg(m_file));
+    writePrivateFile(m_file, QJsonDocument(QJsonObject{{QStringLiteral("server"), m_server},
+                                                       {QStringLiteral("token"), m_token},
+                                                       {QStringLiteral("operator"), m_operator}})
+                                 .toJson());
 }
 
 void CliSession::load(const QString& serverOverride)

@@ -16,6 +16,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QTextStream>
 #include <QTimer>
@@ -222,15 +223,36 @@ QString readPassword()
     return password;
 }
 
+// The first line of `path`, as a script keeps a password out of every process list.
+QString passwordFromFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw UsageError(QStringLiteral("não foi possível ler a senha em %1: %2").arg(path, file.errorString()));
+    QString line = QString::fromUtf8(file.readLine(4096));
+    while (line.endsWith(QLatin1Char('\n')) || line.endsWith(QLatin1Char('\r')))
+        line.chop(1);
+    return line;
+}
+
 int login(const Common& common, const QStringList& arguments)
 {
     QCommandLineParser parser;
-    addOptions(parser, {{"user", "OPERADOR"}, {"password", "SENHA"}});
+    addOptions(parser, {{"user", "OPERADOR"}, {"password", "SENHA"}, {"password-file", "ARQUIVO"}});
     parse(parser, arguments, 0);
     if (option(parser, "user").isEmpty())
         throw UsageError(QStringLiteral("login pede --user"));
-    const QString password =
-        parser.isSet(QStringLiteral("password")) ? parser.value(QStringLiteral("password")) : readPassword();
+    const bool onCommandLine = parser.isSet(QStringLiteral("password"));
+    const bool fromFile = parser.isSet(QStringLiteral("password-file"));
+    if (onCommandLine && fromFile)
+        throw UsageError(QStringLiteral("login aceita --password ou --password-file, não os dois"));
+    // Kept for the scripts that use it, but every user of the machine sees a command line.
+    if (onCommandLine)
+        printErr(QStringLiteral("suite-cli: aviso: --password fica visível a outros usuários (ps); use "
+                                "--password-file, SUITE_PASSWORD ou a senha pedida no terminal\n"));
+    const QString password = onCommandLine ? parser.value(QStringLiteral("password"))
+                             : fromFile    ? passwordFromFile(parser.value(QStringLiteral("password-file")))
+                                           : readPassword();
     CliSession session(common.sessionFile);
     session.login(common.server.isEmpty() ? QStringLiteral("127.0.0.1:8211") : common.server, option(parser, "user"),
                   password);
@@ -538,7 +560,8 @@ QString usage()
 {
     return QStringLiteral(
         "uso: suite-cli [--server HOST:PORTA] [--session-file ARQUIVO] [--reports DIR] [--json] COMANDO ...\n"
-        "  login --user OPERADOR [--password SENHA]        (ou SUITE_PASSWORD, ou a senha pedida no terminal)\n"
+        "  login --user OPERADOR [--password-file ARQUIVO]  (ou SUITE_PASSWORD, ou a senha pedida no terminal;\n"
+        "                                                  --password SENHA, visível em ps, ainda é aceita)\n"
         "  integrate --source FILIAL (--grouping AGRUP | --branches F,F) (--dishes CHAVE,CHAVE | --all)\n"
         "            [--trees P,L] [--kinds L,S] [--dry-run]\n"
         "            [--from DD/MM/AAAA --to DD/MM/AAAA [--services T|S,S] [--dish-types T|T,T]]\n"

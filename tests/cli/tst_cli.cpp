@@ -3,16 +3,21 @@
 #include "serverprocess.h"
 #include "testdb.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 using namespace suite::test;
 
@@ -43,9 +48,17 @@ private slots:
     void hostileArguments();
     void dryRunReadsAsTheReport_data() { addDialectRows(); }
     void dryRunReadsAsTheReport();
+    void sessionFileStaysPrivate_data();
+    void sessionFileStaysPrivate();
+    void passwordKeptOffTheCommandLine_data();
+    void passwordKeptOffTheCommandLine();
 
 private:
     Run cli(const QStringList& arguments, int port = 0);
+    // As cli, with its own session file and environment.
+    Run cliWith(const QStringList& arguments, const QString& sessionFile, const QProcessEnvironment& env, int port = 0);
+    // Serves the demo database of the hostile rows, once; empty on success, else why not.
+    QString startDemoServer();
 
     QTemporaryDir m_dir;
     ServerProcess m_server;             // the SQLite demo of the hostile rows
@@ -62,15 +75,19 @@ void tst_Cli::initTestCase()
 
 Run tst_Cli::cli(const QStringList& arguments, int port)
 {
-    QProcess process;
     // As from cron or ssh, outside a login session: no runtime directory.
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove("XDG_RUNTIME_DIR");
+    return cliWith(arguments, m_dir.filePath("session.json"), env, port);
+}
+
+Run tst_Cli::cliWith(const QStringList& arguments, const QString& sessionFile, const QProcessEnvironment& env, int port)
+{
+    QProcess process;
     process.setProcessEnvironment(env);
     process.start(ServerProcess::binDir() + "/suite-cli",
                   QStringList{"--server", QStringLiteral("127.0.0.1:%1").arg(port ? port : m_port), "--session-file",
-                              m_dir.filePath("session.json"), "--reports",
-                              qEnvironmentVariable("SUITE_SOURCE_DIR") + "/reports"} +
+                              sessionFile, "--reports", qEnvironmentVariable("SUITE_SOURCE_DIR") + "/reports"} +
                       arguments);
     process.closeWriteChannel(); // no terminal: confirmations must come from --yes
     if (!process.waitForFinished(120000)) {
@@ -189,23 +206,36 @@ void tst_Cli::hostileArguments_data()
         << base + QStringList{"--grouping", "97"} << 3 << "têm contrato rescindido (0010)";
 }
 
+QString tst_Cli::startDemoServer()
+{
+    if (m_db) {
+        m_port = m_server.port();
+        return {};
+    }
+    m_db = std::make_unique<TestDatabase>(QStringLiteral("sqlite"), TestDatabase::Demo);
+    if (!m_db->isOpen())
+        return m_db->error();
+    QSqlQuery q(m_db->db());
+    for (const char* statement :
+         {"INSERT INTO GRUPFILI (CDGRUPFILI, NMGRUPFILI) VALUES ('0000000098', 'Só a matriz'),"
+          " ('0000000097', 'Só rescindidas')",
+          "INSERT INTO FILIGRUP (CDGRUPFILI, CDFILIAL) VALUES ('0000000098', '0001'), ('0000000097', '0010')"}) {
+        if (!q.exec(QString::fromLatin1(statement)))
+            return q.lastError().text();
+    }
+    const QString why = m_server.start(m_db->url());
+    m_port = m_server.port();
+    return why;
+}
+
 void tst_Cli::hostileArguments()
 {
     QFETCH(QStringList, arguments);
     QFETCH(int, exitCode);
     QFETCH(QString, says);
     if (!m_db) {
-        m_db = std::make_unique<TestDatabase>(QStringLiteral("sqlite"), TestDatabase::Demo);
-        QVERIFY2(m_db->isOpen(), qPrintable(m_db->error()));
-        QSqlQuery q(m_db->db());
-        for (const char* statement :
-             {"INSERT INTO GRUPFILI (CDGRUPFILI, NMGRUPFILI) VALUES ('0000000098', 'Só a matriz'),"
-              " ('0000000097', 'Só rescindidas')",
-              "INSERT INTO FILIGRUP (CDGRUPFILI, CDFILIAL) VALUES ('0000000098', '0001'), ('0000000097', '0010')"})
-            QVERIFY2(q.exec(QString::fromLatin1(statement)), qPrintable(q.lastError().text()));
-        const QString why = m_server.start(m_db->url());
+        const QString why = startDemoServer();
         QVERIFY2(why.isEmpty(), qPrintable(why));
-        m_port = m_server.port();
         QCOMPARE(cli({"login", "--user", "demo", "--password", "demo"}).exitCode, 0);
     }
     m_port = m_server.port();
@@ -261,6 +291,102 @@ void tst_Cli::dryRunReadsAsTheReport()
     QVERIFY2(lines.first().contains("Produto"), qPrintable(lines.first()));
     QCOMPARE(allRecipeLines(db), before);
     QCOMPARE(runs(db), 0);
+}
+
+void tst_Cli::sessionFileStaysPrivate_data()
+{
+    QTest::addColumn<bool>("linked");
+    QTest::newRow("new folders under an open umask") << false;
+    QTest::newRow("a link planted where the session goes") << true;
+}
+
+void tst_Cli::sessionFileStaysPrivate()
+{
+    QFETCH(bool, linked);
+    const QString why = startDemoServer();
+    QVERIFY2(why.isEmpty(), qPrintable(why));
+    const QTemporaryDir dir;
+    const QString file = dir.filePath("a/b/session.json");
+    const QString target = dir.filePath("target");
+    if (linked) {
+        QVERIFY(QDir().mkpath(dir.filePath("a/b")));
+        QFile planted(target);
+        QVERIFY(planted.open(QIODevice::WriteOnly));
+        planted.write("kept");
+        planted.close();
+        QVERIFY(QFile::link(target, file));
+    }
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("SUITE_PASSWORD", "demo");
+    const mode_t saved = ::umask(0);
+    const Run r = cliWith({"login", "--user", "demo"}, file, env);
+    ::umask(saved);
+
+    if (linked) {
+        QVERIFY2(r.exitCode != 0 && r.err.contains("link simbólico"), qPrintable(r.err));
+        QVERIFY(QFileInfo(file).isSymLink());
+        QFile kept(target);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("kept"));
+        return;
+    }
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    for (const QString& folder : {dir.filePath("a"), dir.filePath("a/b")})
+        QCOMPARE(QFileInfo(folder).permissions() & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser) &
+                     ~(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner),
+                 QFileDevice::Permissions());
+    QCOMPARE(QFileInfo(file).permissions() &
+                 ~(QFile::ReadUser | QFile::WriteUser | QFile::ReadOwner | QFile::WriteOwner),
+             QFileDevice::Permissions());
+    QCOMPARE(QDir(dir.filePath("a/b")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{"session.json"}); // no temporary file left behind
+}
+
+void tst_Cli::passwordKeptOffTheCommandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // FILE: a file holding `inFile`
+    QTest::addColumn<QString>("inFile");
+    QTest::addColumn<QString>("inEnvironment");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<bool>("warned");
+    QTest::newRow("--password, kept for scripts") << QStringList{"--password", "demo"} << ""
+                                                  << "" << 0 << true;
+    QTest::newRow("--password-file") << QStringList{"--password-file", "FILE"} << "demo\n"
+                                     << "" << 0 << false;
+    QTest::newRow("SUITE_PASSWORD") << QStringList{} << ""
+                                    << "demo" << 0 << false;
+    QTest::newRow("a wrong password in the file") << QStringList{"--password-file", "FILE"} << "errada"
+                                                  << "" << 3 << false;
+    QTest::newRow("a password file that is not there") << QStringList{"--password-file", "/nonexistent/senha"} << ""
+                                                       << "" << 2 << false;
+    QTest::newRow("both on the command line and in a file")
+        << QStringList{"--password", "demo", "--password-file", "FILE"} << "demo"
+        << "" << 2 << false;
+}
+
+void tst_Cli::passwordKeptOffTheCommandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, inFile);
+    QFETCH(QString, inEnvironment);
+    QFETCH(int, exitCode);
+    QFETCH(bool, warned);
+    const QString why = startDemoServer();
+    QVERIFY2(why.isEmpty(), qPrintable(why));
+    const QTemporaryDir dir;
+    const QString passwordFile = dir.filePath("senha");
+    QFile file(passwordFile);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(inFile.toUtf8());
+    file.close();
+    arguments.replaceInStrings(QRegularExpression("^FILE$"), passwordFile);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("SUITE_PASSWORD");
+    if (!inEnvironment.isEmpty())
+        env.insert("SUITE_PASSWORD", inEnvironment);
+    const Run r = cliWith(QStringList{"login", "--user", "demo"} + arguments, dir.filePath("session.json"), env);
+    QVERIFY2(r.exitCode == exitCode, qPrintable(QString("%1: %2").arg(r.exitCode).arg(r.err)));
+    QCOMPARE(r.err.contains("visível a outros usuários"), warned);
 }
 
 QTEST_MAIN(tst_Cli)
