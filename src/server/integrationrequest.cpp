@@ -96,7 +96,7 @@ QString IntegrationRequest::usedDishList() const
 {
     // Each key at most once and only of the source's two trees, so the record grows with the trees, never with
     // what a caller repeats.
-    QString text;
+    QString text = QStringLiteral(""); // not a null QString, which would bind as NULL when no dish is left
     for (const DishKey& dish : dishes)
         text += dish.tree + dish.code + QLatin1Char('_');
     return text;
