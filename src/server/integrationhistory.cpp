@@ -42,13 +42,6 @@ Packet IntegrationHistory::list() const
     const db::SqlRunner sql(m_db);
     const OperatorRights rights(sql, m_operator);
     rights.requireActive();
-    QSqlQuery q =
-        sql.run(QStringLiteral("ler o histórico de integrações"),
-                QStringLiteral("SELECT NRINTG, IDTIPOINTG, NRINTGDESF, CDOPERADOR, DTINICIO, DTFIM, CDFILIORIG,"
-                               " IDTIPORECE, DSDESTINOS, QTAPAGADAS, QTINSERIDAS, QTOBSERV, DTDESFEITA"
-                               " FROM INTGCENTRAL WHERE %1 ORDER BY NRINTG DESC")
-                    .arg(OperatorRights::allows(QStringLiteral("CDFILIORIG"))),
-                rights.binds());
     // A run from one of the operator's branches may have written to others, which this operator must not see.
     QSet<QString> own;
     QSqlQuery branches =
@@ -56,7 +49,14 @@ Packet IntegrationHistory::list() const
                 QStringLiteral("SELECT CDFILIAL FROM OPERFILI WHERE CDOPERADOR = :operador"), rights.binds());
     while (branches.next())
         own.insert(branches.value(0).toString());
-    branches.finish();
+    branches.finish(); // PostgreSQL's driver keeps one result being read per connection
+    QSqlQuery q =
+        sql.run(QStringLiteral("ler o histórico de integrações"),
+                QStringLiteral("SELECT NRINTG, IDTIPOINTG, NRINTGDESF, CDOPERADOR, DTINICIO, DTFIM, CDFILIORIG,"
+                               " IDTIPORECE, DSDESTINOS, QTAPAGADAS, QTINSERIDAS, QTOBSERV, DTDESFEITA"
+                               " FROM INTGCENTRAL WHERE %1 ORDER BY NRINTG DESC")
+                    .arg(OperatorRights::allows(QStringLiteral("CDFILIORIG"))),
+                rights.binds());
     Packet result = listColumns();
     while (q.next()) {
         // Destinations are kept as a choice list, "0002_0003_".
