@@ -58,6 +58,7 @@ Packet IntegrationHistory::list() const
                     .arg(OperatorRights::allows(QStringLiteral("CDFILIORIG"))),
                 rights.binds());
     Packet result = listColumns();
+    QSet<qint64> partlyHidden; // runs with a destination the operator may not see
     while (q.next()) {
         // Destinations are kept as a choice list, "0002_0003_".
         const QString stored = q.value(8).toString();
@@ -67,6 +68,8 @@ Packet IntegrationHistory::list() const
                 destinations += code;
                 destinations += QLatin1Char('_');
             }
+        if (destinations.size() != stored.size())
+            partlyHidden.insert(q.value(0).toLongLong());
         const QVariant undone = q.value(2);
         result.addRow({q.value(0).toLongLong(), q.value(1).toString(),
                        undone.isNull() ? QVariant() : QVariant(undone.toLongLong()), q.value(3).toString(),
@@ -75,6 +78,17 @@ Packet IntegrationHistory::list() const
                        q.value(9).toLongLong(), q.value(10).toLongLong(), q.value(11).toLongLong(),
                        RunLog::timeText(q.value(12))});
     }
+    q.finish();
+    if (partlyHidden.isEmpty())
+        return result;
+    // Their observations are counted as their logs show them to this operator; the other runs keep the count
+    // they recorded, so a long history costs one count per such run only.
+    const RunLog log(sql, m_operator);
+    QList<QVariantList> rows = result.takeRows();
+    for (QVariantList& row : rows)
+        if (partlyHidden.contains(row.at(0).toLongLong()))
+            row[12] = log.count(row.at(0).toLongLong());
+    result.setRows(std::move(rows));
     return result;
 }
 

@@ -14,7 +14,8 @@ public:
 
     // Every run from a source the operator may use, newest first, naming only the operator's destinations: NRINTG, IDTIPOINTG ("I" an integration, "D" the undo of NRINTGDESF),
     // NRINTGDESF, CDOPERADOR, DTINICIO, DTFIM, CDFILIORIG, IDTIPORECE, QTDESTINOS, DSDESTINOS,
-    // QTAPAGADAS, QTINSERIDAS, QTOBSERV, DTDESFEITA; times as "dd/MM/yyyy HH:mm:ss".
+    // QTAPAGADAS, QTINSERIDAS (the run's), QTOBSERV (those its log shows the operator), DTDESFEITA; times as
+    // "dd/MM/yyyy HH:mm:ss".
     wire::Packet list() const;
 
     static wire::Packet listColumns();

@@ -294,6 +294,7 @@ void tst_History::historyShowsOnlyTheOperatorsBranches()
     QCOMPARE(history.rows().size(), 1);
     QCOMPARE(history.rows().first().at(8).toLongLong(), 1);
     QCOMPARE(history.rows().first().at(9).toString(), QStringLiteral("0002_"));
+    QCOMPARE(history.rows().first().at(12).toLongLong(), *own.total); // the observations its log shows
     QCOMPARE(call(db, QStringLiteral("ListIntg"), {}).rows().first().at(9).toString(),
              QStringLiteral("0002_0005_0006_"));
 }
