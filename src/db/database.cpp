@@ -31,7 +31,7 @@ bool isPlainFile(const QString& path)
     return path != QLatin1String(":memory:") && !path.startsWith(QLatin1String("file:"));
 }
 
-void configure(QSqlDatabase& db, const DbUrl& url, Missing missing)
+void configure(QSqlDatabase& db, const DbUrl& url, Missing missing, std::chrono::seconds connectTimeout)
 {
     if (url.dialect() == Dialect::SQLite) {
         const QString busy = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kSqliteBusyTimeoutMs);
@@ -52,7 +52,11 @@ void configure(QSqlDatabase& db, const DbUrl& url, Missing missing)
     db.setUserName(url.user());
     db.setPassword(url.password());
     db.setDatabaseName(url.databaseName());
-    db.setConnectOptions(QStringLiteral("connect_timeout=10"));
+    // Keep-alive probes find a database host that vanished (a cable, a crash) in about a minute, not the system's
+    // two hours.
+    db.setConnectOptions(
+        QStringLiteral("connect_timeout=%1;keepalives=1;keepalives_idle=30;keepalives_interval=10;keepalives_count=3")
+            .arg(std::max<qint64>(2, connectTimeout.count()))); // libpq takes less than 2 s as 2 s
 }
 
 // A new file is made readable by its owner alone: it holds the operators' password hashes, and the desktop of an
@@ -102,7 +106,8 @@ void prepareSession(const SqlRunner& sql)
 
 } // namespace
 
-QSqlDatabase openDatabase(const QString& url, const QString& connectionName, Access access, Missing missing)
+QSqlDatabase openDatabase(const QString& url, const QString& connectionName, Access access, Missing missing,
+                          std::chrono::seconds connectTimeout)
 {
     const DbUrl parsed = DbUrl::parse(url);
     if (connectionName.isEmpty())
@@ -124,7 +129,7 @@ QSqlDatabase openDatabase(const QString& url, const QString& connectionName, Acc
     QString failure;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(driver, connectionName);
-        configure(db, parsed, missing);
+        configure(db, parsed, missing, connectTimeout);
         if (db.open()) {
             try {
                 const SqlRunner sql(db);

@@ -1,6 +1,7 @@
 #include "sqlrunner.h"
 
 #include "logging.h"
+#include "statementdeadline.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
@@ -17,8 +18,12 @@ namespace suite::db {
 
 namespace {
 
-[[noreturn]] void fail(const QString& purpose, const QSqlError& error)
+[[noreturn]] void fail(const QString& purpose, const QSqlError& error, const StatementWatch* watch = nullptr)
 {
+    if (watch && watch->expired())
+        throw DbError(QStringLiteral("%1: no answer from the database within %2 ms; the connection was cut")
+                          .arg(purpose)
+                          .arg(watch->limit().count()));
     QString detail = error.databaseText().trimmed();
     if (detail.isEmpty())
         detail = error.text().trimmed();
@@ -88,8 +93,9 @@ QSqlQuery SqlRunner::run(const QString& purpose, const QString& sql, const QVari
     timer.start();
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
+    const StatementWatch watch(m_db);
     if (!query.exec(sql))
-        fail(purpose, query.lastError());
+        fail(purpose, query.lastError(), &watch);
     ran(purpose, timer);
     return query;
 }
@@ -114,8 +120,9 @@ QSqlQuery SqlRunner::prepare(const QString& purpose, const QString& sql) const
 {
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
+    const StatementWatch watch(m_db);
     if (!query.prepare(sql))
-        fail(purpose, query.lastError());
+        fail(purpose, query.lastError(), &watch);
     return query;
 }
 
@@ -123,8 +130,9 @@ void SqlRunner::exec(const QString& purpose, QSqlQuery& query) const
 {
     QElapsedTimer timer;
     timer.start();
+    const StatementWatch watch(m_db);
     if (!query.exec())
-        fail(purpose, query.lastError());
+        fail(purpose, query.lastError(), &watch);
     ran(purpose, timer);
 }
 

@@ -1,6 +1,7 @@
 #include "apihandler.h"
 #include "apirequest.h"
 #include "authservice.h"
+#include "heapreturn.h"
 #include "intgcentralservice.h"
 #include "operatorrights.h"
 #include "servererrors.h"
@@ -10,8 +11,6 @@
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>
-
-#include <malloc.h>
 
 namespace suite::server {
 
@@ -45,8 +44,9 @@ QString servedServer(const QString& name)
 
 } // namespace
 
-ApiHandler::ApiHandler(QString databaseUrl, TokenSigner signer, LoginLimits perOperator, LoginLimits perAddress)
-    : m_connection(std::move(databaseUrl))
+ApiHandler::ApiHandler(QString databaseUrl, TokenSigner signer, LoginLimits perOperator, LoginLimits perAddress,
+                       std::chrono::milliseconds statementTimeout)
+    : m_connection(std::move(databaseUrl), statementTimeout)
     , m_signer(std::move(signer))
     , m_throttle(perOperator, perAddress)
 {}
@@ -72,6 +72,35 @@ ApiReply ApiHandler::internalError(const QString& route, const QString& detail)
 ApiReply ApiHandler::health()
 {
     return {200, QJsonObject{{"status", "ok"}}, {}};
+}
+
+ApiReply ApiHandler::ready(DatabaseWorkers& workers) const
+{
+    const std::optional<bool> answered = workers.runWithin(kReadyLimit, [this] {
+        try {
+            const db::StatementDeadline deadline(kReadyLimit);
+            db::SqlRunner(m_connection.database()).run(QStringLiteral("verificar o banco de dados"),
+                                                       QStringLiteral("SELECT 1"));
+            return true;
+        } catch (const std::exception& e) {
+            m_connection.discard();
+            qCWarning(lcServer).noquote() << "ready: the database does not answer:" << printable(QString::fromUtf8(e.what()));
+            return false;
+        }
+    });
+    if (!answered.value_or(false))
+        return error(503, QStringLiteral("the database does not answer"));
+    return {200, QJsonObject{{"status", "ready"}}, {}};
+}
+
+std::optional<std::chrono::milliseconds> ApiHandler::statementLimit() const
+{
+    // A second more than the database's own limit, so that a database still alive ends the statement itself, and
+    // says why.
+    const std::chrono::milliseconds limit = m_connection.statementTimeout();
+    if (limit.count() <= 0)
+        return std::nullopt;
+    return limit + std::chrono::seconds(1);
 }
 
 QString ApiHandler::tokenOperator(const QString& authorization) const
@@ -102,6 +131,7 @@ ApiReply ApiHandler::login(const QByteArray& body, const QString& address) const
         if (body.size() > kLoginBodyLimit)
             throw RequestError(413, QStringLiteral("a log-in body holds at most %1 bytes").arg(kLoginBodyLimit));
         const LoginRequest request = LoginRequest::parse(body);
+        const db::StatementDeadline deadline(statementLimit());
         const QString who = printable(request.user.left(40));
         const std::chrono::seconds wait = m_throttle.admit(request.user, address, LoginThrottle::Clock::now());
         if (wait.count() > 0) {
@@ -133,9 +163,11 @@ ApiReply ApiHandler::login(const QByteArray& body, const QString& address) const
 
 ApiReply ApiHandler::connect(const QString& authorization, const QByteArray& body) const
 {
+    const HeapReturn heap(body.size());
     try {
         const QString op = tokenOperator(authorization);
         const QString server = servedServer(ConnectRequest::parse(body).server);
+        const db::StatementDeadline deadline(statementLimit());
         requireActive(op);
         return {200, QJsonObject{{"server", server}}, {}};
     } catch (const RequestError& e) {
@@ -147,6 +179,7 @@ ApiReply ApiHandler::connect(const QString& authorization, const QByteArray& bod
 
 ApiReply ApiHandler::call(const QString& authorization, const QByteArray& body) const
 {
+    HeapReturn heap(body.size());
     QElapsedTimer timer;
     timer.start();
     QString method = QStringLiteral("-");
@@ -163,12 +196,16 @@ ApiReply ApiHandler::call(const QString& authorization, const QByteArray& body) 
         op = tokenOperator(authorization);
         const CallRequest request = CallRequest::parse(body);
         method = request.method.left(60);
+        if (isLargeWork(method))
+            heap.markLarge();
+        // A run's own statements take as long as they take: only look-ups are bounded.
+        const db::StatementDeadline deadline(isLargeWork(method) ? std::nullopt : statementLimit());
         servedServer(request.server);
         requireActive(op);
         QJsonObject answer;
         {
             IntgCentralService service(m_connection.database(), op);
-            const ServiceAnswer reply = service.answer(request.method, request.args);
+            const ServiceAnswer reply = service.answer(request.arguments());
             answer.insert(QStringLiteral("result"), reply.result.toJson());
             if (reply.total)
                 answer.insert(QStringLiteral("total"), *reply.total);
@@ -180,10 +217,8 @@ ApiReply ApiHandler::call(const QString& authorization, const QByteArray& body) 
         if (isLargeWork(method)) {
             // The work's memory goes back to the system, not to this worker's next call: the connection holds its
             // work tables' pages (SQLite keeps them in memory, and keeps them after the tables are dropped) and
-            // its page cache, and the C library keeps freed heap in each worker thread's arena. The next call
-            // opens a connection afresh, which costs it a few milliseconds.
+            // its page cache. The next call opens a connection afresh, which costs it a few milliseconds.
             m_connection.discard();
-            malloc_trim(0);
         }
         logged(QStringLiteral("ok"));
         return {200, answer, {}};

@@ -1,13 +1,18 @@
 // The protocol's operations, free of HTTP plumbing: each takes a request body and gives a status and a JSON body.
 #pragma once
 
+#include "databaseworkers.h"
 #include "loginthrottle.h"
 #include "threadconnection.h"
 #include "tokensigner.h"
 
+#include <statementdeadline.h>
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QList>
+#include <chrono>
+#include <optional>
 #include <utility>
 
 namespace suite::server {
@@ -23,13 +28,20 @@ public:
     // A log-in body is two short texts; anything longer is refused before it is read.
     static constexpr qsizetype kLoginBodyLimit = 4096;
 
-    ApiHandler(QString databaseUrl, TokenSigner signer, LoginLimits perOperator = {}, LoginLimits perAddress = {20});
+    // A balancer's readiness probe waits this long for a worker to run a statement.
+    static constexpr std::chrono::milliseconds kReadyLimit{2000};
+
+    // Look-ups and log-ins wait at most `statementTimeout` for each statement (zero: no limit).
+    ApiHandler(QString databaseUrl, TokenSigner signer, LoginLimits perOperator = {}, LoginLimits perAddress = {20},
+               std::chrono::milliseconds statementTimeout = ThreadConnection::kDefaultStatementTimeout);
 
     // `address` is the client's, for the back-off of failed log-ins.
     ApiReply login(const QByteArray& body, const QString& address) const;
     ApiReply connect(const QString& authorization, const QByteArray& body) const;
     ApiReply call(const QString& authorization, const QByteArray& body) const;
     static ApiReply health();
+    // 200 when one of `workers` runs a statement within kReadyLimit, else 503: the process is up, but is it of use.
+    ApiReply ready(DatabaseWorkers& workers) const;
 
     static ApiReply error(int status, const QString& message);
     // The server's own failure: 500 with a new id, and a log line of `route` with that id and the detail.
@@ -42,6 +54,9 @@ private:
     void requireActive(const QString& op) const;
     // Ends a call that failed inside: the thread's connection may be broken, so the next call opens another.
     ApiReply failed(const QString& route, const std::exception& e) const;
+    // The limit of each statement of a look-up or a log-in, on the server's side and on this one's (a database
+    // whose processes are frozen cannot end its own statements); nullopt when there is none.
+    std::optional<std::chrono::milliseconds> statementLimit() const;
 
     ThreadConnection m_connection;
     TokenSigner m_signer;

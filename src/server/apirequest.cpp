@@ -1,77 +1,102 @@
 #include "apirequest.h"
 #include "servererrors.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <jsoncursor.h>
 
-#include <algorithm>
+#include <functional>
+#include <optional>
 
 namespace suite::server {
 
-// A NUL ("\u0000") ends a text early in C code and in PostgreSQL, which refuses it: no name or code holds one.
-static bool holdsNul(const QJsonValue& value)
+// The most bytes of a named string member's text.
+constexpr qsizetype kMaxMemberBytes = 4096;
+
+// Reads the value of a member that is not one of the strings asked for; false to have it checked and skipped.
+using OtherMember = std::function<bool(const QString& key, wire::JsonCursor& cursor)>;
+
+// The named string members of a JSON object, read in place; any other member is checked and skipped. A member
+// sent twice counts as its last, as Qt's parser reads it.
+static QList<std::optional<QString>> stringMembers(QByteArrayView body, std::initializer_list<const char*> names,
+                                                   const OtherMember& other = {})
 {
-    switch (value.type()) {
-    case QJsonValue::String:
-        return value.toString().contains(QChar(0));
-    case QJsonValue::Array: {
-        const QJsonArray array = value.toArray();
-        return std::any_of(array.begin(), array.end(), [](const QJsonValue& v) { return holdsNul(v); });
-    }
-    case QJsonValue::Object: {
-        const QJsonObject object = value.toObject();
-        for (auto it = object.begin(); it != object.end(); ++it) {
-            if (it.key().contains(QChar(0)) || holdsNul(it.value()))
-                return true;
+    QList<std::optional<QString>> values(qsizetype(names.size()));
+    try {
+        wire::JsonCursor cursor(body);
+        if (cursor.peek() != '{') {
+            cursor.skipValue();
+            throw RequestError(400, QStringLiteral("the body must be a JSON object"));
         }
-        return false;
+        cursor.forEachMember([&](const QString& key) {
+            qsizetype i = 0;
+            for (const char* name : names) {
+                if (key == QLatin1String(name))
+                    break;
+                ++i;
+            }
+            if (i < values.size() && cursor.peek() == '"') {
+                // Names, a user and a password are short: a longer text is refused before it is decoded.
+                const QByteArrayView text = cursor.skipValue();
+                if (text.size() > kMaxMemberBytes)
+                    throw RequestError(400, QStringLiteral("\"%1\" is too long").arg(key));
+                values[i] = wire::scalarOf(text).toString();
+                return;
+            }
+            if (i < values.size())
+                values[i].reset();
+            else if (other && other(key, cursor))
+                return;
+            cursor.skipValue();
+        });
+        if (!cursor.atEnd())
+            cursor.fail("text after the object");
+    } catch (const wire::JsonTextError& e) {
+        throw RequestError(400, e.message());
     }
-    default:
-        return false;
+    qsizetype i = 0;
+    for (const char* name : names) {
+        if (!values.at(i++))
+            throw RequestError(400, QStringLiteral("\"%1\" must be a string").arg(QLatin1String(name)));
     }
-}
-
-static QJsonObject parseObject(const QByteArray& body)
-{
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(body, &error);
-    if (error.error != QJsonParseError::NoError)
-        throw RequestError(400, QStringLiteral("malformed JSON: %1").arg(error.errorString()));
-    if (!doc.isObject())
-        throw RequestError(400, QStringLiteral("the body must be a JSON object"));
-    const QJsonObject object = doc.object();
-    if (holdsNul(object))
-        throw RequestError(400, QStringLiteral("a JSON string holds a NUL character"));
-    return object;
-}
-
-static QString requiredString(const QJsonObject& object, const char* field)
-{
-    const QJsonValue v = object.value(QLatin1String(field));
-    if (!v.isString())
-        throw RequestError(400, QStringLiteral("\"%1\" must be a string").arg(QLatin1String(field)));
-    return v.toString();
+    return values;
 }
 
 LoginRequest LoginRequest::parse(const QByteArray& body)
 {
-    const QJsonObject o = parseObject(body);
-    return {requiredString(o, "user"), requiredString(o, "password")};
+    const auto values = stringMembers(body, {"user", "password"});
+    return {*values.at(0), *values.at(1)};
 }
 
 ConnectRequest ConnectRequest::parse(const QByteArray& body)
 {
-    return {requiredString(parseObject(body), "server")};
+    return {*stringMembers(body, {"server"}).at(0)};
 }
 
 CallRequest CallRequest::parse(const QByteArray& body)
 {
-    const QJsonObject o = parseObject(body);
-    CallRequest request{requiredString(o, "server"), requiredString(o, "method"), {}};
-    const QJsonValue args = o.value(QLatin1String("args"));
-    if (!args.isArray())
+    // A call may carry a packet of megabytes: it is checked in place, never built whole, so that a call refused
+    // for its rights or its counts has cost little more than its own text.
+    CallRequest request;
+    request.body = body;
+    bool argsSeen = false;
+    const auto args = [&](const QString& key, wire::JsonCursor& cursor) {
+        if (key != QLatin1String("args"))
+            return false;
+        argsSeen = cursor.peek() == '[';
+        request.args.clear();
+        if (!argsSeen)
+            return false;
+        cursor.forEachElement([&] {
+            if (request.args.size() == kMaxArguments)
+                throw RequestError(400, QStringLiteral("a call takes at most %1 arguments").arg(kMaxArguments));
+            request.args.append(cursor.skipValue());
+        });
+        return true;
+    };
+    const auto values = stringMembers(body, {"server", "method"}, args);
+    if (!argsSeen)
         throw RequestError(400, QStringLiteral("\"args\" must be an array"));
-    request.args = args.toArray();
+    request.server = *values.at(0);
+    request.method = *values.at(1);
     return request;
 }
 

@@ -1,7 +1,11 @@
 // Request bodies of the wire protocol, each parsed once into its struct; a bad body is a 400.
 #pragma once
 
-#include <QJsonArray>
+#include <arguments.h>
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
 #include <QString>
 
 namespace suite::server {
@@ -17,10 +21,17 @@ struct ConnectRequest {
     static ConnectRequest parse(const QByteArray& body);
 };
 
+// The body is checked whole but its arguments are only located, each read when the method asks for it.
 struct CallRequest {
+    // No method takes more; a longer list is refused before anything of it is kept.
+    static constexpr qsizetype kMaxArguments = 16;
+
     QString server;
     QString method;
-    QJsonArray args;
+    QByteArray body;             // what `args` point into
+    QList<QByteArrayView> args;  // each argument's JSON text
+
+    wire::Arguments arguments() const { return wire::Arguments(method, body, args); }
     static CallRequest parse(const QByteArray& body);
 };
 

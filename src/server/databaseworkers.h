@@ -2,11 +2,14 @@
 // client connections the server is reading or answering.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
 #include <future>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <type_traits>
 #include <vector>
@@ -26,6 +29,19 @@ public:
         std::packaged_task<std::invoke_result_t<Work>()> task(std::forward<Work>(work));
         auto result = task.get_future();
         post([&task] { task(); });
+        return result.get();
+    }
+
+    // The same, but waits at most `limit`: nullopt when the work has not finished by then (every thread busy, or
+    // the work stuck), and the work, which must own what it uses, still runs when a thread is free.
+    template<class Work>
+    std::optional<std::invoke_result_t<Work>> runWithin(std::chrono::milliseconds limit, Work work)
+    {
+        auto task = std::make_shared<std::packaged_task<std::invoke_result_t<Work>()>>(std::move(work));
+        auto result = task->get_future();
+        post([task] { (*task)(); });
+        if (result.wait_for(limit) != std::future_status::ready)
+            return std::nullopt;
         return result.get();
     }
 

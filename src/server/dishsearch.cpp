@@ -16,11 +16,15 @@ Packet DishSearch::emptyResult()
 
 namespace {
 
-KeyList listArgument(const wire::Arguments& args, int index, const char* what)
+KeyList listArgument(const wire::Arguments& args, int index, const char* what, qsizetype maxKeys)
 {
-    const std::optional<KeyList> list = KeyList::parse(args.text(index), true);
+    const std::optional<KeyList> list = KeyList::parse(args.text(index), true, maxKeys);
     if (!list)
         throw ServiceError(QStringLiteral("Lista de %1 inválida.").arg(QString::fromUtf8(what)));
+    if (list->cut)
+        throw ServiceError(QStringLiteral("A lista de %1 tem mais chaves do que as %2 cadastradas.")
+                               .arg(QString::fromUtf8(what))
+                               .arg(maxKeys));
     return *list;
 }
 
@@ -37,26 +41,34 @@ void restrictTo(const SqlRunner& sql, QString& where, QVariantMap& binds, const 
 
 } // namespace
 
-DishSearchRequest DishSearchRequest::parse(const wire::Arguments& args)
+qsizetype DishSearchRequest::maxKeys(const SqlRunner& sql)
+{
+    return sql.number(QStringLiteral("contar as chaves dos filtros de pratos"),
+                      QStringLiteral("SELECT MAX(n) FROM (SELECT COUNT(*) AS n FROM SERVICO UNION ALL SELECT COUNT(*)"
+                                     " FROM TIPOPRAT UNION ALL SELECT COUNT(*) FROM CARDCICLO UNION ALL SELECT"
+                                     " COUNT(*) FROM SERVPADR) AS t"));
+}
+
+DishSearchRequest DishSearchRequest::parse(const wire::Arguments& args, qsizetype maxKeys)
 {
     args.expectCount(11);
     DishSearchRequest r;
-    r.source = args.text(0);
-    r.localTree = args.text(1);
-    r.standardTree = args.text(2);
+    r.source = args.text(0, kMaxKeyLength);
+    r.localTree = args.text(1, kMaxKeyLength);
+    r.standardTree = args.text(2, kMaxKeyLength);
     // The standard tree is everyone's; the only local tree the search may read is the source's own.
     if (r.localTree != QLatin1String("X") && r.localTree != r.source)
         throw ServiceError(QStringLiteral("Árvore local de pratos inválida: \"%1\".").arg(r.localTree.left(20)));
     if (r.standardTree != QLatin1String("P") && r.standardTree != QLatin1String("X"))
         throw ServiceError(QStringLiteral("Árvore padrão de pratos inválida: \"%1\".").arg(r.standardTree.left(20)));
     r.levels = args.integer(3);
-    r.services = listArgument(args, 4, "serviços");
-    r.dishTypes = listArgument(args, 5, "tipos de prato");
+    r.services = listArgument(args, 4, "serviços", maxKeys);
+    r.dishTypes = listArgument(args, 5, "tipos de prato", maxKeys);
     const std::optional<QDate> start = args.date(6);
     const std::optional<QDate> end = args.date(7);
-    r.cycles = listArgument(args, 8, "ciclos");
-    r.servicePatterns = listArgument(args, 9, "serviços padrão");
-    r.cycleDishTypes = listArgument(args, 10, "tipos de prato do ciclo");
+    r.cycles = listArgument(args, 8, "ciclos", maxKeys);
+    r.servicePatterns = listArgument(args, 9, "serviços padrão", maxKeys);
+    r.cycleDishTypes = listArgument(args, 10, "tipos de prato do ciclo", maxKeys);
     r.menu = Period::ordered(start, end);
     return r;
 }

@@ -6,8 +6,11 @@
 
 #include <arguments.h>
 #include <packet.h>
+#include <sqlrunner.h>
 
 #include <QSqlDatabase>
+
+#include <limits>
 
 namespace suite::server {
 
@@ -25,7 +28,11 @@ struct DishSearchRequest {
 
     // GetPesqPrato(source, local tree, standard tree, level, services, dish types, start, end, cycles,
     // service patterns, cycle dish types).
-    static DishSearchRequest parse(const wire::Arguments& args);
+    // Each list holds at most `maxKeys` keys: reading stops at the first key past them, a service error.
+    static DishSearchRequest parse(const wire::Arguments& args,
+                                   qsizetype maxKeys = std::numeric_limits<qsizetype>::max());
+    // The most keys a list can name: the rows of the largest table the lists are keys of.
+    static qsizetype maxKeys(const db::SqlRunner& sql);
 };
 
 class DishSearch {

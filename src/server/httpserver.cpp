@@ -74,7 +74,7 @@ struct HttpServer::Private {
     Private(ServerOptions o)
         : options(std::move(o))
         , api(options.databaseUrl, TokenSigner(readSigningKey(keyPathOf(options))), options.loginsPerOperator,
-              options.loginsPerAddress)
+              options.loginsPerAddress, options.statementTimeout)
         , database(options.threads)
         , http(options.connections)
     {}
@@ -119,6 +119,9 @@ HttpServer::HttpServer(ServerOptions options)
         send(res, database.run([&] { return api.call(authorizationOf(req), bodyOf(req)); }));
     });
     d->http.Get("/health", [](const httplib::Request&, httplib::Response& res) { send(res, ApiHandler::health()); });
+    d->http.Get("/ready", [&api, &database](const httplib::Request&, httplib::Response& res) {
+        send(res, api.ready(database));
+    });
     d->http.set_exception_handler([](const httplib::Request& req, httplib::Response& res, std::exception_ptr ep) {
         QString detail = QStringLiteral("unknown exception");
         try {

@@ -3,6 +3,7 @@
 
 #include "guardedserver.h"
 #include "loginthrottle.h"
+#include "threadconnection.h"
 
 #include <QString>
 #include <memory>
@@ -19,6 +20,7 @@ struct ServerOptions {
     ConnectionLimits connections;
     LoginLimits loginsPerOperator;
     LoginLimits loginsPerAddress{20};
+    std::chrono::milliseconds statementTimeout = ThreadConnection::kDefaultStatementTimeout; // of look-ups, log-ins
 };
 
 class HttpServer {

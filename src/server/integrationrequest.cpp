@@ -57,20 +57,25 @@ std::optional<QDate> parseDate(const QString& text, const char* which)
     return date;
 }
 
-QStringList markedDestinations(const std::optional<wire::Packet>& packet)
+// The codes of the rows marked "S", each once, read a row at a time: a packet with more rows than there are
+// branches is refused at the first row past them, before the rest is read.
+QStringList markedDestinations(const wire::Arguments& args, int index, const IntegrationLimits& limits)
 {
-    if (!packet)
-        throw ServiceError(QStringLiteral("Pacote de filiais destino inválido."));
-    const int markColumn = packet->columnIndex(QStringLiteral("IDMARCADO"));
-    const int codeColumn = packet->columnIndex(QStringLiteral("CDFILIAL"));
-    if (markColumn < 0 || codeColumn < 0)
-        throw ServiceError(QStringLiteral("Pacote de filiais destino sem as colunas IDMARCADO e CDFILIAL."));
-    if (packet->rows().isEmpty())
-        throw ServiceError(QStringLiteral("Pacote de filiais destino vazio."));
-
+    QList<wire::Column> columns;
+    int markColumn = -1;
+    int codeColumn = -1;
+    qsizetype rows = 0;
     QStringList marked;
     QSet<QString> seen;
-    for (const QVariantList& row : packet->rows()) {
+    const auto readRow = [&](const QVariantList& row) {
+        if (rows++ == 0) {
+            const wire::Packet named(columns);
+            markColumn = named.columnIndex(QStringLiteral("IDMARCADO"));
+            codeColumn = named.columnIndex(QStringLiteral("CDFILIAL"));
+        }
+        if (markColumn < 0 || codeColumn < 0)
+            throw ServiceError(QStringLiteral("Pacote de filiais destino sem as colunas IDMARCADO e CDFILIAL."));
+        limits.requireRows(rows);
         const QVariant mark = row.at(markColumn);
         const QVariant code = row.at(codeColumn);
         // The grid draws a null mark as unmarked, so null counts as "N".
@@ -84,13 +89,61 @@ QStringList markedDestinations(const std::optional<wire::Packet>& packet)
             seen.insert(code.toString());
             marked.append(code.toString());
         }
+    };
+    if (!args.packetRows(index, columns, readRow))
+        throw ServiceError(QStringLiteral("Pacote de filiais destino inválido."));
+    if (rows == 0) {
+        const wire::Packet named(columns);
+        if (named.columnIndex(QStringLiteral("IDMARCADO")) < 0 || named.columnIndex(QStringLiteral("CDFILIAL")) < 0)
+            throw ServiceError(QStringLiteral("Pacote de filiais destino sem as colunas IDMARCADO e CDFILIAL."));
+        throw ServiceError(QStringLiteral("Pacote de filiais destino vazio."));
     }
     if (marked.isEmpty())
         throw ServiceError(QStringLiteral("Nenhuma filial destino marcada."));
+    limits.requireDestinations(marked.size());
     return marked;
 }
 
 } // namespace
+
+IntegrationLimits IntegrationLimits::of(const db::SqlRunner& sql, const QString& source)
+{
+    IntegrationLimits limits;
+    limits.dishes = sql.number(QStringLiteral("contar os pratos das árvores da origem"),
+                               QStringLiteral("SELECT COUNT(*) FROM PRATO WHERE CDFILAUXPRAT IN ('P', :origem)"),
+                               {{":origem", source}});
+    limits.elsewhere =
+        sql.number(QStringLiteral("contar os pratos"), QStringLiteral("SELECT COUNT(*) FROM PRATO")) - limits.dishes;
+    limits.branches = sql.number(QStringLiteral("contar as filiais"), QStringLiteral("SELECT COUNT(*) FROM FILIAL"));
+    return limits;
+}
+
+void IntegrationLimits::requireDishes(qsizetype dishes, qsizetype elsewhere) const
+{
+    if (dishes > this->dishes)
+        throw ServiceError(QStringLiteral("A lista tem mais pratos do que os %1 cadastrados nas árvores padrão e local"
+                                          " da origem.")
+                               .arg(this->dishes));
+    if (elsewhere > this->elsewhere)
+        throw ServiceError(QStringLiteral("A lista tem mais pratos de árvores locais de outras filiais do que os %1"
+                                          " cadastrados nelas.")
+                               .arg(this->elsewhere));
+}
+
+void IntegrationLimits::requireDestinations(qsizetype marked) const
+{
+    if (marked > branches)
+        throw ServiceError(
+            QStringLiteral("O pacote marca mais filiais destino do que as %1 cadastradas.").arg(branches));
+}
+
+void IntegrationLimits::requireRows(qsizetype rows) const
+{
+    if (rows > branches)
+        throw ServiceError(
+            QStringLiteral("O pacote de filiais destino tem mais linhas do que as %1 filiais cadastradas.")
+                .arg(branches));
+}
 
 QString IntegrationRequest::usedDishList() const
 {
@@ -102,13 +155,13 @@ QString IntegrationRequest::usedDishList() const
     return text;
 }
 
-IntegrationRequest IntegrationRequest::parse(const wire::Arguments& args, int dishCodeLength)
+IntegrationRequest IntegrationRequest::parse(const wire::Arguments& args, int dishCodeLength,
+                                             const IntegrationLimits& limits)
 {
     args.expectCount(6);
-    const QString source = args.text(0);
-    const QString dishList = args.text(1);
+    // The small arguments first, each checked for its kind before the list and the packet are read.
+    const QString source = args.text(0, kMaxKeyLength);
     const QString kinds = args.text(2);
-    const std::optional<wire::Packet> destinationPacket = args.packet(3);
     const QString start = args.text(4);
     const QString end = args.text(5);
 
@@ -124,7 +177,10 @@ IntegrationRequest IntegrationRequest::parse(const wire::Arguments& args, int di
     r.local = kinds.at(0) == QLatin1Char('F');
     r.perService = kinds.at(1) == QLatin1Char('S');
 
-    const std::optional<KeyList> keys = KeyList::parse(dishList, false);
+    const qsizetype maxKeys = limits.dishes > IntegrationLimits::kNone - limits.elsewhere
+                                  ? IntegrationLimits::kNone
+                                  : limits.dishes + limits.elsewhere;
+    const std::optional<KeyList> keys = KeyList::parse(args.text(1), false, maxKeys);
     if (!keys)
         throw ServiceError(QStringLiteral("Lista de pratos inválida."));
     if (keys->keys.isEmpty())
@@ -140,8 +196,12 @@ IntegrationRequest IntegrationRequest::parse(const wire::Arguments& args, int di
         else
             r.elsewhere.append(*dish);
     }
+    if (keys->cut)
+        throw ServiceError(
+            QStringLiteral("A lista tem mais pratos do que os %1 cadastrados.").arg(limits.dishes + limits.elsewhere));
+    limits.requireDishes(r.dishes.size(), r.elsewhere.size());
 
-    r.destinations = markedDestinations(destinationPacket);
+    r.destinations = markedDestinations(args, 3, limits);
 
     r.menu = Period::ordered(parseDate(start, "inicial"), parseDate(end, "final"));
     return r;

@@ -1,4 +1,5 @@
 #include "integrationrun.h"
+#include "threadconnection.h"
 #include "branchlock.h"
 #include "bulkrewrite.h"
 #include "operatorrights.h"
@@ -169,6 +170,7 @@ Packet IntegrationRun::execute(const IntegrationRequest& request, bool commit)
     const QDateTime started = QDateTime::currentDateTime();
     progress.report(Phase::Waiting);
     db::Transaction transaction(sql);
+    liftStatementTimeout(sql);
     const BulkRewrite bulk(sql);
     // Inside the run's transaction and before its first write: a refused run leaves nothing behind.
     const OperatorRights rights(sql, m_operator);
@@ -249,33 +251,9 @@ void IntegrationRun::analyze(const SqlRunner& sql, const char* table)
 
 void IntegrationRun::prepareDishesAndDestinations(const SqlRunner& sql, const IntegrationRequest& request)
 {
-    // What a request may cost follows the database's real sizes: it cannot name more dishes than the two trees it
-    // draws from hold, nor more destinations than there are branches. The request holds each one once.
-    const qint64 dishes = sql.number(QStringLiteral("contar os pratos das árvores da origem"),
-                                     QStringLiteral("SELECT COUNT(*) FROM PRATO WHERE CDFILAUXPRAT IN ('P', :origem)"),
-                                     {{":origem", request.source}});
-    if (request.dishes.size() > dishes)
-        throw ServiceError(QStringLiteral("A lista tem %1 pratos, mais do que os %2 cadastrados nas árvores padrão e"
-                                          " local da origem.")
-                               .arg(request.dishes.size())
-                               .arg(dishes));
-    if (!request.elsewhere.isEmpty()) {
-        const qint64 others =
-            sql.number(QStringLiteral("contar os pratos das árvores locais de outras filiais"),
-                       QStringLiteral("SELECT COUNT(*) FROM PRATO WHERE CDFILAUXPRAT NOT IN ('P', :origem)"),
-                       {{":origem", request.source}});
-        if (request.elsewhere.size() > others)
-            throw ServiceError(QStringLiteral("A lista tem %1 pratos de árvores locais de outras filiais, mais do que"
-                                              " os %2 cadastrados nelas.")
-                                   .arg(request.elsewhere.size())
-                                   .arg(others));
-    }
-    const qint64 branches =
-        sql.number(QStringLiteral("contar as filiais"), QStringLiteral("SELECT COUNT(*) FROM FILIAL"));
-    if (request.destinations.size() > branches)
-        throw ServiceError(QStringLiteral("O pacote marca %1 filiais destino, mais do que as %2 cadastradas.")
-                               .arg(request.destinations.size())
-                               .arg(branches));
+    // What a request may cost follows the database's real sizes: checked again inside the run's transaction, for a
+    // request read by another caller or before another server removed dishes or branches.
+    requireWithin(IntegrationLimits::of(sql, request.source), request);
 
     db::BulkInsert listed(sql, QStringLiteral("TT_PRATO"), {QStringLiteral("TREE"), QStringLiteral("CDPRATO")},
                           QStringLiteral("registrar os pratos da integração"));

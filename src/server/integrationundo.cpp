@@ -1,4 +1,5 @@
 #include "integrationundo.h"
+#include "threadconnection.h"
 #include "branchlock.h"
 #include "branchranges.h"
 #include "bulkrewrite.h"
@@ -42,6 +43,7 @@ IntegrationUndo::Outcome IntegrationUndo::undo(qint64 run, const Authorize& auth
     const RunProgress progress(m_operator, sql);
     progress.report(Phase::Undoing, 0, 0, run);
     db::Transaction transaction(sql);
+    liftStatementTimeout(sql);
     const QVariantMap ofRun{{":nrintg", run}};
     checkRun(sql, run);
     if (authorize)

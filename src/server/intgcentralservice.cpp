@@ -4,11 +4,13 @@
 #include "integrationhistory.h"
 #include "integrationrun.h"
 #include "integrationundo.h"
+#include "keylist.h"
 #include "operatorrights.h"
 #include "runlog.h"
 #include "runprogress.h"
 #include "servererrors.h"
 
+#include <jsoncursor.h>
 #include <sqlrunner.h>
 
 namespace suite::server {
@@ -28,14 +30,14 @@ struct Method {
 GroupingListRequest GroupingListRequest::parse(const wire::Arguments& args)
 {
     args.expectCount(1);
-    args.text(0);
+    args.text(0, kMaxKeyLength);
     return {};
 }
 
 GroupingBranchesRequest GroupingBranchesRequest::parse(const wire::Arguments& args)
 {
     args.expectCount(2);
-    return {args.text(0), args.text(1)};
+    return {args.text(0, kMaxKeyLength), args.text(1, kMaxKeyLength)};
 }
 
 IntgCentralService::IntgCentralService(QSqlDatabase db, QString operatorCode)
@@ -55,8 +57,9 @@ std::optional<QString> IntgCentralService::canonicalServer(const QString& name)
     return std::nullopt;
 }
 
-ServiceAnswer IntgCentralService::answer(const QString& method, const QJsonArray& args)
+ServiceAnswer IntgCentralService::answer(const wire::Arguments& args)
 {
+    const QString& method = args.method();
     static const Method methods[] = {
         {"GetGrupFili", &IntgCentralService::getGrupFili},
         {"GetFiliGrup", &IntgCentralService::getFiliGrup},
@@ -72,8 +75,10 @@ ServiceAnswer IntgCentralService::answer(const QString& method, const QJsonArray
         if (method.compare(QLatin1String(m.name), Qt::CaseInsensitive) != 0)
             continue;
         try {
-            return (this->*m.run)(wire::Arguments(method, args));
+            return (this->*m.run)(args);
         } catch (const wire::ArgumentError& e) {
+            throw RequestError(400, e.message());
+        } catch (const wire::JsonTextError& e) {
             throw RequestError(400, e.message());
         }
     }
@@ -94,16 +99,28 @@ ServiceAnswer IntgCentralService::getFiliGrup(const wire::Arguments& args)
 
 ServiceAnswer IntgCentralService::getPesqPrato(const wire::Arguments& args)
 {
-    const DishSearchRequest request = DishSearchRequest::parse(args);
-    // The search reads the source's menus and local tree.
-    OperatorRights(SqlRunner(m_db), m_operator).requireBranch(request.source, QStringLiteral("de origem"));
-    return DishSearch(m_db).run(request);
+    args.expectCount(11);
+    const SqlRunner sql(m_db);
+    // The search reads the source's menus and local tree; checked before the lists are read, which are read only
+    // up to what the database holds.
+    OperatorRights(sql, m_operator).requireBranch(args.text(0, kMaxKeyLength), QStringLiteral("de origem"));
+    return DishSearch(m_db).run(DishSearchRequest::parse(args, DishSearchRequest::maxKeys(sql)));
+}
+
+IntegrationRequest IntgCentralService::integrationRequest(const wire::Arguments& args) const
+{
+    args.expectCount(6);
+    const SqlRunner sql(m_db);
+    // Before the heavy arguments are read: an operator who may only consult costs no more than the call's text.
+    // The run checks the rights again inside its transaction.
+    OperatorRights(sql, m_operator).requireIntegration();
+    return IntegrationRequest::parse(args, dishCodeLength(sql), IntegrationLimits::of(sql, args.text(0, kMaxKeyLength)));
 }
 
 ServiceAnswer IntgCentralService::intgCentral(const wire::Arguments& args)
 {
     IntegrationRun run(m_db, m_operator);
-    Packet log = run.run(IntegrationRequest::parse(args, dishCodeLength(SqlRunner(m_db))));
+    Packet log = run.run(integrationRequest(args));
     m_run = run.counts().run;
     return {std::move(log), run.counts().observations};
 }
@@ -117,7 +134,7 @@ ServiceAnswer IntgCentralService::listIntg(const wire::Arguments& args)
 ServiceAnswer IntgCentralService::intgCentralPreview(const wire::Arguments& args)
 {
     IntegrationRun run(m_db, m_operator);
-    Packet changes = run.preview(IntegrationRequest::parse(args, dishCodeLength(SqlRunner(m_db))));
+    Packet changes = run.preview(integrationRequest(args));
     return {std::move(changes), qint64(run.counts().rewritten) + run.counts().observations};
 }
 

@@ -1,6 +1,8 @@
 // The integration service rdmIntgCentral: its remote methods, each parsed once into its request.
 #pragma once
 
+#include "integrationrequest.h"
+
 #include <arguments.h>
 #include <packet.h>
 
@@ -43,7 +45,11 @@ public:
     // Runs a method for the operator; throws RequestError (404 unknown method, 400 bad arguments, 401 an operator
     // gone or deactivated), ServiceError (the user's request cannot be done, or not by this operator) or
     // db::DbError (the server's own failure).
-    ServiceAnswer answer(const QString& method, const QJsonArray& args);
+    ServiceAnswer answer(const wire::Arguments& args);
+    ServiceAnswer answer(const QString& method, const QJsonArray& args)
+    {
+        return answer(wire::Arguments(method, args));
+    }
     // The same, for callers that need only the packet.
     wire::Packet call(const QString& method, const QJsonArray& args) { return answer(method, args).result; }
 
@@ -58,6 +64,8 @@ private:
     ServiceAnswer getFiliGrup(const wire::Arguments& args);
     ServiceAnswer getPesqPrato(const wire::Arguments& args);
     ServiceAnswer intgCentral(const wire::Arguments& args);
+    // A run's request, read only for an operator who may integrate and only up to the database's real sizes.
+    IntegrationRequest integrationRequest(const wire::Arguments& args) const;
     ServiceAnswer listIntg(const wire::Arguments& args);
     ServiceAnswer undoIntg(const wire::Arguments& args);
     ServiceAnswer getIntgLog(const wire::Arguments& args);

@@ -11,7 +11,7 @@ QString KeyList::toJsonArray() const
     return QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(keys)).toJson(QJsonDocument::Compact));
 }
 
-std::optional<KeyList> KeyList::parse(const QString& text, bool allowAll)
+std::optional<KeyList> KeyList::parse(const QString& text, bool allowAll, qsizetype maxKeys)
 {
     KeyList list;
     if (allowAll && text == QLatin1String("T")) {
@@ -31,6 +31,10 @@ std::optional<KeyList> KeyList::parse(const QString& text, bool allowAll)
             return std::nullopt;
         const QString copy = key.toString();
         if (!seen.contains(copy)) {
+            if (list.keys.size() == maxKeys) {
+                list.cut = true;
+                return list;
+            }
             seen.insert(copy);
             list.keys.append(copy);
         }

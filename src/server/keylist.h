@@ -2,20 +2,27 @@
 #pragma once
 
 #include <QStringList>
+#include <limits>
 #include <optional>
 
 namespace suite::server {
 
+// No code or key of the schema is longer: a longer one is no code, and is refused before it is read.
+inline constexpr qsizetype kMaxKeyLength = 40;
+
 struct KeyList {
     bool all = false; // "T": every key
     QStringList keys; // in the order sent, without duplicates
+    bool cut = false; // more than the keys asked for were sent: `keys` holds the first ones
 
     bool isEmpty() const { return !all && keys.isEmpty(); }
     // The keys as a JSON array text, the one value a statement binds for the whole list.
     QString toJsonArray() const;
 
-    // nullopt when the text is not a list: a key missing its "_", an empty key, or a blank in a key.
-    static std::optional<KeyList> parse(const QString& text, bool allowAll);
+    // nullopt when the text is not a list: a key missing its "_", an empty key, or a blank in a key. Reading stops
+    // at the first distinct key past `maxKeys`, so that an excess costs no more than the keys allowed.
+    static std::optional<KeyList> parse(const QString& text, bool allowAll,
+                                        qsizetype maxKeys = std::numeric_limits<qsizetype>::max());
 };
 
 } // namespace suite::server

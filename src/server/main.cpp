@@ -1,5 +1,6 @@
 // suite-server: creates the suite database and its signing key (init), serves the integration service over HTTP
 // (serve), makes a new signing key (key) or puts back what one integration run replaced (undo).
+#include "heapreturn.h"
 #include "httpserver.h"
 #include "integrationundo.h"
 #include "signingkey.h"
@@ -35,8 +36,8 @@ constexpr int kExitOtherSchema = 3;
 const char* const kUsage =
     "usage:\n"
     "  suite-server init --database DB (--demo | --scale BRANCHES,DISHES,LINES) [--key-file KEY]\n"
-    "  suite-server serve --database DB [--listen HOST:PORT] [--key-file KEY]\n"
-    "      (default 127.0.0.1:8211; port 0 = any free port)\n"
+    "  suite-server serve --database DB [--listen HOST:PORT] [--key-file KEY] [--statement-timeout SECONDS]\n"
+    "      (default 127.0.0.1:8211; port 0 = any free port; a look-up or log-in waits 15 s for the database)\n"
     "  suite-server key (--key-file KEY | --database DB)   (a new signing key; ends every session)\n"
     "  suite-server undo --database DB --run N   (restores the recipes run N replaced)\n"
     "  suite-server check --database DB   (exit 0: schema of this build; 3: made by another build)\n"
@@ -54,6 +55,7 @@ struct CommandLine {
     int port = 8211;
     qint64 run = 0;
     QString keyFile;
+    std::chrono::milliseconds statementTimeout = server::ThreadConnection::kDefaultStatementTimeout;
 };
 
 // Parses the arguments or says what is wrong with them.
@@ -65,9 +67,12 @@ std::optional<CommandLine> parse(const QStringList& args, QString& error)
     const QCommandLineOption listen(QStringLiteral("listen"), QStringLiteral("address"), QStringLiteral("HOST:PORT"));
     const QCommandLineOption run(QStringLiteral("run"), QStringLiteral("run number"), QStringLiteral("N"));
     const QCommandLineOption keyFile(QStringLiteral("key-file"), QStringLiteral("signing key"), QStringLiteral("KEY"));
+    const QCommandLineOption statementTimeout(QStringLiteral("statement-timeout"),
+                                              QStringLiteral("longest wait of a look-up for the database"),
+                                              QStringLiteral("SECONDS"));
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.addOptions({database, demo, scale, listen, run, keyFile});
+    parser.addOptions({database, demo, scale, listen, run, keyFile, statementTimeout});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("init, serve, key, undo, check or upgrade"));
     if (!parser.parse(args)) {
         error = parser.errorText();
@@ -91,6 +96,7 @@ std::optional<CommandLine> parse(const QStringList& args, QString& error)
         {&demo, {QStringLiteral("init")}},
         {&scale, {QStringLiteral("init")}},
         {&listen, {QStringLiteral("serve")}},
+        {&statementTimeout, {QStringLiteral("serve")}},
         {&run, {QStringLiteral("undo")}},
         {&keyFile, {QStringLiteral("init"), QStringLiteral("serve"), QStringLiteral("key")}}};
     for (const auto& [option, takers] : owners) {
@@ -144,6 +150,16 @@ std::optional<CommandLine> parse(const QStringList& args, QString& error)
         }
         cl.host = value.left(colon);
         cl.port = port;
+    }
+    if (parser.isSet(statementTimeout)) {
+        bool ok = false;
+        const double seconds = parser.value(statementTimeout).toDouble(&ok);
+        if (!ok || seconds <= 0 || seconds > 3600) {
+            error = QStringLiteral("--statement-timeout wants seconds, more than 0 and at most 3600, not \"%1\"")
+                        .arg(parser.value(statementTimeout));
+            return std::nullopt;
+        }
+        cl.statementTimeout = std::chrono::milliseconds(qint64(seconds * 1000));
     }
     if (parser.isSet(run)) {
         bool ok = false;
@@ -321,11 +337,13 @@ int serve(const CommandLine& cl)
     sigaddset(&stopSignals, SIGUSR1); // used only to wake the waiter when serving ends by itself
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
+    server::HeapReturn::mapLargeBlocks();
     server::ServerOptions options;
     options.databaseUrl = cl.database;
     options.keyFile = cl.keyFile;
     options.host = cl.host;
     options.port = cl.port;
+    options.statementTimeout = cl.statementTimeout;
     server::HttpServer http(options);
     const int port = http.bind();
 

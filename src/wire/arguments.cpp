@@ -1,9 +1,12 @@
 // The arguments of a remote call.
 #include "arguments.h"
+#include "jsoncursor.h"
 
+#include <QJsonDocument>
 #include <QJsonObject>
 
 #include <cmath>
+#include <limits>
 
 namespace suite::wire {
 
@@ -57,6 +60,22 @@ QJsonValue argumentToJson(const QVariant& value)
     }
 }
 
+Arguments::Arguments(QString method, const QJsonArray& args)
+    : m_method(std::move(method))
+    , m_text(QJsonDocument(args).toJson(QJsonDocument::Compact))
+{
+    JsonCursor cursor(m_text);
+    cursor.forEachElement([&] { m_args.append(cursor.skipValue()); });
+}
+
+QJsonValue Arguments::scalar(int index) const
+{
+    const QByteArrayView text = m_args.at(index);
+    if (text.startsWith('[') || text.startsWith('{'))
+        return QJsonValue(QJsonValue::Undefined);
+    return scalarOf(text);
+}
+
 void Arguments::expectCount(int count) const
 {
     if (m_args.size() != count)
@@ -72,15 +91,30 @@ void Arguments::wrongKind(int index, const char* expected) const
 
 QString Arguments::text(int index) const
 {
-    const QJsonValue v = m_args.at(index);
+    const QJsonValue v = scalar(index);
     if (!v.isString())
         wrongKind(index, "a string");
     return v.toString();
 }
 
+QString Arguments::text(int index, qsizetype maxLength) const
+{
+    if (!m_args.at(index).startsWith('"'))
+        wrongKind(index, "a string");
+    // An escape ("\u0041") spells a character in at most six bytes: a longer text is refused before it is decoded.
+    const bool farTooLong = maxLength < (std::numeric_limits<qsizetype>::max() - 2) / 6 &&
+                            m_args.at(index).size() > maxLength * 6 + 2;
+    if (farTooLong || text(index).size() > maxLength)
+        throw ArgumentError(QStringLiteral("%1: argument %2 holds more than %3 characters")
+                                .arg(m_method)
+                                .arg(index + 1)
+                                .arg(maxLength));
+    return text(index);
+}
+
 int Arguments::integer(int index) const
 {
-    const QJsonValue v = m_args.at(index);
+    const QJsonValue v = scalar(index);
     const double d = v.toDouble();
     if (!v.isDouble() || std::floor(d) != d || std::fabs(d) > 1e9)
         wrongKind(index, "an integer");
@@ -89,7 +123,7 @@ int Arguments::integer(int index) const
 
 std::optional<QDate> Arguments::date(int index) const
 {
-    const QJsonValue v = m_args.at(index);
+    const QJsonValue v = scalar(index);
     if (v.isNull())
         return std::nullopt;
     const QDate d = v.isString() ? QDate::fromString(v.toString(), QStringLiteral("yyyy-MM-dd")) : QDate();
@@ -100,10 +134,16 @@ std::optional<QDate> Arguments::date(int index) const
 
 std::optional<Packet> Arguments::packet(int index) const
 {
-    const QJsonValue v = m_args.at(index);
-    if (!v.isObject())
+    if (!m_args.at(index).startsWith('{'))
         wrongKind(index, "a data packet");
-    return Packet::fromJson(v);
+    return Packet::fromJsonText(m_args.at(index));
+}
+
+bool Arguments::packetRows(int index, QList<Column>& columns, const Packet::RowSink& onRow) const
+{
+    if (!m_args.at(index).startsWith('{'))
+        wrongKind(index, "a data packet");
+    return Packet::readRows(m_args.at(index), columns, onRow);
 }
 
 } // namespace suite::wire

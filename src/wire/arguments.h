@@ -30,26 +30,37 @@ private:
 };
 
 /// The positional arguments of one call, each read as the kind the method takes; a mismatch throws ArgumentError.
+/// Each one is kept as its JSON text and read only when the method asks for it, so that a method can refuse a call
+/// (rights, counts) before it pays for reading a large argument.
 class Arguments {
 public:
-    Arguments(QString method, QJsonArray args)
+    Arguments(QString method, const QJsonArray& args);
+    /// `args` are the texts of the arguments, each inside `text`, which they share.
+    Arguments(QString method, QByteArray text, QList<QByteArrayView> args)
         : m_method(std::move(method))
+        , m_text(std::move(text))
         , m_args(std::move(args))
     {}
 
     const QString& method() const { return m_method; }
     void expectCount(int count) const;
     QString text(int index) const;
+    /// A text of at most `maxLength` characters; a longer one is refused, and when it is far longer, unread.
+    QString text(int index, qsizetype maxLength) const;
     int integer(int index) const;
     std::optional<QDate> date(int index) const; // "yyyy-MM-dd" or null
     /// An object; nullopt when it is one but not a packet, which is for the method to answer.
     std::optional<Packet> packet(int index) const;
+    /// A packet read a row at a time (see Packet::readRows); false when it is an object but not a packet.
+    bool packetRows(int index, QList<Column>& columns, const Packet::RowSink& onRow) const;
 
 private:
     [[noreturn]] void wrongKind(int index, const char* expected) const;
+    QJsonValue scalar(int index) const;
 
     QString m_method;
-    QJsonArray m_args;
+    QByteArray m_text;
+    QList<QByteArrayView> m_args;
 };
 
 } // namespace suite::wire

@@ -1,8 +1,10 @@
 // The data packet of the wire protocol.
 #include "packet.h"
+#include "jsoncursor.h"
 
 #include <QDate>
 #include <QJsonArray>
+#include <QJsonDocument>
 
 #include <cmath>
 
@@ -174,6 +176,96 @@ std::optional<Packet> Packet::fromJson(const QJsonValue& value, Problem* problem
         }
         packet.m_rows.append(std::move(row));
     }
+    return packet;
+}
+
+namespace {
+
+// Ends a row-by-row read at its first problem.
+struct Refusal {
+    Packet::Problem why;
+};
+
+std::optional<Column> columnOf(QByteArrayView text)
+{
+    // A column is small: read it as Qt reads any object, so that it means what fromJson makes of it.
+    const QJsonObject column =
+        QJsonDocument::fromJson(QByteArray("[") + text.toByteArray() + QByteArray("]")).array().at(0).toObject();
+    const QString name = column.value(QLatin1String("name")).toString();
+    if (name.isEmpty())
+        return std::nullopt;
+    return Column{name, columnTypeFromName(column.value(QLatin1String("type")).toString()),
+                  column.value(QLatin1String("size")).toInt()};
+}
+
+} // namespace
+
+bool Packet::readRows(QByteArrayView text, QList<Column>& columns, const RowSink& onRow, Problem* problem)
+{
+    const auto refuse = [problem](Problem why) {
+        if (problem)
+            *problem = why;
+        return false;
+    };
+    JsonCursor packet(text);
+    if (packet.peek() != '{')
+        return refuse(Problem::NotAPacket);
+    QByteArrayView columnsText;
+    QByteArrayView rowsText;
+    packet.forEachMember([&](const QString& key) {
+        const QByteArrayView value = packet.skipValue();
+        if (key == QLatin1String("columns"))
+            columnsText = value;
+        else if (key == QLatin1String("rows"))
+            rowsText = value;
+    });
+    if (!columnsText.startsWith('[') || !rowsText.startsWith('['))
+        return refuse(Problem::NotAPacket);
+
+    try {
+        columns.clear();
+        JsonCursor columnList(columnsText);
+        columnList.forEachElement([&] {
+            const std::optional<Column> column = columnOf(columnList.skipValue());
+            if (!column)
+                throw Refusal{Problem::UnnamedColumn};
+            columns.append(*column);
+        });
+        JsonCursor rows(rowsText);
+        QVariantList cells;
+        cells.reserve(columns.size());
+        rows.forEachElement([&] {
+            if (rows.peek() != '[')
+                throw Refusal{Problem::RaggedRow};
+            cells.clear();
+            rows.forEachElement([&] {
+                if (cells.size() == columns.size())
+                    throw Refusal{Problem::RaggedRow};
+                const char next = rows.peek();
+                if (next == '[' || next == '{')
+                    throw Refusal{Problem::NestedCell};
+                const QJsonValue cell = rows.readScalar();
+                const ColumnType type = columns.at(cells.size()).type;
+                if (cell.isDouble() && type == ColumnType::Integer && !fitsInteger(cell.toDouble()))
+                    throw Refusal{Problem::IntegerOutOfRange};
+                cells.append(cellFromJson(cell, type));
+            });
+            if (cells.size() != columns.size())
+                throw Refusal{Problem::RaggedRow};
+            onRow(cells);
+        });
+    } catch (const Refusal& refusal) {
+        return refuse(refusal.why);
+    }
+    return true;
+}
+
+std::optional<Packet> Packet::fromJsonText(QByteArrayView text, Problem* problem)
+{
+    Packet packet;
+    if (!readRows(text, packet.m_columns, [&packet](const QVariantList& cells) { packet.m_rows.append(cells); },
+                  problem))
+        return std::nullopt;
     return packet;
 }
 

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
 #include <optional>
 
 namespace suite::wire {
@@ -54,6 +55,16 @@ public:
     QJsonObject toJson() const;
     /// Reads a packet; nullopt (and why, when `problem` is given) when the value does not have a packet's shape.
     static std::optional<Packet> fromJson(const QJsonValue& value, Problem* problem = nullptr);
+
+    /// Takes one row's cells, as the columns read them; throws to stop reading.
+    using RowSink = std::function<void(const QVariantList& cells)>;
+    /// Reads a packet's JSON text a row at a time, never holding the whole of it, so that a caller keeps only what
+    /// it needs and can stop at the first row too many. `columns` is set before the first row. False (and why) when
+    /// the text is not a packet; text that is not JSON throws JsonTextError.
+    static bool readRows(QByteArrayView text, QList<Column>& columns, const RowSink& onRow,
+                         Problem* problem = nullptr);
+    /// The packet of a JSON text, as fromJson reads its value.
+    static std::optional<Packet> fromJsonText(QByteArrayView text, Problem* problem = nullptr);
 
 private:
     QList<Column> m_columns;

@@ -166,14 +166,16 @@ void tst_HttpServer::refusedCallsChangeNothing()
         refused.body.value("error").toObject().value("message").toString().contains(QStringLiteral("Tipo de receita")));
     QCOMPARE(everythingWritten(tdb.db()), before);
 
-    // A 100,000-key list fits the body limit; its one bad key is found and nothing is written.
+    // A 100,000-key list fits the body limit but names more dishes than the database holds: refused at the first key
+    // past them, before its bad last key is read, and nothing is written.
     QString dishes;
     for (int i = 0; i < 100000; ++i)
         dishes += QStringLiteral("P9%1_").arg(i, 6, 10, QLatin1Char('0'));
     const HttpAnswer large =
         post(server.port(), "/call", callBody("IntgCentral", {"0001", dishes + "P9x_", "FX", packet, "", ""}), token);
     QCOMPARE(large.status, 200);
-    QVERIFY(large.body.value("error").toObject().value("message").toString().contains(QStringLiteral("P9x")));
+    const QString why = large.body.value("error").toObject().value("message").toString();
+    QVERIFY2(why.contains(QStringLiteral("mais pratos")) && !why.contains(QStringLiteral("P9x")), qPrintable(why));
     QCOMPARE(everythingWritten(tdb.db()), before);
 }
 
@@ -307,6 +309,12 @@ void tst_HttpServer::databaseFailureIsTheServersOwn()
     const QByteArray run =
         callBody("IntgCentral", {"0001", "P0101001_P0101003_", "FS", destinationPacket({"0002", "0005"}), "", ""});
     const HttpAnswer failed = post(server.port(), "/call", run, token);
+    if (failure == QLatin1String("session ended")) {
+        // Ended while idle, the session is seen gone before the call uses it: a new one serves the call.
+        QCOMPARE(failed.status, 200);
+        QVERIFY2(failed.body.contains(QLatin1String("result")), QJsonDocument(failed.body).toJson().constData());
+        return;
+    }
     if (failure == QLatin1String("table gone"))
         QVERIFY2(q.exec(QStringLiteral("ALTER TABLE INTGCENTRALANT_FORA RENAME TO INTGCENTRALANT")),
                  qPrintable(q.lastError().text()));

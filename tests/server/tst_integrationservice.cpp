@@ -15,6 +15,8 @@ class tst_IntegrationService : public QObject {
     Q_OBJECT
 
 private slots:
+    void heavyArgumentsAreReadOnlyAsFarAsTheyMayGo_data();
+    void heavyArgumentsAreReadOnlyAsFarAsTheyMayGo();
     void replacesOnlyListedDishesKindsAndMarkedDestinations_data();
     void replacesOnlyListedDishesKindsAndMarkedDestinations();
     void observationsSayWhyNothingChanged_data() { addDialectRows(); }
@@ -63,6 +65,54 @@ private:
         return {source, dishes, kinds, packet, "", ""};
     }
 };
+
+void tst_IntegrationService::heavyArgumentsAreReadOnlyAsFarAsTheyMayGo_data()
+{
+    QTest::addColumn<QString>("dialect");
+    QTest::addColumn<QString>("profile");
+    QTest::addColumn<int>("goodRows"); // then a row that is not a row: reading it would refuse the packet itself
+    QTest::addColumn<QString>("refusal");
+    for (const QString& d : dialects()) {
+        QTest::addRow("%s: consult-only, refused before the packet", qPrintable(d))
+            << d << "C" << 1 << "perfil de consulta";
+        QTest::addRow("%s: more rows than branches, refused at the first one past them", qPrintable(d))
+            << d << "I" << 20 << "mais linhas do que as";
+        QTest::addRow("%s: a packet within the branches is read whole", qPrintable(d))
+            << d << "I" << 3 << "Pacote de filiais destino inválido";
+    }
+}
+
+void tst_IntegrationService::heavyArgumentsAreReadOnlyAsFarAsTheyMayGo()
+{
+    QFETCH(QString, dialect);
+    QFETCH(QString, profile);
+    QFETCH(int, goodRows);
+    QFETCH(QString, refusal);
+    SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
+    loadFixture(tdb.db());
+    QSqlQuery q(tdb.db());
+    QVERIFY2(q.exec(QStringLiteral("UPDATE OPERADOR SET IDPERFIL = '%1' WHERE CDOPERADOR = 'demo'").arg(profile)),
+             qPrintable(q.lastError().text()));
+    QVERIFY(q.exec(QStringLiteral("SELECT COUNT(*) FROM FILIAL")) && q.next());
+    QVERIFY2(goodRows > q.value(0).toInt() || refusal != QLatin1String("mais linhas do que as"), "too few rows");
+    const QStringList before = everythingWritten(tdb.db());
+
+    QJsonObject packet = destinationPacket({"0002"});
+    QJsonArray rows = packet.value("rows").toArray();
+    while (rows.size() < goodRows)
+        rows.append(rows.first());
+    rows.append(QJsonArray{"S"});
+    packet.insert("rows", rows);
+    server::IntgCentralService service(tdb.db(), QStringLiteral("demo"));
+    QString why;
+    try {
+        service.call(QStringLiteral("IntgCentral"), intgArgs(QStringLiteral("P0101001_"), "FX", packet));
+    } catch (const server::ServiceError& e) {
+        why = e.message();
+    }
+    QVERIFY2(why.contains(refusal), qPrintable(why));
+    QCOMPARE(everythingWritten(tdb.db()), before);
+}
 
 void tst_IntegrationService::replacesOnlyListedDishesKindsAndMarkedDestinations_data()
 {
@@ -534,7 +584,8 @@ void tst_IntegrationService::longDishListOfUnknownDishes()
     for (int i = 0; i < 100000; ++i)
         dishes += QStringLiteral("P9%1_").arg(i, 6, 10, QLatin1Char('0'));
 
-    // More dishes than the source's trees hold cannot all be dishes: refused before any work, nothing recorded.
+    // More dishes than the source's trees hold cannot all be dishes: refused at the first key past them, before any
+    // work, nothing recorded.
     server::IntgCentralService service(tdb.db(), QStringLiteral("demo"));
     QString refusal;
     try {
@@ -543,7 +594,7 @@ void tst_IntegrationService::longDishListOfUnknownDishes()
     } catch (const server::ServiceError& e) {
         refusal = e.message();
     }
-    QVERIFY2(refusal.contains(QStringLiteral("100000 pratos")), qPrintable(refusal));
+    QVERIFY2(refusal.contains(QStringLiteral("mais pratos do que")), qPrintable(refusal));
     QCOMPARE(everythingWritten(tdb.db()), before);
 }
 

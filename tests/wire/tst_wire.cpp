@@ -3,6 +3,7 @@
 #include <packet.h>
 #include <shortdate.h>
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QtTest>
 
@@ -23,6 +24,9 @@ class tst_Wire : public QObject {
     Q_OBJECT
 
 private slots:
+    void packetTextReadsAsItsValue_data();
+    void packetTextReadsAsItsValue();
+    void packetRowsStopWhereTheReaderStops();
     void packetRoundTrip_data();
     void packetRoundTrip();
     void numbersInTextColumns_data();
@@ -205,4 +209,68 @@ void tst_Wire::shortDate()
 }
 
 QTEST_GUILESS_MAIN(tst_Wire)
+void tst_Wire::packetTextReadsAsItsValue_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    const QByteArray columns = R"("columns":[{"name":"A","type":"string","size":4},{"name":"N","type":"integer"},)"
+                               R"({"name":"F","type":"float"},{"name":"D","type":"date"}])";
+    QTest::newRow("every type, nulls and escapes")
+        << QByteArray("{" + columns + R"(,"rows":[["a\u00e9\ud83d\ude00\n\"",12,-0.5e1,"2024-02-29"],)"
+                                       R"([null,null,null,null],[7,1e3,1,"x"]]})");
+    QTest::newRow("rows before columns, and other members")
+        << QByteArray(R"({"rows":[["x",1,2,null]],"extra":{"a":[1,{}]},)" + columns + "}");
+    QTest::newRow("no rows") << QByteArray("{" + columns + R"(,"rows":[]})");
+    QTest::newRow("a member twice: the last") << QByteArray("{" + columns + R"(,"rows":[1],"rows":[["y",2,3,null]]})");
+    QTest::newRow("integer out of range") << QByteArray("{" + columns + R"(,"rows":[["a",1e300,1,null]]})");
+    QTest::newRow("nested cell") << QByteArray("{" + columns + R"(,"rows":[["a",1,[2],null]]})");
+    QTest::newRow("short row") << QByteArray("{" + columns + R"(,"rows":[["a",1,2]]})");
+    QTest::newRow("long row") << QByteArray("{" + columns + R"(,"rows":[["a",1,2,null,5]]})");
+    QTest::newRow("a row not an array") << QByteArray("{" + columns + R"(,"rows":[{"a":1}]})");
+    QTest::newRow("unnamed column") << QByteArray(R"({"columns":[{"type":"string"}],"rows":[]})");
+    QTest::newRow("column not an object") << QByteArray(R"({"columns":["A"],"rows":[]})");
+    QTest::newRow("no rows member") << QByteArray("{" + columns + "}");
+    QTest::newRow("rows not an array") << QByteArray("{" + columns + R"(,"rows":{}})");
+    QTest::newRow("not an object") << QByteArray(R"([1,2])");
+}
+
+void tst_Wire::packetTextReadsAsItsValue()
+{
+    QFETCH(QByteArray, text);
+    // Read in place, a packet means what the same text parsed whole means, problems included.
+    QJsonParseError error;
+    const QJsonValue value = QJsonDocument::fromJson("[" + text + "]", &error).array().at(0);
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    Packet::Problem wholeProblem{};
+    Packet::Problem textProblem{};
+    const std::optional<Packet> whole = Packet::fromJson(value, &wholeProblem);
+    const std::optional<Packet> inPlace = Packet::fromJsonText(text, &textProblem);
+    QCOMPARE(inPlace.has_value(), whole.has_value());
+    if (whole)
+        QCOMPARE(inPlace->toJson(), whole->toJson());
+    else
+        QCOMPARE(int(textProblem), int(wholeProblem));
+}
+
+void tst_Wire::packetRowsStopWhereTheReaderStops()
+{
+    // A reader that refuses the third row never has the rest read, even a malformed rest.
+    QByteArray text = R"({"columns":[{"name":"A"}],"rows":[)";
+    for (int i = 0; i < 1000; ++i)
+        text += R"(["x"],)";
+    text += R"([[["not a cell"]]]]})";
+    struct Enough {};
+    int read = 0;
+    QList<Column> columns;
+    try {
+        Packet::readRows(text, columns, [&read](const QVariantList&) {
+            if (++read == 3)
+                throw Enough{};
+        });
+        QFAIL("the reader's stop was not let through");
+    } catch (const Enough&) {
+    }
+    QCOMPARE(read, 3);
+    QCOMPARE(columns.size(), 1);
+}
+
 #include "tst_wire.moc"
