@@ -126,7 +126,11 @@ void FocusTracker::settle(QWidget* screen, QWidget* target)
                 actual = focusOf(screen);
             }
             m_current[screen] = actual ? actual : from.data();
-            holdRefusal({m_current[screen], from, target});
+            // Until the user's next key or click, what the refused move set off cannot take
+            // it up again: a sub-window restoring the control it last had once the window
+            // system gives it back its activation, the rest of the key or click that asked
+            // for the move. No check runs twice for one move.
+            m_refusal = {m_current[screen], from, target};
             break;
         }
         m_current[screen] = target;
@@ -162,15 +166,6 @@ bool FocusTracker::eventFilter(QObject* watched, QEvent* event)
         break;
     }
     return QObject::eventFilter(watched, event);
-}
-
-void FocusTracker::holdRefusal(const Refusal& refusal)
-{
-    // Until the user's next key or click, whatever the refused move set off cannot take it
-    // up again: a sub-window restoring the control it last had when the window system
-    // gives it back its activation, the rest of the key or click that asked for the move.
-    // The focus stays where the refusal put it and no check runs twice for one move.
-    m_refusal = refusal;
 }
 
 bool FocusTracker::keepRefusedFocus(QWidget* now)

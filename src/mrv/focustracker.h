@@ -57,7 +57,6 @@ private:
         QPointer<QWidget> from;   // the refused move's two ends
         QPointer<QWidget> target;
     };
-    void holdRefusal(const Refusal& refusal);
     bool keepRefusedFocus(QWidget* now);
 
     QHash<QWidget*, Handlers> m_handlers;
