@@ -74,23 +74,30 @@ ApiReply ApiHandler::health()
     return {200, QJsonObject{{"status", "ok"}}, {}};
 }
 
-ApiReply ApiHandler::ready(DatabaseWorkers& workers) const
+bool ApiHandler::databaseAnswers() const
 {
-    const std::optional<bool> answered = workers.runWithin(kReadyLimit, [this] {
-        try {
-            const db::StatementDeadline deadline(kReadyLimit);
-            db::SqlRunner(m_connection.database()).run(QStringLiteral("verificar o banco de dados"),
-                                                       QStringLiteral("SELECT 1"));
-            return true;
-        } catch (const std::exception& e) {
-            m_connection.discard();
-            qCWarning(lcServer).noquote() << "ready: the database does not answer:" << printable(QString::fromUtf8(e.what()));
-            return false;
-        }
-    });
-    if (!answered.value_or(false))
+    try {
+        const db::StatementDeadline deadline(kReadyLimit);
+        db::SqlRunner(m_connection.database()).run(QStringLiteral("verificar o banco de dados"), QStringLiteral("SELECT 1"));
+        return true;
+    } catch (const std::exception& e) {
+        m_connection.discard();
+        qCWarning(lcServer).noquote() << "ready: the database does not answer:" << printable(QString::fromUtf8(e.what()));
+        return false;
+    }
+}
+
+ApiReply ApiHandler::readiness(bool databaseAnswers)
+{
+    if (!databaseAnswers)
         return error(503, QStringLiteral("the database does not answer"));
     return {200, QJsonObject{{"status", "ready"}}, {}};
+}
+
+bool ApiHandler::wellSigned(const QString& authorization) const
+{
+    const QString token = bearerToken(authorization);
+    return !token.isEmpty() && m_signer.verify(token, QDateTime::currentDateTimeUtc()).has_value();
 }
 
 std::optional<std::chrono::milliseconds> ApiHandler::statementLimit() const
@@ -109,7 +116,7 @@ QString ApiHandler::tokenOperator(const QString& authorization) const
     const std::optional<QString> op =
         token.isEmpty() ? std::nullopt : m_signer.verify(token, QDateTime::currentDateTimeUtc());
     if (!op)
-        throw RequestError(401, QStringLiteral("missing, invalid or expired token"));
+        throw RequestError(401, QString::fromLatin1(kTokenRefused));
     return *op;
 }
 

@@ -1,7 +1,6 @@
 // The protocol's operations, free of HTTP plumbing: each takes a request body and gives a status and a JSON body.
 #pragma once
 
-#include "databaseworkers.h"
 #include "loginthrottle.h"
 #include "threadconnection.h"
 #include "tokensigner.h"
@@ -28,6 +27,9 @@ public:
     // A log-in body is two short texts; anything longer is refused before it is read.
     static constexpr qsizetype kLoginBodyLimit = 4096;
 
+    // Why a call without a good token is refused (401).
+    static constexpr const char* kTokenRefused = "missing, invalid or expired token";
+
     // A balancer's readiness probe waits this long for a worker to run a statement.
     static constexpr std::chrono::milliseconds kReadyLimit{2000};
 
@@ -40,8 +42,12 @@ public:
     ApiReply connect(const QString& authorization, const QByteArray& body) const;
     ApiReply call(const QString& authorization, const QByteArray& body) const;
     static ApiReply health();
-    // 200 when one of `workers` runs a statement within kReadyLimit, else 503: the process is up, but is it of use.
-    ApiReply ready(DatabaseWorkers& workers) const;
+    // Whether the database runs a statement within kReadyLimit, on this thread's connection.
+    bool databaseAnswers() const;
+    // A balancer's readiness answer: 200 when the database answers, else 503: the process is up, but is it of use.
+    static ApiReply readiness(bool databaseAnswers);
+    // Whether `authorization` carries a token this server signed and that has not expired; nothing is looked up.
+    bool wellSigned(const QString& authorization) const;
 
     static ApiReply error(int status, const QString& message);
     // The server's own failure: 500 with a new id, and a log line of `route` with that id and the detail.

@@ -41,7 +41,7 @@ void DatabaseWorkers::work()
             job = std::move(m_jobs.front());
             m_jobs.pop_front();
         }
-        job(); // a packaged task: whatever it throws goes to the caller
+        job(); // catches its own: a packaged task, or a job of post()'s caller
     }
 }
 

@@ -45,8 +45,10 @@ public:
         return result.get();
     }
 
-private:
+    // Runs `job` on one of the threads and returns at once; the job owns what it uses and catches what it throws.
     void post(std::function<void()> job);
+
+private:
     void work();
 
     std::mutex m_mutex;

@@ -1,18 +1,31 @@
 #include "httpserver.h"
+#include "addressquota.h"
 #include "apihandler.h"
 #include "databaseworkers.h"
+#include "httproutes.h"
+#include "httpsession.h"
+#include "serverlog.h"
 #include "signingkey.h"
+#include "tlscontext.h"
 
-#include <httplib.h>
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <boost/asio/strand.hpp>
 
-#include <QDir>
-#include <QJsonDocument>
+#include <QLoggingCategory>
+#include <algorithm>
+#include <atomic>
 #include <stdexcept>
+#include <thread>
+#include <vector>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
+#include <sys/resource.h>
 
 namespace suite::server {
+
+namespace net = boost::asio;
+using tcp = net::ip::tcp;
 
 namespace {
 
@@ -21,123 +34,125 @@ QString keyPathOf(const ServerOptions& options)
     return options.keyFile.isEmpty() ? defaultKeyPath(options.databaseUrl) : options.keyFile;
 }
 
-void send(httplib::Response& res, const ApiReply& reply)
+std::unique_ptr<net::ssl::context> tlsOf(const ServerOptions& options)
 {
-    res.status = reply.status;
-    for (const auto& [name, value] : reply.headers)
-        res.set_header(name.toStdString(), value.toStdString());
-    res.set_content(QJsonDocument(reply.body).toJson(QJsonDocument::Compact).toStdString(), "application/json");
-}
-
-QByteArray bodyOf(const httplib::Request& req)
-{
-    return QByteArray::fromStdString(req.body);
-}
-
-QString authorizationOf(const httplib::Request& req)
-{
-    return QString::fromStdString(req.get_header_value("Authorization"));
-}
-
-// The library listens with a backlog of 5: when a head office's desktops connect at once, the rest of their
-// handshakes overflow the accept queue and those clients see their first call fail. Listening again on the same
-// socket is how the queue is made longer; the library keeps its socket to itself, so it is found by its port.
-void lengthenAcceptQueue(int port)
-{
-    const QStringList descriptors = QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System);
-    for (const QString& name : descriptors) {
-        bool number = false;
-        const int fd = name.toInt(&number);
-        if (!number)
-            continue;
-        int listening = 0;
-        socklen_t size = sizeof(listening);
-        if (::getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &size) != 0 || !listening)
-            continue;
-        sockaddr_storage address{};
-        socklen_t length = sizeof(address);
-        if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-            continue;
-        const int own =
-            address.ss_family == AF_INET
-                ? ntohs(reinterpret_cast<const sockaddr_in*>(&address)->sin_port)
-                : (address.ss_family == AF_INET6 ? ntohs(reinterpret_cast<const sockaddr_in6*>(&address)->sin6_port)
-                                                 : -1);
-        if (own == port)
-            ::listen(fd, SOMAXCONN);
+    if (!options.usesTls()) {
+        if (!options.insecurePlainHttp && !isLoopbackHost(options.host))
+            throw std::runtime_error(
+                QStringLiteral("%1 is reached from other machines: serve it over HTTPS (--tls-cert, --tls-key), or "
+                               "say --insecure-plain-http to send passwords and tokens in clear")
+                    .arg(options.host)
+                    .toStdString());
+        return nullptr;
     }
+    if (options.tlsCertificate.isEmpty() || options.tlsKey.isEmpty())
+        throw std::runtime_error("HTTPS needs both a certificate file and its key file");
+    return makeTlsContext(options.tlsCertificate, options.tlsKey);
+}
+
+// Each connection is a descriptor: as many as the system lets this process open, less a margin for the database's
+// connections and files, bound the connections served at once.
+int connectionsTheProcessMayOpen(int wanted)
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return wanted;
+    if (limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+        ::getrlimit(RLIMIT_NOFILE, &limit);
+    }
+    constexpr rlim_t kMargin = 128;
+    if (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur > rlim_t(wanted) + kMargin)
+        return wanted;
+    return std::max(1, int(limit.rlim_cur) - int(kMargin));
+}
+
+std::string textOf(const tcp::endpoint& peer)
+{
+    net::ip::address address = peer.address();
+    if (address.is_v6() && address.to_v6().is_v4_mapped())
+        address = net::ip::make_address_v4(net::ip::v4_mapped, address.to_v6());
+    return address.to_string();
 }
 
 } // namespace
 
+bool isLoopbackHost(const QString& host)
+{
+    net::io_context context;
+    boost::system::error_code ec;
+    const auto found = tcp::resolver(context).resolve(host.toStdString(), "0", ec);
+    if (ec || found.empty())
+        return false;
+    return std::all_of(found.begin(), found.end(),
+                       [](const auto& entry) { return entry.endpoint().address().is_loopback(); });
+}
+
 struct HttpServer::Private {
-    Private(ServerOptions o)
+    explicit Private(ServerOptions o)
         : options(std::move(o))
+        , quota(options.connections.perAddress, connectionsTheProcessMayOpen(options.connections.total))
         , api(options.databaseUrl, TokenSigner(readSigningKey(keyPathOf(options))), options.loginsPerOperator,
               options.loginsPerAddress, options.statementTimeout)
+        , routes(api, options.bodyLimit)
+        , tls(tlsOf(options))
+        , acceptor(loop)
+        , acceptPause(loop)
         , database(options.threads)
-        , http(options.connections)
+        , services{options.connections, routes, database, tls.get()}
     {}
+
+    void accept();
+
+    // Destroyed in reverse: the database workers finish (their answers posted to the loop) before the loop and its
+    // connections go, and those give their places back to the quota and use the TLS context until then.
     ServerOptions options;
+    AddressQuota quota;
     ApiHandler api;
-    // Connection threads wait on clients; these few do the database work, so the connections to the database stay
-    // as many as they are, however many clients wait.
+    HttpRoutes routes;
+    std::unique_ptr<net::ssl::context> tls;
+    net::io_context loop;
+    tcp::acceptor acceptor;
+    net::steady_timer acceptPause;
     DatabaseWorkers database;
-    GuardedServer http;
+    SessionServices services;
+    std::atomic<bool> running{false};
 };
+
+void HttpServer::Private::accept()
+{
+    acceptor.async_accept(net::make_strand(loop), [this](boost::system::error_code ec, tcp::socket socket) {
+        if (ec == net::error::operation_aborted || !acceptor.is_open())
+            return;
+        if (ec) {
+            // Out of descriptors: connections already open will end and give theirs back.
+            qCWarning(lcServer).noquote() << "accept:" << QString::fromStdString(ec.message());
+            acceptPause.expires_after(std::chrono::milliseconds(100));
+            acceptPause.async_wait([this](boost::system::error_code waited) {
+                if (!waited)
+                    accept();
+            });
+            return;
+        }
+        boost::system::error_code peerError;
+        const tcp::endpoint peer = socket.remote_endpoint(peerError);
+        if (!peerError) {
+            std::string address = textOf(peer);
+            AddressQuota::Ticket ticket;
+            const AddressQuota::Verdict verdict = quota.admit(address, ticket);
+            // Past the total the connection is closed unanswered: answering would cost what is being protected.
+            if (verdict != AddressQuota::Verdict::ServerFull)
+                startSession(std::move(socket), std::move(address), std::move(ticket),
+                             verdict == AddressQuota::Verdict::AddressFull, services);
+        }
+        accept();
+    });
+}
 
 HttpServer::HttpServer(ServerOptions options)
     : d(std::make_unique<Private>(std::move(options)))
-{
-    d->http.set_payload_max_length(d->options.bodyLimit);
-
-    const ApiHandler& api = d->api;
-    DatabaseWorkers& database = d->database;
-    // A log-in body over its limit is refused from its headers, before a byte of it is read.
-    d->http.set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
-        if (req.path != "/login")
-            return httplib::Server::HandlerResponse::Unhandled;
-        const bool chunked = req.has_header("Transfer-Encoding");
-        if (!chunked && req.get_header_value<uint64_t>("Content-Length") <= uint64_t(ApiHandler::kLoginBodyLimit))
-            return httplib::Server::HandlerResponse::Unhandled;
-        // The unread body must not be taken for the next request.
-        res.set_header("Connection", "close");
-        send(res,
-             chunked
-                 ? ApiHandler::error(411, QStringLiteral("a log-in body needs its Content-Length"))
-                 : ApiHandler::error(
-                       413, QStringLiteral("a log-in body holds at most %1 bytes").arg(ApiHandler::kLoginBodyLimit)));
-        return httplib::Server::HandlerResponse::Handled;
-    });
-    d->http.Post("/login", [&api, &database](const httplib::Request& req, httplib::Response& res) {
-        send(res, database.run([&] { return api.login(bodyOf(req), QString::fromStdString(req.remote_addr)); }));
-    });
-    d->http.Post("/connect", [&api, &database](const httplib::Request& req, httplib::Response& res) {
-        send(res, database.run([&] { return api.connect(authorizationOf(req), bodyOf(req)); }));
-    });
-    d->http.Post("/call", [&api, &database](const httplib::Request& req, httplib::Response& res) {
-        send(res, database.run([&] { return api.call(authorizationOf(req), bodyOf(req)); }));
-    });
-    d->http.Get("/health", [](const httplib::Request&, httplib::Response& res) { send(res, ApiHandler::health()); });
-    d->http.Get("/ready", [&api, &database](const httplib::Request&, httplib::Response& res) {
-        send(res, api.ready(database));
-    });
-    d->http.set_exception_handler([](const httplib::Request& req, httplib::Response& res, std::exception_ptr ep) {
-        QString detail = QStringLiteral("unknown exception");
-        try {
-            std::rethrow_exception(ep);
-        } catch (const std::exception& e) {
-            detail = QString::fromUtf8(e.what());
-        } catch (...) {
-        }
-        send(res, ApiHandler::internalError(QString::fromStdString(req.path), detail));
-    });
-    // httplib answers an oversized body itself; give it the protocol's error shape.
-    d->http.set_error_handler([](const httplib::Request&, httplib::Response& res) {
-        if (res.body.empty())
-            send(res, ApiHandler::error(res.status, QStringLiteral("HTTP %1").arg(res.status)));
-    });
-}
+{}
 
 HttpServer::~HttpServer()
 {
@@ -146,30 +161,64 @@ HttpServer::~HttpServer()
 
 int HttpServer::bind()
 {
-    const std::string host = d->options.host.toStdString();
-    const int port = d->options.port == 0 ? d->http.bind_to_any_port(host)
-                                          : (d->http.bind_to_port(host, d->options.port) ? d->options.port : -1);
-    if (port <= 0)
-        throw std::runtime_error(
-            QStringLiteral("cannot listen on %1:%2").arg(d->options.host).arg(d->options.port).toStdString());
-    d->options.port = port;
-    lengthenAcceptQueue(port);
-    return port;
+    const auto cannot = [this](const boost::system::error_code& ec) {
+        return std::runtime_error(QStringLiteral("cannot listen on %1:%2: %3")
+                                      .arg(d->options.host)
+                                      .arg(d->options.port)
+                                      .arg(QString::fromStdString(ec.message()))
+                                      .toStdString());
+    };
+    boost::system::error_code ec;
+    const auto found =
+        tcp::resolver(d->loop).resolve(d->options.host.toStdString(), std::to_string(d->options.port), ec);
+    if (ec || found.empty())
+        throw cannot(ec);
+    const tcp::endpoint endpoint = found.begin()->endpoint();
+    d->acceptor.open(endpoint.protocol(), ec);
+    if (!ec)
+        d->acceptor.set_option(net::socket_base::reuse_address(true), ec);
+    if (!ec)
+        d->acceptor.bind(endpoint, ec);
+    // Desktops connecting at once all wait in the queue instead of seeing their first call fail.
+    if (!ec)
+        d->acceptor.listen(net::socket_base::max_listen_connections, ec);
+    if (ec)
+        throw cannot(ec);
+    d->options.port = d->acceptor.local_endpoint().port();
+    return d->options.port;
 }
 
 void HttpServer::serve()
 {
-    d->http.listen_after_bind();
+    d->running = true;
+    d->accept();
+    const auto run = [this] {
+        for (;;) {
+            try {
+                d->loop.run();
+                return;
+            } catch (const std::exception& e) {
+                qCCritical(lcServer).noquote() << "event loop:" << QString::fromUtf8(e.what());
+            }
+        }
+    };
+    std::vector<std::thread> others;
+    for (int i = 1; i < std::max(1, d->options.connections.loopThreads); ++i)
+        others.emplace_back(run);
+    run();
+    for (std::thread& thread : others)
+        thread.join();
+    d->running = false;
 }
 
 void HttpServer::stop()
 {
-    d->http.stop();
+    d->loop.stop();
 }
 
 bool HttpServer::isRunning() const
 {
-    return d->http.is_running();
+    return d->running;
 }
 
 } // namespace suite::server

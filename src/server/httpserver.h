@@ -1,7 +1,8 @@
-// The HTTP front end: cpp-httplib's thread pool serving the routes of ApiHandler.
+// The HTTP front end: an event loop of a few threads reading and writing every connection (plain on loopback, TLS
+// elsewhere), handing the routes of ApiHandler to a few database workers.
 #pragma once
 
-#include "guardedserver.h"
+#include "connectionlimits.h"
 #include "loginthrottle.h"
 #include "threadconnection.h"
 
@@ -15,17 +16,23 @@ struct ServerOptions {
     QString keyFile; // the token signing key; empty: beside a SQLite database (none for PostgreSQL)
     QString host = QStringLiteral("127.0.0.1");
     int port = 8211;                             // 0 picks a free port
+    QString tlsCertificate;                      // PEM chain; with tlsKey, the server speaks only HTTPS
+    QString tlsKey;                              // PEM private key
+    bool insecurePlainHttp = false;              // plain HTTP on an address other machines reach
     std::size_t bodyLimit = 32u * 1024u * 1024u; // a 100,000-dish list is about 1 MiB
     int threads = 8;                             // calls using the database at once, each on its own connection
     ConnectionLimits connections;
     LoginLimits loginsPerOperator;
     LoginLimits loginsPerAddress{20};
     std::chrono::milliseconds statementTimeout = ThreadConnection::kDefaultStatementTimeout; // of look-ups, log-ins
+
+    bool usesTls() const { return !tlsCertificate.isEmpty() || !tlsKey.isEmpty(); }
 };
 
 class HttpServer {
 public:
-    explicit HttpServer(ServerOptions options); // reads the signing key; throws when it cannot
+    // Reads the signing key and the TLS files; throws when it cannot, or when plain HTTP would leave the machine.
+    explicit HttpServer(ServerOptions options);
     ~HttpServer();
     HttpServer(const HttpServer&) = delete;
     HttpServer& operator=(const HttpServer&) = delete;
@@ -39,5 +46,8 @@ private:
     struct Private;
     std::unique_ptr<Private> d;
 };
+
+// Whether every address `host` names is this machine's loopback ("127.0.0.1", "::1", "localhost").
+bool isLoopbackHost(const QString& host);
 
 } // namespace suite::server

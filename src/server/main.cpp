@@ -37,7 +37,9 @@ const char* const kUsage =
     "usage:\n"
     "  suite-server init --database DB (--demo | --scale BRANCHES,DISHES,LINES) [--key-file KEY]\n"
     "  suite-server serve --database DB [--listen HOST:PORT] [--key-file KEY] [--statement-timeout SECONDS]\n"
-    "      (default 127.0.0.1:8211; port 0 = any free port; a look-up or log-in waits 15 s for the database)\n"
+    "                     [--tls-cert PEM --tls-key PEM | --insecure-plain-http]\n"
+    "      (default 127.0.0.1:8211; port 0 = any free port; a look-up or log-in waits 15 s for the database;\n"
+    "       HTTPS with the certificate and key given; plain HTTP only on loopback unless said insecure)\n"
     "  suite-server key (--key-file KEY | --database DB)   (a new signing key; ends every session)\n"
     "  suite-server undo --database DB --run N   (restores the recipes run N replaced)\n"
     "  suite-server check --database DB   (exit 0: schema of this build; 3: made by another build)\n"
@@ -56,6 +58,9 @@ struct CommandLine {
     qint64 run = 0;
     QString keyFile;
     std::chrono::milliseconds statementTimeout = server::ThreadConnection::kDefaultStatementTimeout;
+    QString tlsCertificate;
+    QString tlsKey;
+    bool insecurePlainHttp = false;
 };
 
 // Parses the arguments or says what is wrong with them.
@@ -70,9 +75,14 @@ std::optional<CommandLine> parse(const QStringList& args, QString& error)
     const QCommandLineOption statementTimeout(QStringLiteral("statement-timeout"),
                                               QStringLiteral("longest wait of a look-up for the database"),
                                               QStringLiteral("SECONDS"));
+    const QCommandLineOption tlsCert(QStringLiteral("tls-cert"), QStringLiteral("PEM certificate chain"),
+                                     QStringLiteral("PEM"));
+    const QCommandLineOption tlsKey(QStringLiteral("tls-key"), QStringLiteral("PEM private key"), QStringLiteral("PEM"));
+    const QCommandLineOption insecure(QStringLiteral("insecure-plain-http"),
+                                      QStringLiteral("plain HTTP on an address other machines reach"));
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.addOptions({database, demo, scale, listen, run, keyFile, statementTimeout});
+    parser.addOptions({database, demo, scale, listen, run, keyFile, statementTimeout, tlsCert, tlsKey, insecure});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("init, serve, key, undo, check or upgrade"));
     if (!parser.parse(args)) {
         error = parser.errorText();
@@ -97,6 +107,9 @@ std::optional<CommandLine> parse(const QStringList& args, QString& error)
         {&scale, {QStringLiteral("init")}},
         {&listen, {QStringLiteral("serve")}},
         {&statementTimeout, {QStringLiteral("serve")}},
+        {&tlsCert, {QStringLiteral("serve")}},
+        {&tlsKey, {QStringLiteral("serve")}},
+        {&insecure, {QStringLiteral("serve")}},
         {&run, {QStringLiteral("undo")}},
         {&keyFile, {QStringLiteral("init"), QStringLiteral("serve"), QStringLiteral("key")}}};
     for (const auto& [option, takers] : owners) {
@@ -129,6 +142,17 @@ std::optional<CommandLine> parse(const QStringList& args, QString& error)
                                    "tokens, the same for all its servers");
             return std::nullopt;
         }
+    }
+    cl.tlsCertificate = parser.value(tlsCert);
+    cl.tlsKey = parser.value(tlsKey);
+    cl.insecurePlainHttp = parser.isSet(insecure);
+    if (cl.tlsCertificate.isEmpty() != cl.tlsKey.isEmpty()) {
+        error = QStringLiteral("HTTPS wants both --tls-cert and --tls-key");
+        return std::nullopt;
+    }
+    if (cl.insecurePlainHttp && !cl.tlsCertificate.isEmpty()) {
+        error = QStringLiteral("--insecure-plain-http and --tls-cert exclude each other");
+        return std::nullopt;
     }
     cl.demo = parser.isSet(demo);
     if (parser.isSet(scale)) {
@@ -344,6 +368,9 @@ int serve(const CommandLine& cl)
     options.host = cl.host;
     options.port = cl.port;
     options.statementTimeout = cl.statementTimeout;
+    options.tlsCertificate = cl.tlsCertificate;
+    options.tlsKey = cl.tlsKey;
+    options.insecurePlainHttp = cl.insecurePlainHttp;
     server::HttpServer http(options);
     const int port = http.bind();
 
@@ -355,7 +382,7 @@ int serve(const CommandLine& cl)
         http.stop();
     });
 
-    std::fprintf(stderr, "listening on %s:%d\n", qPrintable(cl.host), port);
+    std::fprintf(stderr, "listening on %s://%s:%d\n", options.usesTls() ? "https" : "http", qPrintable(cl.host), port);
     std::fflush(stderr);
     http.serve();
 

@@ -58,7 +58,7 @@ public:
         m_process.start();
         if (!m_process.waitForStarted(10000))
             return QStringLiteral("suite-server did not start: ") + m_process.errorString();
-        static const QRegularExpression listening(QStringLiteral("listening on 127\\.0\\.0\\.1:(\\d+)"));
+        static const QRegularExpression listening(QStringLiteral("listening on https?://127\\.0\\.0\\.1:(\\d+)"));
         const QRegularExpressionMatch match = waitForLine(listening, 120000);
         if (!match.hasMatch())
             return QStringLiteral("suite-server did not report its port: ") + QString::fromUtf8(m_said);

@@ -1,0 +1,140 @@
+#include "httproutes.h"
+
+#include <boost/beast/core/string.hpp>
+#include <boost/beast/http/field.hpp>
+#include <boost/beast/http/verb.hpp>
+
+#include <QString>
+#include <array>
+
+namespace suite::server {
+
+namespace http = boost::beast::http;
+
+namespace {
+
+struct RouteEntry {
+    std::string_view path;
+    http::verb method;
+    Route::Kind kind;
+};
+
+constexpr std::array kRoutes{
+    RouteEntry{"/login", http::verb::post, Route::Kind::Login},
+    RouteEntry{"/connect", http::verb::post, Route::Kind::Connect},
+    RouteEntry{"/call", http::verb::post, Route::Kind::Call},
+    RouteEntry{"/health", http::verb::get, Route::Kind::Health},
+    RouteEntry{"/ready", http::verb::get, Route::Kind::Ready},
+};
+
+std::string_view pathOf(boost::beast::string_view target)
+{
+    const std::string_view text(target.data(), target.size());
+    return text.substr(0, text.find('?'));
+}
+
+QString text(boost::beast::string_view value)
+{
+    return QString::fromUtf8(value.data(), qsizetype(value.size()));
+}
+
+ApiReply refusal(int status, const QString& message, QList<std::pair<QByteArray, QByteArray>> headers = {})
+{
+    ApiReply reply = ApiHandler::error(status, message);
+    reply.headers = std::move(headers);
+    return reply;
+}
+
+} // namespace
+
+HttpRoutes::HttpRoutes(const ApiHandler& api, std::uint64_t bodyLimit)
+    : m_api(api)
+    , m_bodyLimit(bodyLimit)
+{}
+
+std::variant<Route, ApiReply> HttpRoutes::admit(const Header& header, std::optional<std::uint64_t> contentLength,
+                                                bool chunked) const
+{
+    const std::string_view path = pathOf(header.target());
+    const RouteEntry* entry = nullptr;
+    for (const RouteEntry& candidate : kRoutes) {
+        if (candidate.path != path)
+            continue;
+        if (candidate.method == header.method()) {
+            entry = &candidate;
+            break;
+        }
+        return refusal(405, QStringLiteral("%1 is not answered to %2").arg(text(header.method_string()), text(path)),
+                       {{"Allow", QByteArray(http::to_string(candidate.method).data())}});
+    }
+    if (!entry)
+        return refusal(404, QStringLiteral("no such route: %1").arg(text(path)));
+
+    // A coding other than chunks would leave the body's end to the connection's: a request another server in the
+    // path may read differently.
+    if (header.count(http::field::transfer_encoding) && !chunked)
+        return refusal(400, QStringLiteral("a request's Transfer-Encoding must end in chunked"));
+
+    Route route{entry->kind, 0};
+    switch (entry->kind) {
+    case Route::Kind::Login:
+        route.bodyLimit = std::uint64_t(ApiHandler::kLoginBodyLimit);
+        if (chunked)
+            return refusal(411, QStringLiteral("a log-in body needs its Content-Length"));
+        break;
+    case Route::Kind::Connect:
+    case Route::Kind::Call:
+        route.bodyLimit = m_bodyLimit;
+        break;
+    case Route::Kind::Health:
+    case Route::Kind::Ready:
+        break;
+    }
+    if (contentLength.value_or(0) > route.bodyLimit)
+        return refusal(413, route.bodyLimit == 0
+                                ? QStringLiteral("%1 takes no body").arg(text(path))
+                                : QStringLiteral("a body of %1 holds at most %2 bytes").arg(text(path)).arg(route.bodyLimit));
+
+    const auto expect = header.find(http::field::expect);
+    if (expect != header.end()) {
+        if (!boost::beast::iequals(expect->value(), "100-continue"))
+            return refusal(417, QStringLiteral("only 100-continue is expected"));
+        // The body is asked for only when it would be used.
+        const bool needsToken = route.kind == Route::Kind::Connect || route.kind == Route::Kind::Call;
+        if (needsToken && !m_api.wellSigned(text(header[http::field::authorization])))
+            return refusal(401, QString::fromLatin1(ApiHandler::kTokenRefused));
+    }
+    return route;
+}
+
+ApiReply HttpRoutes::answer(const Route& route, const Header& header, const std::string& body,
+                            const std::string& address) const
+{
+    // Read where it lies: the handler never keeps the body past its call.
+    const QByteArray bytes = QByteArray::fromRawData(body.data(), qsizetype(body.size()));
+    const QString authorization = text(header[http::field::authorization]);
+    try {
+        switch (route.kind) {
+        case Route::Kind::Login:
+            return m_api.login(bytes, QString::fromStdString(address));
+        case Route::Kind::Connect:
+            return m_api.connect(authorization, bytes);
+        case Route::Kind::Call:
+            return m_api.call(authorization, bytes);
+        case Route::Kind::Health:
+            return ApiHandler::health();
+        case Route::Kind::Ready:
+            return ready();
+        }
+        return ApiHandler::error(404, QStringLiteral("no such route"));
+    } catch (const std::exception& e) {
+        return ApiHandler::internalError(text(pathOf(header.target())), QString::fromUtf8(e.what()));
+    }
+}
+
+ApiReply HttpRoutes::ready() const
+{
+    return ApiHandler::readiness(m_api.databaseAnswers());
+}
+
+} // namespace suite::server
