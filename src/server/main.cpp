@@ -1,8 +1,10 @@
-// suite-server: creates the suite database and its signing key (init), serves the integration service over HTTP
-// (serve), makes a new signing key (key) or puts back what one integration run replaced (undo).
+// suite-server: creates the suite database and its signing key (init), serves the integration service over HTTP or
+// HTTPS (serve), makes a new signing key (key) or a self-signed certificate for a trial (cert), or puts back what one
+// integration run replaced (undo).
 #include "heapreturn.h"
 #include "httpserver.h"
 #include "integrationundo.h"
+#include "selfsignedpair.h"
 #include "signingkey.h"
 
 #include <database.h>
@@ -41,6 +43,8 @@ const char* const kUsage =
     "      (default 127.0.0.1:8211; port 0 = any free port; a look-up or log-in waits 15 s for the database;\n"
     "       HTTPS with the certificate and key given; plain HTTP only on loopback unless said insecure)\n"
     "  suite-server key (--key-file KEY | --database DB)   (a new signing key; ends every session)\n"
+    "  suite-server cert --host NAME [--tls-cert PEM --tls-key PEM]   (a self-signed pair for a trial of HTTPS;\n"
+    "      by default NAME.crt and NAME.key here; clients take NAME.crt as their CA file)\n"
     "  suite-server undo --database DB --run N   (restores the recipes run N replaced)\n"
     "  suite-server check --database DB   (exit 0: schema of this build; 3: made by another build)\n"
     "  suite-server upgrade --database DB   (brings an older schema to this build's, keeping its data)\n"
@@ -61,6 +65,7 @@ struct CommandLine {
     QString tlsCertificate;
     QString tlsKey;
     bool insecurePlainHttp = false;
+    QString certificateHost;
 };
 
 // Parses the arguments or says what is wrong with them.
@@ -80,10 +85,14 @@ std::optional<CommandLine> parse(const QStringList& args, QString& error)
     const QCommandLineOption tlsKey(QStringLiteral("tls-key"), QStringLiteral("PEM private key"), QStringLiteral("PEM"));
     const QCommandLineOption insecure(QStringLiteral("insecure-plain-http"),
                                       QStringLiteral("plain HTTP on an address other machines reach"));
+    const QCommandLineOption certHost(QStringLiteral("host"), QStringLiteral("the server's name or address"),
+                                      QStringLiteral("NAME"));
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.addOptions({database, demo, scale, listen, run, keyFile, statementTimeout, tlsCert, tlsKey, insecure});
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("init, serve, key, undo, check or upgrade"));
+    parser.addOptions(
+        {database, demo, scale, listen, run, keyFile, statementTimeout, tlsCert, tlsKey, insecure, certHost});
+    parser.addPositionalArgument(QStringLiteral("command"),
+                                 QStringLiteral("init, serve, key, cert, undo, check or upgrade"));
     if (!parser.parse(args)) {
         error = parser.errorText();
         return std::nullopt;
@@ -91,12 +100,13 @@ std::optional<CommandLine> parse(const QStringList& args, QString& error)
 
     CommandLine cl;
     const QStringList commands{QStringLiteral("init"), QStringLiteral("serve"), QStringLiteral("key"),
-                               QStringLiteral("undo"), QStringLiteral("check"), QStringLiteral("upgrade")};
+                               QStringLiteral("cert"), QStringLiteral("undo"), QStringLiteral("check"),
+                               QStringLiteral("upgrade")};
     const QStringList positional = parser.positionalArguments();
     if (positional.size() != 1 || !commands.contains(positional.first())) {
         error = positional.size() > 1
                     ? QStringLiteral("one command at a time, not \"%1\"").arg(positional.join(QLatin1Char(' ')))
-                    : QStringLiteral("a command is required: init, serve, key, undo, check or upgrade");
+                    : QStringLiteral("a command is required: init, serve, key, cert, undo, check or upgrade");
         return std::nullopt;
     }
     cl.command = positional.first();
@@ -107,8 +117,9 @@ std::optional<CommandLine> parse(const QStringList& args, QString& error)
         {&scale, {QStringLiteral("init")}},
         {&listen, {QStringLiteral("serve")}},
         {&statementTimeout, {QStringLiteral("serve")}},
-        {&tlsCert, {QStringLiteral("serve")}},
-        {&tlsKey, {QStringLiteral("serve")}},
+        {&tlsCert, {QStringLiteral("serve"), QStringLiteral("cert")}},
+        {&tlsKey, {QStringLiteral("serve"), QStringLiteral("cert")}},
+        {&certHost, {QStringLiteral("cert")}},
         {&insecure, {QStringLiteral("serve")}},
         {&run, {QStringLiteral("undo")}},
         {&keyFile, {QStringLiteral("init"), QStringLiteral("serve"), QStringLiteral("key")}}};
@@ -121,6 +132,20 @@ std::optional<CommandLine> parse(const QStringList& args, QString& error)
 
     cl.database = parser.value(database);
     cl.keyFile = parser.value(keyFile);
+    cl.tlsCertificate = parser.value(tlsCert);
+    cl.tlsKey = parser.value(tlsKey);
+    if (cl.command == QLatin1String("cert")) {
+        cl.certificateHost = parser.value(certHost).trimmed();
+        if (cl.certificateHost.isEmpty()) {
+            error = QStringLiteral("cert wants --host NAME, the name or address the clients connect to");
+            return std::nullopt;
+        }
+        if (cl.tlsCertificate.isEmpty())
+            cl.tlsCertificate = cl.certificateHost + QStringLiteral(".crt");
+        if (cl.tlsKey.isEmpty())
+            cl.tlsKey = cl.certificateHost + QStringLiteral(".key");
+        return cl;
+    }
     if (cl.command == QLatin1String("key") && cl.keyFile.isEmpty() == cl.database.isEmpty()) {
         error = QStringLiteral("key wants --key-file KEY, or --database DB for the key beside a SQLite file");
         return std::nullopt;
@@ -143,8 +168,6 @@ std::optional<CommandLine> parse(const QStringList& args, QString& error)
             return std::nullopt;
         }
     }
-    cl.tlsCertificate = parser.value(tlsCert);
-    cl.tlsKey = parser.value(tlsKey);
     cl.insecurePlainHttp = parser.isSet(insecure);
     if (cl.tlsCertificate.isEmpty() != cl.tlsKey.isEmpty()) {
         error = QStringLiteral("HTTPS wants both --tls-cert and --tls-key");
@@ -343,6 +366,17 @@ void warnIfOthersMayRead(const QString& database)
                  qPrintable(database), unsigned(info.st_mode & 0777), qPrintable(database));
 }
 
+int cert(const CommandLine& cl)
+{
+    server::makeSelfSignedPair(cl.certificateHost, cl.tlsCertificate, cl.tlsKey);
+    std::fprintf(stdout,
+                 "certificate %s and key %s made for %s (self-signed, 365 days): serve with --tls-cert %s --tls-key "
+                 "%s; clients trust it with their CA file set to %s\n",
+                 qPrintable(cl.tlsCertificate), qPrintable(cl.tlsKey), qPrintable(cl.certificateHost),
+                 qPrintable(cl.tlsCertificate), qPrintable(cl.tlsKey), qPrintable(cl.tlsCertificate));
+    return kExitOk;
+}
+
 int serve(const CommandLine& cl)
 {
     // Statements written for this schema would fail on another one half-way through a run.
@@ -412,6 +446,8 @@ int main(int argc, char* argv[])
             return upgrade(*cl);
         if (cl->command == QLatin1String("key"))
             return key(*cl);
+        if (cl->command == QLatin1String("cert"))
+            return cert(*cl);
         return cl->command == QLatin1String("undo") ? undo(*cl) : serve(*cl);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "suite-server: %s\n", e.what());

@@ -5,6 +5,7 @@
 
 #include <openssl/err.h>
 #include <openssl/ssl.h>
+#include <openssl/x509.h>
 
 namespace suite::server {
 
@@ -19,9 +20,8 @@ namespace {
 
 QString openSslReason(const boost::system::error_code& ec)
 {
-    const unsigned long code = ERR_peek_last_error();
     ERR_clear_error();
-    return code ? QString::fromUtf8(ERR_reason_error_string(code)) : QString::fromStdString(ec.message());
+    return QString::fromStdString(ec.message());
 }
 
 } // namespace
@@ -44,10 +44,12 @@ std::unique_ptr<ssl::context> makeTlsContext(const QString& certificateFile, con
     if (ec)
         fail(QStringLiteral("%1: not a PEM certificate (%2)").arg(certificateFile, openSslReason(ec)));
     context->use_private_key_file(keyFile.toStdString(), ssl::context::pem, ec);
+    // OpenSSL checks the key against the certificate as it loads it.
+    if (ec && ec.category() == boost::asio::error::get_ssl_category() &&
+        ERR_GET_REASON(static_cast<unsigned long>(ec.value())) == X509_R_KEY_VALUES_MISMATCH)
+        fail(QStringLiteral("%1 is not the key of the certificate %2").arg(keyFile, certificateFile));
     if (ec)
         fail(QStringLiteral("%1: not a PEM private key (%2)").arg(keyFile, openSslReason(ec)));
-    if (SSL_CTX_check_private_key(context->native_handle()) != 1)
-        fail(QStringLiteral("%1 is not the key of the certificate %2").arg(keyFile, certificateFile));
     return context;
 }
 
