@@ -95,15 +95,14 @@ std::variant<Route, ApiReply> HttpRoutes::admit(const Header& header, std::optio
                                 ? QStringLiteral("%1 takes no body").arg(text(path))
                                 : QStringLiteral("a body of %1 holds at most %2 bytes").arg(text(path)).arg(route.bodyLimit));
 
+    // A body is read only for a caller who may send one: without a token this server signed, a call costs its
+    // headers and no more, however many connections send it.
+    const bool needsToken = route.kind == Route::Kind::Connect || route.kind == Route::Kind::Call;
+    if (needsToken && !m_api.wellSigned(text(header[http::field::authorization])))
+        return refusal(401, QString::fromLatin1(ApiHandler::kTokenRefused));
     const auto expect = header.find(http::field::expect);
-    if (expect != header.end()) {
-        if (!boost::beast::iequals(expect->value(), "100-continue"))
-            return refusal(417, QStringLiteral("only 100-continue is expected"));
-        // The body is asked for only when it would be used.
-        const bool needsToken = route.kind == Route::Kind::Connect || route.kind == Route::Kind::Call;
-        if (needsToken && !m_api.wellSigned(text(header[http::field::authorization])))
-            return refusal(401, QString::fromLatin1(ApiHandler::kTokenRefused));
-    }
+    if (expect != header.end() && !boost::beast::iequals(expect->value(), "100-continue"))
+        return refusal(417, QStringLiteral("only 100-continue is expected"));
     return route;
 }
 

@@ -94,6 +94,8 @@ void tst_RequestFraming::refusedBeforeItIsPaidFor_data()
     QTest::newRow("declared length past the limit")
         << call + "Content-Length: " + QByteArray::number(quint64(kBodyLimit) + 1) + "\r\n\r\n" + kHealth
         << QByteArray("413");
+    QTest::newRow("chunked body without a token")
+        << chunked("POST /call HTTP/1.1\r\nHost: x\r\n", 4 * qsizetype(kBodyLimit)) + kHealth << QByteArray("401");
     QTest::newRow("chunked log-in") << chunked(login, 10) + kHealth << QByteArray("411");
     QTest::newRow("log-in past 4 KB") << login + "Content-Length: 5000\r\n\r\n" + kHealth << QByteArray("413");
     QByteArray manyHeaders = "GET /health HTTP/1.1\r\nHost: x\r\n";
