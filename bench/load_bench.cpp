@@ -1,7 +1,8 @@
 // load_bench: many desktops against one running server for a while, as a head office and its branches would use it:
-// look-ups from everyone, small integration runs from the head office's users. Prints requests per second, p50/p99
-// per method and the errors; then reads the database and checks that every recipe a run wrote equals the recipe of
-// that run's source, line for line (never lines of two sources).
+// look-ups from everyone, small integration runs from the head office's users, over HTTP or HTTPS, optionally with
+// slow attackers alongside. Prints requests per second, p50/p99 per method and of a balancer's /health probe, and
+// the errors; then reads the database and checks that every recipe a run wrote equals the recipe of that run's
+// source, line for line (never lines of two sources).
 #include <database.h>
 #include <sqlrunner.h>
 
@@ -17,7 +18,9 @@
 #include <QMutex>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -39,16 +42,39 @@ const char* const kServer = "Rci06000.rdmIntgCentral";
 // destination's recipe must equal one fixed recipe of a source.
 const QStringList kSources{QStringLiteral("0001"), QStringLiteral("0007")};
 
+using Clock = std::chrono::steady_clock;
+
 struct Options {
     QString host = QStringLiteral("127.0.0.1");
     int port = 8211;
+    bool tls = false;
+    QString caFile; // the certificate authority an HTTPS server is verified against; empty: the system's
     QString database;
     int clients = 50;
     int seconds = 60;
-    int headOffice = 10; // of the clients, those who also run integrations
-    int thinkMs = 100;   // mean pause between one user's requests
-    int slow = 0;        // clients that send a header byte every 3 s all along, from addresses of their own
+    int headOffice = 10;   // of the clients, those who also run integrations
+    int thinkMs = 100;     // mean pause between one user's requests
+    int slow = 0;          // clients that send a header byte every 3 s all along, from addresses of their own
+    int slowAddresses = 0; // addresses that each hold as many slow connections as the server lets one address have
+
+    std::string url() const
+    {
+        return QStringLiteral("%1://%2:%3").arg(tls ? "https" : "http", host).arg(port).toStdString();
+    }
 };
+
+// A client of the server from a loopback address of its own (the server caps connections per client address),
+// verifying an HTTPS server's certificate.
+void configure(httplib::Client& client, const Options& o, const QString& address)
+{
+    client.set_interface(address.toStdString());
+    if (o.tls) {
+        client.enable_server_certificate_verification(true);
+        if (!o.caFile.isEmpty())
+            client.set_ca_cert_path(o.caFile.toStdString());
+    }
+    client.set_read_timeout(120, 0);
+}
 
 struct Sample {
     QString method;
@@ -109,6 +135,16 @@ std::string callBody(const QString& method, const QJsonArray& args)
         .toStdString();
 }
 
+// Why an exchange failed; empty when the server answered 200.
+QString failure(const httplib::Result& res)
+{
+    if (!res)
+        return QStringLiteral("no answer (%1)").arg(QString::fromStdString(httplib::to_string(res.error())));
+    if (res->status != 200)
+        return QStringLiteral("HTTP %1").arg(res->status);
+    return {};
+}
+
 class User {
 public:
     User(const Options& o, const World& world, int index)
@@ -116,13 +152,11 @@ public:
         , m_world(world)
         , m_index(index)
         , m_random(std::uint32_t(1000 + index))
-        , m_client(o.host.toStdString(), o.port)
+        , m_client(o.url())
     {
-        // Each user its own machine: the server caps connections per client address.
-        m_client.set_interface(QStringLiteral("127.0.%1.%2").arg(1 + index / 200).arg(1 + index % 200).toStdString());
+        configure(m_client, o, QStringLiteral("127.0.%1.%2").arg(1 + index / 200).arg(1 + index % 200));
         // Without TCP_NODELAY, as most clients: the server's quick ACKs keep their kept-alive calls from waiting.
         m_client.set_keep_alive(true);
-        m_client.set_read_timeout(120, 0);
         m_branch = m_world.branches.at(std::size_t(index) % std::size_t(m_world.branches.size()));
         m_source = kSources.at(index % kSources.size());
     }
@@ -142,10 +176,10 @@ public:
         return {};
     }
 
-    void work(std::chrono::steady_clock::time_point until, std::vector<Sample>& samples)
+    void work(Clock::time_point until, std::vector<Sample>& samples)
     {
         std::exponential_distribution<double> think(1.0 / std::max(1, m_options.thinkMs));
-        while (std::chrono::steady_clock::now() < until) {
+        while (Clock::now() < until) {
             const auto [method, args] = next();
             samples.push_back(call(method, args));
             std::this_thread::sleep_for(std::chrono::microseconds(qint64(think(m_random) * 1000)));
@@ -158,12 +192,8 @@ public:
         QElapsedTimer timer;
         timer.start();
         const auto res = m_client.Post("/call", headers, callBody(method, args), "application/json");
-        Sample s{method, timer.nsecsElapsed() / 1e6, {}};
-        if (!res)
-            s.error = QStringLiteral("no answer (%1)").arg(QString::fromStdString(httplib::to_string(res.error())));
-        else if (res->status != 200)
-            s.error = QStringLiteral("HTTP %1").arg(res->status);
-        else if (!QJsonDocument::fromJson(QByteArray::fromStdString(res->body)).object().contains("result"))
+        Sample s{method, timer.nsecsElapsed() / 1e6, failure(res)};
+        if (s.error.isEmpty() && !QJsonDocument::fromJson(QByteArray::fromStdString(res->body)).object().contains("result"))
             s.error = QStringLiteral("service error: ") + QString::fromStdString(res->body).left(120);
         return s;
     }
@@ -214,69 +244,324 @@ private:
     QString m_source;
 };
 
-// Connections that never finish their request: a header byte every 3 s, and a new connection when the server drops
-// one, as a client that wants to hold the server would.
+// What a group of slow attackers does: from how many addresses, how many connections each, which bytes and how
+// slowly. Each connection sends the first `burst` bytes at once, then one byte per pause, repeating the last byte
+// once all are sent; it never finishes, and a new one replaces it when the server drops it.
+struct SlowPlan {
+    QString what; // for the report
+    int subnet = 3; // the attackers' addresses: 127.0.<subnet>.1, .2, ...
+    int addresses = 0;
+    int perAddress = 1;
+    std::string bytes;
+    std::size_t burst = 0;
+    std::chrono::milliseconds minPause{3000};
+    std::chrono::milliseconds maxPause{3000};
+};
+
+// The start of what the port expects: over TLS, plain bytes of a ClientHello (a handshake record of 512 bytes that
+// never completes), so that the socket is held in the handshake; over HTTP, a request header that never ends.
+std::string slowBytes(const Options& o)
+{
+    if (o.tls)
+        return std::string("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03" "a", 12);
+    return "POST /call HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: a";
+}
+
+QString slowKind(const Options& o)
+{
+    return o.tls ? QStringLiteral("plain TCP bytes of a TLS ClientHello, held in the handshake")
+                 : QStringLiteral("an HTTP request header");
+}
+
+// --slow: one connection per address, the request line at once, then a header byte every 3 s.
+SlowPlan slowPlan(const Options& o)
+{
+    SlowPlan plan{QStringLiteral("%1 slow clients, one per address (%2; a byte every 3 s)").arg(o.slow).arg(slowKind(o)),
+                  3, o.slow, 1, slowBytes(o)};
+    plan.burst = o.tls ? 5 : plan.bytes.size() - 1;
+    return plan;
+}
+
+// --slow-addresses: as many connections per address as the server lets one address hold, each sending its request
+// a byte at a time, so that only more addresses could hold more.
+SlowPlan slowAddressPlan(const Options& o)
+{
+    constexpr int kServerPerAddressCap = 16;
+    SlowPlan plan{QStringLiteral("%1 addresses x %2 slow connections (%3, a byte at a time every 1-2 s)")
+                      .arg(o.slowAddresses)
+                      .arg(kServerPerAddressCap)
+                      .arg(slowKind(o)),
+                  4, o.slowAddresses, kServerPerAddressCap, slowBytes(o)};
+    plan.minPause = std::chrono::milliseconds(1000);
+    plan.maxPause = std::chrono::milliseconds(2000);
+    return plan;
+}
+
+// Slow attackers of one plan, all from one thread: non-blocking sockets and poll(), so that a connect the server's
+// backlog delays holds up no other connection.
 class SlowClients {
 public:
-    SlowClients(const Options& o, std::chrono::steady_clock::time_point until)
+    struct Report {
+        int wanted = 0;
+        int opened = 0;     // connections the server's side took
+        int dropped = 0;    // closed by the server without an answer (its deadline)
+        int answered = 0;   // answered, then closed (503 once an address is full)
+        int failed = 0;     // connects that failed
+        double meanHeld = 0; // connections open at once, sampled every 250 ms
+        int minHeld = 0;
+        double meanLife = 0; // seconds a connection lived before the server ended it
+        std::string lastAnswer;
+    };
+
+    SlowClients(const Options& o, SlowPlan plan, Clock::time_point until)
         : m_options(o)
+        , m_plan(std::move(plan))
         , m_until(until)
+        , m_random(std::uint32_t(m_plan.subnet))
     {
-        if (o.slow > 0)
+        m_report.wanted = m_plan.addresses * m_plan.perAddress;
+        if (m_report.wanted > 0)
             m_thread = std::thread([this] { run(); });
     }
-    ~SlowClients()
+    ~SlowClients() { join(); }
+
+    const SlowPlan& plan() const { return m_plan; }
+
+    Report finish()
+    {
+        join();
+        return m_report;
+    }
+
+private:
+    struct Connection {
+        int fd = -1;
+        bool connecting = false;
+        std::size_t sent = 0;
+        Clock::time_point opened;
+        Clock::time_point due; // of its next byte, or of its next connect
+    };
+
+    void join()
     {
         if (m_thread.joinable())
             m_thread.join();
     }
-    int dropped() const { return m_dropped; }
 
-private:
-    int open(int i) const
+    Clock::duration pause()
     {
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        return std::chrono::milliseconds(
+            std::uniform_int_distribution<qint64>(m_plan.minPause.count(), m_plan.maxPause.count())(m_random));
+    }
+
+    void open(Connection& c, int index, Clock::time_point now)
+    {
+        c.fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
         sockaddr_in local{};
         local.sin_family = AF_INET;
-        ::inet_pton(AF_INET, qPrintable(QStringLiteral("127.0.3.%1").arg(1 + i % 250)), &local.sin_addr);
+        const QString address = QStringLiteral("127.0.%1.%2").arg(m_plan.subnet).arg(1 + (index / m_plan.perAddress) % 250);
+        ::inet_pton(AF_INET, qPrintable(address), &local.sin_addr);
         sockaddr_in server{};
         server.sin_family = AF_INET;
         server.sin_port = htons(quint16(m_options.port));
         ::inet_pton(AF_INET, qPrintable(m_options.host), &server.sin_addr);
-        if (::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof(local)) != 0 ||
-            ::connect(fd, reinterpret_cast<sockaddr*>(&server), sizeof(server)) != 0) {
-            ::close(fd);
-            return -1;
+        if (c.fd < 0 || ::bind(c.fd, reinterpret_cast<sockaddr*>(&local), sizeof(local)) != 0) {
+            failed(c, now);
+            return;
         }
-        static const char start[] = "POST /call HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: ";
-        ::send(fd, start, sizeof(start) - 1, MSG_NOSIGNAL);
-        return fd;
+        if (::connect(c.fd, reinterpret_cast<sockaddr*>(&server), sizeof(server)) == 0)
+            connected(c, now);
+        else if (errno == EINPROGRESS)
+            c.connecting = true;
+        else
+            failed(c, now);
+    }
+
+    void connected(Connection& c, Clock::time_point now)
+    {
+        ++m_report.opened;
+        c.connecting = false;
+        c.opened = now;
+        c.sent = m_plan.burst;
+        if (c.sent > 0 && ::send(c.fd, m_plan.bytes.data(), c.sent, MSG_NOSIGNAL) != ssize_t(c.sent))
+            return ended(c, now, m_report.dropped);
+        c.due = now + pause();
+    }
+
+    void sendNext(Connection& c, Clock::time_point now)
+    {
+        const char byte = m_plan.bytes[std::min(c.sent, m_plan.bytes.size() - 1)];
+        if (::send(c.fd, &byte, 1, MSG_NOSIGNAL) != 1)
+            return ended(c, now, m_report.dropped);
+        ++c.sent;
+        c.due = now + pause();
+    }
+
+    void readable(Connection& c, Clock::time_point now)
+    {
+        char answer[512];
+        const ssize_t n = ::recv(c.fd, answer, sizeof(answer), 0);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return;
+        if (n > 0) {
+            const std::string text(answer, std::size_t(n));
+            m_report.lastAnswer = text.substr(0, text.find('\r'));
+            return ended(c, now, m_report.answered);
+        }
+        ended(c, now, m_report.dropped);
+    }
+
+    // The server ended a connection: a new one at once, as an attacker would, unless it did so right away (an
+    // address over the cap is told to retry in a second).
+    void ended(Connection& c, Clock::time_point now, int& count)
+    {
+        ++count;
+        const auto life = now - c.opened;
+        m_lives += std::chrono::duration<double>(life).count();
+        close(c);
+        c.due = life < std::chrono::seconds(1) ? now + std::chrono::seconds(1) : now;
+    }
+
+    void failed(Connection& c, Clock::time_point now)
+    {
+        ++m_report.failed;
+        close(c);
+        c.due = now + std::chrono::seconds(1);
+    }
+
+    static void close(Connection& c)
+    {
+        if (c.fd >= 0)
+            ::close(c.fd);
+        c.fd = -1;
+        c.connecting = false;
     }
 
     void run()
     {
-        std::vector<int> fds(std::size_t(m_options.slow), -1);
-        while (std::chrono::steady_clock::now() < m_until) {
-            for (std::size_t i = 0; i < fds.size(); ++i) {
-                if (fds[i] >= 0 && ::send(fds[i], "a", 1, MSG_NOSIGNAL) != 1) {
-                    ::close(fds[i]);
-                    fds[i] = -1;
-                    ++m_dropped;
-                }
-                if (fds[i] < 0)
-                    fds[i] = open(int(i));
+        std::vector<Connection> connections(std::size_t(m_report.wanted));
+        std::vector<pollfd> polled;
+        std::vector<Connection*> owners;
+        const auto period = std::chrono::milliseconds(250);
+        auto nextSample = Clock::now() + std::chrono::seconds(1); // once the first connects are through
+        double heldSum = 0;
+        int samples = 0;
+        m_report.minHeld = m_report.wanted;
+        for (auto now = Clock::now(); now < m_until; now = Clock::now()) {
+            for (std::size_t i = 0; i < connections.size(); ++i) {
+                Connection& c = connections[i];
+                if (c.fd < 0 && now >= c.due)
+                    open(c, int(i), now);
+                else if (c.fd >= 0 && !c.connecting && now >= c.due)
+                    sendNext(c, now);
             }
-            std::this_thread::sleep_for(std::chrono::seconds(3));
+            if (now >= nextSample) {
+                const int held = int(std::count_if(connections.begin(), connections.end(),
+                                                   [](const Connection& c) { return c.fd >= 0 && !c.connecting; }));
+                heldSum += held;
+                ++samples;
+                m_report.minHeld = std::min(m_report.minHeld, held);
+                nextSample += period;
+            }
+            auto wake = std::min(nextSample, m_until);
+            polled.clear();
+            owners.clear();
+            for (Connection& c : connections) {
+                wake = std::min(wake, c.due);
+                if (c.fd >= 0) {
+                    polled.push_back({c.fd, short(c.connecting ? POLLOUT : POLLIN), 0});
+                    owners.push_back(&c);
+                }
+            }
+            const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(wake - now).count();
+            ::poll(polled.data(), polled.size(), int(std::clamp<qint64>(wait, 0, 1000)));
+            now = Clock::now();
+            for (std::size_t i = 0; i < polled.size(); ++i) {
+                Connection& c = *owners[i];
+                if (polled[i].revents == 0)
+                    continue;
+                if (c.connecting) {
+                    int error = 0;
+                    socklen_t size = sizeof(error);
+                    ::getsockopt(c.fd, SOL_SOCKET, SO_ERROR, &error, &size);
+                    if (error == 0)
+                        connected(c, now);
+                    else
+                        failed(c, now);
+                } else {
+                    readable(c, now);
+                }
+            }
         }
-        for (const int fd : fds) {
-            if (fd >= 0)
-                ::close(fd);
+        for (Connection& c : connections)
+            close(c);
+        m_report.meanHeld = samples > 0 ? heldSum / samples : 0;
+        const int ends = m_report.dropped + m_report.answered;
+        m_report.meanLife = ends > 0 ? m_lives / ends : 0;
+    }
+
+    const Options& m_options;
+    const SlowPlan m_plan;
+    const Clock::time_point m_until;
+    std::mt19937 m_random;
+    Report m_report;
+    double m_lives = 0;
+    std::thread m_thread;
+};
+
+void print(const SlowClients& slow, const SlowClients::Report& r)
+{
+    if (r.wanted == 0)
+        return;
+    std::printf("slow attackers: %s, reconnecting when dropped\n", qPrintable(slow.plan().what));
+    std::printf("  held %.1f of %d connections on average (fewest %d); %d opened, %d dropped by the server, %d answered"
+                " then closed%s%s%s, %d connects failed; a connection lived %.1f s on average till the server ended it\n",
+                r.meanHeld, r.wanted, r.minHeld, r.opened, r.dropped, r.answered,
+                r.lastAnswer.empty() ? "" : " (last: \"", r.lastAnswer.c_str(), r.lastAnswer.empty() ? "" : "\")",
+                r.failed, r.meanLife);
+}
+
+// A balancer's probe: GET /health on a new connection every 200 ms, timed from connecting to the whole answer.
+class HealthProbe {
+public:
+    HealthProbe(const Options& o, Clock::time_point until)
+        : m_options(o)
+        , m_until(until)
+        , m_thread([this] { run(); })
+    {}
+    ~HealthProbe() { join(); }
+
+    std::vector<Sample> finish()
+    {
+        join();
+        return m_samples;
+    }
+
+private:
+    void join()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+    void run()
+    {
+        for (auto next = Clock::now(); next < m_until;) {
+            std::this_thread::sleep_until(next);
+            httplib::Client client(m_options.url());
+            configure(client, m_options, QStringLiteral("127.0.2.1"));
+            QElapsedTimer timer;
+            timer.start();
+            const auto res = client.Get("/health");
+            m_samples.push_back({QStringLiteral("/health (new)"), timer.nsecsElapsed() / 1e6, failure(res)});
+            // A probe that took long is followed by the next at once, not by a burst catching up.
+            next = std::max(next + std::chrono::milliseconds(200), Clock::now());
         }
     }
 
     const Options& m_options;
-    const std::chrono::steady_clock::time_point m_until;
-    std::atomic<int> m_dropped{0};
+    const Clock::time_point m_until;
+    std::vector<Sample> m_samples;
     std::thread m_thread;
 };
 
@@ -374,42 +659,50 @@ int run(const Options& o)
         }
     }
 
-    std::printf("%d clients (%d of them head office, also running integrations) for %d s, think time ~%d ms\n",
-                o.clients, std::min(o.headOffice, o.clients), o.seconds, o.thinkMs);
+    std::printf("%d clients (%d of them head office, also running integrations) for %d s, think time ~%d ms, over %s\n",
+                o.clients, std::min(o.headOffice, o.clients), o.seconds, o.thinkMs,
+                o.tls ? qPrintable(QStringLiteral("HTTPS, the certificate verified against %1")
+                                       .arg(o.caFile.isEmpty() ? QStringLiteral("the system's store") : o.caFile))
+                      : "plain HTTP");
     std::fflush(stdout);
     std::vector<std::vector<Sample>> samples(users.size());
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(o.seconds);
+    const auto until = Clock::now() + std::chrono::seconds(o.seconds);
     QElapsedTimer wall;
     wall.start();
     std::vector<std::thread> threads;
-    int slowDropped = 0;
+    std::vector<Sample> probes;
     {
-        const SlowClients slow(o, until);
+        SlowClients slow(o, slowPlan(o), until);
+        SlowClients attack(o, slowAddressPlan(o), until);
+        HealthProbe health(o, until);
         for (std::size_t i = 0; i < users.size(); ++i)
             threads.emplace_back([&, i] { users[i]->work(until, samples[i]); });
         for (std::thread& t : threads)
             t.join();
-        slowDropped = slow.dropped();
+        print(slow, slow.finish());
+        print(attack, attack.finish());
+        probes = health.finish();
     }
     const double elapsed = wall.nsecsElapsed() / 1e9;
-    if (o.slow > 0)
-        std::printf("%d slow clients (a header byte every 3 s) alongside; the server dropped their connections %d"
-                    " times\n",
-                    o.slow, slowDropped);
 
     std::map<QString, std::vector<double>> byMethod;
     std::map<QString, int> errors;
-    std::size_t total = 0;
-    for (const auto& list : samples) {
+    const auto tally = [&](const std::vector<Sample>& list) {
         for (const Sample& s : list) {
-            ++total;
             byMethod[s.method].push_back(s.ms);
             if (!s.error.isEmpty())
                 ++errors[s.method + QStringLiteral(": ") + s.error.left(80)];
         }
+    };
+    std::size_t total = 0; // the users' calls, not the probe's
+    for (const auto& list : samples) {
+        tally(list);
+        total += list.size();
     }
+    tally(probes);
     std::printf("%zu requests in %.1f s: %.0f requests/s\n", total, elapsed, double(total) / elapsed);
     std::printf("%-14s %8s %9s %9s %9s\n", "method", "calls", "p50 ms", "p99 ms", "max ms");
+    // "/health (new)" is the probe: a new connection, its TLS handshake included, every 200 ms.
     for (const auto& [method, ms] : byMethod)
         std::printf("%-14s %8zu %9.1f %9.1f %9.1f\n", qPrintable(method), ms.size(), percentile(ms, 0.5),
                     percentile(ms, 0.99), percentile(ms, 1.0));
@@ -443,8 +736,11 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addHelpOption();
-    const QCommandLineOption server(QStringLiteral("server"), QStringLiteral("the server"),
-                                    QStringLiteral("HOST:PORT"));
+    const QCommandLineOption server(QStringLiteral("server"), QStringLiteral("the server (https:// for HTTPS)"),
+                                    QStringLiteral("[https://]HOST:PORT"));
+    const QCommandLineOption caFile(QStringLiteral("ca-file"),
+                                    QStringLiteral("the CA an HTTPS server's certificate is verified against"),
+                                    QStringLiteral("FILE"));
     const QCommandLineOption database(QStringLiteral("database"), QStringLiteral("its database, for the checks"),
                                       QStringLiteral("DB"));
     const QCommandLineOption clients(QStringLiteral("clients"), QStringLiteral("clients (50)"), QStringLiteral("N"));
@@ -453,10 +749,20 @@ int main(int argc, char* argv[])
                                    QStringLiteral("MS"));
     const QCommandLineOption slow(QStringLiteral("slow"), QStringLiteral("slow clients alongside (0)"),
                                   QStringLiteral("N"));
-    parser.addOptions({server, database, clients, seconds, think, slow});
+    const QCommandLineOption slowAddresses(QStringLiteral("slow-addresses"),
+                                           QStringLiteral("addresses holding 16 slow connections each (0)"),
+                                           QStringLiteral("N"));
+    parser.addOptions({server, caFile, database, clients, seconds, think, slow, slowAddresses});
     parser.process(app);
     Options o;
-    const QString address = parser.value(server);
+    QString address = parser.value(server);
+    const QString https = QStringLiteral("https://");
+    o.tls = address.startsWith(https);
+    if (o.tls)
+        address.remove(0, https.size());
+    else if (address.startsWith(QLatin1String("http://")))
+        address.remove(0, 7);
+    o.caFile = parser.value(caFile);
     if (address.contains(QLatin1Char(':'))) {
         o.host = address.section(QLatin1Char(':'), 0, -2);
         o.port = address.section(QLatin1Char(':'), -1).toInt();
@@ -470,9 +776,13 @@ int main(int argc, char* argv[])
         o.thinkMs = parser.value(think).toInt();
     if (parser.isSet(slow))
         o.slow = parser.value(slow).toInt();
-    if (o.database.isEmpty() || o.port <= 0 || o.clients <= 0 || o.seconds <= 0) {
-        std::fprintf(stderr, "usage: load_bench --server HOST:PORT --database DB [--clients N] [--seconds S]"
-                             " [--think MS] [--slow N]\n(bench/load starts a demo server and runs it)\n");
+    if (parser.isSet(slowAddresses))
+        o.slowAddresses = parser.value(slowAddresses).toInt();
+    if (o.database.isEmpty() || o.port <= 0 || o.clients <= 0 || o.seconds <= 0 || o.slowAddresses < 0 ||
+        o.slowAddresses > 250) {
+        std::fprintf(stderr, "usage: load_bench --server [https://]HOST:PORT [--ca-file PEM] --database DB"
+                             " [--clients N] [--seconds S] [--think MS] [--slow N] [--slow-addresses N<=250]\n"
+                             "(bench/load starts a demo server and runs it)\n");
         return 2;
     }
     try {
