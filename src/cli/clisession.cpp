@@ -6,8 +6,11 @@
 #include <helpers.h>
 #include <logincontext.h>
 #include <netconnection.h>
+#include <serveraddress.h>
+#include <servertrust.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QStandardPaths>
 
@@ -24,6 +27,16 @@ mrv::TNetConnection* newConnection(const QString& host, int port)
     connection->Host = host;
     connection->Port = port;
     return connection;
+}
+
+// The server as the kit parses it: "host:port" or "https://host:port".
+mrv::ServerAddress parseServer(const QString& server)
+{
+    const std::optional<mrv::ServerAddress> address = mrv::ServerAddress::parse(server);
+    if (!address)
+        throw mrv::Exception(
+            QStringLiteral("Servidor inválido: \"%1\" (use HOST:PORTA ou https://HOST:PORTA).").arg(server));
+    return *address;
 }
 
 } // namespace
@@ -43,34 +56,27 @@ QString CliSession::defaultFile()
            QStringLiteral("/suite/cli-session.json");
 }
 
-bool CliSession::splitServer(const QString& server, QString& host, int& port)
+void CliSession::login(const QString& server, const QString& user, const QString& password, const QString& caFile)
 {
-    const qsizetype colon = server.lastIndexOf(QLatin1Char(':'));
-    host = colon < 0 ? server : server.left(colon);
-    bool ok = true;
-    port = colon < 0 ? 8211 : server.mid(colon + 1).toInt(&ok);
-    return ok && !host.isEmpty() && port > 0 && port < 65536;
-}
-
-void CliSession::login(const QString& server, const QString& user, const QString& password)
-{
-    QString host;
-    int port = 0;
-    if (!splitServer(server, host, port))
-        throw mrv::Exception(QStringLiteral("Servidor inválido: \"%1\" (use HOST:PORTA).").arg(server));
-    const mrv::LoginResult result = mrv::TNetConnection::login(host, port, user, password);
-    m_server = QStringLiteral("%1:%2").arg(host).arg(port);
+    const mrv::ServerAddress address = parseServer(server);
+    // Kept absolute: the later commands may run from another folder.
+    m_caFile = caFile.isEmpty() ? QString() : QFileInfo(caFile).absoluteFilePath();
+    mrv::setServerCaFile(m_caFile);
+    const mrv::LoginResult result = mrv::TNetConnection::login(address.host, address.port, user, password);
+    m_server = address.text();
     m_token = result.token;
     m_operator = result.operador;
 
     // Only its owner may read a file that stands for a login.
-    writePrivateFile(m_file, QJsonDocument(QJsonObject{{QStringLiteral("server"), m_server},
-                                                       {QStringLiteral("token"), m_token},
-                                                       {QStringLiteral("operator"), m_operator}})
-                                 .toJson());
+    QJsonObject saved{{QStringLiteral("server"), m_server},
+                      {QStringLiteral("token"), m_token},
+                      {QStringLiteral("operator"), m_operator}};
+    if (!m_caFile.isEmpty())
+        saved.insert(QStringLiteral("cafile"), m_caFile);
+    writePrivateFile(m_file, QJsonDocument(saved).toJson());
 }
 
-void CliSession::load(const QString& serverOverride)
+void CliSession::load(const QString& serverOverride, const QString& caFileOverride)
 {
     QFile in(m_file);
     const QJsonObject saved =
@@ -78,21 +84,21 @@ void CliSession::load(const QString& serverOverride)
     m_token = saved.value(QStringLiteral("token")).toString();
     m_operator = saved.value(QStringLiteral("operator")).toString();
     m_server = serverOverride.isEmpty() ? saved.value(QStringLiteral("server")).toString() : serverOverride;
+    m_caFile = caFileOverride.isEmpty() ? saved.value(QStringLiteral("cafile")).toString() : caFileOverride;
     if (m_token.isEmpty())
         throw mrv::ServerError(401, QStringLiteral("Nenhuma sessão aberta: use \"suite-cli login\" primeiro."));
+    mrv::setServerCaFile(m_caFile);
     applyLogin();
 }
 
 void CliSession::applyLogin() const
 {
-    QString host;
-    int port = 0;
-    splitServer(m_server, host, port);
+    const mrv::ServerAddress address = parseServer(m_server);
     mrv::LoginContext context;
     context.operador = m_operator;
     context.token = m_token;
-    context.webUrl = host;
-    context.webPort = port;
+    context.webUrl = address.host;
+    context.webPort = address.port;
     mrv::setLoginContext(context);
 }
 

@@ -19,13 +19,15 @@ public:
     ~CliSession();
 
     QString file() const { return m_file; }
-    QString server() const { return m_server; } // "host:port"
+    QString server() const { return m_server; } // "host:port" or "https://host:port"
     QString operatorCode() const { return m_operator; }
 
-    // POST /login; on success the session is written (0600). Throws mrv::Exception.
-    void login(const QString& server, const QString& user, const QString& password);
-    // Reads the saved session; throws mrv::ServerError (401) when there is none.
-    void load(const QString& serverOverride);
+    // POST /login; on success the session is written (0600), with the CA file if one is given. Throws
+    // mrv::Exception (mrv::CaFileError for a CA file that cannot serve).
+    void login(const QString& server, const QString& user, const QString& password, const QString& caFile);
+    // Reads the saved session; throws mrv::ServerError (401) when there is none. An empty override keeps the
+    // session's server and CA file.
+    void load(const QString& serverOverride, const QString& caFileOverride);
 
     // A method of the integration service: the whole answer ({"result": ...} and what comes beside it).
     // Service refusals throw mrv::ServiceRefusal, transport and HTTP failures mrv::ServerError.
@@ -37,10 +39,10 @@ public:
 
 private:
     void applyLogin() const;
-    static bool splitServer(const QString& server, QString& host, int& port);
 
     QString m_file;
     QString m_server;
+    QString m_caFile;
     QString m_token;
     QString m_operator;
     mrv::TNetConnection* m_connection = nullptr;

@@ -11,6 +11,7 @@
 #include <errors.h>
 #include <helpers.h>
 #include <report.h>
+#include <servertrust.h>
 #include <shortdate.h>
 
 #include <QCommandLineParser>
@@ -255,7 +256,7 @@ int login(const Common& common, const QStringList& arguments)
                                            : readPassword();
     CliSession session(common.sessionFile);
     session.login(common.server.isEmpty() ? QStringLiteral("127.0.0.1:8211") : common.server, option(parser, "user"),
-                  password);
+                  password, common.caFile);
     if (common.json)
         printJson({{QStringLiteral("operator"), session.operatorCode()}, {QStringLiteral("server"), session.server()}});
     else
@@ -370,7 +371,7 @@ int integrate(const Common& common, const QStringList& arguments)
     };
 
     CliSession session(common.sessionFile);
-    session.load(common.server);
+    session.load(common.server, common.caFile);
     const QJsonObject marked = destinations(session, parser, source);
 
     QString dishes;
@@ -433,7 +434,7 @@ int history(const Common& common, const QStringList& arguments)
     QCommandLineParser parser;
     parse(parser, arguments, 0);
     CliSession session(common.sessionFile);
-    session.load(common.server);
+    session.load(common.server, common.caFile);
     const QJsonObject packet = result(session.call(QStringLiteral("ListIntg"), {}));
     if (common.json) {
         printJson(packet);
@@ -461,7 +462,7 @@ int history(const Common& common, const QStringList& arguments)
 QJsonObject runLog(const Common& common, qint64 run, qint64* total = nullptr)
 {
     CliSession session(common.sessionFile);
-    session.load(common.server);
+    session.load(common.server, common.caFile);
     const QJsonObject answer = session.call(QStringLiteral("GetIntgLog"), {run});
     const QJsonObject packet = result(answer);
     if (total)
@@ -502,7 +503,7 @@ int undo(const Common& common, const QStringList& arguments)
     parse(parser, arguments, 1);
     const qint64 run = runNumber(parser.positionalArguments().first());
     CliSession session(common.sessionFile);
-    session.load(common.server);
+    session.load(common.server, common.caFile);
     if (!parser.isSet(QStringLiteral("yes")) &&
         !confirmed(QStringLiteral("Desfazer a integração %1, pondo de volta as receitas que ela substituiu?").arg(run)))
         return kExitRefused;
@@ -559,7 +560,8 @@ int report(const Common& common, const QStringList& arguments)
 QString usage()
 {
     return QStringLiteral(
-        "uso: suite-cli [--server HOST:PORTA] [--session-file ARQUIVO] [--reports DIR] [--json] COMANDO ...\n"
+        "uso: suite-cli [--server HOST:PORTA | --server https://HOST:PORTA] [--ca-file ARQUIVO]\n"
+        "               [--session-file ARQUIVO] [--reports DIR] [--json] COMANDO ...\n"
         "  login --user OPERADOR [--password-file ARQUIVO]  (ou SUITE_PASSWORD, ou a senha pedida no terminal;\n"
         "                                                  --password SENHA, visível em ps, ainda é aceita)\n"
         "  integrate --source FILIAL (--grouping AGRUP | --branches F,F) (--dishes CHAVE,CHAVE | --all)\n"
@@ -606,6 +608,9 @@ int runCommand(const Common& given, const QStringList& arguments)
         return e.status() == 0 || e.status() == 401 ? kExitNoServer
                : e.status() >= 500                  ? kExitServerFailure
                                                     : kExitRefused;
+    } catch (const mrv::CaFileError& e) {
+        printErr(QStringLiteral("suite-cli: %1\n").arg(e.message()));
+        return kExitUsage; // a setting to correct: nothing was asked of the server
     } catch (const mrv::Exception& e) {
         printErr(QStringLiteral("suite-cli: %1\n").arg(e.message()));
         return kExitServerFailure;

@@ -10,6 +10,7 @@ namespace suite::cli {
 struct Common {
     QString sessionFile;
     QString server;
+    QString caFile; // PEM authorities for an HTTPS server; empty: the session's, else the system's store
     QString reportsDir;
     bool json = false;
 };

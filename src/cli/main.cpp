@@ -44,7 +44,7 @@ int main(int argc, char* argv[])
             suite::cli::printOut(suite::cli::usage());
             return suite::cli::kExitOk;
         }
-        if (rest.isEmpty() || !QStringList{"--server", "--session-file", "--reports"}.contains(name)) {
+        if (rest.isEmpty() || !QStringList{"--server", "--ca-file", "--session-file", "--reports"}.contains(name)) {
             suite::cli::printErr(
                 QStringLiteral("suite-cli: opção inválida ou sem valor: %1\n%2").arg(name, suite::cli::usage()));
             return suite::cli::kExitUsage;
@@ -52,6 +52,8 @@ int main(int argc, char* argv[])
         const QString value = rest.takeFirst();
         if (name == QLatin1String("--server"))
             common.server = value;
+        else if (name == QLatin1String("--ca-file"))
+            common.caFile = value;
         else if (name == QLatin1String("--session-file"))
             common.sessionFile = value;
         else

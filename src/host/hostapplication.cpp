@@ -3,14 +3,15 @@
 #include "automationrunner.h"
 #include "hostlog.h"
 #include "hostsession.h"
-#include "inspectionserver.h"
 #include "inputsimulator.h"
+#include "inspectionserver.h"
 #include "logindialog.h"
 #include "uiinspector.h"
 
 #include <dialogs.h>
 #include <glyphs.h>
 #include <scripteddialogs.h>
+#include <servertrust.h>
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -64,6 +65,14 @@ int HostApplication::run()
         printLine(stderr, m_options.error);
         printLine(stderr, QStringLiteral("Use --help para ver as opções."));
         return 2;
+    }
+    // Before any request: a CA file that cannot serve stops the start as any wrong setting does.
+    if (m_config.error.isEmpty()) {
+        try {
+            mrv::setServerCaFile(m_config.caFile);
+        } catch (const mrv::CaFileError& e) {
+            m_config.error = e.message();
+        }
     }
     if (!m_config.error.isEmpty()) {
         printLine(stderr, m_config.error);

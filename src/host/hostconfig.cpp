@@ -68,8 +68,14 @@ HostConfig HostConfig::load(const HostOptions& options, const QString& appDir)
         }
         const QString baseDir = QFileInfo(config.configFile).absolutePath();
         const QString host = ini.value(QStringLiteral("server/host")).toString().trimmed();
-        if (!host.isEmpty())
-            config.server.host = host;
+        if (!host.isEmpty()) {
+            const std::optional<ServerAddress> server = ServerAddress::parse(host);
+            if (!server) {
+                config.error = QStringLiteral("Servidor inválido em %1: [server] host").arg(config.configFile);
+                return config;
+            }
+            config.server = *server;
+        }
         if (ini.contains(QStringLiteral("server/port"))) {
             bool ok = false;
             const int port = ini.value(QStringLiteral("server/port")).toInt(&ok);
@@ -79,6 +85,7 @@ HostConfig HostConfig::load(const HostOptions& options, const QString& appDir)
             }
             config.server.port = port;
         }
+        config.caFile = resolvePath(ini.value(QStringLiteral("server/cafile")).toString().trimmed(), baseDir);
         config.databaseUrl = resolveDatabase(ini.value(QStringLiteral("database/url")).toString().trimmed(), baseDir);
         config.branchMode = ini.value(QStringLiteral("host/branchMode"), false).toBool();
         const QString modules = ini.value(QStringLiteral("host/modulesDir")).toString().trimmed();
@@ -91,6 +98,8 @@ HostConfig HostConfig::load(const HostOptions& options, const QString& appDir)
 
     if (options.server)
         config.server = *options.server;
+    if (options.caFile)
+        config.caFile = resolvePath(*options.caFile, QDir::currentPath());
     if (options.database)
         config.databaseUrl = resolveDatabase(*options.database, QDir::currentPath());
     if (options.branchMode)

@@ -9,6 +9,7 @@ namespace suite::host {
 
 struct HostConfig {
     ServerAddress server{QStringLiteral("127.0.0.1"), 8211};
+    QString caFile; // PEM authorities the server's certificate must chain to; empty: the system's store
     QString databaseUrl;
     bool branchMode = false;
     QString modulesDir;

@@ -17,7 +17,10 @@ constexpr OptionSpec kOptions[] = {
     {"user", "OPERADOR", "Operador (com --password e --branch, entra sem o diálogo)."},
     {"password", "SENHA", "Senha do operador."},
     {"branch", "FILIAL", "Filial de trabalho."},
-    {"server", "HOST:PORTA", "Servidor de aplicação (padrão do suite.ini ou 127.0.0.1:8211)."},
+    {"server", "HOST:PORTA",
+     "Servidor de aplicação: HOST:PORTA ou https://HOST:PORTA (padrão do suite.ini ou 127.0.0.1:8211)."},
+    {"ca-file", "ARQUIVO",
+     "Certificados (PEM) das autoridades aceitas para o servidor HTTPS, no lugar das do sistema."},
     {"database", "BANCO", "Arquivo SQLite ou postgresql://usuario@host:porta/banco."},
     {"branch-mode", nullptr, "Instalação de filial (modo filial)."},
     {"config", "ARQUIVO", "Arquivo de configuração (padrão: suite.ini)."},
@@ -50,25 +53,6 @@ std::optional<QString> valueOf(const QCommandLineParser& parser, const QString& 
 
 } // namespace
 
-std::optional<ServerAddress> ServerAddress::parse(const QString& text)
-{
-    const QString trimmed = text.trimmed();
-    const qsizetype colon = trimmed.lastIndexOf(u':');
-    ServerAddress address;
-    address.host = colon < 0 ? trimmed : trimmed.left(colon);
-    if (address.host.startsWith(u'[') && address.host.endsWith(u']'))
-        address.host = address.host.mid(1, address.host.size() - 2);
-    if (address.host.isEmpty())
-        return std::nullopt;
-    if (colon >= 0) {
-        bool ok = false;
-        address.port = trimmed.mid(colon + 1).toInt(&ok);
-        if (!ok || address.port < 1 || address.port > 65535)
-            return std::nullopt;
-    }
-    return address;
-}
-
 HostOptions HostOptions::parse(const QStringList& arguments)
 {
     QCommandLineParser parser;
@@ -91,6 +75,7 @@ HostOptions HostOptions::parse(const QStringList& arguments)
     options.database = valueOf(parser, QStringLiteral("database"));
     options.config = valueOf(parser, QStringLiteral("config"));
     options.modulesDir = valueOf(parser, QStringLiteral("modules-dir"));
+    options.caFile = valueOf(parser, QStringLiteral("ca-file"));
     options.branchMode = parser.isSet(QStringLiteral("branch-mode"));
     options.openModules = parser.values(QStringLiteral("open"));
     options.dumpUiFile = parser.value(QStringLiteral("dump-ui"));
@@ -99,7 +84,8 @@ HostOptions HostOptions::parse(const QStringList& arguments)
     if (const auto server = valueOf(parser, QStringLiteral("server"))) {
         options.server = ServerAddress::parse(*server);
         if (!options.server)
-            options.error = QStringLiteral("Servidor inválido: \"%1\" (use HOST:PORTA).").arg(*server);
+            options.error =
+                QStringLiteral("Servidor inválido: \"%1\" (use HOST:PORTA ou https://HOST:PORTA).").arg(*server);
     }
     for (const QString& module : std::as_const(options.openModules)) {
         if (module.isEmpty() || module.contains(u'/'))

@@ -1,23 +1,19 @@
 // Command line of suite-host.
 #pragma once
 
+#include <serveraddress.h>
+
 #include <QString>
 #include <QStringList>
 #include <optional>
 
 namespace suite::host {
 
-// HOST:PORT of the application server.
-struct ServerAddress {
-    QString host;
-    int port = 8211;
-    QString text() const { return host + u':' + QString::number(port); }
-    static std::optional<ServerAddress> parse(const QString& text);
-};
+using ServerAddress = mrv::ServerAddress;
 
 // What was given on the command line; absent values fall back to suite.ini.
 struct HostOptions {
-    std::optional<QString> user, password, branch, database, config, modulesDir;
+    std::optional<QString> user, password, branch, database, config, modulesDir, caFile;
     std::optional<ServerAddress> server;
     bool branchMode = false;
     QStringList openModules;

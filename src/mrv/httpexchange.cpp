@@ -1,8 +1,10 @@
 // Synchronous HTTP over QNetworkAccessManager with a connect and an answer time-out.
 #include "httpexchange.h"
 
+#include "certificaterefusal.h"
 #include "errors.h"
 #include "mrvlogging.h"
+#include "servertrust.h"
 
 #include <QEventLoop>
 #include <QJsonDocument>
@@ -60,6 +62,9 @@ ServerError transportError(const QNetworkReply& reply, const QUrl& url)
     case QNetworkReply::RemoteHostClosedError:
         return ServerError(
             0, QStringLiteral("O servidor de aplicação em %1 encerrou a conexão antes de responder.").arg(where(url)));
+    case QNetworkReply::SslHandshakeFailedError:
+        return ServerError(0, QStringLiteral("Falha na conexão segura com o servidor de aplicação em %1: %2")
+                                  .arg(where(url), reply.errorString()));
     default:
         return ServerError(0, QStringLiteral("Falha de comunicação com o servidor de aplicação em %1: %2")
                                   .arg(where(url), reply.errorString()));
@@ -77,6 +82,8 @@ HttpAnswer postJson(QNetworkAccessManager& manager, const QUrl& url, const QJson
         request.setRawHeader("Authorization", "Bearer " + token.toUtf8());
     // Time-outs are ours (two phases); Qt's own transfer time-out stays off.
     request.setTransferTimeout(0);
+    if (url.scheme() == QLatin1String("https"))
+        request.setSslConfiguration(serverSslConfiguration());
 
     std::unique_ptr<QNetworkReply> reply(manager.post(request, QJsonDocument(body).toJson(QJsonDocument::Compact)));
 
@@ -101,6 +108,10 @@ HttpAnswer postJson(QNetworkAccessManager& manager, const QUrl& url, const QJson
             onTheWire();
     });
     QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    // Kept to say why; never ignored, so the reply then fails the handshake.
+    QList<QSslError> certificateErrors;
+    QObject::connect(reply.get(), &QNetworkReply::sslErrors, &loop,
+                     [&](const QList<QSslError>& errors) { certificateErrors = errors; });
     timer.start(limits.connectTimeoutMs);
     if (!reply->isFinished())
         loop.exec(QEventLoop::ExcludeUserInputEvents);
@@ -118,8 +129,14 @@ HttpAnswer postJson(QNetworkAccessManager& manager, const QUrl& url, const QJson
 
     HttpAnswer answer;
     answer.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (answer.status == 0)
+    if (answer.status == 0) {
+        if (!certificateErrors.isEmpty()) {
+            qCWarning(lcMrv) << "certificate of" << url.host() << "refused:" << certificateErrors;
+            throw ServerError(
+                0, certificateRefusal(certificateErrors, url.host(), request.sslConfiguration().caCertificates()));
+        }
         throw transportError(*reply, url);
+    }
 
     const QByteArray raw = reply->readAll();
     QJsonParseError parseError;

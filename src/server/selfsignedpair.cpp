@@ -23,8 +23,8 @@ namespace suite::server {
 
 namespace {
 
-template <auto Free> struct Deleter {
-    template <typename T> void operator()(T* p) const { Free(p); }
+template<auto Free> struct Deleter {
+    template<typename T> void operator()(T* p) const { Free(p); }
 };
 using Key = std::unique_ptr<EVP_PKEY, Deleter<EVP_PKEY_free>>;
 using Certificate = std::unique_ptr<X509, Deleter<X509_free>>;
@@ -150,7 +150,7 @@ Certificate selfSigned(const QString& host, EVP_PKEY* key, const CertificateVali
     return certificate;
 }
 
-template <typename Write> QByteArray pem(Write write, const char* what)
+template<typename Write> QByteArray pem(Write write, const char* what)
 {
     Memory bio(BIO_new(BIO_s_mem()));
     if (!bio)
@@ -238,9 +238,9 @@ void makeSelfSignedPair(const QString& host, const QString& certPath, const QStr
     if (!key)
         failSsl("EVP_EC_gen");
     const Certificate certificate = selfSigned(name, key.get(), validity);
-    const QByteArray keyPem = pem(
-        [&](BIO* bio) { return PEM_write_bio_PrivateKey(bio, key.get(), nullptr, nullptr, 0, nullptr, nullptr); },
-        "PEM_write_bio_PrivateKey");
+    const QByteArray keyPem =
+        pem([&](BIO* bio) { return PEM_write_bio_PrivateKey(bio, key.get(), nullptr, nullptr, 0, nullptr, nullptr); },
+            "PEM_write_bio_PrivateKey");
     const QByteArray certificatePem =
         pem([&](BIO* bio) { return PEM_write_bio_X509(bio, certificate.get()); }, "PEM_write_bio_X509");
 

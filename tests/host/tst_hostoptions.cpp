@@ -2,6 +2,7 @@
 #include "hostconfig.h"
 #include "hostoptions.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -39,6 +40,14 @@ void tst_HostOptions::parses_data()
                                       << QStringList{} << false;
     QTest::newRow("server without port") << QStringList{"--server", "appserver"} << false << "appserver:8211"
                                          << QStringList{} << false;
+    QTest::newRow("https with port") << QStringList{"--server", "https://app.example:8443"} << false
+                                     << "https://app.example:8443" << QStringList{} << false;
+    QTest::newRow("https without port") << QStringList{"--server", "https://app.example"} << false
+                                        << "https://app.example:8211" << QStringList{} << false;
+    QTest::newRow("https, IPv6 address") << QStringList{"--server", "https://[::1]:8443"} << false
+                                         << "https://[::1]:8443" << QStringList{} << false;
+    QTest::newRow("http:// is the plain form")
+        << QStringList{"--server", "http://10.0.0.5:9000/"} << false << "10.0.0.5:9000" << QStringList{} << false;
     QTest::newRow("open twice, dump") << QStringList{"--open", "rci06000", "--open", "rci06001", "--dump-ui", "ui.json"}
                                       << false << QString() << QStringList{"rci06000", "rci06001"} << true;
     QTest::newRow("automate") << QStringList{"--automate", "script.json"} << false << QString() << QStringList{}
@@ -70,6 +79,9 @@ void tst_HostOptions::refuses_data()
     QTest::newRow("port out of range") << QStringList{"--server", "localhost:70000"} << "Servidor inválido";
     QTest::newRow("port not a number") << QStringList{"--server", "localhost:http"} << "Servidor inválido";
     QTest::newRow("no host") << QStringList{"--server", ":8211"} << "Servidor inválido";
+    QTest::newRow("scheme other than http(s)") << QStringList{"--server", "ftp://app:21"} << "Servidor inválido";
+    QTest::newRow("https with a path") << QStringList{"--server", "https://app/suite"} << "Servidor inválido";
+    QTest::newRow("https without host") << QStringList{"--server", "https://:8443"} << "Servidor inválido";
     QTest::newRow("value missing") << QStringList{"--user"} << "Linha de comando inválida";
     QTest::newRow("module as a path") << QStringList{"--open", "../evil"} << "Nome de módulo inválido";
     QTest::newRow("dump and automate") << QStringList{"--dump-ui", "a.json", "--automate", "b.json"} << "não os dois";
@@ -91,7 +103,7 @@ void tst_HostOptions::configFileAndCommandLine()
     const QString ini = dir.filePath("suite.ini");
     QFile file(ini);
     QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("[server]\nhost=app.local\nport=9100\n[database]\nurl=var/demo.db\n"
+    file.write("[server]\nhost=app.local\nport=9100\ncafile=certs/ca.pem\n[database]\nurl=var/demo.db\n"
                "[host]\nbranchMode=true\nmodulesDir=mods\nreportsDir=/srv/reports\n");
     file.close();
 
@@ -99,6 +111,7 @@ void tst_HostOptions::configFileAndCommandLine()
     QVERIFY2(fromFile.error.isEmpty(), qPrintable(fromFile.error));
     QCOMPARE(fromFile.server.text(), QString("app.local:9100"));
     QCOMPARE(fromFile.databaseUrl, dir.filePath("var/demo.db")); // relative to the file
+    QCOMPARE(fromFile.caFile, dir.filePath("certs/ca.pem"));
     QVERIFY(fromFile.branchMode);
     QCOMPARE(fromFile.modulesDir, dir.filePath("mods"));
     QCOMPARE(fromFile.reportsDir, QString("/srv/reports"));
@@ -109,11 +122,19 @@ void tst_HostOptions::configFileAndCommandLine()
                          "/opt/suite/bin");
     QCOMPARE(overridden.server.text(), QString("127.0.0.1:8300"));
     QCOMPARE(overridden.databaseUrl, QString("postgresql://suite@db:5432/suite"));
-    QVERIFY(overridden.branchMode); // a file setting the command line does not switch off
+    QCOMPARE(overridden.caFile, dir.filePath("certs/ca.pem")); // the command line named none
+
+    const HostConfig https = HostConfig::load(
+        HostOptions::parse({"suite-host", "--config", ini, "--server", "https://app.local", "--ca-file", "ca.pem"}),
+        "/opt/suite/bin");
+    QCOMPARE(https.server.text(), QString("https://app.local:8211"));
+    QCOMPARE(https.caFile, QDir::current().filePath("ca.pem")); // relative to where the user typed it
+    QVERIFY(overridden.branchMode);                             // a file setting the command line does not switch off
 
     const HostConfig noFile = HostConfig::load(HostOptions::parse({"suite-host"}), dir.filePath("bin"));
     QCOMPARE(noFile.modulesDir, dir.filePath("lib")); // next to bin/
     QCOMPARE(noFile.server.text(), QString("127.0.0.1:8211"));
+    QVERIFY(noFile.caFile.isEmpty()); // the system's store
 }
 
 void tst_HostOptions::missingConfigFile()
