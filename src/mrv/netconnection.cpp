@@ -35,14 +35,24 @@ QNetworkAccessManager* newManager(QObject* parent)
 // Every connection object of the desktop (one per screen) and the log-in post through one manager, so their calls
 // share one kept-alive connection to the server instead of each opening its own. Only for the application's thread,
 // which owns it; another thread's connection keeps a manager of its own.
-QNetworkAccessManager* sharedManager()
+QPointer<QNetworkAccessManager>& sharedInstance()
 {
     static QPointer<QNetworkAccessManager> shared;
+    return shared;
+}
+
+QNetworkAccessManager* sharedManager()
+{
+    QPointer<QNetworkAccessManager>& shared = sharedInstance();
     QCoreApplication* app = QCoreApplication::instance();
     if (!app || QThread::currentThread() != app->thread())
         return nullptr;
-    if (!shared)
+    if (!shared) {
         shared = newManager(app);
+        // Gone while the application still is: a TLS connection closed later, among the application's children,
+        // asks the TLS backend for an application that is no longer there.
+        qAddPostRoutine([] { delete sharedInstance().data(); });
+    }
     return shared;
 }
 

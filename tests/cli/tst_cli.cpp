@@ -52,6 +52,8 @@ private slots:
     void sessionFileStaysPrivate();
     void passwordKeptOffTheCommandLine_data();
     void passwordKeptOffTheCommandLine();
+    void httpsVerifiesTheServer_data();
+    void httpsVerifiesTheServer();
 
 private:
     Run cli(const QStringList& arguments, int port = 0);
@@ -61,7 +63,9 @@ private:
     QString startDemoServer();
 
     QTemporaryDir m_dir;
-    ServerProcess m_server;             // the SQLite demo of the hostile rows
+    ServerProcess m_server;      // the SQLite demo of the hostile rows
+    ServerProcess m_httpsServer; // a demo over HTTPS, with a trial certificate for localhost
+    QString m_httpsCertificate;
     std::unique_ptr<TestDatabase> m_db; // the database the running test uses
     int m_port = 0;
 };
@@ -387,6 +391,59 @@ void tst_Cli::passwordKeptOffTheCommandLine()
     const Run r = cliWith(QStringList{"login", "--user", "demo"} + arguments, dir.filePath("session.json"), env);
     QVERIFY2(r.exitCode == exitCode, qPrintable(QString("%1: %2").arg(r.exitCode).arg(r.err)));
     QCOMPARE(r.err.contains("visível a outros usuários"), warned);
+}
+
+void tst_Cli::httpsVerifiesTheServer_data()
+{
+    QTest::addColumn<QStringList>("options"); // before the command: PORT and CA stand for the server's
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("says");
+
+    QTest::newRow("its certificate as the CA file")
+        << QStringList{"--server", "https://localhost:PORT", "--ca-file", "CA"} << 0 << "Sessão aberta";
+    QTest::newRow("the system's store only") << QStringList{"--server", "https://localhost:PORT"} << 4
+                                             << "não reconhecido: emitido por uma autoridade desconhecida.";
+    QTest::newRow("asked by an address it does not name")
+        << QStringList{"--server", "https://127.0.0.1:PORT", "--ca-file", "CA"} << 4
+        << "não reconhecido: o certificado não é do endereço 127.0.0.1.";
+    QTest::newRow("a CA file that is not there")
+        << QStringList{"--server", "https://localhost:PORT", "--ca-file", "/nonexistent/ca.pem"} << 2
+        << "ilegível: /nonexistent/ca.pem";
+}
+
+void tst_Cli::httpsVerifiesTheServer()
+{
+    QFETCH(QStringList, options);
+    QFETCH(int, exitCode);
+    QFETCH(QString, says);
+    if (m_httpsCertificate.isEmpty()) {
+        // The pair as an administrator makes it for a trial.
+        const QString certificate = m_dir.filePath("localhost.crt");
+        const QString key = m_dir.filePath("localhost.key");
+        QProcess cert;
+        cert.start(ServerProcess::program(),
+                   {"cert", "--host", "localhost", "--tls-cert", certificate, "--tls-key", key});
+        QVERIFY(cert.waitForFinished(60000));
+        QVERIFY2(cert.exitCode() == 0, cert.readAllStandardError().constData());
+        m_httpsServer.serveArguments = QStringList{"--tls-cert", certificate, "--tls-key", key};
+        const QString why = m_httpsServer.startDemo();
+        QVERIFY2(why.isEmpty(), qPrintable(why));
+        m_httpsCertificate = certificate;
+    }
+    options.replaceInStrings("PORT", QString::number(m_httpsServer.port()));
+    options.replaceInStrings(QRegularExpression("^CA$"), m_httpsCertificate);
+    const QString session = m_dir.filePath(QStringLiteral("https-%1.json").arg(QTest::currentDataTag()));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("SUITE_PASSWORD", "demo");
+
+    const Run r = cliWith(options + QStringList{"login", "--user", "demo"}, session, env);
+    QVERIFY2(r.exitCode == exitCode, qPrintable(QString("%1: %2").arg(r.exitCode).arg(r.err)));
+    QVERIFY2((r.out + r.err).contains(says), qPrintable(r.out + r.err));
+    if (exitCode != 0)
+        return;
+    // The session keeps the CA file: the next command is verified without naming it again.
+    const Run history = cliWith({"--server", options.at(1), "history"}, session, env);
+    QVERIFY2(history.exitCode == 0, qPrintable(history.err));
 }
 
 QTEST_MAIN(tst_Cli)

@@ -25,6 +25,9 @@ public:
     static QString binDir() { return qEnvironmentVariable("SUITE_BIN_DIR"); }
     static QString program() { return binDir() + QStringLiteral("/suite-server"); }
 
+    /// Given to `serve` after the database and the address, e.g. the TLS certificate and key.
+    QStringList serveArguments;
+
     ServerProcess() = default;
     ~ServerProcess() { stop(); }
     ServerProcess(const ServerProcess&) = delete;
@@ -50,7 +53,7 @@ public:
             arguments << QStringLiteral("--key-file") << m_keyFile;
         }
         m_process.setProgram(program());
-        m_process.setArguments(arguments);
+        m_process.setArguments(arguments + serveArguments);
         m_process.setProcessEnvironment(env);
         m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
         m_process.setStandardOutputFile(QProcess::nullDevice());
