@@ -17,6 +17,7 @@ private slots:
     void dumpAfterLogin();
     void scriptedLoginFailures_data();
     void scriptedLoginFailures();
+    void unusableCaFileStopsTheStart();
     void automateStopsAtUnmetExpectation();
     void moduleReopensAfterItsScreenCloses();
 
@@ -121,6 +122,16 @@ void tst_SuiteHost::scriptedLoginFailures()
     const Run run = host(credentials + QStringList{"--dump-ui", m_dir.filePath("never.json")}, port);
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.output.contains(message), qPrintable(run.output));
+    QVERIFY(!QFile::exists(m_dir.filePath("never.json")));
+}
+
+void tst_SuiteHost::unusableCaFileStopsTheStart()
+{
+    const QString empty = writeFile("empty-ca.pem", {});
+    const Run run = host({"--ca-file", empty, "--user", "demo", "--password", "demo", "--branch", "1", "--dump-ui",
+                          m_dir.filePath("never.json")});
+    QCOMPARE(run.exitCode, 2); // a setting to correct, not a failed login
+    QVERIFY2(run.output.contains(empty) && run.output.contains("sem certificado"), qPrintable(run.output));
     QVERIFY(!QFile::exists(m_dir.filePath("never.json")));
 }
 
