@@ -1,5 +1,7 @@
 // request_bench: what one large request costs a real suite-server process: its answer time, the size of the
-// answer and the server's memory, at its peak and after the call.
+// answer and the server's memory, at its peak and after the call; with --hostile, what hostile requests cost it.
+#include "hostilerequests.h"
+#include "servermemory.h"
 #include "serverprocess.h"
 
 #include <database.h>
@@ -11,7 +13,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -25,15 +26,20 @@ namespace {
 struct Options {
     QString database;
     provision::Scale scale{13, 100000, 1};
+    bool hostile = false;
 };
 
 bool parse(const QStringList& args, Options& o)
 {
-    for (int i = 1; i + 1 < args.size(); i += 2) {
-        if (args.at(i) == QLatin1String("--database")) {
-            o.database = args.at(i + 1);
+    for (int i = 1; i < args.size(); ++i) {
+        if (args.at(i) == QLatin1String("--hostile")) {
+            o.hostile = true;
+        } else if (i + 1 == args.size()) {
+            return false;
+        } else if (args.at(i) == QLatin1String("--database")) {
+            o.database = args.at(++i);
         } else if (args.at(i) == QLatin1String("--scale")) {
-            const std::optional<provision::Scale> scale = provision::Scale::parse(args.at(i + 1));
+            const std::optional<provision::Scale> scale = provision::Scale::parse(args.at(++i));
             if (!scale)
                 return false;
             o.scale = *scale;
@@ -41,20 +47,7 @@ bool parse(const QStringList& args, Options& o)
             return false;
         }
     }
-    return !o.database.isEmpty() && args.size() % 2 == 1;
-}
-
-// A figure of /proc/PID/status in MB: VmHWM is the peak resident memory so far, VmRSS the present one.
-double memoryMb(qint64 pid, const char* field)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(qstrlen(field) + 1).trimmed().split(' ').value(0).toDouble() / 1024;
-    }
-    return -1;
+    return !o.database.isEmpty();
 }
 
 QByteArray json(const QJsonObject& object)
@@ -94,8 +87,8 @@ int measure(const QString& database, const char* name, const QString& dishes, co
         std::fprintf(stderr, "request_bench: no log-in\n");
         return 1;
     }
-    const qint64 pid = server.process().processId();
-    const double before = memoryMb(pid, "VmRSS:");
+    const bench::ServerMemory memory(server.process().processId());
+    const double before = memory.resident();
     const QByteArray body =
         json({{"server", "Rci06000.rdmIntgCentral"},
               {"method", "IntgCentral"},
@@ -119,8 +112,8 @@ int measure(const QString& database, const char* name, const QString& dishes, co
                 " before, peak %.0f MB, %.0f MB after\n",
                 name, body.size() / 1048576.0, seconds,
                 qint64(reply.value("result").toObject().value("rows").toArray().size()),
-                qint64(reply.value("total").toInteger(-1)), answer->body.size() / 1048576.0, before,
-                memoryMb(pid, "VmHWM:"), memoryMb(pid, "VmRSS:"));
+                qint64(reply.value("total").toInteger(-1)), answer->body.size() / 1048576.0, before, memory.peak(),
+                memory.resident());
     std::fflush(stdout);
     return 0;
 }
@@ -142,6 +135,8 @@ int run(const Options& o)
         timer.start();
         provision::createSchema(db);
         provision::loadScale(db, o.scale);
+        if (o.hostile)
+            bench::HostileRequests::addConsultOperator(db);
         std::printf("database: %s, %d branches, %d dishes, %d lines per recipe, built in %.1f s\n",
                     qPrintable(o.database), o.scale.branches, o.scale.dishes, o.scale.lines,
                     timer.nsecsElapsed() / 1e9);
@@ -170,6 +165,13 @@ int run(const Options& o)
     }
     db::closeDatabase(connection);
 
+    if (o.hostile) {
+        // The dish list of a refused request is never read: a hundred keys stand for any.
+        return bench::HostileRequests(o.database, destinations,
+                                      every.section(QLatin1Char('_'), 0, 99) + QLatin1Char('_'))
+            .run();
+    }
+
     const QString dishesName = QString::number(o.scale.dishes);
     int status = measure(o.database,
                          qPrintable(dishesName + QStringLiteral(" unknown dishes x ") +
@@ -188,8 +190,9 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     Options options;
     if (!parse(QCoreApplication::arguments(), options)) {
-        std::fprintf(stderr, "usage: request_bench --database DB [--scale BRANCHES,DISHES,LINES]\n"
-                             "default scale 13,100000,1; DB must be new (SQLite path or postgresql:// URL)\n");
+        std::fprintf(stderr, "usage: request_bench --database DB [--scale BRANCHES,DISHES,LINES] [--hostile]\n"
+                             "default scale 13,100000,1; DB must be new (SQLite path or postgresql:// URL)\n"
+                             "--hostile: hostile requests instead of the large legitimate ones\n");
         return 2;
     }
     int status = 1;
