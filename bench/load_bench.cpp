@@ -18,7 +18,7 @@
 #include <QMutex>
 
 #include <arpa/inet.h>
-#include <fcntl.h>
+#include <cerrno>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -193,7 +193,8 @@ public:
         timer.start();
         const auto res = m_client.Post("/call", headers, callBody(method, args), "application/json");
         Sample s{method, timer.nsecsElapsed() / 1e6, failure(res)};
-        if (s.error.isEmpty() && !QJsonDocument::fromJson(QByteArray::fromStdString(res->body)).object().contains("result"))
+        if (s.error.isEmpty() &&
+            !QJsonDocument::fromJson(QByteArray::fromStdString(res->body)).object().contains("result"))
             s.error = QStringLiteral("service error: ") + QString::fromStdString(res->body).left(120);
         return s;
     }
@@ -248,7 +249,7 @@ private:
 // slowly. Each connection sends the first `burst` bytes at once, then one byte per pause, repeating the last byte
 // once all are sent; it never finishes, and a new one replaces it when the server drops it.
 struct SlowPlan {
-    QString what; // for the report
+    QString what;   // for the report
     int subnet = 3; // the attackers' addresses: 127.0.<subnet>.1, .2, ...
     int addresses = 0;
     int perAddress = 1;
@@ -262,8 +263,13 @@ struct SlowPlan {
 // never completes), so that the socket is held in the handshake; over HTTP, a request header that never ends.
 std::string slowBytes(const Options& o)
 {
-    if (o.tls)
-        return std::string("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03" "a", 12);
+    if (o.tls) {
+        static const char hello[] = "\x16\x03\x01\x02\x00" // a handshake record of 512 bytes
+                                    "\x01\x00\x01\xfc"     // a ClientHello of 508
+                                    "\x03\x03"             // TLS 1.2
+                                    "a";                   // its random bytes begun
+        return std::string(hello, sizeof(hello) - 1);
+    }
     return "POST /call HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: a";
 }
 
@@ -276,8 +282,9 @@ QString slowKind(const Options& o)
 // --slow: one connection per address, the request line at once, then a header byte every 3 s.
 SlowPlan slowPlan(const Options& o)
 {
-    SlowPlan plan{QStringLiteral("%1 slow clients, one per address (%2; a byte every 3 s)").arg(o.slow).arg(slowKind(o)),
-                  3, o.slow, 1, slowBytes(o)};
+    SlowPlan plan{
+        QStringLiteral("%1 slow clients, one per address (%2; a byte every 3 s)").arg(o.slow).arg(slowKind(o)), 3,
+        o.slow, 1, slowBytes(o)};
     plan.burst = o.tls ? 5 : plan.bytes.size() - 1;
     return plan;
 }
@@ -303,10 +310,10 @@ class SlowClients {
 public:
     struct Report {
         int wanted = 0;
-        int opened = 0;     // connections the server's side took
-        int dropped = 0;    // closed by the server without an answer (its deadline)
-        int answered = 0;   // answered, then closed (503 once an address is full)
-        int failed = 0;     // connects that failed
+        int opened = 0;      // connections the server's side took
+        int dropped = 0;     // closed by the server without an answer (its deadline)
+        int answered = 0;    // answered, then closed (503 once an address is full)
+        int failed = 0;      // connects that failed
         double meanHeld = 0; // connections open at once, sampled every 250 ms
         int minHeld = 0;
         double meanLife = 0; // seconds a connection lived before the server ended it
@@ -359,7 +366,8 @@ private:
         c.fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
         sockaddr_in local{};
         local.sin_family = AF_INET;
-        const QString address = QStringLiteral("127.0.%1.%2").arg(m_plan.subnet).arg(1 + (index / m_plan.perAddress) % 250);
+        const QString address =
+            QStringLiteral("127.0.%1.%2").arg(m_plan.subnet).arg(1 + (index / m_plan.perAddress) % 250);
         ::inet_pton(AF_INET, qPrintable(address), &local.sin_addr);
         sockaddr_in server{};
         server.sin_family = AF_INET;
@@ -514,11 +522,11 @@ void print(const SlowClients& slow, const SlowClients::Report& r)
     if (r.wanted == 0)
         return;
     std::printf("slow attackers: %s, reconnecting when dropped\n", qPrintable(slow.plan().what));
-    std::printf("  held %.1f of %d connections on average (fewest %d); %d opened, %d dropped by the server, %d answered"
-                " then closed%s%s%s, %d connects failed; a connection lived %.1f s on average till the server ended it\n",
-                r.meanHeld, r.wanted, r.minHeld, r.opened, r.dropped, r.answered,
-                r.lastAnswer.empty() ? "" : " (last: \"", r.lastAnswer.c_str(), r.lastAnswer.empty() ? "" : "\")",
-                r.failed, r.meanLife);
+    std::printf(
+        "  held %.1f of %d connections on average (fewest %d); %d opened, %d dropped by the server, %d answered"
+        " then closed%s%s%s, %d connects failed; a connection lived %.1f s on average till the server ended it\n",
+        r.meanHeld, r.wanted, r.minHeld, r.opened, r.dropped, r.answered, r.lastAnswer.empty() ? "" : " (last: \"",
+        r.lastAnswer.c_str(), r.lastAnswer.empty() ? "" : "\")", r.failed, r.meanLife);
 }
 
 // A balancer's probe: GET /health on a new connection every 200 ms, timed from connecting to the whole answer.
