@@ -1,10 +1,12 @@
 // suite-server: creates the suite database and its signing key (init), serves the integration service over HTTP or
 // HTTPS (serve), makes a new signing key (key) or a self-signed certificate for a trial (cert), or puts back what one
 // integration run replaced (undo).
+#include "configerror.h"
 #include "heapreturn.h"
 #include "httpserver.h"
 #include "integrationundo.h"
 #include "selfsignedpair.h"
+#include "serverconfig.h"
 #include "signingkey.h"
 
 #include <database.h>
@@ -17,6 +19,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QStringList>
 
 #include <csignal>
@@ -38,10 +41,11 @@ constexpr int kExitOtherSchema = 3;
 const char* const kUsage =
     "usage:\n"
     "  suite-server init --database DB (--demo | --scale BRANCHES,DISHES,LINES) [--key-file KEY]\n"
-    "  suite-server serve --database DB [--listen HOST:PORT] [--key-file KEY] [--statement-timeout SECONDS]\n"
-    "                     [--tls-cert PEM --tls-key PEM | --insecure-plain-http]\n"
+    "  suite-server serve [--config FILE] --database DB [--listen HOST:PORT] [--key-file KEY]\n"
+    "                     [--statement-timeout SECONDS] [--tls-cert PEM --tls-key PEM | --insecure-plain-http]\n"
     "      (default 127.0.0.1:8211; port 0 = any free port; a look-up or log-in waits 15 s for the database;\n"
-    "       HTTPS with the certificate and key given; plain HTTP only on loopback unless said insecure)\n"
+    "       HTTPS with the certificate and key given; plain HTTP only on loopback unless said insecure;\n"
+    "       FILE gives these and more, see docs/server.ini.example; what the command line gives overrides it)\n"
     "  suite-server key (--key-file KEY | --database DB)   (a new signing key; ends every session)\n"
     "  suite-server cert --host NAME [--tls-cert PEM --tls-key PEM]   (a self-signed pair for a trial of HTTPS;\n"
     "      by default NAME.crt and NAME.key here; clients take NAME.crt as their CA file)\n"
@@ -57,15 +61,13 @@ struct CommandLine {
     QString database;
     bool demo = false;
     std::optional<provision::Scale> scale;
-    QString host = QStringLiteral("127.0.0.1");
-    int port = 8211;
     qint64 run = 0;
     QString keyFile;
-    std::chrono::milliseconds statementTimeout = server::ThreadConnection::kDefaultStatementTimeout;
     QString tlsCertificate;
     QString tlsKey;
-    bool insecurePlainHttp = false;
     QString certificateHost;
+    QString configFile;
+    server::ServeSettings serve; // what the command line gives of serve's settings
 };
 
 // Parses the arguments or says what is wrong with them.
@@ -87,10 +89,12 @@ std::optional<CommandLine> parse(const QStringList& args, QString& error)
                                       QStringLiteral("plain HTTP on an address other machines reach"));
     const QCommandLineOption certHost(QStringLiteral("host"), QStringLiteral("the server's name or address"),
                                       QStringLiteral("NAME"));
+    const QCommandLineOption config(QStringLiteral("config"), QStringLiteral("configuration file"),
+                                    QStringLiteral("FILE"));
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addOptions(
-        {database, demo, scale, listen, run, keyFile, statementTimeout, tlsCert, tlsKey, insecure, certHost});
+        {database, demo, scale, listen, run, keyFile, statementTimeout, tlsCert, tlsKey, insecure, certHost, config});
     parser.addPositionalArgument(QStringLiteral("command"),
                                  QStringLiteral("init, serve, key, cert, undo, check or upgrade"));
     if (!parser.parse(args)) {
@@ -121,6 +125,7 @@ std::optional<CommandLine> parse(const QStringList& args, QString& error)
         {&tlsKey, {QStringLiteral("serve"), QStringLiteral("cert")}},
         {&certHost, {QStringLiteral("cert")}},
         {&insecure, {QStringLiteral("serve")}},
+        {&config, {QStringLiteral("serve")}},
         {&run, {QStringLiteral("undo")}},
         {&keyFile, {QStringLiteral("init"), QStringLiteral("serve"), QStringLiteral("key")}}};
     for (const auto& [option, takers] : owners) {
@@ -128,6 +133,24 @@ std::optional<CommandLine> parse(const QStringList& args, QString& error)
             error = QStringLiteral("unknown option for %1: --%2").arg(cl.command, option->names().first());
             return std::nullopt;
         }
+    }
+
+    if (cl.command == QLatin1String("serve")) {
+        // Named as the file's keys; checked together with the file's in serve().
+        cl.configFile = parser.value(config);
+        for (const QCommandLineOption* option :
+             {&database, &listen, &keyFile, &statementTimeout, &tlsCert, &tlsKey, &insecure}) {
+            if (!parser.isSet(*option))
+                continue;
+            const QString value = option->valueName().isEmpty() ? QStringLiteral("true") : parser.value(*option);
+            try {
+                cl.serve.assign(QStringLiteral("server"), option->names().first(), value);
+            } catch (const server::ConfigError& e) {
+                error = QStringLiteral("--") + e.message();
+                return std::nullopt;
+            }
+        }
+        return cl;
     }
 
     cl.database = parser.value(database);
@@ -168,15 +191,6 @@ std::optional<CommandLine> parse(const QStringList& args, QString& error)
             return std::nullopt;
         }
     }
-    cl.insecurePlainHttp = parser.isSet(insecure);
-    if (cl.tlsCertificate.isEmpty() != cl.tlsKey.isEmpty()) {
-        error = QStringLiteral("HTTPS wants both --tls-cert and --tls-key");
-        return std::nullopt;
-    }
-    if (cl.insecurePlainHttp && !cl.tlsCertificate.isEmpty()) {
-        error = QStringLiteral("--insecure-plain-http and --tls-cert exclude each other");
-        return std::nullopt;
-    }
     cl.demo = parser.isSet(demo);
     if (parser.isSet(scale)) {
         cl.scale = provision::Scale::parse(parser.value(scale));
@@ -185,28 +199,6 @@ std::optional<CommandLine> parse(const QStringList& args, QString& error)
                         .arg(parser.value(scale));
             return std::nullopt;
         }
-    }
-    if (parser.isSet(listen)) {
-        const QString value = parser.value(listen);
-        const int colon = value.lastIndexOf(QLatin1Char(':'));
-        bool ok = colon > 0;
-        const int port = ok ? value.mid(colon + 1).toInt(&ok) : 0;
-        if (!ok || port < 0 || port > 65535) {
-            error = QStringLiteral("--listen wants HOST:PORT, not \"%1\"").arg(value);
-            return std::nullopt;
-        }
-        cl.host = value.left(colon);
-        cl.port = port;
-    }
-    if (parser.isSet(statementTimeout)) {
-        bool ok = false;
-        const double seconds = parser.value(statementTimeout).toDouble(&ok);
-        if (!ok || seconds <= 0 || seconds > 3600) {
-            error = QStringLiteral("--statement-timeout wants seconds, more than 0 and at most 3600, not \"%1\"")
-                        .arg(parser.value(statementTimeout));
-            return std::nullopt;
-        }
-        cl.statementTimeout = std::chrono::milliseconds(qint64(seconds * 1000));
     }
     if (parser.isSet(run)) {
         bool ok = false;
@@ -379,13 +371,19 @@ int cert(const CommandLine& cl)
 
 int serve(const CommandLine& cl)
 {
+    const server::ServeSettings settings = server::ServeSettings::merged(
+        cl.configFile.isEmpty() ? server::ServeSettings{} : server::ServerConfig::read(cl.configFile), cl.serve);
+    server::ServerOptions options = settings.serverOptions();
+    if (const QString rules = settings.loggingRules(); !rules.isEmpty())
+        QLoggingCategory::setFilterRules(rules);
+
     // Statements written for this schema would fail on another one half-way through a run.
-    const QString problem = schemaProblem(cl.database);
+    const QString problem = schemaProblem(options.databaseUrl);
     if (!problem.isEmpty()) {
         std::fprintf(stderr, "suite-server: %s\n", qPrintable(problem));
         return kExitOtherSchema;
     }
-    warnIfOthersMayRead(cl.database);
+    warnIfOthersMayRead(options.databaseUrl);
 
     // Signals go to one waiting thread, which stops the server; workers never see them.
     sigset_t stopSignals;
@@ -396,15 +394,6 @@ int serve(const CommandLine& cl)
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     server::HeapReturn::mapLargeBlocks();
-    server::ServerOptions options;
-    options.databaseUrl = cl.database;
-    options.keyFile = cl.keyFile;
-    options.host = cl.host;
-    options.port = cl.port;
-    options.statementTimeout = cl.statementTimeout;
-    options.tlsCertificate = cl.tlsCertificate;
-    options.tlsKey = cl.tlsKey;
-    options.insecurePlainHttp = cl.insecurePlainHttp;
     server::HttpServer http(options);
     const int port = http.bind();
 
@@ -416,7 +405,7 @@ int serve(const CommandLine& cl)
         http.stop();
     });
 
-    std::fprintf(stderr, "listening on %s://%s:%d\n", options.usesTls() ? "https" : "http", qPrintable(cl.host), port);
+    std::fprintf(stderr, "listening on %s://%s:%d\n", options.usesTls() ? "https" : "http", qPrintable(options.host), port);
     std::fflush(stderr);
     http.serve();
 
@@ -449,6 +438,10 @@ int main(int argc, char* argv[])
         if (cl->command == QLatin1String("cert"))
             return cert(*cl);
         return cl->command == QLatin1String("undo") ? undo(*cl) : serve(*cl);
+    } catch (const server::ConfigError& e) {
+        // A file's refusal points at its line; one of the command line's wants the usage beside it.
+        std::fprintf(stderr, "suite-server: %s\n%s", e.what(), e.file().isEmpty() ? kUsage : "");
+        return kExitUsage;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "suite-server: %s\n", e.what());
         return kExitFailure;
