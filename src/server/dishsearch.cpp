@@ -18,7 +18,7 @@ namespace {
 
 KeyList listArgument(const wire::Arguments& args, int index, const char* what, qsizetype maxKeys)
 {
-    const std::optional<KeyList> list = KeyList::parse(args.text(index), true, maxKeys);
+    const std::optional<KeyList> list = KeyList::read(args, index, true, maxKeys);
     if (!list)
         throw ServiceError(QStringLiteral("Lista de %1 inválida.").arg(QString::fromUtf8(what)));
     if (list->cut)

@@ -1,6 +1,7 @@
 #include "httpsession.h"
 #include "databaseworkers.h"
 #include "httproutes.h"
+#include "metrics.h"
 
 #include <boost/asio/post.hpp>
 #include <boost/asio/steady_timer.hpp>
@@ -63,6 +64,7 @@ public:
         , m_address(std::move(address))
         , m_ticket(std::move(ticket))
         , m_addressFull(addressFull)
+        , m_counted(services.metrics)
     {}
 
     void start()
@@ -126,6 +128,9 @@ private:
         ackAtOnce();
         m_parser.emplace();
         m_parser->header_limit(std::uint32_t(m_services.limits.headerLimit));
+        // The route's limit is set once the headers say which route: the parser's own default (1 MiB) would refuse
+        // a declared length before that, whatever the route takes.
+        m_parser->body_limit(boost::none);
         http::async_read_header(m_stream, m_buffer, *m_parser, [self = this->shared_from_this()](error_code ec, std::size_t) {
             self->onHeader(ec);
         });
@@ -141,6 +146,7 @@ private:
         if (const ApiReply* refusal = std::get_if<ApiReply>(&admitted)) {
             // Its body, if any, is left unread: the connection cannot tell where the next request would begin.
             m_closeAfter = true;
+            m_services.metrics.countRefusedRequest(refusal->status);
             send(*refusal);
             return;
         }
@@ -175,19 +181,25 @@ private:
         if (abandoned(ec))
             return close();
         m_closeAfter = true;
+        ApiReply refusal;
         if (ec == http::error::body_limit)
-            send(ApiHandler::error(413, QStringLiteral("a body of this route holds at most %1 bytes").arg(m_route.bodyLimit)));
+            refusal = ApiHandler::error(413, QStringLiteral("a body of this route holds at most %1 bytes").arg(m_route.bodyLimit));
         else if (ec == http::error::header_limit)
-            send(ApiHandler::error(431, QStringLiteral("a request's headers hold at most %1 bytes")
-                                            .arg(m_services.limits.headerLimit)));
+            refusal = ApiHandler::error(431, QStringLiteral("a request's headers hold at most %1 bytes")
+                                                 .arg(m_services.limits.headerLimit));
         else
-            send(ApiHandler::error(400, QStringLiteral("malformed request: %1").arg(QString::fromStdString(ec.message()))));
+            refusal = ApiHandler::error(400, QStringLiteral("malformed request: %1").arg(QString::fromStdString(ec.message())));
+        m_services.metrics.countRefusedRequest(refusal.status);
+        send(refusal);
     }
 
     void dispatch()
     {
+        m_dispatched = std::chrono::steady_clock::now();
         if (m_route.kind == Route::Kind::Health)
-            return send(ApiHandler::health());
+            return answer(ApiHandler::health());
+        if (m_route.kind == Route::Kind::Metrics)
+            return answer(m_services.routes.metrics(m_parser->get(), m_address));
         const int request = m_served;
         if (m_route.kind == Route::Kind::Ready) {
             // The probe owns what it uses: its time may run out and the connection go on to its next request.
@@ -223,6 +235,17 @@ private:
         if (request != m_served || m_answered)
             return;
         m_answered = true;
+        answer(reply);
+    }
+
+    // The answer of a request its route ran, counted.
+    void answer(const ApiReply& reply)
+    {
+        Metrics& metrics = m_services.metrics;
+        metrics.countCall(HttpRoutes::callLabel(m_route.kind, reply), reply.status,
+                          std::chrono::steady_clock::now() - m_dispatched);
+        if (reply.status == 500)
+            metrics.countInternalError();
         send(reply);
     }
 
@@ -231,11 +254,14 @@ private:
         const unsigned version = m_parser ? m_parser->get().version() : 11;
         const bool keepAlive = !m_closeAfter && m_parser && m_parser->get().keep_alive() &&
                                m_served + 1 < m_services.limits.requestsPerConnection;
-        m_answerBytes = QJsonDocument(reply.body).toJson(QJsonDocument::Compact);
+        const bool json = reply.contentType.isEmpty();
+        m_answerBytes = json ? QJsonDocument(reply.body).toJson(QJsonDocument::Compact) : reply.text;
         // The request, which may be large, is not needed past its answer.
         m_parser.reset();
         m_response.emplace(http::status(reply.status), version);
-        m_response->set(http::field::content_type, "application/json");
+        m_response->set(http::field::content_type,
+                        json ? beast::string_view("application/json")
+                             : beast::string_view(reply.contentType.constData(), std::size_t(reply.contentType.size())));
         for (const auto& [name, value] : reply.headers)
             m_response->set(beast::string_view(name.constData(), std::size_t(name.size())),
                             beast::string_view(value.constData(), std::size_t(value.size())));
@@ -295,6 +321,7 @@ private:
     const std::string m_address;
     const AddressQuota::Ticket m_ticket;
     const bool m_addressFull;
+    const Metrics::OpenConnection m_counted;
 
     beast::flat_buffer m_buffer;
     std::optional<http::request_parser<http::string_body>> m_parser;
@@ -303,6 +330,7 @@ private:
     std::optional<net::steady_timer> m_readyLimit;
     QByteArray m_answerBytes;
     Route m_route;
+    std::chrono::steady_clock::time_point m_dispatched;
     bool m_closeAfter = false;
     bool m_answered = false;
     int m_served = 0;

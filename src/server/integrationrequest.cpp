@@ -180,7 +180,7 @@ IntegrationRequest IntegrationRequest::parse(const wire::Arguments& args, int di
     const qsizetype maxKeys = limits.dishes > IntegrationLimits::kNone - limits.elsewhere
                                   ? IntegrationLimits::kNone
                                   : limits.dishes + limits.elsewhere;
-    const std::optional<KeyList> keys = KeyList::parse(args.text(1), false, maxKeys);
+    const std::optional<KeyList> keys = KeyList::read(args, 1, false, maxKeys);
     if (!keys)
         throw ServiceError(QStringLiteral("Lista de pratos inválida."));
     if (keys->keys.isEmpty())

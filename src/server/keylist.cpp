@@ -11,34 +11,36 @@ QString KeyList::toJsonArray() const
     return QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(keys)).toJson(QJsonDocument::Compact));
 }
 
-std::optional<KeyList> KeyList::parse(const QString& text, bool allowAll, qsizetype maxKeys)
+std::optional<KeyList> KeyList::read(const wire::Arguments& args, int index, bool allowAll, qsizetype maxKeys)
 {
     KeyList list;
-    if (allowAll && text == QLatin1String("T")) {
-        list.all = true;
-        return list;
-    }
-    if (text.isEmpty())
-        return list;
-    if (!text.endsWith(QLatin1Char('_')))
-        return std::nullopt;
-
-    // Read in place, so that a key repeated millions of times costs one kept copy, not one per repetition.
     QSet<QString> seen;
-    const QStringView keys = QStringView(text).chopped(1);
-    for (const QStringView key : keys.tokenize(QLatin1Char('_'))) {
-        if (key.isEmpty() || key.contains(QLatin1Char(' ')))
-            return std::nullopt;
-        const QString copy = key.toString();
-        if (!seen.contains(copy)) {
+    bool valid = true;
+    bool first = true;
+    args.forEachTextPiece(index, '_', [&](const QString& key, bool last) {
+        if (last) {
+            // What follows the last "_" is empty; alone, it is the whole text: empty, or "T" for all.
+            list.all = first && allowAll && key == QLatin1String("T");
+            valid = key.isEmpty() || list.all;
+            return false;
+        }
+        first = false;
+        if (key.isEmpty() || key.contains(QLatin1Char(' ')) || key.size() > kMaxKeyLength) {
+            valid = false;
+            return false;
+        }
+        if (!seen.contains(key)) {
             if (list.keys.size() == maxKeys) {
                 list.cut = true;
-                return list;
+                return false;
             }
-            seen.insert(copy);
-            list.keys.append(copy);
+            seen.insert(key);
+            list.keys.append(key);
         }
-    }
+        return true;
+    });
+    if (!valid)
+        return std::nullopt;
     return list;
 }
 

@@ -1,6 +1,8 @@
 // Choice lists as the client sends them: keys each followed by "_", or "T" for all.
 #pragma once
 
+#include <arguments.h>
+
 #include <QStringList>
 #include <limits>
 #include <optional>
@@ -19,10 +21,11 @@ struct KeyList {
     // The keys as a JSON array text, the one value a statement binds for the whole list.
     QString toJsonArray() const;
 
-    // nullopt when the text is not a list: a key missing its "_", an empty key, or a blank in a key. Reading stops
-    // at the first distinct key past `maxKeys`, so that an excess costs no more than the keys allowed.
-    static std::optional<KeyList> parse(const QString& text, bool allowAll,
-                                        qsizetype maxKeys = std::numeric_limits<qsizetype>::max());
+    // Argument `index` of `args`, read where it lies. nullopt when it is not a list: a key missing its "_", an empty
+    // key, a blank in a key, or a key longer than any code. Reading stops at the first distinct key past `maxKeys`,
+    // so that an excess, or one key sent millions of times, costs no more than the keys allowed.
+    static std::optional<KeyList> read(const wire::Arguments& args, int index, bool allowAll,
+                                       qsizetype maxKeys = std::numeric_limits<qsizetype>::max());
 };
 
 } // namespace suite::server

@@ -97,6 +97,26 @@ QString Arguments::text(int index) const
     return v.toString();
 }
 
+void Arguments::forEachTextPiece(int index, char separator,
+                                 const std::function<bool(const QString& piece, bool last)>& piece) const
+{
+    const QByteArrayView raw = m_args.at(index);
+    if (!raw.startsWith('"'))
+        wrongKind(index, "a string");
+    // Checked as a whole once (escapes, UTF-8), then cut: a separator byte is never part of an escape or of a
+    // character of several bytes.
+    JsonCursor(raw).skipValue();
+    const QByteArrayView body = raw.sliced(1, raw.size() - 2);
+    qsizetype start = 0;
+    for (;;) {
+        const qsizetype end = body.indexOf(separator, start);
+        const bool last = end < 0;
+        if (!piece(decodeStringBody(body.sliced(start, (last ? body.size() : end) - start)), last) || last)
+            return;
+        start = end + 1;
+    }
+}
+
 QString Arguments::text(int index, qsizetype maxLength) const
 {
     if (!m_args.at(index).startsWith('"'))

@@ -6,6 +6,7 @@
 #include <QDate>
 #include <QJsonArray>
 #include <QString>
+#include <functional>
 
 #include <optional>
 #include <stdexcept>
@@ -49,6 +50,11 @@ public:
     QString text(int index, qsizetype maxLength) const;
     int integer(int index) const;
     std::optional<QDate> date(int index) const; // "yyyy-MM-dd" or null
+    /// A string read where it lies, a piece at a time: `piece` gets each text between `separator`s (escapes decoded),
+    /// with `last` set for what follows the last separator, and returns false to stop. A long list costs its longest
+    /// piece, never a copy of the whole. `separator` must be ASCII and no JSON escape letter or hex digit.
+    void forEachTextPiece(int index, char separator,
+                          const std::function<bool(const QString& piece, bool last)>& piece) const;
     /// An object; nullopt when it is one but not a packet, which is for the method to answer.
     std::optional<Packet> packet(int index) const;
     /// A packet read a row at a time (see Packet::readRows); false when it is an object but not a packet.

@@ -130,7 +130,11 @@ void JsonCursor::skipString()
 
 QString JsonCursor::readString()
 {
-    const QByteArrayView body = stringBody();
+    return decodeStringBody(stringBody());
+}
+
+QString decodeStringBody(QByteArrayView body)
+{
     if (!body.contains('\\'))
         return QString::fromUtf8(body);
     QString text;

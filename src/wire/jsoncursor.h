@@ -89,4 +89,7 @@ private:
 /// The value of one JSON text that holds a single scalar; throws JsonTextError otherwise.
 QJsonValue scalarOf(QByteArrayView text);
 
+/// The text a checked string body spells (the bytes between its quotes, escapes decoded).
+QString decodeStringBody(QByteArrayView body);
+
 } // namespace suite::wire

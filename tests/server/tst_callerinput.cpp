@@ -1,5 +1,6 @@
 // What a caller sends, refused or made harmless before it reaches the database or the server's log.
 #include "apirequest.h"
+#include "keylist.h"
 #include "servererrors.h"
 #include "serverlog.h"
 
@@ -14,6 +15,8 @@ private slots:
     void logTextStaysOnItsLine();
     void nulInAJsonStringIsRefused_data();
     void nulInAJsonStringIsRefused();
+    void keyListsReadInPlace_data();
+    void keyListsReadInPlace();
 };
 
 void tst_CallerInput::logTextStaysOnItsLine_data()
@@ -85,6 +88,44 @@ void tst_CallerInput::nulInAJsonStringIsRefused()
         QCOMPARE(e.status(), 400);
         QVERIFY2(e.message().contains(QLatin1String("NUL")), qPrintable(e.message()));
     }
+}
+
+void tst_CallerInput::keyListsReadInPlace_data()
+{
+    QTest::addColumn<QByteArray>("argument"); // as JSON
+    QTest::addColumn<int>("maxKeys");
+    QTest::addColumn<QString>("read"); // "invalid", "all", or the keys kept, each followed by "_", "+cut" when cut
+    const int any = std::numeric_limits<int>::max();
+    QTest::newRow("empty") << QByteArray(R"("")") << any << "";
+    QTest::newRow("all") << QByteArray(R"("T")") << any << "all";
+    QTest::newRow("a key named T") << QByteArray(R"("T_")") << any << "T_";
+    QTest::newRow("keys") << QByteArray(R"("A_B_")") << any << "A_B_";
+    QTest::newRow("a key sent again is kept once") << QByteArray(R"("A_A_B_A_")") << any << "A_B_";
+    QTest::newRow("escapes decoded") << QByteArray(R"("A_BC_")") << any << "A_BC_";
+    QTest::newRow("empty key") << QByteArray(R"("A__B_")") << any << "invalid";
+    QTest::newRow("last key without its _") << QByteArray(R"("A_B")") << any << "invalid";
+    QTest::newRow("blank in a key") << QByteArray(R"("A B_")") << any << "invalid";
+    QTest::newRow("key longer than any code") << "\"" + QByteArray(41, 'K') + "_\"" << any << "invalid";
+    QTest::newRow("past the keys allowed") << QByteArray(R"("A_B_C_A_")") << 2 << "A_B_+cut";
+    QTest::newRow("repeats are not past them") << QByteArray(R"("A_A_A_")") << 1 << "A_";
+}
+
+// A list is read a key at a time where it lies in the request, with the same answers a whole-text reading gave.
+void tst_CallerInput::keyListsReadInPlace()
+{
+    QFETCH(QByteArray, argument);
+    QFETCH(int, maxKeys);
+    QFETCH(QString, read);
+    const QByteArray text = "[" + argument + "]";
+    const suite::wire::Arguments args(QStringLiteral("m"), text, {QByteArrayView(text).sliced(1, argument.size())});
+    const std::optional<KeyList> list = KeyList::read(args, 0, true, maxKeys);
+    QString got = QStringLiteral("invalid");
+    if (list && list->all)
+        got = QStringLiteral("all");
+    else if (list)
+        got = (list->keys.isEmpty() ? QString() : list->keys.join(QLatin1Char('_')) + QLatin1Char('_')) +
+              (list->cut ? QStringLiteral("+cut") : QString());
+    QCOMPARE(got, read);
 }
 
 QTEST_GUILESS_MAIN(tst_CallerInput)

@@ -147,6 +147,7 @@ void tst_HttpServer::refusedCallsChangeNothing()
          token, 404},
         {"unknown method", callBody("ApagaTudo", {}), token, 404},
         {"body over the limit", QByteArray(33 * 1024 * 1024, ' '), token, 413},
+        {"body of megabytes within the limit", callBody("ApagaTudo", {}) + QByteArray(3 * 1024 * 1024, ' '), token, 404},
     };
     for (const Case& c : cases) {
         const HttpAnswer answer = post(server.port(), "/call", c.body, c.token);
