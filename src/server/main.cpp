@@ -373,7 +373,7 @@ int serve(const CommandLine& cl)
 {
     const server::ServeSettings settings = server::ServeSettings::merged(
         cl.configFile.isEmpty() ? server::ServeSettings{} : server::ServerConfig::read(cl.configFile), cl.serve);
-    server::ServerOptions options = settings.serverOptions();
+    const server::ServerOptions options = settings.serverOptions();
     if (const QString rules = settings.loggingRules(); !rules.isEmpty())
         QLoggingCategory::setFilterRules(rules);
 
@@ -405,7 +405,8 @@ int serve(const CommandLine& cl)
         http.stop();
     });
 
-    std::fprintf(stderr, "listening on %s://%s:%d\n", options.usesTls() ? "https" : "http", qPrintable(options.host), port);
+    std::fprintf(stderr, "listening on %s://%s:%d\n", options.usesTls() ? "https" : "http", qPrintable(options.host),
+                 port);
     std::fflush(stderr);
     http.serve();
 

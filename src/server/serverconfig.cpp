@@ -54,7 +54,8 @@ void ServerConfig::readLine(const QString& text, int number)
     if (!ServeSettings::knows(m_section, key)) {
         for (const QString& other : ServeSettings::sections())
             if (ServeSettings::knows(other, key))
-                throw ConfigError(key, QStringLiteral("key \"%1\" belongs in [%2], not in [%3]").arg(key, other, m_section));
+                throw ConfigError(key,
+                                  QStringLiteral("key \"%1\" belongs in [%2], not in [%3]").arg(key, other, m_section));
     }
     const QString id = m_section + QLatin1Char('/') + key;
     if (const auto first = m_lineOf.constFind(id); first != m_lineOf.constEnd())

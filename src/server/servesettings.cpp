@@ -194,8 +194,7 @@ const Key* find(const QString& section, const QString& key)
     return nullptr;
 }
 
-template <typename T>
-void layOver(std::optional<T>& under, const std::optional<T>& over)
+template<typename T> void layOver(std::optional<T>& under, const std::optional<T>& over)
 {
     if (over)
         under = over;
@@ -301,7 +300,8 @@ QString ServeSettings::loggingRules() const
     const bool info = *logLevel != LogLevel::Warning;
     const bool debug = *logLevel == LogLevel::Debug;
     return QStringLiteral("suite.server*.info=%1\nsuite.server*.debug=%2\n")
-        .arg(info ? QLatin1String("true") : QLatin1String("false"), debug ? QLatin1String("true") : QLatin1String("false"));
+        .arg(info ? QLatin1String("true") : QLatin1String("false"),
+             debug ? QLatin1String("true") : QLatin1String("false"));
 }
 
 } // namespace suite::server

@@ -13,8 +13,8 @@
 #include <QtTest>
 
 using namespace suite::server;
-using suite::test::ServerProcess;
 using std::chrono::milliseconds;
+using suite::test::ServerProcess;
 
 namespace {
 
@@ -31,7 +31,8 @@ ServeSettings commandLine(const QStringList& args)
 {
     ServeSettings settings;
     for (const QString& arg : args)
-        settings.assign(QStringLiteral("server"), arg.section(QLatin1Char('='), 0, 0), arg.section(QLatin1Char('='), 1));
+        settings.assign(QStringLiteral("server"), arg.section(QLatin1Char('='), 0, 0),
+                        arg.section(QLatin1Char('='), 1));
     return settings;
 }
 
@@ -62,46 +63,72 @@ void tst_ServerConfig::refusesWhatItDoesNotUnderstand_data()
 
     const QByteArray server = "# the server\n[server]\n"; // a key on line 3
     const QByteArray connections = "[connections]\n";     // a key on line 2
-    QTest::newRow("unknown key") << server + "lisen = 127.0.0.1:8211\n" << 3 << "lisen" << "unknown key \"lisen\"";
-    QTest::newRow("key of the other section") << connections + "listen = 127.0.0.1:8211\n" << 2 << "listen"
+    QTest::newRow("unknown key") << server + "lisen = 127.0.0.1:8211\n"
+                                 << 3 << "lisen"
+                                 << "unknown key \"lisen\"";
+    QTest::newRow("key of the other section") << connections + "listen = 127.0.0.1:8211\n"
+                                              << 2 << "listen"
                                               << "belongs in [server]";
     QTest::newRow("key before any section") << QByteArray("\nlog-level = info\n") << 2 << "log-level"
                                             << "before any section";
     QTest::newRow("unknown section") << QByteArray("[server]\n; next\n[servre]\n") << 3 << "servre"
                                      << "unknown section [servre]";
-    QTest::newRow("unclosed section") << QByteArray("[server\n") << 1 << "" << "unknown section";
-    QTest::newRow("line of no key") << server + "listen\n" << 3 << "" << "neither";
+    QTest::newRow("unclosed section") << QByteArray("[server\n") << 1 << ""
+                                      << "unknown section";
+    QTest::newRow("line of no key") << server + "listen\n"
+                                    << 3 << ""
+                                    << "neither";
     QTest::newRow("key given twice, sections apart")
-        << server + "log-level = info\n[connections]\ntotal = 10\n[server]\nlog-level = debug\n" << 7 << "log-level"
+        << server + "log-level = info\n[connections]\ntotal = 10\n[server]\nlog-level = debug\n"
+        << 7 << "log-level"
         << "given twice (first on line 3)";
-    QTest::newRow("value left empty") << server + "key-file =\n" << 3 << "key-file" << "has no value";
-    QTest::newRow("seconds of letters") << server + "statement-timeout = abc\n" << 3 << "statement-timeout"
+    QTest::newRow("value left empty") << server + "key-file =\n"
+                                      << 3 << "key-file"
+                                      << "has no value";
+    QTest::newRow("seconds of letters") << server + "statement-timeout = abc\n"
+                                        << 3 << "statement-timeout"
                                         << "statement-timeout: \"abc\" is not a number of seconds";
-    QTest::newRow("no seconds") << connections + "keep-alive = 0\n" << 2 << "keep-alive" << "more than 0";
-    QTest::newRow("too many seconds") << connections + "request-deadline = 3601\n" << 2 << "request-deadline"
+    QTest::newRow("no seconds") << connections + "keep-alive = 0\n"
+                                << 2 << "keep-alive"
+                                << "more than 0";
+    QTest::newRow("too many seconds") << connections + "request-deadline = 3601\n"
+                                      << 2 << "request-deadline"
                                       << "at most 3600";
-    QTest::newRow("a comment after a value") << connections + "per-address = 16 # per client\n" << 2 << "per-address"
+    QTest::newRow("a comment after a value") << connections + "per-address = 16 # per client\n"
+                                             << 2 << "per-address"
                                              << "not a whole number";
-    QTest::newRow("count of a fraction") << server + "database-workers = 2.5\n" << 3 << "database-workers"
+    QTest::newRow("count of a fraction") << server + "database-workers = 2.5\n"
+                                         << 3 << "database-workers"
                                          << "not a whole number";
-    QTest::newRow("count out of range") << connections + "loop-threads = 0\n" << 2 << "loop-threads"
+    QTest::newRow("count out of range") << connections + "loop-threads = 0\n"
+                                        << 2 << "loop-threads"
                                         << "not from 1 to 64";
-    QTest::newRow("header limit too small") << connections + "header-limit = 100\n" << 2 << "header-limit"
+    QTest::newRow("header limit too small") << connections + "header-limit = 100\n"
+                                            << 2 << "header-limit"
                                             << "not from 1024";
-    QTest::newRow("neither true nor false") << server + "insecure-plain-http = maybe\n" << 3 << "insecure-plain-http"
+    QTest::newRow("neither true nor false") << server + "insecure-plain-http = maybe\n"
+                                            << 3 << "insecure-plain-http"
                                             << "neither true nor false";
-    QTest::newRow("listen without a port") << server + "listen = localhost\n" << 3 << "listen" << "not HOST:PORT";
-    QTest::newRow("listen past the last port") << server + "listen = 0.0.0.0:65536\n" << 3 << "listen"
+    QTest::newRow("listen without a port") << server + "listen = localhost\n"
+                                           << 3 << "listen"
+                                           << "not HOST:PORT";
+    QTest::newRow("listen past the last port") << server + "listen = 0.0.0.0:65536\n"
+                                               << 3 << "listen"
                                                << "not HOST:PORT";
-    QTest::newRow("proxy by name") << server + "trusted-proxies = 10.0.0.1, proxy.example\n" << 3
-                                   << "trusted-proxies" << "\"proxy.example\" is not an IP address";
-    QTest::newRow("proxy network too wide") << server + "trusted-proxies = 10.0.0.0/33\n" << 3 << "trusted-proxies"
+    QTest::newRow("proxy by name") << server + "trusted-proxies = 10.0.0.1, proxy.example\n"
+                                   << 3 << "trusted-proxies"
+                                   << "\"proxy.example\" is not an IP address";
+    QTest::newRow("proxy network too wide") << server + "trusted-proxies = 10.0.0.0/33\n"
+                                            << 3 << "trusted-proxies"
                                             << "\"10.0.0.0/33\"";
-    QTest::newRow("proxy list of commas") << server + "trusted-proxies = ,,\n" << 3 << "trusted-proxies"
+    QTest::newRow("proxy list of commas") << server + "trusted-proxies = ,,\n"
+                                          << 3 << "trusted-proxies"
                                           << "names no address";
-    QTest::newRow("log level of another program") << server + "log-level = verbose\n" << 3 << "log-level"
+    QTest::newRow("log level of another program") << server + "log-level = verbose\n"
+                                                  << 3 << "log-level"
                                                   << "not warning, info or debug";
-    QTest::newRow("database of another kind") << server + "database = mysql://suite@db/suite\n" << 3 << "database"
+    QTest::newRow("database of another kind") << server + "database = mysql://suite@db/suite\n"
+                                              << 3 << "database"
                                               << "unsupported scheme";
 }
 
@@ -192,8 +219,8 @@ void tst_ServerConfig::goodFileGivesTheServerItsSettings()
 
     // What the file leaves out keeps the server's defaults, the key beside a SQLite file among them.
     const ServerOptions defaults;
-    const ServerOptions sparse = ServerConfig::read(write(dir, "[server]\ndatabase = /srv/suite.db\n", "sparse.ini"))
-                                     .serverOptions();
+    const ServerOptions sparse =
+        ServerConfig::read(write(dir, "[server]\ndatabase = /srv/suite.db\n", "sparse.ini")).serverOptions();
     QCOMPARE(sparse.keyFile, QStringLiteral("/srv/suite.db.key"));
     QCOMPARE(sparse.host, defaults.host);
     QCOMPARE(sparse.port, defaults.port);
@@ -246,10 +273,10 @@ void tst_ServerConfig::commandLineChoosesHttpsOrPlainHttp_data()
         << insecure << QStringList{"tls-cert=/tmp/b.crt", "tls-key=/tmp/b.key"} << "/tmp/b.crt" << false << "";
     QTest::newRow("a new certificate, the file's key")
         << https << QStringList{"tls-cert=/tmp/b.crt"} << "/tmp/b.crt" << false << "";
-    QTest::newRow("half a pair in the file") << QByteArray("[server]\ntls-cert = /etc/suite/a.crt\n") << QStringList{}
-                                             << "" << false << "tls-key";
-    QTest::newRow("both in the file") << https + "insecure-plain-http = true\n" << QStringList{} << "" << true
-                                      << "insecure-plain-http";
+    QTest::newRow("half a pair in the file")
+        << QByteArray("[server]\ntls-cert = /etc/suite/a.crt\n") << QStringList{} << "" << false << "tls-key";
+    QTest::newRow("both in the file") << https + "insecure-plain-http = true\n"
+                                      << QStringList{} << "" << true << "insecure-plain-http";
 }
 
 void tst_ServerConfig::commandLineChoosesHttpsOrPlainHttp()
@@ -260,8 +287,8 @@ void tst_ServerConfig::commandLineChoosesHttpsOrPlainHttp()
     QFETCH(bool, insecure);
     QFETCH(QString, refusedKey);
     QTemporaryDir dir;
-    const ServeSettings merged = ServeSettings::merged(
-        ServerConfig::read(write(dir, file + "database = /srv/suite.db\n")), commandLine(args));
+    const ServeSettings merged =
+        ServeSettings::merged(ServerConfig::read(write(dir, file + "database = /srv/suite.db\n")), commandLine(args));
     try {
         const ServerOptions o = merged.serverOptions();
         QVERIFY2(refusedKey.isEmpty(), "settings that make no server were taken");
