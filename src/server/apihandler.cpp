@@ -44,10 +44,11 @@ QString servedServer(const QString& name)
 
 } // namespace
 
-ApiHandler::ApiHandler(QString databaseUrl, TokenSigner signer, LoginLimits perOperator, LoginLimits perAddress,
-                       std::chrono::milliseconds statementTimeout)
+ApiHandler::ApiHandler(QString databaseUrl, TokenSigner signer, Metrics& metrics, LoginLimits perOperator,
+                       LoginLimits perAddress, std::chrono::milliseconds statementTimeout)
     : m_connection(std::move(databaseUrl), statementTimeout)
     , m_signer(std::move(signer))
+    , m_metrics(metrics)
     , m_throttle(perOperator, perAddress)
 {}
 
@@ -144,6 +145,7 @@ ApiReply ApiHandler::login(const QByteArray& body, const QString& address) const
         if (wait.count() > 0) {
             qCInfo(lcServer).noquote() << "login" << who << "from" << printable(address) << "held back" << wait.count()
                                        << "s";
+            m_metrics.countLoginThrottled();
             ApiReply reply = error(429, QStringLiteral("Muitas tentativas de entrada sem sucesso. Tente novamente em "
                                                        "%1 segundos.")
                                             .arg(wait.count()));
@@ -199,6 +201,10 @@ ApiReply ApiHandler::call(const QString& authorization, const QByteArray& body) 
     const auto logged = [&](const QString& outcome) {
         qCInfo(lcServer).noquote() << printable(where()) << printable(outcome);
     };
+    const auto answered = [&](ApiReply reply) {
+        reply.method = method;
+        return reply;
+    };
     try {
         op = tokenOperator(authorization);
         const CallRequest request = CallRequest::parse(body);
@@ -220,6 +226,10 @@ ApiReply ApiHandler::call(const QString& authorization, const QByteArray& body) 
                 answer.insert(QStringLiteral("run"), *number);
                 run = QStringLiteral(" run %1").arg(*number);
             }
+            if (method.compare(QLatin1String("IntgCentral"), Qt::CaseInsensitive) == 0)
+                m_metrics.countRun(service.recipesWritten());
+            else if (method.compare(QLatin1String("UndoIntg"), Qt::CaseInsensitive) == 0)
+                m_metrics.countUndo(service.recipesWritten());
         }
         if (isLargeWork(method)) {
             // The work's memory goes back to the system, not to this worker's next call: the connection holds its
@@ -228,16 +238,16 @@ ApiReply ApiHandler::call(const QString& authorization, const QByteArray& body) 
             m_connection.discard();
         }
         logged(QStringLiteral("ok"));
-        return {200, answer, {}};
+        return answered({200, answer, {}});
     } catch (const RequestError& e) {
         logged(QStringLiteral("%1 %2").arg(e.status()).arg(e.message()));
-        return error(e.status(), e.message());
+        return answered(error(e.status(), e.message()));
     } catch (const ServiceError& e) {
         logged(QStringLiteral("service error: %1").arg(e.message()));
-        return error(200, e.message());
+        return answered(error(200, e.message()));
     } catch (const std::exception& e) {
         // A database that cannot be opened, a driver failure: the user did nothing wrong.
-        return failed(where(), e);
+        return answered(failed(where(), e));
     }
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "loginthrottle.h"
+#include "metrics.h"
 #include "threadconnection.h"
 #include "tokensigner.h"
 
@@ -17,9 +18,19 @@
 namespace suite::server {
 
 struct ApiReply {
-    int status = 200;
+    using Headers = QList<std::pair<QByteArray, QByteArray>>;
+    ApiReply(int status = 200, QJsonObject body = {}, Headers headers = {})
+        : status(status)
+        , body(std::move(body))
+        , headers(std::move(headers))
+    {}
+
+    int status;
     QJsonObject body;
-    QList<std::pair<QByteArray, QByteArray>> headers; // beside the content type (Retry-After)
+    Headers headers;        // beside the content type (Retry-After)
+    QString method;         // the protocol method a /call named, as sent: what the metrics count it under
+    QByteArray contentType; // set: `text` is the answer, in place of `body` as JSON
+    QByteArray text;
 };
 
 class ApiHandler {
@@ -33,8 +44,10 @@ public:
     // A balancer's readiness probe waits this long for a worker to run a statement.
     static constexpr std::chrono::milliseconds kReadyLimit{2000};
 
-    // Look-ups and log-ins wait at most `statementTimeout` for each statement (zero: no limit).
-    ApiHandler(QString databaseUrl, TokenSigner signer, LoginLimits perOperator = {}, LoginLimits perAddress = {20},
+    // Look-ups and log-ins wait at most `statementTimeout` for each statement (zero: no limit). Runs, undos and
+    // held-back log-ins are counted in `metrics`.
+    ApiHandler(QString databaseUrl, TokenSigner signer, Metrics& metrics, LoginLimits perOperator = {},
+               LoginLimits perAddress = {20},
                std::chrono::milliseconds statementTimeout = ThreadConnection::kDefaultStatementTimeout);
 
     // `address` is the client's, for the back-off of failed log-ins.
@@ -66,6 +79,7 @@ private:
 
     ThreadConnection m_connection;
     TokenSigner m_signer;
+    Metrics& m_metrics;
     mutable LoginThrottle m_throttle; // guards itself; the handler is shared by every worker
 };
 

@@ -1,4 +1,5 @@
 #include "httproutes.h"
+#include "intgcentralservice.h"
 
 #include <boost/beast/core/string.hpp>
 #include <boost/beast/http/field.hpp>
@@ -25,6 +26,7 @@ constexpr std::array kRoutes{
     RouteEntry{"/call", http::verb::post, Route::Kind::Call},
     RouteEntry{"/health", http::verb::get, Route::Kind::Health},
     RouteEntry{"/ready", http::verb::get, Route::Kind::Ready},
+    RouteEntry{"/metrics", http::verb::get, Route::Kind::Metrics},
 };
 
 std::string_view pathOf(boost::beast::string_view target)
@@ -47,8 +49,9 @@ ApiReply refusal(int status, const QString& message, QList<std::pair<QByteArray,
 
 } // namespace
 
-HttpRoutes::HttpRoutes(const ApiHandler& api, std::uint64_t bodyLimit)
+HttpRoutes::HttpRoutes(const ApiHandler& api, const Metrics& metrics, std::uint64_t bodyLimit)
     : m_api(api)
+    , m_metrics(metrics)
     , m_bodyLimit(bodyLimit)
 {}
 
@@ -88,6 +91,7 @@ std::variant<Route, ApiReply> HttpRoutes::admit(const Header& header, std::optio
         break;
     case Route::Kind::Health:
     case Route::Kind::Ready:
+    case Route::Kind::Metrics:
         break;
     }
     if (contentLength.value_or(0) > route.bodyLimit)
@@ -124,6 +128,8 @@ ApiReply HttpRoutes::answer(const Route& route, const Header& header, const std:
             return ApiHandler::health();
         case Route::Kind::Ready:
             return ready();
+        case Route::Kind::Metrics:
+            return metrics(header, address);
         }
         return ApiHandler::error(404, QStringLiteral("no such route"));
     } catch (const std::exception& e) {
@@ -134,6 +140,41 @@ ApiReply HttpRoutes::answer(const Route& route, const Header& header, const std:
 ApiReply HttpRoutes::ready() const
 {
     return ApiHandler::readiness(m_api.databaseAnswers());
+}
+
+ApiReply HttpRoutes::metrics(const Header& header, const std::string& address) const
+{
+    const bool forwarded =
+        header.count(http::field::forwarded) || header.count("X-Forwarded-For") || header.count("X-Real-IP");
+    // There is no administrator's profile to let anyone else in; a balancer must not pass them on.
+    if (!metricsReadableFrom(address, forwarded))
+        return ApiHandler::error(403, QStringLiteral("the metrics are answered only to this machine's loopback, and"
+                                                     " not through a proxy"));
+    ApiReply reply;
+    reply.contentType = Metrics::kContentType;
+    reply.text = m_metrics.text();
+    return reply;
+}
+
+QStringList HttpRoutes::callLabels()
+{
+    QStringList labels;
+    for (const RouteEntry& entry : kRoutes) {
+        if (entry.kind != Route::Kind::Call)
+            labels << text(entry.path);
+    }
+    return labels + IntgCentralService::methodNames();
+}
+
+QString HttpRoutes::callLabel(Route::Kind kind, const ApiReply& reply)
+{
+    if (kind == Route::Kind::Call)
+        return reply.method;
+    for (const RouteEntry& entry : kRoutes) {
+        if (entry.kind == kind)
+            return text(entry.path);
+    }
+    return QString::fromLatin1(Metrics::kOtherLabel);
 }
 
 } // namespace suite::server

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "apihandler.h"
+#include "metrics.h"
 
 #include <boost/beast/http/message.hpp>
 
@@ -14,14 +15,14 @@
 namespace suite::server {
 
 struct Route {
-    enum class Kind { Login, Connect, Call, Health, Ready };
+    enum class Kind { Login, Connect, Call, Health, Ready, Metrics };
     Kind kind = Kind::Health;
     std::uint64_t bodyLimit = 0;
 };
 
 class HttpRoutes {
 public:
-    HttpRoutes(const ApiHandler& api, std::uint64_t bodyLimit);
+    HttpRoutes(const ApiHandler& api, const Metrics& metrics, std::uint64_t bodyLimit);
 
     using Header = boost::beast::http::request_header<>;
 
@@ -37,8 +38,16 @@ public:
     // A balancer's readiness answer; on a database worker too.
     ApiReply ready() const;
 
+    // The metrics for a peer at `address` on this machine, else 403; needs no database.
+    ApiReply metrics(const Header& header, const std::string& address) const;
+
+    // What the metrics count the answers of a route under: a call's protocol method, else the route's path.
+    static QStringList callLabels();
+    static QString callLabel(Route::Kind kind, const ApiReply& reply);
+
 private:
     const ApiHandler& m_api;
+    const Metrics& m_metrics;
     const std::uint64_t m_bodyLimit;
 };
 

@@ -4,6 +4,7 @@
 #include "databaseworkers.h"
 #include "httproutes.h"
 #include "httpsession.h"
+#include "metrics.h"
 #include "serverlog.h"
 #include "signingkey.h"
 #include "tlscontext.h"
@@ -93,14 +94,15 @@ struct HttpServer::Private {
     explicit Private(ServerOptions o)
         : options(std::move(o))
         , quota(options.connections.perAddress, connectionsTheProcessMayOpen(options.connections.total))
-        , api(options.databaseUrl, TokenSigner(readSigningKey(keyPathOf(options))), options.loginsPerOperator,
+        , metrics(HttpRoutes::callLabels())
+        , api(options.databaseUrl, TokenSigner(readSigningKey(keyPathOf(options))), metrics, options.loginsPerOperator,
               options.loginsPerAddress, options.statementTimeout)
-        , routes(api, options.bodyLimit)
+        , routes(api, metrics, options.bodyLimit)
         , tls(tlsOf(options))
         , acceptor(loop)
         , acceptPause(loop)
         , database(options.threads)
-        , services{options.connections, routes, database, tls.get()}
+        , services{options.connections, routes, database, metrics, tls.get()}
     {}
 
     void accept();
@@ -109,6 +111,7 @@ struct HttpServer::Private {
     // connections go, and those give their places back to the quota and use the TLS context until then.
     ServerOptions options;
     AddressQuota quota;
+    Metrics metrics;
     ApiHandler api;
     HttpRoutes routes;
     std::unique_ptr<net::ssl::context> tls;
@@ -141,6 +144,10 @@ void HttpServer::Private::accept()
             std::string address = textOf(peer);
             AddressQuota::Ticket ticket;
             const AddressQuota::Verdict verdict = quota.admit(address, ticket);
+            if (verdict == AddressQuota::Verdict::AddressFull)
+                metrics.countRefusedConnection(Metrics::Refusal::AddressFull);
+            else if (verdict == AddressQuota::Verdict::ServerFull)
+                metrics.countRefusedConnection(Metrics::Refusal::ServerFull);
             // Past the total the connection is closed unanswered: answering would cost what is being protected.
             if (verdict != AddressQuota::Verdict::ServerFull)
                 startSession(std::move(socket), std::move(address), std::move(ticket),

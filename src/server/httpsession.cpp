@@ -183,7 +183,8 @@ private:
         m_closeAfter = true;
         ApiReply refusal;
         if (ec == http::error::body_limit)
-            refusal = ApiHandler::error(413, QStringLiteral("a body of this route holds at most %1 bytes").arg(m_route.bodyLimit));
+            refusal = ApiHandler::error(
+                413, QStringLiteral("a body of this route holds at most %1 bytes").arg(m_route.bodyLimit));
         else if (ec == http::error::header_limit)
             refusal = ApiHandler::error(431, QStringLiteral("a request's headers hold at most %1 bytes")
                                                  .arg(m_services.limits.headerLimit));

@@ -14,11 +14,13 @@ namespace suite::server {
 
 class DatabaseWorkers;
 class HttpRoutes;
+class Metrics;
 
 struct SessionServices {
     const ConnectionLimits& limits;
     const HttpRoutes& routes;
     DatabaseWorkers& database;
+    Metrics& metrics;
     boost::asio::ssl::context* tls = nullptr; // none: plain HTTP
 };
 

@@ -18,15 +18,6 @@ namespace suite::server {
 using db::SqlRunner;
 using wire::Packet;
 
-namespace {
-
-struct Method {
-    const char* name;
-    ServiceAnswer (IntgCentralService::*run)(const wire::Arguments&);
-};
-
-} // namespace
-
 GroupingListRequest GroupingListRequest::parse(const wire::Arguments& args)
 {
     args.expectCount(1);
@@ -57,10 +48,14 @@ std::optional<QString> IntgCentralService::canonicalServer(const QString& name)
     return std::nullopt;
 }
 
-ServiceAnswer IntgCentralService::answer(const wire::Arguments& args)
+struct IntgCentralService::Method {
+    const char* name;
+    ServiceAnswer (IntgCentralService::*run)(const wire::Arguments&);
+};
+
+std::span<const IntgCentralService::Method> IntgCentralService::methods()
 {
-    const QString& method = args.method();
-    static const Method methods[] = {
+    static const Method table[] = {
         {"GetGrupFili", &IntgCentralService::getGrupFili},
         {"GetFiliGrup", &IntgCentralService::getFiliGrup},
         {"GetPesqPrato", &IntgCentralService::getPesqPrato},
@@ -71,7 +66,21 @@ ServiceAnswer IntgCentralService::answer(const wire::Arguments& args)
         {"IntgCentralPreview", &IntgCentralService::intgCentralPreview},
         {"GetProgresso", &IntgCentralService::getProgresso},
     };
-    for (const Method& m : methods) {
+    return table;
+}
+
+QStringList IntgCentralService::methodNames()
+{
+    QStringList names;
+    for (const Method& m : methods())
+        names << QString::fromLatin1(m.name);
+    return names;
+}
+
+ServiceAnswer IntgCentralService::answer(const wire::Arguments& args)
+{
+    const QString& method = args.method();
+    for (const Method& m : methods()) {
         if (method.compare(QLatin1String(m.name), Qt::CaseInsensitive) != 0)
             continue;
         try {
@@ -122,6 +131,7 @@ ServiceAnswer IntgCentralService::intgCentral(const wire::Arguments& args)
     IntegrationRun run(m_db, m_operator);
     Packet log = run.run(integrationRequest(args));
     m_run = run.counts().run;
+    m_written = run.counts().rewritten;
     return {std::move(log), run.counts().observations};
 }
 
@@ -191,6 +201,7 @@ ServiceAnswer IntgCentralService::undoIntg(const wire::Arguments& args)
             QStringLiteral("destino"));
     };
     const IntegrationUndo::Outcome outcome = IntegrationUndo(m_db, m_operator).undo(run, authorize);
+    m_written = outcome.recipes;
     Packet result({{QStringLiteral("NRINTG"), wire::ColumnType::Integer, 0},
                    {QStringLiteral("QTRECEITAS"), wire::ColumnType::Integer, 0},
                    {QStringLiteral("QTAPAGADAS"), wire::ColumnType::Integer, 0},

@@ -8,7 +8,9 @@
 
 #include <QJsonArray>
 #include <QSqlDatabase>
+#include <QStringList>
 #include <optional>
+#include <span>
 
 namespace suite::server {
 
@@ -41,6 +43,8 @@ public:
     static QString serverName(); // "Rci06000.rdmIntgCentral"
     // The canonical name of a server this process offers; names match without regard to case.
     static std::optional<QString> canonicalServer(const QString& name);
+    // The methods answer() runs, in their canonical spelling.
+    static QStringList methodNames();
 
     // Runs a method for the operator; throws RequestError (404 unknown method, 400 bad arguments, 401 an operator
     // gone or deactivated), ServiceError (the user's request cannot be done, or not by this operator) or
@@ -58,8 +62,13 @@ public:
 
     // The number (INTGCENTRAL.NRINTG) of the run the last IntgCentral call recorded.
     std::optional<qint64> run() const { return m_run; }
+    // The recipes the last IntgCentral rewrote, or the last UndoIntg put back.
+    int recipesWritten() const { return m_written; }
 
 private:
+    struct Method;
+    static std::span<const Method> methods();
+
     ServiceAnswer getGrupFili(const wire::Arguments& args);
     ServiceAnswer getFiliGrup(const wire::Arguments& args);
     ServiceAnswer getPesqPrato(const wire::Arguments& args);
@@ -75,6 +84,7 @@ private:
     QSqlDatabase m_db;
     QString m_operator;
     std::optional<qint64> m_run;
+    int m_written = 0;
 };
 
 } // namespace suite::server

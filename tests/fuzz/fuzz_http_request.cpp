@@ -93,6 +93,9 @@ private:
             case Route::Kind::Health:
             case Route::Kind::Ready:
                 break;
+            case Route::Kind::Metrics:
+                m_routes.metrics(request, "127.0.0.1");
+                break;
             }
         } catch (const RequestError&) {
             // The request's refusal: what the parsers are for. Anything else they throw escapes as a finding.
@@ -107,9 +110,10 @@ private:
     }
 
     const TokenSigner m_signer{kKey};
+    Metrics m_metrics{HttpRoutes::callLabels()};
     // Only its signature check is reached (an Expect: 100-continue); its database is never opened.
-    const ApiHandler m_api{QStringLiteral("/nonexistent/fuzz.sqlite"), TokenSigner(kKey)};
-    const HttpRoutes m_routes{m_api, 1u << 20};
+    const ApiHandler m_api{QStringLiteral("/nonexistent/fuzz.sqlite"), TokenSigner(kKey), m_metrics};
+    const HttpRoutes m_routes{m_api, m_metrics, 1u << 20};
 };
 
 } // namespace
