@@ -1,5 +1,6 @@
 #include "database.h"
 
+#include "connectfailure.h"
 #include "dburl.h"
 #include "logging.h"
 #include "sqlitefunctions.h"
@@ -31,6 +32,14 @@ bool isPlainFile(const QString& path)
     return path != QLatin1String(":memory:") && !path.startsWith(QLatin1String("file:"));
 }
 
+// A value in libpq's conninfo syntax: quoted, with its quotes and backslashes escaped.
+QString libpqQuoted(QString value)
+{
+    value.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    value.replace(QLatin1Char('\''), QLatin1String("\\'"));
+    return QLatin1Char('\'') + value + QLatin1Char('\'');
+}
+
 void configure(QSqlDatabase& db, const DbUrl& url, Missing missing, std::chrono::seconds connectTimeout)
 {
     if (url.dialect() == Dialect::SQLite) {
@@ -54,9 +63,28 @@ void configure(QSqlDatabase& db, const DbUrl& url, Missing missing, std::chrono:
     db.setDatabaseName(url.databaseName());
     // Keep-alive probes find a database host that vanished (a cable, a crash) in about a minute, not the system's
     // two hours.
-    db.setConnectOptions(
+    QString options =
         QStringLiteral("connect_timeout=%1;keepalives=1;keepalives_idle=30;keepalives_interval=10;keepalives_count=3")
-            .arg(std::max<qint64>(2, connectTimeout.count()))); // libpq takes less than 2 s as 2 s
+            .arg(std::max<qint64>(2, connectTimeout.count())); // libpq takes less than 2 s as 2 s
+    if (url.sslMode() != SslMode::Default)
+        options += QStringLiteral(";sslmode=") + url.sslModeName();
+    if (!url.sslRootCert().isEmpty())
+        options += QStringLiteral(";sslrootcert=") + libpqQuoted(url.sslRootCert());
+    db.setConnectOptions(options);
+}
+
+// Said before connecting: libpq would only say that it could not read "root certificate file".
+void checkCaFile(const DbUrl& url)
+{
+    const QString file = url.sslRootCert();
+    if (file.isEmpty())
+        return;
+    const QFileInfo info(file);
+    if (!info.exists())
+        throw DbError(QStringLiteral("cannot open %1: the CA file %2 does not exist").arg(url.display(), file));
+    if (!info.isFile() || !info.isReadable())
+        throw DbError(QStringLiteral("cannot open %1: the CA file %2 is not a file this user may read")
+                          .arg(url.display(), file));
 }
 
 // A new file is made readable by its owner alone: it holds the operators' password hashes, and the desktop of an
@@ -125,6 +153,7 @@ QSqlDatabase openDatabase(const QString& url, const QString& connectionName, Acc
 
     if (parsed.dialect() == Dialect::SQLite && access == Access::ReadWrite && missing == Missing::Create)
         createPrivately(parsed.filePath());
+    checkCaFile(parsed);
 
     QString failure;
     {
@@ -142,7 +171,7 @@ QSqlDatabase openDatabase(const QString& url, const QString& connectionName, Acc
                 failure = QStringLiteral("opening %1: %2").arg(parsed.display(), e.message());
             }
         } else {
-            failure = QStringLiteral("cannot open %1: %2").arg(parsed.display(), db.lastError().text().trimmed());
+            failure = QStringLiteral("cannot open %1: %2").arg(parsed.display(), connectFailure(parsed, db.lastError()));
         }
         db.close();
     }

@@ -2,6 +2,11 @@
 
 #include <QRegularExpression>
 #include <QUrl>
+#include <QUrlQuery>
+
+#include <algorithm>
+#include <array>
+#include <utility>
 
 namespace suite::db {
 
@@ -10,6 +15,23 @@ namespace {
 [[noreturn]] void malformed(const QString& text, const QString& why)
 {
     throw DbError(QStringLiteral("invalid database URL \"%1\": %2").arg(text, why));
+}
+
+const std::array<std::pair<SslMode, QLatin1String>, 6> kSslModes{{
+    {SslMode::Disable, QLatin1String("disable")},
+    {SslMode::Allow, QLatin1String("allow")},
+    {SslMode::Prefer, QLatin1String("prefer")},
+    {SslMode::Require, QLatin1String("require")},
+    {SslMode::VerifyCa, QLatin1String("verify-ca")},
+    {SslMode::VerifyFull, QLatin1String("verify-full")},
+}};
+
+QString sslModeList()
+{
+    QStringList names;
+    for (const auto& [mode, name] : kSslModes)
+        names << name;
+    return names.join(QLatin1String(", "));
 }
 
 } // namespace
@@ -42,8 +64,8 @@ DbUrl DbUrl::parse(const QString& text)
     const QUrl parsed(trimmed, QUrl::StrictMode);
     if (!parsed.isValid())
         malformed(text, parsed.errorString());
-    if (parsed.hasQuery() || parsed.hasFragment())
-        malformed(text, QStringLiteral("options after \"?\" or \"#\" are not supported"));
+    if (parsed.hasFragment())
+        malformed(text, QStringLiteral("nothing may follow \"#\""));
     url.m_dialect = Dialect::PostgreSQL;
     url.m_host = parsed.host();
     if (url.m_host.isEmpty())
@@ -63,17 +85,71 @@ DbUrl DbUrl::parse(const QString& text)
     if (path.contains(QLatin1Char('/')))
         malformed(text, QStringLiteral("database name must not contain \"/\""));
     url.m_databaseName = path;
+    url.takeOptions(text, parsed.query(QUrl::FullyEncoded));
     return url;
+}
+
+// Every option is known and given once: a misspelt sslmode would otherwise leave the connection to libpq's
+// default, which falls back to plain text without a word.
+void DbUrl::takeOptions(const QString& text, const QString& query)
+{
+    bool modeGiven = false;
+    const QUrlQuery items(query);
+    for (const auto& [key, value] : items.queryItems(QUrl::FullyDecoded)) {
+        if (key == QLatin1String("sslmode")) {
+            if (modeGiven)
+                malformed(text, QStringLiteral("sslmode given twice"));
+            modeGiven = true;
+            const auto found = std::find_if(kSslModes.begin(), kSslModes.end(),
+                                            [&value = value](const auto& mode) { return mode.second == value; });
+            if (found == kSslModes.end())
+                malformed(text, QStringLiteral("sslmode \"%1\" is not one of %2").arg(value, sslModeList()));
+            m_sslMode = found->first;
+        } else if (key == QLatin1String("sslrootcert")) {
+            if (!m_sslRootCert.isEmpty())
+                malformed(text, QStringLiteral("sslrootcert given twice"));
+            if (value.isEmpty())
+                malformed(text, QStringLiteral("sslrootcert needs the path of a CA file"));
+            // Qt's PostgreSQL driver turns every ";" of its connect options into a blank.
+            if (value.contains(QLatin1Char(';')))
+                malformed(text, QStringLiteral("the sslrootcert path must not contain \";\""));
+            m_sslRootCert = value;
+        } else {
+            malformed(text, QStringLiteral("unknown option \"%1\" (known: sslmode, sslrootcert)").arg(key));
+        }
+    }
+    // With a CA file but a mode that falls back to plain text, the file would promise a check that need not happen.
+    const bool checks =
+        m_sslMode == SslMode::Require || m_sslMode == SslMode::VerifyCa || m_sslMode == SslMode::VerifyFull;
+    if (!m_sslRootCert.isEmpty() && !checks) {
+        malformed(text, QStringLiteral("sslrootcert needs sslmode=verify-full, verify-ca or require (%1)")
+                            .arg(modeGiven ? QStringLiteral("sslmode=%1 may connect without TLS").arg(sslModeName())
+                                           : QStringLiteral("without sslmode, libpq may connect without TLS")));
+    }
+}
+
+QString DbUrl::sslModeName() const
+{
+    for (const auto& [mode, name] : kSslModes) {
+        if (mode == m_sslMode)
+            return name;
+    }
+    return {};
 }
 
 QString DbUrl::display() const
 {
     if (m_dialect == Dialect::SQLite)
         return m_filePath;
-    return QStringLiteral("postgresql://%1%2@%3:%4/%5")
+    QStringList options;
+    if (m_sslMode != SslMode::Default)
+        options << QStringLiteral("sslmode=") + sslModeName();
+    if (!m_sslRootCert.isEmpty())
+        options << QStringLiteral("sslrootcert=") + m_sslRootCert;
+    return QStringLiteral("postgresql://%1%2@%3:%4/%5%6")
         .arg(m_user, m_password.isEmpty() ? QString() : QStringLiteral(":***"), m_host)
         .arg(m_port)
-        .arg(m_databaseName);
+        .arg(m_databaseName, options.isEmpty() ? QString() : QLatin1Char('?') + options.join(QLatin1Char('&')));
 }
 
 } // namespace suite::db

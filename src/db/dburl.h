@@ -7,6 +7,9 @@
 
 namespace suite::db {
 
+/// libpq's sslmode values; Default is the URL without one (libpq then tries TLS and falls back to plain).
+enum class SslMode { Default, Disable, Allow, Prefer, Require, VerifyCa, VerifyFull };
+
 /// A SQLite file path or a postgresql:// URL, split into what the Qt drivers need.
 class DbUrl {
 public:
@@ -20,8 +23,12 @@ public:
     QString user() const { return m_user; }
     QString password() const { return m_password; }
     QString databaseName() const { return m_databaseName; }
+    SslMode sslMode() const { return m_sslMode; }
+    /// The sslmode value as libpq spells it; empty for Default.
+    QString sslModeName() const;
+    QString sslRootCert() const { return m_sslRootCert; } // the CA file the server's certificate is checked with
 
-    /// The URL with the password masked, for messages and logs.
+    /// The URL with the password masked (the TLS options shown), for messages and logs.
     QString display() const;
 
 private:
@@ -32,6 +39,10 @@ private:
     QString m_user;
     QString m_password;
     QString m_databaseName;
+    SslMode m_sslMode = SslMode::Default;
+    QString m_sslRootCert;
+
+    void takeOptions(const QString& text, const QString& query);
 };
 
 } // namespace suite::db
