@@ -11,9 +11,10 @@ namespace {
 QString tlsMeaning(const DbUrl& url, const QString& libpq)
 {
     const QString server = QStringLiteral("%1:%2").arg(url.host()).arg(url.port());
-    const QString caFile = url.sslRootCert().isEmpty()
-                               ? QStringLiteral("~/.postgresql/root.crt (libpq's default when sslrootcert is not given)")
-                               : url.sslRootCert();
+    const QString caFile =
+        url.sslRootCert().isEmpty()
+            ? QStringLiteral("~/.postgresql/root.crt (libpq's default when sslrootcert is not given)")
+            : url.sslRootCert();
     if (libpq.contains(QLatin1String("certificate verify failed"))) {
         return QStringLiteral("the TLS certificate of the database server %1 was refused: it is not signed by the CA "
                               "of %2, or it is out of its dates")

@@ -83,8 +83,8 @@ void checkCaFile(const DbUrl& url)
     if (!info.exists())
         throw DbError(QStringLiteral("cannot open %1: the CA file %2 does not exist").arg(url.display(), file));
     if (!info.isFile() || !info.isReadable())
-        throw DbError(QStringLiteral("cannot open %1: the CA file %2 is not a file this user may read")
-                          .arg(url.display(), file));
+        throw DbError(
+            QStringLiteral("cannot open %1: the CA file %2 is not a file this user may read").arg(url.display(), file));
 }
 
 // A new file is made readable by its owner alone: it holds the operators' password hashes, and the desktop of an
@@ -171,7 +171,8 @@ QSqlDatabase openDatabase(const QString& url, const QString& connectionName, Acc
                 failure = QStringLiteral("opening %1: %2").arg(parsed.display(), e.message());
             }
         } else {
-            failure = QStringLiteral("cannot open %1: %2").arg(parsed.display(), connectFailure(parsed, db.lastError()));
+            failure =
+                QStringLiteral("cannot open %1: %2").arg(parsed.display(), connectFailure(parsed, db.lastError()));
         }
         db.close();
     }
