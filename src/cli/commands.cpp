@@ -8,6 +8,7 @@
 #include <callprogress.h>
 #include <clientdataset.h>
 #include <dialogs.h>
+#include <passwordfile.h>
 #include <errors.h>
 #include <helpers.h>
 #include <report.h>
@@ -227,13 +228,11 @@ QString readPassword()
 // The first line of `path`, as a script keeps a password out of every process list.
 QString passwordFromFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw UsageError(QStringLiteral("não foi possível ler a senha em %1: %2").arg(path, file.errorString()));
-    QString line = QString::fromUtf8(file.readLine(4096));
-    while (line.endsWith(QLatin1Char('\n')) || line.endsWith(QLatin1Char('\r')))
-        line.chop(1);
-    return line;
+    QString error;
+    const std::optional<QString> password = mrv::passwordFromFile(path, error);
+    if (!password)
+        throw UsageError(error);
+    return *password;
 }
 
 int login(const Common& common, const QStringList& arguments)

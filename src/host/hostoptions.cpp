@@ -1,7 +1,10 @@
 // Command line of suite-host.
 #include "hostoptions.h"
 
+#include <passwordfile.h>
+
 #include <QCommandLineParser>
+#include <cstdio>
 
 namespace suite::host {
 
@@ -14,8 +17,9 @@ struct OptionSpec {
 };
 
 constexpr OptionSpec kOptions[] = {
-    {"user", "OPERADOR", "Operador (com --password e --branch, entra sem o diálogo)."},
-    {"password", "SENHA", "Senha do operador."},
+    {"user", "OPERADOR", "Operador (com a senha e --branch, entra sem o diálogo)."},
+    {"password-file", "ARQUIVO", "Senha do operador: a primeira linha do arquivo (ou SUITE_PASSWORD)."},
+    {"password", "SENHA", "Senha do operador na linha de comando (visível a todos no ps; prefira --password-file)."},
     {"branch", "FILIAL", "Filial de trabalho."},
     {"server", "HOST:PORTA",
      "Servidor de aplicação: HOST:PORTA ou https://HOST:PORTA (padrão do suite.ini ou 127.0.0.1:8211)."},
@@ -51,6 +55,31 @@ std::optional<QString> valueOf(const QCommandLineParser& parser, const QString& 
     return parser.value(name);
 }
 
+// From a file, the environment or, for older scripts, the command line, which every user of the machine sees.
+std::optional<QString> passwordOf(const QCommandLineParser& parser, QString& error)
+{
+    const bool onCommandLine = parser.isSet(QStringLiteral("password"));
+    if (parser.isSet(QStringLiteral("password-file"))) {
+        if (onCommandLine) {
+            error = QStringLiteral("Use --password ou --password-file, não os dois.");
+            return std::nullopt;
+        }
+        const std::optional<QString> password =
+            mrv::passwordFromFile(parser.value(QStringLiteral("password-file")), error);
+        if (!password)
+            error[0] = error[0].toUpper();
+        return password;
+    }
+    if (onCommandLine) {
+        std::fprintf(stderr, "suite-host: aviso: --password fica visível a todos os usuários da máquina (ps); use "
+                             "--password-file ou SUITE_PASSWORD\n");
+        return parser.value(QStringLiteral("password"));
+    }
+    if (const QString env = qEnvironmentVariable("SUITE_PASSWORD"); !env.isEmpty())
+        return env;
+    return std::nullopt;
+}
+
 } // namespace
 
 HostOptions HostOptions::parse(const QStringList& arguments)
@@ -70,7 +99,7 @@ HostOptions HostOptions::parse(const QStringList& arguments)
     }
     options.help = parser.isSet(QStringLiteral("help"));
     options.user = valueOf(parser, QStringLiteral("user"));
-    options.password = valueOf(parser, QStringLiteral("password"));
+    options.password = passwordOf(parser, options.error);
     options.branch = valueOf(parser, QStringLiteral("branch"));
     options.database = valueOf(parser, QStringLiteral("database"));
     options.config = valueOf(parser, QStringLiteral("config"));

@@ -19,6 +19,8 @@ private slots:
     void refuses();
     void configFileAndCommandLine();
     void missingConfigFile();
+    void passwordKeptOffTheCommandLine_data();
+    void passwordKeptOffTheCommandLine();
 };
 
 void tst_HostOptions::parses_data()
@@ -142,6 +144,50 @@ void tst_HostOptions::missingConfigFile()
     const HostConfig config =
         HostConfig::load(HostOptions::parse({"suite-host", "--config", "/nonexistent/suite.ini"}), "/tmp");
     QVERIFY2(config.error.contains("não encontrado"), qPrintable(config.error));
+}
+
+void tst_HostOptions::passwordKeptOffTheCommandLine_data()
+{
+    QTest::addColumn<QByteArray>("fileText"); // written to a file the row names with FILE
+    QTest::addColumn<QByteArray>("environment");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("password"); // or the error's start
+    const QStringList login{"--user", "demo", "--branch", "0001"};
+    QTest::newRow("first line of a file") << QByteArray("segredo\r\nsecond line\n") << QByteArray()
+                                          << login + QStringList{"--password-file", "FILE"} << "segredo";
+    QTest::newRow("environment") << QByteArray() << QByteArray("segredo") << login << "segredo";
+    QTest::newRow("file before environment") << QByteArray("do arquivo\n") << QByteArray("do ambiente")
+                                             << login + QStringList{"--password-file", "FILE"} << "do arquivo";
+    QTest::newRow("unreadable file") << QByteArray() << QByteArray()
+                                     << login + QStringList{"--password-file", "/nonexistent/senha"}
+                                     << "Não foi possível ler a senha em /nonexistent/senha";
+    QTest::newRow("file and command line") << QByteArray("x\n") << QByteArray()
+                                           << login + QStringList{"--password-file", "FILE", "--password", "y"}
+                                           << "Use --password ou --password-file";
+}
+
+void tst_HostOptions::passwordKeptOffTheCommandLine()
+{
+    QFETCH(QByteArray, fileText);
+    QFETCH(QByteArray, environment);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, password);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("senha"));
+    QFile out(file);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write(fileText);
+    out.close();
+    arguments.replaceInStrings(QStringLiteral("FILE"), file);
+    qputenv("SUITE_PASSWORD", environment);
+    const HostOptions options = HostOptions::parse(QStringList{"suite-host"} + arguments);
+    qunsetenv("SUITE_PASSWORD");
+    if (options.error.isEmpty()) {
+        QVERIFY(options.autoLogin());
+        QCOMPARE(*options.password, password);
+    } else {
+        QVERIFY2(options.error.startsWith(password), qPrintable(options.error));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_HostOptions)
