@@ -45,7 +45,6 @@ suite_wait_http() {   # suite_wait_http URL SECONDS
 suite_pg_start() {
     local bin=/usr/lib/postgresql/15/bin
     SUITE_PG_DIR=$(mktemp -d /tmp/suite-pg.XXXXXX)
-    SUITE_PG_PORT=$(suite_free_port)
     local as=()
     if [ "$(id -u)" -eq 0 ]; then
         chown postgres: "$SUITE_PG_DIR"
@@ -53,8 +52,23 @@ suite_pg_start() {
     fi
     "${as[@]}" "$bin/initdb" -D "$SUITE_PG_DIR/data" -A trust -U postgres -E UTF8 --locale=C.UTF-8 >/dev/null
     mkdir -p "$SUITE_PG_DIR/sock"; [ "$(id -u)" -eq 0 ] && chown postgres: "$SUITE_PG_DIR/sock"
-    "${as[@]}" "$bin/pg_ctl" -D "$SUITE_PG_DIR/data" -l "$SUITE_PG_DIR/log" -w \
-        -o "-p $SUITE_PG_PORT -k $SUITE_PG_DIR/sock -c listen_addresses=127.0.0.1 -c fsync=off -c max_connections=200" start >/dev/null
+    # A port found free may be taken by another test before the server binds it: then the server stops at once,
+    # and another port is tried.
+    local started=
+    for _ in 1 2 3 4 5; do
+        SUITE_PG_PORT=$(suite_free_port)
+        if "${as[@]}" "$bin/pg_ctl" -D "$SUITE_PG_DIR/data" -l "$SUITE_PG_DIR/log" -w \
+            -o "-p $SUITE_PG_PORT -k $SUITE_PG_DIR/sock -c listen_addresses=127.0.0.1 -c fsync=off -c max_connections=200" \
+            start >/dev/null; then
+            started=1
+            break
+        fi
+    done
+    if [ -z "$started" ]; then
+        echo "PostgreSQL did not start; its log:" >&2
+        tail -5 "$SUITE_PG_DIR/log" >&2
+        return 1
+    fi
     export SUITE_TEST_PG_URL="postgresql://postgres@127.0.0.1:$SUITE_PG_PORT/postgres"
     SUITE_PG_AS=("${as[@]}")
     echo "PostgreSQL for tests on 127.0.0.1:$SUITE_PG_PORT"
