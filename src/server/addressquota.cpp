@@ -42,20 +42,32 @@ AddressQuota::AddressQuota(int perAddress, int total)
 
 AddressQuota::Verdict AddressQuota::admit(const std::string& address, Ticket& ticket)
 {
+    return enter(&address, ticket);
+}
+
+AddressQuota::Verdict AddressQuota::admitProxy(Ticket& ticket)
+{
+    return enter(nullptr, ticket);
+}
+
+AddressQuota::Verdict AddressQuota::enter(const std::string* address, Ticket& ticket)
+{
     Verdict verdict = Verdict::Admitted;
     {
         const std::lock_guard lock(m_mutex);
         if (m_open >= m_total)
             return Verdict::ServerFull;
         ++m_open;
-        int& fromAddress = m_openFrom[address];
-        if (fromAddress >= m_perAddress)
-            verdict = Verdict::AddressFull;
-        else
-            ++fromAddress;
+        if (address) {
+            int& fromAddress = m_openFrom[*address];
+            if (fromAddress >= m_perAddress)
+                verdict = Verdict::AddressFull;
+            else
+                ++fromAddress;
+        }
     }
     // Outside the lock: the ticket given over may have held a place of its own, which it gives back now.
-    ticket = Ticket(this, verdict == Verdict::Admitted ? address : std::string());
+    ticket = Ticket(this, address && verdict == Verdict::Admitted ? *address : std::string());
     return verdict;
 }
 

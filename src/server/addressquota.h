@@ -34,9 +34,12 @@ public:
     // Counts a connection from `address` into `ticket`. One refused for its address still holds a place in the
     // total while it is told why (its ticket counts it there alone); one refused for the total holds none.
     Verdict admit(const std::string& address, Ticket& ticket);
+    // Counts a connection from a trusted proxy, which many clients share, in the total alone.
+    Verdict admitProxy(Ticket& ticket);
     int open() const;
 
 private:
+    Verdict enter(const std::string* address, Ticket& ticket); // null: not held to the per-address cap
     void leave(const std::string& address); // empty: a place in the total alone
 
     const int m_perAddress;

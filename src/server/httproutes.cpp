@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <array>
+#include <utility>
 
 namespace suite::server {
 
@@ -40,6 +41,18 @@ QString text(boost::beast::string_view value)
     return QString::fromUtf8(value.data(), qsizetype(value.size()));
 }
 
+// Every X-Forwarded-For field in order, as one list: HTTP lets a proxy append a field instead of extending one.
+std::string forwardedFor(const HttpRoutes::Header& header)
+{
+    std::string joined;
+    for (auto [field, end] = header.equal_range("X-Forwarded-For"); field != end; ++field) {
+        if (!joined.empty())
+            joined += ',';
+        joined.append(field->value().data(), field->value().size());
+    }
+    return joined;
+}
+
 ApiReply refusal(int status, const QString& message, QList<std::pair<QByteArray, QByteArray>> headers = {})
 {
     ApiReply reply = ApiHandler::error(status, message);
@@ -49,10 +62,11 @@ ApiReply refusal(int status, const QString& message, QList<std::pair<QByteArray,
 
 } // namespace
 
-HttpRoutes::HttpRoutes(const ApiHandler& api, const Metrics& metrics, std::uint64_t bodyLimit)
+HttpRoutes::HttpRoutes(const ApiHandler& api, const Metrics& metrics, std::uint64_t bodyLimit, TrustedProxies proxies)
     : m_api(api)
     , m_metrics(metrics)
     , m_bodyLimit(bodyLimit)
+    , m_proxies(std::move(proxies))
 {}
 
 std::variant<Route, ApiReply> HttpRoutes::admit(const Header& header, std::optional<std::uint64_t> contentLength,
@@ -119,7 +133,7 @@ ApiReply HttpRoutes::answer(const Route& route, const Header& header, const std:
     try {
         switch (route.kind) {
         case Route::Kind::Login:
-            return m_api.login(bytes, QString::fromStdString(address));
+            return m_api.login(bytes, QString::fromStdString(m_proxies.clientOf(address, forwardedFor(header))));
         case Route::Kind::Connect:
             return m_api.connect(authorization, bytes);
         case Route::Kind::Call:

@@ -4,6 +4,7 @@
 
 #include "apihandler.h"
 #include "metrics.h"
+#include "trustedproxies.h"
 
 #include <boost/beast/http/message.hpp>
 
@@ -22,7 +23,8 @@ struct Route {
 
 class HttpRoutes {
 public:
-    HttpRoutes(const ApiHandler& api, const Metrics& metrics, std::uint64_t bodyLimit);
+    // A log-in through one of `proxies` is held back for the client it forwards, not for the proxy.
+    HttpRoutes(const ApiHandler& api, const Metrics& metrics, std::uint64_t bodyLimit, TrustedProxies proxies = {});
 
     using Header = boost::beast::http::request_header<>;
 
@@ -31,8 +33,8 @@ public:
     std::variant<Route, ApiReply> admit(const Header& header, std::optional<std::uint64_t> contentLength,
                                         bool chunked) const;
 
-    // Answers a request `admit` let in and whose body has been read. Runs where the database may be used: on a
-    // database worker (the connection bounds how long a readiness probe waits for one).
+    // Answers a request `admit` let in and whose body has been read, from the peer at `address`. Runs where the
+    // database may be used: on a database worker (the connection bounds how long a readiness probe waits for one).
     ApiReply answer(const Route& route, const Header& header, const std::string& body, const std::string& address) const;
 
     // A balancer's readiness answer; on a database worker too.
@@ -49,6 +51,7 @@ private:
     const ApiHandler& m_api;
     const Metrics& m_metrics;
     const std::uint64_t m_bodyLimit;
+    const TrustedProxies m_proxies;
 };
 
 } // namespace suite::server

@@ -8,6 +8,7 @@
 #include "serverlog.h"
 #include "signingkey.h"
 #include "tlscontext.h"
+#include "trustedproxies.h"
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
@@ -93,11 +94,12 @@ bool isLoopbackHost(const QString& host)
 struct HttpServer::Private {
     explicit Private(ServerOptions o)
         : options(std::move(o))
+        , proxies(options.trustedProxies)
         , quota(options.connections.perAddress, connectionsTheProcessMayOpen(options.connections.total))
         , metrics(HttpRoutes::callLabels())
         , api(options.databaseUrl, TokenSigner(readSigningKey(keyPathOf(options))), metrics, options.loginsPerOperator,
               options.loginsPerAddress, options.statementTimeout)
-        , routes(api, metrics, options.bodyLimit)
+        , routes(api, metrics, options.bodyLimit, proxies)
         , tls(tlsOf(options))
         , acceptor(loop)
         , acceptPause(loop)
@@ -110,6 +112,7 @@ struct HttpServer::Private {
     // Destroyed in reverse: the database workers finish (their answers posted to the loop) before the loop and its
     // connections go, and those give their places back to the quota and use the TLS context until then.
     ServerOptions options;
+    TrustedProxies proxies;
     AddressQuota quota;
     Metrics metrics;
     ApiHandler api;
@@ -143,7 +146,9 @@ void HttpServer::Private::accept()
         if (!peerError) {
             std::string address = textOf(peer);
             AddressQuota::Ticket ticket;
-            const AddressQuota::Verdict verdict = quota.admit(address, ticket);
+            // A balancer's connections carry many clients; it limits them itself (HAProxy's maxconn).
+            const AddressQuota::Verdict verdict =
+                proxies.trusts(address) ? quota.admitProxy(ticket) : quota.admit(address, ticket);
             if (verdict == AddressQuota::Verdict::AddressFull)
                 metrics.countRefusedConnection(Metrics::Refusal::AddressFull);
             else if (verdict == AddressQuota::Verdict::ServerFull)

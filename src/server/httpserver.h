@@ -20,7 +20,7 @@ struct ServerOptions {
     QString tlsCertificate;                      // PEM chain; with tlsKey, the server speaks only HTTPS
     QString tlsKey;                              // PEM private key
     bool insecurePlainHttp = false;              // plain HTTP on an address other machines reach
-    QStringList trustedProxies; // addresses (or ADDRESS/BITS) whose X-Forwarded-For would be believed; unused yet
+    QStringList trustedProxies; // balancers' addresses (or ADDRESS/BITS): no per-address cap, X-Forwarded-For read
     std::size_t bodyLimit = 32u * 1024u * 1024u; // a 100,000-dish list is about 1 MiB
     int threads = 8;                             // calls using the database at once, each on its own connection
     ConnectionLimits connections;
