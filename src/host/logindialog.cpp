@@ -93,6 +93,8 @@ void LoginDialog::showFailure(const LoginFailure& failure)
 {
     m_error->setText(failure.message());
     m_error->show();
+    // A wrapped message of several lines needs the dialog taller than it was shown.
+    adjustSize();
     focusField(failure.field());
 }
 

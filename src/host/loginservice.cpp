@@ -63,6 +63,11 @@ LoginService::Session LoginService::requestSession(const QString& user, const QS
         const mrv::LoginResult result =
             mrv::TNetConnection::login(m_config.server.host, m_config.server.port, user, password, kLoginTimeoutMs);
         return {result.token, result.operador.isEmpty() ? user : result.operador, result.nome};
+    } catch (const mrv::CertificateRefused& error) {
+        qCWarning(lcHost) << "login: server" << m_config.server.text() << error.message();
+        // The server answers; it is not the one the certificate store vouches for.
+        throw LoginFailure(LoginFailure::Field::None, QStringLiteral("Conexão com o servidor de aplicação em %1 recusada.\n%2")
+                                                          .arg(m_config.server.text(), error.message()));
     } catch (const mrv::Exception& error) {
         if (error.message() == refused)
             throw LoginFailure(LoginFailure::Field::Password, refused);

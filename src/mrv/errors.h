@@ -30,6 +30,14 @@ private:
     int m_status;
 };
 
+// The server's certificate failed its check, so this side refused the connection.
+class CertificateRefused : public ServerError {
+public:
+    explicit CertificateRefused(const QString& message)
+        : ServerError(0, message)
+    {}
+};
+
 // The service refused what was asked, and said why (a request the user can change).
 class ServiceRefusal : public Exception {
 public:

@@ -132,8 +132,8 @@ HttpAnswer postJson(QNetworkAccessManager& manager, const QUrl& url, const QJson
     if (answer.status == 0) {
         if (!certificateErrors.isEmpty()) {
             qCWarning(lcMrv) << "certificate of" << url.host() << "refused:" << certificateErrors;
-            throw ServerError(
-                0, certificateRefusal(certificateErrors, url.host(), request.sslConfiguration().caCertificates()));
+            throw CertificateRefused(
+                certificateRefusal(certificateErrors, url.host(), request.sslConfiguration().caCertificates()));
         }
         throw transportError(*reply, url);
     }

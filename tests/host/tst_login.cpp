@@ -6,7 +6,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QProcess>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QTest>
 
 using suite::host::HostConfig;
@@ -22,6 +24,7 @@ private slots:
     void refused_data();
     void refused();
     void stoppedServer();
+    void untrustedServer();
     void dialogStaysForAnotherTry();
 
 private:
@@ -122,6 +125,35 @@ void tst_Login::stoppedServer()
         QVERIFY2(failure.message().startsWith(
                      QStringLiteral("Servidor de aplicação indisponível em 127.0.0.1:%1.").arg(port)),
                  qPrintable(failure.message()));
+    }
+}
+
+// A server that answers over HTTPS with a certificate no authority vouches for is not "unavailable": the user is told
+// that the connection was refused here, and why.
+void tst_Login::untrustedServer()
+{
+    QTemporaryDir dir;
+    QProcess cert;
+    cert.start(qEnvironmentVariable("SUITE_BIN_DIR") + QStringLiteral("/suite-server"),
+               {"cert", "--host", "127.0.0.1", "--tls-cert", dir.filePath("server.crt"), "--tls-key",
+                dir.filePath("server.key")});
+    QVERIFY2(cert.waitForFinished(30000) && cert.exitCode() == 0, cert.readAllStandardError().constData());
+    suite::test::ServerProcess server;
+    server.serveArguments = {"--tls-cert", dir.filePath("server.crt"), "--tls-key", dir.filePath("server.key")};
+    const QString why = server.start(m_server.database());
+    QVERIFY2(why.isEmpty(), qPrintable(why));
+
+    HostConfig config = configFor(server.port());
+    config.server.host = QStringLiteral("https://127.0.0.1");
+    try {
+        LoginService(config).login("demo", "demo", "0001");
+        QFAIL("login accepted from a server whose certificate nothing vouches for");
+    } catch (const LoginFailure& failure) {
+        QVERIFY2(failure.message().startsWith(
+                     QStringLiteral("Conexão com o servidor de aplicação em https://127.0.0.1:%1 recusada.\n")
+                         .arg(server.port())),
+                 qPrintable(failure.message()));
+        QVERIFY2(failure.message().contains(QStringLiteral("autoridade desconhecida")), qPrintable(failure.message()));
     }
 }
 
