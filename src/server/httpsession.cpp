@@ -205,16 +205,20 @@ private:
         if (m_route.kind == Route::Kind::Ready) {
             // The probe owns what it uses: its time may run out and the connection go on to its next request.
             armReadyLimit(request);
-            m_services.database.post([self = this->shared_from_this(), request] {
-                ApiReply reply = self->m_services.routes.ready();
-                net::post(self->m_executor, [self, request, reply = std::move(reply)] { self->answerOnce(request, reply); });
-            });
-            return;
+            return answerFromWorker(request, [](Session& session) { return session.m_services.routes.ready(); });
         }
         // The parser's request is left alone on this side until the answer comes back.
-        m_services.database.post([self = this->shared_from_this(), request] {
-            ApiReply reply = self->m_services.routes.answer(self->m_route, self->m_parser->get(),
-                                                            self->m_parser->get().body(), self->m_address);
+        answerFromWorker(request, [](Session& session) {
+            return session.m_services.routes.answer(session.m_route, session.m_parser->get(),
+                                                    session.m_parser->get().body(), session.m_address);
+        });
+    }
+
+    // Runs `work` on a database worker and answers request number `request` with its reply, back on this connection.
+    template<class Work> void answerFromWorker(int request, Work work)
+    {
+        m_services.database.post([self = this->shared_from_this(), request, work] {
+            ApiReply reply = work(*self);
             net::post(self->m_executor, [self, request, reply = std::move(reply)] { self->answerOnce(request, reply); });
         });
     }
