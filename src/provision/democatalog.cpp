@@ -38,7 +38,7 @@ const DemoCode kServicePatterns[] = {
     {"00001", "Desjejum"}, {"00002", "Almoço"}, {"00003", "Lanche"}, {"00004", "Jantar"}, {"00005", "Ceia"},
 };
 
-const DemoDishGroup kStandardTree[] = {
+const DemoDishGroup kStandardDishes[] = {
     {"01", "Pratos principais", nullptr, nullptr, nullptr},
     {"0101", "Carnes bovinas", "01",
      "Bife acebolado|Carne de panela|Picadinho de carne|Carne assada ao molho madeira|Almôndegas ao sugo|"
@@ -243,7 +243,7 @@ std::span<const DemoCode> demoServicePatterns()
 }
 std::span<const DemoDishGroup> demoStandardTree()
 {
-    return kStandardTree;
+    return kStandardDishes;
 }
 std::span<const DemoDishGroup> demoLocalTree()
 {

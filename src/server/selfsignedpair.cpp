@@ -1,5 +1,6 @@
 // A self-signed certificate and its key through OpenSSL 3, written as new files only.
 #include "selfsignedpair.h"
+#include "fail.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -33,11 +34,6 @@ using Names = std::unique_ptr<GENERAL_NAMES, Deleter<GENERAL_NAMES_free>>;
 using Name = std::unique_ptr<GENERAL_NAME, Deleter<GENERAL_NAME_free>>;
 using Number = std::unique_ptr<BIGNUM, Deleter<BN_free>>;
 using Memory = std::unique_ptr<BIO, Deleter<BIO_free>>;
-
-[[noreturn]] void fail(const QString& message)
-{
-    throw std::runtime_error(message.toStdString());
-}
 
 // OpenSSL's reason for the last failure, for whoever has to read the message.
 [[noreturn]] void failSsl(const char* what)

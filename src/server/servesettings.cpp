@@ -154,7 +154,7 @@ LogLevel logLevel(const Text& text)
     refuse(text, QStringLiteral("%1 is not warning, info or debug").arg(quoted(text.value)));
 }
 
-struct Key {
+struct Setting {
     const char* section;
     const char* name;
     void (*assign)(ServeSettings&, const Text&);
@@ -162,7 +162,7 @@ struct Key {
 
 constexpr int kMostConnections = 1000000;
 
-const Key kKeys[] = {
+const Setting kSettings[] = {
     {"server", "listen", [](ServeSettings& s, const Text& t) { s.listen = listen(t); }},
     {"server", "database", [](ServeSettings& s, const Text& t) { s.database = database(t); }},
     {"server", "key-file", [](ServeSettings& s, const Text& t) { s.keyFile = path(t); }},
@@ -186,9 +186,9 @@ const Key kKeys[] = {
      [](ServeSettings& s, const Text& t) { s.headerLimit = std::size_t(count(t, 1024, 1024 * 1024)); }},
 };
 
-const Key* find(const QString& section, const QString& key)
+const Setting* find(const QString& section, const QString& key)
 {
-    for (const Key& k : kKeys)
+    for (const Setting& k : kSettings)
         if (section == QLatin1String(k.section) && key == QLatin1String(k.name))
             return &k;
     return nullptr;
@@ -214,7 +214,7 @@ bool ServeSettings::knows(const QString& section, const QString& key)
 
 void ServeSettings::assign(const QString& section, const QString& key, const QString& text, const QString& baseDir)
 {
-    const Key* found = find(section, key);
+    const Setting* found = find(section, key);
     if (!found)
         throw ConfigError(key, QStringLiteral("unknown key %1 in [%2]").arg(quoted(key), section));
     found->assign(*this, Text{key, text, baseDir});

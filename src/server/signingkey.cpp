@@ -1,4 +1,5 @@
 #include "signingkey.h"
+#include "fail.h"
 
 #include <dburl.h>
 
@@ -17,11 +18,6 @@ namespace suite::server {
 namespace {
 
 constexpr int kKeyBytes = 32;
-
-[[noreturn]] void fail(const QString& message)
-{
-    throw std::runtime_error(message.toStdString());
-}
 
 QString lastError()
 {

@@ -1,4 +1,5 @@
 #include "tlscontext.h"
+#include "fail.h"
 
 #include <QFileInfo>
 #include <stdexcept>
@@ -12,11 +13,6 @@ namespace suite::server {
 namespace ssl = boost::asio::ssl;
 
 namespace {
-
-[[noreturn]] void fail(const QString& message)
-{
-    throw std::runtime_error(message.toStdString());
-}
 
 QString openSslReason(const boost::system::error_code& ec)
 {
