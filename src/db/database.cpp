@@ -3,7 +3,6 @@
 #include "connectfailure.h"
 #include "dburl.h"
 #include "logging.h"
-#include "sqlitefunctions.h"
 #include "sqlrunner.h"
 
 #include <QFile>
@@ -124,7 +123,6 @@ void prepareSession(const SqlRunner& sql)
         sql.run(QStringLiteral("choosing the sync mode"), QStringLiteral("PRAGMA synchronous = NORMAL"));
         sql.run(QStringLiteral("sizing the page cache"), QStringLiteral("PRAGMA cache_size = -65536"));
         sql.run(QStringLiteral("keeping work tables in memory"), QStringLiteral("PRAGMA temp_store = MEMORY"));
-        registerSqliteFunctions(sql.database());
         return;
     }
     sql.run(QStringLiteral("quieting server notices"), QStringLiteral("SET client_min_messages TO WARNING"));

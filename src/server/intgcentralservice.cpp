@@ -2,10 +2,10 @@
 #include "dishcode.h"
 #include "dishsearch.h"
 #include "integrationhistory.h"
-#include "integrationrun.h"
-#include "integrationundo.h"
 #include "keylist.h"
 #include "operatorrights.h"
+#include "rewrite/integrationrun.h"
+#include "rewrite/integrationundo.h"
 #include "runlog.h"
 #include "runprogress.h"
 #include "servererrors.h"
@@ -123,7 +123,8 @@ IntegrationRequest IntgCentralService::integrationRequest(const wire::Arguments&
     // Before the heavy arguments are read: an operator who may only consult costs no more than the call's text.
     // The run checks the rights again inside its transaction.
     OperatorRights(sql, m_operator).requireIntegration();
-    return IntegrationRequest::parse(args, dishCodeLength(sql), IntegrationLimits::of(sql, args.text(0, kMaxKeyLength)));
+    return IntegrationRequest::parse(args, dishCodeLength(sql),
+                                     IntegrationLimits::of(sql, args.text(0, kMaxKeyLength)));
 }
 
 ServiceAnswer IntgCentralService::intgCentral(const wire::Arguments& args)

@@ -4,7 +4,7 @@
 #include "configerror.h"
 #include "heapreturn.h"
 #include "httpserver.h"
-#include "integrationundo.h"
+#include "rewrite/integrationundo.h"
 #include "selfsignedpair.h"
 #include "serverconfig.h"
 #include "signingkey.h"

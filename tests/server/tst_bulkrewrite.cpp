@@ -1,6 +1,6 @@
 // The settings of a bulk rewrite hold for its transaction only: a run must not leave its connection (a worker's,
 // reused for every later call) with a gigabyte of page cache or a planner switched off.
-#include "bulkrewrite.h"
+#include "rewrite/bulkrewrite.h"
 #include "sqlrunner.h"
 #include "testdb.h"
 #include "transaction.h"

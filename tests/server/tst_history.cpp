@@ -1,6 +1,6 @@
 // What head offices ask beyond the screen: the preview of a run, the history of runs with their logs,
 // the undo as a run of its own, and the progress of a run still going.
-#include "integrationrun.h"
+#include "rewrite/integrationrun.h"
 #include "intgcentralservice.h"
 #include "servererrors.h"
 #include "servertestkit.h"

@@ -1,5 +1,5 @@
 // The wire protocol over a real loopback server: log-in, tokens, status codes, limits, concurrent runs.
-#include "integrationrun.h"
+#include "rewrite/integrationrun.h"
 #include "servertestkit.h"
 #include "tokensigner.h"
 

@@ -1,5 +1,5 @@
 // The integration service called directly: what IntgCentral replaces, what it observes, what it refuses.
-#include "integrationrun.h"
+#include "rewrite/integrationrun.h"
 #include "intgcentralservice.h"
 #include "servererrors.h"
 #include "servertestkit.h"

@@ -1,5 +1,5 @@
 // Undoing a run from its before-images: everything it replaced comes back, and what would lose work is refused.
-#include "integrationundo.h"
+#include "rewrite/integrationundo.h"
 #include "intgcentralservice.h"
 #include "servererrors.h"
 #include "servertestkit.h"

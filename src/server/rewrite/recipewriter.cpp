@@ -106,6 +106,8 @@ RecipeChanges RecipeWriter::keep(bool forWriting) const
         return changes;
     if (compare)
         keepDigests(compared);
+    else
+        dropDigests();
     if (changes.rewritten > 0 && changes.equal > 0 && !imagedApart)
         keepImagedApart();
     // SQLite rewrites a B-tree row no faster than it deletes and re-appends it, and the delete is one range
@@ -202,6 +204,15 @@ void RecipeWriter::keepDigests(const char* compared) const
                   .arg(QLatin1String(m_t.kind),
                        servOrEmpty(), inRange(compared),
                        m_sql.fixedJoin(), QLatin1String(m_t.signatures), signatureJoin()));
+}
+
+void RecipeWriter::dropDigests() const
+{
+    // A digest says its recipe equals the source recipe it was taken from; rewritten without one, it may no longer.
+    m_sql.run(QStringLiteral("descartar as assinaturas das receitas"),
+              QStringLiteral("DELETE FROM INTGASSIN WHERE IDTIPORECE = '%1' AND %2 AND (CDFILIAL, CDSERVFILI,"
+                             " CDFILAUXPRAT, CDPRATO) IN (SELECT k.CDFILIAL, %3, k.DSTTREE, k.CDPRATO FROM %4 k)")
+                  .arg(QLatin1String(m_t.kind), m_range, servOrEmpty(), inRange(m_t.chosen)));
 }
 
 QString RecipeWriter::rewrittenRecipes(const RecipeChanges& kept) const

@@ -1,12 +1,14 @@
 #include "integrationrun.h"
-#include "threadconnection.h"
 #include "branchlock.h"
 #include "bulkrewrite.h"
+#include "observation.h"
 #include "operatorrights.h"
 #include "ownrecipewrites.h"
 #include "runlog.h"
 #include "runprogress.h"
 #include "servererrors.h"
+#include "sqlite/sqlitefunctions.h"
+#include "threadconnection.h"
 
 #include <bulkinsert.h>
 #include <logpacket.h>
@@ -70,21 +72,35 @@ const char* const kCreateWorkTables[] = {
     " CDPRATO TEXT NOT NULL, DSTTREE TEXT NOT NULL, PRIMARY KEY (CDFILIAL, CDSERVFILI, TREE, CDPRATO))",
 };
 
-const RecipeTable kLocal{"RECEITA",    "L",           "TT_MAPA",      "TT_ORIG_L", "TT_FORMA_L",
-                        "TT_ASSIN_L", "TT_REESCR_L", "TT_COMPARA_L", false};
-const RecipeTable kPerService{"RECEITASERV", "S",           "TT_OK_S",      "TT_ORIG_S", "TT_FORMA_S",
-                              "TT_ASSIN_S",  "TT_REESCR_S", "TT_COMPARA_S", true};
+const RecipeTable kLocal{.table = "RECEITA",
+                         .kind = "L",
+                         .chosen = "TT_MAPA",
+                         .source = "TT_ORIG_L",
+                         .reshaped = "TT_FORMA_L",
+                         .signatures = "TT_ASSIN_L",
+                         .rewritten = "TT_REESCR_L",
+                         .compared = "TT_COMPARA_L",
+                         .perService = false};
+const RecipeTable kPerService{.table = "RECEITASERV",
+                              .kind = "S",
+                              .chosen = "TT_OK_S",
+                              .source = "TT_ORIG_S",
+                              .reshaped = "TT_FORMA_S",
+                              .signatures = "TT_ASSIN_S",
+                              .rewritten = "TT_REESCR_S",
+                              .compared = "TT_COMPARA_S",
+                              .perService = true};
 
 // Observation 6 rows of one kind. The dish is asked once (SQLite tests a condition on the outer table there), and
 // only its destinations are looked up, so the cost follows the number of rows observed.
 QString withoutSourceRecipe(const SqlRunner& sql, const RecipeTable& t)
 {
     return QStringLiteral(
-               "INSERT INTO TT_OBS SELECT '6', '%1', m.CDFILIAL, m.TREE, m.CDPRATO, '', ''"
-               " FROM TT_PRATO p CROSS JOIN TT_DEST d %2 TT_MAPA m ON m.CDFILIAL = d.CDFILIAL AND m.TREE = p.TREE"
+               "INSERT INTO TT_OBS SELECT %1, '%2', m.CDFILIAL, m.TREE, m.CDPRATO, '', ''"
+               " FROM TT_PRATO p CROSS JOIN TT_DEST d %3 TT_MAPA m ON m.CDFILIAL = d.CDFILIAL AND m.TREE = p.TREE"
                " AND m.CDPRATO = p.CDPRATO"
-               " WHERE NOT EXISTS (SELECT 1 FROM %3 s WHERE s.TREE = p.TREE AND s.CDPRATO = p.CDPRATO)")
-        .arg(QLatin1String(t.kind), sql.fixedJoin(), QLatin1String(t.source));
+               " WHERE NOT EXISTS (SELECT 1 FROM %4 s WHERE s.TREE = p.TREE AND s.CDPRATO = p.CDPRATO)")
+        .arg(sqlLiteral(Observation::NoSourceRecipe), QLatin1String(t.kind), sql.fixedJoin(), QLatin1String(t.source));
 }
 
 QVariant dateOrNull(const std::optional<QDate>& date)
@@ -98,7 +114,9 @@ IntegrationRun::IntegrationRun(QSqlDatabase db, QString operatorCode, Rewrite re
     : m_db(std::move(db))
     , m_operator(std::move(operatorCode))
     , m_rewrite(rewrite)
-{}
+{
+    ensureSqliteFunctions(m_db);
+}
 
 Packet IntegrationRun::run(const IntegrationRequest& request)
 {
@@ -208,11 +226,7 @@ Packet IntegrationRun::execute(const IntegrationRequest& request, bool commit)
         if (request.local)
             replaceLocalRecipes(sql, progress);
     };
-    // Rewriting every recipe keeps no digests: the triggers drop the digest of each one it writes.
-    if (m_rewrite == Rewrite::Differing)
-        withOwnRecipeWrites(sql, replace);
-    else
-        replace();
+    withOwnRecipeWrites(sql, replace);
     progress.report(Phase::Finishing);
 
     storeObservations(sql);
@@ -303,13 +317,15 @@ void IntegrationRun::observeDestinations(const SqlRunner& sql, const Integration
 {
     const QVariantMap source{{":origem", request.source}};
     sql.run(QStringLiteral("registrar destinos iguais à origem"),
-            QStringLiteral("INSERT INTO TT_OBS SELECT '4', '', m.CDFILIAL, '', '', '', '' FROM TT_MARCA m"
-                           " WHERE m.CDFILIAL = :origem"),
+            QStringLiteral("INSERT INTO TT_OBS SELECT %1, '', m.CDFILIAL, '', '', '', '' FROM TT_MARCA m"
+                           " WHERE m.CDFILIAL = :origem")
+                .arg(sqlLiteral(Observation::DestinationIsSource)),
             source);
     sql.run(
         QStringLiteral("registrar destinos com contrato rescindido"),
-        QStringLiteral("INSERT INTO TT_OBS SELECT '5', '', m.CDFILIAL, '', '', '', '' FROM TT_MARCA m"
-                       " JOIN FILIAL f ON f.CDFILIAL = m.CDFILIAL WHERE f.IDCNTRRESC = 'S' AND m.CDFILIAL <> :origem"),
+        QStringLiteral("INSERT INTO TT_OBS SELECT %1, '', m.CDFILIAL, '', '', '', '' FROM TT_MARCA m"
+                       " JOIN FILIAL f ON f.CDFILIAL = m.CDFILIAL WHERE f.IDCNTRRESC = 'S' AND m.CDFILIAL <> :origem")
+            .arg(sqlLiteral(Observation::ContractEnded)),
         source);
     // A dish the source's trees do not have is observed once, whatever the destinations and kinds, and leaves the
     // run: it can be copied nowhere. So is a dish of another branch's local tree, left in a list picked for an
@@ -317,8 +333,8 @@ void IntegrationRun::observeDestinations(const SqlRunner& sql, const Integration
     const QString unknown = QStringLiteral("NOT EXISTS (SELECT 1 FROM PRATO x WHERE x.CDFILAUXPRAT = %1.TREE"
                                            " AND x.CDPRATO = %1.CDPRATO)");
     sql.run(QStringLiteral("registrar pratos não cadastrados na origem"),
-            QStringLiteral("INSERT INTO TT_OBS SELECT '7', '', '', p.TREE, p.CDPRATO, '', '' FROM TT_PRATO p WHERE %1")
-                .arg(unknown.arg(QLatin1Char('p'))));
+            QStringLiteral("INSERT INTO TT_OBS SELECT %1, '', '', p.TREE, p.CDPRATO, '', '' FROM TT_PRATO p WHERE %2")
+                .arg(sqlLiteral(Observation::DishNotInSource), unknown.arg(QLatin1Char('p'))));
     sql.run(QStringLiteral("registrar pratos não cadastrados na origem"),
             QStringLiteral("DELETE FROM TT_PRATO WHERE %1").arg(unknown.arg(QLatin1String("TT_PRATO"))));
     db::BulkInsert elsewhere(sql, QStringLiteral("TT_OBS"),
@@ -328,7 +344,7 @@ void IntegrationRun::observeDestinations(const SqlRunner& sql, const Integration
                              QStringLiteral("registrar pratos de outras filiais"));
     const QString none = QStringLiteral(""); // not a null QString, which would bind as NULL
     for (const DishKey& dish : request.elsewhere)
-        elsewhere.add({QStringLiteral("7"), none, none, dish.tree, dish.code, none, none});
+        elsewhere.add({observationCode(Observation::DishNotInSource), none, none, dish.tree, dish.code, none, none});
     elsewhere.finish();
     analyze(sql, "TT_PRATO");
     sql.run(
@@ -366,11 +382,12 @@ void IntegrationRun::observeDestinations(const SqlRunner& sql, const Integration
         kinds << QStringLiteral("L");
     if (request.perService)
         kinds << QStringLiteral("S");
-    const QString unregistered = QStringLiteral("INSERT INTO TT_OBS SELECT '1', :tipo, d.CDFILIAL, p.TREE, p.CDPRATO,"
-                                                " '', '' FROM TT_PRATO p CROSS JOIN TT_DEST d WHERE %1");
+    const QString unregistered =
+        QStringLiteral("INSERT INTO TT_OBS SELECT %1, :tipo, d.CDFILIAL, p.TREE, p.CDPRATO,"
+                       " '', '' FROM TT_PRATO p CROSS JOIN TT_DEST d WHERE %2")
+            .arg(sqlLiteral(Observation::DishNotInDestination), local.arg(QStringLiteral("NOT EXISTS")));
     for (const QString& kind : kinds)
-        sql.run(QStringLiteral("registrar pratos não cadastrados no destino"),
-                unregistered.arg(local.arg(QStringLiteral("NOT EXISTS"))), {{":tipo", kind}});
+        sql.run(QStringLiteral("registrar pratos não cadastrados no destino"), unregistered, {{":tipo", kind}});
 }
 
 void IntegrationRun::readSourceRecipes(const SqlRunner& sql, const IntegrationRequest& request)
@@ -405,15 +422,16 @@ void IntegrationRun::replaceLocalRecipes(const SqlRunner& sql, const RunProgress
 {
     sql.run(QStringLiteral("registrar pratos sem receita local na origem"), withoutSourceRecipe(sql, kLocal));
     sql.run(QStringLiteral("registrar produtos não habilitados no destino"),
-            QStringLiteral("INSERT INTO TT_OBS SELECT DISTINCT '2', 'L', m.CDFILIAL, m.TREE, m.CDPRATO, s.CDARVPROD, ''"
+            QStringLiteral("INSERT INTO TT_OBS SELECT DISTINCT %2, 'L', m.CDFILIAL, m.TREE, m.CDPRATO, s.CDARVPROD, ''"
                            " FROM TT_FALTA f %1 TT_ORIG_L s ON s.CDARVPROD = f.CDARVPROD"
                            " %1 TT_MAPA m ON m.CDFILIAL = f.CDFILIAL AND m.TREE = s.TREE AND m.CDPRATO = s.CDPRATO")
-                .arg(sql.fixedJoin()));
+                .arg(sql.fixedJoin(), sqlLiteral(Observation::ProductNotEnabled)));
     // What the observations above name stays as it is: those few rows leave TT_MAPA, the rest are replaced.
     sql.run(
         QStringLiteral("selecionar as receitas locais a substituir"),
         QStringLiteral("DELETE FROM TT_MAPA WHERE (CDFILIAL, TREE, CDPRATO) IN (SELECT o.CDFILIAL, o.TREE, o.CDPRATO"
-                       " FROM TT_OBS o WHERE o.IDTIPORECELOG = 'L' AND o.IDNUMEROERRO IN ('2', '6'))"));
+                       " FROM TT_OBS o WHERE o.IDTIPORECELOG = 'L' AND o.IDNUMEROERRO IN (%1, %2))")
+            .arg(sqlLiteral(Observation::ProductNotEnabled), sqlLiteral(Observation::NoSourceRecipe)));
 
     replaceRecipes(sql, kLocal, progress);
 }
@@ -429,18 +447,19 @@ void IntegrationRun::replaceServiceRecipes(const SqlRunner& sql, const RunProgre
                            " ON s.TREE = m.TREE AND s.CDPRATO = m.CDPRATO"));
     analyze(sql, "TT_MAPA_S");
     sql.run(QStringLiteral("registrar serviços ausentes no destino"),
-            QStringLiteral("INSERT INTO TT_OBS SELECT '3', 'S', ms.CDFILIAL, ms.TREE, ms.CDPRATO, '', ms.CDSERVFILI"
+            QStringLiteral("INSERT INTO TT_OBS SELECT %1, 'S', ms.CDFILIAL, ms.TREE, ms.CDPRATO, '', ms.CDSERVFILI"
                            " FROM TT_MAPA_S ms WHERE NOT EXISTS (SELECT 1 FROM SERVICO sv"
-                           " WHERE sv.CDFILIAL = ms.CDFILIAL AND sv.CDSERVFILI = ms.CDSERVFILI)"));
+                           " WHERE sv.CDFILIAL = ms.CDFILIAL AND sv.CDSERVFILI = ms.CDSERVFILI)")
+                .arg(sqlLiteral(Observation::ServiceMissing)));
     sql.run(
         QStringLiteral("registrar produtos não habilitados no destino"),
-        QStringLiteral("INSERT INTO TT_OBS SELECT DISTINCT '2', 'S', ms.CDFILIAL, ms.TREE, ms.CDPRATO, s.CDARVPROD, ''"
+        QStringLiteral("INSERT INTO TT_OBS SELECT DISTINCT %2, 'S', ms.CDFILIAL, ms.TREE, ms.CDPRATO, s.CDARVPROD, ''"
                        " FROM TT_FALTA f %1 TT_ORIG_S s ON s.CDARVPROD = f.CDARVPROD %1 TT_MAPA_S ms"
                        " ON ms.CDFILIAL = f.CDFILIAL AND ms.CDSERVFILI = s.CDSERVFILI AND ms.TREE = s.TREE"
                        " AND ms.CDPRATO = s.CDPRATO"
                        " WHERE EXISTS (SELECT 1 FROM SERVICO sv WHERE sv.CDFILIAL = ms.CDFILIAL"
                        " AND sv.CDSERVFILI = ms.CDSERVFILI)")
-            .arg(sql.fixedJoin()));
+            .arg(sql.fixedJoin(), sqlLiteral(Observation::ProductNotEnabled)));
     sql.run(QStringLiteral("selecionar as receitas por serviço a substituir"),
             QStringLiteral("INSERT INTO TT_OK_S (CDFILIAL, CDSERVFILI, TREE, CDPRATO, DSTTREE)"
                            " SELECT ms.CDFILIAL, ms.CDSERVFILI, ms.TREE, ms.CDPRATO, ms.DSTTREE FROM TT_MAPA_S ms"

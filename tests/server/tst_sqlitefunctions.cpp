@@ -1,13 +1,15 @@
 // linhas_json: the before-image text of a recipe must read back as exactly the lines it was made from;
 // linhas_json_se_diferem: a recipe is taken for equal to a signature only when every value is the same.
 #include "database.h"
-#include "sqlitefunctions.h"
+#include "rewrite/sqlite/sqlitefunctions.h"
 #include "sqlrunner.h"
 #include "testdb.h"
 
 #include <QtTest>
 
 using namespace suite::db;
+using suite::server::ensureSqliteFunctions;
+using suite::server::registerSqliteFunctions;
 using suite::test::TestDatabase;
 
 class tst_SqliteFunctions : public QObject {
@@ -21,6 +23,7 @@ private slots:
     void equalOnlyWhenEveryValueIs_data();
     void equalOnlyWhenEveryValueIs();
     void onlyOnSqlite();
+    void ensuredWhileAStatementIsOpen();
 };
 
 namespace {
@@ -75,6 +78,7 @@ void tst_SqliteFunctions::roundTrip()
     QFETCH(QStringList, lines);
     QFETCH(QString, text);
     SUITE_TEST_DATABASE(tdb, QStringLiteral("sqlite"), TestDatabase::Empty);
+    registerSqliteFunctions(tdb.db());
     const QSqlDatabase& db = tdb.db();
     SqlRunner(db).run(QStringLiteral("table"),
                       QStringLiteral("CREATE TEMP TABLE L (N INTEGER PRIMARY KEY, A, B, C, D)"));
@@ -108,6 +112,7 @@ void tst_SqliteFunctions::roundTrip()
 void tst_SqliteFunctions::refusesBlobs()
 {
     SUITE_TEST_DATABASE(tdb, QStringLiteral("sqlite"), TestDatabase::Empty);
+    registerSqliteFunctions(tdb.db());
     QSqlQuery q(tdb.db());
     QVERIFY(!q.exec(QStringLiteral("SELECT linhas_json(1, x'00ff', 1, 'KG')")));
     QVERIFY2(q.lastError().text().contains(QLatin1String("BLOB")), qPrintable(q.lastError().text()));
@@ -135,6 +140,7 @@ void tst_SqliteFunctions::readsOnlyLinesOfFourValues()
     QFETCH(QString, text);
     QFETCH(int, lines);
     SUITE_TEST_DATABASE(tdb, QStringLiteral("sqlite"), TestDatabase::Empty);
+    registerSqliteFunctions(tdb.db());
     QSqlQuery q(tdb.db());
     q.prepare(QStringLiteral("SELECT COUNT(*), MIN(typeof(QTPRODUTO)) FROM linhas_de(?)"));
     q.addBindValue(text);
@@ -177,6 +183,7 @@ void tst_SqliteFunctions::equalOnlyWhenEveryValueIs()
     QFETCH(QStringList, compared);
     QFETCH(bool, equal);
     SUITE_TEST_DATABASE(tdb, QStringLiteral("sqlite"), TestDatabase::Empty);
+    registerSqliteFunctions(tdb.db());
     const SqlRunner sql(tdb.db());
     for (const char* table : {"S", "C"})
         sql.run(QStringLiteral("table"),
@@ -210,6 +217,26 @@ void tst_SqliteFunctions::onlyOnSqlite()
 {
     SUITE_TEST_DATABASE(tdb, QStringLiteral("postgres"), TestDatabase::Empty);
     QVERIFY_THROWS_EXCEPTION(DbError, registerSqliteFunctions(tdb.db()));
+}
+
+// The engine ensures its functions on every connection it is handed, which may be reading at that moment: a second
+// registration would then fail with SQLITE_BUSY and fail the run.
+void tst_SqliteFunctions::ensuredWhileAStatementIsOpen()
+{
+    SUITE_TEST_DATABASE(tdb, QStringLiteral("sqlite"), TestDatabase::Empty);
+    QSqlQuery absent(tdb.db());
+    QVERIFY(!absent.exec(QStringLiteral("SELECT linhas_qt('[]')")));
+    ensureSqliteFunctions(tdb.db());
+    QSqlQuery open(tdb.db());
+    QVERIFY(open.exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100)"
+                                     " SELECT linhas_qt('[[1,\"A\",1,\"KG\"]]') FROM n")));
+    QVERIFY(open.next());
+    QCOMPARE(open.value(0).toInt(), 1);
+    QVERIFY_THROWS_EXCEPTION(DbError, registerSqliteFunctions(tdb.db()));
+    ensureSqliteFunctions(tdb.db());
+    QVERIFY(open.next());
+    SUITE_TEST_DATABASE(pg, QStringLiteral("postgres"), TestDatabase::Empty);
+    ensureSqliteFunctions(pg.db());
 }
 
 QTEST_GUILESS_MAIN(tst_SqliteFunctions)

@@ -1,10 +1,10 @@
 #include "sqlitefunctions.h"
 
-#include "dberror.h"
 #include "sqlitelines.h"
+#include <dberror.h>
 
-#include <QSqlDriver>
 #include <QCryptographicHash>
+#include <QSqlDriver>
 #include <QVariant>
 
 #include <sqlite3.h>
@@ -15,7 +15,9 @@
 #include <cstdint>
 #include <cstring>
 
-namespace suite::db {
+namespace suite::server {
+
+using db::DbError;
 
 namespace {
 
@@ -429,21 +431,29 @@ void digest(sqlite3_context* context, int, sqlite3_value** argv)
         return;
     const void* bytes = sqlite3_value_blob(argv[0]);
     const int size = sqlite3_value_bytes(argv[0]);
-    const QByteArray hex = QCryptographicHash::hash(QByteArrayView(static_cast<const char*>(bytes), size),
-                                                    QCryptographicHash::Sha256)
-                               .toHex()
-                               .left(32);
+    const QByteArray hex =
+        QCryptographicHash::hash(QByteArrayView(static_cast<const char*>(bytes), size), QCryptographicHash::Sha256)
+            .toHex()
+            .left(32);
     sqlite3_result_text(context, hex.constData(), int(hex.size()), SQLITE_TRANSIENT);
+}
+
+// The connection's own handle, or null when it is not SQLite.
+sqlite3* sqliteHandle(const QSqlDatabase& db)
+{
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3* const*>(handle.constData());
 }
 
 } // namespace
 
 void registerSqliteFunctions(const QSqlDatabase& db)
 {
-    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+    sqlite3* connection = sqliteHandle(db);
+    if (!connection)
         throw DbError(QStringLiteral("adding SQL functions: not a SQLite connection"));
-    sqlite3* connection = *static_cast<sqlite3* const*>(handle.constData());
     const struct {
         const char* name;
         int arguments;
@@ -471,4 +481,17 @@ void registerSqliteFunctions(const QSqlDatabase& db)
         throw DbError(QStringLiteral("adding SQL functions: %1").arg(QString::fromUtf8(sqlite3_errstr(rc))));
 }
 
-} // namespace suite::db
+void ensureSqliteFunctions(const QSqlDatabase& db)
+{
+    sqlite3* connection = sqliteHandle(db);
+    if (!connection)
+        return;
+    // All are registered together, so one tells whether the others are there.
+    sqlite3_stmt* probe = nullptr;
+    const int rc = sqlite3_prepare_v2(connection, "SELECT linhas_qt(NULL)", -1, &probe, nullptr);
+    sqlite3_finalize(probe);
+    if (rc != SQLITE_OK)
+        registerSqliteFunctions(db);
+}
+
+} // namespace suite::server

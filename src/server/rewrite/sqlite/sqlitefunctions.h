@@ -1,9 +1,9 @@
-// SQL functions the suite adds to its SQLite connections.
+// SQL functions the recipe engine adds to the SQLite connections it writes through.
 #pragma once
 
 #include <QSqlDatabase>
 
-namespace suite::db {
+namespace suite::server {
 
 /// Registers on a QSQLITE connection:
 /// - linhas_json(NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE), an aggregate giving the JSON array of
@@ -20,4 +20,8 @@ namespace suite::db {
 /// Throws DbError when the connection is not SQLite or the library refuses.
 void registerSqliteFunctions(const QSqlDatabase& db);
 
-} // namespace suite::db
+/// What the engine calls on every connection it is given: on SQLite, the functions above unless the connection has
+/// them already (replacing them would fail while one of its statements is open); on PostgreSQL, nothing.
+void ensureSqliteFunctions(const QSqlDatabase& db);
+
+} // namespace suite::server

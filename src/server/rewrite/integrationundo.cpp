@@ -1,11 +1,12 @@
 #include "integrationundo.h"
-#include "threadconnection.h"
 #include "branchlock.h"
 #include "branchranges.h"
 #include "bulkrewrite.h"
 #include "ownrecipewrites.h"
 #include "runprogress.h"
 #include "servererrors.h"
+#include "sqlite/sqlitefunctions.h"
+#include "threadconnection.h"
 
 #include <sqlrunner.h>
 #include <transaction.h>
@@ -34,7 +35,9 @@ QString recipeKind(bool perService)
 IntegrationUndo::IntegrationUndo(QSqlDatabase db, QString operatorCode)
     : m_db(std::move(db))
     , m_operator(std::move(operatorCode))
-{}
+{
+    ensureSqliteFunctions(m_db);
+}
 
 IntegrationUndo::Outcome IntegrationUndo::undo(qint64 run, const Authorize& authorize)
 {

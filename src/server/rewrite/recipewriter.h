@@ -94,6 +94,8 @@ private:
     int setApartToCompare() const;
     // Every recipe of the range that was compared keeps its source recipe's digest.
     void keepDigests(const char* compared) const;
+    // Rewriting without comparing: the range's chosen recipes lose their digests.
+    void dropDigests() const;
     // Whether any digest of the range matches its dish's source recipe, chosen or not.
     bool anyDigestMatches() const;
 

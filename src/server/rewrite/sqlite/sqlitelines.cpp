@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-namespace suite::db {
+namespace suite::server {
 
 namespace {
 
@@ -376,4 +376,4 @@ int registerLinesTable(sqlite3* connection)
     return sqlite3_create_module(connection, "linhas_de", &module, nullptr);
 }
 
-} // namespace suite::db
+} // namespace suite::server
