@@ -27,10 +27,10 @@ namespace {
 // Work tables of one run; they live inside its transaction and are dropped before it commits. Recipe keys are
 // (branch, [service,] source tree, dish): a destination's trees sort as the source's do ("P" after the local
 // tree's digits), so walking them in key order walks the destination's recipes in theirs.
-const char* const kWorkTables[] = {"TT_PRATO",   "TT_MARCA",   "TT_DEST",     "TT_MAPA",    "TT_OBS",     "TT_ORIG_L",
-                                   "TT_ORIG_S",  "TT_FALTA",   "TT_MAPA_S",   "TT_OK_S",    "TT_FORMA_L", "TT_FORMA_S",
-                                   "TT_ASSIN_L", "TT_ASSIN_S", "TT_REESCR_L", "TT_REESCR_S", "TT_COMPARA_L",
-                                   "TT_COMPARA_S"};
+const char* const kWorkTables[] = {"TT_PRATO",    "TT_MARCA",     "TT_DEST",     "TT_MAPA",    "TT_OBS",
+                                   "TT_ORIG_L",   "TT_ORIG_S",    "TT_FALTA",    "TT_MAPA_S",  "TT_OK_S",
+                                   "TT_FORMA_L",  "TT_FORMA_S",   "TT_ASSIN_L",  "TT_ASSIN_S", "TT_REESCR_L",
+                                   "TT_REESCR_S", "TT_COMPARA_L", "TT_COMPARA_S"};
 
 const char* const kCreateWorkTables[] = {
     "CREATE TEMP TABLE TT_PRATO (TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL, PRIMARY KEY (TREE, CDPRATO))",
@@ -72,24 +72,20 @@ const char* const kCreateWorkTables[] = {
     " CDPRATO TEXT NOT NULL, DSTTREE TEXT NOT NULL, PRIMARY KEY (CDFILIAL, CDSERVFILI, TREE, CDPRATO))",
 };
 
-const RecipeTable kLocal{.table = "RECEITA",
-                         .kind = "L",
+const RecipeTable kLocal{.kind = kLocalRecipes,
                          .chosen = "TT_MAPA",
                          .source = "TT_ORIG_L",
                          .reshaped = "TT_FORMA_L",
                          .signatures = "TT_ASSIN_L",
                          .rewritten = "TT_REESCR_L",
-                         .compared = "TT_COMPARA_L",
-                         .perService = false};
-const RecipeTable kPerService{.table = "RECEITASERV",
-                              .kind = "S",
+                         .compared = "TT_COMPARA_L"};
+const RecipeTable kPerService{.kind = kServiceRecipes,
                               .chosen = "TT_OK_S",
                               .source = "TT_ORIG_S",
                               .reshaped = "TT_FORMA_S",
                               .signatures = "TT_ASSIN_S",
                               .rewritten = "TT_REESCR_S",
-                              .compared = "TT_COMPARA_S",
-                              .perService = true};
+                              .compared = "TT_COMPARA_S"};
 
 // Observation 6 rows of one kind. The dish is asked once (SQLite tests a condition on the outer table there), and
 // only its destinations are looked up, so the cost follows the number of rows observed.
@@ -100,7 +96,8 @@ QString withoutSourceRecipe(const SqlRunner& sql, const RecipeTable& t)
                " FROM TT_PRATO p CROSS JOIN TT_DEST d %3 TT_MAPA m ON m.CDFILIAL = d.CDFILIAL AND m.TREE = p.TREE"
                " AND m.CDPRATO = p.CDPRATO"
                " WHERE NOT EXISTS (SELECT 1 FROM %4 s WHERE s.TREE = p.TREE AND s.CDPRATO = p.CDPRATO)")
-        .arg(sqlLiteral(Observation::NoSourceRecipe), QLatin1String(t.kind), sql.fixedJoin(), QLatin1String(t.source));
+        .arg(sqlLiteral(Observation::NoSourceRecipe), QLatin1String(t.kind.code), sql.fixedJoin(),
+             QLatin1String(t.source));
 }
 
 QVariant dateOrNull(const std::optional<QDate>& date)
@@ -148,16 +145,19 @@ Packet IntegrationRun::changes(const SqlRunner& sql)
 {
     // Each replaced recipe's old line count is in its before-image; a run would leave it with exactly the source's
     // lines, so the preview writes none.
-    const QString rows = QStringLiteral(
-        "SELECT a.CDFILIAL, a.IDTIPORECE, a.CDSERVFILI, a.CDFILAUXPRAT, a.CDPRATO, a.QTLINHAS, CASE a.IDTIPORECE"
-        " WHEN 'L' THEN (SELECT COUNT(*) FROM TT_ORIG_L s WHERE %1 AND s.CDPRATO = a.CDPRATO)"
-        " ELSE (SELECT COUNT(*) FROM TT_ORIG_S s WHERE %1 AND s.CDPRATO = a.CDPRATO AND s.CDSERVFILI = a.CDSERVFILI)"
-        " END AS QTNOVAS FROM INTGCENTRALANT a WHERE a.NRINTG = :nrintg")
-        .arg(QStringLiteral("s.TREE = CASE WHEN a.CDFILAUXPRAT = 'P' THEN 'P' ELSE :origem END"));
+    const QString rows =
+        QStringLiteral(
+            "SELECT a.CDFILIAL, a.IDTIPORECE, a.CDSERVFILI, a.CDFILAUXPRAT, a.CDPRATO, a.QTLINHAS, CASE a.IDTIPORECE"
+            " WHEN 'L' THEN (SELECT COUNT(*) FROM TT_ORIG_L s WHERE %1 AND s.CDPRATO = a.CDPRATO)"
+            " ELSE (SELECT COUNT(*) FROM TT_ORIG_S s WHERE %1 AND s.CDPRATO = a.CDPRATO AND s.CDSERVFILI = "
+            "a.CDSERVFILI)"
+            " END AS QTNOVAS FROM INTGCENTRALANT a WHERE a.NRINTG = :nrintg")
+            .arg(QStringLiteral("s.TREE = CASE WHEN a.CDFILAUXPRAT = 'P' THEN 'P' ELSE :origem END"));
     const QVariantMap binds{{":nrintg", m_counts.run}, {":origem", m_source}};
     QSqlQuery totals = sql.run(QStringLiteral("somar o que a integração mudaria"),
                                QStringLiteral("SELECT COALESCE(SUM(QTLINHAS), 0), COALESCE(SUM(QTNOVAS), 0)"
-                                              " FROM (%1) c").arg(rows),
+                                              " FROM (%1) c")
+                                   .arg(rows),
                                binds);
     if (totals.next()) {
         m_counts.deleted = int(totals.value(0).toLongLong());
@@ -475,8 +475,8 @@ void IntegrationRun::replaceServiceRecipes(const SqlRunner& sql, const RunProgre
 
 void IntegrationRun::replaceRecipes(const SqlRunner& sql, const RecipeTable& table, const RunProgress& progress)
 {
-    const Phase comparing = table.perService ? Phase::ComparingService : Phase::ComparingLocal;
-    const Phase writing = table.perService ? Phase::WritingService : Phase::WritingLocal;
+    const Phase comparing = table.kind.perService ? Phase::ComparingService : Phase::ComparingLocal;
+    const Phase writing = table.kind.perService ? Phase::WritingService : Phase::WritingLocal;
     // Every destination counts, also one with nothing to write: the total is the one the user marked, less the
     // destinations observed away.
     const QList<BranchRange> ranges =

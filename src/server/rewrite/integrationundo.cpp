@@ -3,6 +3,7 @@
 #include "branchranges.h"
 #include "bulkrewrite.h"
 #include "ownrecipewrites.h"
+#include "recipekind.h"
 #include "runprogress.h"
 #include "servererrors.h"
 #include "sqlite/sqlitefunctions.h"
@@ -16,21 +17,6 @@
 namespace suite::server {
 
 using db::SqlRunner;
-
-namespace {
-
-QString recipeTable(bool perService)
-{
-    return perService ? QStringLiteral("RECEITASERV") : QStringLiteral("RECEITA");
-}
-
-// IDTIPORECE of the table's before-images.
-QString recipeKind(bool perService)
-{
-    return perService ? QStringLiteral("S") : QStringLiteral("L");
-}
-
-} // namespace
 
 IntegrationUndo::IntegrationUndo(QSqlDatabase db, QString operatorCode)
     : m_db(std::move(db))
@@ -70,8 +56,8 @@ IntegrationUndo::Outcome IntegrationUndo::undo(qint64 run, const Authorize& auth
                                                 " CDFILAUXPRAT, CDPRATO FROM INTGCENTRALANT WHERE NRINTG = :nrintg"),
                                  ofRun);
     checkNoLaterRun(sql, run);
-    const QHash<QString, qint64> localLines = currentLines(sql, false);
-    const QHash<QString, qint64> serviceLines = currentLines(sql, true);
+    const QHash<QString, qint64> localLines = currentLines(sql, kLocalRecipes);
+    const QHash<QString, qint64> serviceLines = currentLines(sql, kServiceRecipes);
     for (const qint64 lines : localLines)
         outcome.linesRemoved += lines;
     for (const qint64 lines : serviceLines)
@@ -81,7 +67,7 @@ IntegrationUndo::Outcome IntegrationUndo::undo(qint64 run, const Authorize& auth
                                                       " WHERE NRINTG = :nrintg"),
                                        ofRun);
     const QList<BranchRange> ranges = branchRanges(sql, QStringLiteral("SELECT DISTINCT CDFILIAL FROM TT_DESFAZ"
-                                                                      " ORDER BY CDFILIAL"));
+                                                                       " ORDER BY CDFILIAL"));
     const int total = branchesIn(ranges);
     // The recipes put back no longer equal the source recipes their digests name.
     sql.run(QStringLiteral("esquecer as assinaturas das receitas da integração"),
@@ -91,14 +77,14 @@ IntegrationUndo::Outcome IntegrationUndo::undo(qint64 run, const Authorize& auth
         // SQLite: the lines of every range go first, all at once, so that refilling a range does not split pages
         // that later ranges' lines still hold.
         if (!sql.isPostgres()) {
-            removeLines(sql, false);
-            removeLines(sql, true);
+            removeLines(sql, kLocalRecipes);
+            removeLines(sql, kServiceRecipes);
         }
         int done = 0;
         progress.report(Phase::Undoing, done, total, run);
         for (const BranchRange& range : ranges) {
-            restore(sql, run, false, range, linesIn(localLines, range));
-            restore(sql, run, true, range, linesIn(serviceLines, range));
+            restore(sql, run, kLocalRecipes, range, linesIn(localLines, range));
+            restore(sql, run, kServiceRecipes, range, linesIn(serviceLines, range));
             done += range.branches();
             progress.report(Phase::Undoing, done, total, run);
         }
@@ -174,26 +160,25 @@ void IntegrationUndo::checkNoLaterRun(const SqlRunner& sql, qint64 run) const
     }
 }
 
-void IntegrationUndo::removeLines(const SqlRunner& sql, bool perService) const
+void IntegrationUndo::removeLines(const SqlRunner& sql, const RecipeKind& recipes) const
 {
-    const QString serv = perService ? QStringLiteral("CDSERVFILI, ") : QString();
+    const QString serv = recipes.serviceColumn();
     sql.run(QStringLiteral("apagar as receitas da integração"),
             QStringLiteral("DELETE FROM %1 WHERE (CDFILIAL, %2CDFILAUXPRAT, CDPRATO) IN (SELECT CDFILIAL,"
                            " %2CDFILAUXPRAT, CDPRATO FROM TT_DESFAZ WHERE IDTIPORECE = :tipo)")
-                .arg(recipeTable(perService), serv),
-            {{":tipo", recipeKind(perService)}});
+                .arg(QLatin1String(recipes.table), serv),
+            {{":tipo", QLatin1String(recipes.code)}});
 }
 
-QHash<QString, qint64> IntegrationUndo::currentLines(const SqlRunner& sql, bool perService) const
+QHash<QString, qint64> IntegrationUndo::currentLines(const SqlRunner& sql, const RecipeKind& recipes) const
 {
     QSqlQuery q = sql.run(
         QStringLiteral("contar as linhas"),
         QStringLiteral("SELECT t.CDFILIAL, COUNT(*) FROM %1 r JOIN TT_DESFAZ t ON t.IDTIPORECE = :tipo"
                        " AND r.CDFILIAL = t.CDFILIAL%2 AND r.CDFILAUXPRAT = t.CDFILAUXPRAT AND r.CDPRATO = t.CDPRATO"
                        " GROUP BY t.CDFILIAL")
-            .arg(recipeTable(perService),
-                 perService ? QStringLiteral(" AND r.CDSERVFILI = t.CDSERVFILI") : QString()),
-        {{":tipo", recipeKind(perService)}});
+            .arg(QLatin1String(recipes.table), recipes.sameService("r", "t")),
+        {{":tipo", QLatin1String(recipes.code)}});
     QHash<QString, qint64> lines;
     while (q.next())
         lines.insert(q.value(0).toString(), q.value(1).toLongLong());
@@ -208,26 +193,24 @@ qint64 IntegrationUndo::linesIn(const QHash<QString, qint64>& lines, const Branc
     return sum;
 }
 
-void IntegrationUndo::restore(const SqlRunner& sql, qint64 run, bool perService, const BranchRange& range,
+void IntegrationUndo::restore(const SqlRunner& sql, qint64 run, const RecipeKind& recipes, const BranchRange& range,
                               qint64 linesNow) const
 {
-    const QString table = recipeTable(perService);
-    const QString serv = perService ? QStringLiteral("CDSERVFILI, ") : QString();
-    const QVariantMap kind{{":tipo", recipeKind(perService)}};
+    const QString table = QLatin1String(recipes.table);
+    const QVariantMap kind{{":tipo", QLatin1String(recipes.code)}};
     QVariantMap binds = kind;
     binds.insert(QStringLiteral(":nrintg"), run);
-    const QString columns =
-        QStringLiteral("CDFILIAL, %1CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE").arg(serv);
+    const QString columns = recipes.columns();
     if (!sql.isPostgres()) {
-        sql.run(QStringLiteral("restaurar as receitas anteriores"),
-                QStringLiteral(
-                    "INSERT INTO %1 (%2) SELECT a.CDFILIAL, %3a.CDFILAUXPRAT, a.CDPRATO, l.NRSEQ, l.CDARVPROD,"
-                    " l.QTPRODUTO, l.SGUNIDADE"
-                    " FROM INTGCENTRALANT a, linhas_de(a.DSLINHAS) l WHERE a.NRINTG = :nrintg AND a.IDTIPORECE = :tipo"
-                    " AND %4")
-                    .arg(table, columns, perService ? QStringLiteral("a.CDSERVFILI, ") : QString(),
-                         range.condition(sql, QStringLiteral("a.CDFILIAL"))),
-                binds);
+        sql.run(
+            QStringLiteral("restaurar as receitas anteriores"),
+            QStringLiteral(
+                "INSERT INTO %1 (%2) SELECT a.CDFILIAL, %3a.CDFILAUXPRAT, a.CDPRATO, l.NRSEQ, l.CDARVPROD,"
+                " l.QTPRODUTO, l.SGUNIDADE"
+                " FROM INTGCENTRALANT a, linhas_de(a.DSLINHAS) l WHERE a.NRINTG = :nrintg AND a.IDTIPORECE = :tipo"
+                " AND %4")
+                .arg(table, columns, recipes.serviceColumn("a"), range.condition(sql, QStringLiteral("a.CDFILIAL"))),
+            binds);
         return;
     }
 
@@ -235,17 +218,18 @@ void IntegrationUndo::restore(const SqlRunner& sql, qint64 run, bool perService,
     // leaves the key index alone; only lines the run added or renumbered go, and lines it removed come back.
     // The table serves each kind in turn.
     sql.run(QStringLiteral("esvaziar as tabelas de trabalho"), QStringLiteral("TRUNCATE TT_LINHAS"));
-    const int before = sql.change(QStringLiteral("ler as linhas anteriores"),
-            QStringLiteral("INSERT INTO TT_LINHAS SELECT a.CDFILIAL, a.CDSERVFILI, a.CDFILAUXPRAT, a.CDPRATO,"
-                           " CAST(j.e->>0 AS INTEGER), j.e->>1, CAST(j.e->>2 AS NUMERIC), j.e->>3 FROM INTGCENTRALANT a"
-                           " CROSS JOIN LATERAL json_array_elements(CAST(a.DSLINHAS AS json)) AS j(e)"
-                           " WHERE a.NRINTG = :nrintg AND a.IDTIPORECE = :tipo AND %1")
-                .arg(range.condition(sql, QStringLiteral("a.CDFILIAL"))),
-            binds);
+    const int before = sql.change(
+        QStringLiteral("ler as linhas anteriores"),
+        QStringLiteral("INSERT INTO TT_LINHAS SELECT a.CDFILIAL, a.CDSERVFILI, a.CDFILAUXPRAT, a.CDPRATO,"
+                       " CAST(j.e->>0 AS INTEGER), j.e->>1, CAST(j.e->>2 AS NUMERIC), j.e->>3 FROM INTGCENTRALANT a"
+                       " CROSS JOIN LATERAL json_array_elements(CAST(a.DSLINHAS AS json)) AS j(e)"
+                       " WHERE a.NRINTG = :nrintg AND a.IDTIPORECE = :tipo AND %1")
+            .arg(range.condition(sql, QStringLiteral("a.CDFILIAL"))),
+        binds);
     sql.run(QStringLiteral("analisar as tabelas de trabalho"), QStringLiteral("ANALYZE TT_LINHAS"));
     const QString sameLine = QStringLiteral("l.CDFILIAL = r.CDFILIAL AND l.CDSERVFILI = %1 AND l.CDFILAUXPRAT ="
                                             " r.CDFILAUXPRAT AND l.CDPRATO = r.CDPRATO AND l.NRSEQ = r.NRSEQ")
-                                 .arg(perService ? QStringLiteral("r.CDSERVFILI") : QStringLiteral("''"));
+                                 .arg(recipes.serviceOrEmpty("r"));
     const int updated = sql.change(
         QStringLiteral("restaurar as receitas anteriores"),
         QStringLiteral("UPDATE %1 r SET CDARVPROD = l.CDARVPROD, QTPRODUTO = l.QTPRODUTO, SGUNIDADE = l.SGUNIDADE"
@@ -253,11 +237,11 @@ void IntegrationUndo::restore(const SqlRunner& sql, qint64 run, bool perService,
             .arg(table, sameLine + QStringLiteral(" AND ") + range.condition(sql, QStringLiteral("r.CDFILIAL"))));
     // A current line r of a recipe the run replaced (t). The range is said of both: PostgreSQL carries a join's
     // equalities to the other side, but not a range.
-    const QString ofRunRecipe = QStringLiteral("t.IDTIPORECE = :tipo AND %2 AND %3 AND r.CDFILIAL = t.CDFILIAL%1"
-                                               " AND r.CDFILAUXPRAT = t.CDFILAUXPRAT AND r.CDPRATO = t.CDPRATO")
-                                    .arg(perService ? QStringLiteral(" AND r.CDSERVFILI = t.CDSERVFILI") : QString(),
-                                         range.condition(sql, QStringLiteral("t.CDFILIAL")),
-                                         range.condition(sql, QStringLiteral("r.CDFILIAL")));
+    const QString ofRunRecipe =
+        QStringLiteral("t.IDTIPORECE = :tipo AND %2 AND %3 AND r.CDFILIAL = t.CDFILIAL%1"
+                       " AND r.CDFILAUXPRAT = t.CDFILAUXPRAT AND r.CDPRATO = t.CDPRATO")
+            .arg(recipes.sameService("r", "t"), range.condition(sql, QStringLiteral("t.CDFILIAL")),
+                 range.condition(sql, QStringLiteral("r.CDFILIAL")));
     // Every line matched one of the same number, before and now: nothing was added or removed. Earlier ranges
     // changed no line of this one, so the count taken before them still holds.
     if (updated == before && updated == linesNow)
@@ -271,7 +255,7 @@ void IntegrationUndo::restore(const SqlRunner& sql, qint64 run, bool perService,
             QStringLiteral("INSERT INTO %1 (%2) SELECT l.CDFILIAL, %3l.CDFILAUXPRAT, l.CDPRATO, l.NRSEQ, l.CDARVPROD,"
                            " l.QTPRODUTO, l.SGUNIDADE FROM TT_LINHAS l WHERE NOT EXISTS (SELECT 1 FROM %1 r WHERE %4)"
                            " ORDER BY 1, 2, 3, 4")
-                .arg(table, columns, perService ? QStringLiteral("l.CDSERVFILI, ") : QString(), sameLine));
+                .arg(table, columns, recipes.serviceColumn("l"), sameLine));
 }
 
 } // namespace suite::server

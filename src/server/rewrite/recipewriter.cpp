@@ -114,12 +114,11 @@ RecipeChanges RecipeWriter::keep(bool forWriting) const
     // per recipe. PostgreSQL updates in place within the page (the tables keep free space for it), which
     // spares the key index; re-inserting deleted keys would make every index insert check the dead rows.
     if (changes.rewritten > 0 && !m_sql.isPostgres())
-        changes.replaced = m_sql.change(
-            QStringLiteral("apagar as receitas substituídas"),
-            QStringLiteral("DELETE FROM %1 WHERE (CDFILIAL, %2CDFILAUXPRAT, CDPRATO) IN"
-                           " (SELECT CDFILIAL, %2DSTTREE, CDPRATO FROM %3 x)")
-                .arg(QLatin1String(m_t.table), m_t.perService ? QStringLiteral("CDSERVFILI, ") : QString(),
-                     rewrittenRecipes(changes)));
+        changes.replaced =
+            m_sql.change(QStringLiteral("apagar as receitas substituídas"),
+                         QStringLiteral("DELETE FROM %1 WHERE (CDFILIAL, %2CDFILAUXPRAT, CDPRATO) IN"
+                                        " (SELECT CDFILIAL, %2DSTTREE, CDPRATO FROM %3 x)")
+                             .arg(QLatin1String(m_t.kind.table), m_t.kind.serviceColumn(), rewrittenRecipes(changes)));
     return changes;
 }
 
@@ -132,17 +131,16 @@ RecipeChanges RecipeWriter::write(const RecipeChanges& kept) const
     RecipeChanges changes = kept;
     // CROSS JOIN makes SQLite walk k and then s by their keys, which is the table's key order: the freed
     // ranges refill page by page, without the sort an ORDER BY would add.
-    changes.written = m_sql.change(
-        QStringLiteral("copiar as receitas da origem"),
-        QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %4 k CROSS JOIN %5 s ON %6")
-            .arg(QLatin1String(m_t.table), columns(), lineValues(), rewrittenRecipes(kept), QLatin1String(m_t.source),
-                 sourceJoin()));
+    changes.written = m_sql.change(QStringLiteral("copiar as receitas da origem"),
+                                   QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %4 k CROSS JOIN %5 s ON %6")
+                                       .arg(QLatin1String(m_t.kind.table), m_t.kind.columns(), lineValues(),
+                                            rewrittenRecipes(kept), QLatin1String(m_t.source), sourceJoin()));
     return changes;
 }
 
 QString RecipeWriter::signatureJoin() const
 {
-    return QStringLiteral("t.TREE = k.TREE AND t.CDPRATO = k.CDPRATO%1").arg(sameServ("t", "k"));
+    return QStringLiteral("t.TREE = k.TREE AND t.CDPRATO = k.CDPRATO%1").arg(m_t.kind.sameService("t", "k"));
 }
 
 QString RecipeWriter::digestMatches() const
@@ -150,12 +148,12 @@ QString RecipeWriter::digestMatches() const
     return QStringLiteral("EXISTS (SELECT 1 FROM INTGASSIN g WHERE g.IDTIPORECE = '%1' AND g.CDFILIAL = k.CDFILIAL"
                           " AND g.CDSERVFILI = %2 AND g.CDFILAUXPRAT = k.DSTTREE AND g.CDPRATO = k.CDPRATO"
                           " AND g.DSASSIN = t.DSASSIN AND g.%3)")
-        .arg(QLatin1String(m_t.kind), servOrEmpty(), m_range);
+        .arg(QLatin1String(m_t.kind.code), m_t.kind.serviceOrEmpty("k"), m_range);
 }
 
 int RecipeWriter::setApartToCompare() const
 {
-    const QString servColumn = m_t.perService ? QStringLiteral("CDSERVFILI, ") : QString();
+    const QString servColumn = m_t.kind.serviceColumn();
     // The last range's rows would only grow the statistics taken below, range after range.
     const QString empty = m_sql.isPostgres() ? QStringLiteral("TRUNCATE") : QStringLiteral("DELETE FROM");
     m_sql.run(QStringLiteral("esvaziar as tabelas de trabalho"),
@@ -165,7 +163,7 @@ int RecipeWriter::setApartToCompare() const
         QStringLiteral("separar as receitas a comparar"),
         QStringLiteral("INSERT INTO %1 (CDFILIAL, %2TREE, CDPRATO, DSTTREE) SELECT k.CDFILIAL, %3k.TREE, k.CDPRATO,"
                        " k.DSTTREE FROM %4 k")
-            .arg(QLatin1String(m_t.compared), servColumn, serv("k"), toCompare(inRange(m_t.chosen))));
+            .arg(QLatin1String(m_t.compared), servColumn, m_t.kind.serviceColumn("k"), toCompare(inRange(m_t.chosen))));
     if (count > 0 && m_sql.isPostgres())
         m_sql.run(QStringLiteral("analisar as tabelas de trabalho"),
                   QStringLiteral("ANALYZE %1").arg(QLatin1String(m_t.compared)));
@@ -183,13 +181,13 @@ bool RecipeWriter::anyDigestMatches() const
     // The digests of the range, each checked against the (small) table of the source's: no look-up into the
     // destinations' recipes.
     const ProbesByKey byKey(m_sql);
-    QSqlQuery q = m_sql.run(
-        QStringLiteral("procurar assinaturas iguais às da origem"),
-        QStringLiteral("SELECT 1 FROM INTGASSIN g %1 %2 t ON t.TREE = %3 AND t.CDPRATO = g.CDPRATO%4"
-                       " AND t.DSASSIN = g.DSASSIN WHERE g.IDTIPORECE = '%5' AND g.%6 LIMIT 1")
-            .arg(m_sql.fixedJoin(), QLatin1String(m_t.signatures), sourceTreeOf("g"), sameServ("t", "g"),
-                 QLatin1String(m_t.kind), m_range),
-        {{":origem", m_source}});
+    QSqlQuery q =
+        m_sql.run(QStringLiteral("procurar assinaturas iguais às da origem"),
+                  QStringLiteral("SELECT 1 FROM INTGASSIN g %1 %2 t ON t.TREE = %3 AND t.CDPRATO = g.CDPRATO%4"
+                                 " AND t.DSASSIN = g.DSASSIN WHERE g.IDTIPORECE = '%5' AND g.%6 LIMIT 1")
+                      .arg(m_sql.fixedJoin(), QLatin1String(m_t.signatures), sourceTreeOf("g"),
+                           m_t.kind.sameService("t", "g"), QLatin1String(m_t.kind.code), m_range),
+                  {{":origem", m_source}});
     return q.next();
 }
 
@@ -201,9 +199,8 @@ void RecipeWriter::keepDigests(const char* compared) const
                              " SELECT '%1', k.CDFILIAL, %2, k.DSTTREE, k.CDPRATO, t.DSASSIN FROM %3 k %4 %5 t ON %6"
                              " WHERE true ON CONFLICT (IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO)"
                              " DO UPDATE SET DSASSIN = excluded.DSASSIN")
-                  .arg(QLatin1String(m_t.kind),
-                       servOrEmpty(), inRange(compared),
-                       m_sql.fixedJoin(), QLatin1String(m_t.signatures), signatureJoin()));
+                  .arg(QLatin1String(m_t.kind.code), m_t.kind.serviceOrEmpty("k"), inRange(compared), m_sql.fixedJoin(),
+                       QLatin1String(m_t.signatures), signatureJoin()));
 }
 
 void RecipeWriter::dropDigests() const
@@ -212,7 +209,7 @@ void RecipeWriter::dropDigests() const
     m_sql.run(QStringLiteral("descartar as assinaturas das receitas"),
               QStringLiteral("DELETE FROM INTGASSIN WHERE IDTIPORECE = '%1' AND %2 AND (CDFILIAL, CDSERVFILI,"
                              " CDFILAUXPRAT, CDPRATO) IN (SELECT k.CDFILIAL, %3, k.DSTTREE, k.CDPRATO FROM %4 k)")
-                  .arg(QLatin1String(m_t.kind), m_range, servOrEmpty(), inRange(m_t.chosen)));
+                  .arg(QLatin1String(m_t.kind.code), m_range, m_t.kind.serviceOrEmpty("k"), inRange(m_t.chosen)));
 }
 
 QString RecipeWriter::rewrittenRecipes(const RecipeChanges& kept) const
@@ -220,31 +217,15 @@ QString RecipeWriter::rewrittenRecipes(const RecipeChanges& kept) const
     return inRange(kept.equal > 0 ? m_t.rewritten : m_t.chosen);
 }
 
-QString RecipeWriter::serv(const char* alias) const
-{
-    return m_t.perService ? QStringLiteral("%1.CDSERVFILI, ").arg(QLatin1String(alias)) : QString();
-}
-
-QString RecipeWriter::servOrEmpty() const
-{
-    return m_t.perService ? QStringLiteral("k.CDSERVFILI") : QStringLiteral("''");
-}
-
 QString RecipeWriter::sourceTreeOf(const char* alias) const
 {
     return QStringLiteral("CASE WHEN %1.CDFILAUXPRAT = 'P' THEN 'P' ELSE :origem END").arg(QLatin1String(alias));
 }
 
-QString RecipeWriter::sameServ(const char* a, const char* b) const
-{
-    return m_t.perService ? QStringLiteral(" AND %1.CDSERVFILI = %2.CDSERVFILI").arg(QLatin1String(a), QLatin1String(b))
-                          : QString();
-}
-
 QString RecipeWriter::recipeOfK(const char* alias) const
 {
     return QStringLiteral("%1.CDFILIAL = k.CDFILIAL%2 AND %1.CDFILAUXPRAT = k.DSTTREE AND %1.CDPRATO = k.CDPRATO")
-        .arg(QLatin1String(alias), sameServ(alias, "k"));
+        .arg(QLatin1String(alias), m_t.kind.sameService(alias, "k"));
 }
 
 QString RecipeWriter::inRangeR() const
@@ -256,29 +237,23 @@ QString RecipeWriter::inRangeR() const
 
 QString RecipeWriter::sourceJoin() const
 {
-    return QStringLiteral("s.TREE = k.TREE AND s.CDPRATO = k.CDPRATO%1").arg(sameServ("s", "k"));
-}
-
-QString RecipeWriter::columns() const
-{
-    return QStringLiteral("CDFILIAL, %1CDFILAUXPRAT, CDPRATO, NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE")
-        .arg(m_t.perService ? QStringLiteral("CDSERVFILI, ") : QString());
+    return QStringLiteral("s.TREE = k.TREE AND s.CDPRATO = k.CDPRATO%1").arg(m_t.kind.sameService("s", "k"));
 }
 
 QString RecipeWriter::lineValues() const
 {
     return QStringLiteral("k.CDFILIAL, %1k.DSTTREE, s.CDPRATO, s.NRSEQ, s.CDARVPROD, s.QTPRODUTO, s.SGUNIDADE")
-        .arg(serv("k"));
+        .arg(m_t.kind.serviceColumn("k"));
 }
 
 QString RecipeWriter::keyOrder() const
 {
-    return QStringLiteral("k.CDFILIAL, %1k.DSTTREE, s.CDPRATO, s.NRSEQ").arg(serv("k"));
+    return QStringLiteral("k.CDFILIAL, %1k.DSTTREE, s.CDPRATO, s.NRSEQ").arg(m_t.kind.serviceColumn("k"));
 }
 
 QString RecipeWriter::sourceShapes() const
 {
-    const QString servColumn = m_t.perService ? QStringLiteral(", CDSERVFILI") : QString();
+    const QString servColumn = m_t.kind.trailingServiceColumn();
     return QStringLiteral("SELECT TREE, CDPRATO%1, COUNT(*) AS QTLINHAS, MIN(NRSEQ) AS MINSEQ, MAX(NRSEQ) AS MAXSEQ"
                           " FROM %2 GROUP BY TREE, CDPRATO%1")
         .arg(servColumn, QLatin1String(m_t.source));
@@ -308,7 +283,7 @@ void RecipeWriter::keepSignatures() const
     // The form must be the one the before-image pass gives a destination recipe, from lines in the same
     // (key) order: SQLite's exact form of the values, PostgreSQL's before-image text, which writes every
     // value of the fixed-scale quantities and the codes without loss. Its digest is what destinations keep.
-    const QString servColumn = m_t.perService ? QStringLiteral("CDSERVFILI, ") : QString();
+    const QString servColumn = m_t.kind.serviceColumn();
     const QString lines =
         m_sql.isPostgres()
             ? QStringLiteral("CASE WHEN %1 THEN %2 ELSE %3 END AS ORIGEM FROM %4 r")
@@ -323,8 +298,7 @@ void RecipeWriter::keepSignatures() const
               QStringLiteral("INSERT INTO %1 (TREE, CDPRATO, %2ORIGEM, DSASSIN, QTLINHAS, MINSEQ, MAXSEQ) SELECT TREE,"
                              " CDPRATO, %2ORIGEM, %5, QTLINHAS, MINSEQ, MAXSEQ FROM (SELECT TREE, CDPRATO, %2COUNT(*)"
                              " AS QTLINHAS, MIN(NRSEQ) AS MINSEQ, MAX(NRSEQ) AS MAXSEQ, %3 GROUP BY TREE, CDPRATO%4) o")
-                  .arg(QLatin1String(m_t.signatures), servColumn, lines,
-                       m_t.perService ? QStringLiteral(", CDSERVFILI") : QString(), digest));
+                  .arg(QLatin1String(m_t.signatures), servColumn, lines, m_t.kind.trailingServiceColumn(), digest));
     if (m_sql.isPostgres())
         m_sql.run(QStringLiteral("analisar as tabelas de trabalho"),
                   QStringLiteral("ANALYZE %1").arg(QLatin1String(m_t.signatures)));
@@ -334,20 +308,20 @@ void RecipeWriter::keepImagedApart() const
 {
     // The images name the destination's tree; the chosen table is keyed by the source's, which is "P" for the
     // standard tree and the source branch for the local one.
-    const QString servColumn = m_t.perService ? QStringLiteral("CDSERVFILI, ") : QString();
+    const QString servColumn = m_t.kind.serviceColumn();
     m_sql.run(QStringLiteral("separar as receitas que diferem das da origem"),
               QStringLiteral("INSERT INTO %1 (CDFILIAL, %3TREE, CDPRATO, DSTTREE) SELECT k.CDFILIAL, %4k.TREE,"
                              " k.CDPRATO, k.DSTTREE FROM INTGCENTRALANT a %5 %2 k ON k.CDFILIAL = a.CDFILIAL%6"
                              " AND k.TREE = %8 AND k.CDPRATO = a.CDPRATO AND k.DSTTREE = a.CDFILAUXPRAT"
                              " WHERE a.NRINTG = :nrintg AND a.IDTIPORECE = :tipo AND a.%7")
-                  .arg(QLatin1String(m_t.rewritten), inRange(m_t.chosen), servColumn, serv("k"), m_sql.fixedJoin(),
-                       sameServ("k", "a"), m_range, sourceTreeOf("a")),
-              {{":nrintg", m_run}, {":tipo", QLatin1String(m_t.kind)}, {":origem", m_source}});
+                  .arg(QLatin1String(m_t.rewritten), inRange(m_t.chosen), servColumn, m_t.kind.serviceColumn("k"),
+                       m_sql.fixedJoin(), m_t.kind.sameService("k", "a"), m_range, sourceTreeOf("a")),
+              {{":nrintg", m_run}, {":tipo", QLatin1String(m_t.kind.code)}, {":origem", m_source}});
 }
 
 QString RecipeWriter::pgSourceArrays() const
 {
-    const QString servColumn = m_t.perService ? QStringLiteral(", CDSERVFILI") : QString();
+    const QString servColumn = m_t.kind.trailingServiceColumn();
     return QStringLiteral("SELECT TREE, CDPRATO%1, %2 FROM %3 s GROUP BY TREE, CDPRATO%1")
         .arg(servColumn, pgLineArrays("s", true), QLatin1String(m_t.source));
 }
@@ -369,8 +343,8 @@ bool RecipeWriter::pgMostlyDiffering(const char* compared) const
         QStringLiteral("SELECT COUNT(*), COUNT(*) FILTER (WHERE %1) FROM (SELECT * FROM %2 k LIMIT 1000) k JOIN (%3) a"
                        " ON a.TREE = k.TREE AND a.CDPRATO = k.CDPRATO%4 CROSS JOIN LATERAL (SELECT %5 FROM %6 r"
                        " WHERE %7) x")
-            .arg(pgArraysDiffer(), inRange(compared), pgSourceArrays(), sameServ("a", "k"),
-                 pgLineArrays("r", false), QLatin1String(m_t.table), recipeOfK("r"));
+            .arg(pgArraysDiffer(), inRange(compared), pgSourceArrays(), m_t.kind.sameService("a", "k"),
+                 pgLineArrays("r", false), QLatin1String(m_t.kind.table), recipeOfK("r"));
     QSqlQuery q = m_sql.run(QStringLiteral("estimar quantas receitas diferem"), sample);
     return q.next() && q.value(1).toLongLong() * 2 > q.value(0).toLongLong();
 }
@@ -390,17 +364,18 @@ int RecipeWriter::keepBeforeImages(const char* compared, bool imagedApart) const
     const bool compare = m_rewrite == Rewrite::Differing;
     // Recipes whose digest says they are equal are not read at all.
     const QString chosen = inRange(compared);
-    const QString table = QLatin1String(m_t.table);
-    const QString signature = compare ? QStringLiteral(" %1 %2 t ON %3")
-                                            .arg(m_sql.fixedJoin(), QLatin1String(m_t.signatures), signatureJoin())
-                                      : QString();
+    const QString table = QLatin1String(m_t.kind.table);
+    const QString signature =
+        compare
+            ? QStringLiteral(" %1 %2 t ON %3").arg(m_sql.fixedJoin(), QLatin1String(m_t.signatures), signatureJoin())
+            : QString();
     QString images;
     QString differing;
     if (!m_sql.isPostgres() && !compare) {
         images = QStringLiteral("SELECT k.CDFILIAL, %1 AS CDSERVFILI, k.DSTTREE, k.CDPRATO, COUNT(r.NRSEQ) AS QTLINHAS,"
                                 " linhas_json(r.NRSEQ, r.CDARVPROD, r.QTPRODUTO, r.SGUNIDADE) AS DSLINHAS FROM %2 k"
                                 " LEFT JOIN %3 r ON %4 GROUP BY k.CDFILIAL, %5k.TREE, k.CDPRATO")
-                     .arg(servOrEmpty(), chosen, table, recipeOfK("r"), serv("k"));
+                     .arg(m_t.kind.serviceOrEmpty("k"), chosen, table, recipeOfK("r"), m_t.kind.serviceColumn("k"));
     } else if (!m_sql.isPostgres()) {
         // One aggregate per recipe over its key range costs a fifth less than grouping a join of all of them.
         // The comparison gives an equal recipe no text; a differing one's lines are counted from its text.
@@ -410,17 +385,18 @@ int RecipeWriter::keepBeforeImages(const char* compared, bool imagedApart) const
                                 " (SELECT linhas_json_se_diferem(r.NRSEQ, r.CDARVPROD, r.QTPRODUTO, r.SGUNIDADE,"
                                 " t.ORIGEM) FROM %3 r WHERE %4) AS DSLINHAS FROM %2 k%5 LIMIT -1) d"
                                 " WHERE d.DSLINHAS IS NOT NULL")
-                     .arg(servOrEmpty(), chosen, table, recipeOfK("r"), signature);
+                     .arg(m_t.kind.serviceOrEmpty("k"), chosen, table, recipeOfK("r"), signature);
     } else if (!compare || m_hints.mostlyDiffering.value_or(true)) {
         // Every recipe's text is written anyway, so comparing it with the source's costs nothing more.
-        images = QStringLiteral("SELECT k.CDFILIAL, %1 AS CDSERVFILI, k.DSTTREE, k.CDPRATO, x.QTLINHAS, CASE WHEN"
-                                " x.PLAIN THEN x.DSLINHAS ELSE (SELECT %5 FROM %3 r WHERE %4) END AS DSLINHAS%8"
-                                " FROM %2 k%7 CROSS JOIN LATERAL (SELECT COUNT(*) AS QTLINHAS, %6 AS DSLINHAS,"
-                                " %9 AS PLAIN%10 FROM %3 r WHERE %4) x")
-                     .arg(servOrEmpty(), chosen, table, recipeOfK("r"), pgLinesText(true), pgLinesText(false), signature,
-                          compare ? QStringLiteral(", t.ORIGEM, k.TREE, %1").arg(pgReshaped()) : QString(),
-                          pgPlainLines())
-                     .arg(compare ? QLatin1String(kSequenceBounds) : QLatin1String());
+        images =
+            QStringLiteral("SELECT k.CDFILIAL, %1 AS CDSERVFILI, k.DSTTREE, k.CDPRATO, x.QTLINHAS, CASE WHEN"
+                           " x.PLAIN THEN x.DSLINHAS ELSE (SELECT %5 FROM %3 r WHERE %4) END AS DSLINHAS%8"
+                           " FROM %2 k%7 CROSS JOIN LATERAL (SELECT COUNT(*) AS QTLINHAS, %6 AS DSLINHAS,"
+                           " %9 AS PLAIN%10 FROM %3 r WHERE %4) x")
+                .arg(m_t.kind.serviceOrEmpty("k"), chosen, table, recipeOfK("r"), pgLinesText(true), pgLinesText(false),
+                     signature, compare ? QStringLiteral(", t.ORIGEM, k.TREE, %1").arg(pgReshaped()) : QString(),
+                     pgPlainLines())
+                .arg(compare ? QLatin1String(kSequenceBounds) : QLatin1String());
         if (compare)
             differing = QStringLiteral(" WHERE i.DSLINHAS <> i.ORIGEM");
     } else {
@@ -430,8 +406,8 @@ int RecipeWriter::keepBeforeImages(const char* compared, bool imagedApart) const
                                 " WHEN %5 THEN %6 ELSE %7 END FROM %3 r WHERE %4) AS DSLINHAS, k.TREE, %12 FROM %2 k"
                                 " JOIN (%8) a ON a.TREE = k.TREE AND a.CDPRATO = k.CDPRATO%9%13 CROSS JOIN LATERAL"
                                 " (SELECT COUNT(*) AS QTLINHAS, %10%14 FROM %3 r WHERE %4) x WHERE %11")
-                     .arg(servOrEmpty(), chosen, table, recipeOfK("r"), pgPlainLines(), pgLinesText(false),
-                          pgLinesText(true), pgSourceArrays(), sameServ("a", "k"))
+                     .arg(m_t.kind.serviceOrEmpty("k"), chosen, table, recipeOfK("r"), pgPlainLines(),
+                          pgLinesText(false), pgLinesText(true), pgSourceArrays(), m_t.kind.sameService("a", "k"))
                      .arg(pgLineArrays("r", false), pgArraysDiffer(), pgReshaped(), signature,
                           QLatin1String(kSequenceBounds));
     }
@@ -439,18 +415,18 @@ int RecipeWriter::keepBeforeImages(const char* compared, bool imagedApart) const
         QStringLiteral("INSERT INTO INTGCENTRALANT (NRINTG, IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO,"
                        " QTLINHAS, DSLINHAS) SELECT :nrintg, :tipo, i.CDFILIAL, i.CDSERVFILI, i.DSTTREE, i.CDPRATO,"
                        " i.QTLINHAS, i.DSLINHAS FROM %1 i%2");
-    const QVariantMap bindings{{":nrintg", m_run}, {":tipo", QLatin1String(m_t.kind)}};
+    const QVariantMap bindings{{":nrintg", m_run}, {":tipo", QLatin1String(m_t.kind.code)}};
     const QString purpose = QStringLiteral("guardar as receitas substituídas");
     if (!m_sql.isPostgres() || !compare)
         return m_sql.change(purpose, kept.arg(QStringLiteral("(%1)").arg(images), differing), bindings);
     // The same reading sets apart the recipes whose line numbers differ from the source's, which the writing
     // then adds or removes lines to: no second reading of the lines to compare them.
-    const QString servColumn = m_t.perService ? QStringLiteral("CDSERVFILI, ") : QString();
+    const QString servColumn = m_t.kind.serviceColumn();
     const QString differs = differing.isEmpty() ? QStringLiteral("true") : QStringLiteral("i.DSLINHAS <> i.ORIGEM");
     const auto setApart = [&](const char* name, const char* table, const QString& condition) {
         return QStringLiteral(", %1 AS (INSERT INTO %2 (CDFILIAL, %3TREE, CDPRATO, DSTTREE) SELECT i.CDFILIAL,"
                               " %4i.TREE, i.CDPRATO, i.DSTTREE FROM i WHERE %5)")
-            .arg(QLatin1String(name), QLatin1String(table), servColumn, serv("i"), condition);
+            .arg(QLatin1String(name), QLatin1String(table), servColumn, m_t.kind.serviceColumn("i"), condition);
     };
     const QString rewritten = imagedApart ? setApart("g", m_t.rewritten, differs) : QString();
     return m_sql.change(purpose,
@@ -472,7 +448,7 @@ RecipeChanges RecipeWriter::rewriteInPlace(const RecipeChanges& kept) const
                   QStringLiteral("ANALYZE %1").arg(QLatin1String(m_t.rewritten)));
         m_hints.rewrittenAnalyzed = true;
     }
-    const QString table = QLatin1String(m_t.table);
+    const QString table = QLatin1String(m_t.kind.table);
     const QString chosen = rewrittenRecipes(kept);
     const QString source = QLatin1String(m_t.source);
     // When some recipes were equal, the others are those the source changed, often by a line or two: only the
@@ -492,7 +468,7 @@ RecipeChanges RecipeWriter::rewriteInPlace(const RecipeChanges& kept) const
                                         QStringLiteral("SELECT COALESCE(SUM(QTLINHAS), 0) FROM INTGCENTRALANT"
                                                        " WHERE NRINTG = :nrintg AND IDTIPORECE = :tipo AND %1")
                                             .arg(m_range),
-                                        {{":nrintg", m_run}, {":tipo", QLatin1String(m_t.kind)}}));
+                                        {{":nrintg", m_run}, {":tipo", QLatin1String(m_t.kind.code)}}));
     const qint64 sourceLines = m_sql.number(purpose, QStringLiteral("SELECT COALESCE(SUM(s.QTLINHAS), 0) FROM %1 k"
                                                                     " JOIN (%2) s ON %3")
                                                          .arg(chosen, sourceShapes(), sourceJoin()));
@@ -500,29 +476,32 @@ RecipeChanges RecipeWriter::rewriteInPlace(const RecipeChanges& kept) const
     changes.written = int(sourceLines);
     if (m_rewrite == Rewrite::Differing) {
         // The before-image pass set apart the recipes whose line numbers differ.
-        return reshape(changes, int(m_sql.number(QStringLiteral("contar as receitas de outra numeração"),
-                                                 QStringLiteral("SELECT COUNT(*) FROM %1 f")
-                                                     .arg(inRange(m_t.reshaped)))));
+        return reshape(changes,
+                       int(m_sql.number(QStringLiteral("contar as receitas de outra numeração"),
+                                        QStringLiteral("SELECT COUNT(*) FROM %1 f").arg(inRange(m_t.reshaped)))));
     }
     // Each recipe matched at most min(old, new) lines; if the totals of all three agree, every recipe already
     // had exactly the source's line numbers and the update was the whole job.
     if (updated == changes.replaced && updated == sourceLines)
         return changes;
-    return reshape(changes, m_sql.change(
-        QStringLiteral("comparar a numeração das linhas"),
-        QStringLiteral("INSERT INTO %1 (CDFILIAL, %2TREE, CDPRATO, DSTTREE) SELECT k.CDFILIAL, %3k.TREE, k.CDPRATO,"
-                       " k.DSTTREE FROM %4 k CROSS JOIN LATERAL (SELECT COUNT(*) AS QTLINHAS%9 FROM %5 r WHERE %6) d"
-                       " JOIN (%7) s ON %8 WHERE NOT (%10)")
-            .arg(QLatin1String(m_t.reshaped), m_t.perService ? QStringLiteral("CDSERVFILI, ") : QString(), serv("k"),
-                 chosen, table, recipeOfK("r"), sourceShapes(), sourceJoin(), QLatin1String(kSequenceBounds))
-            .arg(sameLineNumbers("d", "s"))));
+    return reshape(
+        changes,
+        m_sql.change(QStringLiteral("comparar a numeração das linhas"),
+                     QStringLiteral(
+                         "INSERT INTO %1 (CDFILIAL, %2TREE, CDPRATO, DSTTREE) SELECT k.CDFILIAL, %3k.TREE, k.CDPRATO,"
+                         " k.DSTTREE FROM %4 k CROSS JOIN LATERAL (SELECT COUNT(*) AS QTLINHAS%9 FROM %5 r WHERE %6) d"
+                         " JOIN (%7) s ON %8 WHERE NOT (%10)")
+                         .arg(QLatin1String(m_t.reshaped), m_t.kind.serviceColumn(), m_t.kind.serviceColumn("k"),
+                              chosen, table, recipeOfK("r"), sourceShapes(), sourceJoin(),
+                              QLatin1String(kSequenceBounds))
+                         .arg(sameLineNumbers("d", "s"))));
 }
 
 RecipeChanges RecipeWriter::reshape(const RecipeChanges& changes, int reshapedCount) const
 {
     if (reshapedCount == 0)
         return changes;
-    const QString table = QLatin1String(m_t.table);
+    const QString table = QLatin1String(m_t.kind.table);
     const QString source = QLatin1String(m_t.source);
     m_sql.run(QStringLiteral("analisar as tabelas de trabalho"),
               QStringLiteral("ANALYZE %1").arg(QLatin1String(m_t.reshaped)));
@@ -531,10 +510,11 @@ RecipeChanges RecipeWriter::reshape(const RecipeChanges& changes, int reshapedCo
               QStringLiteral("DELETE FROM %1 r USING %2 k WHERE %3 AND NOT EXISTS (SELECT 1 FROM %4 s WHERE %5"
                              " AND s.NRSEQ = r.NRSEQ)")
                   .arg(table, reshaped, inRangeR(), source, sourceJoin()));
-    m_sql.run(QStringLiteral("copiar as linhas que o destino não tem"),
-              QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %4 k JOIN %5 s ON %6 WHERE NOT EXISTS (SELECT 1 FROM %1 r"
-                             " WHERE %7 AND r.NRSEQ = s.NRSEQ) ORDER BY %8")
-                  .arg(table, columns(), lineValues(), reshaped, source, sourceJoin(), recipeOfK("r"), keyOrder()));
+    m_sql.run(
+        QStringLiteral("copiar as linhas que o destino não tem"),
+        QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %4 k JOIN %5 s ON %6 WHERE NOT EXISTS (SELECT 1 FROM %1 r"
+                       " WHERE %7 AND r.NRSEQ = s.NRSEQ) ORDER BY %8")
+            .arg(table, m_t.kind.columns(), lineValues(), reshaped, source, sourceJoin(), recipeOfK("r"), keyOrder()));
     return changes;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "branchranges.h"
+#include "recipekind.h"
 
 #include <QString>
 
@@ -13,17 +14,15 @@ class SqlRunner;
 
 namespace suite::server {
 
-// A recipe table and the work tables of its run.
+// A kind of recipe and the work tables of its run.
 struct RecipeTable {
-    const char* table;      // RECEITA or RECEITASERV
-    const char* kind;       // IDTIPORECE of its before-images: L or S
+    RecipeKind kind;
     const char* chosen;     // destination recipes to replace: CDFILIAL, [CDSERVFILI,] TREE, CDPRATO, DSTTREE
     const char* source;     // the source's lines of the listed dishes
     const char* reshaped;   // chosen recipes whose line numbers differ from the source's (PostgreSQL)
     const char* signatures; // the source's recipes in the form a destination recipe is compared in, and its digest
     const char* rewritten;  // the chosen recipes that differ, when some do not (shaped as `chosen`)
     const char* compared;   // the chosen recipes whose digest does not match (shaped as `chosen`)
-    bool perService;
 };
 
 // Which chosen recipes a run rewrites.
@@ -99,17 +98,12 @@ private:
     // Whether any digest of the range matches its dish's source recipe, chosen or not.
     bool anyDigestMatches() const;
 
-    QString serv(const char* alias) const;
-    // k's service, or '' for the local recipes (the before-images' and digests' CDSERVFILI).
-    QString servOrEmpty() const;
-    QString sameServ(const char* a, const char* b) const;
     // The source's tree of alias's destination tree (CDFILAUXPRAT): "P", or the source branch (bound as :origem).
     QString sourceTreeOf(const char* alias) const;
     QString recipeOfK(const char* alias) const;
     // recipeOfK("r"), with r also kept to the range.
     QString inRangeR() const;
     QString sourceJoin() const;
-    QString columns() const;
     QString lineValues() const;
     QString keyOrder() const;
     QString sourceShapes() const;
