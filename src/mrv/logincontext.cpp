@@ -4,7 +4,7 @@
 namespace mrv {
 
 namespace {
-LoginContext& current()
+LoginContext& activeContext()
 {
     static LoginContext context;
     return context;
@@ -13,40 +13,40 @@ LoginContext& current()
 
 void setLoginContext(const LoginContext& context)
 {
-    current() = context;
+    activeContext() = context;
 }
 const LoginContext& loginContext()
 {
-    return current();
+    return activeContext();
 }
 
 QString FiliProc()
 {
-    return current().filiProc;
+    return activeContext().filiProc;
 }
 QString NomeFiliProc()
 {
-    return current().nomeFiliProc;
+    return activeContext().nomeFiliProc;
 }
 bool ModuFili()
 {
-    return current().moduFili;
+    return activeContext().moduFili;
 }
 QString Operador()
 {
-    return current().operador;
+    return activeContext().operador;
 }
 QString WebURL()
 {
-    return current().webUrl;
+    return activeContext().webUrl;
 }
 int WebPort()
 {
-    return current().webPort;
+    return activeContext().webPort;
 }
 QString AuthToken()
 {
-    return current().token;
+    return activeContext().token;
 }
 
 } // namespace mrv

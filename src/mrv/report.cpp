@@ -24,7 +24,7 @@ namespace mrv {
 namespace {
 
 // The report's own texts, used when the caller's catalogue lacks them.
-const char* const baseTexts[][2] = {
+const char* const kBaseTexts[][2] = {
     {"Arq_Rel_Err", "O arquivo contendo a definição do relatório de código '%s' não foi encontrado no diretório '%s'."},
     {"NovoCaption", "Título do relatório"},
     {"NovoPrompt", "Informe o título do relatório:"},
@@ -179,7 +179,7 @@ QString Report::text(const QString& key) const
         if (!own.isEmpty())
             return own;
     }
-    for (const auto& line : baseTexts)
+    for (const auto& line : kBaseTexts)
         if (key.compare(QLatin1String(line[0]), Qt::CaseInsensitive) == 0)
             return QString::fromUtf8(line[1]);
     return key;

@@ -13,7 +13,7 @@ namespace {
 
 // Products used by the benchmark recipes; prime to the stride below so that the lines of one
 // recipe never repeat a product.
-constexpr int kProducts = 500;
+constexpr int kScaleProducts = 500;
 constexpr int kProductStride = 37;
 constexpr int kDishesPerGroup = 100; // level-3 codes have 3 digits; keep them readable
 constexpr int kGroupsPerLevel = 99;  // 2-digit level-1 and level-2 codes
@@ -56,7 +56,7 @@ private:
 
     void createNumbers()
     {
-        const int top = std::max({m_branches, m_dishes, m_lines, kProducts});
+        const int top = std::max({m_branches, m_dishes, m_lines, kScaleProducts});
         if (!m_sql.isPostgres()) {
             exec(QStringLiteral("CREATE TEMP TABLE SUITE_NUMS (N INTEGER PRIMARY KEY)"),
                  QStringLiteral("creating a numbers table"));
@@ -143,7 +143,7 @@ private:
         exec(QStringLiteral("INSERT INTO PRODUTO (CDARVPROD, NMPRODUTO, SGUNIDADE) "
                             "SELECT %1, 'Produto ' || %1, 'KG' FROM SUITE_NUMS WHERE N <= %2 ORDER BY N")
                  .arg(pad(QStringLiteral("N"), 8))
-                 .arg(kProducts),
+                 .arg(kScaleProducts),
              QStringLiteral("loading products"));
         exec(QStringLiteral(
                  "INSERT INTO PRODFILI (CDFILIAL, CDARVPROD) "
@@ -155,7 +155,7 @@ private:
     QString productOfLine() const
     {
         return pad(
-            QStringLiteral("(CAST(D.CDPRATO AS INTEGER) + S.N * %1) % %2 + 1").arg(kProductStride).arg(kProducts), 8);
+            QStringLiteral("(CAST(D.CDPRATO AS INTEGER) + S.N * %1) % %2 + 1").arg(kProductStride).arg(kScaleProducts), 8);
     }
 
     // Quantities differ by branch, so that an integration over them really rewrites every line; rounded to the
@@ -249,8 +249,8 @@ void loadScale(const QSqlDatabase& db, const Scale& scale)
     if (scale.dishes < 1 || scale.dishes > maxDishes)
         throw DbError(
             QStringLiteral("benchmark data: dishes must be 1 to %1, not %2").arg(maxDishes).arg(scale.dishes));
-    if (scale.lines < 1 || scale.lines > kProducts)
-        throw DbError(QStringLiteral("benchmark data: lines must be 1 to %1, not %2").arg(kProducts).arg(scale.lines));
+    if (scale.lines < 1 || scale.lines > kScaleProducts)
+        throw DbError(QStringLiteral("benchmark data: lines must be 1 to %1, not %2").arg(kScaleProducts).arg(scale.lines));
     ScaleLoader(db, scale).run();
 }
 

@@ -9,7 +9,7 @@ namespace suite::server {
 
 namespace {
 
-QString refusal(const QString& branch, const QString& role)
+QString branchRefusal(const QString& branch, const QString& role)
 {
     return QStringLiteral("Operador sem permissão de acesso à filial %1 %2.").arg(role, branch.left(20));
 }
@@ -62,7 +62,7 @@ void OperatorRights::requireBranch(const QString& branch, const QString& role) c
     if (!exists)
         throw ServiceError(QStringLiteral("Filial não cadastrada."));
     if (!allowed)
-        throw ServiceError(refusal(branch, role));
+        throw ServiceError(branchRefusal(branch, role));
 }
 
 void OperatorRights::requireBranches(const QString& branches, const QString& role) const
@@ -72,7 +72,7 @@ void OperatorRights::requireBranches(const QString& branches, const QString& rol
                                              .arg(branches, allows(QStringLiteral("b.CDFILIAL"))),
                                          binds());
     if (!refused.isNull())
-        throw ServiceError(refusal(refused.toString(), role));
+        throw ServiceError(branchRefusal(refused.toString(), role));
 }
 
 QString OperatorRights::allows(const QString& column)

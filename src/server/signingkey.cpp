@@ -19,7 +19,7 @@ namespace {
 
 constexpr int kKeyBytes = 32;
 
-QString lastError()
+QString systemError()
 {
     return QString::fromLocal8Bit(std::strerror(errno));
 }
@@ -50,7 +50,7 @@ void createSigningKey(const QString& path)
     if (file.fd < 0) {
         if (errno == EEXIST)
             fail(QStringLiteral("%1 exists already: keep it, or remove it first to end every session").arg(path));
-        fail(QStringLiteral("cannot create the signing key %1: %2").arg(path, lastError()));
+        fail(QStringLiteral("cannot create the signing key %1: %2").arg(path, systemError()));
     }
     QByteArray key(kKeyBytes, Qt::Uninitialized);
     QRandomGenerator::system()->generate(key.begin(), key.end());
@@ -58,7 +58,7 @@ void createSigningKey(const QString& path)
     const bool written =
         ::write(file.fd, text.constData(), size_t(text.size())) == text.size() && ::fsync(file.fd) == 0;
     if (!written) {
-        const QString why = lastError();
+        const QString why = systemError();
         ::unlink(name.constData());
         fail(QStringLiteral("cannot write the signing key %1: %2").arg(path, why));
     }
@@ -74,11 +74,11 @@ QByteArray readSigningKey(const QString& path)
             fail(QStringLiteral("there is no signing key at %1: \"suite-server init\" creates it, or \"suite-server "
                                 "key --key-file %1\" for a database made elsewhere")
                      .arg(path));
-        fail(QStringLiteral("cannot read the signing key %1: %2").arg(path, lastError()));
+        fail(QStringLiteral("cannot read the signing key %1: %2").arg(path, systemError()));
     }
     struct stat info {};
     if (::fstat(file.fd, &info) != 0)
-        fail(QStringLiteral("cannot read the signing key %1: %2").arg(path, lastError()));
+        fail(QStringLiteral("cannot read the signing key %1: %2").arg(path, systemError()));
     if (!S_ISREG(info.st_mode))
         fail(QStringLiteral("the signing key %1 is not a file").arg(path));
     // Whoever can read the key can sign in as any operator.
@@ -90,7 +90,7 @@ QByteArray readSigningKey(const QString& path)
     char buffer[4 * kKeyBytes];
     const ssize_t size = ::read(file.fd, buffer, sizeof buffer);
     if (size < 0)
-        fail(QStringLiteral("cannot read the signing key %1: %2").arg(path, lastError()));
+        fail(QStringLiteral("cannot read the signing key %1: %2").arg(path, systemError()));
     const QByteArray text = QByteArray(buffer, size).trimmed();
     const QByteArray key = QByteArray::fromHex(text);
     if (text.size() != 2 * kKeyBytes || key.size() != kKeyBytes || key.toHex() != text.toLower())

@@ -9,6 +9,7 @@
 #include "servererrors.h"
 #include "sqlite/sqlitefunctions.h"
 #include "threadconnection.h"
+#include "worktables.h"
 
 #include <bulkinsert.h>
 #include <logpacket.h>
@@ -23,54 +24,6 @@ using db::SqlRunner;
 using wire::Packet;
 
 namespace {
-
-// Work tables of one run; they live inside its transaction and are dropped before it commits. Recipe keys are
-// (branch, [service,] source tree, dish): a destination's trees sort as the source's do ("P" after the local
-// tree's digits), so walking them in key order walks the destination's recipes in theirs.
-const char* const kWorkTables[] = {"TT_PRATO",    "TT_MARCA",     "TT_DEST",     "TT_MAPA",    "TT_OBS",
-                                   "TT_ORIG_L",   "TT_ORIG_S",    "TT_FALTA",    "TT_MAPA_S",  "TT_OK_S",
-                                   "TT_FORMA_L",  "TT_FORMA_S",   "TT_ASSIN_L",  "TT_ASSIN_S", "TT_REESCR_L",
-                                   "TT_REESCR_S", "TT_COMPARA_L", "TT_COMPARA_S"};
-
-const char* const kCreateWorkTables[] = {
-    "CREATE TEMP TABLE TT_PRATO (TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL, PRIMARY KEY (TREE, CDPRATO))",
-    "CREATE TEMP TABLE TT_MARCA (CDFILIAL TEXT NOT NULL PRIMARY KEY)",
-    "CREATE TEMP TABLE TT_DEST (CDFILIAL TEXT NOT NULL PRIMARY KEY)",
-    "CREATE TEMP TABLE TT_MAPA (CDFILIAL TEXT NOT NULL, TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL,"
-    " DSTTREE TEXT NOT NULL, PRIMARY KEY (CDFILIAL, TREE, CDPRATO))",
-    "CREATE TEMP TABLE TT_OBS (IDNUMEROERRO TEXT NOT NULL, IDTIPORECELOG TEXT NOT NULL, CDFILIAL TEXT NOT NULL,"
-    " TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL, CDARVPROD TEXT NOT NULL, CDSERVFILI TEXT NOT NULL)",
-    "CREATE TEMP TABLE TT_ORIG_L (TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL, NRSEQ INTEGER NOT NULL,"
-    " CDARVPROD TEXT NOT NULL, QTPRODUTO NUMERIC NOT NULL, SGUNIDADE TEXT NOT NULL,"
-    " PRIMARY KEY (TREE, CDPRATO, NRSEQ))",
-    "CREATE TEMP TABLE TT_ORIG_S (CDSERVFILI TEXT NOT NULL, TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL,"
-    " NRSEQ INTEGER NOT NULL, CDARVPROD TEXT NOT NULL, QTPRODUTO NUMERIC NOT NULL, SGUNIDADE TEXT NOT NULL,"
-    " PRIMARY KEY (TREE, CDPRATO, CDSERVFILI, NRSEQ))",
-    "CREATE TEMP TABLE TT_FALTA (CDFILIAL TEXT NOT NULL, CDARVPROD TEXT NOT NULL, PRIMARY KEY (CDFILIAL, CDARVPROD))",
-    "CREATE TEMP TABLE TT_MAPA_S (CDFILIAL TEXT NOT NULL, CDSERVFILI TEXT NOT NULL, TREE TEXT NOT NULL,"
-    " CDPRATO TEXT NOT NULL, DSTTREE TEXT NOT NULL, PRIMARY KEY (CDFILIAL, CDSERVFILI, TREE, CDPRATO))",
-    "CREATE TEMP TABLE TT_OK_S (CDFILIAL TEXT NOT NULL, CDSERVFILI TEXT NOT NULL, TREE TEXT NOT NULL,"
-    " CDPRATO TEXT NOT NULL, DSTTREE TEXT NOT NULL, PRIMARY KEY (CDFILIAL, CDSERVFILI, TREE, CDPRATO))",
-    "CREATE TEMP TABLE TT_FORMA_L (CDFILIAL TEXT NOT NULL, TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL,"
-    " DSTTREE TEXT NOT NULL, PRIMARY KEY (CDFILIAL, TREE, CDPRATO))",
-    "CREATE TEMP TABLE TT_FORMA_S (CDFILIAL TEXT NOT NULL, CDSERVFILI TEXT NOT NULL, TREE TEXT NOT NULL,"
-    " CDPRATO TEXT NOT NULL, DSTTREE TEXT NOT NULL, PRIMARY KEY (CDFILIAL, CDSERVFILI, TREE, CDPRATO))",
-    // ORIGEM: on SQLite a BLOB, which TEXT affinity leaves as it is.
-    "CREATE TEMP TABLE TT_ASSIN_L (TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL, ORIGEM TEXT NOT NULL,"
-    " DSASSIN TEXT NOT NULL, QTLINHAS INTEGER NOT NULL, MINSEQ INTEGER NOT NULL, MAXSEQ INTEGER NOT NULL,"
-    " PRIMARY KEY (TREE, CDPRATO))",
-    "CREATE TEMP TABLE TT_ASSIN_S (TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL, CDSERVFILI TEXT NOT NULL,"
-    " ORIGEM TEXT NOT NULL, DSASSIN TEXT NOT NULL, QTLINHAS INTEGER NOT NULL, MINSEQ INTEGER NOT NULL,"
-    " MAXSEQ INTEGER NOT NULL, PRIMARY KEY (TREE, CDPRATO, CDSERVFILI))",
-    "CREATE TEMP TABLE TT_REESCR_L (CDFILIAL TEXT NOT NULL, TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL,"
-    " DSTTREE TEXT NOT NULL, PRIMARY KEY (CDFILIAL, TREE, CDPRATO))",
-    "CREATE TEMP TABLE TT_REESCR_S (CDFILIAL TEXT NOT NULL, CDSERVFILI TEXT NOT NULL, TREE TEXT NOT NULL,"
-    " CDPRATO TEXT NOT NULL, DSTTREE TEXT NOT NULL, PRIMARY KEY (CDFILIAL, CDSERVFILI, TREE, CDPRATO))",
-    "CREATE TEMP TABLE TT_COMPARA_L (CDFILIAL TEXT NOT NULL, TREE TEXT NOT NULL, CDPRATO TEXT NOT NULL,"
-    " DSTTREE TEXT NOT NULL, PRIMARY KEY (CDFILIAL, TREE, CDPRATO))",
-    "CREATE TEMP TABLE TT_COMPARA_S (CDFILIAL TEXT NOT NULL, CDSERVFILI TEXT NOT NULL, TREE TEXT NOT NULL,"
-    " CDPRATO TEXT NOT NULL, DSTTREE TEXT NOT NULL, PRIMARY KEY (CDFILIAL, CDSERVFILI, TREE, CDPRATO))",
-};
 
 const RecipeTable kLocal{.kind = kLocalRecipes,
                          .chosen = "TT_MAPA",
@@ -202,13 +155,7 @@ Packet IntegrationRun::execute(const IntegrationRequest& request, bool commit)
     source.finish();
     rights.requireBranch(request.source, QStringLiteral("de origem"));
 
-    for (const char* statement : kCreateWorkTables) {
-        // SQLite: the key is the table, so lookups and key-order scans skip a second tree.
-        const QString create = QString::fromLatin1(statement);
-        const bool keyed = !sql.isPostgres() && create.contains(QLatin1String("PRIMARY KEY"));
-        sql.run(QStringLiteral("preparar as tabelas de trabalho"),
-                keyed ? create + QLatin1String(" WITHOUT ROWID") : create);
-    }
+    createWorkTables(sql);
 
     const int destinations = int(request.destinations.size());
     progress.report(Phase::Checking, 0, destinations);
@@ -247,9 +194,7 @@ Packet IntegrationRun::execute(const IntegrationRequest& request, bool commit)
                            qint64(0), row.at(code), row.at(product), row.at(name)});
         return result; // the transaction rolls back on its way out
     }
-    for (const char* table : kWorkTables)
-        sql.run(QStringLiteral("descartar as tabelas de trabalho"),
-                QStringLiteral("DROP TABLE %1").arg(QLatin1String(table)));
+    dropWorkTables(sql);
     transaction.commit();
     // The log is read once the run has let go of its destinations: it is the log the history keeps.
     return RunLog(sql).rows(m_counts.run, kLogRowLimit);

@@ -1,0 +1,13 @@
+// The work tables of one run. They live inside its transaction and are dropped before it commits.
+#pragma once
+
+namespace suite::db {
+class SqlRunner;
+}
+
+namespace suite::server {
+
+void createWorkTables(const db::SqlRunner& sql);
+void dropWorkTables(const db::SqlRunner& sql);
+
+} // namespace suite::server
