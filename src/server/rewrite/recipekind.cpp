@@ -2,11 +2,6 @@
 
 namespace suite::server {
 
-const RecipeKind& RecipeKind::of(bool perService)
-{
-    return perService ? kServiceRecipes : kLocalRecipes;
-}
-
 QString RecipeKind::serviceColumn(const char* alias) const
 {
     if (!perService)

@@ -13,8 +13,6 @@ struct RecipeKind {
     const char* code;  // IDTIPORECE of its before-images, digests and observations: L or S
     bool perService;
 
-    static const RecipeKind& of(bool perService);
-
     // "alias.CDSERVFILI, " (no alias: "CDSERVFILI, "), where the service comes
     // before the dish in a column list; nothing for local recipes.
     QString serviceColumn(const char* alias = nullptr) const;
