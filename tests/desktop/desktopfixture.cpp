@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -34,9 +35,14 @@ QString DesktopFixture::startHost(const QStringList& open)
     if (const QString why = m_host->start(settings); !why.isEmpty())
         return why;
     // As a user would find it: the main window by its title, given the keyboard by the window manager.
-    const QString window = m_input->findWindow(QStringLiteral("Suíte - Filial"));
+    // A minute at most: a sanitized host beside other tests on two cores has taken over 20 s to map it.
+    QString window;
+    const QDeadlineTimer deadline(60000);
+    while (window.isEmpty() && !deadline.hasExpired() && m_host->running())
+        window = m_input->findWindow(QStringLiteral("Suíte - Filial"), 2000);
     if (window.isEmpty())
-        return QStringLiteral("no window titled \"Suíte - Filial\" on the display");
+        return QStringLiteral("no window titled \"Suíte - Filial\" on the display (host %1)\n%2")
+            .arg(m_host->ending(), m_host->output());
     m_input->activate(window);
     const UiState shown = m_host->waitFor([&](const UiState& s) {
         if (s.activeWindow().isEmpty())
@@ -48,7 +54,7 @@ QString DesktopFixture::startHost(const QStringList& open)
                 return false;
         }
         return true;
-    });
+    }, 30000);
     if (!shown.isValid() || shown.activeWindow().isEmpty())
         return QStringLiteral("the host's screens did not show: ") + m_host->ending();
     return {};
