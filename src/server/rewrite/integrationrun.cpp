@@ -4,6 +4,7 @@
 #include "observation.h"
 #include "operatorrights.h"
 #include "ownrecipewrites.h"
+#include "recipewriter.h"
 #include "runlog.h"
 #include "runprogress.h"
 #include "servererrors.h"
@@ -137,6 +138,7 @@ Packet IntegrationRun::execute(const IntegrationRequest& request, bool commit)
     m_writing = commit;
     m_source = request.source;
     const SqlRunner sql(m_db);
+    m_database = RecipeDatabase::of(sql);
     const RunProgress progress(m_operator, sql);
     const QDateTime started = QDateTime::currentDateTime();
     progress.report(Phase::Waiting);
@@ -200,12 +202,9 @@ Packet IntegrationRun::execute(const IntegrationRequest& request, bool commit)
     return RunLog(sql).rows(m_counts.run, kLogRowLimit);
 }
 
-void IntegrationRun::analyze(const SqlRunner& sql, const char* table)
+void IntegrationRun::analyze(const char* table) const
 {
-    // PostgreSQL keeps no statistics of temporary tables unless asked; without them it guesses join plans.
-    if (sql.isPostgres())
-        sql.run(QStringLiteral("analisar as tabelas de trabalho"),
-                QStringLiteral("ANALYZE %1").arg(QLatin1String(table)));
+    m_database->analyze(table);
 }
 
 void IntegrationRun::prepareDishesAndDestinations(const SqlRunner& sql, const IntegrationRequest& request)
@@ -219,7 +218,7 @@ void IntegrationRun::prepareDishesAndDestinations(const SqlRunner& sql, const In
     for (const DishKey& dish : request.dishes)
         listed.add({dish.tree, dish.code});
     listed.finish();
-    analyze(sql, "TT_PRATO");
+    analyze("TT_PRATO");
     db::BulkInsert destinations(sql, QStringLiteral("TT_MARCA"), {QStringLiteral("CDFILIAL")},
                                 QStringLiteral("registrar as filiais destino"));
     for (const QString& code : request.destinations)
@@ -291,13 +290,13 @@ void IntegrationRun::observeDestinations(const SqlRunner& sql, const Integration
     for (const DishKey& dish : request.elsewhere)
         elsewhere.add({observationCode(Observation::DishNotInSource), none, none, dish.tree, dish.code, none, none});
     elsewhere.finish();
-    analyze(sql, "TT_PRATO");
+    analyze("TT_PRATO");
     sql.run(
         QStringLiteral("selecionar as filiais destino"),
         QStringLiteral("INSERT INTO TT_DEST (CDFILIAL) SELECT m.CDFILIAL FROM TT_MARCA m"
                        " JOIN FILIAL f ON f.CDFILIAL = m.CDFILIAL WHERE f.IDCNTRRESC <> 'S' AND m.CDFILIAL <> :origem"),
         source);
-    analyze(sql, "TT_DEST");
+    analyze("TT_DEST");
 
     // Every dish left exists in the source's trees. The standard tree is shared, so its dishes exist at every
     // destination; a local-tree dish maps to each destination's own tree, same dish code, and is asked per
@@ -320,7 +319,7 @@ void IntegrationRun::observeDestinations(const SqlRunner& sql, const Integration
     sql.run(purpose, mapped.arg(QStringLiteral("d.CDFILIAL"), local.arg(QStringLiteral("EXISTS"))));
     if (sql.isPostgres())
         sql.run(purpose, QStringLiteral("ALTER TABLE TT_MAPA ADD PRIMARY KEY (CDFILIAL, TREE, CDPRATO)"));
-    analyze(sql, "TT_MAPA");
+    analyze("TT_MAPA");
 
     QStringList kinds;
     if (request.local)
@@ -344,7 +343,7 @@ void IntegrationRun::readSourceRecipes(const SqlRunner& sql, const IntegrationRe
                                " r.QTPRODUTO, r.SGUNIDADE FROM RECEITA r JOIN TT_PRATO p"
                                " ON r.CDFILAUXPRAT = p.TREE AND r.CDPRATO = p.CDPRATO WHERE r.CDFILIAL = :origem"),
                 source);
-        analyze(sql, "TT_ORIG_L");
+        analyze("TT_ORIG_L");
     }
     if (request.perService) {
         sql.run(QStringLiteral("ler as receitas por serviço da origem"),
@@ -352,7 +351,7 @@ void IntegrationRun::readSourceRecipes(const SqlRunner& sql, const IntegrationRe
                                " r.CDARVPROD, r.QTPRODUTO, r.SGUNIDADE FROM RECEITASERV r JOIN TT_PRATO p"
                                " ON r.CDFILAUXPRAT = p.TREE AND r.CDPRATO = p.CDPRATO WHERE r.CDFILIAL = :origem"),
                 source);
-        analyze(sql, "TT_ORIG_S");
+        analyze("TT_ORIG_S");
     }
     // Destination x product pairs that block a copy: few, so the per-line checks below stay cheap.
     sql.run(QStringLiteral("verificar os produtos habilitados nos destinos"),
@@ -360,7 +359,7 @@ void IntegrationRun::readSourceRecipes(const SqlRunner& sql, const IntegrationRe
                            " CROSS JOIN (SELECT CDARVPROD FROM TT_ORIG_L UNION SELECT CDARVPROD FROM TT_ORIG_S) s"
                            " WHERE NOT EXISTS (SELECT 1 FROM PRODFILI pf WHERE pf.CDFILIAL = d.CDFILIAL"
                            " AND pf.CDARVPROD = s.CDARVPROD)"));
-    analyze(sql, "TT_FALTA");
+    analyze("TT_FALTA");
 }
 
 void IntegrationRun::replaceLocalRecipes(const SqlRunner& sql, const RunProgress& progress)
@@ -390,7 +389,7 @@ void IntegrationRun::replaceServiceRecipes(const SqlRunner& sql, const RunProgre
                            " SELECT m.CDFILIAL, s.CDSERVFILI, m.TREE, m.CDPRATO, m.DSTTREE FROM TT_MAPA m"
                            " JOIN (SELECT DISTINCT CDSERVFILI, TREE, CDPRATO FROM TT_ORIG_S) s"
                            " ON s.TREE = m.TREE AND s.CDPRATO = m.CDPRATO"));
-    analyze(sql, "TT_MAPA_S");
+    analyze("TT_MAPA_S");
     sql.run(QStringLiteral("registrar serviços ausentes no destino"),
             QStringLiteral("INSERT INTO TT_OBS SELECT %1, 'S', ms.CDFILIAL, ms.TREE, ms.CDPRATO, '', ms.CDSERVFILI"
                            " FROM TT_MAPA_S ms WHERE NOT EXISTS (SELECT 1 FROM SERVICO sv"
@@ -413,7 +412,7 @@ void IntegrationRun::replaceServiceRecipes(const SqlRunner& sql, const RunProgre
                            " AND NOT EXISTS (SELECT 1 FROM TT_FALTA f WHERE f.CDFILIAL = ms.CDFILIAL AND f.CDARVPROD IN"
                            " (SELECT s.CDARVPROD FROM TT_ORIG_S s WHERE s.TREE = ms.TREE AND s.CDPRATO = ms.CDPRATO"
                            " AND s.CDSERVFILI = ms.CDSERVFILI))"));
-    analyze(sql, "TT_OK_S");
+    analyze("TT_OK_S");
 
     replaceRecipes(sql, kPerService, progress);
 }
@@ -427,19 +426,15 @@ void IntegrationRun::replaceRecipes(const SqlRunner& sql, const RecipeTable& tab
     const QList<BranchRange> ranges =
         branchRanges(sql, QStringLiteral("SELECT CDFILIAL FROM TT_DEST ORDER BY CDFILIAL"));
     const int total = branchesIn(ranges);
-    RangeHints hints;
+    RecipeWriter writer(sql, table, m_counts.run, m_source, m_rewrite, m_writing);
     if (m_rewrite == Rewrite::Differing && !ranges.isEmpty())
-        RecipeWriter(sql, table, m_counts.run, m_source, m_rewrite, ranges.first(), hints).keepSignatures();
-    const auto writer = [&](const BranchRange& range) {
-        return RecipeWriter(sql, table, m_counts.run, m_source, m_rewrite, range, hints);
-    };
-    QList<RecipeChanges> kept;
+        writer.keepSignatures();
     int done = 0;
     progress.report(comparing, done, total);
     for (const BranchRange& range : ranges) {
-        kept.append(writer(range).keep(m_writing));
-        m_counts.rewritten += kept.last().rewritten;
-        m_counts.equal += kept.last().equal;
+        const RecipeChanges kept = writer.keep(range);
+        m_counts.rewritten += kept.rewritten;
+        m_counts.equal += kept.equal;
         done += range.branches();
         progress.report(comparing, done, total);
     }
@@ -447,11 +442,11 @@ void IntegrationRun::replaceRecipes(const SqlRunner& sql, const RecipeTable& tab
         return;
     done = 0;
     progress.report(writing, done, total);
-    for (qsizetype i = 0; i < ranges.size(); ++i) {
-        const RecipeChanges changes = writer(ranges.at(i)).write(kept.at(i));
+    for (const BranchRange& range : ranges) {
+        const RecipeChanges changes = writer.write(range);
         m_counts.deleted += changes.replaced;
         m_counts.inserted += changes.written;
-        done += ranges.at(i).branches();
+        done += range.branches();
         progress.report(writing, done, total);
     }
 }

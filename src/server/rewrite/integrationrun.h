@@ -2,7 +2,7 @@
 #pragma once
 
 #include "integrationrequest.h"
-#include "recipewriter.h"
+#include "recipedatabase.h"
 
 #include <packet.h>
 
@@ -60,7 +60,7 @@ private:
     // The whole run inside its transaction, which commits only when asked.
     wire::Packet execute(const IntegrationRequest& request, bool commit);
     void finishRecord(const db::SqlRunner& sql, const QDateTime& finished);
-    void analyze(const db::SqlRunner& sql, const char* table);
+    void analyze(const char* table) const;
 
     QSqlDatabase m_db;
     QString m_operator;
@@ -68,6 +68,7 @@ private:
     QString m_source;
     bool m_writing = true; // false in a preview, which keeps the before-images and writes no recipe
     IntegrationCounts m_counts;
+    std::unique_ptr<RecipeDatabase> m_database; // the run's, for its own work tables
 };
 
 } // namespace suite::server

@@ -1,0 +1,256 @@
+#include "postgresrecipes.h"
+
+#include <sqlrunner.h>
+
+namespace suite::server {
+
+namespace {
+
+// The lowest and highest line numbers of r, to follow another aggregate.
+const char* const kSequenceBounds = ", MIN(r.NRSEQ) AS MINSEQ, MAX(r.NRSEQ) AS MAXSEQ";
+
+// The JSON text of r's lines; unescaped, it is valid only for plain codes and numbers. Built by hand:
+// json_build_array per line is much slower, and to_json, which is costly, serves only the rare recipe whose codes
+// need escaping or whose quantity is NaN.
+QString pgLinesText(bool escaped, bool ordered = false)
+{
+    const auto text = [escaped](const char* column) {
+        return escaped ? QStringLiteral("to_json(r.%1)").arg(QLatin1String(column))
+                       : QStringLiteral("'\"' || r.%1 || '\"'").arg(QLatin1String(column));
+    };
+    return QStringLiteral(
+               "COALESCE('[' || string_agg('[' || r.NRSEQ || ',' || %1 || ',' || %2 || ',' || %3 || ']', ','%4)"
+               " || ']', '[]')")
+        .arg(text("CDARVPROD"), escaped ? QStringLiteral("to_json(r.QTPRODUTO)") : QStringLiteral("r.QTPRODUTO"),
+             text("SGUNIDADE"), ordered ? QStringLiteral(" ORDER BY r.NRSEQ") : QString());
+}
+
+// True when r's lines can be written unescaped.
+QString pgPlainLines()
+{
+    return QStringLiteral("NOT COALESCE(bool_or((r.CDARVPROD || r.SGUNIDADE) ~ '[\\x01-\\x1f\"\\\\]'"
+                          " OR r.QTPRODUTO = 'NaN'), false)");
+}
+
+// alias's lines as arrays of their values.
+QString pgLineArrays(const char* alias, bool ordered)
+{
+    const QString order = ordered ? QStringLiteral(" ORDER BY %1.NRSEQ").arg(QLatin1String(alias)) : QString();
+    return QStringLiteral("array_agg(%1.NRSEQ%2) AS NRSEQS, array_agg(CAST(%1.CDARVPROD AS TEXT)%2) AS PRODUTOS,"
+                          " array_agg(%1.QTPRODUTO%2) AS QTDS, array_agg(CAST(%1.SGUNIDADE AS TEXT)%2) AS UNIDADES")
+        .arg(QLatin1String(alias), order);
+}
+
+// The source's recipes as arrays of their lines' values.
+QString pgSourceArrays(const RecipeTable& t)
+{
+    return QStringLiteral("SELECT TREE, CDPRATO%1, %2 FROM %3 s GROUP BY TREE, CDPRATO%1")
+        .arg(t.kind.trailingServiceColumn(), pgLineArrays("s", true), QLatin1String(t.source));
+}
+
+// x's lines (pgLineArrays) differ from the source's (a).
+QString pgArraysDiffer()
+{
+    return QStringLiteral("x.NRSEQS IS DISTINCT FROM a.NRSEQS OR x.PRODUTOS IS DISTINCT FROM a.PRODUTOS"
+                          " OR x.QTDS IS DISTINCT FROM a.QTDS OR x.UNIDADES IS DISTINCT FROM a.UNIDADES");
+}
+
+// Whether x's line numbers (count and bounds) differ from its source recipe's (t), as RESHAPED.
+QString pgReshaped()
+{
+    return QStringLiteral("(%1) IS NOT TRUE AS RESHAPED").arg(sameLineNumbers("x", "t"));
+}
+
+} // namespace
+
+PostgresRecipes::PostgresRecipes(const db::SqlRunner& sql)
+    : m_sql(sql)
+{}
+
+void PostgresRecipes::empty(const char* table) const
+{
+    // The last range's rows would only grow the statistics taken after the table is refilled.
+    m_sql.run(QStringLiteral("esvaziar as tabelas de trabalho"),
+              QStringLiteral("TRUNCATE %1").arg(QLatin1String(table)));
+}
+
+void PostgresRecipes::analyze(const char* table) const
+{
+    // PostgreSQL keeps no statistics of temporary tables unless asked; without them it guesses join plans.
+    m_sql.run(QStringLiteral("analisar as tabelas de trabalho"), QStringLiteral("ANALYZE %1").arg(QLatin1String(table)));
+}
+
+void PostgresRecipes::probeByHashing(bool on) const
+{
+    // The digests grow by a whole range's recipes at a time, faster than their statistics follow, and a probe
+    // planned from stale ones can become a scan of them per recipe.
+    m_sql.run(QStringLiteral("ajustar o planejador"),
+              QStringLiteral("SET LOCAL enable_nestloop = %1").arg(on ? QLatin1String("off") : QLatin1String("on")));
+}
+
+QString PostgresRecipes::sourceForms(const RecipeTable& t) const
+{
+    // The before-image text itself, which writes every value of the fixed-scale quantities and the codes without
+    // loss.
+    return QStringLiteral("CASE WHEN %1 THEN %2 ELSE %3 END AS ORIGEM FROM %4 r")
+        .arg(pgPlainLines(), pgLinesText(false, true), pgLinesText(true, true), QLatin1String(t.source));
+}
+
+QString PostgresRecipes::digest(const char* form) const
+{
+    return QStringLiteral("left(encode(sha256(convert_to(%1, 'UTF8')), 'hex'), 32)").arg(QLatin1String(form));
+}
+
+void PostgresRecipes::startComparing(const RecipeRange& range, const char* compared)
+{
+    if (m_mostlyDiffering)
+        return;
+    // A sample of the first range's recipes to compare (their digests did not match), in their key order, tells
+    // which way of comparing costs less; once per run and table, since each range's own sample would cost as much
+    // as a range's comparison.
+    const RecipeKind& kind = range.kind();
+    const QString sample =
+        QStringLiteral("SELECT COUNT(*), COUNT(*) FILTER (WHERE %1) FROM (SELECT * FROM %2 k LIMIT 1000) k JOIN (%3) a"
+                       " ON a.TREE = k.TREE AND a.CDPRATO = k.CDPRATO%4 CROSS JOIN LATERAL (SELECT %5 FROM %6 r"
+                       " WHERE %7) x")
+            .arg(pgArraysDiffer(), range.inRange(compared), pgSourceArrays(range.table()), kind.sameService("a", "k"),
+                 pgLineArrays("r", false), QLatin1String(kind.table), range.recipeOfK("r"));
+    QSqlQuery q = m_sql.run(QStringLiteral("estimar quantas receitas diferem"), sample);
+    m_mostlyDiffering = q.next() && q.value(1).toLongLong() * 2 > q.value(0).toLongLong();
+}
+
+int PostgresRecipes::keepBeforeImages(const RecipeRange& range, const char* compared, bool compare,
+                                      bool setApart) const
+{
+    // One small aggregate per recipe: a grouped join reads the whole table.
+    const RecipeKind& kind = range.kind();
+    const QString chosen = range.inRange(compared);
+    const QString table = QLatin1String(kind.table);
+    const QString signature = compare ? range.withSignatures() : QString();
+    QString images;
+    QString differing;
+    if (!compare || m_mostlyDiffering.value_or(true)) {
+        // Every recipe's text is written anyway, so comparing it with the source's costs nothing more.
+        images =
+            QStringLiteral("SELECT k.CDFILIAL, %1 AS CDSERVFILI, k.DSTTREE, k.CDPRATO, x.QTLINHAS, CASE WHEN"
+                           " x.PLAIN THEN x.DSLINHAS ELSE (SELECT %5 FROM %3 r WHERE %4) END AS DSLINHAS%8"
+                           " FROM %2 k%7 CROSS JOIN LATERAL (SELECT COUNT(*) AS QTLINHAS, %6 AS DSLINHAS,"
+                           " %9 AS PLAIN%10 FROM %3 r WHERE %4) x")
+                .arg(kind.serviceOrEmpty("k"), chosen, table, range.recipeOfK("r"), pgLinesText(true),
+                     pgLinesText(false), signature,
+                     compare ? QStringLiteral(", t.ORIGEM, k.TREE, %1").arg(pgReshaped()) : QString(), pgPlainLines())
+                .arg(compare ? QLatin1String(kSequenceBounds) : QLatin1String());
+        if (compare)
+            differing = QStringLiteral(" WHERE i.DSLINHAS <> i.ORIGEM");
+    } else {
+        // Most recipes are equal: the values are compared as arrays, which costs a fraction of writing them as
+        // text, and only a recipe that differs has its text written.
+        images = QStringLiteral("SELECT k.CDFILIAL, %1 AS CDSERVFILI, k.DSTTREE, k.CDPRATO, x.QTLINHAS, (SELECT CASE"
+                                " WHEN %5 THEN %6 ELSE %7 END FROM %3 r WHERE %4) AS DSLINHAS, k.TREE, %12 FROM %2 k"
+                                " JOIN (%8) a ON a.TREE = k.TREE AND a.CDPRATO = k.CDPRATO%9%13 CROSS JOIN LATERAL"
+                                " (SELECT COUNT(*) AS QTLINHAS, %10%14 FROM %3 r WHERE %4) x WHERE %11")
+                     .arg(kind.serviceOrEmpty("k"), chosen, table, range.recipeOfK("r"), pgPlainLines(),
+                          pgLinesText(false), pgLinesText(true), pgSourceArrays(range.table()),
+                          kind.sameService("a", "k"))
+                     .arg(pgLineArrays("r", false), pgArraysDiffer(), pgReshaped(), signature,
+                          QLatin1String(kSequenceBounds));
+    }
+    const QString purpose = QStringLiteral("guardar as receitas substituídas");
+    if (!compare)
+        return m_sql.change(purpose, range.keepImages(QStringLiteral("(%1)").arg(images)), range.imageKeys());
+    // The same reading sets apart the recipes whose line numbers differ from the source's, which the writing
+    // then adds or removes lines to: no second reading of the lines to compare them.
+    const QString differs = differing.isEmpty() ? QStringLiteral("true") : QStringLiteral("i.DSLINHAS <> i.ORIGEM");
+    const auto setApartIn = [&](const char* name, const char* into, const QString& condition) {
+        return QStringLiteral(", %1 AS (INSERT INTO %2 (CDFILIAL, %3TREE, CDPRATO, DSTTREE) SELECT i.CDFILIAL,"
+                              " %4i.TREE, i.CDPRATO, i.DSTTREE FROM i WHERE %5)")
+            .arg(QLatin1String(name), QLatin1String(into), kind.serviceColumn(), kind.serviceColumn("i"), condition);
+    };
+    const QString rewritten = setApart ? setApartIn("g", range.table().rewritten, differs) : QString();
+    return m_sql.change(
+        purpose,
+        QStringLiteral("WITH i AS MATERIALIZED (%1)%2%3 %4")
+            .arg(images,
+                 setApartIn("f", range.table().reshaped, QStringLiteral("i.RESHAPED AND %1").arg(differs)),
+                 rewritten, range.keepImages(QStringLiteral("i"), differing)),
+        range.imageKeys());
+}
+
+RecipeChanges PostgresRecipes::write(const RecipeRange& range, const QString& rewritten, const RecipeChanges& kept,
+                                     Rewrite rewrite)
+{
+    // PostgreSQL updates in place within the page (the tables keep free space for it), which spares the key index;
+    // re-inserting deleted keys would make every index insert check the dead rows.
+    if (kept.equal > 0 && !m_rewrittenAnalyzed) {
+        analyze(range.table().rewritten);
+        m_rewrittenAnalyzed = true;
+    }
+    const QString table = QLatin1String(range.kind().table);
+    const QString source = QLatin1String(range.table().source);
+    // When some recipes were equal, the others are those the source changed, often by a line or two: only the
+    // lines that differ are written, sparing a new version (and a dead one) of every line that stays.
+    const bool linesThatDiffer = kept.equal > 0;
+    RecipeChanges changes = kept;
+    const int updated = m_sql.change(
+        QStringLiteral("copiar as receitas da origem"),
+        QStringLiteral("UPDATE %1 r SET CDARVPROD = s.CDARVPROD, QTPRODUTO = s.QTPRODUTO, SGUNIDADE = s.SGUNIDADE"
+                       " FROM %2 k JOIN %3 s ON %4 WHERE %5 AND r.NRSEQ = s.NRSEQ%6")
+            .arg(table, rewritten, source, range.sourceJoin(), range.inRangeR(),
+                 linesThatDiffer ? QStringLiteral(" AND (r.CDARVPROD, r.QTPRODUTO, r.SGUNIDADE) IS DISTINCT FROM"
+                                                  " (s.CDARVPROD, s.QTPRODUTO, s.SGUNIDADE)")
+                                 : QString()));
+    const QString purpose = QStringLiteral("contar as linhas substituídas");
+    changes.replaced = int(m_sql.number(purpose,
+                                        QStringLiteral("SELECT COALESCE(SUM(QTLINHAS), 0) FROM INTGCENTRALANT"
+                                                       " WHERE NRINTG = :nrintg AND IDTIPORECE = :tipo AND %1")
+                                            .arg(range.condition()),
+                                        range.imageKeys()));
+    const qint64 sourceLines = m_sql.number(purpose, QStringLiteral("SELECT COALESCE(SUM(s.QTLINHAS), 0) FROM %1 k"
+                                                                    " JOIN (%2) s ON %3")
+                                                         .arg(rewritten, range.sourceShapes(), range.sourceJoin()));
+    // Every source line of a rewritten recipe ends written: over a line of the same number, or added.
+    changes.written = int(sourceLines);
+    if (rewrite == Rewrite::Differing) {
+        // The before-image pass set apart the recipes whose line numbers differ.
+        reshape(range, int(m_sql.number(QStringLiteral("contar as receitas de outra numeração"),
+                                        QStringLiteral("SELECT COUNT(*) FROM %1 f")
+                                            .arg(range.inRange(range.table().reshaped)))));
+        return changes;
+    }
+    // Each recipe matched at most min(old, new) lines; if the totals of all three agree, every recipe already
+    // had exactly the source's line numbers and the update was the whole job.
+    if (updated == changes.replaced && updated == sourceLines)
+        return changes;
+    const RecipeKind& kind = range.kind();
+    reshape(range, m_sql.change(QStringLiteral("comparar a numeração das linhas"),
+                                QStringLiteral("INSERT INTO %1 (CDFILIAL, %2TREE, CDPRATO, DSTTREE) SELECT k.CDFILIAL,"
+                                               " %3k.TREE, k.CDPRATO, k.DSTTREE FROM %4 k CROSS JOIN LATERAL"
+                                               " (SELECT COUNT(*) AS QTLINHAS%9 FROM %5 r WHERE %6) d"
+                                               " JOIN (%7) s ON %8 WHERE NOT (%10)")
+                                    .arg(QLatin1String(range.table().reshaped), kind.serviceColumn(),
+                                         kind.serviceColumn("k"), rewritten, table, range.recipeOfK("r"),
+                                         range.sourceShapes(), range.sourceJoin(), QLatin1String(kSequenceBounds))
+                                    .arg(sameLineNumbers("d", "s"))));
+    return changes;
+}
+
+void PostgresRecipes::reshape(const RecipeRange& range, int reshapedCount) const
+{
+    if (reshapedCount == 0)
+        return;
+    const QString table = QLatin1String(range.kind().table);
+    const QString source = QLatin1String(range.table().source);
+    analyze(range.table().reshaped);
+    const QString reshaped = range.inRange(range.table().reshaped);
+    m_sql.run(QStringLiteral("apagar as linhas que a origem não tem"),
+              QStringLiteral("DELETE FROM %1 r USING %2 k WHERE %3 AND NOT EXISTS (SELECT 1 FROM %4 s WHERE %5"
+                             " AND s.NRSEQ = r.NRSEQ)")
+                  .arg(table, reshaped, range.inRangeR(), source, range.sourceJoin()));
+    m_sql.run(QStringLiteral("copiar as linhas que o destino não tem"),
+              QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %4 k JOIN %5 s ON %6 WHERE NOT EXISTS (SELECT 1 FROM"
+                             " %1 r WHERE %7 AND r.NRSEQ = s.NRSEQ) ORDER BY %8")
+                  .arg(table, range.kind().columns(), range.lineValues(), reshaped, source, range.sourceJoin(),
+                       range.recipeOfK("r"), range.keyOrder()));
+}
+
+} // namespace suite::server

@@ -1,0 +1,40 @@
+// PostgresRecipes: the engine's SQL on PostgreSQL. A before-image is JSON text built by hand; recipes are compared
+// either as that text or, when most are equal, as arrays of their values; the lines are updated in place, and only
+// a recipe whose line numbers differ from the source's has lines removed or added.
+#pragma once
+
+#include "rewrite/recipedatabase.h"
+
+#include <optional>
+
+namespace suite::server {
+
+class PostgresRecipes : public RecipeDatabase {
+public:
+    explicit PostgresRecipes(const db::SqlRunner& sql);
+
+    void empty(const char* table) const override;
+    void analyze(const char* table) const override;
+    void probeByHashing(bool on) const override;
+    QString sourceForms(const RecipeTable& t) const override;
+    QString digest(const char* form) const override;
+    void startComparing(const RecipeRange& range, const char* compared) override;
+    bool setsApartWhileImaging() const override { return true; }
+    int keepBeforeImages(const RecipeRange& range, const char* compared, bool compare, bool setApart) const override;
+    int removeRewritten(const RecipeRange&, const QString&) const override { return 0; }
+    RecipeChanges write(const RecipeRange& range, const QString& rewritten, const RecipeChanges& kept,
+                        Rewrite rewrite) override;
+
+private:
+    // Gives the range's recipes set apart in the `reshaped` table the source's line numbers.
+    void reshape(const RecipeRange& range, int reshapedCount) const;
+
+    const db::SqlRunner& m_sql;
+    // Whether most recipes to compare differ from the source's, judged once on a sample of the first range's.
+    std::optional<bool> m_mostlyDiffering;
+    // The table of recipes set apart to rewrite has its statistics, taken once every range has added its own,
+    // before the first range is written.
+    bool m_rewrittenAnalyzed = false;
+};
+
+} // namespace suite::server

@@ -1,0 +1,51 @@
+// RecipeDatabase: what one database does its own way when a run replaces recipes. The writer says what happens and
+// in which order; an implementation per database holds that database's SQL for it: how a recipe's lines are written
+// as a before-image and compared, their digest, how the new lines are written, and how its planner is helped.
+#pragma once
+
+#include "reciperange.h"
+
+#include <memory>
+
+namespace suite::db {
+class SqlRunner;
+}
+
+namespace suite::server {
+
+class RecipeDatabase {
+public:
+    // A new one for each recipe table of a run: it may learn from one range what to do in the next.
+    static std::unique_ptr<RecipeDatabase> of(const db::SqlRunner& sql);
+    virtual ~RecipeDatabase() = default;
+
+    // A work table emptied of the last range's rows.
+    virtual void empty(const char* table) const = 0;
+    // Statistics of a work table, where the planner would otherwise guess.
+    virtual void analyze(const char* table) const = 0;
+    // While on, look-ups by a range's keys into the digests are joined by hashing, each side read once.
+    virtual void probeByHashing(bool on) const = 0;
+
+    // The source's recipes in the form a destination recipe is compared in, as "form AS ORIGEM FROM lines",
+    // the lines of t.source read in their key order (TREE, CDPRATO, [CDSERVFILI,] NRSEQ), to be grouped by recipe.
+    virtual QString sourceForms(const RecipeTable& t) const = 0;
+    // The digest of such a form, which destinations keep (INTGASSIN.DSASSIN).
+    virtual QString digest(const char* form) const = 0;
+
+    // The first range with recipes to compare (the `compared` table), before their before-images are kept.
+    virtual void startComparing(const RecipeRange& range, const char* compared) = 0;
+    // Whether keepBeforeImages() can also set apart, in the table `rewritten`, the recipes it keeps images of.
+    virtual bool setsApartWhileImaging() const = 0;
+    // Keeps a before-image of each recipe of `compared` in the range to rewrite: every one, or (compare) those
+    // whose lines differ from the source's; returns how many.
+    virtual int keepBeforeImages(const RecipeRange& range, const char* compared, bool compare,
+                                 bool setApart) const = 0;
+    // Once a range's images are kept, before any range is written; returns the lines removed.
+    virtual int removeRewritten(const RecipeRange& range, const QString& rewritten) const = 0;
+    // Makes the lines of the recipes `rewritten` (a sub-select of a chosen-shaped table) the source's; returns
+    // kept with the lines replaced and written.
+    virtual RecipeChanges write(const RecipeRange& range, const QString& rewritten, const RecipeChanges& kept,
+                                Rewrite rewrite) = 0;
+};
+
+} // namespace suite::server

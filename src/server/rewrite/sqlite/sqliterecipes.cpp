@@ -1,0 +1,83 @@
+#include "sqliterecipes.h"
+
+#include <sqlrunner.h>
+
+namespace suite::server {
+
+SqliteRecipes::SqliteRecipes(const db::SqlRunner& sql)
+    : m_sql(sql)
+{}
+
+void SqliteRecipes::empty(const char* table) const
+{
+    m_sql.run(QStringLiteral("esvaziar as tabelas de trabalho"),
+              QStringLiteral("DELETE FROM %1").arg(QLatin1String(table)));
+}
+
+QString SqliteRecipes::sourceForms(const RecipeTable& t) const
+{
+    // SQLite's exact form of the values, from lines in the key order the before-image pass reads them in.
+    return QStringLiteral("linhas_assinatura(NRSEQ, CDARVPROD, QTPRODUTO, SGUNIDADE) AS ORIGEM"
+                          " FROM (SELECT * FROM %1 ORDER BY TREE, CDPRATO, %2NRSEQ)")
+        .arg(QLatin1String(t.source), t.kind.serviceColumn());
+}
+
+QString SqliteRecipes::digest(const char* form) const
+{
+    return QStringLiteral("resumo(%1)").arg(QLatin1String(form));
+}
+
+int SqliteRecipes::keepBeforeImages(const RecipeRange& range, const char* compared, bool compare, bool) const
+{
+    // linhas_json and its comparing kin (ours) write the text faster than json_group_array(json_array()).
+    const RecipeKind& kind = range.kind();
+    const QString chosen = range.inRange(compared);
+    const QString table = QLatin1String(kind.table);
+    QString images;
+    if (!compare) {
+        // A grouped join walks k in its key order, so the grouping needs no sort.
+        images = QStringLiteral("SELECT k.CDFILIAL, %1 AS CDSERVFILI, k.DSTTREE, k.CDPRATO, COUNT(r.NRSEQ) AS QTLINHAS,"
+                                " linhas_json(r.NRSEQ, r.CDARVPROD, r.QTPRODUTO, r.SGUNIDADE) AS DSLINHAS FROM %2 k"
+                                " LEFT JOIN %3 r ON %4 GROUP BY k.CDFILIAL, %5k.TREE, k.CDPRATO")
+                     .arg(kind.serviceOrEmpty("k"), chosen, table, range.recipeOfK("r"), kind.serviceColumn("k"));
+    } else {
+        // One aggregate per recipe over its key range costs a fifth less than grouping a join of all of them.
+        // The comparison gives an equal recipe no text; a differing one's lines are counted from its text.
+        // LIMIT keeps the inner query whole, so the comparison runs once per recipe.
+        images = QStringLiteral("SELECT d.CDFILIAL, d.CDSERVFILI, d.DSTTREE, d.CDPRATO, linhas_qt(d.DSLINHAS) AS"
+                                " QTLINHAS, d.DSLINHAS FROM (SELECT k.CDFILIAL, %1 AS CDSERVFILI, k.DSTTREE, k.CDPRATO,"
+                                " (SELECT linhas_json_se_diferem(r.NRSEQ, r.CDARVPROD, r.QTPRODUTO, r.SGUNIDADE,"
+                                " t.ORIGEM) FROM %3 r WHERE %4) AS DSLINHAS FROM %2 k%5 LIMIT -1) d"
+                                " WHERE d.DSLINHAS IS NOT NULL")
+                     .arg(kind.serviceOrEmpty("k"), chosen, table, range.recipeOfK("r"), range.withSignatures());
+    }
+    return m_sql.change(QStringLiteral("guardar as receitas substituídas"),
+                        range.keepImages(QStringLiteral("(%1)").arg(images)), range.imageKeys());
+}
+
+int SqliteRecipes::removeRewritten(const RecipeRange& range, const QString& rewritten) const
+{
+    // SQLite rewrites a B-tree row no faster than it deletes and re-appends it, and the delete is one range per
+    // recipe. Every range's old lines go before any range is written, so each range refills without splitting the
+    // pages that the later ranges' lines held.
+    return m_sql.change(QStringLiteral("apagar as receitas substituídas"),
+                        QStringLiteral("DELETE FROM %1 WHERE (CDFILIAL, %2CDFILAUXPRAT, CDPRATO) IN"
+                                       " (SELECT CDFILIAL, %2DSTTREE, CDPRATO FROM %3 x)")
+                            .arg(QLatin1String(range.kind().table), range.kind().serviceColumn(), rewritten));
+}
+
+RecipeChanges SqliteRecipes::write(const RecipeRange& range, const QString& rewritten, const RecipeChanges& kept,
+                                   Rewrite)
+{
+    RecipeChanges changes = kept;
+    // CROSS JOIN makes SQLite walk k and then s by their keys, which is the table's key order: the freed ranges
+    // refill page by page, without the sort an ORDER BY would add.
+    changes.written =
+        m_sql.change(QStringLiteral("copiar as receitas da origem"),
+                     QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %4 k CROSS JOIN %5 s ON %6")
+                         .arg(QLatin1String(range.kind().table), range.kind().columns(), range.lineValues(), rewritten,
+                              QLatin1String(range.table().source), range.sourceJoin()));
+    return changes;
+}
+
+} // namespace suite::server

@@ -1,0 +1,29 @@
+// SqliteRecipes: the engine's SQL on SQLite. Before-images and comparisons are written by the engine's own SQL
+// functions (sqlitefunctions.h); a rewritten recipe's lines are deleted and the source's appended.
+#pragma once
+
+#include "rewrite/recipedatabase.h"
+
+namespace suite::server {
+
+class SqliteRecipes : public RecipeDatabase {
+public:
+    explicit SqliteRecipes(const db::SqlRunner& sql);
+
+    void empty(const char* table) const override;
+    void analyze(const char*) const override {}
+    void probeByHashing(bool) const override {}
+    QString sourceForms(const RecipeTable& t) const override;
+    QString digest(const char* form) const override;
+    void startComparing(const RecipeRange&, const char*) override {}
+    bool setsApartWhileImaging() const override { return false; }
+    int keepBeforeImages(const RecipeRange& range, const char* compared, bool compare, bool setApart) const override;
+    int removeRewritten(const RecipeRange& range, const QString& rewritten) const override;
+    RecipeChanges write(const RecipeRange& range, const QString& rewritten, const RecipeChanges& kept,
+                        Rewrite rewrite) override;
+
+private:
+    const db::SqlRunner& m_sql;
+};
+
+} // namespace suite::server
