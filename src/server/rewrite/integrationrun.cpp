@@ -3,7 +3,6 @@
 #include "bulkrewrite.h"
 #include "observation.h"
 #include "operatorrights.h"
-#include "ownrecipewrites.h"
 #include "recipewriter.h"
 #include "runlog.h"
 #include "runprogress.h"
@@ -175,7 +174,7 @@ Packet IntegrationRun::execute(const IntegrationRequest& request, bool commit)
         if (request.local)
             replaceLocalRecipes(sql, progress);
     };
-    withOwnRecipeWrites(sql, replace);
+    m_database->withOwnWrites(replace);
     progress.report(Phase::Finishing);
 
     storeObservations(sql);

@@ -2,8 +2,7 @@
 #include "branchlock.h"
 #include "branchranges.h"
 #include "bulkrewrite.h"
-#include "ownrecipewrites.h"
-#include "recipekind.h"
+#include "recipedatabase.h"
 #include "runprogress.h"
 #include "servererrors.h"
 #include "sqlite/sqlitefunctions.h"
@@ -39,12 +38,8 @@ IntegrationUndo::Outcome IntegrationUndo::undo(qint64 run, const Authorize& auth
         authorize(sql, run);
     const BulkRewrite bulk(sql);
     lockBranches(sql, QStringLiteral("SELECT a.CDFILIAL FROM INTGCENTRALANT a WHERE a.NRINTG = :nrintg"), ofRun);
-    if (sql.isPostgres()) {
-        sql.run(QStringLiteral("preparar as tabelas de trabalho"),
-                QStringLiteral("CREATE TEMP TABLE TT_LINHAS (CDFILIAL TEXT NOT NULL, CDSERVFILI TEXT NOT NULL,"
-                               " CDFILAUXPRAT TEXT NOT NULL, CDPRATO TEXT NOT NULL, NRSEQ INTEGER NOT NULL,"
-                               " CDARVPROD TEXT NOT NULL, QTPRODUTO NUMERIC NOT NULL, SGUNIDADE TEXT NOT NULL)"));
-    }
+    const std::unique_ptr<RecipeDatabase> recipes = RecipeDatabase::of(sql);
+    recipes->startUndo();
     sql.run(
         QStringLiteral("preparar as tabelas de trabalho"),
         QStringLiteral("CREATE TEMP TABLE TT_DESFAZ (IDTIPORECE TEXT NOT NULL, CDFILIAL TEXT NOT NULL, CDSERVFILI TEXT"
@@ -73,18 +68,14 @@ IntegrationUndo::Outcome IntegrationUndo::undo(qint64 run, const Authorize& auth
     sql.run(QStringLiteral("esquecer as assinaturas das receitas da integração"),
             QStringLiteral("DELETE FROM INTGASSIN WHERE (IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO) IN"
                            " (SELECT IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO FROM TT_DESFAZ)"));
-    withOwnRecipeWrites(sql, [&] {
-        // SQLite: the lines of every range go first, all at once, so that refilling a range does not split pages
-        // that later ranges' lines still hold.
-        if (!sql.isPostgres()) {
-            removeLines(sql, kLocalRecipes);
-            removeLines(sql, kServiceRecipes);
-        }
+    recipes->withOwnWrites([&] {
+        recipes->removeUndone(kLocalRecipes);
+        recipes->removeUndone(kServiceRecipes);
         int done = 0;
         progress.report(Phase::Undoing, done, total, run);
         for (const BranchRange& range : ranges) {
-            restore(sql, run, kLocalRecipes, range, linesIn(localLines, range));
-            restore(sql, run, kServiceRecipes, range, linesIn(serviceLines, range));
+            recipes->restore(run, kLocalRecipes, range, linesIn(localLines, range));
+            recipes->restore(run, kServiceRecipes, range, linesIn(serviceLines, range));
             done += range.branches();
             progress.report(Phase::Undoing, done, total, run);
         }
@@ -94,8 +85,7 @@ IntegrationUndo::Outcome IntegrationUndo::undo(qint64 run, const Authorize& auth
                 .arg(sql.typed(QStringLiteral(":agora"), QStringLiteral("timestamp"))),
             {{":nrintg", run}, {":agora", SqlRunner::timestamp(QDateTime::currentDateTime())}});
     sql.run(QStringLiteral("descartar as tabelas de trabalho"), QStringLiteral("DROP TABLE TT_DESFAZ"));
-    if (sql.isPostgres())
-        sql.run(QStringLiteral("descartar as tabelas de trabalho"), QStringLiteral("DROP TABLE TT_LINHAS"));
+    recipes->finishUndo();
     outcome.undoRun = recordUndo(sql, run, started, outcome);
     transaction.commit();
     return outcome;
@@ -160,16 +150,6 @@ void IntegrationUndo::checkNoLaterRun(const SqlRunner& sql, qint64 run) const
     }
 }
 
-void IntegrationUndo::removeLines(const SqlRunner& sql, const RecipeKind& recipes) const
-{
-    const QString serv = recipes.serviceColumn();
-    sql.run(QStringLiteral("apagar as receitas da integração"),
-            QStringLiteral("DELETE FROM %1 WHERE (CDFILIAL, %2CDFILAUXPRAT, CDPRATO) IN (SELECT CDFILIAL,"
-                           " %2CDFILAUXPRAT, CDPRATO FROM TT_DESFAZ WHERE IDTIPORECE = :tipo)")
-                .arg(QLatin1String(recipes.table), serv),
-            {{":tipo", QLatin1String(recipes.code)}});
-}
-
 QHash<QString, qint64> IntegrationUndo::currentLines(const SqlRunner& sql, const RecipeKind& recipes) const
 {
     QSqlQuery q = sql.run(
@@ -191,71 +171,6 @@ qint64 IntegrationUndo::linesIn(const QHash<QString, qint64>& lines, const Branc
     for (const QString& code : range.codes)
         sum += lines.value(code);
     return sum;
-}
-
-void IntegrationUndo::restore(const SqlRunner& sql, qint64 run, const RecipeKind& recipes, const BranchRange& range,
-                              qint64 linesNow) const
-{
-    const QString table = QLatin1String(recipes.table);
-    const QVariantMap kind{{":tipo", QLatin1String(recipes.code)}};
-    QVariantMap binds = kind;
-    binds.insert(QStringLiteral(":nrintg"), run);
-    const QString columns = recipes.columns();
-    if (!sql.isPostgres()) {
-        sql.run(
-            QStringLiteral("restaurar as receitas anteriores"),
-            QStringLiteral(
-                "INSERT INTO %1 (%2) SELECT a.CDFILIAL, %3a.CDFILAUXPRAT, a.CDPRATO, l.NRSEQ, l.CDARVPROD,"
-                " l.QTPRODUTO, l.SGUNIDADE"
-                " FROM INTGCENTRALANT a, linhas_de(a.DSLINHAS) l WHERE a.NRINTG = :nrintg AND a.IDTIPORECE = :tipo"
-                " AND %4")
-                .arg(table, columns, recipes.serviceColumn("a"), range.condition(sql, QStringLiteral("a.CDFILIAL"))),
-            binds);
-        return;
-    }
-
-    // PostgreSQL: lines that kept their number are updated in place, as the integration wrote them, which
-    // leaves the key index alone; only lines the run added or renumbered go, and lines it removed come back.
-    // The table serves each kind in turn.
-    sql.run(QStringLiteral("esvaziar as tabelas de trabalho"), QStringLiteral("TRUNCATE TT_LINHAS"));
-    const int before = sql.change(
-        QStringLiteral("ler as linhas anteriores"),
-        QStringLiteral("INSERT INTO TT_LINHAS SELECT a.CDFILIAL, a.CDSERVFILI, a.CDFILAUXPRAT, a.CDPRATO,"
-                       " CAST(j.e->>0 AS INTEGER), j.e->>1, CAST(j.e->>2 AS NUMERIC), j.e->>3 FROM INTGCENTRALANT a"
-                       " CROSS JOIN LATERAL json_array_elements(CAST(a.DSLINHAS AS json)) AS j(e)"
-                       " WHERE a.NRINTG = :nrintg AND a.IDTIPORECE = :tipo AND %1")
-            .arg(range.condition(sql, QStringLiteral("a.CDFILIAL"))),
-        binds);
-    sql.run(QStringLiteral("analisar as tabelas de trabalho"), QStringLiteral("ANALYZE TT_LINHAS"));
-    const QString sameLine = QStringLiteral("l.CDFILIAL = r.CDFILIAL AND l.CDSERVFILI = %1 AND l.CDFILAUXPRAT ="
-                                            " r.CDFILAUXPRAT AND l.CDPRATO = r.CDPRATO AND l.NRSEQ = r.NRSEQ")
-                                 .arg(recipes.serviceOrEmpty("r"));
-    const int updated = sql.change(
-        QStringLiteral("restaurar as receitas anteriores"),
-        QStringLiteral("UPDATE %1 r SET CDARVPROD = l.CDARVPROD, QTPRODUTO = l.QTPRODUTO, SGUNIDADE = l.SGUNIDADE"
-                       " FROM TT_LINHAS l WHERE %2")
-            .arg(table, sameLine + QStringLiteral(" AND ") + range.condition(sql, QStringLiteral("r.CDFILIAL"))));
-    // A current line r of a recipe the run replaced (t). The range is said of both: PostgreSQL carries a join's
-    // equalities to the other side, but not a range.
-    const QString ofRunRecipe =
-        QStringLiteral("t.IDTIPORECE = :tipo AND %2 AND %3 AND r.CDFILIAL = t.CDFILIAL%1"
-                       " AND r.CDFILAUXPRAT = t.CDFILAUXPRAT AND r.CDPRATO = t.CDPRATO")
-            .arg(recipes.sameService("r", "t"), range.condition(sql, QStringLiteral("t.CDFILIAL")),
-                 range.condition(sql, QStringLiteral("r.CDFILIAL")));
-    // Every line matched one of the same number, before and now: nothing was added or removed. Earlier ranges
-    // changed no line of this one, so the count taken before them still holds.
-    if (updated == before && updated == linesNow)
-        return;
-    sql.run(QStringLiteral("apagar as linhas que a integração criou"),
-            QStringLiteral(
-                "DELETE FROM %1 r USING TT_DESFAZ t WHERE %2 AND NOT EXISTS (SELECT 1 FROM TT_LINHAS l WHERE %3)")
-                .arg(table, ofRunRecipe, sameLine),
-            kind);
-    sql.run(QStringLiteral("restaurar as linhas que a integração apagou"),
-            QStringLiteral("INSERT INTO %1 (%2) SELECT l.CDFILIAL, %3l.CDFILAUXPRAT, l.CDPRATO, l.NRSEQ, l.CDARVPROD,"
-                           " l.QTPRODUTO, l.SGUNIDADE FROM TT_LINHAS l WHERE NOT EXISTS (SELECT 1 FROM %1 r WHERE %4)"
-                           " ORDER BY 1, 2, 3, 4")
-                .arg(table, columns, recipes.serviceColumn("l"), sameLine));
 }
 
 } // namespace suite::server

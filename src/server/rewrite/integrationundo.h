@@ -41,14 +41,9 @@ private:
     void checkRun(const db::SqlRunner& sql, qint64 run) const;
     qint64 recordUndo(const db::SqlRunner& sql, qint64 run, const QDateTime& started, const Outcome& counts) const;
     void checkNoLaterRun(const db::SqlRunner& sql, qint64 run) const;
-    // SQLite: the current lines of the run's recipes of one kind, before restore() writes the old ones.
-    void removeLines(const db::SqlRunner& sql, const RecipeKind& recipes) const;
     // Per destination, the current lines of the run's recipes of one kind.
     QHash<QString, qint64> currentLines(const db::SqlRunner& sql, const RecipeKind& recipes) const;
     static qint64 linesIn(const QHash<QString, qint64>& lines, const BranchRange& range);
-    // The recipes of one kind at the destinations in `range`, which now have `linesNow` lines.
-    void restore(const db::SqlRunner& sql, qint64 run, const RecipeKind& recipes, const BranchRange& range,
-                 qint64 linesNow) const;
 
     QSqlDatabase m_db;
     QString m_operator;

@@ -5,6 +5,7 @@
 
 #include "reciperange.h"
 
+#include <functional>
 #include <memory>
 
 namespace suite::db {
@@ -46,6 +47,19 @@ public:
     // kept with the lines replaced and written.
     virtual RecipeChanges write(const RecipeRange& range, const QString& rewritten, const RecipeChanges& kept,
                                 Rewrite rewrite) = 0;
+
+    // Runs `writes` inside the caller's transaction with the digest triggers out of the way of this connection's
+    // writes only, which keep the digests themselves; every other writer still drops the digests of the recipes it
+    // changes.
+    virtual void withOwnWrites(const std::function<void()>& writes) const = 0;
+
+    // An undo: the recipes of TT_DESFAZ (IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO) get back the
+    // lines of their before-images of `run`. startUndo() once, then per kind removeUndone(), then restore() per
+    // kind and range of destinations (which now have linesNow lines of that kind), then finishUndo().
+    virtual void startUndo() const = 0;
+    virtual void removeUndone(const RecipeKind& kind) const = 0;
+    virtual void restore(qint64 run, const RecipeKind& kind, const BranchRange& range, qint64 linesNow) const = 0;
+    virtual void finishUndo() const = 0;
 };
 
 } // namespace suite::server

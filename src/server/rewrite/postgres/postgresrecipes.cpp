@@ -253,4 +253,74 @@ void PostgresRecipes::reshape(const RecipeRange& range, int reshapedCount) const
                        range.recipeOfK("r"), range.keyOrder()));
 }
 
+void PostgresRecipes::withOwnWrites(const std::function<void()>& writes) const
+{
+    // The transaction is marked, and the triggers' condition reads the mark.
+    const QString purpose = QStringLiteral("gravar as receitas sem os gatilhos das assinaturas");
+    m_sql.run(purpose, QStringLiteral("SELECT set_config('suite.escrita', 'integracao', true)")).finish();
+    writes();
+    m_sql.run(purpose, QStringLiteral("SELECT set_config('suite.escrita', '', true)")).finish();
+}
+
+void PostgresRecipes::startUndo() const
+{
+    m_sql.run(QStringLiteral("preparar as tabelas de trabalho"),
+              QStringLiteral("CREATE TEMP TABLE TT_LINHAS (CDFILIAL TEXT NOT NULL, CDSERVFILI TEXT NOT NULL,"
+                             " CDFILAUXPRAT TEXT NOT NULL, CDPRATO TEXT NOT NULL, NRSEQ INTEGER NOT NULL,"
+                             " CDARVPROD TEXT NOT NULL, QTPRODUTO NUMERIC NOT NULL, SGUNIDADE TEXT NOT NULL)"));
+}
+
+void PostgresRecipes::finishUndo() const
+{
+    m_sql.run(QStringLiteral("descartar as tabelas de trabalho"), QStringLiteral("DROP TABLE TT_LINHAS"));
+}
+
+void PostgresRecipes::restore(qint64 run, const RecipeKind& kind, const BranchRange& range, qint64 linesNow) const
+{
+    // Lines that kept their number are updated in place, as the integration wrote them, which leaves the key index
+    // alone; only lines the run added or renumbered go, and lines it removed come back. The table serves each kind
+    // in turn.
+    const QString table = QLatin1String(kind.table);
+    const QVariantMap ofKind{{":tipo", QLatin1String(kind.code)}};
+    empty("TT_LINHAS");
+    const int before = m_sql.change(
+        QStringLiteral("ler as linhas anteriores"),
+        QStringLiteral("INSERT INTO TT_LINHAS SELECT a.CDFILIAL, a.CDSERVFILI, a.CDFILAUXPRAT, a.CDPRATO,"
+                       " CAST(j.e->>0 AS INTEGER), j.e->>1, CAST(j.e->>2 AS NUMERIC), j.e->>3 FROM INTGCENTRALANT a"
+                       " CROSS JOIN LATERAL json_array_elements(CAST(a.DSLINHAS AS json)) AS j(e)"
+                       " WHERE a.NRINTG = :nrintg AND a.IDTIPORECE = :tipo AND %1")
+            .arg(range.condition(m_sql, QStringLiteral("a.CDFILIAL"))),
+        {{":nrintg", run}, {":tipo", QLatin1String(kind.code)}});
+    analyze("TT_LINHAS");
+    const QString sameLine = QStringLiteral("l.CDFILIAL = r.CDFILIAL AND l.CDSERVFILI = %1 AND l.CDFILAUXPRAT ="
+                                            " r.CDFILAUXPRAT AND l.CDPRATO = r.CDPRATO AND l.NRSEQ = r.NRSEQ")
+                                 .arg(kind.serviceOrEmpty("r"));
+    const int updated = m_sql.change(
+        QStringLiteral("restaurar as receitas anteriores"),
+        QStringLiteral("UPDATE %1 r SET CDARVPROD = l.CDARVPROD, QTPRODUTO = l.QTPRODUTO, SGUNIDADE = l.SGUNIDADE"
+                       " FROM TT_LINHAS l WHERE %2")
+            .arg(table, sameLine + QStringLiteral(" AND ") + range.condition(m_sql, QStringLiteral("r.CDFILIAL"))));
+    // Every line matched one of the same number, before and now: nothing was added or removed. Earlier ranges
+    // changed no line of this one, so the count taken before them still holds.
+    if (updated == before && updated == linesNow)
+        return;
+    // A current line r of a recipe the run replaced (t). The range is said of both: PostgreSQL carries a join's
+    // equalities to the other side, but not a range.
+    const QString ofRunRecipe =
+        QStringLiteral("t.IDTIPORECE = :tipo AND %2 AND %3 AND r.CDFILIAL = t.CDFILIAL%1"
+                       " AND r.CDFILAUXPRAT = t.CDFILAUXPRAT AND r.CDPRATO = t.CDPRATO")
+            .arg(kind.sameService("r", "t"), range.condition(m_sql, QStringLiteral("t.CDFILIAL")),
+                 range.condition(m_sql, QStringLiteral("r.CDFILIAL")));
+    m_sql.run(QStringLiteral("apagar as linhas que a integração criou"),
+              QStringLiteral(
+                  "DELETE FROM %1 r USING TT_DESFAZ t WHERE %2 AND NOT EXISTS (SELECT 1 FROM TT_LINHAS l WHERE %3)")
+                  .arg(table, ofRunRecipe, sameLine),
+              ofKind);
+    m_sql.run(QStringLiteral("restaurar as linhas que a integração apagou"),
+              QStringLiteral("INSERT INTO %1 (%2) SELECT l.CDFILIAL, %3l.CDFILAUXPRAT, l.CDPRATO, l.NRSEQ, l.CDARVPROD,"
+                             " l.QTPRODUTO, l.SGUNIDADE FROM TT_LINHAS l WHERE NOT EXISTS (SELECT 1 FROM %1 r WHERE %4)"
+                             " ORDER BY 1, 2, 3, 4")
+                  .arg(table, kind.columns(), kind.serviceColumn("l"), sameLine));
+}
+
 } // namespace suite::server

@@ -25,6 +25,12 @@ public:
     RecipeChanges write(const RecipeRange& range, const QString& rewritten, const RecipeChanges& kept,
                         Rewrite rewrite) override;
 
+    void withOwnWrites(const std::function<void()>& writes) const override;
+    void startUndo() const override;
+    void removeUndone(const RecipeKind&) const override {}
+    void restore(qint64 run, const RecipeKind& kind, const BranchRange& range, qint64 linesNow) const override;
+    void finishUndo() const override;
+
 private:
     // Gives the range's recipes set apart in the `reshaped` table the source's line numbers.
     void reshape(const RecipeRange& range, int reshapedCount) const;

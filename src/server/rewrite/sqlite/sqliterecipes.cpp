@@ -1,5 +1,6 @@
 #include "sqliterecipes.h"
 
+#include <dberror.h>
 #include <sqlrunner.h>
 
 namespace suite::server {
@@ -78,6 +79,51 @@ RecipeChanges SqliteRecipes::write(const RecipeRange& range, const QString& rewr
                          .arg(QLatin1String(range.kind().table), range.kind().columns(), range.lineValues(), rewritten,
                               QLatin1String(range.table().source), range.sourceJoin()));
     return changes;
+}
+
+void SqliteRecipes::withOwnWrites(const std::function<void()>& writes) const
+{
+    // The triggers are dropped and made again when `writes` returns: the run holds the only write lock, and DDL is
+    // transactional (if `writes` throws, the rollback puts them back). Made again from their own text, so they stay
+    // as the schema (or an upgrade) made them.
+    const QString purpose = QStringLiteral("gravar as receitas sem os gatilhos das assinaturas");
+    QList<std::pair<QString, QString>> triggers;
+    QSqlQuery q = m_sql.run(purpose, QStringLiteral("SELECT name, sql FROM sqlite_schema WHERE type = 'trigger'"
+                                                    " AND name LIKE 'TR\\_INTGASSIN\\_%' ESCAPE '\\' ORDER BY name"));
+    while (q.next())
+        triggers.append({q.value(0).toString(), q.value(1).toString()});
+    q.finish();
+    if (triggers.isEmpty())
+        throw db::DbError(QStringLiteral("%1: o banco não tem os gatilhos das assinaturas").arg(purpose));
+    for (const auto& trigger : std::as_const(triggers))
+        m_sql.run(purpose, QStringLiteral("DROP TRIGGER %1").arg(trigger.first));
+    writes();
+    for (const auto& trigger : std::as_const(triggers))
+        m_sql.run(purpose, trigger.second);
+}
+
+void SqliteRecipes::removeUndone(const RecipeKind& kind) const
+{
+    // The lines of every range go first, all at once, so that refilling a range does not split pages that later
+    // ranges' lines still hold.
+    const QString serv = kind.serviceColumn();
+    m_sql.run(QStringLiteral("apagar as receitas da integração"),
+              QStringLiteral("DELETE FROM %1 WHERE (CDFILIAL, %2CDFILAUXPRAT, CDPRATO) IN (SELECT CDFILIAL,"
+                             " %2CDFILAUXPRAT, CDPRATO FROM TT_DESFAZ WHERE IDTIPORECE = :tipo)")
+                  .arg(QLatin1String(kind.table), serv),
+              {{":tipo", QLatin1String(kind.code)}});
+}
+
+void SqliteRecipes::restore(qint64 run, const RecipeKind& kind, const BranchRange& range, qint64) const
+{
+    // linhas_de reads back the text linhas_json wrote.
+    m_sql.run(QStringLiteral("restaurar as receitas anteriores"),
+              QStringLiteral("INSERT INTO %1 (%2) SELECT a.CDFILIAL, %3a.CDFILAUXPRAT, a.CDPRATO, l.NRSEQ, l.CDARVPROD,"
+                             " l.QTPRODUTO, l.SGUNIDADE FROM INTGCENTRALANT a, linhas_de(a.DSLINHAS) l"
+                             " WHERE a.NRINTG = :nrintg AND a.IDTIPORECE = :tipo AND %4")
+                  .arg(QLatin1String(kind.table), kind.columns(), kind.serviceColumn("a"),
+                       range.condition(m_sql, QStringLiteral("a.CDFILIAL"))),
+              {{":nrintg", run}, {":tipo", QLatin1String(kind.code)}});
 }
 
 } // namespace suite::server

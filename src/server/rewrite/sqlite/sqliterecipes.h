@@ -22,6 +22,12 @@ public:
     RecipeChanges write(const RecipeRange& range, const QString& rewritten, const RecipeChanges& kept,
                         Rewrite rewrite) override;
 
+    void withOwnWrites(const std::function<void()>& writes) const override;
+    void startUndo() const override {}
+    void removeUndone(const RecipeKind& kind) const override;
+    void restore(qint64 run, const RecipeKind& kind, const BranchRange& range, qint64 linesNow) const override;
+    void finishUndo() const override {}
+
 private:
     const db::SqlRunner& m_sql;
 };
