@@ -3,7 +3,7 @@
 #include "privatefile.h"
 
 #include <errors.h>
-#include <helpers.h>
+#include <protocol.h>
 #include <logincontext.h>
 #include <netconnection.h>
 #include <serveraddress.h>
@@ -102,17 +102,11 @@ void CliSession::applyLogin() const
     mrv::setLoginContext(context);
 }
 
-QJsonObject CliSession::call(const QString& method, const QVariantList& args)
-{
-    connection();
-    return m_connection->call(method, args);
-}
-
-const mrv::TNetConnection& CliSession::connection()
+mrv::TNetConnection* CliSession::net()
 {
     if (!m_connection)
         m_connection = newConnection(mrv::WebURL(), mrv::WebPort());
-    return *m_connection;
+    return m_connection;
 }
 
 } // namespace suite::cli

@@ -29,11 +29,8 @@ public:
     // session's server and CA file.
     void load(const QString& serverOverride, const QString& caFileOverride);
 
-    // A method of the integration service: the whole answer ({"result": ...} and what comes beside it).
-    // Service refusals throw mrv::ServiceRefusal, transport and HTTP failures mrv::ServerError.
-    QJsonObject call(const QString& method, const QVariantList& args);
-    // The connection calls run on.
-    const mrv::TNetConnection& connection();
+    // The connection the integration service's calls (intgcentralcalls.h) run on, made at the first use.
+    mrv::TNetConnection* net();
 
     static QString defaultFile();
 

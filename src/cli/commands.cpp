@@ -7,10 +7,10 @@
 
 #include <callprogress.h>
 #include <clientdataset.h>
-#include <dialogs.h>
 #include <passwordfile.h>
 #include <errors.h>
-#include <helpers.h>
+#include <intgcentralcalls.h>
+#include <protocol.h>
 #include <report.h>
 #include <servertrust.h>
 #include <shortdate.h>
@@ -187,7 +187,7 @@ int observationsExit(const QJsonObject& packet)
 class ProgressLine {
 public:
     explicit ProgressLine(CliSession& session)
-        : m_progress(session.connection(), [this](const QString& text) {
+        : m_progress(*session.net(), [this](const QString& text) {
             printErr(QStringLiteral("\r%1").arg(text.leftJustified(m_width)));
             m_width = int(text.size());
         })
@@ -269,7 +269,7 @@ QString emptyGrouping(CliSession& session, const QString& group, const QString& 
 {
     if (group == QLatin1String("T"))
         return QStringLiteral("Não há filial destino para a origem %1.").arg(source);
-    const QJsonObject groupings = result(session.call(QStringLiteral("GetGrupFili"), {QString()}));
+    const QJsonObject groupings = result(rci06000::GetGrupFili(session.net()));
     for (const QJsonValue& row : groupings.value(QStringLiteral("rows")).toArray()) {
         if (row.toArray().at(0).toString() == group)
             return QStringLiteral("O agrupamento %1 não tem filial destino para a origem %2.").arg(group, source);
@@ -290,7 +290,7 @@ QJsonObject destinations(CliSession& session, const QCommandLineParser& parser, 
         throw UsageError(QStringLiteral("informe --grouping ou --branches"));
     const QString group =
         grouping.isEmpty() || grouping == QLatin1String("T") ? QStringLiteral("T") : mrv::Ajusta(grouping, 10);
-    QJsonObject packet = result(session.call(QStringLiteral("GetFiliGrup"), {group, source}));
+    QJsonObject packet = result(rci06000::GetFiliGrup(session.net(), group, source));
     QStringList wanted;
     for (const QString& code : branches.split(QLatin1Char(','), Qt::SkipEmptyParts))
         wanted << mrv::Ajusta(code, 4);
@@ -375,18 +375,19 @@ int integrate(const Common& common, const QStringList& arguments)
 
     QString dishes;
     if (all) {
-        const QVariantList search{source,
-                                  trees.contains(QStringLiteral("L")) ? source : QStringLiteral("X"),
-                                  trees.contains(QStringLiteral("P")) ? QStringLiteral("P") : QStringLiteral("X"),
-                                  0,
-                                  menuData ? orAll("services") : QString(),
-                                  menuData ? orAll("dish-types") : QString(),
-                                  from,
-                                  to,
-                                  cycle ? orAll("cycles") : QString(),
-                                  cycle ? orAll("service-patterns") : QString(),
-                                  cycle ? orAll("cycle-dish-types") : QString()};
-        const QJsonObject found = result(session.call(QStringLiteral("GetPesqPrato"), search));
+        const rci06000::PesqPratoArgs search{
+            .source = source,
+            .localTree = trees.contains(QStringLiteral("L")) ? source : QStringLiteral("X"),
+            .standardTree = trees.contains(QStringLiteral("P")) ? QStringLiteral("P") : QStringLiteral("X"),
+            .levels = 0,
+            .services = menuData ? orAll("services") : QString(),
+            .dishTypes = menuData ? orAll("dish-types") : QString(),
+            .start = from,
+            .end = to,
+            .cycles = cycle ? orAll("cycles") : QString(),
+            .servicePatterns = cycle ? orAll("service-patterns") : QString(),
+            .cycleDishTypes = cycle ? orAll("cycle-dish-types") : QString()};
+        const QJsonObject found = result(rci06000::GetPesqPrato(session.net(), search));
         for (const QJsonValue& row : found.value(QStringLiteral("rows")).toArray())
             dishes += row.toArray().at(0).toString() + QLatin1Char('_');
         if (dishes.isEmpty())
@@ -396,13 +397,14 @@ int integrate(const Common& common, const QStringList& arguments)
     }
     const QString kindCode = QString(kinds.contains(QStringLiteral("L")) ? QLatin1Char('F') : QLatin1Char('X')) +
                              (kinds.contains(QStringLiteral("S")) ? QLatin1Char('S') : QLatin1Char('X'));
-    const QVariantList args{source, dishes, kindCode, marked, wire::ShortDateText(from), wire::ShortDateText(to)};
 
     const bool dryRun = parser.isSet(QStringLiteral("dry-run"));
     QJsonObject answer;
     {
         ProgressLine progress(session);
-        answer = session.call(dryRun ? QStringLiteral("IntgCentralPreview") : QStringLiteral("IntgCentral"), args);
+        const auto integrate = dryRun ? rci06000::IntgCentralPreview : rci06000::IntgCentral;
+        answer =
+            integrate(session.net(), source, dishes, kindCode, marked, wire::ShortDateText(from), wire::ShortDateText(to));
     }
     const QJsonObject packet = result(answer);
     if (common.json) {
@@ -434,7 +436,7 @@ int history(const Common& common, const QStringList& arguments)
     parse(parser, arguments, 0);
     CliSession session(common.sessionFile);
     session.load(common.server, common.caFile);
-    const QJsonObject packet = result(session.call(QStringLiteral("ListIntg"), {}));
+    const QJsonObject packet = result(rci06000::ListIntg(session.net()));
     if (common.json) {
         printJson(packet);
         return kExitOk;
@@ -462,7 +464,7 @@ QJsonObject runLog(const Common& common, qint64 run, qint64* total = nullptr)
 {
     CliSession session(common.sessionFile);
     session.load(common.server, common.caFile);
-    const QJsonObject answer = session.call(QStringLiteral("GetIntgLog"), {run});
+    const QJsonObject answer = rci06000::GetIntgLog(session.net(), run);
     const QJsonObject packet = result(answer);
     if (total)
         *total = observationCount(answer, packet);
@@ -509,7 +511,7 @@ int undo(const Common& common, const QStringList& arguments)
     QJsonObject answer;
     {
         ProgressLine progress(session);
-        answer = session.call(QStringLiteral("UndoIntg"), {run});
+        answer = rci06000::UndoIntg(session.net(), run);
     }
     const QJsonObject packet = result(answer);
     if (common.json) {

@@ -127,19 +127,6 @@ QString withDefaultSuffix(const QString& path, const QString& suffix)
     return path.endsWith(QLatin1Char('.')) ? path + suffix : path + QLatin1Char('.') + suffix;
 }
 
-QStringList choiceKeys(const QString& list)
-{
-    return list.split(QLatin1Char('_'), Qt::SkipEmptyParts);
-}
-
-QString choiceList(const QStringList& keys)
-{
-    QString list;
-    for (const QString& key : keys)
-        list += key + QLatin1Char('_');
-    return list;
-}
-
 int findRow(TDataSet* ds, const QString& fieldName, const QString& text, int start)
 {
     TField* field = ds->FieldByName(fieldName);

@@ -1,6 +1,8 @@
 // Every dialog the kit opens goes through one replaceable interface.
 #pragma once
 
+#include "protocol.h"
+
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -61,9 +63,6 @@ QString saveStartPath(const QString& suggestedName, const QString& lastFolder, c
 // A path as saved: a file name typed without an extension gets the format's ("csv", "pdf").
 QString withDefaultSuffix(const QString& path, const QString& suffix);
 
-// Choice lists: "key_key_" <-> keys.
-QStringList choiceKeys(const QString& list);
-QString choiceList(const QStringList& keys);
 
 // First row at or after start (wrapping) whose field's display text contains text,
 // without regard to case; -1 when none. Does not move the cursor.

@@ -1,22 +1,13 @@
-// Shared routines: code normalisation, branch validation, service answers.
+// Shared routines: blank texts, branch validation.
 #include "helpers.h"
 
 #include "errors.h"
 #include "hostservices.h"
 
-#include <QJsonValue>
 #include <QSqlError>
 #include <QSqlQuery>
 
 namespace mrv {
-
-QString Ajusta(const QString& text, int width)
-{
-    const QString trimmed = text.trimmed();
-    if (trimmed.size() >= width)
-        return trimmed;
-    return QString(width - trimmed.size(), QLatin1Char('0')) + trimmed;
-}
 
 bool EmptyString(const QString& text)
 {
@@ -61,26 +52,6 @@ QString ValidaFilial(const QString& code, const QString& operador, bool checkOpe
             throw Exception(QStringLiteral("Operador sem permissão de acesso à filial %1.").arg(code));
     }
     return name;
-}
-
-QJsonObject CheckResultServ(const QJsonObject& answer, bool raise, int)
-{
-    const QJsonValue error = answer.value(QLatin1String("error"));
-    if (!error.isUndefined() && !error.isNull()) {
-        if (!raise)
-            return {};
-        QString message = error.toObject().value(QLatin1String("message")).toString();
-        if (message.isEmpty())
-            message = QStringLiteral("O servidor de aplicação informou um erro sem mensagem.");
-        throw ServiceRefusal(message);
-    }
-    const QJsonValue result = answer.value(QLatin1String("result"));
-    if (!result.isObject()) {
-        if (!raise)
-            return {};
-        throw Exception(QStringLiteral("Resposta do servidor de aplicação sem pacote de dados."));
-    }
-    return result.toObject();
 }
 
 } // namespace mrv

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "dbpicture.h"
+#include "protocol.h"
 
 #include <QJsonObject>
 #include <QString>
@@ -9,9 +10,6 @@
 namespace mrv {
 
 class TDBGrid;
-
-// Trims blanks, then pads with "0" on the left to the width; a longer text is left as it is.
-QString Ajusta(const QString& text, int width);
 
 // True for an empty text or one of blanks only.
 bool EmptyString(const QString& text);
@@ -28,10 +26,5 @@ QString ValidaFilial(const QString& code, const QString& operador, bool checkOpe
 
 // Index of the grid column showing the field, or -1.
 int IndiceCol(TDBGrid* grid, const QString& fieldName);
-
-// The data packet of a service answer ({"result": PACKET} or {"error": {"message"}}).
-// A service error throws mrv::Exception with the service's message when raise is set,
-// otherwise yields an empty object.
-QJsonObject CheckResultServ(const QJsonObject& answer, bool raise = true, int = 0);
 
 } // namespace mrv

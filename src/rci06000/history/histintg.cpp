@@ -1,7 +1,7 @@
 // TfrmHistIntg: the history of integrations, from the service that recorded them.
 #include "histintg.h"
 
-#include "host/intgcentralcalls.h"
+#include <intgcentralcalls.h>
 #include "host/logcolumns.h"
 #include "package/pkg_rci06000.h"
 

@@ -2,7 +2,7 @@
 // the find button and the mark images of the right-hand column.
 #include "intgcentral.h"
 
-#include "host/intgcentralcalls.h"
+#include <intgcentralcalls.h>
 #include "screencontrols.h"
 
 #include <btnpesquisa.h>

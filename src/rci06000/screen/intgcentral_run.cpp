@@ -1,7 +1,7 @@
 // TfrmIntgCentral: the checks that gate an integration, and the integration request.
 #include "intgcentral.h"
 
-#include "host/intgcentralcalls.h"
+#include <intgcentralcalls.h>
 #include "package/pkg_rci06000.h"
 
 #include <adoibquery.h>

@@ -1,7 +1,7 @@
 // TfrmIntgCentral: the source branch row, the tree choice and the dish scope.
 #include "intgcentral.h"
 
-#include "host/intgcentralcalls.h"
+#include <intgcentralcalls.h>
 #include "screencontrols.h"
 
 #include <adoibquery.h>

@@ -29,6 +29,13 @@ QJsonObject IntgCentral(mrv::TNetConnection* connection, const QString& source, 
     return connection->call(QStringLiteral("IntgCentral"), {source, dishes, kinds, destinations, start, end});
 }
 
+QJsonObject IntgCentralPreview(mrv::TNetConnection* connection, const QString& source, const QString& dishes,
+                               const QString& kinds, const QJsonObject& destinations, const QString& start,
+                               const QString& end)
+{
+    return connection->call(QStringLiteral("IntgCentralPreview"), {source, dishes, kinds, destinations, start, end});
+}
+
 QJsonObject ListIntg(mrv::TNetConnection* connection)
 {
     return connection->call(QStringLiteral("ListIntg"), {});

@@ -2,7 +2,7 @@
 #include "callprogress.h"
 
 #include "errors.h"
-#include "helpers.h"
+#include "protocol.h"
 #include "netconnection.h"
 
 #include <QJsonArray>

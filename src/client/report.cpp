@@ -13,7 +13,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QPageLayout>
-#include <QPrinter>
+#include <QPageSize>
+#include <QPdfWriter>
 #include <QSaveFile>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -268,11 +269,14 @@ void Report::savePdf(const QString& path) const
 {
     const ReportDefinition& def = m_definition;
     std::unique_ptr<QTextDocument> doc = document();
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(path);
-    printer.setPageOrientation(def.landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
-    doc->print(&printer);
+    {
+        // A PDF writer, not a printer: a report needs no print system, nor the widgets that come with it.
+        QPdfWriter writer(path);
+        writer.setResolution(1200);
+        writer.setPageSize(QPageSize(QPageSize::A4));
+        writer.setPageOrientation(def.landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+        doc->print(&writer);
+    }
     if (!QFileInfo::exists(path))
         throw Exception(QStringLiteral("Não foi possível gravar o arquivo \"%1\".").arg(path));
 }

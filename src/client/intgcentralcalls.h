@@ -37,6 +37,10 @@ QJsonObject GetPesqPrato(mrv::TNetConnection* connection, const PesqPratoArgs& a
 QJsonObject IntgCentral(mrv::TNetConnection* connection, const QString& source, const QString& dishes,
                         const QString& kinds, const QJsonObject& destinations, const QString& start,
                         const QString& end);
+// What IntgCentral would do, rolled back: the same arguments.
+QJsonObject IntgCentralPreview(mrv::TNetConnection* connection, const QString& source, const QString& dishes,
+                               const QString& kinds, const QJsonObject& destinations, const QString& start,
+                               const QString& end);
 
 // The history: every run, newest first; the observations of one run; the undo of one run.
 QJsonObject ListIntg(mrv::TNetConnection* connection);
