@@ -3,9 +3,9 @@
 #include "privatefile.h"
 
 #include <errors.h>
-#include <protocol.h>
 #include <logincontext.h>
 #include <netconnection.h>
+#include <protocol.h>
 #include <serveraddress.h>
 #include <servertrust.h>
 

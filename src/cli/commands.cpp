@@ -7,9 +7,9 @@
 
 #include <callprogress.h>
 #include <clientdataset.h>
-#include <passwordfile.h>
 #include <errors.h>
 #include <intgcentralcalls.h>
+#include <passwordfile.h>
 #include <protocol.h>
 #include <report.h>
 #include <servertrust.h>
@@ -403,8 +403,8 @@ int integrate(const Common& common, const QStringList& arguments)
     {
         ProgressLine progress(session);
         const auto integrate = dryRun ? rci06000::IntgCentralPreview : rci06000::IntgCentral;
-        answer =
-            integrate(session.net(), source, dishes, kindCode, marked, wire::ShortDateText(from), wire::ShortDateText(to));
+        answer = integrate(session.net(), source, dishes, kindCode, marked, wire::ShortDateText(from),
+                           wire::ShortDateText(to));
     }
     const QJsonObject packet = result(answer);
     if (common.json) {

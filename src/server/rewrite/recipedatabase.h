@@ -39,8 +39,7 @@ public:
     virtual bool setsApartWhileImaging() const = 0;
     // Keeps a before-image of each recipe of `compared` in the range to rewrite: every one, or (compare) those
     // whose lines differ from the source's; returns how many.
-    virtual int keepBeforeImages(const RecipeRange& range, const char* compared, bool compare,
-                                 bool setApart) const = 0;
+    virtual int keepBeforeImages(const RecipeRange& range, const char* compared, bool compare, bool setApart) const = 0;
     // Once a range's images are kept, before any range is written; returns the lines removed.
     virtual int removeRewritten(const RecipeRange& range, const QString& rewritten) const = 0;
     // Makes the lines of the recipes `rewritten` (a sub-select of a chosen-shaped table) the source's; returns

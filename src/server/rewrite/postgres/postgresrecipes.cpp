@@ -77,7 +77,8 @@ void PostgresRecipes::empty(const char* table) const
 void PostgresRecipes::analyze(const char* table) const
 {
     // PostgreSQL keeps no statistics of temporary tables unless asked; without them it guesses join plans.
-    m_sql.run(QStringLiteral("analisar as tabelas de trabalho"), QStringLiteral("ANALYZE %1").arg(QLatin1String(table)));
+    m_sql.run(QStringLiteral("analisar as tabelas de trabalho"),
+              QStringLiteral("ANALYZE %1").arg(QLatin1String(table)));
 }
 
 void PostgresRecipes::probeByHashing(bool on) const
@@ -119,8 +120,7 @@ void PostgresRecipes::startComparing(const RecipeRange& range, const char* compa
     m_mostlyDiffering = q.next() && q.value(1).toLongLong() * 2 > q.value(0).toLongLong();
 }
 
-int PostgresRecipes::keepBeforeImages(const RecipeRange& range, const char* compared, bool compare,
-                                      bool setApart) const
+int PostgresRecipes::keepBeforeImages(const RecipeRange& range, const char* compared, bool compare, bool setApart) const
 {
     // One small aggregate per recipe: a grouped join reads the whole table.
     const RecipeKind& kind = range.kind();
@@ -145,15 +145,15 @@ int PostgresRecipes::keepBeforeImages(const RecipeRange& range, const char* comp
     } else {
         // Most recipes are equal: the values are compared as arrays, which costs a fraction of writing them as
         // text, and only a recipe that differs has its text written.
-        images = QStringLiteral("SELECT k.CDFILIAL, %1 AS CDSERVFILI, k.DSTTREE, k.CDPRATO, x.QTLINHAS, (SELECT CASE"
-                                " WHEN %5 THEN %6 ELSE %7 END FROM %3 r WHERE %4) AS DSLINHAS, k.TREE, %12 FROM %2 k"
-                                " JOIN (%8) a ON a.TREE = k.TREE AND a.CDPRATO = k.CDPRATO%9%13 CROSS JOIN LATERAL"
-                                " (SELECT COUNT(*) AS QTLINHAS, %10%14 FROM %3 r WHERE %4) x WHERE %11")
-                     .arg(kind.serviceOrEmpty("k"), chosen, table, range.recipeOfK("r"), pgPlainLines(),
-                          pgLinesText(false), pgLinesText(true), pgSourceArrays(range.table()),
-                          kind.sameService("a", "k"))
-                     .arg(pgLineArrays("r", false), pgArraysDiffer(), pgReshaped(), signature,
-                          QLatin1String(kSequenceBounds));
+        images =
+            QStringLiteral("SELECT k.CDFILIAL, %1 AS CDSERVFILI, k.DSTTREE, k.CDPRATO, x.QTLINHAS, (SELECT CASE"
+                           " WHEN %5 THEN %6 ELSE %7 END FROM %3 r WHERE %4) AS DSLINHAS, k.TREE, %12 FROM %2 k"
+                           " JOIN (%8) a ON a.TREE = k.TREE AND a.CDPRATO = k.CDPRATO%9%13 CROSS JOIN LATERAL"
+                           " (SELECT COUNT(*) AS QTLINHAS, %10%14 FROM %3 r WHERE %4) x WHERE %11")
+                .arg(kind.serviceOrEmpty("k"), chosen, table, range.recipeOfK("r"), pgPlainLines(), pgLinesText(false),
+                     pgLinesText(true), pgSourceArrays(range.table()), kind.sameService("a", "k"))
+                .arg(pgLineArrays("r", false), pgArraysDiffer(), pgReshaped(), signature,
+                     QLatin1String(kSequenceBounds));
     }
     const QString purpose = QStringLiteral("guardar as receitas substituídas");
     if (!compare)
@@ -170,8 +170,7 @@ int PostgresRecipes::keepBeforeImages(const RecipeRange& range, const char* comp
     return m_sql.change(
         purpose,
         QStringLiteral("WITH i AS MATERIALIZED (%1)%2%3 %4")
-            .arg(images,
-                 setApartIn("f", range.table().reshaped, QStringLiteral("i.RESHAPED AND %1").arg(differs)),
+            .arg(images, setApartIn("f", range.table().reshaped, QStringLiteral("i.RESHAPED AND %1").arg(differs)),
                  rewritten, range.keepImages(QStringLiteral("i"), differing)),
         range.imageKeys());
 }
@@ -212,9 +211,9 @@ RecipeChanges PostgresRecipes::write(const RecipeRange& range, const QString& re
     changes.written = int(sourceLines);
     if (rewrite == Rewrite::Differing) {
         // The before-image pass set apart the recipes whose line numbers differ.
-        reshape(range, int(m_sql.number(QStringLiteral("contar as receitas de outra numeração"),
-                                        QStringLiteral("SELECT COUNT(*) FROM %1 f")
-                                            .arg(range.inRange(range.table().reshaped)))));
+        reshape(range, int(m_sql.number(
+                           QStringLiteral("contar as receitas de outra numeração"),
+                           QStringLiteral("SELECT COUNT(*) FROM %1 f").arg(range.inRange(range.table().reshaped)))));
         return changes;
     }
     // Each recipe matched at most min(old, new) lines; if the totals of all three agree, every recipe already
