@@ -1,5 +1,4 @@
 #include "integrationrun.h"
-#include "branchlock.h"
 #include "bulkrewrite.h"
 #include "observation.h"
 #include "operatorrights.h"
@@ -156,14 +155,14 @@ Packet IntegrationRun::execute(const IntegrationRequest& request, bool commit)
     source.finish();
     rights.requireBranch(request.source, QStringLiteral("de origem"));
 
-    createWorkTables(sql);
+    createWorkTables(sql, *m_database);
 
     const int destinations = int(request.destinations.size());
     progress.report(Phase::Checking, 0, destinations);
     prepareDishesAndDestinations(sql, request);
     rights.requireBranches(QStringLiteral("SELECT CDFILIAL FROM TT_MARCA"), QStringLiteral("destino"));
     // Runs sharing a destination wait for each other here.
-    lockBranches(sql, QStringLiteral("SELECT CDFILIAL FROM TT_MARCA"));
+    m_database->lockBranches(QStringLiteral("SELECT CDFILIAL FROM TT_MARCA"));
     startRecord(sql, request, started);
     observeDestinations(sql, request);
     readSourceRecipes(sql, request);
@@ -302,22 +301,17 @@ void IntegrationRun::observeDestinations(const SqlRunner& sql, const Integration
     // destination.
     const QString local = QStringLiteral("p.TREE <> 'P' AND %1 (SELECT 1 FROM PRATO x WHERE x.CDFILAUXPRAT = d.CDFILIAL"
                                          " AND x.CDPRATO = p.CDPRATO)");
-    // SQLite: in key order, which its join gives as it is (the table is its key). PostgreSQL builds the key of
-    // the filled table in little more than half the time that keeping it up row by row takes; the rows come in
-    // the order of the destinations' key, which needs no sort (a sort of them all in the database's collation
-    // cost more than the fill itself).
-    const QString mapped =
-        QStringLiteral("INSERT INTO TT_MAPA (CDFILIAL, TREE, CDPRATO, DSTTREE)"
-                       " SELECT d.CDFILIAL, p.TREE, p.CDPRATO, %1 FROM TT_DEST d CROSS JOIN TT_PRATO p WHERE %2"
-                       " ORDER BY d.CDFILIAL") +
-        (sql.isPostgres() ? QString() : QStringLiteral(", p.TREE, p.CDPRATO"));
-    const QString purpose = QStringLiteral("relacionar os pratos dos destinos");
-    if (sql.isPostgres())
-        sql.run(purpose, QStringLiteral("ALTER TABLE TT_MAPA DROP CONSTRAINT TT_MAPA_PKEY"));
-    sql.run(purpose, mapped.arg(QStringLiteral("'P'"), QStringLiteral("p.TREE = 'P'")));
-    sql.run(purpose, mapped.arg(QStringLiteral("d.CDFILIAL"), local.arg(QStringLiteral("EXISTS"))));
-    if (sql.isPostgres())
-        sql.run(purpose, QStringLiteral("ALTER TABLE TT_MAPA ADD PRIMARY KEY (CDFILIAL, TREE, CDPRATO)"));
+    // The rows come in the order of the destinations' key, and of the whole key when the database needs it.
+    m_database->fillKeyed("TT_MAPA", QStringLiteral("CDFILIAL, TREE, CDPRATO"), [&](bool wholeKeyOrder) {
+        const QString mapped =
+            QStringLiteral("INSERT INTO TT_MAPA (CDFILIAL, TREE, CDPRATO, DSTTREE)"
+                           " SELECT d.CDFILIAL, p.TREE, p.CDPRATO, %1 FROM TT_DEST d CROSS JOIN TT_PRATO p WHERE %2"
+                           " ORDER BY d.CDFILIAL%3");
+        const QString order = wholeKeyOrder ? QStringLiteral(", p.TREE, p.CDPRATO") : QString();
+        const QString purpose = QStringLiteral("relacionar os pratos dos destinos");
+        sql.run(purpose, mapped.arg(QStringLiteral("'P'"), QStringLiteral("p.TREE = 'P'"), order));
+        sql.run(purpose, mapped.arg(QStringLiteral("d.CDFILIAL"), local.arg(QStringLiteral("EXISTS")), order));
+    });
     analyze("TT_MAPA");
 
     QStringList kinds;

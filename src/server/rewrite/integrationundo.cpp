@@ -1,5 +1,4 @@
 #include "integrationundo.h"
-#include "branchlock.h"
 #include "branchranges.h"
 #include "bulkrewrite.h"
 #include "recipedatabase.h"
@@ -37,8 +36,8 @@ IntegrationUndo::Outcome IntegrationUndo::undo(qint64 run, const Authorize& auth
     if (authorize)
         authorize(sql, run);
     const BulkRewrite bulk(sql);
-    lockBranches(sql, QStringLiteral("SELECT a.CDFILIAL FROM INTGCENTRALANT a WHERE a.NRINTG = :nrintg"), ofRun);
     const std::unique_ptr<RecipeDatabase> recipes = RecipeDatabase::of(sql);
+    recipes->lockBranches(QStringLiteral("SELECT a.CDFILIAL FROM INTGCENTRALANT a WHERE a.NRINTG = :nrintg"), ofRun);
     recipes->startUndo();
     sql.run(
         QStringLiteral("preparar as tabelas de trabalho"),

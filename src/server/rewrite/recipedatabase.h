@@ -20,6 +20,15 @@ public:
     static std::unique_ptr<RecipeDatabase> of(const db::SqlRunner& sql);
     virtual ~RecipeDatabase() = default;
 
+    // Locks the FILIAL rows of the branches `branches` (a sub-select of CDFILIAL) until the transaction ends, where
+    // the database does not already serialise writers. Taken in code order, so two runs never deadlock.
+    virtual void lockBranches(const QString& branches, const QVariantMap& binds = {}) const = 0;
+    // What follows a work table's CREATE TABLE: how the database keeps a table that has a key.
+    virtual QString keyedTableOptions() const = 0;
+    // Fills a work table keyed by `key` through `fill`, which is told whether its rows must come in the key's whole
+    // order (or only in that of its first column).
+    virtual void fillKeyed(const char* table, const QString& key,
+                           const std::function<void(bool wholeKeyOrder)>& fill) const = 0;
     // A work table emptied of the last range's rows.
     virtual void empty(const char* table) const = 0;
     // Statistics of a work table, where the planner would otherwise guess.

@@ -1,4 +1,5 @@
 #include "worktables.h"
+#include "recipedatabase.h"
 
 #include <sqlrunner.h>
 
@@ -56,14 +57,13 @@ QString tableOf(const char* statement)
 
 } // namespace
 
-void createWorkTables(const db::SqlRunner& sql)
+void createWorkTables(const db::SqlRunner& sql, const RecipeDatabase& database)
 {
     for (const char* statement : kCreateWorkTables) {
-        // SQLite: the key is the table, so lookups and key-order scans skip a second tree.
         const QString create = QString::fromLatin1(statement);
-        const bool keyed = !sql.isPostgres() && create.contains(QLatin1String("PRIMARY KEY"));
+        const bool keyed = create.contains(QLatin1String("PRIMARY KEY"));
         sql.run(QStringLiteral("preparar as tabelas de trabalho"),
-                keyed ? create + QLatin1String(" WITHOUT ROWID") : create);
+                keyed ? create + database.keyedTableOptions() : create);
     }
 }
 

@@ -7,7 +7,9 @@ class SqlRunner;
 
 namespace suite::server {
 
-void createWorkTables(const db::SqlRunner& sql);
+class RecipeDatabase;
+
+void createWorkTables(const db::SqlRunner& sql, const RecipeDatabase& database);
 void dropWorkTables(const db::SqlRunner& sql);
 
 } // namespace suite::server

@@ -67,6 +67,27 @@ PostgresRecipes::PostgresRecipes(const db::SqlRunner& sql)
     : m_sql(sql)
 {}
 
+void PostgresRecipes::lockBranches(const QString& branches, const QVariantMap& binds) const
+{
+    m_sql.run(QStringLiteral("reservar as filiais"),
+              QStringLiteral("SELECT f.CDFILIAL FROM FILIAL f WHERE f.CDFILIAL IN (%1) ORDER BY f.CDFILIAL"
+                             " FOR NO KEY UPDATE")
+                  .arg(branches),
+              binds);
+}
+
+void PostgresRecipes::fillKeyed(const char* table, const QString& key,
+                                const std::function<void(bool wholeKeyOrder)>& fill) const
+{
+    // The key of the filled table is built in little more than half the time that keeping it up row by row takes;
+    // the rows need no sort (a sort of them all in the database's collation cost more than the fill itself).
+    const QString purpose = QStringLiteral("preparar as tabelas de trabalho");
+    const QString name = QLatin1String(table);
+    m_sql.run(purpose, QStringLiteral("ALTER TABLE %1 DROP CONSTRAINT %1_PKEY").arg(name));
+    fill(false);
+    m_sql.run(purpose, QStringLiteral("ALTER TABLE %1 ADD PRIMARY KEY (%2)").arg(name, key));
+}
+
 void PostgresRecipes::empty(const char* table) const
 {
     // The last range's rows would only grow the statistics taken after the table is refilled.

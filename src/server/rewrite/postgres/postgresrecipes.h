@@ -13,6 +13,10 @@ class PostgresRecipes : public RecipeDatabase {
 public:
     explicit PostgresRecipes(const db::SqlRunner& sql);
 
+    void lockBranches(const QString& branches, const QVariantMap& binds = {}) const override;
+    QString keyedTableOptions() const override { return {}; }
+    void fillKeyed(const char* table, const QString& key,
+                   const std::function<void(bool wholeKeyOrder)>& fill) const override;
     void empty(const char* table) const override;
     void analyze(const char* table) const override;
     void probeByHashing(bool on) const override;

@@ -9,6 +9,18 @@ SqliteRecipes::SqliteRecipes(const db::SqlRunner& sql)
     : m_sql(sql)
 {}
 
+QString SqliteRecipes::keyedTableOptions() const
+{
+    // The key is the table, so look-ups and key-order scans skip a second tree.
+    return QStringLiteral(" WITHOUT ROWID");
+}
+
+void SqliteRecipes::fillKeyed(const char*, const QString&, const std::function<void(bool wholeKeyOrder)>& fill) const
+{
+    // In key order, which a join gives as it is when its tables are their keys.
+    fill(true);
+}
+
 void SqliteRecipes::empty(const char* table) const
 {
     m_sql.run(QStringLiteral("esvaziar as tabelas de trabalho"),

@@ -10,6 +10,10 @@ class SqliteRecipes : public RecipeDatabase {
 public:
     explicit SqliteRecipes(const db::SqlRunner& sql);
 
+    void lockBranches(const QString&, const QVariantMap& = {}) const override {}
+    QString keyedTableOptions() const override;
+    void fillKeyed(const char* table, const QString& key,
+                   const std::function<void(bool wholeKeyOrder)>& fill) const override;
     void empty(const char* table) const override;
     void analyze(const char*) const override {}
     void probeByHashing(bool) const override {}
