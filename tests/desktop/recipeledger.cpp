@@ -45,15 +45,20 @@ QString RecipeLedger::start()
 {
     if (!m_db.open())
         return QStringLiteral("cannot open the database: ") + m_db.lastError().text();
+    // The recipes and the last run from one snapshot, as check() reads them.
+    if (!m_db.transaction())
+        return QStringLiteral("starting a reading: ") + m_db.lastError().text();
     QString why;
     m_last = read(&why);
-    if (!why.isEmpty())
-        return why;
-    QSqlQuery q(m_db);
-    if (!q.exec(QStringLiteral("SELECT COALESCE(MAX(NRINTG), 0) FROM INTGCENTRAL")) || !q.next())
-        return QStringLiteral("reading the last run: ") + q.lastError().text();
-    m_lastRun = q.value(0).toLongLong();
-    return {};
+    if (why.isEmpty()) {
+        QSqlQuery q(m_db);
+        if (q.exec(QStringLiteral("SELECT COALESCE(MAX(NRINTG), 0) FROM INTGCENTRAL")) && q.next())
+            m_lastRun = q.value(0).toLongLong();
+        else
+            why = QStringLiteral("reading the last run: ") + q.lastError().text();
+    }
+    m_db.commit();
+    return why;
 }
 
 RecipeLedger::Recipes RecipeLedger::read(QString* why)
@@ -137,11 +142,14 @@ bool RecipeLedger::newRunEnded()
 
 QStringList RecipeLedger::check()
 {
+    // The runs and the recipes from one snapshot: a run committed between the two readings would show its changes
+    // with no run to explain them.
+    if (!m_db.transaction())
+        return {QStringLiteral("starting a reading: ") + m_db.lastError().text()};
     QString why;
     const QList<Run> runs = runsAfter(m_lastRun, &why);
-    if (!why.isEmpty())
-        return {why};
-    Recipes now = read(&why);
+    Recipes now = why.isEmpty() ? read(&why) : Recipes();
+    m_db.commit();
     if (!why.isEmpty())
         return {why};
     const QStringList keys = changed(m_last, now);
