@@ -57,6 +57,9 @@ private:
     // Waits for a visible window of that class or name; fails the test (with the screen) when none shows.
     bool waitWindow(const QString& nameOrClass, int timeoutMs = 15000);
     bool waitGone(const QString& nameOrClass, int timeoutMs = 10000);
+    // Waits for the question, answers it, and waits for that question to go: the next box may already be up.
+    // Returns why it could not, or nothing.
+    QString answer(const QString& question, const QString& button);
     // The grid of grouping `code` loaded by mouse, with "Todos" dishes.
     void loadGridByMouse(const QString& code, int rows);
 
@@ -95,6 +98,18 @@ bool tst_UserFlows::waitGone(const QString& nameOrClass, int timeoutMs)
 {
     const UiState s = m_desk.host().waitFor([&](const UiState& st) { return !st.window(nameOrClass); }, timeoutMs);
     return s.isValid() && !s.window(nameOrClass);
+}
+
+QString tst_UserFlows::answer(const QString& question, const QString& button)
+{
+    const auto asking = [&](const UiState& st) { return st.messageBoxes().join(' ').contains(question); };
+    const UiState s = m_desk.host().waitFor(asking, 60000);
+    if (!asking(s))
+        return QStringLiteral("waiting for \"%1\"; shown: %2").arg(question, s.messageBoxes().join(" / "));
+    if (!m_desk.clickButton(button))
+        return m_desk.why();
+    const UiState after = m_desk.host().waitFor([&](const UiState& st) { return st.isValid() && !asking(st); });
+    return after.isValid() && !asking(after) ? QString() : QStringLiteral("\"%1\" still asked").arg(question);
 }
 
 void tst_UserFlows::loadGridByMouse(const QString& code, int rows)
@@ -279,13 +294,8 @@ void tst_UserFlows::logReportClosesAndSaves()
     const int since = m_desk.shownSoFar();
     QVERIFY2(m_desk.click("sbtConfirma"), qPrintable(m_desk.why()));
     for (const QString& question : {QStringLiteral("Confirma operação?"), QStringLiteral("Deseja Visualizar o log")}) {
-        const UiState s = m_desk.host().waitFor(
-            [&](const UiState& st) { return st.messageBoxes().join(' ').contains(question); }, 60000);
-        QVERIFY2(
-            s.messageBoxes().join(' ').contains(question),
-            qPrintable(QStringLiteral("waiting for \"%1\"; shown: %2").arg(question, s.messageBoxes().join(" / "))));
-        QVERIFY2(m_desk.clickButton("Sim"), qPrintable(m_desk.why()));
-        QVERIFY(waitGone("QMessageBox"));
+        const QString why = answer(question, QStringLiteral("Sim"));
+        QVERIFY2(why.isEmpty(), qPrintable(why));
     }
     QVERIFY2(waitWindow("QPrintPreviewDialog"), "the log report did not preview itself");
     QVERIFY(waitWindow("frmLogIntg"));
@@ -366,11 +376,11 @@ void tst_UserFlows::historyReportPreviewsOnce()
     loadGridByMouse("2", 3);
     QVERIFY2(m_desk.clickTitle("dbgFiliGrup", 0), qPrintable(m_desk.why()));
     QVERIFY2(m_desk.click("sbtConfirma"), qPrintable(m_desk.why()));
-    for (const QString& answer : {QStringLiteral("Sim"), QStringLiteral("Não")}) {
-        const UiState s = m_desk.host().waitFor([](const UiState& st) { return !st.messageBoxes().isEmpty(); }, 60000);
-        QVERIFY2(!s.messageBoxes().isEmpty(), "no question");
-        QVERIFY2(m_desk.clickButton(answer), qPrintable(m_desk.why()));
-        QVERIFY(waitGone("QMessageBox"));
+    for (const auto& [question, button] :
+         {std::pair{QStringLiteral("Confirma operação?"), QStringLiteral("Sim")},
+          std::pair{QStringLiteral("Deseja Visualizar o log"), QStringLiteral("Não")}}) {
+        const QString why = answer(question, button);
+        QVERIFY2(why.isEmpty(), qPrintable(why));
     }
     QVERIFY2(m_desk.click("sbtAtualizar"), qPrintable(m_desk.why()));
     m_desk.host().waitFor([](const UiState& st) { return st.widget("dbgHistorico")->rows() > 0; });
