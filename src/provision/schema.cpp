@@ -85,6 +85,11 @@ const Upgrade kUpgrades[] = {
     {4, "indexing before-images by run, kind and branch",
      "CREATE INDEX IX_INTGCENTRALANT ON INTGCENTRALANT (NRINTG, IDTIPORECE, CDFILIAL)"},
     {5, "keeping digests of the destination recipes", nullptr, "signatures"},
+    // Made after the grants of the look-up role, so that it never reads them.
+    {6, "keeping failed log-ins where every server sees them",
+     "CREATE TABLE LOGINFALHA (CDCHAVE VARCHAR NOT NULL PRIMARY KEY, QTFALHAS INTEGER NOT NULL,"
+     " NRULTIMA BIGINT NOT NULL, NRBLOQUEIO BIGINT NOT NULL)"},
+    {6, "keeping failed log-ins where every server sees them", "CREATE INDEX IX_LOGINFALHA ON LOGINFALHA (NRULTIMA)"},
 };
 
 } // namespace

@@ -1,8 +1,12 @@
 #include "apihandler.h"
+
 #include "apirequest.h"
 #include "authservice.h"
+#include "databaseloginfailures.h"
+#include "dburl.h"
 #include "heapreturn.h"
 #include "intgcentralservice.h"
+#include "memoryloginfailures.h"
 #include "operatorrights.h"
 #include "servererrors.h"
 #include "serverlog.h"
@@ -42,6 +46,15 @@ QString servedServer(const QString& name)
     return *server;
 }
 
+// Only PostgreSQL has several servers to share the count with. A SQLite database has one, which would wait on a
+// run's write transaction to count a failure there.
+std::unique_ptr<LoginFailures> loginFailuresOf(const ThreadConnection& connection)
+{
+    if (db::DbUrl::parse(connection.databaseUrl()).dialect() == db::Dialect::PostgreSQL)
+        return std::make_unique<DatabaseLoginFailures>(connection);
+    return std::make_unique<MemoryLoginFailures>();
+}
+
 } // namespace
 
 ApiHandler::ApiHandler(QString databaseUrl, TokenSigner signer, Metrics& metrics, LoginLimits perOperator,
@@ -49,7 +62,8 @@ ApiHandler::ApiHandler(QString databaseUrl, TokenSigner signer, Metrics& metrics
     : m_connection(std::move(databaseUrl), statementTimeout)
     , m_signer(std::move(signer))
     , m_metrics(metrics)
-    , m_throttle(perOperator, perAddress)
+    , m_loginFailures(loginFailuresOf(m_connection))
+    , m_throttle(*m_loginFailures, perOperator, perAddress)
 {}
 
 ApiReply ApiHandler::error(int status, const QString& message)
@@ -79,11 +93,13 @@ bool ApiHandler::databaseAnswers() const
 {
     try {
         const db::StatementDeadline deadline(kReadyLimit);
-        db::SqlRunner(m_connection.database()).run(QStringLiteral("verificar o banco de dados"), QStringLiteral("SELECT 1"));
+        db::SqlRunner(m_connection.database())
+            .run(QStringLiteral("verificar o banco de dados"), QStringLiteral("SELECT 1"));
         return true;
     } catch (const std::exception& e) {
         m_connection.discard();
-        qCWarning(lcServer).noquote() << "ready: the database does not answer:" << printable(QString::fromUtf8(e.what()));
+        qCWarning(lcServer).noquote() << "ready: the database does not answer:"
+                                      << printable(QString::fromUtf8(e.what()));
         return false;
     }
 }

@@ -2,9 +2,11 @@
 #pragma once
 
 #include "loginthrottle.h"
+
 #include "metrics.h"
 #include "threadconnection.h"
 #include "tokensigner.h"
+#include <memory>
 
 #include <statementdeadline.h>
 
@@ -80,7 +82,8 @@ private:
     ThreadConnection m_connection;
     TokenSigner m_signer;
     Metrics& m_metrics;
-    mutable LoginThrottle m_throttle; // guards itself; the handler is shared by every worker
+    std::unique_ptr<LoginFailures> m_loginFailures;
+    LoginThrottle m_throttle;
 };
 
 } // namespace suite::server

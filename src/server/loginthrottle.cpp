@@ -6,9 +6,10 @@ namespace suite::server {
 
 namespace {
 
+using std::chrono::milliseconds;
 using std::chrono::seconds;
 
-// A longer name gives no new key: the name field is free text and each key costs memory.
+// A longer name gives no new key: the name field is free text and each key costs memory or a row.
 QString operatorKey(const QString& user)
 {
     return QStringLiteral("o:") + user.left(64);
@@ -19,84 +20,56 @@ QString addressKey(const QString& address)
     return QStringLiteral("a:") + address.left(64);
 }
 
-seconds ceilSeconds(LoginThrottle::Clock::duration d)
+qint64 millisOf(LoginThrottle::Clock::time_point t)
 {
-    return std::chrono::ceil<seconds>(d);
+    return std::chrono::duration_cast<milliseconds>(t.time_since_epoch()).count();
+}
+
+qint64 millisOf(seconds s)
+{
+    return milliseconds(s).count();
 }
 
 } // namespace
 
-LoginThrottle::LoginThrottle(LoginLimits perOperator, LoginLimits perAddress, int maxKeys)
-    : m_perOperator(perOperator)
+LoginThrottle::LoginThrottle(LoginFailures& failures, LoginLimits perOperator, LoginLimits perAddress, int maxKeys)
+    : m_failures(failures)
+    , m_perOperator(perOperator)
     , m_perAddress(perAddress)
-    , m_maxKeys(maxKeys)
+    , m_maxKeys(std::max(maxKeys, 2))
 {}
 
-std::chrono::seconds LoginThrottle::waitOf(const QString& key, Clock::time_point now) const
+void LoginThrottle::count(const QString& key, const LoginLimits& limits, qint64 now) const
 {
-    const auto found = m_entries.constFind(key);
-    return found != m_entries.cend() && found->blockedUntil > now ? ceilSeconds(found->blockedUntil - now) : seconds(0);
-}
-
-void LoginThrottle::count(const QString& key, const LoginLimits& limits, Clock::time_point now)
-{
-    Entry& entry = m_entries[key];
-    // After a quiet hour a key starts afresh.
-    if (entry.failures > 0 && now - entry.last >= limits.forgetAfter && entry.blockedUntil <= now)
-        entry = Entry{};
-    ++entry.failures;
-    entry.last = now;
-    const int over = entry.failures - limits.freeFailures;
+    const qint64 over = m_failures.count(key, now, now - millisOf(limits.forgetAfter)) - limits.freeFailures;
     if (over < 0)
         return;
     // Doubling from the first wait; the shift is bounded so that it cannot overflow.
-    const seconds doubled(limits.firstWait.count() * (seconds::rep(1) << std::min(over, 30)));
-    const seconds wait = std::min(limits.longestWait, doubled);
-    entry.blockedUntil = now + wait;
-}
-
-void LoginThrottle::makeRoom(Clock::time_point now)
-{
-    // An attempt adds at most two keys.
-    if (m_entries.size() + 2 <= m_maxKeys)
-        return;
-    const seconds forget = std::max(m_perOperator.forgetAfter, m_perAddress.forgetAfter);
-    m_entries.removeIf(
-        [&](QHash<QString, Entry>::iterator it) { return now - it->last >= forget && it->blockedUntil <= now; });
-    // Still full of recent failures: the oldest go, so that memory stays bounded whatever a caller sends.
-    while (!m_entries.isEmpty() && m_entries.size() + 2 > m_maxKeys) {
-        auto oldest = std::min_element(m_entries.begin(), m_entries.end(),
-                                       [](const Entry& a, const Entry& b) { return a.last < b.last; });
-        m_entries.erase(oldest);
-    }
+    const seconds doubled(limits.firstWait.count() * (seconds::rep(1) << std::min<qint64>(over, 30)));
+    m_failures.holdUntil(key, now + millisOf(std::min(limits.longestWait, doubled)));
 }
 
 std::chrono::seconds LoginThrottle::admit(const QString& user, const QString& address, Clock::time_point now) const
 {
-    const QMutexLocker lock(&m_mutex);
-    return std::max(waitOf(operatorKey(user), now), waitOf(addressKey(address), now));
+    const qint64 left = m_failures.heldUntil({operatorKey(user), addressKey(address)}) - millisOf(now);
+    return left > 0 ? std::chrono::ceil<seconds>(milliseconds(left)) : seconds(0);
 }
 
-void LoginThrottle::failed(const QString& user, const QString& address, Clock::time_point now)
+void LoginThrottle::failed(const QString& user, const QString& address, Clock::time_point now) const
 {
     // Only a checked wrong password counts: attempts made at once with the right one must all get in. Wrong ones
     // made at once are bounded by the workers that check them, a handful beyond the free failures.
-    const QMutexLocker lock(&m_mutex);
-    makeRoom(now);
-    count(operatorKey(user), m_perOperator, now);
-    count(addressKey(address), m_perAddress, now);
+    const qint64 at = millisOf(now);
+    const qint64 forgotten = at - millisOf(std::max(m_perOperator.forgetAfter, m_perAddress.forgetAfter));
+    // An attempt adds at most two keys.
+    m_failures.makeRoom(at, forgotten, m_maxKeys - 2);
+    count(operatorKey(user), m_perOperator, at);
+    count(addressKey(address), m_perAddress, at);
 }
 
-void LoginThrottle::succeeded(const QString& user)
+void LoginThrottle::succeeded(const QString& user) const
 {
-    const QMutexLocker lock(&m_mutex);
-    m_entries.remove(operatorKey(user));
-}
-
-int LoginThrottle::keptKeys() const
-{
-    const QMutexLocker lock(&m_mutex);
-    return int(m_entries.size());
+    m_failures.forget(operatorKey(user));
 }
 
 } // namespace suite::server

@@ -1,8 +1,8 @@
-// Backs off log-ins that keep failing, per operator name and per client address, in this server process.
+// Backs off log-ins that keep failing, per operator name and per client address.
 #pragma once
 
-#include <QHash>
-#include <QMutex>
+#include "loginfailures.h"
+
 #include <QString>
 #include <chrono>
 
@@ -17,35 +17,29 @@ struct LoginLimits {
 
 class LoginThrottle {
 public:
-    using Clock = std::chrono::steady_clock;
+    // Wall-clock time: servers that share a database share nothing else to count by.
+    using Clock = std::chrono::system_clock;
 
-    explicit LoginThrottle(LoginLimits perOperator = {}, LoginLimits perAddress = {20}, int maxKeys = 100000);
+    // Counts in `failures`, which must outlive it.
+    explicit LoginThrottle(LoginFailures& failures, LoginLimits perOperator = {}, LoginLimits perAddress = {20},
+                           int maxKeys = 100000);
 
     // Zero when `user` may try to log in from `address` now; else how long to wait. Counts nothing.
     std::chrono::seconds admit(const QString& user, const QString& address, Clock::time_point now) const;
     // The admitted attempt had a wrong password: it counts for the operator and the address.
-    void failed(const QString& user, const QString& address, Clock::time_point now);
+    void failed(const QString& user, const QString& address, Clock::time_point now) const;
     // The admitted attempt was right: the operator starts afresh; the address keeps its failures.
-    void succeeded(const QString& user);
+    void succeeded(const QString& user) const;
     // Operators and addresses it remembers now; never more than maxKeys.
-    int keptKeys() const;
+    int keptKeys() const { return m_failures.size(); }
 
 private:
-    struct Entry {
-        int failures = 0;
-        Clock::time_point last;
-        Clock::time_point blockedUntil;
-    };
+    void count(const QString& key, const LoginLimits& limits, qint64 now) const;
 
-    std::chrono::seconds waitOf(const QString& key, Clock::time_point now) const;
-    void count(const QString& key, const LoginLimits& limits, Clock::time_point now);
-    void makeRoom(Clock::time_point now);
-
+    LoginFailures& m_failures;
     LoginLimits m_perOperator;
     LoginLimits m_perAddress;
     int m_maxKeys;
-    mutable QMutex m_mutex;
-    QHash<QString, Entry> m_entries;
 };
 
 } // namespace suite::server

@@ -31,10 +31,10 @@ void tst_Schema::createsEveryTable()
     QVERIFY(!hasSchema(tdb.db()));
     createSchema(tdb.db());
     QVERIFY(hasSchema(tdb.db()));
-    const QStringList expected = {"FILIAL",   "GRUPFILI", "FILIGRUP",   "PICTURE",     "TIPOPRAT",
-                                  "PRATO",    "SERVPADR", "SERVICO",    "CARDCICLO",   "CARDCICLOITEM",
-                                  "CARDAPIO", "PRODUTO",  "PRODFILI",   "RECEITA",     "RECEITASERV",
-                                  "OPERADOR", "OPERFILI", "CONFIGSERV", "INTGCENTRAL", "INTGCENTRALANT", "INTGASSIN"};
+    const QStringList expected = {
+        "FILIAL",      "GRUPFILI",  "FILIGRUP",      "PICTURE",    "TIPOPRAT",    "PRATO",          "SERVPADR",
+        "SERVICO",     "CARDCICLO", "CARDCICLOITEM", "CARDAPIO",   "PRODUTO",     "PRODFILI",       "RECEITA",
+        "RECEITASERV", "OPERADOR",  "OPERFILI",      "CONFIGSERV", "INTGCENTRAL", "INTGCENTRALANT", "INTGASSIN"};
     // Empty, but for the schema version a server checks before it serves.
     for (const QString& table : expected) {
         QCOMPARE(SqlRunner(tdb.db()).value(table, QStringLiteral("SELECT COUNT(*) FROM %1").arg(table)).toInt(),
@@ -82,11 +82,13 @@ void tst_Schema::upgradesKeepingTheData()
     } else {
         for (const char* table : {"RECEITA", "RECEITASERV"}) {
             for (const char* event : {"I", "U", "D"})
-                sql.run(QStringLiteral("no digests"), QStringLiteral("DROP TRIGGER TR_INTGASSIN_%1_%2")
-                                                          .arg(QLatin1String(table), QLatin1String(event)));
+                sql.run(
+                    QStringLiteral("no digests"),
+                    QStringLiteral("DROP TRIGGER TR_INTGASSIN_%1_%2").arg(QLatin1String(table), QLatin1String(event)));
         }
     }
     sql.run(QStringLiteral("no digests"), QStringLiteral("DROP TABLE INTGASSIN"));
+    sql.run(QStringLiteral("no failed log-ins"), QStringLiteral("DROP TABLE LOGINFALHA"));
     sql.run(QStringLiteral("old index"), QStringLiteral("DROP INDEX IX_INTGCENTRALANT"));
     sql.run(QStringLiteral("old index"), QStringLiteral("CREATE INDEX IX_INTGCENTRALANT ON INTGCENTRALANT (NRINTG)"));
     sql.run(QStringLiteral("image"), QStringLiteral("INSERT INTO INTGCENTRALANT VALUES (1, 'L', '0002', '', 'P',"
@@ -103,11 +105,18 @@ void tst_Schema::upgradesKeepingTheData()
     QCOMPARE(sql.value(QStringLiteral("image"), QStringLiteral("SELECT DSLINHAS FROM INTGCENTRALANT")).toString(),
              QStringLiteral("[[1,\"0000007\",2,\"KG\"]]"));
     QCOMPARE(upgradeSchema(tdb.db()), kSchemaVersion); // a second time changes nothing
+    // Failed log-ins are kept, and the desktop's read-only role cannot read them.
+    QCOMPARE(sql.number(QStringLiteral("failed log-ins"), QStringLiteral("SELECT COUNT(*) FROM LOGINFALHA")), 0);
+    if (sql.isPostgres())
+        QVERIFY(!sql.value(QStringLiteral("rights"),
+                           QStringLiteral("SELECT has_table_privilege('suite_consulta', 'loginfalha', 'SELECT')"))
+                     .toBool());
 
     // The digests came with their triggers: a line written to a recipe drops that recipe's digest only.
     for (const char* dish : {"0101001", "0101002"})
-        sql.run(QStringLiteral("digest"),
-                QStringLiteral("INSERT INTO INTGASSIN VALUES ('L', '0002', '', 'P', '%1', 'x')").arg(QLatin1String(dish)));
+        sql.run(
+            QStringLiteral("digest"),
+            QStringLiteral("INSERT INTO INTGASSIN VALUES ('L', '0002', '', 'P', '%1', 'x')").arg(QLatin1String(dish)));
     sql.run(QStringLiteral("line"), QStringLiteral("INSERT INTO RECEITA VALUES ('0002', 'P', '0101001', 1, '0000007',"
                                                    " 2, 'KG')"));
     QCOMPARE(sql.value(QStringLiteral("digests"), QStringLiteral("SELECT MIN(CDPRATO) || COUNT(*) FROM INTGASSIN"))

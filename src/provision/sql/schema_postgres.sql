@@ -130,6 +130,17 @@ CREATE TABLE CONFIGSERV (
   VLCHAVE     VARCHAR NOT NULL
 )
 ;
+-- Failed log-ins, per operator ("o:" and the name) and per client address ("a:"), shared by every server.
+-- Times are milliseconds since 1970 by the servers' clocks.
+CREATE TABLE LOGINFALHA (
+  CDCHAVE     VARCHAR NOT NULL PRIMARY KEY,
+  QTFALHAS    INTEGER NOT NULL,
+  NRULTIMA    BIGINT NOT NULL,
+  NRBLOQUEIO  BIGINT NOT NULL
+)
+;
+CREATE INDEX IX_LOGINFALHA ON LOGINFALHA (NRULTIMA)
+;
 CREATE TABLE INTGCENTRAL (
   NRINTG       BIGSERIAL PRIMARY KEY,
   CDOPERADOR   VARCHAR NOT NULL,
@@ -196,7 +207,7 @@ $$
 GRANT SELECT ON ALL TABLES IN SCHEMA public TO suite_consulta
 ;
 -- Password hashes and the server's own settings stay with the server.
-REVOKE SELECT ON OPERADOR, CONFIGSERV FROM suite_consulta
+REVOKE SELECT ON OPERADOR, CONFIGSERV, LOGINFALHA FROM suite_consulta
 ;
 DO $$
 BEGIN

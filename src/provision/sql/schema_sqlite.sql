@@ -131,6 +131,17 @@ CREATE TABLE CONFIGSERV (
   VLCHAVE     TEXT NOT NULL
 )
 ;
+-- Failed log-ins, per operator ("o:" and the name) and per client address ("a:"), shared by every server.
+-- Times are milliseconds since 1970 by the servers' clocks.
+CREATE TABLE LOGINFALHA (
+  CDCHAVE     TEXT NOT NULL PRIMARY KEY,
+  QTFALHAS    INTEGER NOT NULL,
+  NRULTIMA    BIGINT NOT NULL,
+  NRBLOQUEIO  BIGINT NOT NULL
+)
+;
+CREATE INDEX IX_LOGINFALHA ON LOGINFALHA (NRULTIMA)
+;
 CREATE TABLE INTGCENTRAL (
   NRINTG       INTEGER PRIMARY KEY AUTOINCREMENT,
   CDOPERADOR   TEXT NOT NULL,
