@@ -38,6 +38,14 @@ public:
     {}
 };
 
+// The server closed the connection before it answered: it may have died, or a balancer's server under it.
+class ServerGone : public ServerError {
+public:
+    explicit ServerGone(const QString& message)
+        : ServerError(0, message)
+    {}
+};
+
 // The service refused what was asked, and said why (a request the user can change).
 class ServiceRefusal : public Exception {
 public:

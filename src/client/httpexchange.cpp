@@ -4,6 +4,7 @@
 #include "certificaterefusal.h"
 #include "errors.h"
 #include "mrvlogging.h"
+#include "oneshotbody.h"
 #include "servertrust.h"
 
 #include <QEventLoop>
@@ -59,9 +60,6 @@ ServerError transportError(const QNetworkReply& reply, const QUrl& url)
                                .arg(where(url)));
     case QNetworkReply::HostNotFoundError:
         return ServerError(0, QStringLiteral("Servidor de aplicação \"%1\" não encontrado na rede.").arg(url.host()));
-    case QNetworkReply::RemoteHostClosedError:
-        return ServerError(
-            0, QStringLiteral("O servidor de aplicação em %1 encerrou a conexão antes de responder.").arg(where(url)));
     case QNetworkReply::SslHandshakeFailedError:
         return ServerError(0, QStringLiteral("Falha na conexão segura com o servidor de aplicação em %1: %2")
                                   .arg(where(url), reply.errorString()));
@@ -85,7 +83,16 @@ HttpAnswer postJson(QNetworkAccessManager& manager, const QUrl& url, const QJson
     if (url.scheme() == QLatin1String("https"))
         request.setSslConfiguration(serverSslConfiguration());
 
-    std::unique_ptr<QNetworkReply> reply(manager.post(request, QJsonDocument(body).toJson(QJsonDocument::Compact)));
+    const QByteArray payload = QJsonDocument(body).toJson(QJsonDocument::Compact);
+    OneShotBody oneShot(limits.resendable ? QByteArray() : payload);
+    std::unique_ptr<QNetworkReply> reply;
+    if (limits.resendable) {
+        reply.reset(manager.post(request, payload));
+    } else {
+        request.setHeader(QNetworkRequest::ContentLengthHeader, payload.size());
+        request.setAttribute(QNetworkRequest::DoNotBufferUploadDataAttribute, true);
+        reply.reset(manager.post(request, &oneShot));
+    }
 
     enum class Phase { Connecting, Waiting } phase = Phase::Connecting;
     bool timedOut = false;
@@ -135,6 +142,10 @@ HttpAnswer postJson(QNetworkAccessManager& manager, const QUrl& url, const QJson
             throw CertificateRefused(
                 certificateRefusal(certificateErrors, url.host(), request.sslConfiguration().caCertificates()));
         }
+        if (reply->error() == QNetworkReply::RemoteHostClosedError ||
+            reply->error() == QNetworkReply::ContentReSendError)
+            throw ServerGone(
+                QStringLiteral("O servidor de aplicação em %1 encerrou a conexão antes de responder.").arg(where(url)));
         throw transportError(*reply, url);
     }
 

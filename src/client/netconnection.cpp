@@ -171,8 +171,23 @@ QJsonObject TNetConnection::call(const QString& method, const QVariantList& args
                            {QStringLiteral("method"), method},
                            {QStringLiteral("args"), jsonArgs}};
 
-    const HttpAnswer answer = Internal::postJson(*manager(), Internal::serverUrl(Host, Port, QStringLiteral("/call")),
-                                                 body, AuthToken(), {ConnectTimeoutMs, CallTimeoutMs});
+    const auto send = [&] {
+        return Internal::postJson(*manager(), Internal::serverUrl(Host, Port, QStringLiteral("/call")), body,
+                                  AuthToken(), {ConnectTimeoutMs, CallTimeoutMs, false});
+    };
+    // A look-up whose server went away before answering (the connection closed, or a balancer's 502) is asked once
+    // more, which a balancer sends to a server that is up. A run is never repeated: it may have been done.
+    const bool lookUp = method.startsWith(QLatin1String("Get")) || method.startsWith(QLatin1String("List"));
+    HttpAnswer answer;
+    try {
+        answer = send();
+    } catch (const ServerGone&) {
+        if (!lookUp)
+            throw;
+        answer.status = 502;
+    }
+    if (answer.status == 502 && lookUp)
+        answer = send();
     if (answer.status == 401)
         Close(); // the next call connects again with the current token
     if (answer.status != 200)

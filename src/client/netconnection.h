@@ -42,7 +42,8 @@ public:
 
     // AppServer call by name; returns the whole answer ({"result":..} or {"error":..}).
     // Connects first when not connected. Synchronous: user input is held back while the
-    // window keeps painting.
+    // window keeps painting. A look-up (a method named Get... or List...) is sent once more
+    // when its server went away before answering; any other method never is.
     QJsonObject call(const QString& method, const QVariantList& args);
 
     // POST /login; "Usuário ou senha inválidos." on refusal.

@@ -9,6 +9,7 @@
 #include "serverprocess.h"
 
 #include <QDate>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -29,6 +30,53 @@ public:
         });
         listen(QHostAddress::LocalHost);
     }
+};
+
+// Answers each request as its script says, in turn: "close" (closes the connection without a word, as a server that
+// died), "502" (a balancer whose server went away) or "ok".
+class ScriptedServer : public QTcpServer {
+public:
+    explicit ScriptedServer(QStringList script)
+        : m_script(std::move(script))
+    {
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = nextPendingConnection())
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { read(socket); });
+        });
+        listen(QHostAddress::LocalHost);
+    }
+    int requests() const { return m_requests; }
+
+private:
+    void read(QTcpSocket* socket)
+    {
+        QByteArray& got = m_pending[socket];
+        got += socket->readAll();
+        const qsizetype end = got.indexOf("\r\n\r\n");
+        if (end < 0)
+            return;
+        static const QRegularExpression lengthHeader(QStringLiteral("(?i)content-length:\\s*(\\d+)"));
+        const int length = lengthHeader.match(QString::fromLatin1(got.left(end))).captured(1).toInt();
+        if (got.size() < end + 4 + length)
+            return;
+        got.clear();
+        ++m_requests;
+        const QString fate = m_script.isEmpty() ? QStringLiteral("ok") : m_script.takeFirst();
+        if (fate == QLatin1String("close")) {
+            socket->abort();
+        } else if (fate == QLatin1String("502")) {
+            socket->write("HTTP/1.1 502 Bad Gateway\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+            socket->disconnectFromHost();
+        } else {
+            const QByteArray body = R"({"result":{"answered":true}})";
+            socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " +
+                          QByteArray::number(body.size()) + "\r\n\r\n" + body);
+        }
+    }
+
+    QStringList m_script;
+    QHash<QTcpSocket*, QByteArray> m_pending;
+    int m_requests = 0;
 };
 
 // A port nothing listens on.
@@ -62,6 +110,8 @@ private slots:
     void timeOut_data();
     void timeOut();
     void bodyTooLarge();
+    void serverGoneAway_data();
+    void serverGoneAway();
 
 private:
     TNetConnection* integrationConnection();
@@ -324,6 +374,45 @@ void tst_NetConnection::bodyTooLarge()
                  net->call("GetFiliGrup", {huge, "0001"});
              }),
              QStringLiteral("Os dados enviados excedem o limite aceito pelo servidor de aplicação."));
+}
+
+void tst_NetConnection::serverGoneAway_data()
+{
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<QStringList>("script");
+    QTest::addColumn<int>("requests");
+    QTest::addColumn<QString>("error"); // %1: the port; empty: the answer came
+    const QString closed =
+        QStringLiteral("O servidor de aplicação em 127.0.0.1:%1 encerrou a conexão antes de responder.");
+    const QString gateway =
+        QStringLiteral("Erro interno no servidor de aplicação (HTTP 502). Consulte o registro do servidor.");
+    QTest::newRow("a look-up on a connection closed is asked again")
+        << "GetGrupFili" << QStringList{"close"} << 2 << QString();
+    QTest::newRow("a look-up answered 502 by a balancer is asked again")
+        << "ListIntg" << QStringList{"502"} << 2 << QString();
+    QTest::newRow("a look-up is asked again once only")
+        << "GetPesqPrato" << QStringList{"close", "close"} << 2 << closed;
+    QTest::newRow("a run is never sent again") << "IntgCentral" << QStringList{"close"} << 1 << closed;
+    QTest::newRow("nor an undo, after a 502") << "UndoIntg" << QStringList{"502"} << 1 << gateway;
+}
+
+void tst_NetConnection::serverGoneAway()
+{
+    QFETCH(QString, method);
+    QFETCH(QStringList, script);
+    QFETCH(int, requests);
+    QFETCH(QString, error);
+    ScriptedServer server(script);
+    QVERIFY(server.isListening());
+    TNetConnection* net = integrationConnection();
+    net->Open();
+    net->Port = server.serverPort(); // the calls go to the scripted server from here
+    QJsonObject answer;
+    const QString failure = kittest::failureOf([&] { answer = net->call(method, {}); });
+    QCOMPARE(failure, error.contains(QLatin1String("%1")) ? error.arg(server.serverPort()) : error);
+    QCOMPARE(server.requests(), requests);
+    if (error.isEmpty())
+        QVERIFY(answer.value("result").toObject().value("answered").toBool());
 }
 
 QTEST_GUILESS_MAIN(tst_NetConnection)
