@@ -1,5 +1,5 @@
 # Shared by ./run and ./test: packages, build, throw-away PostgreSQL.
-SUITE_PACKAGES="g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libsqlite3-dev libqt6sql6-psql libpq-dev libgl-dev libcpp-httplib-dev libboost1.81-dev libssl-dev zlib1g-dev libbrotli-dev postgresql sqlite3 curl xvfb xauth x11-apps imagemagick fonts-dejavu-core poppler-utils openbox xdotool qt6-translations-l10n python3-prometheus-client"
+SUITE_PACKAGES="g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libsqlite3-dev libqt6sql6-psql libpq-dev libgl-dev libcpp-httplib-dev libboost1.81-dev libssl-dev zlib1g-dev libbrotli-dev postgresql sqlite3 curl xvfb xauth x11-apps imagemagick fonts-dejavu-core poppler-utils openbox xdotool qt6-translations-l10n python3-prometheus-client lintian dpkg-dev systemd haproxy"
 
 suite_install() {
     local missing=()

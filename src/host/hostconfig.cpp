@@ -35,6 +35,14 @@ QString defaultReportsDir(const QString& appDir)
     return resolvePath(candidates.first(), appDir);
 }
 
+// An installed host keeps its modules in a folder of the suite's own (/usr/lib/suite beside /usr/bin), a build
+// directory in lib/ beside bin/.
+QString defaultModulesDir(const QString& appDir)
+{
+    const QString installed = resolvePath(QStringLiteral("../lib/suite"), appDir);
+    return QFileInfo(installed).isDir() ? installed : resolvePath(QStringLiteral("../lib"), appDir);
+}
+
 QString findConfigFile(const HostOptions& options, const QString& appDir)
 {
     if (options.config)
@@ -52,7 +60,7 @@ QString findConfigFile(const HostOptions& options, const QString& appDir)
 HostConfig HostConfig::load(const HostOptions& options, const QString& appDir)
 {
     HostConfig config;
-    config.modulesDir = resolvePath(QStringLiteral("../lib"), appDir);
+    config.modulesDir = defaultModulesDir(appDir);
     config.reportsDir = defaultReportsDir(appDir);
     config.configFile = findConfigFile(options, appDir);
 

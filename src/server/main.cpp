@@ -12,6 +12,7 @@
 #include <database.h>
 #include <datasets.h>
 #include <dburl.h>
+#include <firststart.h>
 #include <schema.h>
 #include <sqlrunner.h>
 
@@ -43,9 +44,11 @@ const char* const kUsage =
     "  suite-server init --database DB (--demo | --scale BRANCHES,DISHES,LINES) [--key-file KEY]\n"
     "  suite-server serve [--config FILE] --database DB [--listen HOST:PORT] [--key-file KEY]\n"
     "                     [--statement-timeout SECONDS] [--tls-cert PEM --tls-key PEM | --insecure-plain-http]\n"
+    "                     [--init-if-absent]\n"
     "      (default 127.0.0.1:8211; port 0 = any free port; a look-up or log-in waits 15 s for the database;\n"
     "       HTTPS with the certificate and key given; plain HTTP only on loopback unless said insecure;\n"
-    "       FILE gives these and more, see docs/server.ini.example; what the command line gives overrides it)\n"
+    "       FILE gives these and more, see docs/server.ini.example; what the command line gives overrides it;\n"
+    "       --init-if-absent: a SQLite database or key that is not there is made, without data, nothing replaced)\n"
     "  suite-server key (--key-file KEY | --database DB)   (a new signing key; ends every session)\n"
     "  suite-server cert --host NAME [--tls-cert PEM --tls-key PEM]   (a self-signed pair for a trial of HTTPS;\n"
     "      by default NAME.crt and NAME.key here; clients take NAME.crt as their CA file)\n"
@@ -67,6 +70,7 @@ struct CommandLine {
     QString tlsKey;
     QString certificateHost;
     QString configFile;
+    bool initIfAbsent = false;
     server::ServeSettings serve; // what the command line gives of serve's settings
 };
 
@@ -91,10 +95,12 @@ std::optional<CommandLine> parse(const QStringList& args, QString& error)
                                       QStringLiteral("NAME"));
     const QCommandLineOption config(QStringLiteral("config"), QStringLiteral("configuration file"),
                                     QStringLiteral("FILE"));
+    const QCommandLineOption initIfAbsent(QStringLiteral("init-if-absent"),
+                                          QStringLiteral("make a missing SQLite database and key, without data"));
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.addOptions(
-        {database, demo, scale, listen, run, keyFile, statementTimeout, tlsCert, tlsKey, insecure, certHost, config});
+    parser.addOptions({database, demo, scale, listen, run, keyFile, statementTimeout, tlsCert, tlsKey, insecure,
+                       certHost, config, initIfAbsent});
     parser.addPositionalArgument(QStringLiteral("command"),
                                  QStringLiteral("init, serve, key, cert, undo, check or upgrade"));
     if (!parser.parse(args)) {
@@ -126,6 +132,7 @@ std::optional<CommandLine> parse(const QStringList& args, QString& error)
         {&certHost, {QStringLiteral("cert")}},
         {&insecure, {QStringLiteral("serve")}},
         {&config, {QStringLiteral("serve")}},
+        {&initIfAbsent, {QStringLiteral("serve")}},
         {&run, {QStringLiteral("undo")}},
         {&keyFile, {QStringLiteral("init"), QStringLiteral("serve"), QStringLiteral("key")}}};
     for (const auto& [option, takers] : owners) {
@@ -138,6 +145,7 @@ std::optional<CommandLine> parse(const QStringList& args, QString& error)
     if (cl.command == QLatin1String("serve")) {
         // Named as the file's keys; checked together with the file's in serve().
         cl.configFile = parser.value(config);
+        cl.initIfAbsent = parser.isSet(initIfAbsent);
         for (const QCommandLineOption* option :
              {&database, &listen, &keyFile, &statementTimeout, &tlsCert, &tlsKey, &insecure}) {
             if (!parser.isSet(*option))
@@ -358,6 +366,23 @@ void warnIfOthersMayRead(const QString& database)
                  qPrintable(database), unsigned(info.st_mode & 0777), qPrintable(database));
 }
 
+// A service's first start (serve --init-if-absent): only a SQLite installation is made here. A PostgreSQL database is
+// its administrator's to create, and its key is shared by every server of it: one server making its own would split
+// the sessions.
+void initIfAbsent(const server::ServerOptions& options)
+{
+    const db::DbUrl url = db::DbUrl::parse(options.databaseUrl);
+    if (url.dialect() != db::Dialect::SQLite)
+        return;
+    if (provision::createDatabaseIfAbsent(url.filePath()))
+        std::fprintf(stderr, "created the database %s (schema only, no data)\n", qPrintable(url.filePath()));
+    const QString key = options.keyFile.isEmpty() ? server::defaultKeyPath(options.databaseUrl) : options.keyFile;
+    if (!QFile::exists(key)) {
+        server::createSigningKey(key);
+        std::fprintf(stderr, "created the signing key %s\n", qPrintable(key));
+    }
+}
+
 int cert(const CommandLine& cl)
 {
     server::makeSelfSignedPair(cl.certificateHost, cl.tlsCertificate, cl.tlsKey);
@@ -376,6 +401,8 @@ int serve(const CommandLine& cl)
     const server::ServerOptions options = settings.serverOptions();
     if (const QString rules = settings.loggingRules(); !rules.isEmpty())
         QLoggingCategory::setFilterRules(rules);
+    if (cl.initIfAbsent)
+        initIfAbsent(options);
 
     // Statements written for this schema would fail on another one half-way through a run.
     const QString problem = schemaProblem(options.databaseUrl);

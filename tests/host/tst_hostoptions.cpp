@@ -19,6 +19,8 @@ private slots:
     void refuses();
     void configFileAndCommandLine();
     void missingConfigFile();
+    void modulesBesideTheProgram_data();
+    void modulesBesideTheProgram();
     void passwordKeptOffTheCommandLine_data();
     void passwordKeptOffTheCommandLine();
 };
@@ -144,6 +146,32 @@ void tst_HostOptions::missingConfigFile()
     const HostConfig config =
         HostConfig::load(HostOptions::parse({"suite-host", "--config", "/nonexistent/suite.ini"}), "/tmp");
     QVERIFY2(config.error.contains("não encontrado"), qPrintable(config.error));
+}
+
+void tst_HostOptions::modulesBesideTheProgram_data()
+{
+    QTest::addColumn<QString>("libSuite"); // what lib/suite beside bin/ is: "", "folder" or "file"
+    QTest::addColumn<QString>("modules");
+    QTest::newRow("build directory") << QString() << "lib";
+    QTest::newRow("installed under /usr") << QStringLiteral("folder") << "lib/suite";
+    QTest::newRow("a file named lib/suite") << QStringLiteral("file") << "lib";
+}
+
+void tst_HostOptions::modulesBesideTheProgram()
+{
+    QFETCH(QString, libSuite);
+    QFETCH(QString, modules);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(QDir().mkpath(dir.filePath("bin")) && QDir().mkpath(dir.filePath("lib")));
+    if (libSuite == "folder")
+        QVERIFY(QDir().mkpath(dir.filePath("lib/suite")));
+    if (libSuite == "file") {
+        QFile file(dir.filePath("lib/suite"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    const HostConfig config = HostConfig::load(HostOptions::parse({"suite-host"}), dir.filePath("bin"));
+    QCOMPARE(config.modulesDir, dir.filePath(modules));
 }
 
 void tst_HostOptions::passwordKeptOffTheCommandLine_data()
