@@ -121,7 +121,9 @@ void tst_Package::holdExactlyTheirFiles_data()
                                      {"/etc/suite/server.ini", kReadable},
                                      {"/usr/share/man/man8/suite-server.8.gz", kReadable},
                                      {"/usr/share/doc/suite-server/copyright", kReadable},
-                                     {"/usr/share/doc/suite-server/changelog.gz", kReadable}};
+                                     {"/usr/share/doc/suite-server/changelog.gz", kReadable},
+                                     {"/usr/share/doc/suite-server/deploy.md", kReadable},
+                                     {"/usr/share/doc/suite-server/examples/haproxy.cfg", kReadable}};
     QTest::newRow("desktop") << kDesktop
                              << Files{{"/usr/bin/suite-host", kExecutable},
                                       {"/usr/bin/suite-cli", kExecutable},
