@@ -14,6 +14,7 @@ class tst_Schema : public QObject {
 private slots:
     void createsEveryTable_data() { suite::test::addDialectRows(); }
     void createsEveryTable();
+    void ownerThatMayNotCreateRoles();
     void secondCreationFailsWithPurpose_data() { suite::test::addDialectRows(); }
     void secondCreationFailsWithPurpose();
     void upgradesKeepingTheData_data() { suite::test::addDialectRows(); }
@@ -31,16 +32,43 @@ void tst_Schema::createsEveryTable()
     QVERIFY(!hasSchema(tdb.db()));
     createSchema(tdb.db());
     QVERIFY(hasSchema(tdb.db()));
-    const QStringList expected = {
-        "FILIAL",      "GRUPFILI",  "FILIGRUP",      "PICTURE",    "TIPOPRAT",    "PRATO",          "SERVPADR",
-        "SERVICO",     "CARDCICLO", "CARDCICLOITEM", "CARDAPIO",   "PRODUTO",     "PRODFILI",       "RECEITA",
-        "RECEITASERV", "OPERADOR",  "OPERFILI",      "CONFIGSERV", "INTGCENTRAL", "INTGCENTRALANT", "INTGASSIN"};
+    const QStringList expected = {"FILIAL",    "GRUPFILI",  "FILIGRUP",   "PICTURE",     "TIPOPRAT",
+                                  "PRATO",     "SERVPADR",  "SERVICO",    "CARDCICLO",   "CARDCICLOITEM",
+                                  "CARDAPIO",  "PRODUTO",   "PRODFILI",   "RECEITA",     "RECEITASERV",
+                                  "OPERADOR",  "OPERFILI",  "CONFIGSERV", "INTGCENTRAL", "INTGCENTRALANT",
+                                  "INTGASSIN", "LOGINFALHA"};
     // Empty, but for the schema version a server checks before it serves.
     for (const QString& table : expected) {
         QCOMPARE(SqlRunner(tdb.db()).value(table, QStringLiteral("SELECT COUNT(*) FROM %1").arg(table)).toInt(),
                  table == QLatin1String("CONFIGSERV") ? 1 : 0);
     }
     QCOMPARE(schemaVersion(tdb.db()), kSchemaVersion);
+}
+
+void tst_Schema::ownerThatMayNotCreateRoles()
+{
+    // As a head office sets PostgreSQL up: the database's owner may not create roles; the administrator made the
+    // read-only role beforehand and made the owner a member.
+    SUITE_TEST_DATABASE(tdb, QStringLiteral("postgres"));
+    const SqlRunner sql(tdb.db());
+    const QString owner = QStringLiteral("suite_owner_%1").arg(QCoreApplication::applicationPid());
+    const auto as = [&](const QString& statement) { sql.run(QStringLiteral("setting up"), statement); };
+    as(QStringLiteral("DO $$ BEGIN CREATE ROLE suite_consulta NOLOGIN; EXCEPTION WHEN duplicate_object OR"
+                      " unique_violation THEN NULL; END $$"));
+    as(QStringLiteral("CREATE ROLE %1 NOLOGIN NOCREATEROLE").arg(owner));
+    as(QStringLiteral("GRANT suite_consulta TO %1").arg(owner));
+    as(QStringLiteral("GRANT CREATE ON SCHEMA public TO %1").arg(owner));
+    as(QStringLiteral("SET ROLE %1").arg(owner));
+    QString failure;
+    try {
+        createSchema(tdb.db());
+    } catch (const DbError& e) {
+        failure = e.message();
+    }
+    as(QStringLiteral("RESET ROLE"));
+    as(QStringLiteral("DROP OWNED BY %1").arg(owner));
+    as(QStringLiteral("DROP ROLE %1").arg(owner));
+    QVERIFY2(failure.isEmpty(), qPrintable(failure));
 }
 
 void tst_Schema::secondCreationFailsWithPurpose()

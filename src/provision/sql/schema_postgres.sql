@@ -195,10 +195,13 @@ CREATE TABLE INTGCENTRALANT (
 CREATE INDEX IX_INTGCENTRALANT ON INTGCENTRALANT (NRINTG, IDTIPORECE, CDFILIAL)
 ;
 -- The desktop reads its look-ups as this role, which can only SELECT. Roles belong to the whole
--- cluster: another database may have created it already, maybe at this very moment.
+-- cluster: another database may have created it already, maybe at this very moment, or the
+-- administrator, for an owner that may not create roles.
 DO $$
 BEGIN
-  CREATE ROLE suite_consulta NOLOGIN;
+  IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = 'suite_consulta') THEN
+    CREATE ROLE suite_consulta NOLOGIN;
+  END IF;
 EXCEPTION WHEN duplicate_object OR unique_violation THEN
   NULL;
 END
