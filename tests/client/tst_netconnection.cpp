@@ -2,10 +2,10 @@
 // servers that are down or never answer.
 #include "clientdataset.h"
 #include "errors.h"
-#include "helpers.h"
 #include "kittestutil.h"
 #include "logincontext.h"
 #include "netconnection.h"
+#include "protocol.h"
 #include "serverprocess.h"
 
 #include <QDate>
