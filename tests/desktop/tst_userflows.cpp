@@ -57,6 +57,8 @@ private:
     // Waits for a visible window of that class or name; fails the test (with the screen) when none shows.
     bool waitWindow(const QString& nameOrClass, int timeoutMs = 15000);
     bool waitGone(const QString& nameOrClass, int timeoutMs = 10000);
+    // Waits until that window is the active one, where the keyboard goes; mapped is not yet active.
+    bool waitActive(const QString& nameOrClass, int timeoutMs = 15000);
     // Waits for the question, answers it, and waits for that question to go: the next box may already be up.
     // Returns why it could not, or nothing.
     QString answer(const QString& question, const QString& button);
@@ -98,6 +100,15 @@ bool tst_UserFlows::waitGone(const QString& nameOrClass, int timeoutMs)
 {
     const UiState s = m_desk.host().waitFor([&](const UiState& st) { return !st.window(nameOrClass); }, timeoutMs);
     return s.isValid() && !s.window(nameOrClass);
+}
+
+bool tst_UserFlows::waitActive(const QString& nameOrClass, int timeoutMs)
+{
+    const auto active = [&](const UiState& st) {
+        const std::optional<UiWidget> w = st.window(nameOrClass);
+        return w && st.activeWindow() == (w->name().isEmpty() ? w->className() : w->name());
+    };
+    return active(m_desk.host().waitFor(active, timeoutMs));
 }
 
 QString tst_UserFlows::answer(const QString& question, const QString& button)
@@ -299,6 +310,7 @@ void tst_UserFlows::logReportClosesAndSaves()
     }
     QVERIFY2(waitWindow("QPrintPreviewDialog"), "the log report did not preview itself");
     QVERIFY(waitWindow("frmLogIntg"));
+    QVERIFY2(waitActive("QPrintPreviewDialog"), "the preview is not the active window");
     m_desk.screenshot("logreport-preview");
     m_desk.input().key("Escape");
     const bool closed = waitGone("QPrintPreviewDialog");
@@ -388,6 +400,7 @@ void tst_UserFlows::historyReportPreviewsOnce()
     const int since = m_desk.shownSoFar();
     QVERIFY2(m_desk.click("sbtRelatorio"), qPrintable(m_desk.why()));
     QVERIFY2(waitWindow("QPrintPreviewDialog"), "the run's report did not preview itself");
+    QVERIFY2(waitActive("QPrintPreviewDialog"), "the preview is not the active window");
     m_desk.input().key("Escape");
     const bool closed = waitGone("QPrintPreviewDialog");
     QThread::msleep(kQuietMs);
