@@ -84,7 +84,7 @@ HttpAnswer postJson(QNetworkAccessManager& manager, const QUrl& url, const QJson
         request.setSslConfiguration(serverSslConfiguration());
 
     const QByteArray payload = QJsonDocument(body).toJson(QJsonDocument::Compact);
-    OneShotBody oneShot(limits.resendable ? QByteArray() : payload);
+    OneShotBody oneShot(payload);
     std::unique_ptr<QNetworkReply> reply;
     if (limits.resendable) {
         reply.reset(manager.post(request, payload));

@@ -48,14 +48,9 @@ void DatabaseLoginFailures::holdUntil(const QString& key, qint64 until)
 
 void DatabaseLoginFailures::forget(const QString& key)
 {
-    const db::SqlRunner sql(m_connection.database());
-    // Read first: nearly every log-in is right and has nothing to forget, and a read waits on no writer.
-    if (sql.number(QStringLiteral("reading failed log-ins"),
-                   QStringLiteral("SELECT COUNT(*) FROM LOGINFALHA WHERE CDCHAVE = :key"),
-                   {{QStringLiteral(":key"), key}}) == 0)
-        return;
-    sql.run(QStringLiteral("forgetting failed log-ins"), QStringLiteral("DELETE FROM LOGINFALHA WHERE CDCHAVE = :key"),
-            {{QStringLiteral(":key"), key}});
+    db::SqlRunner(m_connection.database())
+        .run(QStringLiteral("forgetting failed log-ins"), QStringLiteral("DELETE FROM LOGINFALHA WHERE CDCHAVE = :key"),
+             {{QStringLiteral(":key"), key}});
 }
 
 void DatabaseLoginFailures::makeRoom(qint64 now, qint64 forgotten, int keep)

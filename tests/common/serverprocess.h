@@ -41,7 +41,6 @@ public:
         if (binDir().isEmpty())
             return QStringLiteral("SUITE_BIN_DIR is not set");
         m_database = databaseUrl;
-        m_said.clear();
         QStringList arguments{QStringLiteral("serve"), QStringLiteral("--database"), databaseUrl,
                               QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")};
         if (!keyFile.isEmpty()) {
@@ -52,8 +51,17 @@ public:
                 return why;
             arguments << QStringLiteral("--key-file") << m_keyFile;
         }
-        m_process.setProgram(program());
-        m_process.setArguments(arguments + serveArguments);
+        return launch(program(), arguments + serveArguments, env);
+    }
+
+    /// Runs a server `program` (this build's or another, e.g. a packaged one) with exactly `arguments`, and waits
+    /// for the loopback port it says it listens on; empty on success, else why not.
+    QString launch(const QString& program, const QStringList& arguments,
+                   const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
+    {
+        m_said.clear();
+        m_process.setProgram(program);
+        m_process.setArguments(arguments);
         m_process.setProcessEnvironment(env);
         m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
         m_process.setStandardOutputFile(QProcess::nullDevice());
@@ -112,6 +120,7 @@ public:
             m_process.kill();
             m_process.waitForFinished(5000);
         }
+        m_said += m_process.readAllStandardError();
     }
 
     int port() const { return m_port; }

@@ -2,6 +2,7 @@
 // what connects encrypted, and what a refused certificate or a refused plain connection tells the user.
 #include "database.h"
 #include "dburl.h"
+#include "freeport.h"
 #include "testdb.h"
 
 #include <QDir>
@@ -13,9 +14,7 @@
 
 #include <algorithm>
 
-#include <netinet/in.h>
 #include <pwd.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 using namespace suite::db;
@@ -35,22 +34,6 @@ QString postgresBinaries()
             return bin;
     }
     return {};
-}
-
-int freeLoopbackPort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    int port = 0;
-    if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        port = ntohs(address.sin_port);
-    if (fd >= 0)
-        ::close(fd);
-    return port;
 }
 
 // Runs a program to its end; the reason it failed, or empty.
@@ -181,7 +164,7 @@ QString tst_PgTls::startServer()
         hba.write("local all all trust\nhostssl all all 127.0.0.1/32 trust\n") < 0)
         return hba.errorString();
     hba.close();
-    m_port = freeLoopbackPort();
+    m_port = suite::test::freeLoopbackPort();
     const QString options =
         QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off -c ssl=on -c ssl_cert_file=%3 "
                        "-c ssl_key_file=%4")

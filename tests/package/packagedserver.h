@@ -2,8 +2,8 @@
 // systemd stops it).
 #pragma once
 
-#include <QByteArray>
-#include <QProcess>
+#include "serverprocess.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -13,11 +13,6 @@ namespace suite::test {
 
 class PackagedServer {
 public:
-    PackagedServer() = default;
-    ~PackagedServer() { stop(); }
-    PackagedServer(const PackagedServer&) = delete;
-    PackagedServer& operator=(const PackagedServer&) = delete;
-
     /// Runs `program` and waits for the loopback port it says it listens on; empty on success, else why not.
     QString start(const QString& program, const QStringList& arguments);
     /// Stops it and says how it ended: its exit code, -1 when it had to be killed.
@@ -25,14 +20,12 @@ public:
     /// The HTTP status of GET `path` (0 without an answer), its body in `body`.
     int get(const char* path, std::string* body = nullptr) const;
 
-    int port() const { return m_port; }
+    int port() const { return m_server.port(); }
     /// What it said on stderr.
-    QString said() const { return QString::fromUtf8(m_said); }
+    QString said() const { return QString::fromUtf8(m_server.said()); }
 
 private:
-    QProcess m_process;
-    QByteArray m_said;
-    int m_port = 0;
+    ServerProcess m_server;
 };
 
 } // namespace suite::test

@@ -1,6 +1,7 @@
 // Three servers over one PostgreSQL database behind HAProxy, run with the configuration we ship (docs/haproxy.cfg),
 // all over verified HTTPS: a token or a failed log-in is known to every server, any server answers a run's
 // progress, and a server killed mid-run and mid-load leaves the database as it was and the clients served.
+#include "freeport.h"
 #include "selfsignedpair.h"
 #include "serverprocess.h"
 #include "servertestkit.h"
@@ -12,10 +13,6 @@
 
 #include <atomic>
 #include <thread>
-
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 using namespace suite;
 using suite::test::ServerProcess;
@@ -78,22 +75,6 @@ public:
 private:
     httplib::Client m_client;
 };
-
-// A loopback port free a moment ago.
-int freePort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    int port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        port = ntohs(address.sin_port);
-    ::close(fd);
-    return port;
-}
 
 } // namespace
 
@@ -175,7 +156,7 @@ void tst_Balanced::initTestCase()
         pem.write(file.readAll());
     }
     pem.close();
-    m_balancerPort = freePort();
+    m_balancerPort = test::freeLoopbackPort();
     QVERIFY(m_balancerPort > 0);
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
