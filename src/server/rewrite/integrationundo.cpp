@@ -49,6 +49,8 @@ IntegrationUndo::Outcome IntegrationUndo::undo(qint64 run, const Authorize& auth
                                  QStringLiteral("INSERT INTO TT_DESFAZ SELECT IDTIPORECE, CDFILIAL, CDSERVFILI,"
                                                 " CDFILAUXPRAT, CDPRATO FROM INTGCENTRALANT WHERE NRINTG = :nrintg"),
                                  ofRun);
+    // Unanalyzed, it looks small to PostgreSQL, which then sorts the millions of lines it counts below on disk.
+    recipes->analyze("TT_DESFAZ");
     checkNoLaterRun(sql, run);
     const QHash<QString, qint64> localLines = currentLines(sql, kLocalRecipes);
     const QHash<QString, qint64> serviceLines = currentLines(sql, kServiceRecipes);

@@ -56,6 +56,11 @@ public:
     virtual RecipeChanges write(const RecipeRange& range, const QString& rewritten, const RecipeChanges& kept,
                                 Rewrite rewrite) = 0;
 
+    // Each recipe of `digests` (a sub-select of CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO and DSASSIN, one per
+    // recipe of the range and kind) keeps that digest, in place of any it had; `wholeRange` when they are every
+    // chosen recipe of the range.
+    virtual void keepDigests(const RecipeRange& range, const QString& digests, bool wholeRange) const = 0;
+
     // Runs `writes` inside the caller's transaction with the digest triggers out of the way of this connection's
     // writes only, which keep the digests themselves; every other writer still drops the digests of the recipes it
     // changes.

@@ -81,6 +81,15 @@ QString RecipeRange::keepImages(const QString& images, const QString& filter) co
         .arg(images, filter);
 }
 
+QString upsertDigests(const RecipeKind& kind, const QString& digests)
+{
+    // WHERE true: without it, SQLite would read ON CONFLICT as a join's ON.
+    return QStringLiteral("INSERT INTO INTGASSIN (IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO, DSASSIN)"
+                          " SELECT '%1', d.* FROM %2 d WHERE true ON CONFLICT (IDTIPORECE, CDFILIAL, CDSERVFILI,"
+                          " CDFILAUXPRAT, CDPRATO) DO UPDATE SET DSASSIN = excluded.DSASSIN")
+        .arg(QLatin1String(kind.code), digests);
+}
+
 QString sameLineNumbers(const char* lines, const char* source)
 {
     return QStringLiteral("%1.QTLINHAS = %2.QTLINHAS AND %1.MINSEQ = %2.MINSEQ AND %1.MAXSEQ = %2.MAXSEQ"

@@ -61,4 +61,8 @@ private:
 // same numbers.
 QString sameLineNumbers(const char* lines, const char* source);
 
+// Each recipe of `digests` (as RecipeDatabase::keepDigests takes them) keeps its digest: added, or in place of the
+// one it had.
+QString upsertDigests(const RecipeKind& kind, const QString& digests);
+
 } // namespace suite::server

@@ -177,13 +177,12 @@ bool RecipeWriter::anyDigestMatches(const RecipeRange& range) const
 void RecipeWriter::keepDigests(const RecipeRange& range, const char* compared) const
 {
     // Every recipe compared ends equal to its source recipe: left as it was or rewritten.
-    m_sql.run(QStringLiteral("guardar as assinaturas das receitas"),
-              QStringLiteral("INSERT INTO INTGASSIN (IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO, DSASSIN)"
-                             " SELECT '%1', k.CDFILIAL, %2, k.DSTTREE, k.CDPRATO, t.DSASSIN FROM %3 k%4"
-                             " WHERE true ON CONFLICT (IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO)"
-                             " DO UPDATE SET DSASSIN = excluded.DSASSIN")
-                  .arg(QLatin1String(m_t.kind.code), m_t.kind.serviceOrEmpty("k"), range.inRange(compared),
-                       range.withSignatures()));
+    const ProbesByHashing byHashing(*m_db);
+    m_db->keepDigests(range,
+                      QStringLiteral("(SELECT k.CDFILIAL, %1 AS CDSERVFILI, k.DSTTREE AS CDFILAUXPRAT, k.CDPRATO,"
+                                     " t.DSASSIN FROM %2 k%3)")
+                          .arg(m_t.kind.serviceOrEmpty("k"), range.inRange(compared), range.withSignatures()),
+                      compared == m_t.chosen);
 }
 
 void RecipeWriter::dropDigests(const RecipeRange& range) const

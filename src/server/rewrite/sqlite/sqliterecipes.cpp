@@ -93,6 +93,11 @@ RecipeChanges SqliteRecipes::write(const RecipeRange& range, const QString& rewr
     return changes;
 }
 
+void SqliteRecipes::keepDigests(const RecipeRange& range, const QString& digests, bool) const
+{
+    m_sql.run(QStringLiteral("guardar as assinaturas das receitas"), upsertDigests(range.kind(), digests));
+}
+
 void SqliteRecipes::withOwnWrites(const std::function<void()>& writes) const
 {
     // The triggers are dropped and made again when `writes` returns: the run holds the only write lock, and DDL is

@@ -26,6 +26,7 @@ public:
     RecipeChanges write(const RecipeRange& range, const QString& rewritten, const RecipeChanges& kept,
                         Rewrite rewrite) override;
 
+    void keepDigests(const RecipeRange& range, const QString& digests, bool wholeRange) const override;
     void withOwnWrites(const std::function<void()>& writes) const override;
     void startUndo() const override {}
     void removeUndone(const RecipeKind& kind) const override;
