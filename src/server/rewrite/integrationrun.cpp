@@ -1,5 +1,6 @@
 #include "integrationrun.h"
 #include "bulkrewrite.h"
+#include "joinsbyhashing.h"
 #include "observation.h"
 #include "operatorrights.h"
 #include "recipewriter.h"
@@ -346,12 +347,22 @@ void IntegrationRun::readSourceRecipes(const SqlRunner& sql, const IntegrationRe
                 source);
         analyze("TT_ORIG_S");
     }
-    // Destination x product pairs that block a copy: few, so the per-line checks below stay cheap.
+    // Destination x product pairs that block a copy: few, so the per-line checks below stay cheap. Only the kinds
+    // read are named: an unread table has no statistics, and PostgreSQL then takes every line's product for a
+    // distinct one. The pairs are checked by hashing: sorting them and the enabled products cost six times as much.
+    QStringList read;
+    if (request.local)
+        read << QStringLiteral("SELECT DISTINCT CDARVPROD FROM TT_ORIG_L");
+    if (request.perService)
+        read << QStringLiteral("SELECT DISTINCT CDARVPROD FROM TT_ORIG_S");
+    if (read.isEmpty())
+        return;
+    const JoinsByHashing byHashing(*m_database);
     sql.run(QStringLiteral("verificar os produtos habilitados nos destinos"),
             QStringLiteral("INSERT INTO TT_FALTA (CDFILIAL, CDARVPROD) SELECT d.CDFILIAL, s.CDARVPROD FROM TT_DEST d"
-                           " CROSS JOIN (SELECT CDARVPROD FROM TT_ORIG_L UNION SELECT CDARVPROD FROM TT_ORIG_S) s"
-                           " WHERE NOT EXISTS (SELECT 1 FROM PRODFILI pf WHERE pf.CDFILIAL = d.CDFILIAL"
-                           " AND pf.CDARVPROD = s.CDARVPROD)"));
+                           " CROSS JOIN (%1) s WHERE NOT EXISTS (SELECT 1 FROM PRODFILI pf"
+                           " WHERE pf.CDFILIAL = d.CDFILIAL AND pf.CDARVPROD = s.CDARVPROD)")
+                .arg(read.join(QStringLiteral(" UNION "))));
     analyze("TT_FALTA");
 }
 

@@ -33,8 +33,8 @@ public:
     virtual void empty(const char* table) const = 0;
     // Statistics of a work table, where the planner would otherwise guess.
     virtual void analyze(const char* table) const = 0;
-    // While on, look-ups by a range's keys into the digests are joined by hashing, each side read once.
-    virtual void probeByHashing(bool on) const = 0;
+    // While on, joins are made by hashing, each side read once (JoinsByHashing turns it on and off).
+    virtual void joinByHashing(bool on) const = 0;
 
     // The source's recipes in the form a destination recipe is compared in, as "form AS ORIGEM FROM lines",
     // the lines of t.source read in their key order (TREE, CDPRATO, [CDSERVFILI,] NRSEQ), to be grouped by recipe.

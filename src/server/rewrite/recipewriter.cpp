@@ -1,43 +1,11 @@
 #include "recipewriter.h"
-#include "serverlog.h"
+#include "joinsbyhashing.h"
 
 #include <sqlrunner.h>
-
-#include <exception>
 
 namespace suite::server {
 
 using db::SqlRunner;
-
-namespace {
-
-// While it lives, the range's recipes and digests (the range is said of both) are joined by hashing, each read once.
-class ProbesByHashing {
-public:
-    explicit ProbesByHashing(const RecipeDatabase& db)
-        : m_db(db)
-    {
-        m_db.probeByHashing(true);
-    }
-    ~ProbesByHashing()
-    {
-        // After a failure the transaction is lost anyway, and the database may refuse the statement.
-        if (std::uncaught_exceptions() > 0)
-            return;
-        try {
-            m_db.probeByHashing(false);
-        } catch (const db::DbError& e) {
-            qCWarning(lcServer).noquote() << e.message();
-        }
-    }
-    ProbesByHashing(const ProbesByHashing&) = delete;
-    ProbesByHashing& operator=(const ProbesByHashing&) = delete;
-
-private:
-    const RecipeDatabase& m_db;
-};
-
-} // namespace
 
 RecipeWriter::RecipeWriter(const SqlRunner& sql, const RecipeTable& table, qint64 run, QString source, Rewrite rewrite,
                            bool forWriting)
@@ -141,7 +109,7 @@ QString RecipeWriter::digestMatches(const RecipeRange& range) const
 int RecipeWriter::setApartToCompare(const RecipeRange& range) const
 {
     m_db->empty(m_t.compared);
-    const ProbesByHashing byHashing(*m_db);
+    const JoinsByHashing byHashing(*m_db);
     const int count = m_sql.change(
         QStringLiteral("separar as receitas a comparar"),
         QStringLiteral("INSERT INTO %1 (CDFILIAL, %2TREE, CDPRATO, DSTTREE) SELECT k.CDFILIAL, %3k.TREE, k.CDPRATO,"
@@ -163,7 +131,7 @@ bool RecipeWriter::anyDigestMatches(const RecipeRange& range) const
 {
     // The digests of the range, each checked against the (small) table of the source's: no look-up into the
     // destinations' recipes.
-    const ProbesByHashing byHashing(*m_db);
+    const JoinsByHashing byHashing(*m_db);
     QSqlQuery q =
         m_sql.run(QStringLiteral("procurar assinaturas iguais às da origem"),
                   QStringLiteral("SELECT 1 FROM INTGASSIN g %1 %2 t ON t.TREE = %3 AND t.CDPRATO = g.CDPRATO%4"
@@ -177,7 +145,7 @@ bool RecipeWriter::anyDigestMatches(const RecipeRange& range) const
 void RecipeWriter::keepDigests(const RecipeRange& range, const char* compared) const
 {
     // Every recipe compared ends equal to its source recipe: left as it was or rewritten.
-    const ProbesByHashing byHashing(*m_db);
+    const JoinsByHashing byHashing(*m_db);
     m_db->keepDigests(range,
                       QStringLiteral("(SELECT k.CDFILIAL, %1 AS CDSERVFILI, k.DSTTREE AS CDFILAUXPRAT, k.CDPRATO,"
                                      " t.DSASSIN FROM %2 k%3)")

@@ -102,12 +102,15 @@ void PostgresRecipes::analyze(const char* table) const
               QStringLiteral("ANALYZE %1").arg(QLatin1String(table)));
 }
 
-void PostgresRecipes::probeByHashing(bool on) const
+void PostgresRecipes::joinByHashing(bool on) const
 {
     // The digests grow by a whole range's recipes at a time, faster than their statistics follow, and a probe
-    // planned from stale ones can become a scan of them per recipe.
-    m_sql.run(QStringLiteral("ajustar o planejador"),
-              QStringLiteral("SET LOCAL enable_nestloop = %1").arg(on ? QLatin1String("off") : QLatin1String("on")));
+    // planned from stale ones can become a scan of them per recipe. A merge join sorts both sides first, which for
+    // the pairs of destinations and products cost six times a hash join.
+    const QLatin1String value = on ? QLatin1String("off") : QLatin1String("on");
+    const QString purpose = QStringLiteral("ajustar o planejador");
+    m_sql.run(purpose, QStringLiteral("SET LOCAL enable_nestloop = %1").arg(value));
+    m_sql.run(purpose, QStringLiteral("SET LOCAL enable_mergejoin = %1").arg(value));
 }
 
 QString PostgresRecipes::sourceForms(const RecipeTable& t) const
@@ -225,9 +228,12 @@ RecipeChanges PostgresRecipes::write(const RecipeRange& range, const QString& re
                                                        " WHERE NRINTG = :nrintg AND IDTIPORECE = :tipo AND %1")
                                             .arg(range.condition()),
                                         range.imageKeys()));
-    const qint64 sourceLines = m_sql.number(purpose, QStringLiteral("SELECT COALESCE(SUM(s.QTLINHAS), 0) FROM %1 k"
-                                                                    " JOIN (%2) s ON %3")
-                                                         .arg(rewritten, range.sourceShapes(), range.sourceJoin()));
+    // A run that compares has the source's line counts at hand, taken once with its digests.
+    const QString shapes = rewrite == Rewrite::Differing ? QLatin1String(range.table().signatures)
+                                                         : QStringLiteral("(%1)").arg(range.sourceShapes());
+    const qint64 sourceLines =
+        m_sql.number(purpose, QStringLiteral("SELECT COALESCE(SUM(s.QTLINHAS), 0) FROM %1 k JOIN %2 s ON %3")
+                                  .arg(rewritten, shapes, range.sourceJoin()));
     // Every source line of a rewritten recipe ends written: over a line of the same number, or added.
     changes.written = int(sourceLines);
     if (rewrite == Rewrite::Differing) {

@@ -19,7 +19,7 @@ public:
                    const std::function<void(bool wholeKeyOrder)>& fill) const override;
     void empty(const char* table) const override;
     void analyze(const char* table) const override;
-    void probeByHashing(bool on) const override;
+    void joinByHashing(bool on) const override;
     QString sourceForms(const RecipeTable& t) const override;
     QString digest(const char* form) const override;
     void startComparing(const RecipeRange& range, const char* compared) override;

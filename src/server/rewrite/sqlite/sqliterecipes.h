@@ -16,7 +16,7 @@ public:
                    const std::function<void(bool wholeKeyOrder)>& fill) const override;
     void empty(const char* table) const override;
     void analyze(const char*) const override {}
-    void probeByHashing(bool) const override {}
+    void joinByHashing(bool) const override {}
     QString sourceForms(const RecipeTable& t) const override;
     QString digest(const char* form) const override;
     void startComparing(const RecipeRange&, const char*) override {}
