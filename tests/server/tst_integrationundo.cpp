@@ -1,6 +1,6 @@
 // Undoing a run from its before-images: everything it replaced comes back, and what would lose work is refused.
-#include "rewrite/integrationundo.h"
 #include "intgcentralservice.h"
+#include "rewrite/integrationundo.h"
 #include "servererrors.h"
 #include "servertestkit.h"
 
@@ -92,10 +92,18 @@ void tst_IntegrationUndo::putsBackWhatTheRunReplaced()
     const qint64 run = integrate(tdb.db(), kinds, {"0002", "0003", "0005", "0006"});
     QVERIFY(recipes(tdb.db()) != before);
 
-    QVERIFY(server::IntegrationUndo(tdb.db(), QStringLiteral("demo")).undo(run).recipes > 0);
+    const server::IntegrationUndo::Outcome undone = server::IntegrationUndo(tdb.db(), QStringLiteral("demo")).undo(run);
+    QVERIFY(undone.recipes > 0);
     QCOMPARE(recipes(tdb.db()), before);
     QCOMPARE(rowsOf(tdb.db(), QStringLiteral("SELECT COUNT(*) FROM INTGCENTRAL WHERE DTDESFEITA IS NOT NULL")),
              QStringList{"1"});
+    // The undo takes away the lines the run wrote and puts back those it replaced, and its record says so.
+    const QString counts = QStringLiteral("SELECT QTINSERIDAS, QTAPAGADAS FROM INTGCENTRAL WHERE NRINTG = %1");
+    const QStringList written = rowsOf(tdb.db(), counts.arg(run));
+    QCOMPARE(QStringList({QStringLiteral("%1|%2").arg(undone.linesRemoved).arg(undone.linesRestored)}), written);
+    QCOMPARE(rowsOf(tdb.db(), counts.arg(undone.undoRun)),
+             QStringList({written.value(0).section(QLatin1Char('|'), 1) + QLatin1Char('|') +
+                          written.value(0).section(QLatin1Char('|'), 0, 0)}));
 }
 
 void tst_IntegrationUndo::putsBackOnlyWhatARunChanged_data()

@@ -58,10 +58,6 @@ IntegrationUndo::Outcome IntegrationUndo::undo(qint64 run, const Authorize& auth
         outcome.linesRemoved += lines;
     for (const qint64 lines : serviceLines)
         outcome.linesRemoved += lines;
-    outcome.linesRestored = sql.number(QStringLiteral("contar as linhas"),
-                                       QStringLiteral("SELECT COALESCE(SUM(QTLINHAS), 0) FROM INTGCENTRALANT"
-                                                      " WHERE NRINTG = :nrintg"),
-                                       ofRun);
     const QList<BranchRange> ranges = branchRanges(sql, QStringLiteral("SELECT DISTINCT CDFILIAL FROM TT_DESFAZ"
                                                                        " ORDER BY CDFILIAL"));
     const int total = branchesIn(ranges);
@@ -75,8 +71,8 @@ IntegrationUndo::Outcome IntegrationUndo::undo(qint64 run, const Authorize& auth
         int done = 0;
         progress.report(Phase::Undoing, done, total, run);
         for (const BranchRange& range : ranges) {
-            recipes->restore(run, kLocalRecipes, range, linesIn(localLines, range));
-            recipes->restore(run, kServiceRecipes, range, linesIn(serviceLines, range));
+            outcome.linesRestored += recipes->restore(run, kLocalRecipes, range, linesIn(localLines, range));
+            outcome.linesRestored += recipes->restore(run, kServiceRecipes, range, linesIn(serviceLines, range));
             done += range.branches();
             progress.report(Phase::Undoing, done, total, run);
         }

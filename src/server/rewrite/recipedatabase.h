@@ -71,7 +71,8 @@ public:
     // kind and range of destinations (which now have linesNow lines of that kind), then finishUndo().
     virtual void startUndo() const = 0;
     virtual void removeUndone(const RecipeKind& kind) const = 0;
-    virtual void restore(qint64 run, const RecipeKind& kind, const BranchRange& range, qint64 linesNow) const = 0;
+    // restore() returns the lines it put back.
+    virtual qint64 restore(qint64 run, const RecipeKind& kind, const BranchRange& range, qint64 linesNow) const = 0;
     virtual void finishUndo() const = 0;
 };
 

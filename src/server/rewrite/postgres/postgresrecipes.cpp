@@ -333,7 +333,7 @@ void PostgresRecipes::finishUndo() const
     m_sql.run(QStringLiteral("descartar as tabelas de trabalho"), QStringLiteral("DROP TABLE TT_LINHAS"));
 }
 
-void PostgresRecipes::restore(qint64 run, const RecipeKind& kind, const BranchRange& range, qint64 linesNow) const
+qint64 PostgresRecipes::restore(qint64 run, const RecipeKind& kind, const BranchRange& range, qint64 linesNow) const
 {
     // Lines that kept their number are updated in place, as the integration wrote them, which leaves the key index
     // alone; only lines the run added or renumbered go, and lines it removed come back. The table serves each kind
@@ -363,7 +363,7 @@ void PostgresRecipes::restore(qint64 run, const RecipeKind& kind, const BranchRa
     // Every line matched one of the same number, before and now: nothing was added or removed. Earlier ranges
     // changed no line of this one, so the count taken before them still holds.
     if (updated == before && updated == linesNow)
-        return;
+        return before;
     // A current line r of a recipe the run replaced (t). The range is said of both: PostgreSQL carries a join's
     // equalities to the other side, but not a range.
     const QString ofRunRecipe =
@@ -381,6 +381,7 @@ void PostgresRecipes::restore(qint64 run, const RecipeKind& kind, const BranchRa
                              " l.QTPRODUTO, l.SGUNIDADE FROM TT_LINHAS l WHERE NOT EXISTS (SELECT 1 FROM %1 r WHERE %4)"
                              " ORDER BY 1, 2, 3, 4")
                   .arg(table, kind.columns(), kind.serviceColumn("l"), sameLine));
+    return before;
 }
 
 } // namespace suite::server

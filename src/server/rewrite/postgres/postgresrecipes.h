@@ -33,7 +33,7 @@ public:
     void withOwnWrites(const std::function<void()>& writes) const override;
     void startUndo() const override;
     void removeUndone(const RecipeKind&) const override {}
-    void restore(qint64 run, const RecipeKind& kind, const BranchRange& range, qint64 linesNow) const override;
+    qint64 restore(qint64 run, const RecipeKind& kind, const BranchRange& range, qint64 linesNow) const override;
     void finishUndo() const override;
 
 private:

@@ -131,16 +131,17 @@ void SqliteRecipes::removeUndone(const RecipeKind& kind) const
               {{":tipo", QLatin1String(kind.code)}});
 }
 
-void SqliteRecipes::restore(qint64 run, const RecipeKind& kind, const BranchRange& range, qint64) const
+qint64 SqliteRecipes::restore(qint64 run, const RecipeKind& kind, const BranchRange& range, qint64) const
 {
     // linhas_de reads back the text linhas_json wrote.
-    m_sql.run(QStringLiteral("restaurar as receitas anteriores"),
-              QStringLiteral("INSERT INTO %1 (%2) SELECT a.CDFILIAL, %3a.CDFILAUXPRAT, a.CDPRATO, l.NRSEQ, l.CDARVPROD,"
-                             " l.QTPRODUTO, l.SGUNIDADE FROM INTGCENTRALANT a, linhas_de(a.DSLINHAS) l"
-                             " WHERE a.NRINTG = :nrintg AND a.IDTIPORECE = :tipo AND %4")
-                  .arg(QLatin1String(kind.table), kind.columns(), kind.serviceColumn("a"),
-                       range.condition(m_sql, QStringLiteral("a.CDFILIAL"))),
-              {{":nrintg", run}, {":tipo", QLatin1String(kind.code)}});
+    return m_sql.change(
+        QStringLiteral("restaurar as receitas anteriores"),
+        QStringLiteral("INSERT INTO %1 (%2) SELECT a.CDFILIAL, %3a.CDFILAUXPRAT, a.CDPRATO, l.NRSEQ, l.CDARVPROD,"
+                       " l.QTPRODUTO, l.SGUNIDADE FROM INTGCENTRALANT a, linhas_de(a.DSLINHAS) l"
+                       " WHERE a.NRINTG = :nrintg AND a.IDTIPORECE = :tipo AND %4")
+            .arg(QLatin1String(kind.table), kind.columns(), kind.serviceColumn("a"),
+                 range.condition(m_sql, QStringLiteral("a.CDFILIAL"))),
+        {{":nrintg", run}, {":tipo", QLatin1String(kind.code)}});
 }
 
 } // namespace suite::server
