@@ -117,10 +117,19 @@ QString tst_UserFlows::answer(const QString& question, const QString& button)
     const UiState s = m_desk.host().waitFor(asking, 60000);
     if (!asking(s))
         return QStringLiteral("waiting for \"%1\"; shown: %2").arg(question, s.messageBoxes().join(" / "));
-    if (!m_desk.clickButton(button))
-        return m_desk.why();
-    const UiState after = m_desk.host().waitFor([&](const UiState& st) { return st.isValid() && !asking(st); });
-    return after.isValid() && !asking(after) ? QString() : QStringLiteral("\"%1\" still asked").arg(question);
+    // The window manager places a new box after Qt shows it: a click sent at once can land where the box was not
+    // yet (the box then stays inactive, the click goes to the window behind). So the box gets a moment first, and
+    // one more click if the first one found nothing; a box that ignores both fails.
+    QThread::msleep(kQuietMs);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (!m_desk.clickButton(button))
+            return m_desk.why();
+        const UiState after =
+            m_desk.host().waitFor([&](const UiState& st) { return st.isValid() && !asking(st); }, 5000);
+        if (after.isValid() && !asking(after))
+            return {};
+    }
+    return QStringLiteral("\"%1\" still asked").arg(question);
 }
 
 void tst_UserFlows::loadGridByMouse(const QString& code, int rows)
