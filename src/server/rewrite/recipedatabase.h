@@ -42,6 +42,9 @@ public:
     // The digest of such a form, which destinations keep (INTGASSIN.DSASSIN).
     virtual QString digest(const char* form) const = 0;
 
+    // The range's chosen recipes whose digest does not match their source recipe's (RecipeRange::digestMatches):
+    // those a run must read, as a sub-select shaped as the chosen table.
+    virtual QString toCompare(const RecipeRange& range) const = 0;
     // The first range with recipes to compare (the `compared` table), before their before-images are kept.
     virtual void startComparing(const RecipeRange& range, const char* compared) = 0;
     // Whether keepBeforeImages() can also set apart, in the table `rewritten`, the recipes it keeps images of.

@@ -50,6 +50,20 @@ QString RecipeRange::withSignatures() const
     return QStringLiteral(" %1 %2 t ON %3").arg(m_fixedJoin, QLatin1String(m_t.signatures), signatureJoin());
 }
 
+QString RecipeRange::digestMatches(const QString& digest) const
+{
+    return QStringLiteral("EXISTS (SELECT 1 FROM INTGASSIN g WHERE g.IDTIPORECE = '%1' AND g.CDFILIAL = k.CDFILIAL"
+                          " AND g.CDSERVFILI = %2 AND g.CDFILAUXPRAT = k.DSTTREE AND g.CDPRATO = k.CDPRATO"
+                          " AND g.DSASSIN = %3 AND g.%4)")
+        .arg(QLatin1String(m_t.kind.code), m_t.kind.serviceOrEmpty("k"), digest, m_range);
+}
+
+QString RecipeRange::unmatchedDigests() const
+{
+    return QStringLiteral("(SELECT k.* FROM %1 k%2 WHERE NOT %3)")
+        .arg(inRange(m_t.chosen), withSignatures(), digestMatches(QStringLiteral("t.DSASSIN")));
+}
+
 QString RecipeRange::sourceTreeOf(const char* alias) const
 {
     return QStringLiteral("CASE WHEN %1.CDFILAUXPRAT = 'P' THEN 'P' ELSE :origem END").arg(QLatin1String(alias));

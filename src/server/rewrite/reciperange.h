@@ -38,6 +38,11 @@ public:
     QString signatureJoin() const;
     // " JOIN signatures t ON ...", to follow k.
     QString withSignatures() const;
+    // k's recipe keeps `digest` as its digest, and k is of the range.
+    QString digestMatches(const QString& digest) const;
+    // The range's chosen recipes whose digest does not match their source recipe's, each looked up: a sub-select
+    // shaped as the chosen table.
+    QString unmatchedDigests() const;
     // The source's tree of alias's destination tree (CDFILAUXPRAT): "P", or the source branch (bound as :origem).
     QString sourceTreeOf(const char* alias) const;
     // A destination line made of k and s, in the table's columns' order, and the table's key order of the same.

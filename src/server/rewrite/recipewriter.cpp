@@ -98,14 +98,6 @@ RecipeChanges RecipeWriter::write(const BranchRange& destinations)
     return m_db->write(range, rewrittenRecipes(range, kept), kept, m_rewrite);
 }
 
-QString RecipeWriter::digestMatches(const RecipeRange& range) const
-{
-    return QStringLiteral("EXISTS (SELECT 1 FROM INTGASSIN g WHERE g.IDTIPORECE = '%1' AND g.CDFILIAL = k.CDFILIAL"
-                          " AND g.CDSERVFILI = %2 AND g.CDFILAUXPRAT = k.DSTTREE AND g.CDPRATO = k.CDPRATO"
-                          " AND g.DSASSIN = t.DSASSIN AND g.%3)")
-        .arg(QLatin1String(m_t.kind.code), m_t.kind.serviceOrEmpty("k"), range.condition());
-}
-
 int RecipeWriter::setApartToCompare(const RecipeRange& range) const
 {
     m_db->empty(m_t.compared);
@@ -115,16 +107,10 @@ int RecipeWriter::setApartToCompare(const RecipeRange& range) const
         QStringLiteral("INSERT INTO %1 (CDFILIAL, %2TREE, CDPRATO, DSTTREE) SELECT k.CDFILIAL, %3k.TREE, k.CDPRATO,"
                        " k.DSTTREE FROM %4 k")
             .arg(QLatin1String(m_t.compared), m_t.kind.serviceColumn(), m_t.kind.serviceColumn("k"),
-                 toCompare(range, range.inRange(m_t.chosen))));
+                 m_db->toCompare(range)));
     if (count > 0)
         m_db->analyze(m_t.compared);
     return count;
-}
-
-QString RecipeWriter::toCompare(const RecipeRange& range, const QString& chosen) const
-{
-    return QStringLiteral("(SELECT k.* FROM %1 k%2 WHERE NOT %3)")
-        .arg(chosen, range.withSignatures(), digestMatches(range));
 }
 
 bool RecipeWriter::anyDigestMatches(const RecipeRange& range) const

@@ -38,10 +38,6 @@ public:
 private:
     RecipeRange rangeOf(const BranchRange& destinations) const;
     RecipeChanges keepIn(const RecipeRange& range);
-    // Of the range only: k must be of it too.
-    QString digestMatches(const RecipeRange& range) const;
-    // The recipes of `chosen` (a table or sub-select) whose digest does not match: those the run must read.
-    QString toCompare(const RecipeRange& range, const QString& chosen) const;
     // The range's recipes to compare go to the `compared` table; returns how many.
     int setApartToCompare(const RecipeRange& range) const;
     // Every recipe of the range that was compared keeps its source recipe's digest.

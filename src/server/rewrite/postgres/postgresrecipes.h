@@ -22,6 +22,7 @@ public:
     void joinByHashing(bool on) const override;
     QString sourceForms(const RecipeTable& t) const override;
     QString digest(const char* form) const override;
+    QString toCompare(const RecipeRange& range) const override { return range.unmatchedDigests(); }
     void startComparing(const RecipeRange& range, const char* compared) override;
     bool setsApartWhileImaging() const override { return true; }
     int keepBeforeImages(const RecipeRange& range, const char* compared, bool compare, bool setApart) const override;

@@ -40,6 +40,33 @@ QString SqliteRecipes::digest(const char* form) const
     return QStringLiteral("resumo(%1)").arg(QLatin1String(form));
 }
 
+QString SqliteRecipes::toCompare(const RecipeRange& range) const
+{
+    // SQLite joins only by look-up, one per recipe into INTGASSIN. Instead, the range's chosen recipes and its digests
+    // are walked side by side in key order (an EXCEPT with an ORDER BY merges them), each read once. The merge finds a
+    // digest only where the destination's tree is the source's, as in the standard tree; a recipe of a destination's
+    // own tree falls through to the look-up.
+    const RecipeKind& kind = range.kind();
+    const int columns = kind.perService ? 6 : 5;
+    QStringList order;
+    for (int column = 1; column <= columns; ++column)
+        order << QString::number(column);
+    // Said as equalities, the branches and (for local recipes) the empty service let INTGASSIN be walked in the
+    // order of the rest of its key, with no sort.
+    const QString noService = kind.perService ? QString() : QStringLiteral(" AND g.CDSERVFILI = ''");
+    const QString unmatched =
+        QStringLiteral("SELECT k.CDFILIAL, %1k.TREE, k.CDPRATO, t.DSASSIN, k.DSTTREE FROM %2 k%3"
+                       " EXCEPT SELECT g.CDFILIAL, %4g.CDFILAUXPRAT, g.CDPRATO, g.DSASSIN, g.CDFILAUXPRAT"
+                       " FROM INTGASSIN g WHERE g.IDTIPORECE = '%5' AND g.CDFILIAL IN (SELECT CDFILIAL FROM TT_DEST"
+                       " WHERE %6)%7 ORDER BY %8")
+            .arg(kind.serviceColumn("k"), range.inRange(range.table().chosen), range.withSignatures(),
+                 kind.serviceColumn("g"), QLatin1String(kind.code), range.condition(), noService,
+                 order.join(QStringLiteral(", ")));
+    return QStringLiteral("(SELECT k.CDFILIAL, %1k.TREE, k.CDPRATO, k.DSTTREE FROM (%2) k WHERE k.TREE = k.DSTTREE"
+                          " OR NOT %3)")
+        .arg(kind.serviceColumn("k"), unmatched, range.digestMatches(QStringLiteral("k.DSASSIN")));
+}
+
 int SqliteRecipes::keepBeforeImages(const RecipeRange& range, const char* compared, bool compare, bool) const
 {
     // linhas_json and its comparing kin (ours) write the text faster than json_group_array(json_array()).

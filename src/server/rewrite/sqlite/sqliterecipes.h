@@ -19,6 +19,7 @@ public:
     void joinByHashing(bool) const override {}
     QString sourceForms(const RecipeTable& t) const override;
     QString digest(const char* form) const override;
+    QString toCompare(const RecipeRange& range) const override;
     void startComparing(const RecipeRange&, const char*) override {}
     bool setsApartWhileImaging() const override { return false; }
     int keepBeforeImages(const RecipeRange& range, const char* compared, bool compare, bool setApart) const override;
