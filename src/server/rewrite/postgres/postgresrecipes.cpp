@@ -340,30 +340,40 @@ qint64 PostgresRecipes::restore(qint64 run, const RecipeKind& kind, const Branch
     // in turn.
     const QString table = QLatin1String(kind.table);
     const QVariantMap ofKind{{":tipo", QLatin1String(kind.code)}};
-    empty("TT_LINHAS");
+    const QVariantMap ofRun{{":nrintg", run}, {":tipo", QLatin1String(kind.code)}};
+    const QString imagesInRange = QStringLiteral("a.NRINTG = :nrintg AND a.IDTIPORECE = :tipo AND %1")
+                                      .arg(range.condition(m_sql, QStringLiteral("a.CDFILIAL")));
     // As jsonb, each image is parsed once and its four fields are read by position; as json, every ->> parses its
     // element again (two fifths of the reading's time). The text each field gives is the same.
-    const int before = m_sql.change(
-        QStringLiteral("ler as linhas anteriores"),
-        QStringLiteral("INSERT INTO TT_LINHAS SELECT a.CDFILIAL, a.CDSERVFILI, a.CDFILAUXPRAT, a.CDPRATO,"
-                       " CAST(j.e->>0 AS INTEGER), j.e->>1, CAST(j.e->>2 AS NUMERIC), j.e->>3 FROM INTGCENTRALANT a"
-                       " CROSS JOIN LATERAL jsonb_array_elements(CAST(a.DSLINHAS AS jsonb)) AS j(e)"
-                       " WHERE a.NRINTG = :nrintg AND a.IDTIPORECE = :tipo AND %1")
-            .arg(range.condition(m_sql, QStringLiteral("a.CDFILIAL"))),
-        {{":nrintg", run}, {":tipo", QLatin1String(kind.code)}});
-    analyze("TT_LINHAS");
+    const QString imageLines =
+        QStringLiteral("SELECT a.CDFILIAL, a.CDSERVFILI, a.CDFILAUXPRAT, a.CDPRATO, CAST(j.e->>0 AS INTEGER) AS NRSEQ,"
+                       " j.e->>1 AS CDARVPROD, CAST(j.e->>2 AS NUMERIC) AS QTPRODUTO, j.e->>3 AS SGUNIDADE"
+                       " FROM INTGCENTRALANT a CROSS JOIN LATERAL jsonb_array_elements(CAST(a.DSLINHAS AS jsonb))"
+                       " AS j(e) WHERE %1")
+            .arg(imagesInRange);
+    const qint64 before =
+        m_sql.number(QStringLiteral("contar as linhas anteriores"),
+                     QStringLiteral("SELECT SUM(a.QTLINHAS) FROM INTGCENTRALANT a WHERE %1").arg(imagesInRange), ofRun);
     const QString sameLine = QStringLiteral("l.CDFILIAL = r.CDFILIAL AND l.CDSERVFILI = %1 AND l.CDFILAUXPRAT ="
                                             " r.CDFILAUXPRAT AND l.CDPRATO = r.CDPRATO AND l.NRSEQ = r.NRSEQ")
                                  .arg(kind.serviceOrEmpty("r"));
+    // Straight from the images, each image's lines are joined to its recipe's, found by their key. The work table
+    // is filled only when some recipe's lines are not the image's, one for one.
     const int updated = m_sql.change(
         QStringLiteral("restaurar as receitas anteriores"),
         QStringLiteral("UPDATE %1 r SET CDARVPROD = l.CDARVPROD, QTPRODUTO = l.QTPRODUTO, SGUNIDADE = l.SGUNIDADE"
-                       " FROM TT_LINHAS l WHERE %2")
-            .arg(table, sameLine + QStringLiteral(" AND ") + range.condition(m_sql, QStringLiteral("r.CDFILIAL"))));
-    // Every line matched one of the same number, before and now: nothing was added or removed. Earlier ranges
-    // changed no line of this one, so the count taken before them still holds.
+                       " FROM (%2) l WHERE %3")
+            .arg(table, imageLines,
+                 sameLine + QStringLiteral(" AND ") + range.condition(m_sql, QStringLiteral("r.CDFILIAL"))),
+        ofRun);
+    // Every line matched one of the same number, before (as each image counts its lines) and now: nothing was added
+    // or removed. Earlier ranges changed no line of this one, so the count taken before them still holds.
     if (updated == before && updated == linesNow)
         return before;
+    empty("TT_LINHAS");
+    const int lines = m_sql.change(QStringLiteral("ler as linhas anteriores"),
+                                   QStringLiteral("INSERT INTO TT_LINHAS %1").arg(imageLines), ofRun);
+    analyze("TT_LINHAS");
     // A current line r of a recipe the run replaced (t). The range is said of both: PostgreSQL carries a join's
     // equalities to the other side, but not a range.
     const QString ofRunRecipe =
@@ -381,7 +391,7 @@ qint64 PostgresRecipes::restore(qint64 run, const RecipeKind& kind, const Branch
                              " l.QTPRODUTO, l.SGUNIDADE FROM TT_LINHAS l WHERE NOT EXISTS (SELECT 1 FROM %1 r WHERE %4)"
                              " ORDER BY 1, 2, 3, 4")
                   .arg(table, kind.columns(), kind.serviceColumn("l"), sameLine));
-    return before;
+    return lines;
 }
 
 } // namespace suite::server
