@@ -45,10 +45,15 @@ IntegrationUndo::Outcome IntegrationUndo::undo(qint64 run, const Authorize& auth
                        " NOT NULL, CDFILAUXPRAT TEXT NOT NULL, CDPRATO TEXT NOT NULL, PRIMARY KEY (IDTIPORECE,"
                        " CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO))"));
     Outcome outcome;
-    outcome.recipes = sql.change(QStringLiteral("ler as receitas da integração"),
-                                 QStringLiteral("INSERT INTO TT_DESFAZ SELECT IDTIPORECE, CDFILIAL, CDSERVFILI,"
-                                                " CDFILAUXPRAT, CDPRATO FROM INTGCENTRALANT WHERE NRINTG = :nrintg"),
-                                 ofRun);
+    // Read by the run's number, the images come in the order of the table's key.
+    recipes->fillKeyed(
+        "TT_DESFAZ", QStringLiteral("IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO"), [&](bool) {
+            outcome.recipes =
+                sql.change(QStringLiteral("ler as receitas da integração"),
+                           QStringLiteral("INSERT INTO TT_DESFAZ SELECT IDTIPORECE, CDFILIAL, CDSERVFILI,"
+                                          " CDFILAUXPRAT, CDPRATO FROM INTGCENTRALANT WHERE NRINTG = :nrintg"),
+                           ofRun);
+        });
     // Unanalyzed, it looks small to PostgreSQL, which then sorts the millions of lines it counts below on disk.
     recipes->analyze("TT_DESFAZ");
     checkNoLaterRun(sql, run);
