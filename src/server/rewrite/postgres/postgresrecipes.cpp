@@ -2,6 +2,8 @@
 
 #include <sqlrunner.h>
 
+#include <algorithm>
+
 namespace suite::server {
 
 namespace {
@@ -214,14 +216,21 @@ RecipeChanges PostgresRecipes::write(const RecipeRange& range, const QString& re
     // lines that differ are written, sparing a new version (and a dead one) of every line that stays.
     const bool linesThatDiffer = kept.equal > 0;
     RecipeChanges changes = kept;
-    const int updated = m_sql.change(
-        QStringLiteral("copiar as receitas da origem"),
-        QStringLiteral("UPDATE %1 r SET CDARVPROD = s.CDARVPROD, QTPRODUTO = s.QTPRODUTO, SGUNIDADE = s.SGUNIDADE"
-                       " FROM %2 k JOIN %3 s ON %4 WHERE %5 AND r.NRSEQ = s.NRSEQ%6")
-            .arg(table, rewritten, source, range.sourceJoin(), range.inRangeR(),
-                 linesThatDiffer ? QStringLiteral(" AND (r.CDARVPROD, r.QTPRODUTO, r.SGUNIDADE) IS DISTINCT FROM"
-                                                  " (s.CDARVPROD, s.QTPRODUTO, s.SGUNIDADE)")
-                                 : QString()));
+    int updated = 0;
+    const auto update = [&] {
+        updated = m_sql.change(
+            QStringLiteral("copiar as receitas da origem"),
+            QStringLiteral("UPDATE %1 r SET CDARVPROD = s.CDARVPROD, QTPRODUTO = s.QTPRODUTO, SGUNIDADE = s.SGUNIDADE"
+                           " FROM %2 k JOIN %3 s ON %4 WHERE %5 AND r.NRSEQ = s.NRSEQ%6")
+                .arg(table, rewritten, source, range.sourceJoin(), range.inRangeR(),
+                     linesThatDiffer ? QStringLiteral(" AND (r.CDARVPROD, r.QTPRODUTO, r.SGUNIDADE) IS DISTINCT FROM"
+                                                      " (s.CDARVPROD, s.QTPRODUTO, s.SGUNIDADE)")
+                                     : QString()));
+    };
+    if (linesThatDiffer)
+        update();
+    else
+        withHashesOfRecipes(kept.rewritten, update);
     const QString purpose = QStringLiteral("contar as linhas substituídas");
     changes.replaced = int(m_sql.number(purpose,
                                         QStringLiteral("SELECT COALESCE(SUM(QTLINHAS), 0) FROM INTGCENTRALANT"
@@ -258,6 +267,22 @@ RecipeChanges PostgresRecipes::write(const RecipeRange& range, const QString& re
                                          range.sourceShapes(), range.sourceJoin(), QLatin1String(kSequenceBounds))
                                     .arg(sameLineNumbers("d", "s"))));
     return changes;
+}
+
+void PostgresRecipes::withHashesOfRecipes(int recipes, const std::function<void()>& statement) const
+{
+    // The planner hashes the side of a join it guesses smaller, and every line of the range is guessed as many as
+    // the recipes joined to the source's lines: with the run's ample work memory it may hash the lines, a table ten
+    // times the recipes' that fits no processor cache, where hashing the recipes and the source's lines and reading
+    // the range's lines once past them costs a fifth less. Sized to hold those two hashes (about 60 bytes a row,
+    // and PostgreSQL allows a hash twice the work memory) but not the lines', the work memory settles it.
+    constexpr int kBytesPerRecipe = 64;
+    const int kib = std::max(1024, int(qint64(recipes) * kBytesPerRecipe / 1024));
+    const QString purpose = QStringLiteral("ajustar a memória de trabalho");
+    const QString runs = m_sql.value(purpose, QStringLiteral("SHOW work_mem")).toString();
+    m_sql.run(purpose, QStringLiteral("SET LOCAL work_mem = '%1kB'").arg(kib));
+    statement();
+    m_sql.run(purpose, QStringLiteral("SET LOCAL work_mem = '%1'").arg(runs));
 }
 
 void PostgresRecipes::reshape(const RecipeRange& range, int reshapedCount) const

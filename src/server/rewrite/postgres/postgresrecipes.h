@@ -40,6 +40,8 @@ public:
 private:
     // Gives the range's recipes set apart in the `reshaped` table the source's line numbers.
     void reshape(const RecipeRange& range, int reshapedCount) const;
+    // Runs `statement` with the work memory sized to hash `recipes` of a range but not the range's lines.
+    void withHashesOfRecipes(int recipes, const std::function<void()>& statement) const;
 
     const db::SqlRunner& m_sql;
     // Whether most recipes to compare differ from the source's, judged once on a sample of the first range's.
