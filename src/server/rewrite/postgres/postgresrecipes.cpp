@@ -166,8 +166,15 @@ int PostgresRecipes::keepBeforeImages(const RecipeRange& range, const char* comp
                      pgLinesText(false), signature,
                      compare ? QStringLiteral(", t.ORIGEM, k.TREE, %1").arg(pgReshaped()) : QString(), pgPlainLines())
                 .arg(compare ? QLatin1String(kSequenceBounds) : QLatin1String());
-        if (compare)
-            differing = QStringLiteral(" WHERE i.DSLINHAS <> i.ORIGEM");
+        if (compare) {
+            // Compared here, so that the source's text does not go into the materialized images too: twice the
+            // text of a range overflowed the work memory at 1,000 branches, and the images went through a file.
+            // OFFSET 0 keeps the text computed once.
+            images = QStringLiteral("SELECT y.CDFILIAL, y.CDSERVFILI, y.DSTTREE, y.CDPRATO, y.QTLINHAS, y.DSLINHAS,"
+                                    " y.TREE, y.RESHAPED, y.DSLINHAS <> y.ORIGEM AS DIFFERS FROM (%1 OFFSET 0) y")
+                         .arg(images);
+            differing = QStringLiteral(" WHERE i.DIFFERS");
+        }
     } else {
         // Most recipes are equal: the values are compared as arrays, which costs a fraction of writing them as
         // text, and only a recipe that differs has its text written.
@@ -186,7 +193,7 @@ int PostgresRecipes::keepBeforeImages(const RecipeRange& range, const char* comp
         return m_sql.change(purpose, range.keepImages(QStringLiteral("(%1)").arg(images)), range.imageKeys());
     // The same reading sets apart the recipes whose line numbers differ from the source's, which the writing
     // then adds or removes lines to: no second reading of the lines to compare them.
-    const QString differs = differing.isEmpty() ? QStringLiteral("true") : QStringLiteral("i.DSLINHAS <> i.ORIGEM");
+    const QString differs = differing.isEmpty() ? QStringLiteral("true") : QStringLiteral("i.DIFFERS");
     const auto setApartIn = [&](const char* name, const char* into, const QString& condition) {
         return QStringLiteral(", %1 AS (INSERT INTO %2 (CDFILIAL, %3TREE, CDPRATO, DSTTREE) SELECT i.CDFILIAL,"
                               " %4i.TREE, i.CDPRATO, i.DSTTREE FROM i WHERE %5)")
@@ -274,9 +281,10 @@ void PostgresRecipes::withHashesOfRecipes(int recipes, const std::function<void(
     // The planner hashes the side of a join it guesses smaller, and every line of the range is guessed as many as
     // the recipes joined to the source's lines: with the run's ample work memory it may hash the lines, a table ten
     // times the recipes' that fits no processor cache, where hashing the recipes and the source's lines and reading
-    // the range's lines once past them costs a fifth less. Sized to hold those two hashes (about 60 bytes a row,
-    // and PostgreSQL allows a hash twice the work memory) but not the lines', the work memory settles it.
-    constexpr int kBytesPerRecipe = 64;
+    // the range's lines once past them costs a fifth less. The work memory is sized to hold those two hashes (about
+    // 60 bytes a row; PostgreSQL allows a hash twice the work memory) and the bitmap of the range's pages, which
+    // turns lossy past it, but not the lines' hash (about 70 bytes a line).
+    constexpr int kBytesPerRecipe = 128;
     const int kib = std::max(1024, int(qint64(recipes) * kBytesPerRecipe / 1024));
     const QString purpose = QStringLiteral("ajustar a memória de trabalho");
     const QString runs = m_sql.value(purpose, QStringLiteral("SHOW work_mem")).toString();
