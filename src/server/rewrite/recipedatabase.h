@@ -50,8 +50,10 @@ public:
     // Whether keepBeforeImages() can also set apart, in the table `rewritten`, the recipes it keeps images of.
     virtual bool setsApartWhileImaging() const = 0;
     // Keeps a before-image of each recipe of `compared` in the range to rewrite: every one, or (compare) those
-    // whose lines differ from the source's; returns how many.
-    virtual int keepBeforeImages(const RecipeRange& range, const char* compared, bool compare, bool setApart) const = 0;
+    // whose lines differ from the source's. Returns how many (rewritten) and, when it counts them while imaging,
+    // their lines (replaced) and their source recipes' (written); otherwise those stay 0.
+    virtual RecipeChanges keepBeforeImages(const RecipeRange& range, const char* compared, bool compare,
+                                           bool setApart) const = 0;
     // Once a range's images are kept, before any range is written; returns the lines removed.
     virtual int removeRewritten(const RecipeRange& range, const QString& rewritten) const = 0;
     // Makes the lines of the recipes `rewritten` (a sub-select of a chosen-shaped table) the source's; returns

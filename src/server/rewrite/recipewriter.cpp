@@ -72,8 +72,7 @@ RecipeChanges RecipeWriter::keepIn(const RecipeRange& range)
     // The comparison is the before-image pass itself: it reads every recipe to compare once, and a recipe that
     // differs gets its image from that same reading, which may also set it apart when some are known to be equal.
     const bool imagedApart = m_forWriting && someKnownEqual && m_db->setsApartWhileImaging();
-    RecipeChanges changes;
-    changes.rewritten = m_db->keepBeforeImages(range, compared, compare, imagedApart);
+    RecipeChanges changes = m_db->keepBeforeImages(range, compared, compare, imagedApart);
     changes.equal = chosen - changes.rewritten;
     if (!m_forWriting)
         return changes;
@@ -83,8 +82,9 @@ RecipeChanges RecipeWriter::keepIn(const RecipeRange& range)
         dropDigests(range);
     if (changes.rewritten > 0 && changes.equal > 0 && !imagedApart)
         keepImagedApart(range);
+    // The lines replaced are counted while imaging or as they are removed, whichever the database does.
     if (changes.rewritten > 0)
-        changes.replaced = m_db->removeRewritten(range, rewrittenRecipes(range, changes));
+        changes.replaced += m_db->removeRewritten(range, rewrittenRecipes(range, changes));
     return changes;
 }
 

@@ -2,6 +2,8 @@
 
 #include <sqlrunner.h>
 
+#include <QSqlQuery>
+
 #include <algorithm>
 
 namespace suite::server {
@@ -146,7 +148,8 @@ void PostgresRecipes::startComparing(const RecipeRange& range, const char* compa
     m_mostlyDiffering = q.next() && q.value(1).toLongLong() * 2 > q.value(0).toLongLong();
 }
 
-int PostgresRecipes::keepBeforeImages(const RecipeRange& range, const char* compared, bool compare, bool setApart) const
+RecipeChanges PostgresRecipes::keepBeforeImages(const RecipeRange& range, const char* compared, bool compare,
+                                                bool setApart) const
 {
     // One small aggregate per recipe: a grouped join reads the whole table.
     const RecipeKind& kind = range.kind();
@@ -164,14 +167,17 @@ int PostgresRecipes::keepBeforeImages(const RecipeRange& range, const char* comp
                            " %9 AS PLAIN%10 FROM %3 r WHERE %4) x")
                 .arg(kind.serviceOrEmpty("k"), chosen, table, range.recipeOfK("r"), pgLinesText(true),
                      pgLinesText(false), signature,
-                     compare ? QStringLiteral(", t.ORIGEM, k.TREE, %1").arg(pgReshaped()) : QString(), pgPlainLines())
+                     compare ? QStringLiteral(", t.ORIGEM, t.QTLINHAS AS SOURCELINES, k.TREE, %1").arg(pgReshaped())
+                             : QString(),
+                     pgPlainLines())
                 .arg(compare ? QLatin1String(kSequenceBounds) : QLatin1String());
         if (compare) {
             // Compared here, so that the source's text does not go into the materialized images too: twice the
             // text of a range overflowed the work memory at 1,000 branches, and the images went through a file.
             // OFFSET 0 keeps the text computed once.
             images = QStringLiteral("SELECT y.CDFILIAL, y.CDSERVFILI, y.DSTTREE, y.CDPRATO, y.QTLINHAS, y.DSLINHAS,"
-                                    " y.TREE, y.RESHAPED, y.DSLINHAS <> y.ORIGEM AS DIFFERS FROM (%1 OFFSET 0) y")
+                                    " y.TREE, y.RESHAPED, y.SOURCELINES, y.DSLINHAS <> y.ORIGEM AS DIFFERS"
+                                    " FROM (%1 OFFSET 0) y")
                          .arg(images);
             differing = QStringLiteral(" WHERE i.DIFFERS");
         }
@@ -190,7 +196,8 @@ int PostgresRecipes::keepBeforeImages(const RecipeRange& range, const char* comp
     }
     const QString purpose = QStringLiteral("guardar as receitas substituídas");
     if (!compare)
-        return m_sql.change(purpose, range.keepImages(QStringLiteral("(%1)").arg(images)), range.imageKeys());
+        return {.rewritten =
+                    m_sql.change(purpose, range.keepImages(QStringLiteral("(%1)").arg(images)), range.imageKeys())};
     // The same reading sets apart the recipes whose line numbers differ from the source's, which the writing
     // then adds or removes lines to: no second reading of the lines to compare them.
     const QString differs = differing.isEmpty() ? QStringLiteral("true") : QStringLiteral("i.DIFFERS");
@@ -200,12 +207,23 @@ int PostgresRecipes::keepBeforeImages(const RecipeRange& range, const char* comp
             .arg(QLatin1String(name), QLatin1String(into), kind.serviceColumn(), kind.serviceColumn("i"), condition);
     };
     const QString rewritten = setApart ? setApartIn("g", range.table().rewritten, differs) : QString();
-    return m_sql.change(
-        purpose,
-        QStringLiteral("WITH i AS MATERIALIZED (%1)%2%3 %4")
-            .arg(images, setApartIn("f", range.table().reshaped, QStringLiteral("i.RESHAPED AND %1").arg(differs)),
-                 rewritten, range.keepImages(QStringLiteral("i"), differing)),
-        range.imageKeys());
+    const QString reshaped = setApartIn("f", range.table().reshaped, QStringLiteral("i.RESHAPED AND %1").arg(differs));
+    if (differing.isEmpty()) {
+        return {.rewritten = m_sql.change(purpose,
+                                          QStringLiteral("WITH i AS MATERIALIZED (%1)%2%3 %4")
+                                              .arg(images, reshaped, rewritten, range.keepImages(QStringLiteral("i"))),
+                                          range.imageKeys())};
+    }
+    // The images at hand tell the lines they hold and their source recipes', which the writing needs: no reading
+    // of the images back.
+    QSqlQuery q =
+        m_sql.run(purpose,
+                  QStringLiteral("WITH i AS MATERIALIZED (%1)%2%3, a AS (%4) SELECT COUNT(*),"
+                                 " COALESCE(SUM(i.QTLINHAS), 0), COALESCE(SUM(i.SOURCELINES), 0) FROM i%5")
+                      .arg(images, reshaped, rewritten, range.keepImages(QStringLiteral("i"), differing), differing),
+                  range.imageKeys());
+    q.next();
+    return {.replaced = q.value(1).toInt(), .written = q.value(2).toInt(), .rewritten = q.value(0).toInt()};
 }
 
 RecipeChanges PostgresRecipes::write(const RecipeRange& range, const QString& rewritten, const RecipeChanges& kept,
@@ -238,20 +256,24 @@ RecipeChanges PostgresRecipes::write(const RecipeRange& range, const QString& re
         update();
     else
         withHashesOfRecipes(kept.rewritten, update);
-    const QString purpose = QStringLiteral("contar as linhas substituídas");
-    changes.replaced = int(m_sql.number(purpose,
-                                        QStringLiteral("SELECT COALESCE(SUM(QTLINHAS), 0) FROM INTGCENTRALANT"
-                                                       " WHERE NRINTG = :nrintg AND IDTIPORECE = :tipo AND %1")
-                                            .arg(range.condition()),
-                                        range.imageKeys()));
-    // A run that compares has the source's line counts at hand, taken once with its digests.
-    const QString shapes = rewrite == Rewrite::Differing ? QLatin1String(range.table().signatures)
-                                                         : QStringLiteral("(%1)").arg(range.sourceShapes());
-    const qint64 sourceLines =
-        m_sql.number(purpose, QStringLiteral("SELECT COALESCE(SUM(s.QTLINHAS), 0) FROM %1 k JOIN %2 s ON %3")
-                                  .arg(rewritten, shapes, range.sourceJoin()));
-    // Every source line of a rewritten recipe ends written: over a line of the same number, or added.
-    changes.written = int(sourceLines);
+    // Every source line of a rewritten recipe ends written: over a line of the same number, or added. Unless the
+    // images counted the lines, they are counted here (a range of recipes with no lines in the source counts
+    // them again, to the same).
+    if (changes.written == 0) {
+        const QString purpose = QStringLiteral("contar as linhas substituídas");
+        changes.replaced = int(m_sql.number(purpose,
+                                            QStringLiteral("SELECT COALESCE(SUM(QTLINHAS), 0) FROM INTGCENTRALANT"
+                                                           " WHERE NRINTG = :nrintg AND IDTIPORECE = :tipo AND %1")
+                                                .arg(range.condition()),
+                                            range.imageKeys()));
+        // A run that compares has the source's line counts at hand, taken once with its digests.
+        const QString shapes = rewrite == Rewrite::Differing ? QLatin1String(range.table().signatures)
+                                                             : QStringLiteral("(%1)").arg(range.sourceShapes());
+        changes.written =
+            int(m_sql.number(purpose, QStringLiteral("SELECT COALESCE(SUM(s.QTLINHAS), 0) FROM %1 k JOIN %2 s ON %3")
+                                          .arg(rewritten, shapes, range.sourceJoin())));
+    }
+    const qint64 sourceLines = changes.written;
     if (rewrite == Rewrite::Differing) {
         // The before-image pass set apart the recipes whose line numbers differ.
         reshape(range, int(m_sql.number(

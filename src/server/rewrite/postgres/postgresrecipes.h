@@ -25,7 +25,8 @@ public:
     QString toCompare(const RecipeRange& range) const override { return range.unmatchedDigests(); }
     void startComparing(const RecipeRange& range, const char* compared) override;
     bool setsApartWhileImaging() const override { return true; }
-    int keepBeforeImages(const RecipeRange& range, const char* compared, bool compare, bool setApart) const override;
+    RecipeChanges keepBeforeImages(const RecipeRange& range, const char* compared, bool compare,
+                                   bool setApart) const override;
     int removeRewritten(const RecipeRange&, const QString&) const override { return 0; }
     RecipeChanges write(const RecipeRange& range, const QString& rewritten, const RecipeChanges& kept,
                         Rewrite rewrite) override;

@@ -67,7 +67,7 @@ QString SqliteRecipes::toCompare(const RecipeRange& range) const
         .arg(kind.serviceColumn("k"), unmatched, range.digestMatches(QStringLiteral("k.DSASSIN")));
 }
 
-int SqliteRecipes::keepBeforeImages(const RecipeRange& range, const char* compared, bool compare, bool) const
+RecipeChanges SqliteRecipes::keepBeforeImages(const RecipeRange& range, const char* compared, bool compare, bool) const
 {
     // linhas_json and its comparing kin (ours) write the text faster than json_group_array(json_array()).
     const RecipeKind& kind = range.kind();
@@ -91,8 +91,8 @@ int SqliteRecipes::keepBeforeImages(const RecipeRange& range, const char* compar
                                 " WHERE d.DSLINHAS IS NOT NULL")
                      .arg(kind.serviceOrEmpty("k"), chosen, table, range.recipeOfK("r"), range.withSignatures());
     }
-    return m_sql.change(QStringLiteral("guardar as receitas substituídas"),
-                        range.keepImages(QStringLiteral("(%1)").arg(images)), range.imageKeys());
+    return {.rewritten = m_sql.change(QStringLiteral("guardar as receitas substituídas"),
+                                      range.keepImages(QStringLiteral("(%1)").arg(images)), range.imageKeys())};
 }
 
 int SqliteRecipes::removeRewritten(const RecipeRange& range, const QString& rewritten) const

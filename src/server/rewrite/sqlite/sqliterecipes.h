@@ -22,7 +22,8 @@ public:
     QString toCompare(const RecipeRange& range) const override;
     void startComparing(const RecipeRange&, const char*) override {}
     bool setsApartWhileImaging() const override { return false; }
-    int keepBeforeImages(const RecipeRange& range, const char* compared, bool compare, bool setApart) const override;
+    RecipeChanges keepBeforeImages(const RecipeRange& range, const char* compared, bool compare,
+                                   bool setApart) const override;
     int removeRewritten(const RecipeRange& range, const QString& rewritten) const override;
     RecipeChanges write(const RecipeRange& range, const QString& rewritten, const RecipeChanges& kept,
                         Rewrite rewrite) override;
