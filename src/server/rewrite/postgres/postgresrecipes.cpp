@@ -207,21 +207,20 @@ RecipeChanges PostgresRecipes::keepBeforeImages(const RecipeRange& range, const 
             .arg(QLatin1String(name), QLatin1String(into), kind.serviceColumn(), kind.serviceColumn("i"), condition);
     };
     const QString rewritten = setApart ? setApartIn("g", range.table().rewritten, differs) : QString();
-    const QString reshaped = setApartIn("f", range.table().reshaped, QStringLiteral("i.RESHAPED AND %1").arg(differs));
-    if (differing.isEmpty()) {
-        return {.rewritten = m_sql.change(purpose,
-                                          QStringLiteral("WITH i AS MATERIALIZED (%1)%2%3 %4")
-                                              .arg(images, reshaped, rewritten, range.keepImages(QStringLiteral("i"))),
-                                          range.imageKeys())};
-    }
+    const QString imaged =
+        QStringLiteral("WITH i AS MATERIALIZED (%1)%2%3")
+            .arg(images, setApartIn("f", range.table().reshaped, QStringLiteral("i.RESHAPED AND %1").arg(differs)),
+                 rewritten);
+    const QString keep = range.keepImages(QStringLiteral("i"), differing);
+    if (differing.isEmpty())
+        return {.rewritten = m_sql.change(purpose, QStringLiteral("%1 %2").arg(imaged, keep), range.imageKeys())};
     // The images at hand tell the lines they hold and their source recipes', which the writing needs: no reading
     // of the images back.
-    QSqlQuery q =
-        m_sql.run(purpose,
-                  QStringLiteral("WITH i AS MATERIALIZED (%1)%2%3, a AS (%4) SELECT COUNT(*),"
-                                 " COALESCE(SUM(i.QTLINHAS), 0), COALESCE(SUM(i.SOURCELINES), 0) FROM i%5")
-                      .arg(images, reshaped, rewritten, range.keepImages(QStringLiteral("i"), differing), differing),
-                  range.imageKeys());
+    QSqlQuery q = m_sql.run(purpose,
+                            QStringLiteral("%1, a AS (%2) SELECT COUNT(*), COALESCE(SUM(i.QTLINHAS), 0),"
+                                           " COALESCE(SUM(i.SOURCELINES), 0) FROM i%3")
+                                .arg(imaged, keep, differing),
+                            range.imageKeys());
     q.next();
     return {.replaced = q.value(1).toInt(), .written = q.value(2).toInt(), .rewritten = q.value(0).toInt()};
 }
