@@ -65,6 +65,52 @@ QString pgReshaped()
     return QStringLiteral("(%1) IS NOT TRUE AS RESHAPED").arg(sameLineNumbers("x", "t"));
 }
 
+// The columns of an image that name its recipe, k.
+QString recipeColumns(const RecipeKind& kind)
+{
+    return QStringLiteral("k.CDFILIAL, %1 AS CDSERVFILI, k.DSTTREE, k.CDPRATO").arg(kind.serviceOrEmpty("k"));
+}
+
+// The lines of the recipe k, as r.
+QString linesOfK(const RecipeRange& range)
+{
+    return QStringLiteral("FROM %1 r WHERE %2").arg(QLatin1String(range.kind().table), range.recipeOfK("r"));
+}
+
+// The image of every recipe in `chosen`, from one aggregate per recipe (a grouped join reads the whole table).
+// Compared, each also carries its source recipe's text (ORIGEM), its source's tree and whether its line numbers
+// differ from the source's (RESHAPED).
+QString imagesAsText(const RecipeRange& range, const QString& chosen, bool compare)
+{
+    const QString lines = linesOfK(range);
+    QString images = QStringLiteral("SELECT %1, x.QTLINHAS, CASE WHEN x.PLAIN THEN x.DSLINHAS ELSE (SELECT %2 %3) END"
+                                    " AS DSLINHAS")
+                         .arg(recipeColumns(range.kind()), pgLinesText(true), lines);
+    if (compare)
+        images += QStringLiteral(", t.ORIGEM, t.QTLINHAS AS SOURCELINES, k.TREE, ") + pgReshaped();
+    return images + QStringLiteral(" FROM %1 k%2 CROSS JOIN LATERAL (SELECT COUNT(*) AS QTLINHAS, %3 AS DSLINHAS,"
+                                   " %4 AS PLAIN%5 %6) x")
+                        .arg(chosen, compare ? range.withSignatures() : QString(), pgLinesText(false), pgPlainLines(),
+                             compare ? QLatin1String(kSequenceBounds) : QLatin1String(), lines);
+}
+
+// The image of every recipe in `chosen` that differs from its source recipe, with its source's tree and whether
+// its line numbers differ (RESHAPED). The values are compared as arrays, which costs a fraction of writing them as
+// text, so that only a recipe that differs has its text written: for runs where most recipes are equal.
+QString imagesOfDiffering(const RecipeRange& range, const QString& chosen)
+{
+    const QString lines = linesOfK(range);
+    const QString text = QStringLiteral("(SELECT CASE WHEN %1 THEN %2 ELSE %3 END %4) AS DSLINHAS")
+                             .arg(pgPlainLines(), pgLinesText(false), pgLinesText(true), lines);
+    const QString source = QStringLiteral("JOIN (%1) a ON a.TREE = k.TREE AND a.CDPRATO = k.CDPRATO%2")
+                               .arg(pgSourceArrays(range.table()), range.kind().sameService("a", "k"));
+    const QString values = QStringLiteral("CROSS JOIN LATERAL (SELECT COUNT(*) AS QTLINHAS, %1%2 %3) x")
+                               .arg(pgLineArrays("r", false), QLatin1String(kSequenceBounds), lines);
+    return QStringLiteral("SELECT %1, x.QTLINHAS, %2, k.TREE, %3 FROM %4 k %5%6 %7 WHERE %8")
+        .arg(recipeColumns(range.kind()), text, pgReshaped(), chosen, source, range.withSignatures(), values,
+             pgArraysDiffer());
+}
+
 } // namespace
 
 PostgresRecipes::PostgresRecipes(const db::SqlRunner& sql)
@@ -151,26 +197,12 @@ void PostgresRecipes::startComparing(const RecipeRange& range, const char* compa
 RecipeChanges PostgresRecipes::keepBeforeImages(const RecipeRange& range, const char* compared, bool compare,
                                                 bool setApart) const
 {
-    // One small aggregate per recipe: a grouped join reads the whole table.
-    const RecipeKind& kind = range.kind();
     const QString chosen = range.inRange(compared);
-    const QString table = QLatin1String(kind.table);
-    const QString signature = compare ? range.withSignatures() : QString();
     QString images;
     QString differing;
     if (!compare || m_mostlyDiffering.value_or(true)) {
         // Every recipe's text is written anyway, so comparing it with the source's costs nothing more.
-        images =
-            QStringLiteral("SELECT k.CDFILIAL, %1 AS CDSERVFILI, k.DSTTREE, k.CDPRATO, x.QTLINHAS, CASE WHEN"
-                           " x.PLAIN THEN x.DSLINHAS ELSE (SELECT %5 FROM %3 r WHERE %4) END AS DSLINHAS%8"
-                           " FROM %2 k%7 CROSS JOIN LATERAL (SELECT COUNT(*) AS QTLINHAS, %6 AS DSLINHAS,"
-                           " %9 AS PLAIN%10 FROM %3 r WHERE %4) x")
-                .arg(kind.serviceOrEmpty("k"), chosen, table, range.recipeOfK("r"), pgLinesText(true),
-                     pgLinesText(false), signature,
-                     compare ? QStringLiteral(", t.ORIGEM, t.QTLINHAS AS SOURCELINES, k.TREE, %1").arg(pgReshaped())
-                             : QString(),
-                     pgPlainLines())
-                .arg(compare ? QLatin1String(kSequenceBounds) : QLatin1String());
+        images = imagesAsText(range, chosen, compare);
         if (compare) {
             // Compared here, so that the source's text does not go into the materialized images too: twice the
             // text of a range overflowed the work memory at 1,000 branches, and the images went through a file.
@@ -182,18 +214,9 @@ RecipeChanges PostgresRecipes::keepBeforeImages(const RecipeRange& range, const 
             differing = QStringLiteral(" WHERE i.DIFFERS");
         }
     } else {
-        // Most recipes are equal: the values are compared as arrays, which costs a fraction of writing them as
-        // text, and only a recipe that differs has its text written.
-        images =
-            QStringLiteral("SELECT k.CDFILIAL, %1 AS CDSERVFILI, k.DSTTREE, k.CDPRATO, x.QTLINHAS, (SELECT CASE"
-                           " WHEN %5 THEN %6 ELSE %7 END FROM %3 r WHERE %4) AS DSLINHAS, k.TREE, %12 FROM %2 k"
-                           " JOIN (%8) a ON a.TREE = k.TREE AND a.CDPRATO = k.CDPRATO%9%13 CROSS JOIN LATERAL"
-                           " (SELECT COUNT(*) AS QTLINHAS, %10%14 FROM %3 r WHERE %4) x WHERE %11")
-                .arg(kind.serviceOrEmpty("k"), chosen, table, range.recipeOfK("r"), pgPlainLines(), pgLinesText(false),
-                     pgLinesText(true), pgSourceArrays(range.table()), kind.sameService("a", "k"))
-                .arg(pgLineArrays("r", false), pgArraysDiffer(), pgReshaped(), signature,
-                     QLatin1String(kSequenceBounds));
+        images = imagesOfDiffering(range, chosen);
     }
+    const RecipeKind& kind = range.kind();
     const QString purpose = QStringLiteral("guardar as receitas substituídas");
     if (!compare)
         return {.rewritten =
@@ -285,15 +308,14 @@ RecipeChanges PostgresRecipes::write(const RecipeRange& range, const QString& re
     if (updated == changes.replaced && updated == sourceLines)
         return changes;
     const RecipeKind& kind = range.kind();
+    const QString shapes =
+        QStringLiteral("CROSS JOIN LATERAL (SELECT COUNT(*) AS QTLINHAS%1 %2) d JOIN (%3) s ON %4")
+            .arg(QLatin1String(kSequenceBounds), linesOfK(range), range.sourceShapes(), range.sourceJoin());
     reshape(range, m_sql.change(QStringLiteral("comparar a numeração das linhas"),
                                 QStringLiteral("INSERT INTO %1 (CDFILIAL, %2TREE, CDPRATO, DSTTREE) SELECT k.CDFILIAL,"
-                                               " %3k.TREE, k.CDPRATO, k.DSTTREE FROM %4 k CROSS JOIN LATERAL"
-                                               " (SELECT COUNT(*) AS QTLINHAS%9 FROM %5 r WHERE %6) d"
-                                               " JOIN (%7) s ON %8 WHERE NOT (%10)")
+                                               " %3k.TREE, k.CDPRATO, k.DSTTREE FROM %4 k %5 WHERE NOT (%6)")
                                     .arg(QLatin1String(range.table().reshaped), kind.serviceColumn(),
-                                         kind.serviceColumn("k"), rewritten, table, range.recipeOfK("r"),
-                                         range.sourceShapes(), range.sourceJoin(), QLatin1String(kSequenceBounds))
-                                    .arg(sameLineNumbers("d", "s"))));
+                                         kind.serviceColumn("k"), rewritten, shapes, sameLineNumbers("d", "s"))));
     return changes;
 }
 
