@@ -200,7 +200,7 @@ RecipeChanges PostgresRecipes::keepBeforeImages(const RecipeRange& range, const 
     const QString chosen = range.inRange(compared);
     QString images;
     QString differing;
-    if (!compare || m_mostlyDiffering.value_or(true)) {
+    if (!compare || comparesAsText()) {
         // Every recipe's text is written anyway, so comparing it with the source's costs nothing more.
         images = imagesAsText(range, chosen, compare);
         if (compare) {
@@ -278,10 +278,9 @@ RecipeChanges PostgresRecipes::write(const RecipeRange& range, const QString& re
         update();
     else
         withHashesOfRecipes(kept.rewritten, update);
-    // Every source line of a rewritten recipe ends written: over a line of the same number, or added. Unless the
-    // images counted the lines, they are counted here (a range of recipes with no lines in the source counts
-    // them again, to the same).
-    if (changes.written == 0) {
+    // Every source line of a rewritten recipe ends written: over a line of the same number, or added. Images
+    // compared as text counted the lines; otherwise they are counted here.
+    if (rewrite != Rewrite::Differing || !comparesAsText()) {
         const QString purpose = QStringLiteral("contar as linhas substituídas");
         changes.replaced = int(m_sql.number(purpose,
                                             QStringLiteral("SELECT COALESCE(SUM(QTLINHAS), 0) FROM INTGCENTRALANT"
@@ -295,7 +294,6 @@ RecipeChanges PostgresRecipes::write(const RecipeRange& range, const QString& re
             int(m_sql.number(purpose, QStringLiteral("SELECT COALESCE(SUM(s.QTLINHAS), 0) FROM %1 k JOIN %2 s ON %3")
                                           .arg(rewritten, shapes, range.sourceJoin())));
     }
-    const qint64 sourceLines = changes.written;
     if (rewrite == Rewrite::Differing) {
         // The before-image pass set apart the recipes whose line numbers differ.
         reshape(range, int(m_sql.number(
@@ -305,7 +303,7 @@ RecipeChanges PostgresRecipes::write(const RecipeRange& range, const QString& re
     }
     // Each recipe matched at most min(old, new) lines; if the totals of all three agree, every recipe already
     // had exactly the source's line numbers and the update was the whole job.
-    if (updated == changes.replaced && updated == sourceLines)
+    if (updated == changes.replaced && updated == changes.written)
         return changes;
     const RecipeKind& kind = range.kind();
     const QString shapes =

@@ -39,6 +39,8 @@ public:
     void finishUndo() const override;
 
 private:
+    // Whether a comparing run writes every compared recipe's image as text, which also counts the lines.
+    bool comparesAsText() const { return m_mostlyDiffering.value_or(true); }
     // Gives the range's recipes set apart in the `reshaped` table the source's line numbers.
     void reshape(const RecipeRange& range, int reshapedCount) const;
     // Runs `statement` with the work memory sized to hash `recipes` of a range but not the range's lines.
