@@ -19,8 +19,8 @@ BulkRewrite::BulkRewrite(const db::SqlRunner& sql)
     if (sql.isPostgres()) {
         sql.run(QStringLiteral("ajustar o planejador"), QStringLiteral("SET LOCAL enable_memoize = off"));
         sql.run(QStringLiteral("reservar memória de trabalho"), QStringLiteral("SET LOCAL work_mem = '64MB'"));
-        // A run analyzes only its work tables, to plan joins by their keys: a sample of 9,000 rows tells their sizes
-        // and distinct keys as well as the default 30,000, in half the time.
+        // A run analyzes only its work tables, to plan joins by their keys: a small sample tells their sizes and
+        // distinct keys as well as the default one.
         sql.run(QStringLiteral("ajustar o planejador"), QStringLiteral("SET LOCAL default_statistics_target = 30"));
         return;
     }

@@ -143,7 +143,7 @@ void RecipeWriter::dropDigests(const RecipeRange& range) const
 {
     // A digest says its recipe equals the source recipe it was taken from; rewritten without one, it may no longer.
     // By hashing, as every join with the digests: planned from statistics that a run's new digests outgrew, the
-    // delete read them all for every range (a second a range, after a run had kept 398,000).
+    // delete would read them all for every range.
     const JoinsByHashing byHashing(*m_db);
     m_sql.run(QStringLiteral("descartar as assinaturas das receitas"),
               QStringLiteral("DELETE FROM INTGASSIN WHERE IDTIPORECE = '%1' AND %2 AND (CDFILIAL, CDSERVFILI,"
