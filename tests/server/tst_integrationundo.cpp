@@ -115,6 +115,9 @@ void tst_IntegrationUndo::putsBackOnlyWhatARunChanged_data()
             << d << QStringLiteral("SET QTPRODUTO = 7.125") << false;
         QTest::newRow(qPrintable(d + QStringLiteral(" a code to escape and an extra line")))
             << d << QStringLiteral("SET CDARVPROD = 'a\"b\\c'") << true;
+        QTest::newRow(qPrintable(d + QStringLiteral(" a unit with a control character")))
+            << d << QStringLiteral("SET SGUNIDADE = 'K' || %1(1)").arg(d == QLatin1String("postgres") ? "chr" : "char")
+            << false;
         if (d == QLatin1String("postgres"))
             QTest::newRow("postgres a quantity that is not a number")
                 << d << QStringLiteral("SET QTPRODUTO = 'NaN'") << false;
