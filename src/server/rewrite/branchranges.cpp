@@ -9,6 +9,15 @@ QString BranchRange::condition(const db::SqlRunner& sql, const QString& column) 
     return QStringLiteral("%1 BETWEEN %2 AND %3").arg(column, sql.literal(codes.first()), sql.literal(codes.last()));
 }
 
+QString BranchRange::members(const db::SqlRunner& sql, const QString& column) const
+{
+    QStringList literals;
+    literals.reserve(codes.size());
+    for (const QString& code : codes)
+        literals << sql.literal(code);
+    return QStringLiteral("%1 IN (%2)").arg(column, literals.join(QStringLiteral(", ")));
+}
+
 QList<BranchRange> branchRanges(const db::SqlRunner& sql, const QString& orderedCodes, const QVariantMap& binds,
                                 int most)
 {

@@ -18,6 +18,8 @@ struct BranchRange {
     int branches() const { return int(codes.size()); }
     // "column BETWEEN 'first' AND 'last'": literal codes, so that the planner sees the range.
     QString condition(const db::SqlRunner& sql, const QString& column) const;
+    // "column IN ('first', ...)": the range's own codes, without the codes between them that it does not hold.
+    QString members(const db::SqlRunner& sql, const QString& column) const;
 };
 
 // The codes `orderedCodes` selects (one column, in ORDER BY order, each once) in at most `most` ranges of about

@@ -8,6 +8,8 @@ RecipeRange::RecipeRange(const db::SqlRunner& sql, const RecipeTable& table, con
                          qint64 run)
     : m_t(table)
     , m_range(destinations.condition(sql, QStringLiteral("CDFILIAL")))
+    , m_destinations(destinations.members(sql, QStringLiteral("CDFILIAL")))
+    , m_branches(destinations.branches())
     , m_run(run)
     , m_fixedJoin(sql.fixedJoin())
 {}

@@ -23,6 +23,9 @@ public:
     const RecipeKind& kind() const { return m_t.kind; }
     // CDFILIAL BETWEEN ...: to be said of a table's alias ("a.%1").
     const QString& condition() const { return m_range; }
+    // CDFILIAL IN (...), the range's destinations, to be said of an alias as condition() is.
+    const QString& destinations() const { return m_destinations; }
+    int branches() const { return m_branches; }
     // :nrintg and :tipo, the run and the kind its before-images are kept under.
     QVariantMap imageKeys() const;
 
@@ -57,6 +60,8 @@ public:
 private:
     const RecipeTable& m_t;
     QString m_range;
+    QString m_destinations;
+    int m_branches;
     qint64 m_run;
     QString m_fixedJoin;
 };

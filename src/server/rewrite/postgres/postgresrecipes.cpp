@@ -10,6 +10,9 @@ namespace suite::server {
 
 namespace {
 
+// A destination line r written as its source line s.
+const char* const kSetFromSource = "SET CDARVPROD = s.CDARVPROD, QTPRODUTO = s.QTPRODUTO, SGUNIDADE = s.SGUNIDADE";
+
 // The lowest and highest line numbers of r, to follow another aggregate.
 const char* const kSequenceBounds = ", MIN(r.NRSEQ) AS MINSEQ, MAX(r.NRSEQ) AS MAXSEQ";
 
@@ -268,17 +271,24 @@ RecipeChanges PostgresRecipes::write(const RecipeRange& range, const QString& re
     const auto update = [&] {
         updated = m_sql.change(
             QStringLiteral("copiar as receitas da origem"),
-            QStringLiteral("UPDATE %1 r SET CDARVPROD = s.CDARVPROD, QTPRODUTO = s.QTPRODUTO, SGUNIDADE = s.SGUNIDADE"
-                           " FROM %2 k JOIN %3 s ON %4 WHERE %5 AND r.NRSEQ = s.NRSEQ%6")
-                .arg(table, rewritten, source, range.sourceJoin(), range.inRangeR(),
+            QStringLiteral("UPDATE %1 r %2 FROM %3 k JOIN %4 s ON %5 WHERE %6 AND r.NRSEQ = s.NRSEQ%7")
+                .arg(table, QLatin1String(kSetFromSource), rewritten, source, range.sourceJoin(), range.inRangeR(),
                      linesThatDiffer ? QStringLiteral(" AND (r.CDARVPROD, r.QTPRODUTO, r.SGUNIDADE) IS DISTINCT FROM"
                                                       " (s.CDARVPROD, s.QTPRODUTO, s.SGUNIDADE)")
                                      : QString()));
     };
-    if (linesThatDiffer)
+    if (linesThatDiffer) {
         update();
-    else
+    } else if (choseEverySourceRecipe(range, rewritten)) {
+        // Each line is joined to its source line alone, without a look-up of its recipe among the chosen ones.
+        updated = m_sql.change(QStringLiteral("copiar as receitas da origem"),
+                               QStringLiteral("UPDATE %1 r %2 FROM %3 s WHERE r.%4 AND r.CDFILAUXPRAT = s.TREE"
+                                              " AND r.CDPRATO = s.CDPRATO%5 AND r.NRSEQ = s.NRSEQ")
+                                   .arg(table, QLatin1String(kSetFromSource), source, range.destinations(),
+                                        range.kind().sameService("r", "s")));
+    } else {
         withHashesOfRecipes(kept.rewritten, update);
+    }
     // Every source line of a rewritten recipe ends written: over a line of the same number, or added. Images
     // compared as text counted the lines; otherwise they are counted here.
     if (rewrite != Rewrite::Differing || !comparesAsText()) {
@@ -316,6 +326,22 @@ RecipeChanges PostgresRecipes::write(const RecipeRange& range, const QString& re
                                     .arg(QLatin1String(range.table().reshaped), kind.serviceColumn(),
                                          kind.serviceColumn("k"), rewritten, shapes, sameLineNumbers("d", "s"))));
     return changes;
+}
+
+bool PostgresRecipes::choseEverySourceRecipe(const RecipeRange& range, const QString& rewritten)
+{
+    // The chosen recipes that have a source recipe are each a pair of a destination of the range and a source
+    // recipe, at most one per pair: as many as there are pairs, they are all of them.
+    const QString purpose = QStringLiteral("verificar se as receitas escolhidas são todas as da origem");
+    const QString sourceRecipes = QStringLiteral("(SELECT DISTINCT TREE, CDPRATO%1 FROM %2)")
+                                      .arg(range.kind().trailingServiceColumn(), QLatin1String(range.table().source));
+    if (m_sourceRecipes < 0)
+        m_sourceRecipes = m_sql.number(purpose, QStringLiteral("SELECT COUNT(*) FROM %1 s").arg(sourceRecipes));
+    QSqlQuery q = m_sql.run(purpose, QStringLiteral("SELECT COUNT(*), COUNT(*) FILTER (WHERE k.DSTTREE <> k.TREE)"
+                                                    " FROM %1 k JOIN %2 s ON %3")
+                                         .arg(rewritten, sourceRecipes, range.sourceJoin()));
+    q.next();
+    return q.value(0).toLongLong() == range.branches() * m_sourceRecipes && q.value(1).toLongLong() == 0;
 }
 
 void PostgresRecipes::withHashesOfRecipes(int recipes, const std::function<void()>& statement) const

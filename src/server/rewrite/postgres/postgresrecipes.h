@@ -43,6 +43,9 @@ private:
     bool comparesAsText() const { return m_mostlyDiffering.value_or(true); }
     // Gives the range's recipes set apart in the `reshaped` table the source's line numbers.
     void reshape(const RecipeRange& range, int reshapedCount) const;
+    // Whether `rewritten`, the range's recipes to rewrite, are every source recipe at every destination of the
+    // range, each in the tree the source's is in: then a line's source line alone says it is to be written.
+    bool choseEverySourceRecipe(const RecipeRange& range, const QString& rewritten);
     // Runs `statement` with the work memory sized to hash `recipes` of a range but not the range's lines.
     void withHashesOfRecipes(int recipes, const std::function<void()>& statement) const;
 
@@ -52,6 +55,8 @@ private:
     // The table of recipes set apart to rewrite has its statistics, taken once every range has added its own,
     // before the first range is written.
     bool m_rewrittenAnalyzed = false;
+    // How many recipes the source has of the table, once counted.
+    qint64 m_sourceRecipes = -1;
 };
 
 } // namespace suite::server
