@@ -231,9 +231,9 @@ int run(const Options& o)
         wire::Arguments(QStringLiteral("IntgCentral"),
                         {QLatin1String(kSource), allDishes(sql), QStringLiteral("FX"), allMarked(db), "", ""}));
 
-    // Rounds of three integrations and one plain copy each, timed back to back. On a shared machine the speed drifts
-    // by a fifth from minute to minute, so each ratio reported is the median of the rounds' own ratios; the best
-    // of each side, which can pair a lucky copy with an ordinary run, is printed too for the full rewrite.
+    // Rounds of four integrations, an undo and one plain copy each, timed back to back. On a shared machine the
+    // speed drifts by a fifth from minute to minute, so each ratio reported is the median of the rounds' own ratios;
+    // the best of each side, which can pair a lucky copy with an ordinary run, is printed too for the full rewrite.
     // Before the full rewrite every source line grows by a whole unit (the data's quantities differ by branch in
     // the fourth decimal only), so no destination recipe equals the source's and the run rewrites them all; the
     // re-run then finds every one equal; then a tenth of the source's recipes (dishes whose code ends in 0) change
@@ -281,8 +281,7 @@ int run(const Options& o)
     std::vector<double> replaceRatios;
     std::vector<double> blindFloorRatios;
     int copied = 0;
-    qint64 lastFullRun = 0;
-    qint64 lastChangedRun = 0;
+    std::vector<double> undoRatios;
     for (int round = 1; round <= o.runs; ++round) {
         // What a run did before it compared: every recipe rewritten with its before-image, no digest kept. The
         // source changes again after it, so the full rewrite finds every recipe differing too.
@@ -290,11 +289,20 @@ int run(const Options& o)
         const double blindTime = timedRun("blind rewrite", round, server::Rewrite::Every).first;
         changeSource("1", QStringLiteral("1 = 1"));
         const auto [integrationTime, fullRun] = timedRun("full rewrite", round);
-        lastFullRun = fullRun;
         const double unchangedTime = timedRun("unchanged re-run", round).first;
         changeSource("0.0001", QStringLiteral("NRSEQ = 1 AND CDPRATO LIKE '%0'"));
         const auto [changedTime, changedRun] = timedRun("10% changed", round);
-        lastChangedRun = changedRun;
+        // What putting the full rewrite back costs, once the later run that changed some of the same recipes is
+        // undone (the re-run changed nothing). The destinations are then as the blind rewrite left them.
+        const int changedBack = server::IntegrationUndo(db, QStringLiteral("demo")).undo(changedRun).recipes;
+        settle(sql);
+        timer.restart();
+        const int restored = server::IntegrationUndo(db, QStringLiteral("demo")).undo(fullRun).recipes;
+        const double undoTime = seconds(timer);
+        undoRatios.push_back(undoTime / integrationTime);
+        std::printf("round %d: undo of the full rewrite: %d recipes put back in %.2f s (after %d of the 10%%-changed"
+                    " run)\n",
+                    round, restored, undoTime, changedBack);
 
         // The same rows, copied by one statement into a new table of RECEITA's shape, in one transaction with
         // the session settings of a run.
@@ -352,7 +360,7 @@ int run(const Options& o)
             if (sql.isPostgres()) {
                 sql.change(purpose, QStringLiteral("UPDATE RECEITA_LUGAR SET QTPRODUTO = QTPRODUTO + 1"));
             } else {
-                // The table's rows are RECEITA's, as the run left them.
+                // The table's rows are RECEITA's, as the undo left them.
                 const QVariantMap source{{":origem", QLatin1String(kSource)}};
                 sql.change(purpose, QStringLiteral("DELETE FROM RECEITA_LUGAR WHERE CDFILIAL <> :origem"), source);
                 sql.change(purpose,
@@ -420,15 +428,6 @@ int run(const Options& o)
                 qint64(lines.size()), copied, naiveTime, copied / naiveTime);
     std::printf("one-statement-per-line/plain-copy ratio: %.2f\n", naiveTime / bestCopy);
     sql.run(QStringLiteral("descartar a tabela de cópia"), QStringLiteral("DROP TABLE RECEITA_COPIA"));
-    // Not part of the ratio: what putting the last full rewrite back costs, once the later run that changed some
-    // of the same recipes is undone (the re-run changed nothing).
-    const int changedBack = server::IntegrationUndo(db, QStringLiteral("demo")).undo(lastChangedRun).recipes;
-    settle(sql);
-    timer.restart();
-    const int restored = server::IntegrationUndo(db, QStringLiteral("demo")).undo(lastFullRun).recipes;
-    const double undoTime = seconds(timer);
-    std::printf("undo of the last full rewrite: %d recipes put back in %.2f s (after %d of the 10%%-changed run)\n",
-                restored, undoTime, changedBack);
     // The undo left the destinations as they were before the last full rewrite, so a preview of the same request
     // is one of a full rewrite again: the whole run, rolled back, and its changes listed.
     settle(sql);
@@ -451,7 +450,7 @@ int run(const Options& o)
     printRatio("before-images alone + lines replaced alone (a blind rewrite's floor)/plain-copy", blindFloorRatios);
     printRatio("full rewrite/blind rewrite", fullToBlind);
     std::printf("preview/full-rewrite ratio: %.2f\n", previewTime / median(fullTimes));
-    std::printf("undo/full-rewrite ratio: %.2f\n", undoTime / median(fullTimes));
+    printRatio("undo/full rewrite", undoRatios);
     return 0;
 }
 
