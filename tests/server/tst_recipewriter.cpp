@@ -232,9 +232,20 @@ void tst_RecipeWriter::followsTheSourceBackAndForth_data()
 {
     QTest::addColumn<QString>("dialect");
     QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("which"); // the source's lines that change
+    QTest::addColumn<int>("rewritten");
     for (const QString& d : dialects()) {
-        for (const char* table : {"RECEITA", "RECEITASERV"})
-            QTest::addRow("%s %s", qPrintable(d), table) << d << QString::fromLatin1(table);
+        for (const char* table : {"RECEITA", "RECEITASERV"}) {
+            const bool perService = table == QByteArrayView("RECEITASERV");
+            QTest::addRow("%s %s, one recipe", qPrintable(d), table)
+                << d << QString::fromLatin1(table)
+                << (QStringLiteral("CDFILAUXPRAT = 'P' AND CDPRATO = '0101001'") +
+                    (perService ? QStringLiteral(" AND CDSERVFILI = '00001'") : QString()))
+                << 2;
+            // No digest of a destination then matches, and each is rewritten over the one it has.
+            QTest::addRow("%s %s, every recipe", qPrintable(d), table)
+                << d << QString::fromLatin1(table) << QStringLiteral("1 = 1") << (perService ? 4 : 5);
+        }
     }
 }
 
@@ -244,22 +255,24 @@ void tst_RecipeWriter::followsTheSourceBackAndForth()
     // once it is changed back, and the destinations would keep the version in between.
     QFETCH(QString, dialect);
     QFETCH(QString, table);
+    QFETCH(QString, which);
+    QFETCH(int, rewritten);
     SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
     loadFixture(tdb.db());
     integrate(tdb.db(), server::Rewrite::Differing);
     const QStringList first = recipes(tdb.db());
-    // The first line of one recipe of the source, changed and then changed back: copies of it at both destinations.
-    QString sourceLine = QStringLiteral("UPDATE %1 SET QTPRODUTO = QTPRODUTO * %2 WHERE CDFILIAL = '0001'"
-                                        " AND CDFILAUXPRAT = 'P' AND CDPRATO = '0101001' AND NRSEQ = 1");
-    if (table == QLatin1String("RECEITASERV"))
-        sourceLine += QStringLiteral(" AND CDSERVFILI = '00001'");
+    // The first line of the source's recipes, changed and then changed back: their copies at both destinations.
+    const QString sourceLines = QStringLiteral("UPDATE %1 SET QTPRODUTO = QTPRODUTO * %2 WHERE CDFILIAL = '0001'"
+                                               " AND NRSEQ = 1 AND %3");
     for (const char* factor : {"2", "0.5"}) {
-        exec(tdb.db(), sourceLine.arg(table, QLatin1String(factor)));
+        exec(tdb.db(), sourceLines.arg(table, QLatin1String(factor), which));
         integrate(tdb.db(), server::Rewrite::Differing);
         QCOMPARE(
             rowsOf(tdb.db(),
                    QStringLiteral("SELECT QTREESCRITAS FROM INTGCENTRAL WHERE NRINTG = %1").arg(lastRun(tdb.db()))),
-            QStringList{QStringLiteral("2")});
+            QStringList{QString::number(rewritten)});
+        QCOMPARE(rowsOf(tdb.db(), QStringLiteral("SELECT COUNT(*) FROM INTGASSIN")),
+                 QStringList{QString::number(kChosenRecipes)});
     }
     QCOMPARE(recipes(tdb.db()), first);
 }
