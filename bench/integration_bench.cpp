@@ -280,8 +280,8 @@ int run(const Options& o)
     std::vector<double> changedAloneRatios;
     std::vector<double> replaceRatios;
     std::vector<double> blindFloorRatios;
-    int copied = 0;
     std::vector<double> undoRatios;
+    int copied = 0;
     for (int round = 1; round <= o.runs; ++round) {
         // What a run did before it compared: every recipe rewritten with its before-image, no digest kept. The
         // source changes again after it, so the full rewrite finds every recipe differing too.
