@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QSet>
 
 namespace suite::provision {
 
@@ -53,7 +54,8 @@ QStringList splitScript(const QString& script)
 QString purposeOf(const QString& statement)
 {
     static const QRegularExpression re(
-        QStringLiteral("^CREATE\\s+(UNIQUE\\s+)?(TABLE|INDEX|VIEW|TRIGGER|FUNCTION)\\s+(IF\\s+NOT\\s+EXISTS\\s+)?(\\w+)"),
+        QStringLiteral(
+            "^CREATE\\s+(UNIQUE\\s+)?(TABLE|INDEX|VIEW|TRIGGER|FUNCTION)\\s+(IF\\s+NOT\\s+EXISTS\\s+)?(\\w+)"),
         QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch m = re.match(statement);
     if (m.hasMatch())
@@ -73,11 +75,14 @@ void runScript(const SqlRunner& sql, const char* name)
 constexpr const char* kSchemaVersionKey = "VERSAO_ESQUEMA";
 
 // What brings version `from` to from + 1: a statement, the same on both dialects, or a script of the dialect's.
+// A script makes its tables as this build has them, so a later step that changes one of them is skipped when the
+// same upgrade ran that script (madeBy).
 struct Upgrade {
     int from;
     const char* purpose;
     const char* statement;
     const char* script = nullptr;
+    const char* madeBy = nullptr;
 };
 
 const Upgrade kUpgrades[] = {
@@ -90,6 +95,8 @@ const Upgrade kUpgrades[] = {
      "CREATE TABLE LOGINFALHA (CDCHAVE VARCHAR NOT NULL PRIMARY KEY, QTFALHAS INTEGER NOT NULL,"
      " NRULTIMA BIGINT NOT NULL, NRBLOQUEIO BIGINT NOT NULL)"},
     {6, "keeping failed log-ins where every server sees them", "CREATE INDEX IX_LOGINFALHA ON LOGINFALHA (NRULTIMA)"},
+    {7, "keeping the line count of each digest's recipe", "ALTER TABLE INTGASSIN ADD COLUMN QTLINHAS INTEGER", nullptr,
+     "signatures"},
 };
 
 } // namespace
@@ -132,13 +139,16 @@ int upgradeSchema(const QSqlDatabase& db)
                           .arg(kOldestUpgradable));
     const SqlRunner sql(db);
     db::Transaction transaction(sql);
+    QSet<QByteArray> scriptsRun;
     for (const Upgrade& step : kUpgrades) {
-        if (step.from < found)
+        if (step.from < found || (step.madeBy && scriptsRun.contains(step.madeBy)))
             continue;
-        if (step.script)
+        if (step.script) {
             runScript(sql, step.script);
-        else
+            scriptsRun.insert(step.script);
+        } else {
             sql.run(QString::fromLatin1(step.purpose), QString::fromLatin1(step.statement));
+        }
     }
     sql.run(QStringLiteral("recording the schema version"),
             QStringLiteral("UPDATE CONFIGSERV SET VLCHAVE = '%1' WHERE CDCHAVE = '%2'")

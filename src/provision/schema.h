@@ -12,7 +12,7 @@ void createSchema(const QSqlDatabase& db);
 bool hasSchema(const QSqlDatabase& db);
 
 /// The schema this build creates and serves; createSchema records it in CONFIGSERV.
-inline constexpr int kSchemaVersion = 7;
+inline constexpr int kSchemaVersion = 8;
 
 /// The schema version a database records: 0 without a schema or for one made before versions were recorded.
 int schemaVersion(const QSqlDatabase& db);

@@ -144,12 +144,25 @@ void tst_Schema::upgradesKeepingTheData()
     for (const char* dish : {"0101001", "0101002"})
         sql.run(
             QStringLiteral("digest"),
-            QStringLiteral("INSERT INTO INTGASSIN VALUES ('L', '0002', '', 'P', '%1', 'x')").arg(QLatin1String(dish)));
+            QStringLiteral("INSERT INTO INTGASSIN (IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO, DSASSIN,"
+                           " QTLINHAS) VALUES ('L', '0002', '', 'P', '%1', 'x', 1)")
+                .arg(QLatin1String(dish)));
     sql.run(QStringLiteral("line"), QStringLiteral("INSERT INTO RECEITA VALUES ('0002', 'P', '0101001', 1, '0000007',"
                                                    " 2, 'KG')"));
     QCOMPARE(sql.value(QStringLiteral("digests"), QStringLiteral("SELECT MIN(CDPRATO) || COUNT(*) FROM INTGASSIN"))
                  .toString(),
              QStringLiteral("01010021"));
+
+    // Version 7's digests had no line count: they stay, with none.
+    sql.run(QStringLiteral("digests without counts"), QStringLiteral("ALTER TABLE INTGASSIN DROP COLUMN QTLINHAS"));
+    setVersion(7);
+    QCOMPARE(upgradeSchema(tdb.db()), 7);
+    QCOMPARE(schemaVersion(tdb.db()), kSchemaVersion);
+    QCOMPARE(
+        sql.value(QStringLiteral("digests"),
+                  QStringLiteral("SELECT CDPRATO || DSASSIN || COALESCE(CAST(QTLINHAS AS TEXT), '-') FROM INTGASSIN"))
+            .toString(),
+        QStringLiteral("0101002x-"));
 }
 
 void tst_Schema::readingConnectionOnlyReads_data()

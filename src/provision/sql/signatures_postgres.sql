@@ -8,6 +8,9 @@ CREATE TABLE INTGASSIN (
   CDFILAUXPRAT VARCHAR NOT NULL,
   CDPRATO      VARCHAR NOT NULL,
   DSASSIN      VARCHAR NOT NULL,
+  -- The source recipe's line count, which the destination recipe has while it keeps the digest: an undo
+  -- need not count them. NULL in digests kept before the column was.
+  QTLINHAS     INTEGER,
   PRIMARY KEY (IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO)
 ) WITH (fillfactor = 50)  -- a run rewrites the digests of what it compared: the free half keeps the updates in place
 ;

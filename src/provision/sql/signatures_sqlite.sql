@@ -8,6 +8,9 @@ CREATE TABLE INTGASSIN (
   CDFILAUXPRAT TEXT NOT NULL,
   CDPRATO      TEXT NOT NULL,
   DSASSIN      TEXT NOT NULL,
+  -- The source recipe's line count, which the destination recipe has while it keeps the digest: an undo
+  -- need not count them. NULL in digests kept before the column was.
+  QTLINHAS     INTEGER,
   PRIMARY KEY (IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO)
 ) WITHOUT ROWID
 ;

@@ -57,8 +57,8 @@ IntegrationUndo::Outcome IntegrationUndo::undo(qint64 run, const Authorize& auth
     // Unanalyzed, it looks small to PostgreSQL, which then sorts the millions of lines it counts below on disk.
     recipes->analyze("TT_DESFAZ");
     checkNoLaterRun(sql, run);
-    const QHash<QString, qint64> localLines = currentLines(sql, kLocalRecipes);
-    const QHash<QString, qint64> serviceLines = currentLines(sql, kServiceRecipes);
+    const QHash<QString, qint64> localLines = recipes->forgetUndone(kLocalRecipes);
+    const QHash<QString, qint64> serviceLines = recipes->forgetUndone(kServiceRecipes);
     for (const qint64 lines : localLines)
         outcome.linesRemoved += lines;
     for (const qint64 lines : serviceLines)
@@ -66,10 +66,6 @@ IntegrationUndo::Outcome IntegrationUndo::undo(qint64 run, const Authorize& auth
     const QList<BranchRange> ranges = branchRanges(sql, QStringLiteral("SELECT DISTINCT CDFILIAL FROM TT_DESFAZ"
                                                                        " ORDER BY CDFILIAL"));
     const int total = branchesIn(ranges);
-    // The recipes put back no longer equal the source recipes their digests name.
-    sql.run(QStringLiteral("esquecer as assinaturas das receitas da integração"),
-            QStringLiteral("DELETE FROM INTGASSIN WHERE (IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO) IN"
-                           " (SELECT IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO FROM TT_DESFAZ)"));
     recipes->withOwnWrites([&] {
         recipes->removeUndone(kLocalRecipes);
         recipes->removeUndone(kServiceRecipes);
@@ -150,21 +146,6 @@ void IntegrationUndo::checkNoLaterRun(const SqlRunner& sql, qint64 run) const
                 .arg(run)
                 .arg(later));
     }
-}
-
-QHash<QString, qint64> IntegrationUndo::currentLines(const SqlRunner& sql, const RecipeKind& recipes) const
-{
-    QSqlQuery q = sql.run(
-        QStringLiteral("contar as linhas"),
-        QStringLiteral("SELECT t.CDFILIAL, COUNT(*) FROM %1 r JOIN TT_DESFAZ t ON t.IDTIPORECE = :tipo"
-                       " AND r.CDFILIAL = t.CDFILIAL%2 AND r.CDFILAUXPRAT = t.CDFILAUXPRAT AND r.CDPRATO = t.CDPRATO"
-                       " GROUP BY t.CDFILIAL")
-            .arg(QLatin1String(recipes.table), recipes.sameService("r", "t")),
-        {{":tipo", QLatin1String(recipes.code)}});
-    QHash<QString, qint64> lines;
-    while (q.next())
-        lines.insert(q.value(0).toString(), q.value(1).toLongLong());
-    return lines;
 }
 
 qint64 IntegrationUndo::linesIn(const QHash<QString, qint64>& lines, const BranchRange& range)

@@ -41,8 +41,6 @@ private:
     void checkRun(const db::SqlRunner& sql, qint64 run) const;
     qint64 recordUndo(const db::SqlRunner& sql, qint64 run, const QDateTime& started, const Outcome& counts) const;
     void checkNoLaterRun(const db::SqlRunner& sql, qint64 run) const;
-    // Per destination, the current lines of the run's recipes of one kind.
-    QHash<QString, qint64> currentLines(const db::SqlRunner& sql, const RecipeKind& recipes) const;
     static qint64 linesIn(const QHash<QString, qint64>& lines, const BranchRange& range);
 
     QSqlDatabase m_db;

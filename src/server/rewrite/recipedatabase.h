@@ -5,8 +5,12 @@
 
 #include "reciperange.h"
 
+#include <QHash>
+
 #include <functional>
 #include <memory>
+
+class QSqlQuery;
 
 namespace suite::db {
 class SqlRunner;
@@ -61,9 +65,9 @@ public:
     virtual RecipeChanges write(const RecipeRange& range, const QString& rewritten, const RecipeChanges& kept,
                                 Rewrite rewrite) = 0;
 
-    // Each recipe of `digests` (a sub-select of CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO and DSASSIN, one per
-    // recipe of the range and kind) keeps that digest, in place of any it had; `wholeRange` when they are every
-    // chosen recipe of the range.
+    // Each recipe of `digests` (a sub-select of CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO, DSASSIN and QTLINHAS,
+    // one per recipe of the range and kind) keeps that digest and line count, in place of any it had; `wholeRange`
+    // when they are every chosen recipe of the range.
     virtual void keepDigests(const RecipeRange& range, const QString& digests, bool wholeRange) const = 0;
 
     // Runs `writes` inside the caller's transaction with the digest triggers out of the way of this connection's
@@ -72,13 +76,21 @@ public:
     virtual void withOwnWrites(const std::function<void()>& writes) const = 0;
 
     // An undo: the recipes of TT_DESFAZ (IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO) get back the
-    // lines of their before-images of `run`. startUndo() once, then per kind removeUndone(), then restore() per
-    // kind and range of destinations (which now have linesNow lines of that kind), then finishUndo().
+    // lines of their before-images of `run`. startUndo() once, then per kind forgetUndone() and removeUndone(), then
+    // restore() per kind and range of destinations (which now have linesNow lines of that kind), then finishUndo().
     virtual void startUndo() const = 0;
+    // Drops the digests of the recipes of TT_DESFAZ of that kind, which the undo leaves unequal to their source
+    // recipes, and returns the lines those recipes have now, per destination: a recipe that keeps its digest has
+    // its source recipe's lines, told by the digest; the others are counted.
+    virtual QHash<QString, qint64> forgetUndone(const RecipeKind& kind) const = 0;
     virtual void removeUndone(const RecipeKind& kind) const = 0;
     // restore() returns the lines it put back.
     virtual qint64 restore(qint64 run, const RecipeKind& kind, const BranchRange& range, qint64 linesNow) const = 0;
     virtual void finishUndo() const = 0;
+
+protected:
+    // Rows of CDFILIAL and a number of lines.
+    static QHash<QString, qint64> linesPerBranch(QSqlQuery& rows);
 };
 
 } // namespace suite::server

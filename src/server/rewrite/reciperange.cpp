@@ -100,10 +100,30 @@ QString RecipeRange::keepImages(const QString& images, const QString& filter) co
 QString upsertDigests(const RecipeKind& kind, const QString& digests)
 {
     // WHERE true: without it, SQLite would read ON CONFLICT as a join's ON.
-    return QStringLiteral("INSERT INTO INTGASSIN (IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO, DSASSIN)"
-                          " SELECT '%1', d.* FROM %2 d WHERE true ON CONFLICT (IDTIPORECE, CDFILIAL, CDSERVFILI,"
-                          " CDFILAUXPRAT, CDPRATO) DO UPDATE SET DSASSIN = excluded.DSASSIN")
+    return QStringLiteral("INSERT INTO INTGASSIN (IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO, DSASSIN,"
+                          " QTLINHAS) SELECT '%1', d.* FROM %2 d WHERE true ON CONFLICT (IDTIPORECE, CDFILIAL,"
+                          " CDSERVFILI, CDFILAUXPRAT, CDPRATO) DO UPDATE SET DSASSIN = excluded.DSASSIN,"
+                          " QTLINHAS = excluded.QTLINHAS")
         .arg(QLatin1String(kind.code), digests);
+}
+
+QString undoneDigests(const RecipeKind& kind)
+{
+    return QStringLiteral(
+               "FROM INTGASSIN WHERE IDTIPORECE = '%1' AND (CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO) IN"
+               " (SELECT CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO FROM TT_DESFAZ WHERE IDTIPORECE = '%1')")
+        .arg(QLatin1String(kind.code));
+}
+
+QString undoneLinesNow(const RecipeKind& kind, const char* digests)
+{
+    return QStringLiteral(
+               "SELECT t.CDFILIAL, SUM(COALESCE(g.QTLINHAS, (SELECT COUNT(*) FROM %1 r WHERE r.CDFILIAL ="
+               " t.CDFILIAL%2 AND r.CDFILAUXPRAT = t.CDFILAUXPRAT AND r.CDPRATO = t.CDPRATO))) FROM TT_DESFAZ t"
+               " LEFT JOIN %3 g ON g.IDTIPORECE = t.IDTIPORECE AND g.CDFILIAL = t.CDFILIAL AND g.CDSERVFILI ="
+               " t.CDSERVFILI AND g.CDFILAUXPRAT = t.CDFILAUXPRAT AND g.CDPRATO = t.CDPRATO"
+               " WHERE t.IDTIPORECE = '%4' GROUP BY t.CDFILIAL")
+        .arg(QLatin1String(kind.table), kind.sameService("r", "t"), QLatin1String(digests), QLatin1String(kind.code));
 }
 
 QString sameLineNumbers(const char* lines, const char* source)

@@ -75,4 +75,12 @@ QString sameLineNumbers(const char* lines, const char* source);
 // one it had.
 QString upsertDigests(const RecipeKind& kind, const QString& digests);
 
+// "FROM INTGASSIN WHERE" the digest is of a recipe of that kind in TT_DESFAZ, which an undo puts back.
+QString undoneDigests(const RecipeKind& kind);
+
+// The lines the recipes of that kind in TT_DESFAZ have now, as rows of CDFILIAL and lines: where `digests` (rows of
+// INTGASSIN) has a line count for the recipe, that count, which a recipe has while it keeps its digest; otherwise
+// counted.
+QString undoneLinesNow(const RecipeKind& kind, const char* digests);
+
 } // namespace suite::server

@@ -134,7 +134,7 @@ void RecipeWriter::keepDigests(const RecipeRange& range, const char* compared) c
     const JoinsByHashing byHashing(*m_db);
     m_db->keepDigests(range,
                       QStringLiteral("(SELECT k.CDFILIAL, %1 AS CDSERVFILI, k.DSTTREE AS CDFILAUXPRAT, k.CDPRATO,"
-                                     " t.DSASSIN FROM %2 k%3)")
+                                     " t.DSASSIN, t.QTLINHAS FROM %2 k%3)")
                           .arg(m_t.kind.serviceOrEmpty("k"), range.inRange(compared), range.withSignatures()),
                       compared == m_t.chosen);
 }

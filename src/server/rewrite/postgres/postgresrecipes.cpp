@@ -1,4 +1,5 @@
 #include "postgresrecipes.h"
+#include "rewrite/joinsbyhashing.h"
 
 #include <sqlrunner.h>
 
@@ -396,12 +397,12 @@ void PostgresRecipes::keepDigests(const RecipeRange& range, const QString& diges
                        " d.CDSERVFILI AND g.CDFILAUXPRAT = d.CDFILAUXPRAT AND g.CDPRATO = d.CDPRATO"
                        " AND g.%2")
             .arg(QLatin1String(range.kind().code), range.condition());
-    m_sql.run(purpose, QStringLiteral("UPDATE INTGASSIN g SET DSASSIN = d.DSASSIN FROM %1 d WHERE %2"
-                                      " AND g.DSASSIN <> d.DSASSIN")
+    m_sql.run(purpose, QStringLiteral("UPDATE INTGASSIN g SET DSASSIN = d.DSASSIN, QTLINHAS = d.QTLINHAS FROM %1 d"
+                                      " WHERE %2 AND (g.DSASSIN <> d.DSASSIN OR g.QTLINHAS IS NULL)")
                            .arg(digests, sameRecipe));
     m_sql.run(purpose, QStringLiteral("INSERT INTO INTGASSIN (IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO,"
-                                      " DSASSIN) SELECT '%1', d.* FROM %2 d WHERE NOT EXISTS (SELECT 1 FROM INTGASSIN g"
-                                      " WHERE %3)")
+                                      " DSASSIN, QTLINHAS) SELECT '%1', d.* FROM %2 d WHERE NOT EXISTS (SELECT 1"
+                                      " FROM INTGASSIN g WHERE %3)")
                            .arg(QLatin1String(range.kind().code), digests, sameRecipe));
 }
 
@@ -427,6 +428,17 @@ void PostgresRecipes::startUndo() const
                              " 10, ALTER CDFILAUXPRAT SET STATISTICS 10, ALTER CDPRATO SET STATISTICS 10, ALTER NRSEQ"
                              " SET STATISTICS 10, ALTER CDARVPROD SET STATISTICS 0, ALTER QTPRODUTO SET STATISTICS 0,"
                              " ALTER SGUNIDADE SET STATISTICS 0"));
+}
+
+QHash<QString, qint64> PostgresRecipes::forgetUndone(const RecipeKind& kind) const
+{
+    // The digests deleted tell the lines, in one statement: one reading of them, and one view of the recipes. Its
+    // rows are guessed far too few, which would sort them all to merge them with the recipes.
+    const JoinsByHashing byHashing(*this);
+    QSqlQuery q = m_sql.run(
+        QStringLiteral("esquecer as assinaturas das receitas da integração"),
+        QStringLiteral("WITH g AS (DELETE %1 RETURNING *) %2").arg(undoneDigests(kind), undoneLinesNow(kind, "g")));
+    return linesPerBranch(q);
 }
 
 void PostgresRecipes::finishUndo() const

@@ -34,6 +34,7 @@ public:
     void keepDigests(const RecipeRange& range, const QString& digests, bool wholeRange) const override;
     void withOwnWrites(const std::function<void()>& writes) const override;
     void startUndo() const override;
+    QHash<QString, qint64> forgetUndone(const RecipeKind& kind) const override;
     void removeUndone(const RecipeKind&) const override {}
     qint64 restore(qint64 run, const RecipeKind& kind, const BranchRange& range, qint64 linesNow) const override;
     void finishUndo() const override;

@@ -3,6 +3,8 @@
 #include <dberror.h>
 #include <sqlrunner.h>
 
+#include <QSqlQuery>
+
 namespace suite::server {
 
 SqliteRecipes::SqliteRecipes(const db::SqlRunner& sql)
@@ -144,6 +146,16 @@ void SqliteRecipes::withOwnWrites(const std::function<void()>& writes) const
     writes();
     for (const auto& trigger : std::as_const(triggers))
         m_sql.run(purpose, trigger.second);
+}
+
+QHash<QString, qint64> SqliteRecipes::forgetUndone(const RecipeKind& kind) const
+{
+    // SQLite's DELETE ... RETURNING cannot feed a query: the digests are read first.
+    const QString purpose = QStringLiteral("esquecer as assinaturas das receitas da integração");
+    QSqlQuery q = m_sql.run(purpose, undoneLinesNow(kind, "INTGASSIN"));
+    const QHash<QString, qint64> lines = linesPerBranch(q);
+    m_sql.run(purpose, QStringLiteral("DELETE %1").arg(undoneDigests(kind)));
+    return lines;
 }
 
 void SqliteRecipes::removeUndone(const RecipeKind& kind) const
