@@ -95,8 +95,8 @@ const Upgrade kUpgrades[] = {
      "CREATE TABLE LOGINFALHA (CDCHAVE VARCHAR NOT NULL PRIMARY KEY, QTFALHAS INTEGER NOT NULL,"
      " NRULTIMA BIGINT NOT NULL, NRBLOQUEIO BIGINT NOT NULL)"},
     {6, "keeping failed log-ins where every server sees them", "CREATE INDEX IX_LOGINFALHA ON LOGINFALHA (NRULTIMA)"},
-    {7, "keeping the line count of each digest's recipe", "ALTER TABLE INTGASSIN ADD COLUMN QTLINHAS INTEGER", nullptr,
-     "signatures"},
+    {7, "keeping the line count of each digest's recipe",
+     "ALTER TABLE INTGASSIN ADD COLUMN QTLINHAS INTEGER NOT NULL DEFAULT -1", nullptr, "signatures"},
 };
 
 } // namespace

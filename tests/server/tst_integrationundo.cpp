@@ -86,7 +86,7 @@ void tst_IntegrationUndo::putsBackWhatTheRunReplaced_data()
             << QStringLiteral("DELETE FROM RECEITASERV WHERE CDFILIAL = '0005' AND CDPRATO = '0101001' AND NRSEQ = 1");
         QTest::newRow(qPrintable(d + QStringLiteral(" FS, digests without a line count")))
             << d << QStringLiteral("FS") << false
-            << QStringLiteral("UPDATE INTGASSIN SET QTLINHAS = NULL WHERE CDFILIAL = '0002'");
+            << QStringLiteral("UPDATE INTGASSIN SET QTLINHAS = -1 WHERE CDFILIAL = '0002'");
     }
 }
 

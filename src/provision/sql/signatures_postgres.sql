@@ -9,8 +9,9 @@ CREATE TABLE INTGASSIN (
   CDPRATO      VARCHAR NOT NULL,
   DSASSIN      VARCHAR NOT NULL,
   -- The source recipe's line count, which the destination recipe has while it keeps the digest: an undo
-  -- need not count them. NULL in digests kept before the column was.
-  QTLINHAS     INTEGER,
+  -- need not count them. -1 where unknown (digests kept before the column was); not NULL, since a nullable
+  -- column here would make SQLite sort the digests it walks in key order.
+  QTLINHAS     INTEGER NOT NULL DEFAULT -1,
   PRIMARY KEY (IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO)
 ) WITH (fillfactor = 50)  -- a run rewrites the digests of what it compared: the free half keeps the updates in place
 ;

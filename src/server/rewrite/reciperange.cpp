@@ -118,8 +118,9 @@ QString undoneDigests(const RecipeKind& kind)
 QString undoneLinesNow(const RecipeKind& kind, const char* digests)
 {
     return QStringLiteral(
-               "SELECT t.CDFILIAL, SUM(COALESCE(g.QTLINHAS, (SELECT COUNT(*) FROM %1 r WHERE r.CDFILIAL ="
-               " t.CDFILIAL%2 AND r.CDFILAUXPRAT = t.CDFILAUXPRAT AND r.CDPRATO = t.CDPRATO))) FROM TT_DESFAZ t"
+               "SELECT t.CDFILIAL, SUM(CASE WHEN g.QTLINHAS >= 0 THEN g.QTLINHAS ELSE (SELECT COUNT(*) FROM %1 r"
+               " WHERE r.CDFILIAL = t.CDFILIAL%2 AND r.CDFILAUXPRAT = t.CDFILAUXPRAT AND r.CDPRATO = t.CDPRATO) END)"
+               " FROM TT_DESFAZ t"
                " LEFT JOIN %3 g ON g.IDTIPORECE = t.IDTIPORECE AND g.CDFILIAL = t.CDFILIAL AND g.CDSERVFILI ="
                " t.CDSERVFILI AND g.CDFILAUXPRAT = t.CDFILAUXPRAT AND g.CDPRATO = t.CDPRATO"
                " WHERE t.IDTIPORECE = '%4' GROUP BY t.CDFILIAL")

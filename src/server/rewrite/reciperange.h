@@ -79,8 +79,8 @@ QString upsertDigests(const RecipeKind& kind, const QString& digests);
 QString undoneDigests(const RecipeKind& kind);
 
 // The lines the recipes of that kind in TT_DESFAZ have now, as rows of CDFILIAL and lines: where `digests` (rows of
-// INTGASSIN) has a line count for the recipe, that count, which a recipe has while it keeps its digest; otherwise
-// counted.
+// INTGASSIN) has a line count for the recipe (not -1), that count, which a recipe has while it keeps its digest;
+// otherwise counted.
 QString undoneLinesNow(const RecipeKind& kind, const char* digests);
 
 } // namespace suite::server

@@ -398,7 +398,7 @@ void PostgresRecipes::keepDigests(const RecipeRange& range, const QString& diges
                        " AND g.%2")
             .arg(QLatin1String(range.kind().code), range.condition());
     m_sql.run(purpose, QStringLiteral("UPDATE INTGASSIN g SET DSASSIN = d.DSASSIN, QTLINHAS = d.QTLINHAS FROM %1 d"
-                                      " WHERE %2 AND (g.DSASSIN <> d.DSASSIN OR g.QTLINHAS IS NULL)")
+                                      " WHERE %2 AND (g.DSASSIN <> d.DSASSIN OR g.QTLINHAS < 0)")
                            .arg(digests, sameRecipe));
     m_sql.run(purpose, QStringLiteral("INSERT INTO INTGASSIN (IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO,"
                                       " DSASSIN, QTLINHAS) SELECT '%1', d.* FROM %2 d WHERE NOT EXISTS (SELECT 1"
