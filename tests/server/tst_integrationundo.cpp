@@ -7,6 +7,8 @@
 #include <QProcess>
 #include <QtTest>
 
+#include <tuple>
+
 using namespace suite;
 using namespace suite::test;
 
@@ -111,16 +113,16 @@ void tst_IntegrationUndo::putsBackWhatTheRunReplaced()
         QVERIFY(q.numRowsAffected() > 0);
     }
     qint64 linesNow = 0;
-    for (const char* table : {"RECEITA", "RECEITASERV"}) {
+    for (const auto& [table, kind, sameService] :
+         {std::tuple{"RECEITA", "L", ""}, std::tuple{"RECEITASERV", "S", " AND a.CDSERVFILI = r.CDSERVFILI"}}) {
         linesNow +=
-            rowsOf(tdb.db(),
-                   QStringLiteral("SELECT COUNT(*) FROM %1 r WHERE EXISTS (SELECT 1 FROM INTGCENTRALANT a"
-                                  " WHERE a.NRINTG = %2 AND a.CDFILIAL = r.CDFILIAL AND a.CDFILAUXPRAT ="
-                                  " r.CDFILAUXPRAT AND a.CDPRATO = r.CDPRATO AND a.IDTIPORECE = '%3'%4)")
-                       .arg(QLatin1String(table))
-                       .arg(run)
-                       .arg(QLatin1String(table) == QLatin1String("RECEITA") ? "L" : "S")
-                       .arg(QLatin1String(table) == QLatin1String("RECEITA") ? "" : " AND a.CDSERVFILI = r.CDSERVFILI"))
+            rowsOf(tdb.db(), QStringLiteral("SELECT COUNT(*) FROM %1 r WHERE EXISTS (SELECT 1 FROM INTGCENTRALANT"
+                                            " a WHERE a.NRINTG = %2 AND a.IDTIPORECE = '%3' AND a.CDFILIAL ="
+                                            " r.CDFILIAL AND a.CDFILAUXPRAT = r.CDFILAUXPRAT AND a.CDPRATO ="
+                                            " r.CDPRATO%4)")
+                                 .arg(QLatin1String(table))
+                                 .arg(run)
+                                 .arg(QLatin1String(kind), QLatin1String(sameService)))
                 .value(0)
                 .toLongLong();
     }

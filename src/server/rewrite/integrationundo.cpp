@@ -54,7 +54,8 @@ IntegrationUndo::Outcome IntegrationUndo::undo(qint64 run, const Authorize& auth
                                           " CDFILAUXPRAT, CDPRATO FROM INTGCENTRALANT WHERE NRINTG = :nrintg"),
                            ofRun);
         });
-    // Unanalyzed, it looks small to PostgreSQL, which then sorts the millions of lines it counts below on disk.
+    // Unanalyzed, it looks small to PostgreSQL, which then plans the joins with it below (the digests, the
+    // restore's work tables) by guesswork.
     recipes->analyze("TT_DESFAZ");
     checkNoLaterRun(sql, run);
     const QHash<QString, qint64> localLines = recipes->forgetUndone(kLocalRecipes);

@@ -432,8 +432,8 @@ void PostgresRecipes::startUndo() const
 
 QHash<QString, qint64> PostgresRecipes::forgetUndone(const RecipeKind& kind) const
 {
-    // The digests deleted tell the lines, in one statement: one reading of them, and one view of the recipes. Its
-    // rows are guessed far too few, which would sort them all to merge them with the recipes.
+    // The digests deleted tell the lines, in one statement: one reading of them, and one view of the recipes. The
+    // planner guesses the deleted rows far too few and would sort them all to merge them with TT_DESFAZ.
     const JoinsByHashing byHashing(*this);
     QSqlQuery q = m_sql.run(
         QStringLiteral("esquecer as assinaturas das receitas da integração"),
