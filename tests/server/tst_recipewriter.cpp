@@ -182,16 +182,21 @@ void tst_RecipeWriter::rewritesOnlyWhatDiffers()
     if (forgotten)
         exec(tdb.db(), QStringLiteral("DELETE FROM INTGASSIN"));
     const QStringList before = recipes(tdb.db());
-    QStringList changedLines;
-    for (const QString& key : rewritten) {
-        const QString branch = key.section(QLatin1Char('|'), 1, 1);
-        const QString where =
-            QStringLiteral("CDFILIAL = '%1' AND CDFILAUXPRAT = 'P' AND CDPRATO = '0101001'%2")
-                .arg(branch,
-                     key.startsWith(QLatin1Char('S')) ? QStringLiteral(" AND CDSERVFILI = '00001'") : QString());
-        changedLines +=
-            key.startsWith(QLatin1Char('S')) ? serviceRecipeRows(tdb.db(), where) : recipeRows(tdb.db(), where);
-    }
+    // The lines the rewritten recipes have now.
+    const auto linesOfRewritten = [&] {
+        QStringList lines;
+        for (const QString& key : rewritten) {
+            const QString branch = key.section(QLatin1Char('|'), 1, 1);
+            const QString where =
+                QStringLiteral("CDFILIAL = '%1' AND CDFILAUXPRAT = 'P' AND CDPRATO = '0101001'%2")
+                    .arg(branch,
+                         key.startsWith(QLatin1Char('S')) ? QStringLiteral(" AND CDSERVFILI = '00001'") : QString());
+            lines +=
+                key.startsWith(QLatin1Char('S')) ? serviceRecipeRows(tdb.db(), where) : recipeRows(tdb.db(), where);
+        }
+        return lines;
+    };
+    const QStringList changedLines = linesOfRewritten();
     TestDatabase full(TestDatabase::CopyOf{tdb});
     QVERIFY2(full.isOpen(), qPrintable(full.error()));
     const QStringList reference = rewrittenByHand(tdb.db(), kChosen);
@@ -205,13 +210,14 @@ void tst_RecipeWriter::rewritesOnlyWhatDiffers()
     // Only the changed recipes have a before-image, and it holds their lines as they were.
     const qint64 run = lastRun(tdb.db());
     QCOMPARE(imagedRecipes(tdb.db(), run), rewritten);
-    QCOMPARE(rowsOf(tdb.db(), QStringLiteral("SELECT QTREESCRITAS, QTIGUAIS, QTAPAGADAS FROM INTGCENTRAL"
+    QCOMPARE(rowsOf(tdb.db(), QStringLiteral("SELECT QTREESCRITAS, QTIGUAIS, QTAPAGADAS, QTINSERIDAS FROM INTGCENTRAL"
                                              " WHERE NRINTG = %1")
                                   .arg(run)),
-             QStringList{QStringLiteral("%1|%2|%3")
+             QStringList{QStringLiteral("%1|%2|%3|%4")
                              .arg(rewritten.size())
                              .arg(kChosenRecipes - rewritten.size())
-                             .arg(changedLines.size())});
+                             .arg(changedLines.size())
+                             .arg(linesOfRewritten().size())});
     if (rewritten.isEmpty())
         QCOMPARE(recipes(tdb.db()), before);
     // Every chosen recipe keeps its source recipe's digest, its own writes notwithstanding, so a re-run reads none.
