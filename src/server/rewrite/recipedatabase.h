@@ -58,10 +58,8 @@ public:
     // their lines (replaced) and their source recipes' (written); otherwise those stay 0.
     virtual RecipeChanges keepBeforeImages(const RecipeRange& range, const char* compared, bool compare,
                                            bool setApart) const = 0;
-    // Once a range's images are kept (kept tells how many recipes were rewritten and how many equal), before any
-    // range is written; returns the lines it removed or that write() will overwrite.
-    virtual int removeRewritten(const RecipeRange& range, const QString& rewritten,
-                                const RecipeChanges& kept) const = 0;
+    // Once a range's images are kept, before any range is written; returns the lines removed.
+    virtual int removeRewritten(const RecipeRange& range, const QString& rewritten) const = 0;
     // Makes the lines of the recipes `rewritten` (a sub-select of a chosen-shaped table) the source's; returns
     // kept with the lines replaced and written.
     virtual RecipeChanges write(const RecipeRange& range, const QString& rewritten, const RecipeChanges& kept,

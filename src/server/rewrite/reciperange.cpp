@@ -5,33 +5,18 @@
 namespace suite::server {
 
 RecipeRange::RecipeRange(const db::SqlRunner& sql, const RecipeTable& table, const BranchRange& destinations,
-                         qint64 run, QString source)
+                         qint64 run)
     : m_t(table)
     , m_range(destinations.condition(sql, QStringLiteral("CDFILIAL")))
     , m_destinations(destinations.members(sql, QStringLiteral("CDFILIAL")))
     , m_branches(destinations.branches())
     , m_run(run)
-    , m_source(std::move(source))
     , m_fixedJoin(sql.fixedJoin())
 {}
 
 QVariantMap RecipeRange::imageKeys() const
 {
     return {{QStringLiteral(":nrintg"), m_run}, {QStringLiteral(":tipo"), QLatin1String(m_t.kind.code)}};
-}
-
-QVariantMap RecipeRange::imageAndSourceKeys() const
-{
-    QVariantMap keys = imageKeys();
-    keys.insert(QStringLiteral(":origem"), m_source);
-    return keys;
-}
-
-QString RecipeRange::imagedLines() const
-{
-    return QStringLiteral("SELECT COALESCE(SUM(QTLINHAS), 0) FROM INTGCENTRALANT WHERE NRINTG = :nrintg AND"
-                          " IDTIPORECE = :tipo AND %1")
-        .arg(m_range);
 }
 
 QString RecipeRange::inRange(const char* table) const

@@ -17,8 +17,7 @@ namespace suite::server {
 
 class RecipeRange {
 public:
-    RecipeRange(const db::SqlRunner& sql, const RecipeTable& table, const BranchRange& destinations, qint64 run,
-                QString source);
+    RecipeRange(const db::SqlRunner& sql, const RecipeTable& table, const BranchRange& destinations, qint64 run);
 
     const RecipeTable& table() const { return m_t; }
     const RecipeKind& kind() const { return m_t.kind; }
@@ -29,10 +28,6 @@ public:
     int branches() const { return m_branches; }
     // :nrintg and :tipo, the run and the kind its before-images are kept under.
     QVariantMap imageKeys() const;
-    // imageKeys() and :origem, the source branch, for statements that find an image's source recipe (sourceTreeOf).
-    QVariantMap imageAndSourceKeys() const;
-    // The lines the range's before-images of the kind hold, as one number.
-    QString imagedLines() const;
 
     // The rows of a work table that belong to the range, as a sub-select to be given an alias.
     QString inRange(const char* table) const;
@@ -68,7 +63,6 @@ private:
     QString m_destinations;
     int m_branches;
     qint64 m_run;
-    QString m_source;
     QString m_fixedJoin;
 };
 

@@ -9,8 +9,7 @@ struct RecipeTable {
     RecipeKind kind;
     const char* chosen;     // destination recipes to replace: CDFILIAL, [CDSERVFILI,] TREE, CDPRATO, DSTTREE
     const char* source;     // the source's lines of the listed dishes
-    const char* reshaped;   // rewritten recipes whose line numbers differ from the source's, where lines are written
-                            // in place
+    const char* reshaped;   // chosen recipes whose line numbers differ from the source's (PostgreSQL)
     const char* signatures; // the source's recipes in the form a destination recipe is compared in, and its digest
     const char* rewritten;  // the chosen recipes that differ, when some do not (shaped as `chosen`)
     const char* compared;   // the chosen recipes whose digest does not match (shaped as `chosen`)

@@ -22,7 +22,7 @@ RecipeWriter::~RecipeWriter() = default;
 
 RecipeRange RecipeWriter::rangeOf(const BranchRange& destinations) const
 {
-    return RecipeRange(m_sql, m_t, destinations, m_run, m_source);
+    return RecipeRange(m_sql, m_t, destinations, m_run);
 }
 
 void RecipeWriter::keepSignatures()
@@ -84,7 +84,7 @@ RecipeChanges RecipeWriter::keepIn(const RecipeRange& range)
         keepImagedApart(range);
     // The lines replaced are counted while imaging or as they are removed, whichever the database does.
     if (changes.rewritten > 0)
-        changes.replaced += m_db->removeRewritten(range, rewrittenRecipes(range, changes), changes);
+        changes.replaced += m_db->removeRewritten(range, rewrittenRecipes(range, changes));
     return changes;
 }
 
@@ -156,6 +156,8 @@ void RecipeWriter::keepImagedApart(const RecipeRange& range) const
 {
     // The images name the destination's tree; the chosen table is keyed by the source's, which is "P" for the
     // standard tree and the source branch for the local one.
+    QVariantMap binds = range.imageKeys();
+    binds.insert(QStringLiteral(":origem"), m_source);
     m_sql.run(QStringLiteral("separar as receitas que diferem das da origem"),
               QStringLiteral("INSERT INTO %1 (CDFILIAL, %3TREE, CDPRATO, DSTTREE) SELECT k.CDFILIAL, %4k.TREE,"
                              " k.CDPRATO, k.DSTTREE FROM INTGCENTRALANT a %5 %2 k ON k.CDFILIAL = a.CDFILIAL%6"
@@ -164,7 +166,7 @@ void RecipeWriter::keepImagedApart(const RecipeRange& range) const
                   .arg(QLatin1String(m_t.rewritten), range.inRange(m_t.chosen), m_t.kind.serviceColumn(),
                        m_t.kind.serviceColumn("k"), m_sql.fixedJoin(), m_t.kind.sameService("k", "a"),
                        range.condition(), range.sourceTreeOf("a")),
-              range.imageAndSourceKeys());
+              binds);
 }
 
 QString RecipeWriter::rewrittenRecipes(const RecipeRange& range, const RecipeChanges& kept) const

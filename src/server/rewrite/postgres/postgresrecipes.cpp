@@ -294,7 +294,11 @@ RecipeChanges PostgresRecipes::write(const RecipeRange& range, const QString& re
     // compared as text counted the lines; otherwise they are counted here.
     if (rewrite != Rewrite::Differing || !comparesAsText()) {
         const QString purpose = QStringLiteral("contar as linhas substituídas");
-        changes.replaced = int(m_sql.number(purpose, range.imagedLines(), range.imageKeys()));
+        changes.replaced = int(m_sql.number(purpose,
+                                            QStringLiteral("SELECT COALESCE(SUM(QTLINHAS), 0) FROM INTGCENTRALANT"
+                                                           " WHERE NRINTG = :nrintg AND IDTIPORECE = :tipo AND %1")
+                                                .arg(range.condition()),
+                                            range.imageKeys()));
         // A run that compares has the source's line counts at hand, taken once with its digests.
         const QString shapes = rewrite == Rewrite::Differing ? QLatin1String(range.table().signatures)
                                                              : QStringLiteral("(%1)").arg(range.sourceShapes());

@@ -27,7 +27,7 @@ public:
     bool setsApartWhileImaging() const override { return true; }
     RecipeChanges keepBeforeImages(const RecipeRange& range, const char* compared, bool compare,
                                    bool setApart) const override;
-    int removeRewritten(const RecipeRange&, const QString&, const RecipeChanges&) const override { return 0; }
+    int removeRewritten(const RecipeRange&, const QString&) const override { return 0; }
     RecipeChanges write(const RecipeRange& range, const QString& rewritten, const RecipeChanges& kept,
                         Rewrite rewrite) override;
 

@@ -392,11 +392,17 @@ void differFinal(sqlite3_context* context)
     resultText(context, state->json);
 }
 
-// Calls line(at) at the opening bracket of each line (the arrays one level down, strings skipped) of a text
-// linhas_json wrote, while it returns true; returns whether it always did.
-template<typename Line> bool eachLine(const char* text, int size, Line line)
+// The number of lines in a text linhas_json wrote: the arrays one level down, strings skipped.
+void lineCount(sqlite3_context* context, int, sqlite3_value** argv)
 {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    const int size = sqlite3_value_bytes(argv[0]);
     int depth = 0;
+    int lines = 0;
     bool inString = false;
     for (int i = 0; i < size; ++i) {
         const char c = text[i];
@@ -408,83 +414,13 @@ template<typename Line> bool eachLine(const char* text, int size, Line line)
         } else if (c == '"') {
             inString = true;
         } else if (c == '[') {
-            if (++depth == 2 && !line(i))
-                return false;
+            if (++depth == 2)
+                ++lines;
         } else if (c == ']') {
             --depth;
         }
     }
-    return true;
-}
-
-// The number of lines in a text linhas_json wrote.
-void lineCount(sqlite3_context* context, int, sqlite3_value** argv)
-{
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
-        sqlite3_result_null(context);
-        return;
-    }
-    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
-    int lines = 0;
-    eachLine(text, sqlite3_value_bytes(argv[0]), [&](int) {
-        ++lines;
-        return true;
-    });
     sqlite3_result_int(context, lines);
-}
-
-// Steps past one value of an exact form at `at`; false if the form ends or holds no such value there.
-bool skipExact(const char* form, sqlite3_int64 size, sqlite3_int64& at)
-{
-    if (at >= size)
-        return false;
-    const int type = static_cast<unsigned char>(form[at++]);
-    if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) {
-        at += 8;
-    } else if (type == SQLITE_TEXT) {
-        std::int32_t length;
-        if (size - at < sqlite3_int64(sizeof length))
-            return false;
-        std::memcpy(&length, form + at, sizeof length);
-        if (length < 0)
-            return false;
-        at += sqlite3_int64(sizeof length) + length;
-    } else if (type != SQLITE_NULL) {
-        return false;
-    }
-    return at <= size;
-}
-
-// The line number (an integer first value) of the line of four values at `at` in an exact form; steps past it.
-bool nextExactNumber(const char* form, sqlite3_int64 size, sqlite3_int64& at, sqlite3_int64& number)
-{
-    if (size - at < 9 || static_cast<unsigned char>(form[at]) != SQLITE_INTEGER)
-        return false;
-    std::memcpy(&number, form + at + 1, sizeof number);
-    at += 9;
-    return skipExact(form, size, at) && skipExact(form, size, at) && skipExact(form, size, at);
-}
-
-// Whether the lines of a text linhas_json wrote have the numbers of an exact form's lines, in the same order.
-void sameNumbers(sqlite3_context* context, int, sqlite3_value** argv)
-{
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
-        sqlite3_result_null(context);
-        return;
-    }
-    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
-    const int size = sqlite3_value_bytes(argv[0]);
-    const auto* form = static_cast<const char*>(sqlite3_value_blob(argv[1]));
-    const sqlite3_int64 formSize = sqlite3_value_bytes(argv[1]);
-    sqlite3_int64 at = 0;
-    const bool same = eachLine(text, size, [&](int i) {
-        sqlite3_int64 line = 0;
-        sqlite3_int64 expected = 0;
-        const auto [end, error] = std::from_chars(text + i + 1, text + size, line);
-        return error == std::errc() && end != text + size && (*end == ',' || *end == ']') &&
-               nextExactNumber(form, formSize, at, expected) && line == expected;
-    });
-    sqlite3_result_int(context, same && at == formSize ? 1 : 0);
 }
 
 // resumo(x): the first 128 bits of the SHA-256 of x's bytes, in hex, as PostgreSQL's
@@ -539,9 +475,6 @@ void registerSqliteFunctions(const QSqlDatabase& db)
     if (rc == SQLITE_OK)
         rc = sqlite3_create_function(connection, "resumo", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, digest,
                                      nullptr, nullptr);
-    if (rc == SQLITE_OK)
-        rc = sqlite3_create_function(connection, "linhas_mesma_numeracao", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
-                                     nullptr, sameNumbers, nullptr, nullptr);
     if (rc == SQLITE_OK)
         rc = registerLinesTable(connection);
     if (rc != SQLITE_OK)

@@ -16,9 +16,6 @@ namespace suite::server {
 ///   those linhas_assinatura made `assinatura` of (same values, types and order), else what linhas_json gives.
 ///   Over no row at all it gives "[]": it never saw a signature, and a recipe of none differs from one of some.
 /// - linhas_qt(texto): how many lines a text of linhas_json holds (NULL for NULL).
-/// - linhas_mesma_numeracao(texto, assinatura): 1 when the lines of a text of linhas_json have the line numbers
-///   (NRSEQ) of the lines linhas_assinatura made `assinatura` of, in the same order; 0 otherwise, also when either
-///   cannot be read so; NULL when either is NULL.
 /// - linhas_de(texto), a table-valued function: the lines of such a text as rows (sqlitelines.h).
 /// Throws DbError when the connection is not SQLite or the library refuses.
 void registerSqliteFunctions(const QSqlDatabase& db);

@@ -97,67 +97,28 @@ RecipeChanges SqliteRecipes::keepBeforeImages(const RecipeRange& range, const ch
                                       range.keepImages(QStringLiteral("(%1)").arg(images)), range.imageKeys())};
 }
 
-int SqliteRecipes::removeRewritten(const RecipeRange& range, const QString& rewritten, const RecipeChanges& kept) const
+int SqliteRecipes::removeRewritten(const RecipeRange& range, const QString& rewritten) const
 {
     // SQLite rewrites a B-tree row no faster than it deletes and re-appends it, and the delete is one range per
     // recipe. Every range's old lines go before any range is written, so each range refills without splitting the
     // pages that the later ranges' lines held.
-    if (kept.equal == 0)
-        return removeRecipes(range, rewritten);
-    // When some recipes were equal, the others are those the source changed, often by a line or two: write()
-    // overwrites only their lines that differ, in place, and the commit copies far fewer pages. A recipe whose
-    // line numbers are not its source recipe's (or that has none) is replaced whole, and goes now.
-    const RecipeKind& kind = range.kind();
-    m_sql.run(QStringLiteral("separar as receitas de outra numeração"),
-              QStringLiteral("INSERT INTO %1 (CDFILIAL, %2TREE, CDPRATO, DSTTREE) SELECT a.CDFILIAL, %3%4, a.CDPRATO,"
-                             " a.CDFILAUXPRAT FROM INTGCENTRALANT a LEFT JOIN %5 t ON t.TREE = %4 AND t.CDPRATO ="
-                             " a.CDPRATO%6 WHERE a.NRINTG = :nrintg AND a.IDTIPORECE = :tipo AND a.%7"
-                             " AND linhas_mesma_numeracao(a.DSLINHAS, t.ORIGEM) IS NOT 1")
-                  .arg(QLatin1String(range.table().reshaped), kind.serviceColumn(), kind.serviceColumn("a"),
-                       range.sourceTreeOf("a"), QLatin1String(range.table().signatures), kind.sameService("t", "a"),
-                       range.condition()),
-              range.imageAndSourceKeys());
-    removeRecipes(range, range.inRange(range.table().reshaped));
-    return int(m_sql.number(QStringLiteral("contar as linhas substituídas"), range.imagedLines(), range.imageKeys()));
-}
-
-int SqliteRecipes::removeRecipes(const RecipeRange& range, const QString& recipes) const
-{
     return m_sql.change(QStringLiteral("apagar as receitas substituídas"),
                         QStringLiteral("DELETE FROM %1 WHERE (CDFILIAL, %2CDFILAUXPRAT, CDPRATO) IN"
                                        " (SELECT CDFILIAL, %2DSTTREE, CDPRATO FROM %3 x)")
-                            .arg(QLatin1String(range.kind().table), range.kind().serviceColumn(), recipes));
+                            .arg(QLatin1String(range.kind().table), range.kind().serviceColumn(), rewritten));
 }
 
 RecipeChanges SqliteRecipes::write(const RecipeRange& range, const QString& rewritten, const RecipeChanges& kept,
                                    Rewrite)
 {
     RecipeChanges changes = kept;
-    const QString table = QLatin1String(range.kind().table);
-    const QString source = QLatin1String(range.table().source);
     // CROSS JOIN makes SQLite walk k and then s by their keys, which is the table's key order: the freed ranges
     // refill page by page, without the sort an ORDER BY would add.
-    const auto append = [&](const QString& recipes) {
-        return m_sql.change(
-            QStringLiteral("copiar as receitas da origem"),
-            QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %4 k CROSS JOIN %5 s ON %6")
-                .arg(table, range.kind().columns(), range.lineValues(), recipes, source, range.sourceJoin()));
-    };
-    if (kept.equal == 0) {
-        changes.written = append(rewritten);
-        return changes;
-    }
-    // removeRewritten() left these recipes' lines where their numbers are the source's.
-    m_sql.run(QStringLiteral("copiar as receitas da origem"),
-              QStringLiteral("UPDATE %1 AS r SET CDARVPROD = s.CDARVPROD, QTPRODUTO = s.QTPRODUTO, SGUNIDADE ="
-                             " s.SGUNIDADE FROM %2 k CROSS JOIN %3 s ON %4 WHERE %5 AND r.NRSEQ = s.NRSEQ"
-                             " AND (r.CDARVPROD IS NOT s.CDARVPROD OR r.QTPRODUTO IS NOT s.QTPRODUTO"
-                             " OR r.SGUNIDADE IS NOT s.SGUNIDADE)")
-                  .arg(table, rewritten, source, range.sourceJoin(), range.recipeOfK("r")));
-    append(range.inRange(range.table().reshaped));
-    changes.written = int(m_sql.number(
-        QStringLiteral("contar as linhas substituídas"),
-        QStringLiteral("SELECT COALESCE(SUM(t.QTLINHAS), 0) FROM %1 k%2").arg(rewritten, range.withSignatures())));
+    changes.written =
+        m_sql.change(QStringLiteral("copiar as receitas da origem"),
+                     QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM %4 k CROSS JOIN %5 s ON %6")
+                         .arg(QLatin1String(range.kind().table), range.kind().columns(), range.lineValues(), rewritten,
+                              QLatin1String(range.table().source), range.sourceJoin()));
     return changes;
 }
 

@@ -1,6 +1,5 @@
 // SqliteRecipes: the engine's SQL on SQLite. Before-images and comparisons are written by the engine's own SQL
-// functions (sqlitefunctions.h); a rewritten recipe's lines are deleted and the source's appended, or, when some
-// recipes were equal, overwritten in place where they differ.
+// functions (sqlitefunctions.h); a rewritten recipe's lines are deleted and the source's appended.
 #pragma once
 
 #include "rewrite/recipedatabase.h"
@@ -25,7 +24,7 @@ public:
     bool setsApartWhileImaging() const override { return false; }
     RecipeChanges keepBeforeImages(const RecipeRange& range, const char* compared, bool compare,
                                    bool setApart) const override;
-    int removeRewritten(const RecipeRange& range, const QString& rewritten, const RecipeChanges& kept) const override;
+    int removeRewritten(const RecipeRange& range, const QString& rewritten) const override;
     RecipeChanges write(const RecipeRange& range, const QString& rewritten, const RecipeChanges& kept,
                         Rewrite rewrite) override;
 
@@ -38,9 +37,6 @@ public:
     void finishUndo() const override {}
 
 private:
-    // Deletes the lines of `recipes` (a sub-select of a chosen-shaped table); returns how many.
-    int removeRecipes(const RecipeRange& range, const QString& recipes) const;
-
     const db::SqlRunner& m_sql;
 };
 
