@@ -15,7 +15,6 @@ class SqlRunner;
 namespace suite::server {
 
 struct BranchRange;
-struct RecipeKind;
 
 class IntegrationUndo {
 public:
