@@ -12,7 +12,8 @@ namespace suite::server {
 // and before-images and restored lines pass through memory instead of spilling to disk; SET LOCAL ends with
 // the transaction.
 // SQLite: a page cache large enough to hold what the transaction changes, so pages are not spilled to the log
-// mid-way and then written again; put back to the connection's own size afterwards, which frees it.
+// mid-way and then written again, and the file mapped for reading; both put back to the connection's own
+// afterwards, which frees them.
 class BulkRewrite {
 public:
     explicit BulkRewrite(const db::SqlRunner& sql);
@@ -23,6 +24,7 @@ public:
 private:
     const db::SqlRunner& m_sql;
     long long m_ownCacheSize = 0;
+    long long m_ownMmapSize = 0;
 };
 
 } // namespace suite::server
