@@ -14,6 +14,16 @@ constexpr int kBulkCacheKiB = 1024 * 1024;
 // SQLite's own ceiling for a mapping on 64-bit Linux; a larger figure would be cut to it.
 constexpr long long kBulkMmapBytes = 0x7fff0000;
 
+// The SQLite settings of a bulk rewrite, each put back to the connection's own afterwards.
+// mmap_size: a run reads pages all over the recipes it compares and images; mapped, each is read where the system
+// keeps it, with no copy into the cache. The price: a read error on the disk then ends the process instead of the
+// statement. That loses no more than a kill does (the transaction rolls back), and the mapping lasts only as long
+// as the transaction.
+constexpr struct {
+    const char* pragma;
+    long long bulk;
+} kSqlitePragmas[BulkRewrite::kSqliteSettings] = {{"cache_size", -kBulkCacheKiB}, {"mmap_size", kBulkMmapBytes}};
+
 } // namespace
 
 BulkRewrite::BulkRewrite(const db::SqlRunner& sql)
@@ -28,14 +38,11 @@ BulkRewrite::BulkRewrite(const db::SqlRunner& sql)
         return;
     }
     const QString purpose = QStringLiteral("ampliar o cache de páginas");
-    m_ownCacheSize = sql.number(purpose, QStringLiteral("PRAGMA cache_size"));
-    sql.run(purpose, QStringLiteral("PRAGMA cache_size = -%1").arg(kBulkCacheKiB));
-    // A run reads pages all over the recipes it compares and images; mapped, each is read where the system keeps
-    // it, with no copy into the cache. The price: a read error on the disk then ends the process instead of the
-    // statement. That loses no more than a kill does (the transaction rolls back), and the mapping lasts only as
-    // long as the transaction.
-    m_ownMmapSize = sql.number(purpose, QStringLiteral("PRAGMA mmap_size"));
-    sql.run(purpose, QStringLiteral("PRAGMA mmap_size = %1").arg(kBulkMmapBytes)).finish();
+    for (int i = 0; i < kSqliteSettings; ++i) {
+        const QString pragma = QStringLiteral("PRAGMA %1").arg(QLatin1String(kSqlitePragmas[i].pragma));
+        m_ownSettings[i] = sql.number(purpose, pragma);
+        sql.run(purpose, QStringLiteral("%1 = %2").arg(pragma).arg(kSqlitePragmas[i].bulk)).finish();
+    }
 }
 
 BulkRewrite::~BulkRewrite()
@@ -44,9 +51,13 @@ BulkRewrite::~BulkRewrite()
         return;
     // A destructor must not throw; a cache left large only costs memory until the connection closes.
     try {
-        const QString purpose = QStringLiteral("restaurar o cache de páginas");
-        m_sql.run(purpose, QStringLiteral("PRAGMA cache_size = %1").arg(m_ownCacheSize));
-        m_sql.run(purpose, QStringLiteral("PRAGMA mmap_size = %1").arg(m_ownMmapSize)).finish();
+        for (int i = 0; i < kSqliteSettings; ++i) {
+            const QString pragma = QLatin1String(kSqlitePragmas[i].pragma);
+            m_sql
+                .run(QStringLiteral("restaurar o cache de páginas"),
+                     QStringLiteral("PRAGMA %1 = %2").arg(pragma).arg(m_ownSettings[i]))
+                .finish();
+        }
     } catch (const db::DbError& e) {
         qCWarning(lcServer).noquote() << e.message();
     }

@@ -21,10 +21,13 @@ public:
     BulkRewrite(const BulkRewrite&) = delete;
     BulkRewrite& operator=(const BulkRewrite&) = delete;
 
+    // How many connection settings a SQLite bulk rewrite changes.
+    static constexpr int kSqliteSettings = 2;
+
 private:
     const db::SqlRunner& m_sql;
-    long long m_ownCacheSize = 0;
-    long long m_ownMmapSize = 0;
+    // The connection's own value of each setting, put back when the transaction has ended.
+    long long m_ownSettings[kSqliteSettings] = {};
 };
 
 } // namespace suite::server
