@@ -89,10 +89,8 @@ public:
     virtual void finishUndo() const = 0;
 
 protected:
-    // The lines the recipes of that kind in TT_DESFAZ have now, per destination, from `byDigest` (rows of
-    // undoneLinesByDigest): told by the digests where every recipe of the destination has one that tells, counted
-    // at the other destinations only.
-    static QHash<QString, qint64> undoneLinesNow(const db::SqlRunner& sql, QSqlQuery& byDigest, const RecipeKind& kind);
+    // Rows of CDFILIAL and a number of lines.
+    static QHash<QString, qint64> linesPerBranch(QSqlQuery& rows);
 };
 
 } // namespace suite::server

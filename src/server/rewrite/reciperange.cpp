@@ -115,19 +115,16 @@ QString undoneDigests(const RecipeKind& kind)
         .arg(QLatin1String(kind.code));
 }
 
-QString undoneLinesByDigest(const QString& digests)
+QString undoneLinesNow(const RecipeKind& kind, const char* digests)
 {
-    return QStringLiteral("SELECT d.CDFILIAL, SUM(d.QTLINHAS), COUNT(*) FROM %1 d WHERE d.QTLINHAS >= 0"
-                          " GROUP BY d.CDFILIAL")
-        .arg(digests);
-}
-
-QString undoneLinesCounted(const RecipeKind& kind, const QString& branches)
-{
-    return QStringLiteral("SELECT t.CDFILIAL, COUNT(*) FROM TT_DESFAZ t JOIN %1 r ON r.CDFILIAL = t.CDFILIAL%2"
-                          " AND r.CDFILAUXPRAT = t.CDFILAUXPRAT AND r.CDPRATO = t.CDPRATO"
-                          " WHERE t.IDTIPORECE = '%3' AND %4 GROUP BY t.CDFILIAL")
-        .arg(QLatin1String(kind.table), kind.sameService("r", "t"), QLatin1String(kind.code), branches);
+    return QStringLiteral(
+               "SELECT t.CDFILIAL, SUM(CASE WHEN g.QTLINHAS >= 0 THEN g.QTLINHAS ELSE (SELECT COUNT(*) FROM %1 r"
+               " WHERE r.CDFILIAL = t.CDFILIAL%2 AND r.CDFILAUXPRAT = t.CDFILAUXPRAT AND r.CDPRATO = t.CDPRATO) END)"
+               " FROM TT_DESFAZ t"
+               " LEFT JOIN %3 g ON g.IDTIPORECE = t.IDTIPORECE AND g.CDFILIAL = t.CDFILIAL AND g.CDSERVFILI ="
+               " t.CDSERVFILI AND g.CDFILAUXPRAT = t.CDFILAUXPRAT AND g.CDPRATO = t.CDPRATO"
+               " WHERE t.IDTIPORECE = '%4' GROUP BY t.CDFILIAL")
+        .arg(QLatin1String(kind.table), kind.sameService("r", "t"), QLatin1String(digests), QLatin1String(kind.code));
 }
 
 QString sameLineNumbers(const char* lines, const char* source)

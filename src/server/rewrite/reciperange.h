@@ -78,13 +78,9 @@ QString upsertDigests(const RecipeKind& kind, const QString& digests);
 // "FROM INTGASSIN WHERE" the digest is of a recipe of that kind in TT_DESFAZ, which an undo puts back.
 QString undoneDigests(const RecipeKind& kind);
 
-// Per destination, from `digests` (rows of INTGASSIN): the lines its recipes have while they keep their digests,
-// as rows of CDFILIAL, lines and the recipes those lines are told of (a digest kept by an earlier build has no
-// line count, -1, and tells nothing).
-QString undoneLinesByDigest(const QString& digests);
-
-// The lines the recipes of that kind in TT_DESFAZ have now at the destinations that `branches` (a condition on
-// t.CDFILIAL) names, counted, as rows of CDFILIAL and lines.
-QString undoneLinesCounted(const RecipeKind& kind, const QString& branches);
+// The lines the recipes of that kind in TT_DESFAZ have now, as rows of CDFILIAL and lines: where `digests` (rows of
+// INTGASSIN) has a line count for the recipe (not -1), that count, which a recipe has while it keeps its digest;
+// otherwise counted.
+QString undoneLinesNow(const RecipeKind& kind, const char* digests);
 
 } // namespace suite::server

@@ -432,13 +432,13 @@ void PostgresRecipes::startUndo() const
 
 QHash<QString, qint64> PostgresRecipes::forgetUndone(const RecipeKind& kind) const
 {
-    // The digests deleted tell the lines, in one statement: one reading of them. The planner guesses TT_DESFAZ's
-    // match in the digests far too small and would sort them all to merge them.
+    // The digests deleted tell the lines, in one statement: one reading of them, and one view of the recipes. The
+    // planner guesses the deleted rows far too few and would sort them all to merge them with TT_DESFAZ.
     const JoinsByHashing byHashing(*this);
-    QSqlQuery q = m_sql.run(QStringLiteral("esquecer as assinaturas das receitas da integração"),
-                            QStringLiteral("WITH g AS (DELETE %1 RETURNING CDFILIAL, QTLINHAS) %2")
-                                .arg(undoneDigests(kind), undoneLinesByDigest(QStringLiteral("g"))));
-    return undoneLinesNow(m_sql, q, kind);
+    QSqlQuery q = m_sql.run(
+        QStringLiteral("esquecer as assinaturas das receitas da integração"),
+        QStringLiteral("WITH g AS (DELETE %1 RETURNING *) %2").arg(undoneDigests(kind), undoneLinesNow(kind, "g")));
+    return linesPerBranch(q);
 }
 
 void PostgresRecipes::finishUndo() const

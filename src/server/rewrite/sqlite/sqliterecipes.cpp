@@ -152,8 +152,8 @@ QHash<QString, qint64> SqliteRecipes::forgetUndone(const RecipeKind& kind) const
 {
     // SQLite's DELETE ... RETURNING cannot feed a query: the digests are read first.
     const QString purpose = QStringLiteral("esquecer as assinaturas das receitas da integração");
-    QSqlQuery q = m_sql.run(purpose, undoneLinesByDigest(QStringLiteral("(SELECT * %1)").arg(undoneDigests(kind))));
-    const QHash<QString, qint64> lines = undoneLinesNow(m_sql, q, kind);
+    QSqlQuery q = m_sql.run(purpose, undoneLinesNow(kind, "INTGASSIN"));
+    const QHash<QString, qint64> lines = linesPerBranch(q);
     m_sql.run(purpose, QStringLiteral("DELETE %1").arg(undoneDigests(kind)));
     return lines;
 }
