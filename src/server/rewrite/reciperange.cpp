@@ -115,7 +115,7 @@ QString undoneDigests(const RecipeKind& kind)
         .arg(QLatin1String(kind.code));
 }
 
-QString undoneLinesNow(const RecipeKind& kind, const char* digests)
+QString undoneLinesNow(const RecipeKind& kind, const char* digests, const QString& among)
 {
     return QStringLiteral(
                "SELECT t.CDFILIAL, SUM(CASE WHEN g.QTLINHAS >= 0 THEN g.QTLINHAS ELSE (SELECT COUNT(*) FROM %1 r"
@@ -123,8 +123,9 @@ QString undoneLinesNow(const RecipeKind& kind, const char* digests)
                " FROM TT_DESFAZ t"
                " LEFT JOIN %3 g ON g.IDTIPORECE = t.IDTIPORECE AND g.CDFILIAL = t.CDFILIAL AND g.CDSERVFILI ="
                " t.CDSERVFILI AND g.CDFILAUXPRAT = t.CDFILAUXPRAT AND g.CDPRATO = t.CDPRATO"
-               " WHERE t.IDTIPORECE = '%4' GROUP BY t.CDFILIAL")
-        .arg(QLatin1String(kind.table), kind.sameService("r", "t"), QLatin1String(digests), QLatin1String(kind.code));
+               " WHERE t.IDTIPORECE = '%4'%5 GROUP BY t.CDFILIAL")
+        .arg(QLatin1String(kind.table), kind.sameService("r", "t"), QLatin1String(digests), QLatin1String(kind.code),
+             among.isEmpty() ? QString() : QStringLiteral(" AND ") + among);
 }
 
 QString sameLineNumbers(const char* lines, const char* source)

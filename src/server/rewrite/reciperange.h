@@ -80,7 +80,7 @@ QString undoneDigests(const RecipeKind& kind);
 
 // The lines the recipes of that kind in TT_DESFAZ have now, as rows of CDFILIAL and lines: where `digests` (rows of
 // INTGASSIN) has a line count for the recipe (not -1), that count, which a recipe has while it keeps its digest;
-// otherwise counted.
-QString undoneLinesNow(const RecipeKind& kind, const char* digests);
+// otherwise counted. `among`, when given, is a condition on t.CDFILIAL naming the destinations to tell.
+QString undoneLinesNow(const RecipeKind& kind, const char* digests, const QString& among = {});
 
 } // namespace suite::server
