@@ -442,8 +442,8 @@ QHash<QString, qint64> PostgresRecipes::forgetUndone(const RecipeKind& kind) con
         QStringLiteral(
             "told AS (SELECT CDFILIAL, SUM(QTLINHAS) AS QTLINHAS, COUNT(*) AS QTRECEITAS FROM g WHERE QTLINHAS >= 0"
             " GROUP BY CDFILIAL), untold AS (SELECT t.CDFILIAL FROM TT_DESFAZ t LEFT JOIN told d ON d.CDFILIAL ="
-            " t.CDFILIAL WHERE t.IDTIPORECE = '%1' GROUP BY t.CDFILIAL HAVING COUNT(*) <> MAX(COALESCE(d.QTRECEITAS, "
-            "0)))"
+            " t.CDFILIAL WHERE t.IDTIPORECE = '%1' GROUP BY t.CDFILIAL"
+            " HAVING COUNT(*) <> MAX(COALESCE(d.QTRECEITAS, 0)))"
             " SELECT CDFILIAL, QTLINHAS FROM told WHERE CDFILIAL NOT IN (SELECT CDFILIAL FROM untold) UNION ALL ")
             .arg(QLatin1String(kind.code));
     QSqlQuery q = m_sql.run(
