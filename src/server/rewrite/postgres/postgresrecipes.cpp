@@ -434,7 +434,7 @@ QHash<QString, qint64> PostgresRecipes::forgetUndone(const RecipeKind& kind) con
 {
     // The digests deleted tell the lines, in one statement: one reading of them, and one view of the recipes. A
     // destination where each recipe's digest told its lines (as many as it has recipes) takes their sum; only the
-    // others' recipes are joined to the digests to find those whose lines must be counted, a join that costs half
+    // others' recipes are joined to the digests to find those whose lines must be counted, a join that costs a third of
     // the statement when done for every recipe. The planner guesses the deleted rows far too few and would sort
     // them all to merge them with TT_DESFAZ.
     const JoinsByHashing byHashing(*this);
