@@ -1,11 +1,13 @@
 // What head offices ask beyond the screen: the preview of a run, the history of runs with their logs,
 // the undo as a run of its own, and the progress of a run still going.
-#include "rewrite/integrationrun.h"
 #include "intgcentralservice.h"
+#include "rewrite/integrationrun.h"
 #include "servererrors.h"
 #include "servertestkit.h"
 
 #include "serverprocess.h"
+
+#include <datasets.h>
 
 #include <QJsonArray>
 #include <QProcessEnvironment>
@@ -75,9 +77,11 @@ void tst_History::previewThenIntegrate_data()
 {
     QTest::addColumn<QString>("dialect");
     QTest::addColumn<QString>("kinds");
+    QTest::addColumn<bool>("moreThanListed");
     for (const QString& dialect : dialects()) {
-        QTest::newRow(qPrintable(dialect + " both kinds")) << dialect << "FS";
-        QTest::newRow(qPrintable(dialect + " local")) << dialect << "FX";
+        QTest::newRow(qPrintable(dialect + " both kinds")) << dialect << "FS" << false;
+        QTest::newRow(qPrintable(dialect + " local")) << dialect << "FX" << false;
+        QTest::newRow(qPrintable(dialect + " more recipes than a preview lists")) << dialect << "FX" << true;
     }
 }
 
@@ -85,27 +89,44 @@ void tst_History::previewThenIntegrate()
 {
     QFETCH(QString, dialect);
     QFETCH(QString, kinds);
+    QFETCH(bool, moreThanListed);
     SUITE_TEST_DATABASE(tdb, dialect, TestDatabase::Schema);
     QSqlDatabase db = tdb.db();
-    loadFixture(db);
+    QJsonArray args = runArgs(kinds);
+    if (moreThanListed) {
+        // Every dish at two destinations, each recipe unlike the source's.
+        provision::loadScale(db, {3, server::kLogRowLimit / 2 + 100, 1});
+        args[1] = rowsOf(db, QStringLiteral("SELECT CDFILAUXPRAT || CDPRATO FROM PRATO WHERE CDFILAUXPRAT = 'P'"
+                                            " AND CDNVPRATO = 3"))
+                      .join(QLatin1Char('_')) +
+                  QLatin1Char('_');
+        args[3] = destinationPacket({"0002", "0003"});
+    } else {
+        loadFixture(db);
+    }
     const QStringList before = everythingWritten(db);
 
-    const wire::Packet preview = call(db, QStringLiteral("IntgCentralPreview"), runArgs(kinds));
+    const wire::Packet preview = call(db, QStringLiteral("IntgCentralPreview"), args);
     QCOMPARE(everythingWritten(db), before); // a preview writes nothing, not even a history row
     QVERIFY(!preview.rows().isEmpty());
 
-    const wire::Packet log = call(db, QStringLiteral("IntgCentral"), runArgs(kinds));
+    const wire::Packet log = call(db, QStringLiteral("IntgCentral"), args);
     const qint64 run = rowsOf(db, QStringLiteral("SELECT MAX(NRINTG) FROM INTGCENTRAL")).value(0).toLongLong();
 
-    // The recipes the run replaced, with their lines before and after, read from what it wrote.
+    // The recipes the run replaced, with their lines before and after, read from what it wrote, in the order a
+    // preview lists them, as many as it lists.
     const QStringList replaced = rowsOf(
         db, QStringLiteral("SELECT a.CDFILIAL || '|' || a.IDTIPORECE || '|' || a.CDSERVFILI || '|' || a.CDFILAUXPRAT"
                            " || '|' || a.CDPRATO || '|' || a.QTLINHAS || '|' || CASE a.IDTIPORECE WHEN 'L' THEN"
                            " (SELECT COUNT(*) FROM RECEITA r WHERE r.CDFILIAL = a.CDFILIAL AND r.CDFILAUXPRAT ="
                            " a.CDFILAUXPRAT AND r.CDPRATO = a.CDPRATO) ELSE (SELECT COUNT(*) FROM RECEITASERV r"
                            " WHERE r.CDFILIAL = a.CDFILIAL AND r.CDSERVFILI = a.CDSERVFILI AND r.CDFILAUXPRAT ="
-                           " a.CDFILAUXPRAT AND r.CDPRATO = a.CDPRATO) END FROM INTGCENTRALANT a WHERE a.NRINTG = %1")
-                .arg(run));
+                           " a.CDFILAUXPRAT AND r.CDPRATO = a.CDPRATO) END FROM INTGCENTRALANT a WHERE a.NRINTG = %1"
+                           " ORDER BY a.CDFILIAL, a.CDPRATO, a.CDFILAUXPRAT, a.IDTIPORECE, a.CDSERVFILI LIMIT %2")
+                .arg(run)
+                .arg(server::kLogRowLimit));
+    if (moreThanListed)
+        QCOMPARE(replaced.size(), server::kLogRowLimit);
     QStringList said;
     QStringList observed;
     for (const QVariantList& row : preview.rows()) {
@@ -119,7 +140,7 @@ void tst_History::previewThenIntegrate()
                             .join(QLatin1Char('|'));
     }
     QVERIFY(!said.isEmpty());
-    QCOMPARE(std::set<QString>(said.begin(), said.end()), std::set<QString>(replaced.begin(), replaced.end()));
+    QCOMPARE(said, replaced);
     QStringList logged;
     for (const QVariantList& row : log.rows())
         logged << QStringList{row.at(4).toString(), row.at(5).toString(), row.at(7).toString(), row.at(6).toString()}
