@@ -438,7 +438,7 @@ QHash<QString, qint64> PostgresRecipes::forgetUndone(const RecipeKind& kind) con
     // the statement when done for every recipe. The planner guesses the deleted rows far too few and would sort
     // them all to merge them with TT_DESFAZ.
     const JoinsByHashing byHashing(*this);
-    const QString told =
+    const QString toldFirst =
         QStringLiteral(
             "told AS (SELECT CDFILIAL, SUM(QTLINHAS) AS QTLINHAS, COUNT(*) AS QTRECEITAS FROM g WHERE QTLINHAS >= 0"
             " GROUP BY CDFILIAL), untold AS (SELECT t.CDFILIAL FROM TT_DESFAZ t LEFT JOIN told d ON d.CDFILIAL ="
@@ -450,7 +450,7 @@ QHash<QString, qint64> PostgresRecipes::forgetUndone(const RecipeKind& kind) con
         QStringLiteral("esquecer as assinaturas das receitas da integração"),
         QStringLiteral("WITH g AS (DELETE %1 RETURNING IDTIPORECE, CDFILIAL, CDSERVFILI, CDFILAUXPRAT, CDPRATO,"
                        " QTLINHAS), %2%3")
-            .arg(undoneDigests(kind), told,
+            .arg(undoneDigests(kind), toldFirst,
                  undoneLinesNow(kind, "g", QStringLiteral("t.CDFILIAL IN (SELECT CDFILIAL FROM untold)"))));
     return linesPerBranch(q);
 }
